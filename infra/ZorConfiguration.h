@@ -1,0 +1,47 @@
+// Small key=value settings files, kept in memory as a string map.
+#pragma once
+
+#include "infra/ZorExport.h"
+
+#include <wx/hashmap.h>
+#include <wx/string.h>
+
+WX_DECLARE_STRING_HASH_MAP_WITH_DECL(wxString, ZorStringMap, class ZOR_EXPORT);
+
+class ZOR_EXPORT ZorConfiguration
+{
+public:
+    ZorConfiguration();
+    ZorConfiguration(const ZorConfiguration& other);
+    ZorConfiguration& operator=(const ZorConfiguration& other);
+    virtual ~ZorConfiguration();
+
+    // Remembers folder and file, merges the file's lines into the map; true when the file was read.
+    bool Load(const wxString& zDirectory, const wxString& zFile);
+    // Before any Load: leaves zValue untouched; after: the stored value or an empty string.
+    void Read(const wxString& zKey, wxString& zValue) const;
+    // 0 unless loaded and the whole value is a decimal integer.
+    int ReadInt(const wxString& zKey) const;
+    // Sets the key and rewrites the whole file (atomically: the file holds the old or the new text).
+    bool Write(const wxString& zKey, const wxString& zValue);
+
+    // Applies the file format's line rules to a whole text (exposed for tests and fuzzing).
+    static void ParseText(const wxString& zText, ZorStringMap& map);
+    // The text Write stores: one "key=value\r\n" line per entry.
+    static wxString FormatText(const ZorStringMap& map);
+
+    bool IsLoaded() const { return m_bLoaded; }
+    const ZorStringMap& GetMap() const { return m_map; }
+
+    // Language of the firmware-update wait texts: 0 French (default), 1 English.
+    static int iZorLangue;
+
+private:
+    static void CleanSpaceString(wxString& z);
+    wxString GetPath() const;
+
+    bool m_bLoaded;
+    ZorStringMap m_map;
+    wxString m_zDirectory;
+    wxString m_zFile;
+};

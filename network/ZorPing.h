@@ -1,0 +1,48 @@
+// ICMP echo requests to one host, counting the requests that got an answer.
+#pragma once
+
+#include "infra/ZorExport.h"
+
+#include <wx/arrstr.h>
+#include <wx/string.h>
+
+#include <cstdint>
+
+class ZOR_EXPORT ZorPing
+{
+public:
+    ZorPing();
+    ZorPing(const ZorPing& other);
+    ZorPing& operator=(const ZorPing& other);
+    virtual ~ZorPing();
+
+    // Command-line style arguments, destination last; 0 when the requests were made, -1 otherwise.
+    int Ping(wxArrayString& args, int* piCompletes, int* piPerdues);
+    void Utilisation();
+
+    static bool gbInit;
+    static wxArrayString zErreur3;
+    static wxArrayString zErreur4;
+    static wxArrayString zErreur5;
+    static wxArrayString zErreur11;
+    static wxArrayString zErreur12;
+
+    // Text of an ICMP error answer of this type and code.
+    static wxString TexteErreur(int iType, int iCode);
+    // Internet checksum (RFC 1071) over iLen bytes.
+    static uint16_t Checksum(const uint16_t* pBuffer, int iLen);
+
+private:
+    static void Init();
+    void Requete_ICMP(uint8_t* pBuffer, uint16_t iIdentifiant);
+    int Decode_resp(const uint8_t* pBuffer, int iLen, uint16_t iIdentifiant);
+    void Statistiques();
+
+    wxString m_zAdresse;
+    wxString m_zDestination;
+    int32_t m_iMaxTemps;
+    int32_t m_iMinTemps;
+    int32_t m_iSommeTemps;
+    int32_t m_iCompletes;
+    int32_t m_iPerdues;
+};

@@ -1,0 +1,153 @@
+#include "tests/common/ZorTestSupport.h"
+
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/stopwatch.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zortest {
+
+namespace {
+std::string gHome;
+}
+
+void SetTestHome(const std::string& home) { gHome = home; }
+const std::string& TestHome() { return gHome; }
+
+std::string MakeTempDir(const std::string& tag)
+{
+    static int counter = 0;
+    std::string dir = gHome + "/" + tag + "_" + std::to_string(++counter);
+    mkdir(dir.c_str(), 0777);
+    return dir;
+}
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    wxStopWatch sw;
+    wxEventLoopBase* active = wxEventLoopBase::GetActive();
+    wxEventLoopBase* own = nullptr;
+    if (!active && wxTheApp) {
+        own = wxTheApp->GetTraits()->CreateEventLoop();
+        wxEventLoopBase::SetActive(own);
+        active = own;
+    }
+    bool ok = done();
+    while (!ok && sw.Time() < timeoutMs) {
+        if (active) {
+            active->DispatchTimeout(10);
+            while (active->Pending() && sw.Time() < timeoutMs)
+                active->Dispatch();
+        } else {
+            wxMilliSleep(10);
+        }
+        if (wxTheApp)
+            wxTheApp->ProcessPendingEvents();
+        ok = done();
+    }
+    if (own) {
+        wxEventLoopBase::SetActive(nullptr);
+        delete own;
+    }
+    return ok;
+}
+
+void Pump(int ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::string& content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+bool InTestNetwork() { return getenv("TAVLIN_NS_LAN1") != nullptr; }
+
+std::string EnvOr(const char* name, const std::string& fallback)
+{
+    const char* v = getenv(name);
+    return v ? std::string(v) : fallback;
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv) { Start(argv); }
+
+ChildProcess::~ChildProcess() { Stop(); }
+
+bool ChildProcess::Start(const std::vector<std::string>& argv)
+{
+    Stop();
+    if (argv.empty())
+        return false;
+    pid_t pid = fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0) {
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    m_pid = pid;
+    return true;
+}
+
+bool ChildProcess::Running()
+{
+    if (m_pid <= 0)
+        return false;
+    int status = 0;
+    pid_t r = waitpid(m_pid, &status, WNOHANG);
+    if (r == m_pid) {
+        m_pid = -1;
+        return false;
+    }
+    return true;
+}
+
+void ChildProcess::Stop()
+{
+    if (m_pid <= 0)
+        return;
+    kill(m_pid, SIGTERM);
+    for (int i = 0; i < 200; ++i) { // at most 2 s, then SIGKILL
+        int status = 0;
+        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            return;
+        }
+        usleep(10000);
+    }
+    kill(m_pid, SIGKILL);
+    int status = 0;
+    waitpid(m_pid, &status, 0);
+    m_pid = -1;
+}
+
+std::vector<std::string> InNamespace(const std::string& ns, std::vector<std::string> argv)
+{
+    std::vector<std::string> full = {"ip", "netns", "exec", ns};
+    full.insert(full.end(), argv.begin(), argv.end());
+    return full;
+}
+
+} // namespace zortest

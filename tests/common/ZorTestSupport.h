@@ -1,0 +1,51 @@
+// Helpers shared by the test programs: the toolkit's event loop, temporary folders,
+// and child processes (the device emulator) that are always ended.
+#pragma once
+
+#include <wx/string.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zortest {
+
+// Runs the toolkit's event loop until done() is true or timeoutMs passes; returns done().
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
+// Runs the event loop for a while.
+void Pump(int ms);
+
+// The temporary home folder the test program runs with (set before the toolkit starts).
+const std::string& TestHome();
+// A fresh, empty folder below TestHome().
+std::string MakeTempDir(const std::string& tag);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+
+// True inside the two-subnet test network (tools/testnet.sh --lan).
+bool InTestNetwork();
+std::string EnvOr(const char* name, const std::string& fallback);
+
+// A child process; killed (SIGTERM, then SIGKILL) and reaped when the object goes.
+class ChildProcess
+{
+public:
+    ChildProcess() = default;
+    explicit ChildProcess(const std::vector<std::string>& argv);
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+    bool Start(const std::vector<std::string>& argv);
+    void Stop();
+    bool Running();
+    int Pid() const { return m_pid; }
+
+private:
+    int m_pid = -1;
+};
+
+// Runs argv inside a network namespace ("ip netns exec NS ...").
+std::vector<std::string> InNamespace(const std::string& ns, std::vector<std::string> argv);
+
+} // namespace zortest

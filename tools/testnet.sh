@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Runs one command inside a private test network and always removes that network afterwards.
+#
+#   tools/testnet.sh [--isolated | --lan] [--xvfb] -- command [args...]
+#
+# --isolated (default): a network namespace with nothing but its own loopback.
+# --lan: a "PC" namespace with two adapters, and one "LAN" namespace behind each:
+#     PC  tvp0 192.168.77.1/24 (default gateway 192.168.77.254)  <->  LAN1  lan0 192.168.77.253/24
+#     PC  tvp1 192.168.78.1/24                                    <->  LAN2  lan0 192.168.78.253/24
+#   The command runs in the PC namespace with these variables set:
+#     TAVLIN_NS_PC, TAVLIN_NS_LAN1, TAVLIN_NS_LAN2   namespace names (ip netns exec NAME ...)
+#     TAVLIN_PC_IF1, TAVLIN_PC_IF2                   the PC's adapter names
+#     TAVLIN_LAN_IF                                  the LAN side interface name (in both LAN namespaces)
+#     TAVLIN_TESTNET=1
+# --xvfb: the command also gets a private X display (xvfb-run).
+# No datagram of the command can leave through the machine's own interfaces: the namespaces
+# have no link to them. Processes left in the namespaces are killed before removal.
+set -u
+mode=isolated
+xvfb=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --isolated) mode=isolated; shift;;
+    --lan) mode=lan; shift;;
+    --xvfb) xvfb=1; shift;;
+    --) shift; break;;
+    *) break;;
+  esac
+done
+[ $# -gt 0 ] || { echo "usage: $0 [--isolated|--lan] [--xvfb] -- command [args...]" >&2; exit 2; }
+
+if [ "$(id -u)" != 0 ]; then
+  echo "testnet: network namespaces need root" >&2
+  exit 2
+fi
+
+id=$$
+pc="tvpc$id"; lan1="tvla$id"; lan2="tvlb$id"
+made=()
+
+cleanup() {
+  local ns pids
+  for ns in "${made[@]}"; do
+    pids=$(ip netns pids "$ns" 2>/dev/null)
+    [ -n "$pids" ] && kill -9 $pids 2>/dev/null
+  done
+  for ns in "${made[@]}"; do
+    ip netns del "$ns" 2>/dev/null
+  done
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+mkns() { ip netns add "$1" && made+=("$1") && ip -n "$1" link set lo up; }
+
+set -e
+mkns "$pc"
+if [ "$mode" = lan ]; then
+  mkns "$lan1"
+  mkns "$lan2"
+  ip -n "$pc" link add tvp0 type veth peer name lan0 netns "$lan1"
+  ip -n "$pc" link add tvp1 type veth peer name lan0 netns "$lan2"
+  ip -n "$pc" addr add 192.168.77.1/24 broadcast 192.168.77.255 dev tvp0
+  ip -n "$pc" addr add 192.168.78.1/24 broadcast 192.168.78.255 dev tvp1
+  ip -n "$pc" link set tvp0 up
+  ip -n "$pc" link set tvp1 up
+  ip -n "$pc" route add default via 192.168.77.254 dev tvp0
+  for ns in "$lan1" "$lan2"; do
+    ip -n "$ns" link set lan0 up
+  done
+  ip -n "$lan1" addr add 192.168.77.253/24 broadcast 192.168.77.255 dev lan0
+  ip -n "$lan2" addr add 192.168.78.253/24 broadcast 192.168.78.255 dev lan0
+  # Devices outside the subnet (factory address, foreign subnets) answer by broadcast on the link.
+  ip -n "$lan1" route add default dev lan0
+  ip -n "$lan2" route add default dev lan0
+  export TAVLIN_NS_LAN1="$lan1" TAVLIN_NS_LAN2="$lan2"
+  export TAVLIN_PC_IF1=tvp0 TAVLIN_PC_IF2=tvp1 TAVLIN_LAN_IF=lan0
+fi
+export TAVLIN_NS_PC="$pc" TAVLIN_TESTNET=1
+set +e
+
+if [ "$xvfb" = 1 ]; then
+  ip netns exec "$pc" xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@"
+else
+  ip netns exec "$pc" "$@"
+fi
+rc=$?
+exit $rc
