@@ -1,0 +1,240 @@
+// Device registry, monitored device, master record and observers of the device manager.
+#include "device/ZorTavlinObj.h"
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/frame.h>
+
+#include <map>
+#include <vector>
+
+namespace {
+
+// A window that records the events it receives, in order.
+class ObserverFrame : public wxFrame
+{
+public:
+    explicit ObserverFrame(std::vector<std::pair<int, int>>* journal, int id)
+        : wxFrame(nullptr, wxID_ANY, wxT("observer")), m_journal(journal), m_id(id)
+    {
+        for (int type : {ZOR_EVT_TAVLIN_ADD, ZOR_EVT_TAVLIN_REMOVE, ZOR_EVT_TAVLIN_MASTER_NEW,
+                         ZOR_EVT_TAVLIN_CONFIGURE})
+            Bind(wxEventType(type), &ObserverFrame::OnEvent, this);
+    }
+    int Count(int type) const
+    {
+        int n = 0;
+        for (auto& e : *m_journal)
+            if (e.first == m_id && e.second == type)
+                ++n;
+        return n;
+    }
+
+private:
+    void OnEvent(wxCommandEvent& event) { m_journal->push_back({m_id, event.GetEventType()}); }
+    std::vector<std::pair<int, int>>* m_journal;
+    int m_id;
+};
+
+class RegistryTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(wxTheApp && wxTheApp->IsGUI()) << "needs a display (run under Xvfb)";
+        ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+        obj = gpTheTavlin;
+    }
+    void TearDown() override
+    {
+        ZorTavlinObj::DeleteTavlinObj();
+        for (ObserverFrame* f : frames)
+            f->Destroy();
+    }
+    ObserverFrame* NewObserver()
+    {
+        frames.push_back(new ObserverFrame(&journal, int(frames.size())));
+        return frames.back();
+    }
+    // A device answer as the network object passes it, through adapter "local".
+    void Answer(const wxString& mac, const wxString& ip, const wxString& comment = wxT("c"),
+                const wxString& local = wxT("192.168.77.1"))
+    {
+        obj->AddTavlin(ip, wxT("TAVLIN"), mac, comment, wxT("admin"), wxT("pw"),
+                       wxT("255.255.255.0"), wxT("192.168.77.254"), false, local,
+                       wxT("255.255.255.0"), wxT("192.168.77.254"), wxT("3.1"));
+    }
+    ZorTavlinInfo Record(size_t i)
+    {
+        ZorTavlinInfoArray all;
+        obj->GetLesTavlin(all);
+        return all.Item(i);
+    }
+
+    ZorTavlinObj* obj = nullptr;
+    std::vector<std::pair<int, int>> journal;
+    std::vector<ObserverFrame*> frames;
+};
+
+TEST_F(RegistryTest, CreateTwiceKeepsOneObjectAndDeleteClearsPointer)
+{
+    ZorTavlinObj* first = gpTheTavlin;
+    EXPECT_TRUE(ZorTavlinObj::CreateTavlinObj());
+    EXPECT_EQ(first, gpTheTavlin);
+    ZorTavlinObj::DeleteTavlinObj();
+    EXPECT_EQ(nullptr, gpTheTavlin);
+    ZorTavlinObj::DeleteTavlinObj(); // nothing to delete: no effect
+    ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+    obj = gpTheTavlin;
+    EXPECT_FALSE(obj->IsStarted());
+    EXPECT_EQ(10, obj->m_iTimeAlive);
+    EXPECT_EQ(50, obj->GetDefaultTimeSurveillanceMs());
+    EXPECT_FALSE(obj->m_pTimer->IsRunning());
+}
+
+TEST_F(RegistryTest, ChangeRulesDecideTheAddEvent)
+{
+    ObserverFrame* o = NewObserver();
+    obj->AddObserver(o);
+    ASSERT_EQ(1, o->Count(ZOR_EVT_TAVLIN_ADD)); // a new observer gets its own ADD at once
+
+    Answer(wxT("00-04-A3-00-00-01"), wxT("192.168.77.10"));
+    EXPECT_EQ(2, o->Count(ZOR_EVT_TAVLIN_ADD));
+    ZorTavlinInfo r = Record(0);
+    EXPECT_EQ(wxT("192.168.77.10"), r.m_zIP);
+    EXPECT_EQ(wxT("TAVLIN"), r.m_zNom);
+    EXPECT_EQ(wxT("3.1"), r.m_zVersion);
+    EXPECT_EQ(0, r.m_iEtatPresence);
+    EXPECT_FALSE(r.m_bMultipleCarte);
+
+    // The same answer again: refreshed, no event; a stage set by the timer falls back to 0.
+    obj->m_arrayTavlin[0].m_iEtatPresence = 2;
+    obj->m_arrayTavlin[0].m_iTimeLastSeen = 5;
+    Answer(wxT("00-04-A3-00-00-01"), wxT("192.168.77.10"));
+    EXPECT_EQ(2, o->Count(ZOR_EVT_TAVLIN_ADD));
+    EXPECT_EQ(0, Record(0).m_iEtatPresence);
+    EXPECT_GT(Record(0).m_iTimeLastSeen, 5);
+
+    // A changed comment is a change.
+    Answer(wxT("00-04-A3-00-00-01"), wxT("192.168.77.10"), wxT("new comment"));
+    EXPECT_EQ(3, o->Count(ZOR_EVT_TAVLIN_ADD));
+    EXPECT_EQ(wxT("new comment"), Record(0).m_zCommentaire);
+
+    // MAC keys compare exactly: lower case is another device.
+    Answer(wxT("00-04-a3-00-00-01"), wxT("192.168.77.11"));
+    ZorTavlinInfoArray all;
+    obj->GetLesTavlin(all);
+    EXPECT_EQ(2u, all.GetCount());
+}
+
+TEST_F(RegistryTest, SecondAdapterSetsMultipleCardFlagForGood)
+{
+    Answer(wxT("00-04-A3-00-00-01"), wxT("192.168.77.10"), wxT("c"), wxT("192.168.77.1"));
+    Answer(wxT("00-04-A3-00-00-01"), wxT("192.168.77.10"), wxT("c"), wxT("192.168.78.1"));
+    EXPECT_TRUE(Record(0).m_bMultipleCarte);
+    EXPECT_EQ(wxT("192.168.78.1"), Record(0).m_zIPLocal);
+    Answer(wxT("00-04-A3-00-00-01"), wxT("192.168.77.10"), wxT("c"), wxT("192.168.77.1"));
+    EXPECT_TRUE(Record(0).m_bMultipleCarte);
+    EXPECT_EQ(wxT("192.168.77.1"), Record(0).m_zIPLocal);
+}
+
+TEST_F(RegistryTest, MonitoredDeviceIsFollowedThroughTheRegistry)
+{
+    obj->SurveillerAddrMAC(wxT("00-04-A3-00-00-02"));
+    EXPECT_TRUE(obj->m_zTheIP.empty()); // not known yet: no polling target
+
+    Answer(wxT("00-04-A3-00-00-02"), wxT("192.168.77.20"));
+    EXPECT_EQ(wxT("192.168.77.20"), obj->m_zTheIP);
+    EXPECT_EQ(wxT("192.168.77.1"), obj->m_zTheIPLocal);
+
+    Answer(wxT("00-04-A3-00-00-02"), wxT("192.168.77.99")); // moved: followed
+    EXPECT_EQ(wxT("192.168.77.99"), obj->m_zTheIP);
+
+    obj->SetTheIP(wxT("10.1.2.3"), wxT("10.1.2.1")); // direct target, registry not consulted
+    EXPECT_EQ(wxT("10.1.2.3"), obj->m_zTheIP);
+    // ... until the next answer of any device re-reads the registry.
+    Answer(wxT("00-04-A3-00-00-07"), wxT("192.168.77.70"));
+    EXPECT_EQ(wxT("192.168.77.99"), obj->m_zTheIP);
+
+    obj->SurveillerAddrMAC(wxT("no-such-mac"));
+    EXPECT_TRUE(obj->m_zTheIP.empty());
+    EXPECT_TRUE(obj->m_zTheIPLocal.empty());
+}
+
+TEST_F(RegistryTest, MasterRecordLastAnswerWinsAndClears)
+{
+    ObserverFrame* o = NewObserver();
+    obj->AddObserver(o);
+    obj->NewTavlinMaster(wxT("192.168.77.5"), wxT("M1"), wxT("00-04-A3-00-00-05"), wxT("c"),
+                         wxT("l"), wxT("p"), wxT("255.255.255.0"), wxT("192.168.77.254"), true,
+                         wxT("192.168.77.1"), wxT("255.255.255.0"), wxT("192.168.77.254"),
+                         wxT("1"));
+    obj->NewTavlinMaster(wxT("192.168.77.6"), wxT("M2"), wxT("00-04-A3-00-00-06"), wxT("c"),
+                         wxT("l"), wxT("p"), wxT("255.255.255.0"), wxT("192.168.77.254"), true,
+                         wxT("192.168.77.1"), wxT("255.255.255.0"), wxT("192.168.77.254"),
+                         wxT("1"));
+    EXPECT_EQ(2, o->Count(ZOR_EVT_TAVLIN_MASTER_NEW));
+    ZorTavlinInfo m;
+    obj->GetTavlinMaster(&m);
+    EXPECT_EQ(wxT("M2"), m.m_zNom);
+    EXPECT_TRUE(m.m_bDHCPEnabled);
+    EXPECT_EQ(0, m.m_iTimeLastSeen);
+
+    obj->RazTavlinMaster();
+    obj->GetTavlinMaster(&m);
+    EXPECT_TRUE(m.m_zNom.empty());
+    EXPECT_TRUE(m.m_zIP.empty());
+    EXPECT_FALSE(m.m_bDHCPEnabled);
+    EXPECT_EQ(3, m.m_iEtatPresence);
+    EXPECT_EQ(2, o->Count(ZOR_EVT_TAVLIN_MASTER_NEW)); // clearing sends nothing
+    obj->GetTavlinMaster(nullptr);                      // no effect, no crash
+}
+
+TEST_F(RegistryTest, ObserversInOrderOnceEachAndSafeRemoval)
+{
+    ObserverFrame* a = NewObserver();
+    ObserverFrame* b = NewObserver();
+    obj->AddObserver(nullptr);
+    obj->AddObserver(a);
+    obj->AddObserver(b);
+    obj->AddObserver(a); // already there: nothing sent
+    EXPECT_EQ(1, a->Count(ZOR_EVT_TAVLIN_ADD));
+    EXPECT_EQ(2u, obj->m_arrayObserver.GetCount());
+
+    journal.clear();
+    obj->SendToObserver(ZOR_EVT_TAVLIN_REMOVE, nullptr);
+    ASSERT_EQ(2u, journal.size());
+    EXPECT_EQ(0, journal[0].first); // in the order they were added
+    EXPECT_EQ(1, journal[1].first);
+
+    journal.clear();
+    obj->SendToObserver(ZOR_EVT_TAVLIN_CONFIGURE, b); // one window only
+    ASSERT_EQ(1u, journal.size());
+    EXPECT_EQ(1, journal[0].first);
+
+    obj->RemoveObserver(a);
+    obj->RemoveObserver(a);       // not in the list: no effect
+    obj->RemoveObserver(nullptr); // no effect
+    journal.clear();
+    Answer(wxT("00-04-A3-00-00-09"), wxT("192.168.77.90"));
+    ASSERT_EQ(1u, journal.size());
+    EXPECT_EQ(1, journal[0].first);
+}
+
+TEST_F(RegistryTest, ObserverRemovingItselfDuringDeliveryIsSafe)
+{
+    ObserverFrame* a = NewObserver();
+    ObserverFrame* b = NewObserver();
+    obj->AddObserver(a);
+    obj->AddObserver(b);
+    a->Bind(wxEventType(ZOR_EVT_TAVLIN_REMOVE), [this, a](wxCommandEvent& e) {
+        obj->RemoveObserver(a);
+        e.Skip();
+    });
+    journal.clear();
+    obj->SendToObserver(ZOR_EVT_TAVLIN_REMOVE, nullptr);
+    EXPECT_EQ(1, b->Count(ZOR_EVT_TAVLIN_REMOVE));
+    EXPECT_EQ(1u, obj->m_arrayObserver.GetCount());
+}
+
+} // namespace
