@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build, test and run the project (needs root).
+set -euo pipefail
+pkgs=(build-essential cmake pkg-config libwxgtk3.2-dev libcurl4-openssl-dev libgtest-dev libgmock-dev
+      xvfb xauth iproute2 clang libclang-rt-14-dev python3 xdg-utils)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
