@@ -1,6 +1,7 @@
 #include "tests/common/ZorTestSupport.h"
 
 #include <wx/app.h>
+#include <wx/apptrait.h>
 #include <wx/evtloop.h>
 #include <wx/stopwatch.h>
 

@@ -1,0 +1,4 @@
+#include "api/ZorHosting.h"
+
+bool gbAppHote = true;
+bool gbPasWx = false;
