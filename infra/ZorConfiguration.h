@@ -20,15 +20,19 @@ public:
     bool Load(const wxString& zDirectory, const wxString& zFile);
     // Before any Load: leaves zValue untouched; after: the stored value or an empty string.
     void Read(const wxString& zKey, wxString& zValue) const;
-    // 0 unless loaded and the whole value is a decimal integer.
+    // 0 unless loaded and the whole value is a decimal integer within the int range.
     int ReadInt(const wxString& zKey) const;
     // Sets the key and rewrites the whole file (atomically: the file holds the old or the new text).
+    // A key or value the file format cannot carry (see IsStorable) is refused: false, map unchanged.
     bool Write(const wxString& zKey, const wxString& zValue);
 
     // Applies the file format's line rules to a whole text (exposed for tests and fuzzing).
     static void ParseText(const wxString& zText, ZorStringMap& map);
     // The text Write stores: one "key=value\r\n" line per entry.
     static wxString FormatText(const ZorStringMap& map);
+    // False when writing the pair would change other entries or lose it at the next Load:
+    // a line break anywhere, a "=" in the key or the value, or a key beginning with ";".
+    static bool IsStorable(const wxString& zKey, const wxString& zValue);
 
     bool IsLoaded() const { return m_bLoaded; }
     const ZorStringMap& GetMap() const { return m_map; }

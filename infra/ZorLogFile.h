@@ -16,12 +16,24 @@ public:
 
     // Makes sure the log file is open; re-creates it (emptied) at the first line of a run.
     bool Open();
-    // printf-style message; one line "date time\tmessage\r\n" in UTF-8, flushed at once.
+    // printf-style message with the toolkit's rules (%s takes a wxString or a wide string,
+    // %d an int); one line "date time\tmessage\r\n" in UTF-8, handed to the system at once.
     // Safe for concurrent callers: lines never interleave.
-    void Write(const wxChar* format, ...);
+    template <typename... Args>
+    void Write(const wxFormatString& format, Args... args)
+    {
+        WriteLine(wxString::Format(format, args...));
+    }
+    // A message without arguments is written as it is: a "%" in an already formatted text
+    // (a device comment, a URL) must not be read as a conversion.
+    void Write(const wxString& zMessage) { WriteLine(zMessage); }
+    void WriteLine(const wxString& zMessage);
+
     // The line Write stores for a message at a given moment (exposed for tests).
     static wxString FormatLine(const wxString& zDate, const wxString& zTime,
                                const wxString& zMessage);
+    // UTF-8 bytes of a text; characters that have no UTF-8 form become U+FFFD.
+    static std::string ToUtf8(const wxString& z);
     // Folder and full path of the log file of this process.
     static wxString GetDirectory();
     static wxString GetPath();
@@ -31,6 +43,9 @@ private:
 
     wxFile m_file;
     std::recursive_mutex m_mutex;
+    // Set by the destructor: a line written during the library's unload after that is dropped
+    // instead of re-creating (and so emptying) the file.
+    bool m_bDetruit = false;
 };
 
 extern ZOR_EXPORT ZorLogFile gTheLogFile;

@@ -15,12 +15,21 @@ public:
     static wxString GetFullPath(const wxString& zRelatif);
     // Appends the platform's path separator unless the text is empty or already ends with one.
     static void SmartAppendBackslash(wxString& zPath);
-    // Entries of a folder that ends with a separator: files (name.ext) or folders (name).
+    // Entries of a folder: files (name.ext) or folders (name without extension), in alphabetical
+    // order; zExtension (".png") keeps only names that end with it. Hidden entries are skipped.
     static void FindFichier(const wxString& zDossier, bool bFichiers, wxArrayString& array,
                             const wxString& zExtension);
+    // Picture files next to the program (GetFullPath). Magenta (255, 0, 255) is transparent.
+    // A missing, unreadable or corrupt file gives the placeholder; without a windowing toolkit
+    // (console host) every picture is wxNullBitmap.
+    // Scaled to exactly iLargeur x iHauteur when both are above 0 and the size differs.
     static wxBitmap GetPngBitmapResource(const wxString& zRelatif, int iLargeur, int iHauteur);
+    // bMiroir: the picture is mirrored left to right. bMasque: magenta is masked, taken from the
+    // mirrored picture when bMiroirMasque is set and from the unmirrored one otherwise (so with
+    // both mirror flags equal the mask fits the picture).
     static wxBitmap GetBitmapResource(const wxString& zRelatif, bool bMiroir, bool bMiroirMasque,
                                       bool bMasque);
+    // A picture in XPM lines with magenta masked; a null or invalid picture gives the placeholder.
     static wxBitmap GetTransBmp(const char* const* xpm);
     // The 16 x 16 blue square that stands for a missing picture.
     static wxBitmap GetPlaceholderBitmap();

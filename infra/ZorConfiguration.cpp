@@ -1,0 +1,244 @@
+#include "infra/ZorConfiguration.h"
+
+#include "infra/ZorLogFile.h"
+#include "infra/ZorUtile.h"
+
+#include <wx/file.h>
+#include <wx/filefn.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+
+#include <climits>
+#include <cstdio>
+#include <sys/stat.h>
+
+int ZorConfiguration::iZorLangue = 0;
+
+namespace {
+
+// A settings file is a few lines; anything far larger is not ours and is not read into memory.
+const wxFileOffset kMaxFileSize = 16 * 1024 * 1024;
+
+bool IsSpace(wxUniChar c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// Applies one line (no line break inside, not empty) to the map.
+void ApplyLine(wxString line, ZorStringMap& map, void (*clean)(wxString&))
+{
+    if (line[0] == ';')
+        return;
+    size_t end = line.length();
+    while (end > 0 && line[end - 1] == '=')
+        --end;
+    line.Truncate(end);
+    size_t cut = line.find('=');
+    if (cut == wxString::npos || line.find('=', cut + 1) != wxString::npos)
+        return;
+    wxString key = line.substr(0, cut);
+    wxString value = line.substr(cut + 1);
+    clean(key);
+    clean(value);
+    map[key] = value;
+}
+
+bool ReadWholeFile(const wxString& zPath, wxString& zText)
+{
+    wxFile file;
+    if (!file.Open(zPath, wxFile::read))
+        return false;
+    wxFileOffset size = file.Length();
+    if (size < 0 || size > kMaxFileSize)
+        return false;
+    std::string bytes(size_t(size), '\0');
+    size_t got = 0;
+    while (got < bytes.size()) {
+        ssize_t n = file.Read(&bytes[got], bytes.size() - got);
+        if (n == wxInvalidOffset)
+            return false;
+        if (n == 0)
+            break;
+        got += size_t(n);
+    }
+    bytes.resize(got);
+    file.Close();
+    // Editors on some systems put a byte order mark in front; it is not part of the first key.
+    size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    if (start == bytes.size()) {
+        zText.clear();
+        return true;
+    }
+    zText = wxString(bytes.data() + start, wxConvUTF8, bytes.size() - start);
+    return !zText.empty();
+}
+
+} // namespace
+
+ZorConfiguration::ZorConfiguration() : m_bLoaded(false) {}
+
+ZorConfiguration::ZorConfiguration(const ZorConfiguration& other)
+    : m_bLoaded(other.m_bLoaded),
+      m_map(other.m_map),
+      m_zDirectory(other.m_zDirectory),
+      m_zFile(other.m_zFile)
+{
+}
+
+ZorConfiguration& ZorConfiguration::operator=(const ZorConfiguration& other)
+{
+    if (this != &other) {
+        m_bLoaded = other.m_bLoaded;
+        m_map = other.m_map;
+        m_zDirectory = other.m_zDirectory;
+        m_zFile = other.m_zFile;
+    }
+    return *this;
+}
+
+ZorConfiguration::~ZorConfiguration() {}
+
+void ZorConfiguration::CleanSpaceString(wxString& z)
+{
+    size_t end = z.length();
+    while (end > 0 && IsSpace(z[end - 1]))
+        --end;
+    z.Truncate(end);
+    size_t start = 0;
+    while (start < z.length() && IsSpace(z[start]))
+        ++start;
+    z.erase(0, start);
+}
+
+void ZorConfiguration::ParseText(const wxString& zText, ZorStringMap& map)
+{
+    size_t start = 0;
+    const size_t len = zText.length();
+    while (start < len) {
+        size_t end = start;
+        while (end < len && zText[end] != '\r' && zText[end] != '\n')
+            ++end;
+        if (end > start)
+            ApplyLine(zText.substr(start, end - start), map, &CleanSpaceString);
+        start = end + 1;
+    }
+}
+
+wxString ZorConfiguration::FormatText(const ZorStringMap& map)
+{
+    wxString text;
+    for (ZorStringMap::const_iterator it = map.begin(); it != map.end(); ++it)
+        text += wxString::Format(wxT("%s=%s%s"), it->first, it->second, wxT("\r\n"));
+    return text;
+}
+
+bool ZorConfiguration::IsStorable(const wxString& zKey, const wxString& zValue)
+{
+    for (const wxString* z : {&zKey, &zValue})
+        if (z->find_first_of(wxT("\r\n=")) != wxString::npos)
+            return false;
+    return zKey.empty() || zKey[0] != ';';
+}
+
+wxString ZorConfiguration::GetPath() const
+{
+    wxString path = m_zDirectory;
+    ZorUtile::SmartAppendBackslash(path);
+    return path + m_zFile;
+}
+
+bool ZorConfiguration::Load(const wxString& zDirectory, const wxString& zFile)
+{
+    gTheLogFile.Write(wxT("ZorConfiguration::Load DEBUT [%s] [%s]"), zDirectory, zFile);
+    m_zDirectory = zDirectory;
+    m_zFile = zFile;
+    bool bResult = true;
+    wxString path = GetPath();
+    if (!wxFileName::FileExists(path)) {
+        bResult = false;
+    } else {
+        wxLogNull noLog;
+        wxString text;
+        if (!ReadWholeFile(path, text)) {
+            gTheLogFile.Write(wxT("Erreur de lecture du fichier de configuration."));
+            bResult = false;
+        } else {
+            ParseText(text, m_map);
+        }
+    }
+    gTheLogFile.Write(wxT("ZorConfiguration::Load FIN"));
+    m_bLoaded = true;
+    return bResult;
+}
+
+void ZorConfiguration::Read(const wxString& zKey, wxString& zValue) const
+{
+    if (!m_bLoaded)
+        return;
+    ZorStringMap::const_iterator it = m_map.find(zKey);
+    if (it == m_map.end())
+        zValue.clear();
+    else
+        zValue = it->second;
+}
+
+int ZorConfiguration::ReadInt(const wxString& zKey) const
+{
+    if (!m_bLoaded)
+        return 0;
+    ZorStringMap::const_iterator it = m_map.find(zKey);
+    long value = 0;
+    if (it == m_map.end() || !it->second.ToLong(&value, 10))
+        return 0;
+    if (value < long(INT_MIN) || value > long(INT_MAX))
+        return 0;
+    return int(value);
+}
+
+bool ZorConfiguration::Write(const wxString& zKey, const wxString& zValue)
+{
+    wxString path = GetPath();
+    if (!IsStorable(zKey, zValue)) {
+        gTheLogFile.Write(wxT("Tavlin : Clé ou valeur refusée pour le fichier %s"), path);
+        return false;
+    }
+    m_map[zKey] = zValue;
+
+    wxLogNull noLog;
+    if (!wxDirExists(m_zDirectory) && !wxMkdir(m_zDirectory, 0777)) {
+        gTheLogFile.Write(wxT("Tavlin : Une erreur est survenue lors de la création du répertoire %s."),
+                          m_zDirectory);
+        return false;
+    }
+
+    // The new text goes to a fresh file beside the old one, reaches the disk, and only then
+    // replaces the old file in one rename: a crash or a full disk never leaves half a file.
+    wxFile tmp;
+    wxString tmpPath = wxFileName::CreateTempFileName(path + wxT("."), &tmp);
+    if (tmpPath.empty() || !tmp.IsOpened()) {
+        gTheLogFile.Write(wxT("Tavlin :  Erreur d'ouverture du fichier %s"), path);
+        return false;
+    }
+    std::string bytes = ZorLogFile::ToUtf8(FormatText(m_map));
+    bool ok = tmp.Write(bytes.data(), bytes.size()) == bytes.size() && tmp.Flush();
+    ok = tmp.Close() && ok;
+    if (ok) {
+        // Keep the old file's permissions; a new file gets the usual ones (temporary files are private).
+        struct stat st;
+        mode_t mode;
+        if (stat(path.fn_str(), &st) == 0) {
+            mode = st.st_mode & 07777;
+        } else {
+            mode_t mask = umask(0);
+            umask(mask);
+            mode = 0666 & ~mask;
+        }
+        ok = chmod(tmpPath.fn_str(), mode) == 0 && std::rename(tmpPath.fn_str(), path.fn_str()) == 0;
+    }
+    if (!ok) {
+        wxRemoveFile(tmpPath);
+        gTheLogFile.Write(wxT("Tavlin : Erreur d'écriture dans le fichier %s"), path);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,100 @@
+#include "infra/ZorLogFile.h"
+
+#include "infra/ZorUtile.h"
+
+#include <wx/datetime.h>
+#include <wx/filefn.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+#include <wx/stdpaths.h>
+
+ZorLogFile gTheLogFile;
+
+ZorLogFile::ZorLogFile() {}
+
+ZorLogFile::~ZorLogFile()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_bDetruit = true;
+    if (m_file.IsOpened())
+        m_file.Close();
+}
+
+wxString ZorLogFile::GetDirectory()
+{
+    wxString dir = wxStandardPaths::Get().GetDocumentsDir();
+    ZorUtile::SmartAppendBackslash(dir);
+    return dir + wxT("Tavlin");
+}
+
+wxString ZorLogFile::GetPath()
+{
+    wxFileName exe(wxStandardPaths::Get().GetExecutablePath());
+    return wxFileName(GetDirectory(), wxT("ZorTavlin_") + exe.GetName(), wxT("log")).GetFullPath();
+}
+
+bool ZorLogFile::Open()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return OpenLocked();
+}
+
+bool ZorLogFile::OpenLocked()
+{
+    if (m_file.IsOpened())
+        return true;
+    if (m_bDetruit)
+        return false;
+    wxString dir = GetDirectory();
+    if (!wxDirExists(dir) && !wxMkdir(dir, 0777))
+        return false;
+    return m_file.Create(GetPath(), true);
+}
+
+wxString ZorLogFile::FormatLine(const wxString& zDate, const wxString& zTime,
+                                const wxString& zMessage)
+{
+    return wxString::Format(wxT("%s %s\t%s\r\n"), zDate, zTime, zMessage);
+}
+
+std::string ZorLogFile::ToUtf8(const wxString& z)
+{
+    std::string out;
+    out.reserve(z.length() + 16);
+    for (wxString::const_iterator it = z.begin(); it != z.end(); ++it) {
+        wxUint32 c = wxUint32((*it).GetValue());
+        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+void ZorLogFile::WriteLine(const wxString& zMessage)
+{
+    // The toolkit must not turn a file error into a message box or a log line of its own.
+    wxLogNull noLog;
+    // One lock around open, time stamp and write: no line is cut by another thread's line,
+    // the file is created once, and lines stay in time order.
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (!OpenLocked())
+        return;
+    wxDateTime now = wxDateTime::Now();
+    std::string bytes = ToUtf8(FormatLine(now.FormatISODate(), now.FormatISOTime(), zMessage));
+    // One system write per line: the line is in the file even if the host dies right after.
+    m_file.Write(bytes.data(), bytes.size());
+}
