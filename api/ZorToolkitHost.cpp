@@ -1,0 +1,185 @@
+// Running the toolkit for hosts of the flat interface that have no toolkit application.
+//
+// Nobody else delivers events in such a host, so the library keeps an event loop of its own
+// and serves it on the starting thread inside every flat call (ZorHostingPump). A toolkit thread
+// owned by the library would break hosts that use the windowing system themselves.
+#include "api/ZorHosting.h"
+
+#include <wx/app.h>
+#include <wx/apptrait.h>
+#include <wx/evtloop.h>
+#include <wx/init.h>
+#include <wx/log.h>
+#include <wx/socket.h>
+#include <wx/stopwatch.h>
+#include <wx/thread.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// The windowed application the library creates for a host without one.
+class MyAppWx : public wxApp
+{
+public:
+    bool OnInit() override { return true; }
+    ~MyAppWx() override {}
+};
+
+// Without a display the windowing system cannot start; timers and sockets still work.
+class MyAppWxConsole : public wxAppConsole
+{
+public:
+    bool OnInit() override { return true; }
+    ~MyAppWxConsole() override {}
+};
+
+wxAppConsole* CreerAppWx()
+{
+    if (!wxAppConsoleBase::CheckBuildOptions(WX_BUILD_OPTIONS_SIGNATURE, "monappdlltavlin"))
+        return nullptr;
+    return new MyAppWx;
+}
+
+wxAppConsole* CreerAppConsole()
+{
+    if (!wxAppConsoleBase::CheckBuildOptions(WX_BUILD_OPTIONS_SIGNATURE, "monappdlltavlin"))
+        return nullptr;
+    return new MyAppWxConsole;
+}
+
+bool gbToolkitPossede = false;
+bool gbSocketsInitialises = false;
+bool gbDansPompe = false;
+wxEventLoopBase* gpBoucle = nullptr;
+wxThreadIdType gIdThread = 0;
+
+bool AfficheurPresent()
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+bool EntreeToolkit(wxAppInitializerFunction creer)
+{
+    wxApp::SetInitializerFunction(creer);
+    int argc = 0;
+    char* argv[] = {nullptr};
+    bool ok = wxEntryStart(argc, argv);
+    wxApp::SetInitializerFunction(nullptr);
+    if (ok && !wxTheApp) {
+        wxEntryCleanup();
+        ok = false;
+    }
+    return ok;
+}
+
+} // namespace
+
+bool ZorHostingStartToolkit()
+{
+    if (wxTheApp || gbToolkitPossede)
+        return false;
+
+    // The windowing system sets the process locale from the environment; the host did not
+    // ask for that (number formatting in a C host would change), so its locale is kept.
+    const char* zLocale = std::setlocale(LC_ALL, nullptr);
+    std::string zLocaleHote = zLocale ? zLocale : "C";
+
+    bool ok = false;
+    if (AfficheurPresent()) {
+        wxLogNull pasDeMessage;
+        ok = EntreeToolkit(CreerAppWx);
+        if (!ok)
+            wxEntryCleanup();
+    }
+    if (!ok) {
+        wxLogNull pasDeMessage;
+        ok = EntreeToolkit(CreerAppConsole);
+    }
+    std::setlocale(LC_ALL, zLocaleHote.c_str());
+    if (!ok)
+        return false;
+
+    // Toolkit diagnostics go to the host's standard error, never to message boxes.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+#ifdef __WXMSW__
+    wxApp::m_nCmdShow = 1;
+#endif
+    wxTheApp->CallOnInit();
+
+    gbToolkitPossede = true;
+    gIdThread = wxThread::GetCurrentId();
+    gpBoucle = wxTheApp->GetTraits()->CreateEventLoop();
+    if (!wxSocketBase::IsInitialized()) {
+        wxSocketBase::Initialize();
+        gbSocketsInitialises = true;
+    }
+    return true;
+}
+
+void ZorHostingCleanupToolkit()
+{
+    if (!gbToolkitPossede || gbDansPompe)
+        return;
+    if (wxThread::GetCurrentId() != gIdThread)
+        return;
+    if (wxTheApp)
+        wxTheApp->ProcessPendingEvents();
+    if (gbSocketsInitialises && wxSocketBase::IsInitialized())
+        wxSocketBase::Shutdown();
+    gbSocketsInitialises = false;
+    delete gpBoucle;
+    gpBoucle = nullptr;
+    gbToolkitPossede = false;
+    wxEntryCleanup();
+}
+
+bool ZorHostingOwnsToolkit()
+{
+    return gbToolkitPossede;
+}
+
+bool ZorHostingIsGUI()
+{
+    return wxTheApp && wxTheApp->IsGUI();
+}
+
+int ZorHostingPump(int iBudgetMs)
+{
+    if (!gbToolkitPossede || !gpBoucle || gbDansPompe || !wxTheApp)
+        return 0;
+    if (wxThread::GetCurrentId() != gIdThread)
+        return 0;
+    gbDansPompe = true;
+    int n = 0;
+    {
+        wxEventLoopActivator activer(gpBoucle);
+        wxStopWatch chrono;
+        // Pending() also reports due timers; Dispatch() then does not wait.
+        while (n < 1000 && chrono.Time() < iBudgetMs && gpBoucle->Pending()) {
+            if (!gpBoucle->Dispatch())
+                break;
+            ++n;
+        }
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->ProcessIdle();
+    }
+    gbDansPompe = false;
+    return n;
+}
+
+void ZorHostingIdleHost()
+{
+    if (!wxTheApp || !wxThread::IsMain())
+        return;
+    wxStopWatch chrono;
+    for (int i = 0; i < 100 && chrono.Time() < 1000; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        if (!wxTheApp->ProcessIdle())
+            break;
+    }
+}
