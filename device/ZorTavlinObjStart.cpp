@@ -1,0 +1,162 @@
+// Start and stop of the device manager, its settings and card black-list files, and the
+// operations that forward to the network object.
+#include "device/ZorTavlinObj.h"
+
+#include "api/ZorHosting.h"
+#include "infra/ZorLogFile.h"
+#include "infra/ZorUtile.h"
+
+#include <wx/app.h>
+#include <wx/msgdlg.h>
+#include <wx/stdpaths.h>
+#include <wx/tokenzr.h>
+
+namespace {
+
+const wxChar* const kFichierBlackList = wxT("tavlincarteblacklist.ini");
+const wxChar* const kCleBlackList = wxT("ADDR_MAC_CARTE_BLACKLIST");
+
+} // namespace
+
+void ZorTavlinObj::GetDirectoryAndFileConf(const wxString& zNom, wxString* pzDirectory,
+                                           wxString* pzFile)
+{
+    if (!pzDirectory || !pzFile)
+        return;
+    gTheLogFile.Write(wxT("ZorTavlinObj::GetDirectoryAndFileConf [%s]"), zNom.wc_str());
+    wxString zDir = wxStandardPaths::Get().GetDocumentsDir();
+    ZorUtile::SmartAppendBackslash(zDir);
+    *pzDirectory = zDir + wxT("Tavlin");
+    *pzFile = wxT("tavlindll_") + zNom + wxT(".ini");
+}
+
+bool ZorTavlinObj::Start(const wxString& zNom, bool bRestaurer)
+{
+    if (m_bStarted)
+        return true;
+    gTheLogFile.Write(wxT("ZorTavlinObj::Start version [%s]"), ZOR_TAVLIN_VERSION);
+    m_bStarted = true;
+    m_zNom = zNom;
+
+    wxString zDir, zFichier;
+    GetDirectoryAndFileConf(zNom, &zDir, &zFichier);
+    // A fresh object per start: a restart under another name must not keep the old keys.
+    m_config = ZorConfiguration();
+    m_config.Load(zDir, zFichier);
+    ReadListeCarteBlackList();
+    wxString zUART;
+    m_config.Read(wxT("SELECT_UART"), zUART);
+    m_bModeUART = zUART == wxT("1");
+
+    // The sockets were closed by the last Stop: a restart opens them again.
+    m_network.m_bInit = false;
+    if (!m_network.InitNetwork() && gbAppHote) {
+        const wxString zTexte(
+            wxT("Détection impossible des Tavlin.\nFermez les autres logiciels utilisant la Tavlin."));
+        if (wxTheApp && wxTheApp->IsGUI())
+            wxMessageBox(zTexte, wxT("Tavlin"), wxOK | wxICON_INFORMATION, nullptr);
+        else
+            gTheLogFile.Write(wxT("%s"), zTexte.wc_str());
+        m_network.ExitNetwork();
+        // Left startable: a later Start may succeed once the other program is gone.
+        m_bStarted = false;
+        return false;
+    }
+
+    LanceThread();
+    m_iLastHello = wxGetLocalTime();
+    m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
+    m_pTimer->StartOnce(500);
+
+    if (bRestaurer) {
+        wxString zMAC, zIP, zIPLocal;
+        m_config.Read(wxT("ADDR_MAC"), zMAC);
+        SurveillerAddrMAC(zMAC);
+        m_config.Read(wxT("ADDR_IP"), zIP);
+        m_config.Read(wxT("ADDR_IPLOCAL"), zIPLocal);
+        SetTheIP(zIP, zIPLocal);
+    }
+    return true;
+}
+
+void ZorTavlinObj::Stop()
+{
+    if (!m_bStarted)
+        return;
+    m_pTimer->Stop();
+    m_bStarted = false;
+    ArretThread();
+    m_network.ExitNetwork();
+}
+
+void ZorTavlinObj::ReadListeCarteBlackList()
+{
+    wxString zDir, zFichier;
+    GetDirectoryAndFileConf(m_zNom, &zDir, &zFichier);
+    m_configBlackList = ZorConfiguration();
+    m_configBlackList.Load(zDir, kFichierBlackList);
+    wxString zListe;
+    m_configBlackList.Read(kCleBlackList, zListe);
+    m_network.m_zListeCarteBlackList = zListe;
+}
+
+void ZorTavlinObj::WriteListeCarteBlackList(bool bAjouter, const wxString& zMACCarte)
+{
+    if (zMACCarte.empty() || zMACCarte.Find(';') != wxNOT_FOUND)
+        return; // an empty or composite entry would corrupt the list
+    if (!m_configBlackList.IsLoaded())
+        ReadListeCarteBlackList();
+    // Entries are compared whole, so one address never matches inside another.
+    wxArrayString entrees =
+        wxStringTokenize(m_network.m_zListeCarteBlackList, wxT(";"), wxTOKEN_STRTOK);
+    if (bAjouter) {
+        if (entrees.Index(zMACCarte) == wxNOT_FOUND)
+            entrees.Add(zMACCarte);
+    } else {
+        for (int i; (i = entrees.Index(zMACCarte)) != wxNOT_FOUND;)
+            entrees.RemoveAt(size_t(i));
+    }
+    wxString zListe;
+    for (const wxString& z : entrees)
+        zListe += z + wxT(";");
+    m_network.m_zListeCarteBlackList = zListe;
+    m_configBlackList.Write(kCleBlackList, zListe);
+}
+
+void ZorTavlinObj::Reboot(const wxString& zIP)
+{
+    if (m_bStarted)
+        m_network.SendReboot(zIP, wxEmptyString);
+}
+
+void ZorTavlinObj::DiscoverMaster()
+{
+    m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'M');
+}
+
+void ZorTavlinObj::SetModeAdresseAutomatique(int iMode)
+{
+    m_network.m_iModeAdresseAutomatique = iMode;
+}
+
+void ZorTavlinObj::ConfigureAdresseTavlin(const wxString& zMAC, const wxString& zLogin,
+                                          const wxString& zPwd, const wxString& zIPLocal,
+                                          const wxString& zMaskLocal,
+                                          const wxString& zGatewayLocal)
+{
+    m_network.ConfigureAdresseTavlin(zMAC, zLogin, zPwd, zIPLocal, zMaskLocal, zGatewayLocal);
+}
+
+ZorCarteEthPtrArray& ZorTavlinObj::GetArrayCarteEth()
+{
+    return m_network.m_arrayCarteEth;
+}
+
+void ZorTavlinObj::GetVersion(wxString* pzVersion)
+{
+    if (!pzVersion)
+        return;
+    ZorTavlinData etat;
+    GetEtat(etat);
+    *pzVersion = etat.m_zVERSION;
+}

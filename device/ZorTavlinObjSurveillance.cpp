@@ -1,0 +1,103 @@
+// The one-second surveillance timer, the published state and the UART mode setting.
+#include "device/ZorTavlinObj.h"
+
+#include "api/ZorHosting.h"
+#include "network/ZorAdresseIP.h"
+
+#include <wx/log.h>
+#include <wx/time.h>
+
+wxBEGIN_EVENT_TABLE(ZorTavlinObj, wxEvtHandler)
+    EVT_TIMER(wxID_ANY, ZorTavlinObj::OnTimer)
+wxEND_EVENT_TABLE()
+
+namespace {
+
+const wxChar* const kBroadcast = wxT("255.255.255.255");
+
+} // namespace
+
+void ZorTavlinObj::OnTimer(wxTimerEvent& event)
+{
+    if (!m_pTimer || &event.GetTimer() != m_pTimer)
+        return;
+    {
+        wxCriticalSectionLocker lock(ZorGlobalLock());
+        if (m_iTimeAlive != -1) {
+            const long now = wxGetLocalTime();
+            bool bBroadcast = false;
+            if (now > m_iLastHello + 30) {
+                m_iLastHello = now;
+                m_network.SendHello(kBroadcast, wxEmptyString, 'D');
+                bBroadcast = true;
+            }
+            bool bSupprime = false;
+            for (size_t i = m_arrayTavlin.GetCount(); i-- > 0;) {
+                ZorTavlinInfo& info = m_arrayTavlin[i];
+                bool bSonder = false;
+                if (info.m_iEtatPresence == 0 && now > info.m_iTimeLastSeen + m_iTimeAlive) {
+                    wxLogDebug(wxT("ZorTavlinObj::GetEtat1 Verification presence de MAC=%s IP=%s ")
+                                   wxT("IP_LOCAL=%s"),
+                               info.m_zMAC, info.m_zIP, info.m_zIPLocal);
+                    info.m_iEtatPresence = 1;
+                    bSonder = true;
+                } else if (info.m_iEtatPresence == 1 &&
+                           now > info.m_iTimeLastSeen + m_iTimeAlive + 2) {
+                    wxLogDebug(wxT("ZorTavlinObj::GetEtat2 Verification presence de MAC=%s IP=%s ")
+                                   wxT("IP_LOCAL=%s"),
+                               info.m_zMAC, info.m_zIP, info.m_zIPLocal);
+                    info.m_iEtatPresence = 2;
+                    bSonder = true;
+                } else if (info.m_iEtatPresence == 2 &&
+                           now > info.m_iTimeLastSeen + m_iTimeAlive + 4) {
+                    wxLogDebug(wxT("ZorTavlinObj::GetEtat3 Pas de reponse de MAC=%s IP=%s ")
+                                   wxT("IP_LOCAL=%s"),
+                               info.m_zMAC, info.m_zIP, info.m_zIPLocal);
+                    m_arrayTavlin.RemoveAt(i);
+                    bSupprime = true;
+                    continue;
+                }
+                if (bSonder && !bBroadcast) {
+                    if (ZorAdresseIP::IsSameReseau(info.m_zIP, info.m_zIPLocal, info.m_zMaskLocal))
+                        m_network.SendHello(info.m_zIP, info.m_zIPLocal, 'D');
+                    else
+                        m_network.SendHello(kBroadcast, wxEmptyString, 'D');
+                }
+            }
+            if (bSupprime)
+                SendToObserver(ZOR_EVT_TAVLIN_REMOVE, nullptr);
+        }
+    }
+    if (gbPasWx)
+        m_network.ForceReadOnDatagram();
+    if (m_iCountTimer >= 2) {
+        m_network.SearchCarteEth();
+        m_iCountTimer = 0;
+    } else {
+        ++m_iCountTimer;
+    }
+    // Single shots: the next tick comes one second after this one ended.
+    if (m_bStarted)
+        m_pTimer->StartOnce(1000);
+}
+
+void ZorTavlinObj::GetEtat(ZorTavlinData& etat)
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    etat.CopyFrom(m_etat);
+}
+
+bool ZorTavlinObj::IsEtatValide()
+{
+    ZorTavlinData etat;
+    GetEtat(etat);
+    return etat.m_bValide;
+}
+
+void ZorTavlinObj::SelectionnerUART(bool bUART)
+{
+    // The settings file is known from Start on; before it there is no instance to write to.
+    if (!m_config.IsLoaded())
+        return;
+    m_config.Write(wxT("SELECT_UART"), bUART ? wxT("1") : wxT("0"));
+}

@@ -1,0 +1,290 @@
+#include "device/ZorTavlinThread.h"
+
+#include "device/ZorTavlinObj.h"
+
+#include <wx/datetime.h>
+#include <wx/log.h>
+#include <wx/time.h>
+
+std::atomic<ZorTavlinThread*> gpZorTavlinThread{nullptr};
+
+// ---------------------------------------------------------------------------------------------
+// Queue and thread control, on the device manager.
+
+bool ZorTavlinObj::PushCommande(const wxString& zQuery, const wxString& zIP,
+                                const wxString& zIPLocal, bool bWait, const wxString& zPage)
+{
+    wxString zCible, zLocal;
+    {
+        wxCriticalSectionLocker lock(ZorGlobalLock());
+        if (zIP.empty()) {
+            zCible = wxString(m_zTheIP.wc_str());
+            zLocal = wxString(m_zTheIPLocal.wc_str());
+        } else {
+            zCible = wxString(zIP.wc_str());
+            zLocal = wxString(zIPLocal.wc_str());
+        }
+        if (zCible.empty())
+            return false;
+        // Commands go only to known devices. The registry changes on the main thread under this
+        // same lock, so callers on other threads read it safely.
+        bool bConnu = false;
+        for (size_t i = 0; i < m_arrayTavlin.GetCount() && !bConnu; ++i)
+            bConnu = m_arrayTavlin[i].m_zIP == zCible;
+        if (!bConnu)
+            return false;
+    }
+    for (int iEssai = 0;;) {
+        {
+            wxCriticalSectionLocker lock(ZorGlobalLock());
+            size_t n = m_arrayCommande.GetCount();
+            if (n <= 1 && (bWait || n == 0)) {
+                m_arrayCommande.Insert(ZorTavlinCommande(zQuery, zCible, zLocal, zPage), 0);
+                return true;
+            }
+        }
+        if (!bWait || ++iEssai >= 500) {
+            wxLogDebug(wxT("ZorTavlinObj::PushCommande Erreur-----------------------"));
+            return false;
+        }
+        wxLogDebug(wxT("Blocage ----------------------- %d"), iEssai);
+        wxMilliSleep(10);
+    }
+}
+
+void ZorTavlinObj::LanceThread()
+{
+    if (gpZorTavlinThread.load())
+        return; // one worker at a time
+    ZorHttpGet::InitGlobal();
+    ZorTavlinThread* pThread = new ZorTavlinThread();
+    if (pThread->Create() != wxTHREAD_NO_ERROR) {
+        delete pThread;
+        return;
+    }
+    gpZorTavlinThread = pThread;
+    wxLogDebug(wxT("Creation ZorTavlinThread"));
+    if (pThread->Run() != wxTHREAD_NO_ERROR) {
+        gpZorTavlinThread = nullptr;
+        delete pThread;
+    }
+}
+
+void ZorTavlinObj::ArretThread()
+{
+    {
+        wxCriticalSectionLocker lock(ZorGlobalLock());
+        if (ZorTavlinThread* p = gpZorTavlinThread.load())
+            p->StopThread();
+    }
+    // The transfer in progress is aborted at once and every wait of the loop is short, so the
+    // worker ends within milliseconds; 2 s is the bound, not the expected time.
+    for (int i = 0; i < 200; ++i) {
+        if (!gpZorTavlinThread.load()) {
+            wxLogDebug(wxT("ZorTavlinObj::ArretThread normal -------------------------"));
+            return;
+        }
+        wxMilliSleep(10);
+    }
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    if (ZorTavlinThread* p = gpZorTavlinThread.load()) {
+        wxLogDebug(wxT("ZorTavlinObj::ArretThread killed -------------------------"));
+        p->Kill();
+        gpZorTavlinThread = nullptr;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The worker.
+
+ZorTavlinThread::ZorTavlinThread() : wxThread(wxTHREAD_DETACHED), m_bStop(false) {}
+
+ZorTavlinThread::~ZorTavlinThread()
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    if (gpZorTavlinThread.load() == this)
+        gpZorTavlinThread = nullptr;
+    wxLogDebug(wxT("Destruction ZorTavlinThread"));
+}
+
+void ZorTavlinThread::StopThread()
+{
+    wxLogDebug(wxT("ZorTavlinThread::StopThread"));
+    m_bStop = true;
+    m_http.Abort();
+}
+
+wxString ZorTavlinThread::DateTimeQuery(const wxDateTime& moment)
+{
+    if (!moment.IsValid() || wxDateTime::GetCentury(moment.GetYear()) >= 21)
+        return wxString();
+    return wxString::Format(wxT("&DATETIME=%d;%d;%d;%d;%d;%d;"), moment.GetDay(),
+                            int(moment.GetMonth()) + 1, moment.GetYear() - 2000,
+                            moment.GetHour(), moment.GetMinute(), moment.GetSecond());
+}
+
+wxString ZorTavlinThread::DateSuffix(wxLongLong iMs)
+{
+    return wxString::Format(wxT("?date=%X%X"), unsigned(iMs.GetHi()), unsigned(iMs.GetLo()));
+}
+
+void ZorTavlinThread::NextRequest(wxString& zPage, wxString& zQuery, wxString& zIP,
+                                  wxString& zIPLocal, wxString& zTheIP, wxString& zTheIPLocal)
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    ZorTavlinObj* pObj = gpTheTavlin;
+    if (pObj && !pObj->m_arrayCommande.IsEmpty()) {
+        size_t last = pObj->m_arrayCommande.GetCount() - 1;
+        ZorTavlinCommande* pCmd = pObj->m_arrayCommande.Detach(last);
+        zPage = wxString(pCmd->m_zPage.wc_str());
+        zQuery = wxString(pCmd->m_zQuery.wc_str());
+        zIP = wxString(pCmd->m_zIP.wc_str());
+        zIPLocal = wxString(pCmd->m_zIPLocal.wc_str());
+        delete pCmd;
+    } else {
+        zPage = wxT("etat.htm");
+        zQuery.clear();
+        zIP.clear();
+        zIPLocal.clear();
+    }
+    if (pObj) {
+        zTheIP = wxString(pObj->m_zTheIP.wc_str());
+        zTheIPLocal = wxString(pObj->m_zTheIPLocal.wc_str());
+    } else {
+        zTheIP.clear();
+        zTheIPLocal.clear();
+    }
+}
+
+int ZorTavlinThread::GetPage(const wxString& zIPLocal, const wxString& zIP,
+                             const wxString& zPage, wxString* pzReply)
+{
+    if (!pzReply || zPage.empty())
+        return ZOR_PAGE_ARGUMENT;
+    if (!FetchUrl(zIPLocal, wxT("http://") + zIP + wxT("/") + zPage, pzReply))
+        return ZOR_PAGE_ECHEC;
+    if (pzReply->empty()) {
+        wxLogDebug(wxT("Buffer vide\n"));
+        return ZOR_PAGE_VIDE;
+    }
+    return ZOR_PAGE_OK;
+}
+
+bool ZorTavlinThread::FetchUrl(const wxString& zIPLocal, const wxString& zURL, wxString* pzReply)
+{
+    pzReply->clear();
+    if (m_bStop)
+        return false;
+    std::string body;
+    ZorHttpGet::Resultat r = m_http.Get(zURL, zIPLocal, body);
+    if (r != ZorHttpGet::ZOR_HTTP_OK) {
+        wxLogDebug(wxT("ZorTavlinThread::FetchUrl %s : %d"), zURL, int(r));
+        return false;
+    }
+    *pzReply = ZorHttpGet::Texte(body);
+    return true;
+}
+
+void ZorTavlinThread::Parse(const wxString& zReply, const wxString& zIP)
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    ZorTavlinObj* pObj = gpTheTavlin;
+    bool bUART = pObj && pObj->m_bModeUART;
+    if (ZorParseEtat(zReply, bUART, m_data, m_uart))
+        m_zIPDateTime = wxString(zIP.wc_str());
+    if (pObj) {
+        pObj->m_etat.CopyFrom(m_data);
+        pObj->m_bNewEtat = true;
+    }
+}
+
+wxThread::ExitCode ZorTavlinThread::Entry()
+{
+    wxLogNull pasDeLog; // nothing of the transfers reaches the host's log
+    int iEspacement = 0;
+    {
+        wxCriticalSectionLocker lock(ZorGlobalLock());
+        if (gpTheTavlin)
+            iEspacement = gpTheTavlin->GetDefaultTimeSurveillanceMs();
+    }
+    wxStopWatch chrono;
+    m_uart.Reset();
+    m_zIPDateTime.clear();
+    wxString zTheIP, zTheIPLocal;
+
+    while (!m_bStop) {
+        int iPause = 10;
+        bool bUART = false, bAuto = false;
+        {
+            wxCriticalSectionLocker lock(ZorGlobalLock());
+            if (gpTheTavlin) {
+                bUART = gpTheTavlin->m_bModeUART;
+                bAuto = gpTheTavlin->m_bVerifierEtatAuto;
+            }
+        }
+        wxString zChemin, zCible, zLocal;
+
+        if (bUART && m_uart.m_bCommandeUART) {
+            // A held command: each exchange step starts again from the command's page, so the
+            // path carries only the current step's parameter.
+            {
+                wxCriticalSectionLocker lock(ZorGlobalLock());
+                if (gpTheTavlin) {
+                    zTheIP = wxString(gpTheTavlin->m_zTheIP.wc_str());
+                    zTheIPLocal = wxString(gpTheTavlin->m_zTheIPLocal.wc_str());
+                }
+            }
+            zChemin = m_commandeTenue.m_zPage + DateSuffix(wxGetLocalTimeMillis());
+            zCible = m_commandeTenue.m_zIP;
+            zLocal = m_commandeTenue.m_zIPLocal;
+            iPause = 1;
+        } else {
+            wxString zPage, zQuery, zIP, zIPLocal;
+            NextRequest(zPage, zQuery, zIP, zIPLocal, zTheIP, zTheIPLocal);
+            wxString zBase = zPage;
+            zPage += DateSuffix(wxGetLocalTimeMillis());
+            if (!zQuery.empty() && (!bUART || zIP != zTheIP)) {
+                // Outside UART mode, and for a device other than the monitored one (whose replies
+                // are never parsed, so the exchange could not advance), the command goes at once.
+                zChemin = zPage + zQuery;
+                zCible = zIP;
+                zLocal = zIPLocal;
+                iPause = 1;
+            } else if (!zQuery.empty()) {
+                m_commandeTenue = ZorTavlinCommande(zQuery, zIP, zIPLocal, zBase);
+                m_uart.m_bCommandeUART = true;
+                zChemin = zPage;
+                zCible = zIP;
+                zLocal = zIPLocal;
+                iPause = 1;
+            } else if (bAuto && chrono.Time() > iEspacement) {
+                zChemin = zPage;
+                zCible = zTheIP;
+                zLocal = zTheIPLocal;
+                iPause = 1;
+            }
+        }
+
+        if (bUART && !zCible.empty() && (bAuto || m_uart.m_bCommandeUART) &&
+            zCible == zTheIP) {
+            zChemin += ZorEtatRequeteUART(m_uart, m_commandeTenue.m_zQuery);
+            if (!m_zIPDateTime.empty() && m_zIPDateTime == zCible) {
+                zChemin += DateTimeQuery(wxDateTime::Now());
+                m_zIPDateTime.clear();
+            }
+        }
+
+        if (!zCible.empty()) {
+            chrono.Start();
+            if (!m_bStop) {
+                wxString zReply;
+                if (GetPage(zLocal, zCible, zChemin, &zReply) == ZOR_PAGE_OK && !m_bStop &&
+                    zCible == zTheIP)
+                    Parse(zReply, zCible);
+            }
+        }
+        wxMilliSleep(iPause);
+    }
+    wxLogDebug(wxT("ZorTavlinThread Entry Fin-------------------------------"));
+    return 0;
+}

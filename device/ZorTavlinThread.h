@@ -1,0 +1,59 @@
+// The worker thread: all HTTP traffic with devices. It sends queued commands first and otherwise
+// polls the monitored device's state page, and publishes what that device answers.
+#pragma once
+
+#include "device/ZorHttpGet.h"
+#include "device/ZorTavlinEtat.h"
+#include "device/ZorTavlinRecords.h"
+
+#include <wx/stopwatch.h>
+#include <wx/thread.h>
+
+#include <atomic>
+
+class ZorTavlinThread : public wxThread
+{
+public:
+    ZorTavlinThread();
+    virtual ~ZorTavlinThread();
+
+    // Any thread, under the library-wide lock: asks the loop to end and aborts the transfer.
+    void StopThread();
+
+    // Result codes of GetPage.
+    enum
+    {
+        ZOR_PAGE_OK = 0,
+        ZOR_PAGE_ECHEC = 1,
+        ZOR_PAGE_VIDE = 2,
+        ZOR_PAGE_ARGUMENT = 3,
+    };
+
+    // "&DATETIME=d;m;y;h;mi;s;" for a given moment (year - 2000, no leading zeros); empty from
+    // the year 2100 on.
+    static wxString DateTimeQuery(const wxDateTime& moment);
+    // "?date=" and the high then the low half of a millisecond count, upper-case hexadecimal.
+    static wxString DateSuffix(wxLongLong iMs);
+
+protected:
+    ExitCode Entry() override;
+
+private:
+    void NextRequest(wxString& zPage, wxString& zQuery, wxString& zIP, wxString& zIPLocal,
+                     wxString& zTheIP, wxString& zTheIPLocal);
+    int GetPage(const wxString& zIPLocal, const wxString& zIP, const wxString& zPage,
+                wxString* pzReply);
+    bool FetchUrl(const wxString& zIPLocal, const wxString& zURL, wxString* pzReply);
+    void Parse(const wxString& zReply, const wxString& zIP);
+
+    std::atomic<bool> m_bStop;
+    ZorTavlinData m_data;
+    wxString m_zIPDateTime;
+    ZorHttpGet m_http;
+    ZorEtatUART m_uart;
+    // The command held during the board exchange (UART mode): sent at the exchange's last step.
+    ZorTavlinCommande m_commandeTenue;
+};
+
+// The running worker, null when none runs. Read and cleared under the library-wide lock.
+extern std::atomic<ZorTavlinThread*> gpZorTavlinThread;
