@@ -5,6 +5,8 @@
 
 #include <wx/string.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 class wxDatagramSocket;
@@ -27,7 +29,8 @@ public:
     int32_t m_iIndex;
     bool m_bBlackList;
     bool m_bLoopback;
-    // Interface name the socket is tied to (empty for the loopback pseudo-adapter).
+    // System name of the interface the socket is tied to (empty for the loopback pseudo-adapter,
+    // whose socket is bound to its address).
     wxString m_zNomInterface;
 };
 

@@ -27,15 +27,23 @@ public:
     static wxArrayString zErreur11;
     static wxArrayString zErreur12;
 
+    // "-t" asks for a continuous run; this library ends it after this many requests.
+    static const int iRequetesContinu = 100;
+
     // Text of an ICMP error answer of this type and code.
     static wxString TexteErreur(int iType, int iCode);
     // Internet checksum (RFC 1071) over iLen bytes.
     static uint16_t Checksum(const uint16_t* pBuffer, int iLen);
 
 private:
+    friend class ZorPingTestAcces;
+
     static void Init();
+    // Fills a 16-byte echo request and remembers its tick count.
     void Requete_ICMP(uint8_t* pBuffer, uint16_t iIdentifiant);
-    int Decode_resp(const uint8_t* pBuffer, int iLen, uint16_t iIdentifiant);
+    // 1 when the IPv4 packet answers the current request (echo reply from the destination, or
+    // an error answer about this request), 0 otherwise.
+    int Decode_resp(const uint8_t* pBuffer, int iLen, uint32_t iSource, uint16_t iIdentifiant);
     void Statistiques();
 
     wxString m_zAdresse;
@@ -45,4 +53,7 @@ private:
     int32_t m_iSommeTemps;
     int32_t m_iCompletes;
     int32_t m_iPerdues;
+    // Destination (network byte order) and tick count of the request in flight.
+    uint32_t m_iAdresse;
+    uint32_t m_iTickRequete;
 };

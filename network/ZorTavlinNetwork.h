@@ -10,6 +10,7 @@
 #include <wx/string.h>
 
 #include <cstdint>
+#include <vector>
 
 class ZOR_EXPORT ZorTavlinNetwork : public wxEvtHandler
 {
@@ -51,6 +52,17 @@ protected:
 private:
     void HexaToAdresseIP(wxString zHexa, wxString* pzResult);
     void AdresseIPToHexa(wxString zIP, wxString* pzResult);
+
+    // Creates a discovery socket on the port: on any address tied to the adapter's interface
+    // (adapter-only traffic, broadcasts included), or on the adapter's own address.
+    wxDatagramSocket* OuvrirSocket(const ZorCarteEth& carte, uint16_t iPort, bool bSurInterface);
+    ZorCarteEth* ChercheCarte(const wxString& zMAC, int iIndex,
+                              const std::vector<ZorCarteEth*>& dejaVues);
+    void LogCarteSocket(ZorCarteEth* pCarte);
+
+    // Hardware addresses whose address configuration is running (the echo test lets events
+    // through, so a second answer of the same device must not start a second one).
+    wxArrayString m_arrayEnConfiguration;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -1,0 +1,147 @@
+#include "network/ZorDiscoveryFormat.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool IsBlanc(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int ValeurHexa(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool ContientSeparateur(const std::string& z)
+{
+    return z.find_first_of(std::string(";\r\n\0", 4)) != std::string::npos;
+}
+
+} // namespace
+
+std::string ZorTexteDatagramme(const uint8_t* pData, size_t iLen)
+{
+    if (!pData)
+        return std::string();
+    if (iLen > ZOR_DATAGRAMME_MAX)
+        iLen = ZOR_DATAGRAMME_MAX;
+    const void* zero = memchr(pData, 0, iLen);
+    if (zero)
+        iLen = size_t(static_cast<const uint8_t*>(zero) - pData);
+    return std::string(reinterpret_cast<const char*>(pData), iLen);
+}
+
+std::vector<std::string> ZorDecoupeLignes(const std::string& zTexte)
+{
+    std::vector<std::string> lignes;
+    size_t pos = 0;
+    while (pos < zTexte.size())
+    {
+        size_t fin = zTexte.find('\n', pos);
+        if (fin == std::string::npos)
+            fin = zTexte.size();
+        std::string ligne = zTexte.substr(pos, fin - pos);
+        while (!ligne.empty() && IsBlanc(ligne.back()))
+            ligne.pop_back();
+        lignes.push_back(ligne);
+        pos = fin + 1;
+    }
+    return lignes;
+}
+
+bool ZorDecodeReponse(const std::string& zTexte, ZorReponseTavlin* pReponse)
+{
+    std::vector<std::string> lignes = ZorDecoupeLignes(zTexte);
+    if (lignes.size() < 8 || !pReponse)
+        return false;
+    ZorReponseTavlin& r = *pReponse;
+    r = ZorReponseTavlin();
+    r.zType = lignes[0];
+    r.zNom = lignes[1];
+    r.zMAC = lignes[2];
+    r.zCommentaire = lignes[3];
+    r.zLogin = lignes[4];
+    r.zPwd = lignes[5];
+    const std::string& zReseau = lignes[6];
+    ZorHexaVersPointee(zReseau.substr(0, 8), &r.zMask);
+    if (zReseau.size() > 8)
+        ZorHexaVersPointee(zReseau.substr(8, 8), &r.zGateway);
+    r.bDhcp = lignes[7] == "1";
+    r.zVersion = lignes.size() == 9 ? lignes[8] : std::string("1");
+    return true;
+}
+
+bool ZorHexaVersPointee(const std::string& zHexa, std::string* pzPointee)
+{
+    if (!pzPointee || zHexa.size() != 8)
+        return false;
+    int octets[4];
+    for (int i = 0; i < 4; ++i)
+    {
+        int h = ValeurHexa(zHexa[2 * i]);
+        int l = ValeurHexa(zHexa[2 * i + 1]);
+        if (h < 0 || l < 0)
+            return false;
+        octets[i] = h * 16 + l;
+    }
+    char buf[16];
+    snprintf(buf, sizeof(buf), "%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
+    *pzPointee = buf;
+    return true;
+}
+
+std::string ZorOctetsVersHexa(const uint8_t octets[4])
+{
+    char buf[9];
+    snprintf(buf, sizeof(buf), "%02X%02X%02X%02X", unsigned(octets[0]), unsigned(octets[1]),
+             unsigned(octets[2]), unsigned(octets[3]));
+    return buf;
+}
+
+ZorErreurConfiguration ZorTexteConfiguration(const std::string& zMAC, const std::string& zLogin,
+                                             const std::string& zPwd, const std::string& zIPHexa,
+                                             const std::string& zMaskHexa,
+                                             const std::string& zGatewayHexa,
+                                             std::string* pzTexte)
+{
+    std::string zMac;
+    zMac.reserve(zMAC.size());
+    for (char c : zMAC)
+        if (c != '-')
+            zMac += c;
+    for (const std::string* z : {static_cast<const std::string*>(&zMac), &zLogin, &zPwd, &zIPHexa, &zMaskHexa, &zGatewayHexa})
+        if (ContientSeparateur(*z))
+            return ZOR_CONFIG_SEPARATEUR;
+    std::string zTexte = "N;" + zMac + ";" + zLogin + ";" + zPwd + ";" + zIPHexa + ";" +
+                         zMaskHexa + ";" + zGatewayHexa + ";0;";
+    if (zTexte.size() > ZOR_DATAGRAMME_MAX)
+        return ZOR_CONFIG_TROP_LONG;
+    if (pzTexte)
+        *pzTexte = zTexte;
+    return ZOR_CONFIG_OK;
+}
+
+bool ZorCandidatAdresse(const uint8_t reseau[4], const uint8_t masque[4],
+                        const uint8_t aleatoire[4], uint8_t candidat[4])
+{
+    bool bHoteZero = true, bHoteUns = true;
+    for (int i = 0; i < 4; ++i)
+    {
+        const uint8_t hote = uint8_t(aleatoire[i] & ~masque[i]);
+        candidat[i] = uint8_t((reseau[i] & masque[i]) | hote);
+        if (hote != 0)
+            bHoteZero = false;
+        if (hote != uint8_t(~masque[i]))
+            bHoteUns = false;
+    }
+    return !bHoteZero && !bHoteUns;
+}

@@ -1,0 +1,87 @@
+// The operating-system calls the library needs, behind one small interface: network adapters,
+// socket options, ICMP echo sockets, clock and process id. Plain C++ types only, so each
+// platform is one implementation file set (platform/linux/ here).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+typedef uintptr_t ZorSocketHandle;
+#else
+typedef int ZorSocketHandle;
+#endif
+
+// One network adapter of the PC as the system reports it.
+struct ZorAdaptateur
+{
+    std::string zNom;          // system name of the interface (for binding a socket to it)
+    std::string zDescription;
+    std::vector<uint8_t> mac;  // hardware address bytes
+    std::string zIP;           // first IPv4 address, dotted; "0.0.0.0" when none
+    std::string zMask;         // its mask; "0.0.0.0" when none
+    std::string zGateway;      // first default gateway through this adapter; "0.0.0.0" when none
+    bool bDhcp = false;        // the address was leased (not configured permanently)
+    std::string zServeurDhcp;  // the leasing server when known, else empty
+    int iIndex = 0;
+    int iType = 1;             // adapter type numbers: 6 Ethernet, 71 wireless, 24 loopback, 1 other
+};
+
+namespace ZorPlatform {
+
+// Every adapter that has a hardware address (loopback interfaces excluded), in system order.
+// False with a system error code when the enumeration itself failed.
+bool EnumererAdaptateurs(std::vector<ZorAdaptateur>& adaptateurs, int* piErreur);
+
+// Ties a socket to one interface: it then sends through it and receives only what arrives on it.
+bool LierSocketInterface(ZorSocketHandle fd, const std::string& zInterface);
+// Asks for a receive buffer of at least iOctets; returns the size the system granted.
+int FixerTamponReception(ZorSocketHandle fd, int iOctets);
+// True when a datagram waits on the socket (no wait, no event dispatching).
+bool DonneesEnAttente(ZorSocketHandle fd);
+// Reads and drops every datagram waiting on the socket; returns how many.
+int ViderSocket(ZorSocketHandle fd);
+// Largest datagram the socket can send.
+unsigned int TailleMaxMessage(ZorSocketHandle fd);
+
+// Monotonic millisecond clock (wraps like a 32-bit tick count).
+uint32_t TempsMs();
+uint32_t IdProcessus();
+
+// Resolves a dotted address or a host name to an IPv4 address (network byte order).
+bool ResoudreIPv4(const std::string& zHote, uint32_t* piAdresse, std::string* pzTexte);
+
+// ICMP echo socket: the raw socket when allowed, else the unprivileged echo datagram socket.
+class SocketEcho
+{
+public:
+    SocketEcho() = default;
+    ~SocketEcho();
+    SocketEcho(const SocketEcho&) = delete;
+    SocketEcho& operator=(const SocketEcho&) = delete;
+
+    bool Ouvrir();
+    void Fermer();
+    bool IsOuvert() const { return m_fd >= 0; }
+    // Raw sockets keep the identifier we write; datagram sockets replace it with their own.
+    bool IsBrut() const { return m_bBrut; }
+    // The identifier (as stored in the packet, in memory order) replies will carry for a
+    // request written with iDemande.
+    uint16_t IdentifiantEffectif(uint16_t iDemande) const;
+
+    bool Envoyer(uint32_t iDestination, const uint8_t* pData, size_t iLen);
+    // 1 readable, 0 time-out, -1 error.
+    int AttendreLecture(int iMs);
+    // One packet, always as an IPv4 packet (header included, as a raw socket delivers it):
+    // the datagram socket's bare ICMP message gets a minimal header in front.
+    int Recevoir(uint8_t* pBuffer, size_t iTaille, uint32_t* piSource);
+
+private:
+    int m_fd = -1;
+    bool m_bBrut = false;
+    uint16_t m_iIdentifiant = 0;
+};
+
+} // namespace ZorPlatform
