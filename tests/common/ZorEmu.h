@@ -34,6 +34,11 @@ public:
     // Waits (at most timeoutMs, pumping the toolkit's event loop) for a log line containing the text.
     bool WaitLog(const std::string& contains, int timeoutMs);
 
+    // Shorthands of "GET i key" (the value after "OK ", empty on error) and "SET i key=value".
+    std::string Get(int index, const std::string& key);
+    bool Set(int index, const std::string& key, const std::string& value);
+    bool Running();
+
     const std::string& ControlPath() const { return m_control; }
     const std::string& LogPath() const { return m_log; }
 

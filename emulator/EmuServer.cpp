@@ -1,0 +1,818 @@
+#include "emulator/EmuServer.h"
+
+#include "emulator/EmuUtil.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+namespace emu {
+
+namespace {
+
+constexpr uint16_t kDiscoveryPort = 30303;
+constexpr uint16_t kRestartPort = 69;
+constexpr uint16_t kHttpPort = 80;
+constexpr size_t kMaxRequest = 8192;   // request line and headers
+constexpr int kRequestMs = 5000;       // time allowed to send them
+constexpr int kMaxHttpThreads = 64;
+constexpr int kMaxControlThreads = 16;
+constexpr size_t kMaxControlLine = 4096;
+constexpr int kControlIdleMs = 30000;
+
+int gSignalFd = -1;
+
+void OnSignal(int)
+{
+    if (gSignalFd >= 0) {
+        char c = 'S';
+        ssize_t n = write(gSignalFd, &c, 1);
+        (void)n;
+    }
+}
+
+std::string Peer(uint32_t ip, uint16_t port) { return IpText(ip) + ":" + std::to_string(port); }
+
+bool Silent(const Device& d, int64_t now) { return d.silent || (d.silentAtMs >= 0 && now >= d.silentAtMs); }
+
+int UdpSocket(const std::string& iface, uint16_t port, std::string* error)
+{
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        *error = std::string("UDP socket: ") + strerror(errno);
+        return -1;
+    }
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
+    if (setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, iface.c_str(),
+                   static_cast<socklen_t>(iface.size())) < 0) {
+        *error = "cannot bind a socket to " + iface + ": " + strerror(errno);
+        close(fd);
+        return -1;
+    }
+    struct sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) < 0) {
+        *error = "cannot bind UDP port " + std::to_string(port) + ": " + strerror(errno);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A datagram message header with one buffer and room for ancillary data.
+struct msghdr Message(struct sockaddr_in* peer, struct iovec* iov, char* control, size_t size)
+{
+    struct msghdr msg = {};
+    msg.msg_name = peer;
+    msg.msg_namelen = sizeof *peer;
+    msg.msg_iov = iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = size;
+    return msg;
+}
+
+// Waits for the descriptor to be readable until the deadline; false on time-out.
+bool WaitReadable(int fd, int64_t deadlineMs)
+{
+    int64_t left = deadlineMs - MonoMs();
+    if (left <= 0)
+        return false;
+    struct pollfd p = {fd, POLLIN, 0};
+    return poll(&p, 1, static_cast<int>(left)) > 0;
+}
+
+bool SendAll(int fd, const std::string& data)
+{
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Ends a connection so that the reply is not lost to a reset: no more sending, read what the
+// peer still sends for a short while, then close.
+void Finish(int fd)
+{
+    shutdown(fd, SHUT_WR);
+    char buf[1024];
+    int64_t deadline = MonoMs() + 300;
+    for (int i = 0; i < 64 && WaitReadable(fd, deadline); ++i)
+        if (recv(fd, buf, sizeof buf, 0) <= 0)
+            break;
+    close(fd);
+}
+
+std::string Response(const std::string& version, int code, const std::string& reason,
+                     const std::string& type, const std::string& body, bool withBody,
+                     const std::string& extra = "")
+{
+    std::string r = version + " " + std::to_string(code) + " " + reason + "\r\n";
+    r += "Server: tavlin-emu\r\n";
+    r += "Content-Type: " + type + "\r\n";
+    r += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    r += "Cache-Control: no-cache\r\n";
+    r += extra;
+    r += "Connection: close\r\n\r\n";
+    if (withBody)
+        r += body;
+    return r;
+}
+
+} // namespace
+
+void InstallSignalHandlers(int wakeFd)
+{
+    gSignalFd = wakeFd;
+    struct sigaction sa = {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
+Server::Server(const ServerOptions& options, std::vector<Device> devices)
+    : m_opt(options), m_devices(std::move(devices))
+{
+}
+
+Server::~Server()
+{
+    if (m_log && m_log != stdout)
+        fclose(m_log);
+}
+
+void Server::Log(const char* kind, const std::string& device, const std::string& peer,
+                 const std::string& payload)
+{
+    std::lock_guard<std::mutex> lock(m_logMu);
+    if (!m_log)
+        return;
+    fprintf(m_log, "%lld %s %s %s %s\n", static_cast<long long>(EpochMs()), kind,
+            device.empty() ? "-" : device.c_str(), peer.empty() ? "-" : peer.c_str(),
+            EscapeLine(payload).c_str());
+    fflush(m_log);
+}
+
+void Server::Wake()
+{
+    if (m_wake[1] >= 0) {
+        char c = 'W';
+        ssize_t n = write(m_wake[1], &c, 1);
+        (void)n;
+    }
+}
+
+bool Server::Setup(std::string* error)
+{
+    if (m_opt.logPath.empty() || m_opt.logPath == "-") {
+        m_log = stdout;
+    } else {
+        m_log = fopen(m_opt.logPath.c_str(), "a");
+        if (!m_log) {
+            *error = "cannot open the log " + m_opt.logPath + ": " + strerror(errno);
+            return false;
+        }
+    }
+    if (pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) < 0) {
+        *error = std::string("pipe: ") + strerror(errno);
+        return false;
+    }
+    InstallSignalHandlers(m_wake[1]);
+    if (!m_iface.Open(m_opt.iface, error))
+        return false;
+    m_iface.PromoteSecondaries();
+    m_discFd = UdpSocket(m_opt.iface, kDiscoveryPort, error);
+    if (m_discFd < 0)
+        return false;
+    m_restartFd = UdpSocket(m_opt.iface, kRestartPort, error);
+    if (m_restartFd < 0)
+        return false;
+
+    {
+        std::lock_guard<std::mutex> lock(m_mu);
+        for (Device& d : m_devices) {
+            if (!Acquire(d.ip, d.prefix, error))
+                return false;
+            Log("START", IpText(d.ip), "",
+                "mac=" + d.mac + " name=" + d.name + " answer="
+                    + (d.answer == AnswerMode::Broadcast ? "broadcast" : "unicast")
+                    + " version=" + (d.version.empty() ? "-" : d.version));
+        }
+    }
+
+    if (!m_opt.controlPath.empty()) {
+        struct sockaddr_un a = {};
+        a.sun_family = AF_UNIX;
+        if (m_opt.controlPath.size() >= sizeof a.sun_path) {
+            *error = "control socket path too long: " + m_opt.controlPath;
+            return false;
+        }
+        strcpy(a.sun_path, m_opt.controlPath.c_str());
+        struct stat st;
+        if (lstat(a.sun_path, &st) == 0) {
+            if (!S_ISSOCK(st.st_mode)) {
+                *error = m_opt.controlPath + " exists and is not a socket";
+                return false;
+            }
+            unlink(a.sun_path); // left by an emulator that did not end cleanly
+        }
+        m_ctlFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (m_ctlFd < 0 || bind(m_ctlFd, reinterpret_cast<sockaddr*>(&a), sizeof a) < 0
+            || listen(m_ctlFd, 8) < 0) {
+            *error = "control socket " + m_opt.controlPath + ": " + strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Server::Acquire(uint32_t ip, int prefix, std::string* error)
+{
+    if (m_closed) {
+        *error = "the emulator is stopping";
+        return false;
+    }
+    Address& a = m_addresses[ip];
+    if (a.refs == 0) {
+        bool existed = false;
+        if (!m_iface.Add(ip, prefix, &existed, error)) {
+            m_addresses.erase(ip);
+            return false;
+        }
+        a.ours = !existed;
+        a.prefix = prefix;
+        int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        int one = 1;
+        struct sockaddr_in sa = {};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(kHttpPort);
+        sa.sin_addr.s_addr = htonl(ip);
+        if (fd >= 0)
+            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0 || listen(fd, 32) < 0) {
+            *error = "cannot serve HTTP on " + IpText(ip) + ": " + strerror(errno);
+            if (fd >= 0)
+                close(fd);
+            std::string ignored;
+            if (a.ours)
+                m_iface.Remove(ip, prefix, &ignored);
+            m_addresses.erase(ip);
+            return false;
+        }
+        a.listenFd = fd;
+        Wake();
+    }
+    ++a.refs;
+    return true;
+}
+
+void Server::Release(uint32_t ip)
+{
+    auto it = m_addresses.find(ip);
+    if (it == m_addresses.end())
+        return;
+    if (--it->second.refs > 0)
+        return;
+    if (it->second.listenFd >= 0)
+        m_deadFds.push_back(it->second.listenFd);
+    if (it->second.ours) {
+        std::string error;
+        if (!m_iface.Remove(ip, it->second.prefix, &error))
+            fprintf(stderr, "tavlin-emu: %s\n", error.c_str());
+    }
+    m_addresses.erase(it);
+    Wake();
+}
+
+bool Server::MoveLocked(Device& d, uint32_t ip, int prefix, uint32_t gateway, bool dhcp,
+                        const std::string& peer, std::string* error)
+{
+    uint32_t old = d.ip;
+    if (ip != old) {
+        if (!Acquire(ip, prefix, error))
+            return false;
+        Release(old);
+    }
+    d.ip = ip;
+    d.prefix = prefix;
+    d.gateway = gateway;
+    d.dhcp = dhcp;
+    Log("MOVED", IpText(ip), peer,
+        "from " + IpText(old) + " mask " + IpText(PrefixMask(prefix)) + " gateway " + IpText(gateway)
+            + " dhcp " + (dhcp ? "1" : "0"));
+    return true;
+}
+
+void Server::Cleanup()
+{
+    std::lock_guard<std::mutex> lock(m_mu);
+    m_stop = true;
+    if (m_iface.Index() != 0) {
+        for (Device& d : m_devices) {
+            if (m_addresses.count(d.ip)) {
+                Log("STOP", IpText(d.ip), "", "mac=" + d.mac);
+                Release(d.ip);
+            }
+        }
+    }
+    for (auto& kv : m_addresses) { // addresses still held (never when every device released)
+        if (kv.second.listenFd >= 0)
+            close(kv.second.listenFd);
+        std::string ignored;
+        if (kv.second.ours)
+            m_iface.Remove(kv.first, kv.second.prefix, &ignored);
+    }
+    m_addresses.clear();
+    for (int fd : m_deadFds)
+        close(fd);
+    m_deadFds.clear();
+    for (int* fd : {&m_discFd, &m_restartFd, &m_ctlFd}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+    if (!m_opt.controlPath.empty())
+        unlink(m_opt.controlPath.c_str());
+    m_iface.Close();
+    m_closed = true; // no address may be added after this point
+}
+
+int Server::Run()
+{
+    std::string error;
+    if (!Setup(&error)) {
+        fprintf(stderr, "tavlin-emu: %s\n", error.c_str());
+        Cleanup();
+        return 1;
+    }
+    Loop();
+    Cleanup();
+    return 0;
+}
+
+void Server::Loop()
+{
+    while (!m_stop) {
+        std::vector<struct pollfd> fds;
+        std::vector<uint32_t> ips;
+        {
+            std::lock_guard<std::mutex> lock(m_mu);
+            for (int fd : m_deadFds)
+                close(fd);
+            m_deadFds.clear();
+            for (auto& kv : m_addresses) {
+                if (kv.second.listenFd >= 0) {
+                    fds.push_back({kv.second.listenFd, POLLIN, 0});
+                    ips.push_back(kv.first);
+                }
+            }
+        }
+        size_t fixed = fds.size();
+        fds.push_back({m_wake[0], POLLIN, 0});
+        fds.push_back({m_discFd, POLLIN, 0});
+        fds.push_back({m_restartFd, POLLIN, 0});
+        if (m_ctlFd >= 0)
+            fds.push_back({m_ctlFd, POLLIN, 0});
+        int n = poll(fds.data(), fds.size(), 500);
+        if (n < 0 && errno != EINTR)
+            break;
+        if (n <= 0)
+            continue;
+        if (fds[fixed].revents) {
+            char buf[64];
+            ssize_t got;
+            while ((got = read(m_wake[0], buf, sizeof buf)) > 0)
+                if (memchr(buf, 'S', static_cast<size_t>(got)))
+                    m_stop = true;
+        }
+        if (fds[fixed + 1].revents)
+            OnDiscovery(m_discFd, false);
+        if (fds[fixed + 2].revents)
+            OnDiscovery(m_restartFd, true);
+        if (m_ctlFd >= 0 && fds[fixed + 3].revents) {
+            int c = accept4(m_ctlFd, nullptr, nullptr, SOCK_CLOEXEC);
+            if (c >= 0) {
+                if (m_ctlThreads >= kMaxControlThreads) {
+                    SendAll(c, "ERR busy\n");
+                    close(c);
+                } else {
+                    ++m_ctlThreads;
+                    std::thread(&Server::ServeControl, this, c).detach();
+                }
+            }
+        }
+        for (size_t i = 0; i < fixed; ++i)
+            if (fds[i].revents)
+                OnAccept(fds[i].fd, ips[i]);
+    }
+}
+
+void Server::OnDiscovery(int fd, bool restartPort)
+{
+    for (int i = 0; i < 64; ++i) { // bounded, the rest waits for the next round
+        char buf[2048];
+        char control[256];
+        struct sockaddr_in src = {};
+        struct iovec iov = {buf, sizeof buf};
+        struct msghdr msg = Message(&src, &iov, control, sizeof control);
+        ssize_t n = recvmsg(fd, &msg, 0);
+        if (n < 0)
+            return;
+        if (msg.msg_flags & MSG_TRUNC)
+            continue; // longer than any datagram of the protocol
+        uint32_t dst = 0;
+        for (struct cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                struct in_pktinfo info;
+                memcpy(&info, CMSG_DATA(c), sizeof info);
+                dst = ntohl(info.ipi_addr.s_addr);
+            }
+        }
+        HandleDatagram(std::string(buf, static_cast<size_t>(n)), ntohl(src.sin_addr.s_addr),
+                       ntohs(src.sin_port), dst, restartPort);
+    }
+}
+
+void Server::HandleDatagram(const std::string& data, uint32_t src, uint16_t srcPort, uint32_t dst,
+                            bool restartPort)
+{
+    std::lock_guard<std::mutex> lock(m_mu);
+    int64_t now = MonoMs();
+    std::string peer = Peer(src, srcPort);
+    for (const Device& d : m_devices)
+        if (d.ip == src)
+            return; // one of our own datagrams coming back
+    if (restartPort) {
+        if (data != "R")
+            return;
+        for (Device& d : m_devices) {
+            if (d.ip != dst || Rebooting(d, now))
+                continue;
+            Log("REBOOT", IpText(d.ip), peer, data);
+            PowerOn(d, now, m_opt.rebootMs);
+        }
+        return;
+    }
+    if (data.size() == 1 && (data[0] == 'D' || data[0] == 'M')) {
+        for (Device& d : m_devices) {
+            if (Rebooting(d, now))
+                continue;
+            bool heard = dst == d.ip || dst == 0xFFFFFFFFu || dst == (d.ip | ~PrefixMask(d.prefix));
+            if (!heard)
+                continue;
+            ++d.hellos;
+            Log("HELLO", IpText(d.ip), peer, data);
+            if (Silent(d, now) || (data[0] == 'M' && !d.master))
+                continue;
+            SendAnswer(d, data[0], src, srcPort);
+        }
+    } else if (data.size() >= 2 && data[0] == 'N' && data[1] == ';') {
+        HandleConfig(data, src, srcPort);
+    }
+}
+
+void Server::HandleConfig(const std::string& data, uint32_t src, uint16_t srcPort)
+{
+    // N;MAC;login;password;address;mask;gateway;dhcp;
+    std::string peer = Peer(src, srcPort);
+    std::vector<std::string> f = Split(data, ';');
+    if (f.size() < 8) {
+        Log("CONFIG-REJECTED", "", peer, data + " (malformed)");
+        return;
+    }
+    int64_t now = MonoMs();
+    bool matched = false;
+    for (Device& d : m_devices) {
+        if (MacDigits(d.mac) != MacDigits(f[1]) || f[1].empty())
+            continue;
+        matched = true;
+        uint32_t ip = 0, mask = 0, gw = 0;
+        std::string why;
+        if (Rebooting(d, now))
+            why = "restarting";
+        else if (f[2] != d.login || f[3] != d.password)
+            why = "bad login or password";
+        else if (!ParseIpHex(f[4], &ip) || !ParseIpHex(f[5], &mask) || !ParseIpHex(f[6], &gw)
+                 || MaskPrefix(mask) < 1 || !UsableHost(ip, MaskPrefix(mask)))
+            why = "bad address, mask or gateway";
+        if (!why.empty()) {
+            Log("CONFIG-REJECTED", IpText(d.ip), peer, data + " (" + why + ")");
+            continue;
+        }
+        Log("CONFIG", IpText(d.ip), peer, data);
+        std::string error;
+        if (!MoveLocked(d, ip, MaskPrefix(mask), gw, f[7] == "1", peer, &error))
+            Log("CONFIG-REJECTED", IpText(d.ip), peer, data + " (" + error + ")");
+    }
+    if (!matched)
+        Log("CONFIG-REJECTED", "", peer, data + " (no device with this MAC)");
+}
+
+void Server::SendAnswer(Device& d, char type, uint32_t pc, uint16_t pcPort)
+{
+    std::string text = AnswerText(d, type);
+    struct sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    if (d.answer == AnswerMode::Broadcast) {
+        to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+        to.sin_port = htons(kDiscoveryPort);
+    } else {
+        to.sin_addr.s_addr = htonl(pc);
+        to.sin_port = htons(pcPort);
+    }
+    // The answer leaves from the device's own address and port 30303.
+    char control[CMSG_SPACE(sizeof(struct in_pktinfo))] = {};
+    struct iovec iov = {const_cast<char*>(text.data()), text.size()};
+    struct msghdr msg = Message(&to, &iov, control, sizeof control);
+    struct cmsghdr* c = CMSG_FIRSTHDR(&msg);
+    c->cmsg_level = IPPROTO_IP;
+    c->cmsg_type = IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof(struct in_pktinfo));
+    struct in_pktinfo info = {};
+    info.ipi_ifindex = m_iface.Index();
+    info.ipi_spec_dst.s_addr = htonl(d.ip);
+    memcpy(CMSG_DATA(c), &info, sizeof info);
+    std::string dest = Peer(ntohl(to.sin_addr.s_addr), ntohs(to.sin_port));
+    if (sendmsg(m_discFd, &msg, 0) < 0) {
+        fprintf(stderr, "tavlin-emu: answer of %s to %s: %s\n", IpText(d.ip).c_str(), dest.c_str(),
+                strerror(errno));
+        return;
+    }
+    ++d.answers;
+    Log("ANSWER", IpText(d.ip), dest, text);
+}
+
+void Server::OnAccept(int listenFd, uint32_t localIp)
+{
+    for (int i = 0; i < 16; ++i) {
+        struct sockaddr_in peer = {};
+        socklen_t len = sizeof peer;
+        int fd = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        if (m_httpThreads >= kMaxHttpThreads) {
+            close(fd); // overloaded: refuse rather than queue without bound
+            continue;
+        }
+        ++m_httpThreads;
+        std::thread(&Server::ServeHttp, this, fd, localIp,
+                    Peer(ntohl(peer.sin_addr.s_addr), ntohs(peer.sin_port)))
+            .detach();
+    }
+}
+
+void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
+{
+    struct Done {
+        std::atomic<int>& count;
+        ~Done() { --count; }
+    } done{m_httpThreads};
+
+    // Request line and headers, bounded in size and time.
+    std::string req;
+    size_t headEnd = std::string::npos;
+    int64_t deadline = MonoMs() + kRequestMs;
+    bool closed = false;
+    while (headEnd == std::string::npos && req.size() <= kMaxRequest) {
+        if (!WaitReadable(fd, deadline))
+            break;
+        char buf[2048];
+        ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) {
+            closed = true;
+            break;
+        }
+        req.append(buf, static_cast<size_t>(n));
+        size_t a = req.find("\r\n\r\n"), b = req.find("\n\n");
+        headEnd = std::min(a, b);
+    }
+    if (headEnd == std::string::npos) {
+        if (req.size() > kMaxRequest)
+            SendAll(fd, Response("HTTP/1.1", 431, "Request Header Fields Too Large", "text/plain",
+                                 "request too large\n", true));
+        else if (!closed && !req.empty())
+            SendAll(fd, Response("HTTP/1.1", 408, "Request Timeout", "text/plain", "timeout\n", true));
+        Finish(fd);
+        return;
+    }
+
+    std::string first = req.substr(0, req.find('\n'));
+    if (!first.empty() && first.back() == '\r')
+        first.pop_back();
+    std::string version = "HTTP/1.1";
+    std::string method, target;
+    size_t sp1 = first.find(' ');
+    size_t sp2 = first.rfind(' ');
+    if (sp1 != std::string::npos && sp2 > sp1 && first.compare(sp2 + 1, 5, "HTTP/") == 0) {
+        method = first.substr(0, sp1);
+        // Parameters arrive unencoded, spaces included: the target is everything in between.
+        target = first.substr(sp1 + 1, sp2 - sp1 - 1);
+        if (first.compare(sp2 + 1, std::string::npos, "HTTP/1.0") == 0)
+            version = "HTTP/1.0";
+    }
+    if (target.compare(0, 7, "http://") == 0) { // absolute form
+        size_t slash = target.find('/', 7);
+        target = slash == std::string::npos ? "/" : target.substr(slash);
+    }
+    if (method.empty() || target.empty() || target[0] != '/') {
+        SendAll(fd, Response(version, 400, "Bad Request", "text/plain", "bad request\n", true));
+        Finish(fd);
+        return;
+    }
+
+    int index = -1;
+    int delayMs = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mu);
+        int64_t now = MonoMs();
+        for (size_t i = 0; i < m_devices.size(); ++i) {
+            if (m_devices[i].ip == localIp) {
+                index = static_cast<int>(i);
+                break;
+            }
+        }
+        if (index >= 0) {
+            Device& d = m_devices[static_cast<size_t>(index)];
+            if (!d.http || Rebooting(d, now)) {
+                index = -1; // the web server does not answer: the connection just ends
+            } else {
+                ++d.requests;
+                delayMs = d.httpDelayMs;
+                Log("HTTP", IpText(d.ip), peer, target);
+            }
+        }
+    }
+    if (index < 0) {
+        close(fd);
+        return;
+    }
+    for (int waited = 0; waited < delayMs && !m_stop; waited += 20)
+        usleep(20000);
+
+    size_t q = target.find('?');
+    std::string path = Lower(PercentDecode(target.substr(1, q == std::string::npos ? std::string::npos : q - 1)));
+    std::string query = q == std::string::npos ? "" : target.substr(q + 1);
+    bool head = method == "HEAD";
+    std::string reply;
+    Effects fx;
+    if (method != "GET" && !head) {
+        reply = Response(version, 405, "Method Not Allowed", "text/plain", "method not allowed\n", true,
+                         "Allow: GET, HEAD\r\n");
+    } else if (path.empty() || path == "index.htm" || path == "index.html") {
+        std::lock_guard<std::mutex> lock(m_mu);
+        reply = Response(version, 200, "OK", "text/html; charset=utf-8",
+                         IndexPage(m_devices[static_cast<size_t>(index)], MonoMs()), !head);
+    } else if (IsStatePage(path)) {
+        std::lock_guard<std::mutex> lock(m_mu);
+        Device& d = m_devices[static_cast<size_t>(index)];
+        int64_t now = MonoMs();
+        fx = ApplyQuery(d, query, now);
+        reply = Response(version, 200, "OK", "text/plain; charset=iso-8859-1",
+                         StatePage(d, path, now, fx.notes), !head);
+    } else {
+        reply = Response(version, 404, "Not Found", "text/plain", "not found\n", !head);
+    }
+    SendAll(fd, reply);
+    Finish(fd);
+
+    if (fx.move) { // the new network settings take effect after the reply, with a restart
+        std::lock_guard<std::mutex> lock(m_mu);
+        Device& d = m_devices[static_cast<size_t>(index)];
+        std::string error;
+        if (!m_stop && MoveLocked(d, fx.ip, fx.prefix, fx.gateway, fx.dhcp, peer, &error)) {
+            if (fx.reboot) {
+                Log("REBOOT", IpText(d.ip), peer, "NETWORK");
+                PowerOn(d, MonoMs(), m_opt.rebootMs);
+            }
+        } else if (!error.empty()) {
+            d.lastError = "ERR NETWORK: " + error;
+        }
+    }
+}
+
+void Server::ServeControl(int fd)
+{
+    struct Done {
+        std::atomic<int>& count;
+        int fd;
+        ~Done()
+        {
+            close(fd);
+            --count;
+        }
+    } done{m_ctlThreads, fd};
+    std::string pending;
+    int64_t deadline = MonoMs() + kControlIdleMs;
+    for (;;) {
+        size_t nl = pending.find('\n');
+        if (nl == std::string::npos) {
+            if (pending.size() > kMaxControlLine) {
+                SendAll(fd, "ERR line too long\n");
+                return;
+            }
+            if (!WaitReadable(fd, deadline))
+                return;
+            char buf[1024];
+            ssize_t n = recv(fd, buf, sizeof buf, 0);
+            if (n <= 0)
+                return;
+            pending.append(buf, static_cast<size_t>(n));
+            continue;
+        }
+        std::string line = pending.substr(0, nl);
+        pending.erase(0, nl + 1);
+        deadline = MonoMs() + kControlIdleMs;
+        if (!SendAll(fd, Control(line) + "\n") || m_stop)
+            return;
+    }
+}
+
+std::string Server::Control(const std::string& lineIn)
+{
+    std::string line = Trim(lineIn);
+    size_t sp = line.find(' ');
+    std::string cmd = line.substr(0, sp);
+    for (char& c : cmd)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    std::string rest = sp == std::string::npos ? "" : Trim(line.substr(sp + 1));
+
+    if (cmd == "PING")
+        return "OK";
+    if (cmd == "QUIT") {
+        m_stop = true;
+        Wake();
+        return "OK";
+    }
+    std::lock_guard<std::mutex> lock(m_mu);
+    if (cmd == "LIST") {
+        std::string out = "OK ";
+        for (size_t i = 0; i < m_devices.size(); ++i)
+            out += (i ? ";" : "") + std::string("ip=") + IpText(m_devices[i].ip) + ",mac=" + m_devices[i].mac;
+        return out;
+    }
+    if (cmd != "SET" && cmd != "GET" && cmd != "REBOOT")
+        return cmd.empty() ? "ERR empty command" : "ERR unknown command " + cmd;
+
+    sp = rest.find(' ');
+    long index = -1;
+    if (!ParseLong(rest.substr(0, sp), 0, static_cast<long>(m_devices.size()) - 1, &index))
+        return "ERR no device " + rest.substr(0, sp);
+    Device& d = m_devices[static_cast<size_t>(index)];
+    std::string arg = sp == std::string::npos ? "" : Trim(rest.substr(sp + 1));
+    int64_t now = MonoMs();
+
+    if (cmd == "REBOOT") {
+        Log("REBOOT", IpText(d.ip), "control", "R");
+        PowerOn(d, now, m_opt.rebootMs);
+        return "OK";
+    }
+    if (cmd == "GET") {
+        std::string value;
+        if (arg.empty() || !GetField(d, arg, now, &value))
+            return "ERR unknown key " + arg;
+        return "OK " + value;
+    }
+    size_t eq = arg.find('=');
+    if (eq == std::string::npos || eq == 0)
+        return "ERR expected key=value";
+    std::string key = Lower(Trim(arg.substr(0, eq)));
+    std::string value = arg.substr(eq + 1);
+    if (key == "ip") {
+        uint32_t ip = 0;
+        int prefix = d.prefix;
+        if (!ParseIpPrefix(value, &ip, &prefix) || !UsableHost(ip, prefix))
+            return "ERR expected a usable address A or A/prefix";
+        std::string error;
+        if (!MoveLocked(d, ip, prefix, d.gateway, d.dhcp, "control", &error))
+            return "ERR " + error;
+        return "OK";
+    }
+    std::string error = SetField(d, key, value, now);
+    return error.empty() ? "OK" : "ERR " + error;
+}
+
+} // namespace emu
