@@ -43,16 +43,27 @@ std::string ZorTexteDatagramme(const uint8_t* pData, size_t iLen)
 std::vector<std::string> ZorDecoupeLignes(const std::string& zTexte)
 {
     std::vector<std::string> lignes;
+    // Separators after the last other character end the text; a text of separators only is
+    // one empty line.
+    const size_t dernier = zTexte.find_last_not_of('\n');
+    if (dernier == std::string::npos)
+    {
+        if (!zTexte.empty())
+            lignes.push_back(std::string());
+        return lignes;
+    }
     size_t pos = 0;
-    while (pos < zTexte.size())
+    for (;;)
     {
         size_t fin = zTexte.find('\n', pos);
-        if (fin == std::string::npos)
-            fin = zTexte.size();
+        if (fin == std::string::npos || fin > dernier)
+            fin = dernier + 1;
         std::string ligne = zTexte.substr(pos, fin - pos);
         while (!ligne.empty() && IsBlanc(ligne.back()))
             ligne.pop_back();
         lignes.push_back(ligne);
+        if (fin > dernier)
+            break;
         pos = fin + 1;
     }
     return lignes;

@@ -29,8 +29,9 @@ struct ZorReponseTavlin
 // ZOR_DATAGRAMME_MAX of them.
 std::string ZorTexteDatagramme(const uint8_t* pData, size_t iLen);
 
-// Lines separated by line feeds: empty lines between separators are kept, a single empty
-// piece after a final line feed is not; white space is trimmed from the right of each line.
+// Lines separated by line feeds: empty lines between other lines are kept, empty lines at the
+// end are not (a text of line feeds only is one empty line); white space is trimmed from the
+// right of each line.
 std::vector<std::string> ZorDecoupeLignes(const std::string& zTexte);
 
 // Decodes an answer; false when it has fewer than eight lines. The version is line 9 when the

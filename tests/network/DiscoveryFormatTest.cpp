@@ -1,0 +1,224 @@
+// Device answers and the configuration text, as bytes.
+#include "network/ZorDiscoveryFormat.h"
+
+#include <gtest/gtest.h>
+#include <wx/tokenzr.h>
+
+#include <set>
+
+namespace {
+
+const std::string kHuitLignes =
+    "D\nTavlin-1\n00-1A-2B-3C-4D-5E\nSalle 2\nadmin\nsecret\nFFFFFF00C0A80101\n1\n";
+
+} // namespace
+
+TEST(DiscoveryAnswer, LineCountDecidesVersion)
+{
+    ZorReponseTavlin r;
+    // Seven lines: not an answer.
+    EXPECT_FALSE(ZorDecodeReponse("D\nn\nm\nc\nl\np\nFFFFFF00C0A80101\n", &r));
+    EXPECT_FALSE(ZorDecodeReponse("", &r));
+
+    ASSERT_TRUE(ZorDecodeReponse(kHuitLignes, &r));
+    EXPECT_EQ(r.zType, "D");
+    EXPECT_EQ(r.zNom, "Tavlin-1");
+    EXPECT_EQ(r.zMAC, "00-1A-2B-3C-4D-5E");
+    EXPECT_EQ(r.zCommentaire, "Salle 2");
+    EXPECT_EQ(r.zLogin, "admin");
+    EXPECT_EQ(r.zPwd, "secret");
+    EXPECT_EQ(r.zMask, "255.255.255.0");
+    EXPECT_EQ(r.zGateway, "192.168.1.1");
+    EXPECT_TRUE(r.bDhcp);
+    EXPECT_EQ(r.zVersion, "1");
+
+    ASSERT_TRUE(ZorDecodeReponse(kHuitLignes + "2.3\n", &r));
+    EXPECT_EQ(r.zVersion, "2.3");
+    ASSERT_TRUE(ZorDecodeReponse(kHuitLignes + "2.3", &r));
+    EXPECT_EQ(r.zVersion, "2.3");
+    // Empty lines at the end are no lines at all; one in the middle is.
+    ASSERT_TRUE(ZorDecodeReponse(kHuitLignes + "\n\n", &r));
+    EXPECT_EQ(r.zVersion, "1");
+    ASSERT_TRUE(ZorDecodeReponse(kHuitLignes + "2.4\n\n\n", &r));
+    EXPECT_EQ(r.zVersion, "2.4");
+    EXPECT_FALSE(ZorDecodeReponse("D\nn\nm\nc\nl\np\nFFFFFF00C0A80101\n\n\n", &r));
+    ASSERT_TRUE(ZorDecodeReponse("D\nn\nm\nc\nl\np\nFFFFFF00C0A80101\n\n1.5", &r));
+    EXPECT_FALSE(r.bDhcp);
+    EXPECT_EQ(r.zVersion, "1.5");
+    // A tenth line: the version is no longer trusted.
+    ASSERT_TRUE(ZorDecodeReponse(kHuitLignes + "2.3\nx\n", &r));
+    EXPECT_EQ(r.zVersion, "1");
+    EXPECT_EQ(r.zLogin, "admin");
+}
+
+TEST(DiscoveryAnswer, TrimsCarriageReturnsAndKeepsInnerEmptyLines)
+{
+    ZorReponseTavlin r;
+    ASSERT_TRUE(ZorDecodeReponse("A\r\nNom \r\nAA-BB\r\n\r\nlog\t\r\npw\r\n"
+                                 "FFFF0000C0A80001\r\n0\r\n3.1 \r\n",
+                                 &r));
+    EXPECT_EQ(r.zType, "A");
+    EXPECT_EQ(r.zNom, "Nom");
+    EXPECT_EQ(r.zCommentaire, "");
+    EXPECT_EQ(r.zLogin, "log");
+    EXPECT_EQ(r.zPwd, "pw");
+    EXPECT_EQ(r.zMask, "255.255.0.0");
+    EXPECT_EQ(r.zGateway, "192.168.0.1");
+    EXPECT_FALSE(r.bDhcp);
+    EXPECT_EQ(r.zVersion, "3.1");
+
+    // Leading blanks stay: only the right side is trimmed.
+    ASSERT_TRUE(ZorDecodeReponse(" D\nn\nm\nc\nl\np\nFFFFFF00C0A80101\n 1\n", &r));
+    EXPECT_EQ(r.zType, " D");
+    EXPECT_FALSE(r.bDhcp);
+}
+
+TEST(DiscoveryAnswer, BadNetworkLineGivesEmptyParts)
+{
+    ZorReponseTavlin r;
+    ASSERT_TRUE(ZorDecodeReponse("D\nn\nm\nc\nl\np\nFFFFFF00C0A801\n1\n", &r));
+    EXPECT_EQ(r.zMask, "255.255.255.0");
+    EXPECT_EQ(r.zGateway, "");
+    ASSERT_TRUE(ZorDecodeReponse("D\nn\nm\nc\nl\np\nzzzzzzzzC0A80101\n1\n", &r));
+    EXPECT_EQ(r.zMask, "");
+    EXPECT_EQ(r.zGateway, "192.168.1.1");
+    ASSERT_TRUE(ZorDecodeReponse("D\nn\nm\nc\nl\np\n\n1\n", &r));
+    EXPECT_EQ(r.zMask, "");
+    EXPECT_EQ(r.zGateway, "");
+}
+
+TEST(DiscoveryAnswer, SplittingMatchesTheToolkitTokenizer)
+{
+    // Every text over a small alphabet up to length 6 splits and trims as the toolkit's
+    // tokenizer and right trim do.
+    const char alphabet[] = {'a', '\n', '\r'};
+    std::vector<std::string> textes{""};
+    for (int len = 1; len <= 6; ++len)
+    {
+        std::vector<std::string> suivants;
+        for (const std::string& t : textes)
+            if (int(t.size()) == len - 1)
+                for (char c : alphabet)
+                    suivants.push_back(t + c);
+        textes.insert(textes.end(), suivants.begin(), suivants.end());
+    }
+    for (const std::string& t : textes)
+    {
+        std::vector<std::string> attendu;
+        wxStringTokenizer tk(wxString::FromAscii(t.c_str()), "\n", wxTOKEN_RET_EMPTY);
+        while (tk.HasMoreTokens())
+        {
+            wxString z = tk.GetNextToken();
+            z.Trim(true);
+            attendu.push_back(std::string(z.ToAscii()));
+        }
+        EXPECT_EQ(ZorDecoupeLignes(t), attendu) << "texte de " << t.size() << " octets";
+    }
+}
+
+TEST(DiscoveryAnswer, DatagramTextStopsAtZeroAndLimit)
+{
+    const uint8_t avecZero[] = {'D', '\n', 0, 'x'};
+    EXPECT_EQ(ZorTexteDatagramme(avecZero, sizeof(avecZero)), "D\n");
+    std::vector<uint8_t> long_(1024, 'a');
+    EXPECT_EQ(ZorTexteDatagramme(long_.data(), long_.size()).size(), 1023u);
+    EXPECT_EQ(ZorTexteDatagramme(nullptr, 5), "");
+    // High bytes are kept as they are.
+    const uint8_t latin[] = {0xE9, 0xFF};
+    EXPECT_EQ(ZorTexteDatagramme(latin, 2), std::string("\xE9\xFF"));
+}
+
+TEST(ConfigurationText, ExactBytes)
+{
+    std::string z;
+    ASSERT_EQ(ZorTexteConfiguration("00-1A-2B-3C-4D-5E", "admin", "secret", "C0A80196", "FFFFFF00",
+                                    "C0A80101", &z),
+              ZOR_CONFIG_OK);
+    EXPECT_EQ(z, "N;001A2B3C4D5E;admin;secret;C0A80196;FFFFFF00;C0A80101;0;");
+    // Empty login and password keep their places.
+    ASSERT_EQ(ZorTexteConfiguration("AA-BB", "", "", "0A000001", "FF000000", "00000000", &z),
+              ZOR_CONFIG_OK);
+    EXPECT_EQ(z, "N;AABB;;;0A000001;FF000000;00000000;0;");
+    // Bytes above 127 pass unchanged.
+    ASSERT_EQ(ZorTexteConfiguration("AA", "\xE9t\xE9", "p", "0A000001", "FF000000", "00000000",
+                                    &z),
+              ZOR_CONFIG_OK);
+    EXPECT_EQ(z, "N;AA;\xE9t\xE9;p;0A000001;FF000000;00000000;0;");
+}
+
+TEST(ConfigurationText, RefusesWhatADeviceWouldMisread)
+{
+    // The fixed part around login and password is 2 + 12 + 1 + 1 + 1 + 3*9 + 2 = 46 bytes.
+    const std::string zMac = "00-1A-2B-3C-4D-5E";
+    std::string z = "inchange";
+    std::string login(1023 - 46 - 1, 'l');
+    ASSERT_EQ(ZorTexteConfiguration(zMac, login, "p", "C0A80196", "FFFFFF00", "C0A80101", &z),
+              ZOR_CONFIG_OK);
+    EXPECT_EQ(z.size(), 1023u);
+    z = "inchange";
+    EXPECT_EQ(ZorTexteConfiguration(zMac, login + "l", "p", "C0A80196", "FFFFFF00", "C0A80101", &z),
+              ZOR_CONFIG_TROP_LONG);
+    EXPECT_EQ(z, "inchange");
+
+    for (const std::string& mauvais : {std::string("a;b"), std::string("a\nb"),
+                                       std::string("a\rb"), std::string("a\0b", 3)})
+    {
+        EXPECT_EQ(ZorTexteConfiguration(zMac, mauvais, "p", "C0A80196", "FFFFFF00", "C0A80101", &z),
+                  ZOR_CONFIG_SEPARATEUR);
+        EXPECT_EQ(ZorTexteConfiguration(zMac, "l", mauvais, "C0A80196", "FFFFFF00", "C0A80101", &z),
+                  ZOR_CONFIG_SEPARATEUR);
+    }
+    EXPECT_EQ(ZorTexteConfiguration("00;1A", "l", "p", "C0A80196", "FFFFFF00", "C0A80101", &z),
+              ZOR_CONFIG_SEPARATEUR);
+    EXPECT_EQ(z, "inchange");
+}
+
+TEST(ConfigurationText, CandidateAddresses)
+{
+    const uint8_t reseau24[4] = {192, 168, 1, 0}, masque24[4] = {255, 255, 255, 0};
+    std::set<int> vus;
+    for (int v = 150; v <= 253; ++v)
+    {
+        const uint8_t aleatoire[4] = {uint8_t(v), 201, 17, uint8_t(v)};
+        uint8_t c[4];
+        ASSERT_TRUE(ZorCandidatAdresse(reseau24, masque24, aleatoire, c));
+        EXPECT_EQ(c[0], 192);
+        EXPECT_EQ(c[1], 168);
+        EXPECT_EQ(c[2], 1);
+        vus.insert(c[3]);
+    }
+    EXPECT_EQ(vus.size(), 104u);
+    EXPECT_EQ(*vus.begin(), 150);
+    EXPECT_EQ(*vus.rbegin(), 253);
+
+    // A /30 has two usable hosts: random values landing on the network or broadcast address
+    // are refused.
+    const uint8_t reseau30[4] = {10, 0, 0, 4}, masque30[4] = {255, 255, 255, 252};
+    int acceptes = 0;
+    for (int v = 150; v <= 253; ++v)
+    {
+        const uint8_t aleatoire[4] = {0, 0, 0, uint8_t(v)};
+        uint8_t c[4];
+        if (ZorCandidatAdresse(reseau30, masque30, aleatoire, c))
+        {
+            ++acceptes;
+            EXPECT_TRUE(c[3] == 5 || c[3] == 6) << int(c[3]);
+        }
+    }
+    EXPECT_GT(acceptes, 0);
+
+    // No host bits: no candidate ever.
+    const uint8_t masque32[4] = {255, 255, 255, 255};
+    const uint8_t aleatoire[4] = {150, 151, 152, 153};
+    uint8_t c[4];
+    EXPECT_FALSE(ZorCandidatAdresse(reseau24, masque32, aleatoire, c));
+
+    // Host bits spread over several octets (/16): both octets come from the random values.
+    const uint8_t reseau16[4] = {172, 16, 0, 0}, masque16[4] = {255, 255, 0, 0};
+    const uint8_t alea16[4] = {200, 200, 160, 170};
+    ASSERT_TRUE(ZorCandidatAdresse(reseau16, masque16, alea16, c));
+    EXPECT_EQ(c[0], 172);
+    EXPECT_EQ(c[1], 16);
+    EXPECT_EQ(c[2], 160);
+    EXPECT_EQ(c[3], 170);
+}

@@ -1,0 +1,227 @@
+// The discovery socket of the loopback pseudo-adapter, driven by plain sockets standing in for
+// devices at other loopback addresses.
+#include "device/ZorTavlinObj.h"
+#include "infra/ZorLogFile.h"
+#include "network/ZorTavlinNetwork.h"
+#include "tests/common/ZorTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+const char kReponse[] =
+    "D\nTavlin-L\n00-1A-2B-3C-4D-5E\nBanc\nadmin\nsecret\nFFFFFF00C0A80101\n1\n4.2\n";
+
+// A UDP socket at a loopback address, closed with the object.
+class Appareil
+{
+public:
+    explicit Appareil(const char* zIP, uint16_t iPort = 30303)
+    {
+        m_fd = socket(AF_INET, SOCK_DGRAM, 0);
+        int un = 1;
+        setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &un, sizeof(un));
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(iPort);
+        sa.sin_addr.s_addr = inet_addr(zIP);
+        m_bLie = bind(m_fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) == 0;
+    }
+    ~Appareil() { close(m_fd); }
+    bool Lie() const { return m_bLie; }
+    bool Envoyer(const std::string& z, const char* zDest = "127.0.0.1")
+    {
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(30303);
+        sa.sin_addr.s_addr = inet_addr(zDest);
+        return sendto(m_fd, z.data(), z.size(), 0, reinterpret_cast<sockaddr*>(&sa),
+                      sizeof(sa)) == ssize_t(z.size());
+    }
+    // One datagram within iMs, or an empty string.
+    std::string Recevoir(int iMs)
+    {
+        pollfd p{m_fd, POLLIN, 0};
+        if (poll(&p, 1, iMs) <= 0)
+            return std::string();
+        char buf[2048];
+        ssize_t n = recv(m_fd, buf, sizeof(buf), 0);
+        return n > 0 ? std::string(buf, size_t(n)) : std::string();
+    }
+
+private:
+    int m_fd = -1;
+    bool m_bLie = false;
+};
+
+class LoopbackDiscovery : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+        ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
+    }
+    void TearDown() override
+    {
+        if (gpTheTavlin)
+            gpTheTavlin->m_network.ExitNetwork();
+        ZorTavlinObj::DeleteTavlinObj();
+    }
+    size_t NombreTavlin()
+    {
+        ZorTavlinInfoArray a;
+        gpTheTavlin->GetLesTavlin(a);
+        return a.GetCount();
+    }
+    ZorCarteEth* Loopback()
+    {
+        for (ZorCarteEth* p : gpTheTavlin->m_network.m_arrayCarteEth)
+            if (p->m_bLoopback)
+                return p;
+        return nullptr;
+    }
+};
+
+} // namespace
+
+TEST_F(LoopbackDiscovery, LoopbackRecordAndSecondInit)
+{
+    ZorCarteEth* p = Loopback();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->m_zIP, "127.0.0.1");
+    EXPECT_EQ(p->m_zMask, "0.0.0.0");
+    EXPECT_EQ(p->m_zGateway, "0.0.0.0");
+    EXPECT_EQ(p->m_zMAC, "00-00-00-00-00-00");
+    EXPECT_EQ(p->m_zDescription, "Loopback interface");
+    EXPECT_FALSE(p->m_bDhcp);
+    EXPECT_FALSE(p->m_bBlackList);
+    EXPECT_NE(p->m_pDatagramSocket, nullptr);
+    // The isolated network has no other adapter.
+    EXPECT_EQ(gpTheTavlin->m_network.m_arrayCarteEth.size(), 1u);
+
+    wxDatagramSocket* avant = p->m_pDatagramSocket;
+    EXPECT_FALSE(gpTheTavlin->m_network.InitNetwork());
+    EXPECT_EQ(p->m_pDatagramSocket, avant);
+    EXPECT_EQ(gpTheTavlin->m_network.m_arrayCarteEth.size(), 1u);
+
+    // Closing keeps the record.
+    gpTheTavlin->m_network.ExitNetwork();
+    EXPECT_EQ(p->m_pDatagramSocket, nullptr);
+    EXPECT_EQ(gpTheTavlin->m_network.m_arrayCarteEth.size(), 1u);
+
+    const std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
+    EXPECT_NE(log.find("ZorTavlinNetwork::InitNetwork"), std::string::npos);
+    EXPECT_NE(log.find("ZorTavlinNetwork::SearchCarteEth sur IP=127.0.0.1"), std::string::npos);
+    EXPECT_NE(log.find("ZorTavlinNetwork::ExitNetwork"), std::string::npos);
+}
+
+TEST_F(LoopbackDiscovery, AnswerRegistersDeviceWithAllValues)
+{
+    Appareil a("127.0.0.5", 30400);
+    ASSERT_TRUE(a.Lie());
+    ASSERT_TRUE(a.Envoyer(kReponse));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return NombreTavlin() == 1; }, 3000));
+
+    ZorTavlinInfoArray t;
+    gpTheTavlin->GetLesTavlin(t);
+    const ZorTavlinInfo& i = t[0];
+    EXPECT_EQ(i.m_zIP, "127.0.0.5");
+    EXPECT_EQ(i.m_zNom, "Tavlin-L");
+    EXPECT_EQ(i.m_zMAC, "00-1A-2B-3C-4D-5E");
+    EXPECT_EQ(i.m_zCommentaire, "Banc");
+    EXPECT_EQ(i.m_zLogin, "admin");
+    EXPECT_EQ(i.m_zPwd, "secret");
+    EXPECT_EQ(i.m_zMask, "255.255.255.0");
+    EXPECT_EQ(i.m_zGateway, "192.168.1.1");
+    EXPECT_TRUE(i.m_bDHCPEnabled);
+    EXPECT_EQ(i.m_zIPLocal, "127.0.0.1");
+    EXPECT_EQ(i.m_zMaskLocal, "0.0.0.0");
+    EXPECT_EQ(i.m_zGatewayLocal, "0.0.0.0");
+    EXPECT_EQ(i.m_zVersion, "4.2");
+}
+
+TEST_F(LoopbackDiscovery, IgnoresOwnShortAndUnknownAnswersAndReadsMaster)
+{
+    // From the adapter's own address, too short, unknown type: nothing registered.
+    Appareil soi("127.0.0.1", 30401);
+    ASSERT_TRUE(soi.Envoyer(kReponse));
+    Appareil b("127.0.0.6", 30402);
+    ASSERT_TRUE(b.Envoyer("D\nn\nm\nc\nl\np\nFFFFFF00C0A80101\n"));
+    ASSERT_TRUE(b.Envoyer("X\nn\n11-22\nc\nl\np\nFFFFFF00C0A80101\n0\n"));
+    ASSERT_TRUE(b.Envoyer(std::string("\0garbage", 8)));
+    ASSERT_TRUE(b.Envoyer(std::string(1500, '\n')));
+    // Master answer, whatever the addressing mode.
+    gpTheTavlin->SetModeAdresseAutomatique(2);
+    ASSERT_TRUE(b.Envoyer("M\nMaitre\n99-88-77-66-55-44\nc\nl\np\nFFFF0000C0A80001\n0\n"));
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] {
+            ZorTavlinInfo m;
+            gpTheTavlin->GetTavlinMaster(&m);
+            return m.m_zMAC == "99-88-77-66-55-44";
+        },
+        3000));
+    zortest::Pump(200);
+    EXPECT_EQ(NombreTavlin(), 0u);
+    ZorTavlinInfo m;
+    gpTheTavlin->GetTavlinMaster(&m);
+    EXPECT_EQ(m.m_zIP, "127.0.0.6");
+    EXPECT_EQ(m.m_zMask, "255.255.0.0");
+    EXPECT_FALSE(m.m_bDHCPEnabled);
+    EXPECT_EQ(m.m_zVersion, "1");
+}
+
+TEST_F(LoopbackDiscovery, ForcedReadDrainsWithoutEventLoop)
+{
+    Appareil a("127.0.0.7", 30403);
+    for (int i = 0; i < 20; ++i)
+    {
+        std::string z = kReponse;
+        z.replace(z.find("00-1A-2B-3C-4D-5E"), 17, "00-00-00-00-00-" + std::to_string(10 + i));
+        ASSERT_TRUE(a.Envoyer(z));
+    }
+    usleep(100 * 1000);
+    gpTheTavlin->m_network.ForceReadOnDatagram();
+    EXPECT_EQ(NombreTavlin(), 20u);
+    // Nothing left: a second call returns at once and registers nothing new.
+    gpTheTavlin->m_network.ForceReadOnDatagram();
+    EXPECT_EQ(NombreTavlin(), 20u);
+}
+
+TEST_F(LoopbackDiscovery, HelloAndRebootLeaveThroughTheAdapter)
+{
+    Appareil d("127.0.0.8");
+    Appareil r("127.0.0.8", 69);
+    ASSERT_TRUE(d.Lie());
+    ASSERT_TRUE(r.Lie());
+    gpTheTavlin->m_network.SendHello("127.0.0.8", "127.0.0.1", 'D');
+    EXPECT_EQ(d.Recevoir(1000), "D");
+    gpTheTavlin->m_network.SendHello("127.0.0.8", "", 'M');
+    EXPECT_EQ(d.Recevoir(1000), "M");
+    gpTheTavlin->m_network.SendReboot("127.0.0.8", "127.0.0.1");
+    EXPECT_EQ(r.Recevoir(1000), "R");
+    // No destination, or an adapter that does not exist: nothing leaves.
+    gpTheTavlin->m_network.SendHello("", "127.0.0.1", 'D');
+    gpTheTavlin->m_network.SendHello("127.0.0.8", "10.1.1.1", 'D');
+    EXPECT_EQ(d.Recevoir(300), "");
+}
+
+TEST(NetworkObject, BlackListedLoopbackGetsNoSocket)
+{
+    ZorTavlinNetwork reseau;
+    reseau.m_zListeCarteBlackList = "11-22-33-44-55-66;00-00-00-00-00-00;";
+    EXPECT_TRUE(reseau.InitNetwork());
+    ASSERT_EQ(reseau.m_arrayCarteEth.size(), 1u);
+    EXPECT_TRUE(reseau.m_arrayCarteEth[0]->m_bBlackList);
+    EXPECT_EQ(reseau.m_arrayCarteEth[0]->m_pDatagramSocket, nullptr);
+    const std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
+    EXPECT_NE(log.find("ZorTavlinNetwork::SearchCarteEth carte blacklist MAC=00-00-00-00-00-00"),
+              std::string::npos);
+}
