@@ -96,8 +96,9 @@ std::string ZorHttpGet::CibleRequete(const wxString& zChemin)
     out.reserve(zChemin.length() + 8);
     for (wxString::const_iterator it = zChemin.begin(); it != zChemin.end(); ++it) {
         wxUint32 u = (*it).GetValue();
+        // Not a Latin-1 character: an escaped "?", which cannot be taken for the query mark.
         unsigned char b = u > 0xFF ? '?' : (unsigned char)u;
-        if (b <= 0x20 || b >= 0x7F) {
+        if (u > 0xFF || b <= 0x20 || b >= 0x7F) {
             out += '%';
             out += hex[b >> 4];
             out += hex[b & 0x0F];

@@ -44,7 +44,8 @@ public:
     // address or a name of letters, digits, "-" and ".", with an optional ":port".
     static bool DecouperURL(const wxString& zURL, std::string* pHote, std::string* pCible);
     // The request target sent for a path: its text as Latin-1 bytes exactly as given, except the
-    // bytes an HTTP request line cannot carry (controls, space, 0x7F and above) as %XX.
+    // bytes an HTTP request line cannot carry (controls, space, 0x7F and above) as %XX; a
+    // character outside Latin-1 becomes %3F.
     static std::string CibleRequete(const wxString& zChemin);
     // Reply bytes as text, one byte per character, up to the first zero byte.
     static wxString Texte(const std::string& body);

@@ -1,77 +1,83 @@
 #include "device/ZorTavlinEtat.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <cwchar>
-#include <cwctype>
 
 namespace {
 
-enum Cle
+// How a key's value fills the record.
+enum Genre
 {
-    CLE_AUCUNE,
-    CLE_SRELAIS,
-    CLE_SNUM,
-    CLE_SANA1,
-    CLE_SANA2,
-    CLE_ENUM,
-    CLE_EANA1,
-    CLE_EANA2,
-    CLE_EANA3,
-    CLE_EANA4,
-    CLE_AUTO,
-    CLE_BOUTON,
-    CLE_DATETIME,
-    CLE_VERSION,
-    CLE_COMMENT,
-    CLE_5VUSER,
-    CLE_TYPE,
-    CLE_BLINK,
-    CLE_DATETIMEFAB,
-    CLE_BANCFAB,
-    CLE_IDFAB,
-    CLE_SMTPSERVER,
-    CLE_SMTPPORT,
-    CLE_SMTPLOGIN,
-    CLE_SMTPPWD,
-    CLE_SMTPSSL,
-    CLE_UART,
-    CLE_FLASH,
-    CLE_EEPROM,
+    G_AUCUN,
+    G_TEXTE,      // the value as it is
+    G_DECIMAL_IO, // decimal, low 16 bits; ignored in UART mode
+    G_SRELAIS,
+    G_BITS_IO,    // 8-character bit string; ignored in UART mode
+    G_AUTO,
+    G_BOUTON,
+    G_DATETIME,
+    G_VERSION,
+    G_COMMENT,
+    G_UART,
 };
 
 struct NomCle
 {
     const wchar_t* nom;
     size_t len;
-    Cle cle;
+    Genre genre;
+    wxString ZorTavlinData::*texte;
+    int16_t ZorTavlinData::*decimal;
+    uint8_t ZorTavlinData::*bits;
 };
 
-#define ZOR_CLE(n, c) {L##n, sizeof(n) - 1, c}
+#define ZOR_TEXTE(n, m) {L##n, sizeof(n) - 1, G_TEXTE, &ZorTavlinData::m, nullptr, nullptr}
+#define ZOR_DECIMAL(n, m) {L##n, sizeof(n) - 1, G_DECIMAL_IO, nullptr, &ZorTavlinData::m, nullptr}
+#define ZOR_BITS(n, m) {L##n, sizeof(n) - 1, G_BITS_IO, nullptr, nullptr, &ZorTavlinData::m}
+#define ZOR_AUTRE(n, g) {L##n, sizeof(n) - 1, g, nullptr, nullptr, nullptr}
 const NomCle kCles[] = {
-    ZOR_CLE("SRELAIS", CLE_SRELAIS),     ZOR_CLE("SNUM", CLE_SNUM),
-    ZOR_CLE("SANA1", CLE_SANA1),         ZOR_CLE("SANA2", CLE_SANA2),
-    ZOR_CLE("ENUM", CLE_ENUM),           ZOR_CLE("EANA1", CLE_EANA1),
-    ZOR_CLE("EANA2", CLE_EANA2),         ZOR_CLE("EANA3", CLE_EANA3),
-    ZOR_CLE("EANA4", CLE_EANA4),         ZOR_CLE("AUTO", CLE_AUTO),
-    ZOR_CLE("BOUTON", CLE_BOUTON),       ZOR_CLE("DATETIME", CLE_DATETIME),
-    ZOR_CLE("VERSION", CLE_VERSION),     ZOR_CLE("COMMENT", CLE_COMMENT),
-    ZOR_CLE("5VUSER", CLE_5VUSER),       ZOR_CLE("TYPE", CLE_TYPE),
-    ZOR_CLE("BLINK", CLE_BLINK),         ZOR_CLE("DATETIMEFAB", CLE_DATETIMEFAB),
-    ZOR_CLE("BANCFAB", CLE_BANCFAB),     ZOR_CLE("IDFAB", CLE_IDFAB),
-    ZOR_CLE("SMTPSERVER", CLE_SMTPSERVER), ZOR_CLE("SMTPPORT", CLE_SMTPPORT),
-    ZOR_CLE("SMTPLOGIN", CLE_SMTPLOGIN), ZOR_CLE("SMTPPWD", CLE_SMTPPWD),
-    ZOR_CLE("SMTPSSL", CLE_SMTPSSL),     ZOR_CLE("UART", CLE_UART),
-    ZOR_CLE("FLASH", CLE_FLASH),         ZOR_CLE("EEPROM", CLE_EEPROM),
+    ZOR_AUTRE("SRELAIS", G_SRELAIS),
+    ZOR_BITS("SNUM", m_iSNUM),
+    ZOR_BITS("ENUM", m_iENUM),
+    ZOR_DECIMAL("SANA1", m_iSANA1),
+    ZOR_DECIMAL("SANA2", m_iSANA2),
+    ZOR_DECIMAL("EANA1", m_iEANA1),
+    ZOR_DECIMAL("EANA2", m_iEANA2),
+    ZOR_DECIMAL("EANA3", m_iEANA3),
+    ZOR_DECIMAL("EANA4", m_iEANA4),
+    ZOR_AUTRE("AUTO", G_AUTO),
+    ZOR_AUTRE("BOUTON", G_BOUTON),
+    ZOR_AUTRE("DATETIME", G_DATETIME),
+    ZOR_AUTRE("VERSION", G_VERSION),
+    ZOR_AUTRE("COMMENT", G_COMMENT),
+    ZOR_TEXTE("5VUSER", m_z5VUSER),
+    ZOR_TEXTE("TYPE", m_zTYPE),
+    ZOR_TEXTE("BLINK", m_zBLINK),
+    ZOR_TEXTE("DATETIMEFAB", m_zDATETIMEFAB),
+    ZOR_TEXTE("BANCFAB", m_zBANCFAB),
+    ZOR_TEXTE("IDFAB", m_zIDFAB),
+    ZOR_TEXTE("SMTPSERVER", m_zSMTPSERVER),
+    ZOR_TEXTE("SMTPPORT", m_zSMTPPORT),
+    ZOR_TEXTE("SMTPLOGIN", m_zSMTPLOGIN),
+    ZOR_TEXTE("SMTPPWD", m_zSMTPPWD),
+    ZOR_TEXTE("SMTPSSL", m_zSMTPSSL),
+    ZOR_AUTRE("UART", G_UART),
+    ZOR_TEXTE("FLASH", m_zFLASH),
+    ZOR_TEXTE("EEPROM", m_zEEPROM),
 };
-#undef ZOR_CLE
+#undef ZOR_TEXTE
+#undef ZOR_DECIMAL
+#undef ZOR_BITS
+#undef ZOR_AUTRE
 
-Cle TrouverCle(const wxChar* p, size_t len)
+const NomCle* TrouverCle(const wxChar* p, size_t len)
 {
     for (const NomCle& k : kCles)
         if (k.len == len && std::wmemcmp(k.nom, p, len) == 0)
-            return k.cle;
-    return CLE_AUCUNE;
+            return &k;
+    return nullptr;
 }
 
 inline bool EstBlanc(wxChar c)
@@ -79,9 +85,18 @@ inline bool EstBlanc(wxChar c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-// The C library's base-10 string-to-long: blanks, a sign, digits up to the first other character;
-// 0 without digits; saturated like strtol on this platform.
-long Decimal(const wxChar* p, size_t len)
+int Chiffre(wxChar c, int base)
+{
+    int d = c >= '0' && c <= '9'   ? c - '0'
+            : c >= 'a' && c <= 'z' ? c - 'a' + 10
+            : c >= 'A' && c <= 'Z' ? c - 'A' + 10
+                                   : 99;
+    return d < base ? d : -1;
+}
+
+// The C library's string-to-long in base 10 or 16: blanks, a sign, (base 16) an optional "0x",
+// digits up to the first other character; 0 without digits; saturated like strtol here.
+long Convertir(const wxChar* p, size_t len, int base)
 {
     size_t i = 0;
     while (i < len && EstBlanc(p[i]))
@@ -91,54 +106,35 @@ long Decimal(const wxChar* p, size_t len)
         negatif = p[i] == '-';
         ++i;
     }
+    if (base == 16 && i + 2 < len && p[i] == '0' && (p[i + 1] == 'x' || p[i + 1] == 'X') &&
+        Chiffre(p[i + 2], 16) >= 0)
+        i += 2;
     unsigned long v = 0;
     const unsigned long limite = negatif ? (unsigned long)LONG_MAX + 1 : (unsigned long)LONG_MAX;
     bool sature = false;
-    for (; i < len && p[i] >= '0' && p[i] <= '9'; ++i) {
-        unsigned long d = unsigned(p[i] - '0');
-        if (sature || v > (limite - d) / 10) {
+    for (int d; i < len && (d = Chiffre(p[i], base)) >= 0; ++i) {
+        if (sature || v > (limite - unsigned(d)) / unsigned(base)) {
             sature = true;
             continue;
         }
-        v = v * 10 + d;
+        v = v * unsigned(base) + unsigned(d);
     }
     if (sature)
         v = limite;
     return negatif ? (long)(0 - v) : (long)v;
 }
 
-// strtol in base 16 over at most len characters (blanks, sign, optional "0x"), as the board's
-// answers are read.
+long Decimal(const wxChar* p, size_t len)
+{
+    return Convertir(p, len, 10);
+}
+
+// Hexadecimal field of the board's answer: at most len characters from debut.
 long Hexa(const wxString& z, size_t debut, size_t len)
 {
-    wxString part = z.Mid(debut, len);
-    const wxChar* p = part.wc_str();
-    size_t n = part.length();
-    size_t i = 0;
-    while (i < n && EstBlanc(p[i]))
-        ++i;
-    bool negatif = false;
-    if (i < n && (p[i] == '+' || p[i] == '-')) {
-        negatif = p[i] == '-';
-        ++i;
-    }
-    if (i + 2 < n && p[i] == '0' && (p[i + 1] == 'x' || p[i + 1] == 'X') && iswxdigit(p[i + 2]))
-        i += 2;
-    long v = 0;
-    for (; i < n; ++i) {
-        wxChar c = p[i];
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            break;
-        v = v * 16 + d; // at most 12 characters: no overflow
-    }
-    return negatif ? -v : v;
+    if (debut >= z.length())
+        return 0;
+    return Convertir(z.wc_str() + debut, std::min(len, z.length() - debut), 16);
 }
 
 uint8_t Bits(const wxChar* p, size_t len)
@@ -160,6 +156,21 @@ void SupprimerSK(wxString& z)
     z = propre;
 }
 
+// The board's last values into the record (those it has given so far).
+void CopierCarte(ZorTavlinData& data, const ZorEtatUART& uart)
+{
+    if (uart.m_bLuIO) {
+        data.m_iSNUM = uart.m_iSNUM;
+        data.m_iENUM = uart.m_iENUM;
+    }
+    if (uart.m_bLuAna) {
+        data.m_iEANA1 = uart.m_iEANA[0];
+        data.m_iEANA2 = uart.m_iEANA[1];
+        data.m_iEANA3 = uart.m_iEANA[2];
+        data.m_iEANA4 = uart.m_iEANA[3];
+    }
+}
+
 // One step of the board exchange on the UART value of a reply.
 void EtapeUART(ZorTavlinData& data, ZorEtatUART& uart)
 {
@@ -174,15 +185,24 @@ void EtapeUART(ZorTavlinData& data, ZorEtatUART& uart)
         }
         break;
     case 1:
+    case 3: {
+        // The board's digital word (4 hexadecimal digits) or its four analog inputs (3 each);
+        // back to step 0 when it has not answered in 20 replies.
         ++uart.m_iEssaisUART;
-        if (data.m_zUART.length() >= 4) {
-            long v = Hexa(data.m_zUART, 0, 4);
-            uart.m_iSNUM = uint8_t((v >> 8) & 0xFF);
-            uart.m_iENUM = uint8_t(v & 0xFF);
-            uart.m_bLuIO = true;
-            data.m_iSNUM = uart.m_iSNUM;
-            data.m_iENUM = uart.m_iENUM;
-            uart.m_iEtapeUART = 2;
+        const bool bIO = uart.m_iEtapeUART == 1;
+        if (data.m_zUART.length() >= (bIO ? 4u : 12u)) {
+            if (bIO) {
+                long v = Hexa(data.m_zUART, 0, 4);
+                uart.m_iSNUM = uint8_t((v >> 8) & 0xFF);
+                uart.m_iENUM = uint8_t(v & 0xFF);
+                uart.m_bLuIO = true;
+            } else {
+                for (int i = 0; i < 4; ++i)
+                    uart.m_iEANA[i] = int16_t(Hexa(data.m_zUART, size_t(i) * 3, 3));
+                uart.m_bLuAna = true;
+            }
+            CopierCarte(data, uart);
+            ++uart.m_iEtapeUART;
             uart.m_bEnvoiUART = true;
             uart.m_iEssaisUART = 0;
         } else if (uart.m_iEssaisUART > 20) {
@@ -190,24 +210,7 @@ void EtapeUART(ZorTavlinData& data, ZorEtatUART& uart)
             uart.m_bEnvoiUART = true;
         }
         break;
-    case 3:
-        ++uart.m_iEssaisUART;
-        if (data.m_zUART.length() >= 12) {
-            for (int i = 0; i < 4; ++i)
-                uart.m_iEANA[i] = int16_t(Hexa(data.m_zUART, size_t(i) * 3, 3));
-            uart.m_bLuAna = true;
-            data.m_iEANA1 = uart.m_iEANA[0];
-            data.m_iEANA2 = uart.m_iEANA[1];
-            data.m_iEANA3 = uart.m_iEANA[2];
-            data.m_iEANA4 = uart.m_iEANA[3];
-            uart.m_iEtapeUART = 4;
-            uart.m_bEnvoiUART = true;
-            uart.m_iEssaisUART = 0;
-        } else if (uart.m_iEssaisUART > 20) {
-            uart.m_iEtapeUART = 0;
-            uart.m_bEnvoiUART = true;
-        }
-        break;
+    }
     default:
         ++uart.m_iEssaisUART;
         uart.m_iEtapeUART = 0;
@@ -236,7 +239,8 @@ wxString ZorDecodeReferences(const wxString& zTexte)
                 unsigned long long v = 0;
                 for (size_t k = i + 2; k < j; ++k)
                     v = v * 10 + unsigned(p[k] - '0');
-                if (v > 0) {
+                // A reference whose low 8 bits are 0 would put a NUL in the text: kept as it is.
+                if ((v & 0xFF) != 0) {
                     out += wxChar(v & 0xFF);
                     i = j + 1;
                     continue;
@@ -252,18 +256,8 @@ wxString ZorDecodeReferences(const wxString& zTexte)
 bool ZorParseEtat(const wxString& zReply, bool bModeUART, ZorTavlinData& data, ZorEtatUART& uart)
 {
     data.ReInit();
-    if (bModeUART) {
-        if (uart.m_bLuIO) {
-            data.m_iSNUM = uart.m_iSNUM;
-            data.m_iENUM = uart.m_iENUM;
-        }
-        if (uart.m_bLuAna) {
-            data.m_iEANA1 = uart.m_iEANA[0];
-            data.m_iEANA2 = uart.m_iEANA[1];
-            data.m_iEANA3 = uart.m_iEANA[2];
-            data.m_iEANA4 = uart.m_iEANA[3];
-        }
-    }
+    if (bModeUART)
+        CopierCarte(data, uart);
     bool bHorlogeNonReglee = false;
     const wxChar* texte = zReply.wc_str();
     const size_t total = zReply.length();
@@ -293,112 +287,55 @@ bool ZorParseEtat(const wxString& zReply, bool bModeUART, ZorTavlinData& data, Z
         const wxChar* v = ligne + vDebut;
         const size_t vLen = vFin - vDebut;
 
-        switch (TrouverCle(ligne + kDebut, kFin - kDebut)) {
-        case CLE_SRELAIS:
+        const NomCle* cle = TrouverCle(ligne + kDebut, kFin - kDebut);
+        if (!cle)
+            continue;
+        switch (cle->genre) {
+        case G_TEXTE:
+            (data.*(cle->texte)).assign(v, vLen);
+            break;
+        case G_DECIMAL_IO:
+            if (!bModeUART)
+                data.*(cle->decimal) = int16_t(Decimal(v, vLen));
+            break;
+        case G_BITS_IO:
+            if (vLen == 8 && !bModeUART)
+                data.*(cle->bits) = Bits(v, 8);
+            break;
+        case G_SRELAIS:
             if (vLen == 4) {
                 data.m_iSRELAIS = Bits(v, 4);
                 data.m_bValide = true;
             }
             break;
-        case CLE_SNUM:
-            if (vLen == 8 && !bModeUART)
-                data.m_iSNUM = Bits(v, 8);
-            break;
-        case CLE_ENUM:
-            if (vLen == 8 && !bModeUART)
-                data.m_iENUM = Bits(v, 8);
-            break;
-        case CLE_SANA1:
-            if (!bModeUART)
-                data.m_iSANA1 = int16_t(Decimal(v, vLen));
-            break;
-        case CLE_SANA2:
-            if (!bModeUART)
-                data.m_iSANA2 = int16_t(Decimal(v, vLen));
-            break;
-        case CLE_EANA1:
-            if (!bModeUART)
-                data.m_iEANA1 = int16_t(Decimal(v, vLen));
-            break;
-        case CLE_EANA2:
-            if (!bModeUART)
-                data.m_iEANA2 = int16_t(Decimal(v, vLen));
-            break;
-        case CLE_EANA3:
-            if (!bModeUART)
-                data.m_iEANA3 = int16_t(Decimal(v, vLen));
-            break;
-        case CLE_EANA4:
-            if (!bModeUART)
-                data.m_iEANA4 = int16_t(Decimal(v, vLen));
-            break;
-        case CLE_AUTO:
+        case G_AUTO:
             if (vLen >= 1 && vLen <= 3)
                 data.m_iAUTO = int32_t(Decimal(v, vLen));
             break;
-        case CLE_BOUTON:
+        case G_BOUTON:
             if (vLen == 1)
                 data.m_bBOUTON = v[0] == '1';
             break;
-        case CLE_DATETIME:
+        case G_DATETIME:
             if (vLen > 0) {
                 data.m_zDATETIME.assign(v, vLen);
                 if (data.m_zDATETIME == ZOR_DATETIME_NON_REGLE)
                     bHorlogeNonReglee = true;
             }
             break;
-        case CLE_VERSION:
+        case G_VERSION:
             if (vLen > 0)
                 data.m_zVERSION.assign(v, vLen);
             break;
-        case CLE_COMMENT:
+        case G_COMMENT:
             data.m_zCOMMENT = ZorDecodeReferences(wxString(v, vLen));
             break;
-        case CLE_5VUSER:
-            data.m_z5VUSER.assign(v, vLen);
-            break;
-        case CLE_TYPE:
-            data.m_zTYPE.assign(v, vLen);
-            break;
-        case CLE_BLINK:
-            data.m_zBLINK.assign(v, vLen);
-            break;
-        case CLE_DATETIMEFAB:
-            data.m_zDATETIMEFAB.assign(v, vLen);
-            break;
-        case CLE_BANCFAB:
-            data.m_zBANCFAB.assign(v, vLen);
-            break;
-        case CLE_IDFAB:
-            data.m_zIDFAB.assign(v, vLen);
-            break;
-        case CLE_SMTPSERVER:
-            data.m_zSMTPSERVER.assign(v, vLen);
-            break;
-        case CLE_SMTPPORT:
-            data.m_zSMTPPORT.assign(v, vLen);
-            break;
-        case CLE_SMTPLOGIN:
-            data.m_zSMTPLOGIN.assign(v, vLen);
-            break;
-        case CLE_SMTPPWD:
-            data.m_zSMTPPWD.assign(v, vLen);
-            break;
-        case CLE_SMTPSSL:
-            data.m_zSMTPSSL.assign(v, vLen);
-            break;
-        case CLE_UART:
+        case G_UART:
             data.m_zUART.assign(v, vLen);
             if (bModeUART)
                 EtapeUART(data, uart);
             break;
-        case CLE_FLASH:
-            data.m_zFLASH.assign(v, vLen);
-            break;
-        case CLE_EEPROM:
-            data.m_zEEPROM.assign(v, vLen);
-            break;
-        case CLE_AUCUNE:
+        case G_AUCUN:
             break;
         }
     }

@@ -34,7 +34,7 @@ struct ZorEtatUART
 // advances the board exchange held in uart. Returns true when the page reported an unset clock.
 bool ZorParseEtat(const wxString& zReply, bool bModeUART, ZorTavlinData& data, ZorEtatUART& uart);
 
-// Decodes "&#NNN;" references (1 to 10 digits, value > 0, low 8 bits as a Latin-1 character).
+// Decodes "&#NNN;" references (1 to 10 digits; the low 8 bits, when not 0, as a Latin-1 character).
 wxString ZorDecodeReferences(const wxString& zTexte);
 
 // Parameter of the current exchange step for the next request ("" when nothing may be sent);

@@ -32,37 +32,31 @@ void ZorTavlinObj::OnTimer(wxTimerEvent& event)
                 bBroadcast = true;
             }
             bool bSupprime = false;
+            // Stage 0 -> 1 after TimeAlive s of silence, 1 -> 2 after 2 s more (both probe),
+            // 2 -> dropped after 2 s more. At most one step per record and tick.
+            static const int kDelai[3] = {0, 2, 4};
+            static const wxChar* const kTrace[3] = {
+                wxT("ZorTavlinObj::GetEtat1 Verification presence de MAC=%s IP=%s IP_LOCAL=%s"),
+                wxT("ZorTavlinObj::GetEtat2 Verification presence de MAC=%s IP=%s IP_LOCAL=%s"),
+                wxT("ZorTavlinObj::GetEtat3 Pas de reponse de MAC=%s IP=%s IP_LOCAL=%s")};
             for (size_t i = m_arrayTavlin.GetCount(); i-- > 0;) {
                 ZorTavlinInfo& info = m_arrayTavlin[i];
-                bool bSonder = false;
-                if (info.m_iEtatPresence == 0 && now > info.m_iTimeLastSeen + m_iTimeAlive) {
-                    wxLogDebug(wxT("ZorTavlinObj::GetEtat1 Verification presence de MAC=%s IP=%s ")
-                                   wxT("IP_LOCAL=%s"),
-                               info.m_zMAC, info.m_zIP, info.m_zIPLocal);
-                    info.m_iEtatPresence = 1;
-                    bSonder = true;
-                } else if (info.m_iEtatPresence == 1 &&
-                           now > info.m_iTimeLastSeen + m_iTimeAlive + 2) {
-                    wxLogDebug(wxT("ZorTavlinObj::GetEtat2 Verification presence de MAC=%s IP=%s ")
-                                   wxT("IP_LOCAL=%s"),
-                               info.m_zMAC, info.m_zIP, info.m_zIPLocal);
-                    info.m_iEtatPresence = 2;
-                    bSonder = true;
-                } else if (info.m_iEtatPresence == 2 &&
-                           now > info.m_iTimeLastSeen + m_iTimeAlive + 4) {
-                    wxLogDebug(wxT("ZorTavlinObj::GetEtat3 Pas de reponse de MAC=%s IP=%s ")
-                                   wxT("IP_LOCAL=%s"),
-                               info.m_zMAC, info.m_zIP, info.m_zIPLocal);
+                const int e = info.m_iEtatPresence;
+                if (e < 0 || e > 2 || now <= info.m_iTimeLastSeen + m_iTimeAlive + kDelai[e])
+                    continue;
+                wxLogDebug(kTrace[e], info.m_zMAC, info.m_zIP, info.m_zIPLocal);
+                if (e == 2) {
                     m_arrayTavlin.RemoveAt(i);
                     bSupprime = true;
                     continue;
                 }
-                if (bSonder && !bBroadcast) {
-                    if (ZorAdresseIP::IsSameReseau(info.m_zIP, info.m_zIPLocal, info.m_zMaskLocal))
-                        m_network.SendHello(info.m_zIP, info.m_zIPLocal, 'D');
-                    else
-                        m_network.SendHello(kBroadcast, wxEmptyString, 'D');
-                }
+                info.m_iEtatPresence = e + 1;
+                if (bBroadcast)
+                    continue;
+                if (ZorAdresseIP::IsSameReseau(info.m_zIP, info.m_zIPLocal, info.m_zMaskLocal))
+                    m_network.SendHello(info.m_zIP, info.m_zIPLocal, 'D');
+                else
+                    m_network.SendHello(kBroadcast, wxEmptyString, 'D');
             }
             if (bSupprime)
                 SendToObserver(ZOR_EVT_TAVLIN_REMOVE, nullptr);

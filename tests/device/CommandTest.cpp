@@ -1,0 +1,270 @@
+// The command catalogue as it reaches the queue (exact parameters, page and target), the queue's
+// admission rules, and the e-mail password encoding.
+#include "device/ZorEmailPwdCodec.h"
+#include "device/ZorTavlinCommandes.h"
+#include "device/ZorTavlinObj.h"
+
+#include <gtest/gtest.h>
+#include <wx/stopwatch.h>
+#include <wx/utils.h>
+
+#include <functional>
+#include <thread>
+
+namespace {
+
+const wxString kIP = wxT("192.168.77.10");
+const wxString kLocal = wxT("192.168.77.1");
+const wxString kIP2 = wxT("192.168.78.20");
+const wxString kLocal2 = wxT("192.168.78.1");
+
+class CommandTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+        obj = gpTheTavlin;
+        obj->AddTavlin(kIP, wxT("A"), wxT("00-04-A3-00-00-01"), wxT(""), wxT("admin"), wxT("pw"),
+                       wxT("255.255.255.0"), wxT(""), false, kLocal, wxT("255.255.255.0"),
+                       wxT(""), wxT("3.1"));
+        obj->AddTavlin(kIP2, wxT("B"), wxT("00-04-A3-00-00-02"), wxT(""), wxT("admin"), wxT("pw"),
+                       wxT("255.255.255.0"), wxT(""), false, kLocal2, wxT("255.255.255.0"),
+                       wxT(""), wxT("3.1"));
+        obj->SurveillerAddrMAC(wxT("00-04-A3-00-00-01"));
+    }
+    void TearDown() override { ZorTavlinObj::DeleteTavlinObj(); }
+
+    // Runs one command on an empty queue and returns what it queued.
+    ZorTavlinCommande Queued(const std::function<bool()>& cmd)
+    {
+        obj->m_arrayCommande.Empty();
+        EXPECT_TRUE(cmd());
+        EXPECT_EQ(obj->m_arrayCommande.GetCount(), 1u);
+        if (obj->m_arrayCommande.GetCount() != 1)
+            return ZorTavlinCommande();
+        return obj->m_arrayCommande[0];
+    }
+    void Expect(const std::function<bool()>& cmd, const char* query, const char* page,
+                const wxString& ip = kIP, const wxString& local = kLocal)
+    {
+        ZorTavlinCommande c = Queued(cmd);
+        EXPECT_EQ(c.m_zQuery, wxString::FromUTF8(query));
+        EXPECT_EQ(c.m_zPage, wxString::FromUTF8(page));
+        EXPECT_EQ(c.m_zIP, ip) << query;
+        EXPECT_EQ(c.m_zIPLocal, local) << query;
+    }
+
+    ZorTavlinObj* obj = nullptr;
+};
+
+TEST_F(CommandTest, StatePageCommands)
+{
+    const char* etat = "etat.htm";
+    Expect([&] { return obj->RazUARTTout(false); }, "&RAZ_UART=1", etat);
+    Expect([&] { return obj->WriteUART(wxT("S0F;"), false); }, "&WRITE_UART=S0F;;", etat);
+    Expect([&] { return obj->ShowFab(true, false); }, "&SHOWFAB=1", etat);
+    Expect([&] { return obj->ShowEmailConf(false, false); }, "&SHOWEMAILCONF=0", etat);
+    Expect([&] { return obj->ShowFlash(true, false); }, "&SHOWFLASH=1", etat);
+    Expect([&] { return obj->ShowEeprom(false, false); }, "&SHOWEEPROM=0", etat);
+    Expect([&] { return obj->WriteFlash(wxT("12"), wxT("ab"), false); }, "&WRITE_FLASH=12;ab;",
+           etat);
+    Expect([&] { return obj->WriteEeprom(wxT("3"), wxT("x y"), false); },
+           "&WRITE_EEPROM=3;x y;", etat);
+    Expect([&] { return obj->EraseFlashTotal(ZOR_CODE_ACCES, false); },
+           "&ERASE_FLASH=Wd3kPv;0;", etat);
+    Expect([&] { return obj->EraseEepromTotal(wxT("c"), false); }, "&ERASE_EEPROM=c;0;", etat);
+    Expect([&] { return obj->SetSNUM(uint8_t(0x81), false); }, "&SNUM=10000001", etat);
+    Expect([&] { return obj->SetSNUM(wxT("0101"), false); }, "&SNUM=0101", etat);
+    Expect([&] { return obj->SetSRELAIS(uint8_t(0xF5), false); }, "&SRELAIS=0101", etat);
+    Expect([&] { return obj->SetSRELAIS(wxT("1"), false); }, "&SRELAIS=1", etat);
+    Expect([&] { return obj->SetSNUM_SRELAIS(0x0F, 0x18, false); },
+           "&SNUM=00001111&SRELAIS=1000", etat);
+    Expect([&] { return obj->SetSANA(1, 200, false); }, "&SANA2=200", etat);
+    Expect([&] { return obj->SetSANA(0, 255, false); }, "&SANA1=255", etat);
+    Expect([&] { return obj->SetAuto(-3, false); }, "&AUTO=-3", etat);
+    Expect([&] { return obj->Blink(false); }, "&BLINK=1", etat);
+    Expect([&] { return obj->AppelerPageEtat(false); }, "&ETAT=1", etat);
+    Expect([&] {
+        return obj->Personnaliser(wxT("nom"), wxT("comm"), wxT("log"), wxT("pw"), wxT("npw"),
+                                  false);
+    }, "&PERSO=log;pw;npw;nom;comm;", etat);
+    Expect([&] { return obj->WriteFab(wxT("ID7"), 5, 3, 2012, 9, 7, 3, 4, 123, false); },
+           "&FAB=ID7;050312;090703;04;123;", etat);
+    Expect([&] { return obj->WriteFab(wxT("X"), 1, 1, 1999, 0, 0, 0, 0, 0, false); },
+           "&FAB=X;010100;000000;00;00;", etat);
+    Expect([&] { return obj->SetHorloge(5, 3, 2012, 9, 7, 3, false); },
+           "&DATETIME=05;03;12;09;07;03;", etat);
+    Expect([&] { return obj->SetHorloge(31, 12, 1980, 23, 59, 59, false); },
+           "&DATETIME=31;12;00;23;59;59;", etat);
+}
+
+TEST_F(CommandTest, ProgramAndAcquisitionPages)
+{
+    const char* automate = "etatautomate.htm";
+    const char* enreg = "etatenregistrement.htm";
+    Expect([&] { return obj->SetPauseAutomate(true, false); }, "&PAUSE=1", automate);
+    Expect([&] { return obj->SetPauseAutomate(false, false); }, "&PAUSE=0", automate);
+    Expect([&] { return obj->EraseProgAutomate(7, false); }, "&ERASE_PROG=7", automate);
+    Expect([&] { return obj->ResetMemAutomate(ZOR_CODE_ACCES, false); },
+           "&RESET_MEM_AUTOMATE=Wd3kPv;", automate);
+    Expect([&] { return obj->Inscription(wxT("a"), wxT("b"), wxT("c"), false); },
+           "&INSCRIPTION=a;b;c;", enreg);
+    Expect([&] { return obj->ResetInscription(false); }, "&RESET_INSCRIPTION", enreg);
+    Expect([&] { return obj->StopAcquisition(false); }, "&STOP_ACQ", enreg);
+    Expect([&] { return obj->StartAcquisitionToMem(wxT("s"), 10, 4000000000u, false); },
+           "&START_ACQ=0;s;10;4000000000;;", enreg);
+    Expect([&] { return obj->StartAcquisitionToZorSrv(wxT("s"), 1, 2, wxT("srv"), false); },
+           "&START_ACQ=1;s;1;2;srv;", enreg);
+    Expect([&] { return obj->ResetMemAcquisition(wxT("k"), false); },
+           "&RESET_MEM_ACQUISITION=k;", enreg);
+}
+
+TEST_F(CommandTest, ByIpMethodsTargetTheGivenDeviceOrTheMonitoredOne)
+{
+    Expect([&] { return obj->BlinkByIp(kIP2, kLocal2, false); }, "&BLINK=1", "etat.htm", kIP2,
+           kLocal2);
+    Expect([&] { return obj->SetAutoByIp(5, kIP2, kLocal2, false); }, "&AUTO=5", "etat.htm", kIP2,
+           kLocal2);
+    Expect([&] { return obj->EraseFlashTotalByIp(wxT("c"), kIP2, kLocal2, false); },
+           "&ERASE_FLASH=c;0;", "etat.htm", kIP2, kLocal2);
+    Expect([&] { return obj->ResetMemAutomateByIp(wxT("c"), kIP2, kLocal2, false); },
+           "&RESET_MEM_AUTOMATE=c;", "etatautomate.htm", kIP2, kLocal2);
+    Expect([&] {
+        return obj->PersonnaliserByIp(kIP2, kLocal2, wxT("N"), wxT("C"), wxT("l"), wxT("p"),
+                                      wxT("q"), false);
+    }, "&PERSO=l;p;q;N;C;", "etat.htm", kIP2, kLocal2);
+    Expect([&] {
+        return obj->SetNewConfigNetworkByIp(kIP2, kLocal2, wxT("l"), wxT("p"),
+                                            wxT("192.168.78.30"), wxT("255.255.255.0"),
+                                            wxT("192.168.78.254"), true, false);
+    }, "&NETWORK=l;p;192.168.78.30;255.255.255.0;192.168.78.254;1;", "etat.htm", kIP2, kLocal2);
+    // Empty IP: the monitored device.
+    Expect([&] { return obj->BlinkByIp(wxT(""), wxT(""), false); }, "&BLINK=1", "etat.htm");
+    // Unknown IP, or no monitored device: nothing queued.
+    obj->m_arrayCommande.Empty();
+    EXPECT_FALSE(obj->BlinkByIp(wxT("192.168.77.99"), kLocal, false));
+    EXPECT_FALSE(obj->SetSANA(2, 1, false));
+    EXPECT_FALSE(obj->SetSANA(-1, 1, false));
+    obj->SurveillerAddrMAC(wxT("00-04-A3-00-00-99"));
+    EXPECT_FALSE(obj->Blink(false));
+    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 0u);
+}
+
+TEST_F(CommandTest, EmailConfigurationEncodesThePasswordAndChecksLengths)
+{
+    wxString code;
+    ASSERT_TRUE(ZorEncodeEmailPwd(wxT("secret"), &code));
+    Expect([&] {
+        return obj->WriteEmailConf(ZOR_CODE_ACCES, wxT("smtp.example.org"), wxT("587"),
+                                   wxT("moi"), wxT("secret"), true, false);
+    }, ("&EMAILCONF=Wd3kPv;smtp.example.org;587;moi;" + std::string(code.utf8_str()) + ";1;")
+           .c_str(),
+       "etat.htm");
+    Expect([&] {
+        return obj->WriteEmailConfByIp(wxT("c"), kIP2, kLocal2, wxT("s"), wxT("25"), wxT("l"),
+                                       wxT(""), false, false);
+    }, "&EMAILCONF=c;s;25;l;;0;", "etat.htm", kIP2, kLocal2);
+
+    obj->m_arrayCommande.Empty();
+    const wxString s = wxT("s"), p = wxT("25"), l = wxT("l"), pw = wxT("pw");
+    EXPECT_FALSE(obj->WriteEmailConf(wxT("c"), s, p, l, wxString('x', 20), false, false));
+    EXPECT_FALSE(obj->WriteEmailConf(wxT("c"), wxString('x', 100), p, l, pw, false, false));
+    EXPECT_FALSE(obj->WriteEmailConf(wxT("c"), s, wxT("123456"), l, pw, false, false));
+    EXPECT_FALSE(obj->WriteEmailConf(wxT("c"), s, p, wxString('x', 50), pw, false, false));
+    // A character the device cannot store is refused rather than sent mangled.
+    EXPECT_FALSE(obj->WriteEmailConf(wxT("c"), s, p, l, wxString::FromUTF8("p€"), false, false));
+    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 0u);
+    // The longest accepted values pass.
+    EXPECT_TRUE(obj->WriteEmailConf(wxT("c"), wxString('x', 99), wxT("12345"), wxString('x', 49),
+                                    wxString('x', 19), false, false));
+}
+
+TEST(EmailPassword, EncodingFormAndRoundTrip)
+{
+    wxString code;
+    ASSERT_TRUE(ZorEncodeEmailPwd(wxT(""), &code));
+    EXPECT_TRUE(code.empty());
+    // One byte: n = 1, key index (1 + 25 - 0) % 20 = 6.
+    ASSERT_TRUE(ZorEncodeEmailPwd(wxT("A"), &code));
+    unsigned char b = 'A' ^ zoremail::kZorCleEmail[6];
+    wxString attendu;
+    attendu << wxChar(0x40 + (b >> 4)) << wxChar(0x40 + (b & 15));
+    EXPECT_EQ(code, attendu);
+
+    for (const wxString& pwd : {wxString(wxT("secret")), wxString(wxT("a")),
+                                wxString::FromUTF8("éàü ;&="), wxString('z', 19),
+                                wxString('q', 49)}) {
+        ASSERT_TRUE(ZorEncodeEmailPwd(pwd, &code));
+        EXPECT_EQ(code.length(), pwd.length() * 2);
+        for (wxUniChar c : code)
+            EXPECT_TRUE(c >= '@' && c <= 'O') << code;
+        wxString back;
+        ASSERT_TRUE(ZorDecodeEmailPwd(code, &back));
+        EXPECT_EQ(back, pwd);
+    }
+    // The same byte at different positions or lengths scrambles differently.
+    ASSERT_TRUE(ZorEncodeEmailPwd(wxT("aaaa"), &code));
+    EXPECT_NE(code.Mid(0, 2), code.Mid(2, 2));
+}
+
+TEST(EmailPassword, DecodingRefusesEmptyAndOverlongAndCopiesOddLengths)
+{
+    wxString out = wxT("untouched");
+    EXPECT_FALSE(ZorDecodeEmailPwd(wxT(""), &out));
+    EXPECT_FALSE(ZorDecodeEmailPwd(wxString('@', 100), &out));
+    EXPECT_EQ(out, wxT("untouched"));
+    EXPECT_TRUE(ZorDecodeEmailPwd(wxT("abc"), &out));
+    EXPECT_EQ(out, wxT("abc"));
+    EXPECT_TRUE(ZorDecodeEmailPwd(wxString('@', 98), &out));
+    EXPECT_EQ(out.length(), 49u);
+    EXPECT_FALSE(ZorDecodeEmailPwd(wxT("@@"), nullptr));
+}
+
+TEST(BitText, HighestBitFirst)
+{
+    EXPECT_EQ(ZorBitsTexte(0x81, 8), wxT("10000001"));
+    EXPECT_EQ(ZorBitsTexte(0xF5, 4), wxT("0101"));
+    EXPECT_EQ(ZorBitsTexte(0, 4), wxT("0000"));
+}
+
+TEST_F(CommandTest, QueueAdmission)
+{
+    obj->m_arrayCommande.Empty();
+    EXPECT_TRUE(obj->Blink(false));
+    EXPECT_FALSE(obj->Blink(false)); // not waiting: only on an empty queue
+    EXPECT_TRUE(obj->AppelerPageEtat(true)); // waiting: accepted while one is queued
+    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 2u);
+    // Oldest last: the worker takes the last element, so the order is first in, first out.
+    EXPECT_EQ(obj->m_arrayCommande.Last().m_zQuery, wxT("&BLINK=1"));
+    EXPECT_EQ(obj->m_arrayCommande[0].m_zQuery, wxT("&ETAT=1"));
+
+    // A third waiting command waits for room: taken as soon as one leaves the queue.
+    std::thread consommateur([&] {
+        wxMilliSleep(300);
+        wxCriticalSectionLocker lock(ZorGlobalLock());
+        obj->m_arrayCommande.RemoveAt(obj->m_arrayCommande.GetCount() - 1);
+    });
+    wxStopWatch sw;
+    EXPECT_TRUE(obj->SetAuto(1, true));
+    long ms = sw.Time();
+    consommateur.join();
+    EXPECT_GE(ms, 250);
+    EXPECT_LT(ms, 3000);
+    EXPECT_EQ(obj->m_arrayCommande[0].m_zQuery, wxT("&AUTO=1"));
+}
+
+TEST_F(CommandTest, WaitingCommandGivesUpAfterAboutFiveSeconds)
+{
+    obj->m_arrayCommande.Empty();
+    ASSERT_TRUE(obj->Blink(true));
+    ASSERT_TRUE(obj->Blink(true));
+    wxStopWatch sw;
+    EXPECT_FALSE(obj->Blink(true));
+    long ms = sw.Time();
+    EXPECT_GE(ms, 4500);
+    EXPECT_LT(ms, 9000);
+    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 2u);
+}
+
+} // namespace

@@ -1,0 +1,166 @@
+// Start and stop with settings files in the temporary home: the log line, restoring the device
+// chosen last time, UART mode, the card black list, the first tick.
+#include "api/ZorHosting.h"
+#include "device/ZorTavlinObj.h"
+#include "infra/ZorLogFile.h"
+#include "tests/common/ZorTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <wx/filename.h>
+#include <wx/stdpaths.h>
+#include <wx/stopwatch.h>
+
+namespace {
+
+std::string Dossier()
+{
+    wxString dir = wxStandardPaths::Get().GetDocumentsDir() + wxT("/Tavlin");
+    wxFileName::Mkdir(dir, 0777, wxPATH_MKDIR_FULL);
+    return std::string(dir.utf8_str());
+}
+
+class StartStopTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        hote = gbAppHote;
+        gbAppHote = false;
+        ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+        obj = gpTheTavlin;
+    }
+    void TearDown() override
+    {
+        ZorTavlinObj::DeleteTavlinObj();
+        gbAppHote = hote;
+    }
+    bool hote = true;
+    ZorTavlinObj* obj = nullptr;
+};
+
+TEST_F(StartStopTest, StartTwiceStopTwice)
+{
+    EXPECT_FALSE(obj->IsStarted());
+    obj->Stop(); // nothing to do
+    ASSERT_TRUE(obj->Start(wxT("deux"), false));
+    EXPECT_TRUE(obj->IsStarted());
+    EXPECT_TRUE(obj->Start(wxT("autre"), false));
+    EXPECT_EQ(obj->m_zNom, wxT("deux"));
+    obj->Stop();
+    EXPECT_FALSE(obj->IsStarted());
+    obj->Stop();
+    EXPECT_FALSE(obj->IsStarted());
+    std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
+    EXPECT_NE(log.find("ZorTavlinObj::Start version [2.0]"), std::string::npos);
+    EXPECT_NE(log.find("ZorTavlinObj::GetDirectoryAndFileConf [deux]"), std::string::npos);
+}
+
+TEST_F(StartStopTest, RestoreFlagPollsTheLastDeviceAtOnce)
+{
+    zortest::WriteFile(Dossier() + "/tavlindll_resto.ini",
+                       "ADDR_MAC=00-04-A3-11-22-33\r\nADDR_IP=192.168.77.40\r\n"
+                       "ADDR_IPLOCAL=192.168.77.1\r\n");
+    ASSERT_TRUE(obj->Start(wxT("resto"), true));
+    {
+        wxCriticalSectionLocker lock(ZorGlobalLock());
+        EXPECT_EQ(obj->m_zAddrMACSurveillee, wxT("00-04-A3-11-22-33"));
+        EXPECT_EQ(obj->m_zTheIP, wxT("192.168.77.40"));
+        EXPECT_EQ(obj->m_zTheIPLocal, wxT("192.168.77.1"));
+    }
+    obj->Stop();
+    // Without the flag nothing is restored.
+    ZorTavlinObj::DeleteTavlinObj();
+    ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+    obj = gpTheTavlin;
+    ASSERT_TRUE(obj->Start(wxT("resto"), false));
+    EXPECT_TRUE(obj->m_zTheIP.empty());
+}
+
+TEST_F(StartStopTest, UARTModeIsReadAtStartOnly)
+{
+    zortest::WriteFile(Dossier() + "/tavlindll_modes.ini", "SELECT_UART=1\r\n");
+    ASSERT_TRUE(obj->Start(wxT("modes"), false));
+    EXPECT_TRUE(obj->IsModeUART());
+    obj->SelectionnerUART(false);
+    EXPECT_TRUE(obj->IsModeUART());
+    EXPECT_NE(zortest::ReadFile(Dossier() + "/tavlindll_modes.ini").find("SELECT_UART=0"),
+              std::string::npos);
+    obj->Stop();
+    ASSERT_TRUE(obj->Start(wxT("modes"), false));
+    EXPECT_FALSE(obj->IsModeUART());
+    obj->Stop();
+    // Anything but exactly "1" is off.
+    zortest::WriteFile(Dossier() + "/tavlindll_modes.ini", "SELECT_UART=1 x\r\n");
+    ASSERT_TRUE(obj->Start(wxT("modes"), false));
+    EXPECT_FALSE(obj->IsModeUART());
+}
+
+TEST_F(StartStopTest, SelectingUARTBeforeAnyStartWritesNothing)
+{
+    obj->SelectionnerUART(true);
+    EXPECT_FALSE(wxFileName::FileExists(wxString::FromUTF8(Dossier()) + wxT("/tavlindll_.ini")));
+}
+
+TEST_F(StartStopTest, CardBlackList)
+{
+    const std::string chemin = Dossier() + "/tavlincarteblacklist.ini";
+    zortest::WriteFile(chemin, "ADDR_MAC_CARTE_BLACKLIST=AA-AA-AA-AA-AA-AA;\r\n");
+    ASSERT_TRUE(obj->Start(wxT("bl"), false));
+    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA-AA-AA-AA-AA-AA;"));
+    obj->WriteListeCarteBlackList(true, wxT("02-00-00-00-00-01"));
+    obj->WriteListeCarteBlackList(true, wxT("02-00-00-00-00-01"));
+    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList,
+              wxT("AA-AA-AA-AA-AA-AA;02-00-00-00-00-01;"));
+    EXPECT_NE(zortest::ReadFile(chemin).find(
+                  "ADDR_MAC_CARTE_BLACKLIST=AA-AA-AA-AA-AA-AA;02-00-00-00-00-01;"),
+              std::string::npos);
+    // A removal deletes every occurrence, and only whole entries.
+    zortest::WriteFile(chemin, "ADDR_MAC_CARTE_BLACKLIST=B;AA;B;AB;\r\n");
+    obj->ReadListeCarteBlackList();
+    obj->WriteListeCarteBlackList(false, wxT("B"));
+    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA;AB;"));
+    obj->WriteListeCarteBlackList(false, wxT("A"));
+    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA;AB;"));
+    // Empty or composite entries would break the list: refused.
+    obj->WriteListeCarteBlackList(true, wxT(""));
+    obj->WriteListeCarteBlackList(true, wxT("X;Y"));
+    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA;AB;"));
+    obj->Stop();
+    ASSERT_TRUE(obj->Start(wxT("bl"), false));
+    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA;AB;"));
+}
+
+TEST_F(StartStopTest, FirstTickHalfASecondAfterStartThenEverySecond)
+{
+    ASSERT_TRUE(obj->Start(wxT("tick"), false));
+    EXPECT_TRUE(obj->m_pTimer->IsRunning());
+    EXPECT_TRUE(obj->m_pTimer->IsOneShot());
+    EXPECT_EQ(obj->m_pTimer->GetInterval(), 500);
+    int avant = obj->m_iCountTimer;
+    ASSERT_TRUE(zortest::PumpUntil([&] { return obj->m_iCountTimer != avant; }, 2000));
+    EXPECT_TRUE(obj->m_pTimer->IsRunning());
+    EXPECT_EQ(obj->m_pTimer->GetInterval(), 1000);
+    obj->Stop();
+    EXPECT_FALSE(obj->m_pTimer->IsRunning());
+}
+
+TEST_F(StartStopTest, DestroyingAStartedManagerStopsIt)
+{
+    ASSERT_TRUE(obj->Start(wxT("fin"), false));
+    wxStopWatch sw;
+    ZorTavlinObj::DeleteTavlinObj();
+    EXPECT_EQ(gpTheTavlin, nullptr);
+    EXPECT_LT(sw.Time(), 2000);
+    ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+    obj = gpTheTavlin;
+}
+
+TEST_F(StartStopTest, ForwardingOperationsAreHarmlessWhenStopped)
+{
+    obj->Reboot(wxT("192.168.77.10"));
+    obj->SetModeAdresseAutomatique(2);
+    EXPECT_EQ(obj->m_network.m_iModeAdresseAutomatique, 2);
+    EXPECT_EQ(&obj->GetArrayCarteEth(), &obj->m_network.m_arrayCarteEth);
+}
+
+} // namespace

@@ -1,0 +1,316 @@
+// The worker thread against stand-in web servers on loopback addresses: polling, command order
+// and exact paths, which replies are published, binding to the local address, the serial board
+// exchange, and stopping while a device is silent.
+#include "api/ZorHosting.h"
+#include "device/ZorTavlinObj.h"
+#include "tests/common/ZorTestSupport.h"
+#include "tests/device/FakeDevice.h"
+
+#include <gtest/gtest.h>
+#include <wx/filename.h>
+#include <wx/stdpaths.h>
+#include <wx/stopwatch.h>
+
+#include <mutex>
+#include <regex>
+
+namespace {
+
+const char* const kA = "127.0.0.10";
+const char* const kB = "127.0.0.11";
+const char* const kMacA = "00-04-A3-00-00-0A";
+const char* const kMacB = "00-04-A3-00-00-0B";
+
+std::string Body(const char* relais)
+{
+    return std::string("VERSION=3.1\r\nSRELAIS=") + relais +
+           "\r\nSNUM=00000011\r\nENUM=10000000\r\nEANA1=77\r\nDATETIME=05/03/2012_09:07:03\r\n";
+}
+
+void WriteSettings(const wxString& instance, const std::string& text)
+{
+    wxString dir = wxStandardPaths::Get().GetDocumentsDir();
+    wxFileName::Mkdir(dir + wxT("/Tavlin"), 0777, wxPATH_MKDIR_FULL);
+    zortest::WriteFile(std::string((dir + wxT("/Tavlin/tavlindll_") + instance + wxT(".ini")).utf8_str()),
+                       text);
+}
+
+class WorkerTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        hote = gbAppHote;
+        gbAppHote = false; // no start-up message box can block the run
+        ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+        obj = gpTheTavlin;
+        Known(kA, kMacA);
+        Known(kB, kMacB);
+    }
+    void TearDown() override
+    {
+        ZorTavlinObj::DeleteTavlinObj();
+        devA.Stop();
+        devB.Stop();
+        gbAppHote = hote;
+    }
+    void Known(const char* ip, const char* mac, const char* local = "127.0.0.1")
+    {
+        obj->AddTavlin(wxString::FromUTF8(ip), wxT("T"), wxString::FromUTF8(mac), wxT(""),
+                       wxT("admin"), wxT("pw"), wxT("255.0.0.0"), wxT(""), false,
+                       wxString::FromUTF8(local), wxT("255.0.0.0"), wxT(""), wxT("3.1"));
+    }
+    bool StartWatching(const char* mac, const wxString& instance = wxT("worker"))
+    {
+        obj->SurveillerAddrMAC(wxString::FromUTF8(mac));
+        return obj->Start(instance, false);
+    }
+    bool WaitCount(zortest::FakeDevice& d, size_t n, int ms = 3000)
+    {
+        return zortest::PumpUntil([&] { return d.Count() >= n; }, ms);
+    }
+
+    bool hote = true;
+    ZorTavlinObj* obj = nullptr;
+    zortest::FakeDevice devA, devB;
+};
+
+TEST_F(WorkerTest, PollsTheMonitoredDeviceAndPublishesItsPage)
+{
+    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
+        return zortest::FakeDevice::Page(Body("1010"));
+    }));
+    ASSERT_TRUE(StartWatching(kMacA));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return obj->IsNewEtat(); }, 3000));
+    ZorTavlinData etat;
+    obj->GetEtat(etat);
+    EXPECT_TRUE(etat.m_bValide);
+    EXPECT_EQ(etat.m_iSRELAIS, 0x0A);
+    EXPECT_EQ(etat.m_iSNUM, 0x03);
+    EXPECT_EQ(etat.m_iENUM, 0x80);
+    EXPECT_EQ(etat.m_iEANA1, 77);
+    EXPECT_TRUE(obj->IsEtatValide());
+    wxString version;
+    obj->GetVersion(&version);
+    EXPECT_EQ(version, wxT("3.1"));
+
+    // Polls back to back, one every 50 ms or so: about 20 in a second, never a burst.
+    devA.Clear();
+    zortest::Pump(1000);
+    size_t n = devA.Count();
+    EXPECT_GE(n, 8u);
+    EXPECT_LE(n, 24u);
+    std::regex forme("^/etat\\.htm\\?date=[0-9A-F]+$");
+    for (const std::string& t : devA.Targets())
+        EXPECT_TRUE(std::regex_match(t, forme)) << t;
+    // One request per connection, from the device's local adapter address.
+    EXPECT_GE(devA.Connections(), int(devA.Count()));
+    for (const std::string& p : devA.Peers())
+        EXPECT_EQ(p, "127.0.0.1");
+    for (const std::string& r : devA.Requests())
+        EXPECT_NE(r.find("HTTP/1."), std::string::npos);
+}
+
+TEST_F(WorkerTest, RequestLeavesFromTheDevicesLocalAddress)
+{
+    Known(kA, kMacA, "127.0.0.7");
+    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
+        return zortest::FakeDevice::Page(Body("0001"));
+    }));
+    ASSERT_TRUE(StartWatching(kMacA));
+    ASSERT_TRUE(WaitCount(devA, 2));
+    for (const std::string& p : devA.Peers())
+        EXPECT_EQ(p, "127.0.0.7");
+}
+
+TEST_F(WorkerTest, CommandsGoInOrderWithTheirParametersAsGiven)
+{
+    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
+        return zortest::FakeDevice::Page(Body("0000"));
+    }));
+    obj->VerifierEtatAuto(false); // only commands reach the device
+    ASSERT_TRUE(StartWatching(kMacA));
+    ASSERT_TRUE(obj->WriteUART(wxT("a#b&c=d/é"), true));
+    ASSERT_TRUE(obj->SetPauseAutomate(true, true));
+    ASSERT_TRUE(obj->SetSRELAIS(uint8_t(0x05), true));
+    ASSERT_TRUE(WaitCount(devA, 3));
+    zortest::Pump(200);
+    std::vector<std::string> t = devA.Targets();
+    ASSERT_EQ(t.size(), 3u);
+    std::smatch m;
+    // Parameters stand exactly as given; only bytes a request line cannot carry are escaped.
+    EXPECT_TRUE(std::regex_match(t[0], m,
+                                 std::regex("^/etat\\.htm\\?date=[0-9A-F]+&WRITE_UART=a#b&c=d/%E9;$")))
+        << t[0];
+    EXPECT_TRUE(std::regex_match(t[1], m, std::regex("^/etatautomate\\.htm\\?date=[0-9A-F]+&PAUSE=1$")))
+        << t[1];
+    EXPECT_TRUE(std::regex_match(t[2], m, std::regex("^/etat\\.htm\\?date=[0-9A-F]+&SRELAIS=0101$")))
+        << t[2];
+    // Command replies of the monitored device are published too.
+    EXPECT_TRUE(obj->IsNewEtat());
+}
+
+TEST_F(WorkerTest, RepliesOfOtherDevicesAreNeverPublished)
+{
+    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
+        return zortest::FakeDevice::Page(Body("0001"));
+    }));
+    ASSERT_TRUE(devB.Start(kB, 80, [](const std::string&) {
+        return zortest::FakeDevice::Page(Body("1111"));
+    }));
+    obj->VerifierEtatAuto(false);
+    ASSERT_TRUE(StartWatching(kMacA));
+    ASSERT_TRUE(obj->BlinkByIp(wxString::FromUTF8(kB), wxT("127.0.0.1"), true));
+    ASSERT_TRUE(WaitCount(devB, 1));
+    zortest::Pump(200);
+    EXPECT_FALSE(obj->IsNewEtat());
+    EXPECT_FALSE(obj->IsEtatValide());
+    EXPECT_EQ(devA.Count(), 0u);
+
+    obj->VerifierEtatAuto(true);
+    ASSERT_TRUE(zortest::PumpUntil([&] { return obj->IsNewEtat(); }, 3000));
+    ZorTavlinData etat;
+    obj->GetEtat(etat);
+    EXPECT_EQ(etat.m_iSRELAIS, 0x01);
+}
+
+TEST_F(WorkerTest, FailedFetchKeepsThePreviousState)
+{
+    std::atomic<bool> erreur{false};
+    ASSERT_TRUE(devA.Start(kA, 80, [&](const std::string&) {
+        if (erreur)
+            return std::string("HTTP/1.0 404 Not Found\r\n\r\nSRELAIS=1111\r\n");
+        return zortest::FakeDevice::Page(Body("0110"));
+    }));
+    ASSERT_TRUE(StartWatching(kMacA));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return obj->IsNewEtat(); }, 3000));
+    erreur = true;
+    zortest::Pump(150);
+    obj->RazNewEtat();
+    size_t avant = devA.Count();
+    ASSERT_TRUE(WaitCount(devA, avant + 3));
+    EXPECT_FALSE(obj->IsNewEtat());
+    ZorTavlinData etat;
+    obj->GetEtat(etat);
+    EXPECT_EQ(etat.m_iSRELAIS, 0x06);
+}
+
+TEST_F(WorkerTest, StopReturnsAtOnceWhileTheDeviceIsSilent)
+{
+    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) { return std::string(); }));
+    ASSERT_TRUE(StartWatching(kMacA));
+    ASSERT_TRUE(WaitCount(devA, 1));
+    zortest::Pump(100); // the worker now waits for a reply that never comes
+    wxStopWatch sw;
+    obj->Stop();
+    EXPECT_LT(sw.Time(), 500);
+    EXPECT_FALSE(obj->IsStarted());
+    // A silent device stays silent: nothing was published.
+    EXPECT_FALSE(obj->IsNewEtat());
+}
+
+TEST_F(WorkerTest, UnreachableDeviceDoesNotDelayStop)
+{
+    // No server on this address: connections are refused, the worker goes on polling.
+    ASSERT_TRUE(StartWatching(kMacB));
+    zortest::Pump(300);
+    wxStopWatch sw;
+    obj->Stop();
+    EXPECT_LT(sw.Time(), 500);
+}
+
+TEST_F(WorkerTest, RestartRunsANewWorkerAndQueuedCommandsSurviveStop)
+{
+    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
+        return zortest::FakeDevice::Page(Body("0011"));
+    }));
+    obj->VerifierEtatAuto(false);
+    ASSERT_TRUE(StartWatching(kMacA));
+    obj->Stop();
+    ASSERT_TRUE(obj->Blink(false));
+    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 1u);
+    zortest::Pump(200);
+    EXPECT_EQ(devA.Count(), 0u);
+    ASSERT_TRUE(obj->Start(wxT("worker"), false));
+    ASSERT_TRUE(WaitCount(devA, 1));
+    EXPECT_NE(devA.Targets()[0].find("&BLINK=1"), std::string::npos);
+}
+
+// A serial I/O board behind the device: "I" gives the digital values, "N" the analog ones.
+class Board
+{
+public:
+    std::string Reply(const std::string& target)
+    {
+        std::lock_guard<std::mutex> l(m);
+        if (target.find("RAZ_UART=1") != std::string::npos)
+            buffer.clear();
+        if (target.find("WRITE_UART=I;") != std::string::npos)
+            buffer = "SK1F2A";
+        if (target.find("WRITE_UART=N;") != std::string::npos)
+            buffer = "00A3FF7FF001";
+        return zortest::FakeDevice::Page("SRELAIS=1000\r\nDATETIME=" + clock + "\r\nUART=" +
+                                         buffer + "\r\n");
+    }
+    std::mutex m;
+    std::string buffer;
+    std::string clock = "05/03/2012_09:07:03";
+};
+
+TEST_F(WorkerTest, UARTModeReadsTheBoardAndSendsHeldCommandsAtTheLastStep)
+{
+    WriteSettings(wxT("uart"), "SELECT_UART=1\r\n");
+    Board board;
+    board.clock = "00/00/2000_00:00:00";
+    ASSERT_TRUE(devA.Start(kA, 80, [&](const std::string& t) { return board.Reply(t); }));
+    ASSERT_TRUE(StartWatching(kMacA, wxT("uart")));
+    EXPECT_TRUE(obj->IsModeUART());
+    ZorTavlinData etat;
+    ASSERT_TRUE(zortest::PumpUntil([&] {
+        obj->GetEtat(etat);
+        return etat.m_iEANA2 == 0x3FF;
+    }, 5000));
+    EXPECT_EQ(etat.m_iSNUM, 0x1F);
+    EXPECT_EQ(etat.m_iENUM, 0x2A);
+    EXPECT_EQ(etat.m_iEANA1, 0x00A);
+
+    ASSERT_TRUE(obj->SetAuto(5, true));
+    ASSERT_TRUE(zortest::PumpUntil([&] {
+        for (const std::string& t : devA.Targets())
+            if (t.find("&AUTO=5") != std::string::npos)
+                return true;
+        return false;
+    }, 5000));
+    bool vuHorloge = false;
+    for (const std::string& t : devA.Targets()) {
+        // Each step starts from the page: a path never piles up several step parameters.
+        size_t n = 0;
+        for (const char* p : {"RAZ_UART", "WRITE_UART", "&AUTO="})
+            if (t.find(p) != std::string::npos)
+                ++n;
+        EXPECT_LE(n, 1u) << t;
+        if (t.find("&DATETIME=") != std::string::npos) {
+            vuHorloge = true;
+            EXPECT_TRUE(std::regex_search(t, std::regex("&DATETIME=\\d+;\\d+;\\d+;\\d+;\\d+;\\d+;$")))
+                << t;
+        }
+    }
+    EXPECT_TRUE(vuHorloge);
+}
+
+TEST_F(WorkerTest, UARTModeSendsCommandsForOtherDevicesAtOnce)
+{
+    WriteSettings(wxT("uart2"), "SELECT_UART=1\r\n");
+    ASSERT_TRUE(devB.Start(kB, 80, [](const std::string&) {
+        return zortest::FakeDevice::Page("SRELAIS=0000\r\n");
+    }));
+    obj->VerifierEtatAuto(false);
+    ASSERT_TRUE(StartWatching(kMacA, wxT("uart2")));
+    ASSERT_TRUE(obj->BlinkByIp(wxString::FromUTF8(kB), wxT("127.0.0.1"), true));
+    ASSERT_TRUE(WaitCount(devB, 1));
+    zortest::Pump(200);
+    EXPECT_EQ(devB.Count(), 1u); // once, not held in an exchange that cannot advance
+    EXPECT_NE(devB.Targets()[0].find("&BLINK=1"), std::string::npos);
+}
+
+} // namespace
