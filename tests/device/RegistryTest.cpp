@@ -19,7 +19,7 @@ public:
     {
         for (int type : {ZOR_EVT_TAVLIN_ADD, ZOR_EVT_TAVLIN_REMOVE, ZOR_EVT_TAVLIN_MASTER_NEW,
                          ZOR_EVT_TAVLIN_CONFIGURE})
-            Bind(wxEventType(type), &ObserverFrame::OnEvent, this);
+            Bind(wxEventTypeTag<wxCommandEvent>(type), &ObserverFrame::OnEvent, this);
     }
     int Count(int type) const
     {
@@ -227,7 +227,7 @@ TEST_F(RegistryTest, ObserverRemovingItselfDuringDeliveryIsSafe)
     ObserverFrame* b = NewObserver();
     obj->AddObserver(a);
     obj->AddObserver(b);
-    a->Bind(wxEventType(ZOR_EVT_TAVLIN_REMOVE), [this, a](wxCommandEvent& e) {
+    a->Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_REMOVE), [this, a](wxCommandEvent& e) {
         obj->RemoveObserver(a);
         e.Skip();
     });
