@@ -2,6 +2,7 @@
 
 #include "emulator/EmuUtil.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -113,7 +114,7 @@ bool SendAll(int fd, const std::string& data)
 
 // Ends a connection so that the reply is not lost to a reset: no more sending, read what the
 // peer still sends for a short while, then close.
-void Finish(int fd)
+void Drain(int fd)
 {
     shutdown(fd, SHUT_WR);
     char buf[1024];
@@ -121,6 +122,11 @@ void Finish(int fd)
     for (int i = 0; i < 64 && WaitReadable(fd, deadline); ++i)
         if (recv(fd, buf, sizeof buf, 0) <= 0)
             break;
+}
+
+void Finish(int fd)
+{
+    Drain(fd);
     close(fd);
 }
 
@@ -610,7 +616,7 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
         size_t a = req.find("\r\n\r\n"), b = req.find("\n\n");
         headEnd = std::min(a, b);
     }
-    if (headEnd == std::string::npos) {
+    if (headEnd == std::string::npos || headEnd > kMaxRequest) {
         if (req.size() > kMaxRequest)
             SendAll(fd, Response("HTTP/1.1", 431, "Request Header Fields Too Large", "text/plain",
                                  "request too large\n", true));
@@ -729,9 +735,10 @@ void Server::ServeControl(int fd)
     int64_t deadline = MonoMs() + kControlIdleMs;
     for (;;) {
         size_t nl = pending.find('\n');
-        if (nl == std::string::npos) {
+        if (nl == std::string::npos || nl > kMaxControlLine) {
             if (pending.size() > kMaxControlLine) {
                 SendAll(fd, "ERR line too long\n");
+                Drain(fd);
                 return;
             }
             if (!WaitReadable(fd, deadline))
@@ -775,25 +782,25 @@ std::string Server::Control(const std::string& lineIn)
         return out;
     }
     if (cmd != "SET" && cmd != "GET" && cmd != "REBOOT")
-        return cmd.empty() ? "ERR empty command" : "ERR unknown command " + cmd;
+        return cmd.empty() ? "ERR empty command" : "ERR unknown command " + EscapeLine(cmd.substr(0, 32));
 
     sp = rest.find(' ');
     long index = -1;
     if (!ParseLong(rest.substr(0, sp), 0, static_cast<long>(m_devices.size()) - 1, &index))
-        return "ERR no device " + rest.substr(0, sp);
+        return "ERR no device " + EscapeLine(rest.substr(0, std::min<size_t>(sp, 32)));
     Device& d = m_devices[static_cast<size_t>(index)];
     std::string arg = sp == std::string::npos ? "" : Trim(rest.substr(sp + 1));
     int64_t now = MonoMs();
 
     if (cmd == "REBOOT") {
-        Log("REBOOT", IpText(d.ip), "control", "R");
+        Log("REBOOT", IpText(d.ip), "", "R");
         PowerOn(d, now, m_opt.rebootMs);
         return "OK";
     }
     if (cmd == "GET") {
         std::string value;
         if (arg.empty() || !GetField(d, arg, now, &value))
-            return "ERR unknown key " + arg;
+            return "ERR unknown key " + EscapeLine(arg.substr(0, 32));
         return "OK " + value;
     }
     size_t eq = arg.find('=');
@@ -807,7 +814,7 @@ std::string Server::Control(const std::string& lineIn)
         if (!ParseIpPrefix(value, &ip, &prefix) || !UsableHost(ip, prefix))
             return "ERR expected a usable address A or A/prefix";
         std::string error;
-        if (!MoveLocked(d, ip, prefix, d.gateway, d.dhcp, "control", &error))
+        if (!MoveLocked(d, ip, prefix, d.gateway, d.dhcp, "", &error))
             return "ERR " + error;
         return "OK";
     }
