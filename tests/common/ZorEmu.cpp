@@ -33,6 +33,23 @@ int Left(const wxStopWatch& sw, int totalMs)
 
 } // namespace
 
+std::string ReadSocket(int fd, int timeoutMs, const std::string& until)
+{
+    std::string got;
+    wxStopWatch sw;
+    while (until.empty() || got.find(until) == std::string::npos) {
+        struct pollfd p = {fd, POLLIN, 0};
+        if (poll(&p, 1, Left(sw, timeoutMs)) <= 0)
+            break;
+        char buf[4096];
+        ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0)
+            break;
+        got.append(buf, static_cast<size_t>(n));
+    }
+    return got;
+}
+
 Emu::~Emu() { Stop(); }
 
 bool Emu::Start(const std::string& ns, const std::vector<std::string>& options, int timeoutMs)
@@ -104,16 +121,8 @@ std::string Emu::Command(const std::string& line)
         struct pollfd p = {fd, POLLOUT, 0};
         ok = (n < 0 && errno == EAGAIN) && poll(&p, 1, Left(sw, totalMs)) > 0;
     }
-    while (ok && reply.find('\n') == std::string::npos) {
-        struct pollfd p = {fd, POLLIN, 0};
-        if (poll(&p, 1, Left(sw, totalMs)) <= 0)
-            break;
-        char buf[4096];
-        ssize_t n = recv(fd, buf, sizeof buf, 0);
-        if (n <= 0)
-            break;
-        reply.append(buf, static_cast<size_t>(n));
-    }
+    if (ok)
+        reply = ReadSocket(fd, Left(sw, totalMs), "\n");
     close(fd);
     size_t nl = reply.find('\n');
     return nl == std::string::npos ? "" : reply.substr(0, nl);

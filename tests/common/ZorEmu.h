@@ -10,6 +10,10 @@
 
 namespace zortest {
 
+// Reads from a socket until the peer closes, the text `until` (when not empty) has arrived, or
+// timeoutMs have passed; returns what arrived.
+std::string ReadSocket(int fd, int timeoutMs, const std::string& until = "");
+
 class Emu
 {
 public:

@@ -162,16 +162,8 @@ std::string Http(const std::string& ip, const std::string& raw, int timeoutMs = 
             break; // the server closed: read what it said
         }
     }
-    while (ok && sw.Time() < timeoutMs) {
-        pollfd p = {fd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(timeoutMs - sw.Time())) <= 0)
-            break;
-        char buf[4096];
-        ssize_t n = recv(fd, buf, sizeof buf, 0);
-        if (n <= 0)
-            break;
-        reply.append(buf, static_cast<size_t>(n));
-    }
+    if (ok && sw.Time() < timeoutMs)
+        reply = zortest::ReadSocket(fd, static_cast<int>(timeoutMs - sw.Time()));
     close(fd);
     return reply;
 }
