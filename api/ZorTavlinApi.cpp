@@ -8,8 +8,11 @@
 #include "infra/ZorUtile.h"
 
 #include <wx/app.h>
+#include <wx/log.h>
+#include <wx/thread.h>
 #include <wx/strconv.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -72,6 +75,42 @@ wxString CommandeCarte(char cLettre, unsigned iValeur)
     return wxString(wxUniChar(cLettre)) + wxString::Format(wxT("%04X"), iValeur & 0xFFFF);
 }
 
+bool gbDetache = false;
+
+void DetacherALaSortie()
+{
+    ZorDllProcessDetach();
+}
+
+// Touches, from a secondary thread, what the toolkit builds lazily for such threads (its
+// per-thread records, on the first log call).
+class ZorThreadAmorce : public wxThread
+{
+public:
+    ZorThreadAmorce() : wxThread(wxTHREAD_JOINABLE) {}
+    ExitCode Entry() override
+    {
+        wxLog::IsEnabled();
+        return nullptr;
+    }
+};
+
+// At process exit, objects are destroyed in the reverse order of their construction, and the
+// worker thread still runs: the detach must come before whatever the start built (the lock,
+// the toolkit's timer and socket machinery, the records of secondary threads), so it is armed
+// once all that exists.
+void ArmerSortie()
+{
+    static bool gbArme = false;
+    if (gbArme)
+        return;
+    ZorGlobalLock();
+    ZorThreadAmorce amorce;
+    if (amorce.Create() == wxTHREAD_NO_ERROR && amorce.Run() == wxTHREAD_NO_ERROR)
+        amorce.Wait();
+    gbArme = std::atexit(DetacherALaSortie) == 0;
+}
+
 } // namespace
 
 wxString ZorTexteDepuis8Bit(const char* zTexte)
@@ -114,12 +153,16 @@ void ZorCopierTexte(char* zBuffer, int iLongueur, const std::string& zTexte)
 
 void ZorDllProcessAttach()
 {
+    gbDetache = false;
     gTheLogFile.Write(wxT("ZorTavlinDllCom DLL_PROCESS_ATTACH version [%s]"),
                       static_cast<const wxChar*>(ZOR_TAVLIN_VERSION));
 }
 
 void ZorDllProcessDetach()
 {
+    if (gbDetache)
+        return;
+    gbDetache = true;
     gTheLogFile.Write(wxT("ZorTavlinDllCom DLL_PROCESS_DETACH DEBUT"));
     Tavlin_Stop();
     // The device manager holds toolkit objects (its timer, the sockets): it goes before the
@@ -317,8 +360,10 @@ int ZOR_CALL Tavlin_Start(const char* zNom, int iFlag)
     }
     if (!gpTheTavlin)
         return 1;
+    ZorHostingWatchToolkitEnd();
     const wxString zInstance = zNom ? ZorTexteDepuis8Bit(zNom) : wxString(wxT("default"));
     gpTheTavlin->Start(zInstance, (iFlag & 0xFF) != 0);
+    ArmerSortie();
     Servir();
     return 1;
 }

@@ -5,11 +5,14 @@
 // owned by the library would break hosts that use the windowing system themselves.
 #include "api/ZorHosting.h"
 
+#include "device/ZorTavlinObj.h"
+
 #include <wx/app.h>
 #include <wx/apptrait.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
 #include <wx/log.h>
+#include <wx/module.h>
 #include <wx/socket.h>
 #include <wx/stopwatch.h>
 #include <wx/thread.h>
@@ -77,7 +80,45 @@ bool EntreeToolkit(wxAppInitializerFunction creer)
     return ok;
 }
 
+bool gbModuleActif = false;
+
 } // namespace
+
+// Whoever cleans the toolkit up (a host's application ending without Tavlin_Stop, or the
+// library itself) must not leave the device manager with a timer, sockets and a worker thread
+// that outlive it: the worker would run into the toolkit's destroyed state.
+class ZorTavlinModule : public wxModule
+{
+public:
+    ZorTavlinModule() { AddDependency("wxSocketModule"); }
+    bool OnInit() override
+    {
+        gbModuleActif = true;
+        return true;
+    }
+    void OnExit() override
+    {
+        gbModuleActif = false;
+        if (gpTheTavlin) {
+            gpTheTavlin->Stop();
+            ZorTavlinObj::DeleteTavlinObj();
+        }
+    }
+
+private:
+    wxDECLARE_DYNAMIC_CLASS(ZorTavlinModule);
+};
+
+wxIMPLEMENT_DYNAMIC_CLASS(ZorTavlinModule, wxModule);
+
+void ZorHostingWatchToolkitEnd()
+{
+    // A library loaded after its host started the toolkit missed the module registration.
+    if (gbModuleActif || !wxTheApp || !wxModule::AreInitialized())
+        return;
+    wxModule::RegisterModule(new ZorTavlinModule);
+    wxModule::InitializeModules();
+}
 
 bool ZorHostingStartToolkit()
 {
