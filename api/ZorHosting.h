@@ -18,8 +18,6 @@ bool ZorHostingStartToolkit();
 void ZorHostingCleanupToolkit();
 // True between ZorHostingStartToolkit and ZorHostingCleanupToolkit.
 bool ZorHostingOwnsToolkit();
-// True when the toolkit the library runs has windows.
-bool ZorHostingIsGUI();
 // Serves the pending events (timers, sockets, queued events) of the toolkit the library runs,
 // for at most iBudgetMs; only on the thread that started it, never re-entered. Returns the
 // number of events dispatched.

@@ -1,8 +1,8 @@
 // The library's load and unload. Unloading stops and deletes the device manager, and cleans
 // up the toolkit when the library started it.
 //
-// Objects of this library are constructed in link order (infra/ before api/), so the log file
-// object exists before the hook below and is destroyed after it.
+// The log file object is built before this hook and destroyed after it (it has the first
+// construction priority); the order between files is otherwise unspecified.
 #include "api/ZorHosting.h"
 
 #if defined(_WIN32)

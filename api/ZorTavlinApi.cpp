@@ -151,11 +151,42 @@ void ZorCopierTexte(char* zBuffer, int iLongueur, const std::string& zTexte)
     std::memset(zBuffer + nTexte, 0, n - nTexte);
 }
 
+namespace {
+
+// Load and unload usually happen without any toolkit application, and the toolkit then asserts
+// about the standard paths the log file asks for, before answering with its defaults (which is
+// what the log file wants). The assertion text would land on the host's standard error.
+class SansAssertionHorsApplication
+{
+public:
+    SansAssertionHorsApplication()
+        : m_bActif(!wxTheApp), m_ancien(m_bActif ? wxSetAssertHandler(nullptr) : nullptr)
+    {
+    }
+    ~SansAssertionHorsApplication()
+    {
+        if (m_bActif)
+            wxSetAssertHandler(m_ancien);
+    }
+
+private:
+    bool m_bActif;
+    wxAssertHandler_t m_ancien;
+};
+
+void JournalChargement(const wxString& zTexte)
+{
+    SansAssertionHorsApplication sansAssertion;
+    gTheLogFile.Write(zTexte);
+}
+
+} // namespace
+
 void ZorDllProcessAttach()
 {
     gbDetache = false;
-    gTheLogFile.Write(wxT("ZorTavlinDllCom DLL_PROCESS_ATTACH version [%s]"),
-                      static_cast<const wxChar*>(ZOR_TAVLIN_VERSION));
+    JournalChargement(wxString::Format(wxT("ZorTavlinDllCom DLL_PROCESS_ATTACH version [%s]"),
+                                       ZOR_TAVLIN_VERSION));
 }
 
 void ZorDllProcessDetach()
@@ -163,13 +194,13 @@ void ZorDllProcessDetach()
     if (gbDetache)
         return;
     gbDetache = true;
-    gTheLogFile.Write(wxT("ZorTavlinDllCom DLL_PROCESS_DETACH DEBUT"));
+    JournalChargement(wxT("ZorTavlinDllCom DLL_PROCESS_DETACH DEBUT"));
     Tavlin_Stop();
     // The device manager holds toolkit objects (its timer, the sockets): it goes before the
     // toolkit the library runs is cleaned up.
     ZorTavlinObj::DeleteTavlinObj();
     ZorHostingCleanupToolkit();
-    gTheLogFile.Write(wxT("ZorTavlinDllCom DLL_PROCESS_DETACH FIN"));
+    JournalChargement(wxT("ZorTavlinDllCom DLL_PROCESS_DETACH FIN"));
 }
 
 extern "C" {

@@ -184,11 +184,6 @@ bool ZorHostingOwnsToolkit()
     return gbToolkitPossede;
 }
 
-bool ZorHostingIsGUI()
-{
-    return wxTheApp && wxTheApp->IsGUI();
-}
-
 int ZorHostingPump(int iBudgetMs)
 {
     if (!gbToolkitPossede || !gpBoucle || gbDansPompe || !wxTheApp)

@@ -8,7 +8,13 @@
 #include <wx/log.h>
 #include <wx/stdpaths.h>
 
+// Built before the library's other objects and so destroyed after them: the library's load and
+// unload hooks write to it, and the order between files is otherwise unspecified.
+#if defined(__GNUC__)
+ZorLogFile gTheLogFile __attribute__((init_priority(101)));
+#else
 ZorLogFile gTheLogFile;
+#endif
 
 ZorLogFile::ZorLogFile() {}
 

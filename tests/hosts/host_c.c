@@ -15,6 +15,7 @@
 #include <dlfcn.h>
 #endif
 #include <dirent.h>
+#include <locale.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -113,6 +114,9 @@ static void Session(const Api* api, int pasWx, int premiere)
     struct timespec debut;
     clock_gettime(CLOCK_MONOTONIC, &debut);
     VERIFIER((pasWx ? api->StartPasWx("hotec", 0) : api->Start("hotec", 0)) == 1, "start");
+    /* Starting a windowed toolkit must not change the host's locale (number formats). */
+    const char* locale = setlocale(LC_NUMERIC, NULL);
+    VERIFIER(locale && strcmp(locale, "C") == 0, "host locale changed to %s", locale);
     VERIFIER(api->SetDefaultTimeSurveillanceMs(50) == 1, "poll spacing");
     VERIFIER(api->SurveillerAddrMAC(mac) == 1, "watch %s", mac);
 
