@@ -211,7 +211,12 @@ int ZorPing::Decode_resp(const uint8_t* pBuffer, int iLen, uint32_t iSource,
         return 0; // a raw socket also sees requests, ours included when they loop back
 
     // An error answer quotes the IP header and the first 8 bytes of the request it is about.
+    // Only the destination's own errors say that a host holds the address: a router's, or
+    // our own stack's "host unreachable" when nobody answers address resolution, says the
+    // opposite.
     if (iType != 3 && iType != 4 && iType != 5 && iType != 11 && iType != 12)
+        return 0;
+    if (iSource != m_iAdresse)
         return 0;
     const uint8_t* cite = icmp + 8;
     const int iLenCite = iLenIcmp - 8;

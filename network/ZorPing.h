@@ -41,8 +41,8 @@ private:
     static void Init();
     // Fills a 16-byte echo request and remembers its tick count.
     void Requete_ICMP(uint8_t* pBuffer, uint16_t iIdentifiant);
-    // 1 when the IPv4 packet answers the current request (echo reply from the destination, or
-    // an error answer about this request), 0 otherwise.
+    // 1 when the IPv4 packet answers the current request (echo reply, or an error answer about
+    // this request, from the destination), 0 otherwise.
     int Decode_resp(const uint8_t* pBuffer, int iLen, uint32_t iSource, uint16_t iIdentifiant);
     void Statistiques();
 

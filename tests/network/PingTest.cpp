@@ -49,11 +49,11 @@ std::vector<uint8_t> Reponse(const uint8_t* requete, const char* zSource, size_t
     return p;
 }
 
-// An error answer quoting the request as it left for zDest.
+// An error answer from zSource quoting the request as it left for zDest.
 std::vector<uint8_t> Erreur(uint8_t iType, uint8_t iCode, const uint8_t* requete,
-                            const char* zDest)
+                            const char* zDest, const char* zSource)
 {
-    std::vector<uint8_t> p = EnTeteIP("192.168.77.254", "192.168.77.1");
+    std::vector<uint8_t> p = EnTeteIP(zSource, "192.168.77.1");
     const uint8_t icmp[8] = {iType, iCode, 0, 0, 0, 0, 0, 0};
     p.insert(p.end(), icmp, icmp + 8);
     std::vector<uint8_t> cite = EnTeteIP("192.168.77.1", zDest);
@@ -127,26 +127,26 @@ TEST(Ping, ErrorAnswersAboutOurRequest)
 {
     ZorPing p;
     uint8_t req[16];
-    ZorPingTestAcces::Requete(p, req, 0x0707, "192.168.77.77");
-    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(3, 1, req, "192.168.77.77"), "192.168.77.254",
+    const char* dest = "192.168.77.77";
+    ZorPingTestAcces::Requete(p, req, 0x0707, dest);
+    // From the destination itself: some host holds the address.
+    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(3, 3, req, dest, dest), dest, 0x0707), 1);
+    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(12, 0, req, dest, dest), dest, 0x0707), 1);
+    // A router's or our own stack's verdict is no answer from the destination.
+    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(3, 1, req, dest, "192.168.77.1"), "192.168.77.1",
                                        0x0707),
-              1);
-    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(11, 0, req, "192.168.77.77"), "192.168.77.254",
-                                       0x0707),
-              1);
+              0);
+    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(11, 0, req, dest, "192.168.77.254"),
+                                       "192.168.77.254", 0x0707),
+              0);
     // About another request or another destination, or a type without a quoted request.
-    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(3, 1, req, "192.168.77.77"), "192.168.77.254",
-                                       0x0708),
+    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(3, 3, req, dest, dest), dest, 0x0708), 0);
+    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(3, 3, req, "192.168.77.78", dest), dest, 0x0707),
               0);
-    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(3, 1, req, "192.168.77.78"), "192.168.77.254",
-                                       0x0707),
-              0);
-    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(13, 0, req, "192.168.77.77"), "192.168.77.254",
-                                       0x0707),
-              0);
-    std::vector<uint8_t> tronque = Erreur(3, 1, req, "192.168.77.77");
+    EXPECT_EQ(ZorPingTestAcces::Decode(p, Erreur(13, 0, req, dest, dest), dest, 0x0707), 0);
+    std::vector<uint8_t> tronque = Erreur(3, 3, req, dest, dest);
     tronque.resize(tronque.size() - 4);
-    EXPECT_EQ(ZorPingTestAcces::Decode(p, tronque, "192.168.77.254", 0x0707), 0);
+    EXPECT_EQ(ZorPingTestAcces::Decode(p, tronque, dest, 0x0707), 0);
     EXPECT_EQ(ZorPingTestAcces::Completes(p), 2);
 }
 
