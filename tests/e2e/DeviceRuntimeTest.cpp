@@ -1,0 +1,262 @@
+// The device manager against emulated devices on the two-subnet test network: discovery at
+// start, polling of the monitored device, commands that change the device, inputs that show in
+// the published state, the serial board mode, stopping while a device is silent, and the removal
+// of a device that stops answering.
+#include "api/ZorHosting.h"
+#include "device/ZorTavlinCommandes.h"
+#include "device/ZorTavlinObj.h"
+#include "tests/common/ZorEmu.h"
+#include "tests/common/ZorTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <wx/filename.h>
+#include <wx/stdpaths.h>
+#include <wx/stopwatch.h>
+
+#include <regex>
+
+using zortest::Emu;
+
+namespace {
+
+#define REQUIRE_TEST_NETWORK()                                                                   \
+    if (!zortest::InTestNetwork())                                                               \
+    GTEST_SKIP() << "needs the --lan test network"
+
+std::string Lan1() { return zortest::EnvOr("TAVLIN_NS_LAN1", ""); }
+std::string Lan2() { return zortest::EnvOr("TAVLIN_NS_LAN2", ""); }
+
+// "OK value" -> "value"; anything else stays as it is, so a failure shows the reply.
+std::string Valeur(const std::string& reply)
+{
+    return reply.rfind("OK ", 0) == 0 ? reply.substr(3) : reply;
+}
+
+class DeviceRuntimeTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        hote = gbAppHote;
+        gbAppHote = false; // no start-up message box can block the run
+        ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+        obj = gpTheTavlin;
+    }
+    void TearDown() override
+    {
+        ZorTavlinObj::DeleteTavlinObj();
+        gbAppHote = hote;
+    }
+    size_t Count()
+    {
+        ZorTavlinInfoArray a;
+        obj->GetLesTavlin(a);
+        return a.GetCount();
+    }
+    bool Find(const wxString& ip, ZorTavlinInfo* out = nullptr)
+    {
+        ZorTavlinInfoArray a;
+        obj->GetLesTavlin(a);
+        for (size_t i = 0; i < a.GetCount(); ++i)
+            if (a[i].m_zIP == ip) {
+                if (out)
+                    *out = a[i];
+                return true;
+            }
+        return false;
+    }
+    // Starts, waits for the device at ip and makes it the monitored one.
+    bool StartAndWatch(const wxString& ip, const wxString& instance = wxT("e2e"))
+    {
+        if (!obj->Start(instance, false))
+            return false;
+        ZorTavlinInfo info;
+        if (!zortest::PumpUntil([&] { return Find(ip, &info); }, 5000))
+            return false;
+        obj->SurveillerAddrMAC(info.m_zMAC);
+        return zortest::PumpUntil([&] { return obj->IsEtatValide(); }, 5000);
+    }
+    ZorTavlinData Etat()
+    {
+        ZorTavlinData e;
+        obj->GetEtat(e);
+        return e;
+    }
+
+    bool hote = true;
+    ZorTavlinObj* obj = nullptr;
+    Emu emu;
+};
+
+TEST_F(DeviceRuntimeTest, StartFindsTheDevicesOfBothSubnets)
+{
+    REQUIRE_TEST_NETWORK();
+    ASSERT_TRUE(emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.10", "--version",
+                                   "3.4"}));
+    Emu emu2;
+    ASSERT_TRUE(emu2.Start(Lan2(), {"--first-ip", "192.168.78.20", "--answer", "unicast",
+                                    "--mac-prefix", "00-04-A4"}));
+    ASSERT_TRUE(obj->Start(wxT("e2e"), false));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return Count() >= 3; }, 5000)) << Count();
+    ZorTavlinInfo info;
+    ASSERT_TRUE(Find(wxT("192.168.77.11"), &info));
+    EXPECT_EQ(info.m_zIPLocal, wxT("192.168.77.1"));
+    EXPECT_EQ(info.m_zVersion, wxT("3.4"));
+    ASSERT_TRUE(Find(wxT("192.168.78.20"), &info));
+    EXPECT_EQ(info.m_zIPLocal, wxT("192.168.78.1"));
+    EXPECT_TRUE(info.m_zMAC.StartsWith(wxT("00-04-A4")));
+    ASSERT_TRUE(Find(wxT("192.168.77.10"), &info));
+    EXPECT_NE(Valeur(emu.Command("LIST")).find(std::string(info.m_zMAC.utf8_str())),
+              std::string::npos);
+
+    // Stop and start again on the same object: the discovery sockets open again, so the
+    // answers to the new start's hello come in.
+    obj->Stop();
+    emu.Command("SET 0 comment=Nouveau");
+    ASSERT_TRUE(obj->Start(wxT("e2e"), false));
+    ASSERT_TRUE(zortest::PumpUntil([&] {
+        return Find(wxT("192.168.77.10"), &info) && info.m_zCommentaire == wxT("Nouveau");
+    }, 5000));
+}
+
+TEST_F(DeviceRuntimeTest, WorkerPollsTheMonitoredDeviceOnly)
+{
+    REQUIRE_TEST_NETWORK();
+    ASSERT_TRUE(emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.10"}));
+    ASSERT_TRUE(StartAndWatch(wxT("192.168.77.11")));
+    zortest::Pump(1000);
+    std::vector<std::string> http = emu.LogLines(" HTTP ");
+    size_t polls11 = 0;
+    std::regex ligne(" HTTP 192\\.168\\.77\\.11 192\\.168\\.77\\.1:\\d+ /etat\\.htm\\?date=[0-9A-F]+$");
+    for (const std::string& l : http) {
+        EXPECT_EQ(l.find(" HTTP 192.168.77.10 "), std::string::npos) << l;
+        if (std::regex_search(l, ligne))
+            ++polls11;
+    }
+    EXPECT_GE(polls11, 8u);
+    EXPECT_LE(polls11, 40u);
+}
+
+TEST_F(DeviceRuntimeTest, CommandsChangeTheDevice)
+{
+    REQUIRE_TEST_NETWORK();
+    ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.10"}));
+    ASSERT_TRUE(StartAndWatch(wxT("192.168.77.10")));
+
+    ASSERT_TRUE(obj->SetSRELAIS(uint8_t(0x05), true));
+    ASSERT_TRUE(obj->SetSNUM(uint8_t(0xA1), true));
+    ASSERT_TRUE(obj->SetSANA(1, 200, true));
+    ASSERT_TRUE(obj->WriteUART(wxT("bonjour"), true));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return Valeur(emu.Command("GET 0 sana2")) == "200"; },
+                                   3000));
+    EXPECT_EQ(Valeur(emu.Command("GET 0 relais")), "0101");
+    EXPECT_EQ(Valeur(emu.Command("GET 0 snum")), "10100001");
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] { return Valeur(emu.Command("GET 0 uarttx")).find("bonjour") != std::string::npos; },
+        3000));
+    // The published state follows.
+    ASSERT_TRUE(zortest::PumpUntil([&] { return Etat().m_iSANA2 == 200; }, 3000));
+    ZorTavlinData e = Etat();
+    EXPECT_EQ(e.m_iSRELAIS, 0x05);
+    EXPECT_EQ(e.m_iSNUM, 0xA1);
+
+    // Both at once, and the e-mail settings with the encoded password.
+    ASSERT_TRUE(obj->SetSNUM_SRELAIS(0x0F, 0x0A, true));
+    ASSERT_TRUE(obj->WriteEmailConf(ZOR_CODE_ACCES, wxT("smtp.exemple.fr"), wxT("587"),
+                                    wxT("moi"), wxT("secret"), true, true));
+    wxString code;
+    ASSERT_TRUE(ZorEncodeEmailPwd(wxT("secret"), &code));
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] { return Valeur(emu.Command("GET 0 smtppwd")) == std::string(code.utf8_str()); },
+        3000))
+        << emu.Command("GET 0 lasterror");
+    EXPECT_EQ(Valeur(emu.Command("GET 0 smtpserver")), "smtp.exemple.fr");
+    EXPECT_EQ(Valeur(emu.Command("GET 0 smtpssl")), "1");
+    EXPECT_EQ(Valeur(emu.Command("GET 0 relais")), "1010");
+    EXPECT_EQ(Valeur(emu.Command("GET 0 snum")), "00001111");
+    // The device reports the stored password back in the same form, and it decodes.
+    ASSERT_TRUE(obj->ShowEmailConf(true, true));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return !Etat().m_zSMTPPWD.empty(); }, 3000));
+    wxString pwd;
+    ASSERT_TRUE(ZorDecodeEmailPwd(Etat().m_zSMTPPWD, &pwd));
+    EXPECT_EQ(pwd, wxT("secret"));
+}
+
+TEST_F(DeviceRuntimeTest, InputsSetOnTheDeviceShowInTheState)
+{
+    REQUIRE_TEST_NETWORK();
+    ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.10", "--comment", "Caf\xC3\xA9"}));
+    ASSERT_TRUE(StartAndWatch(wxT("192.168.77.10")));
+    ASSERT_EQ(emu.Command("SET 0 ena=10100101").rfind("OK", 0), 0u);
+    emu.Command("SET 0 ana3=1234");
+    emu.Command("SET 0 bouton=1");
+    ASSERT_TRUE(zortest::PumpUntil([&] {
+        ZorTavlinData e = Etat();
+        return e.m_iENUM == 0xA5 && e.m_iEANA3 == 1234 && e.m_bBOUTON;
+    }, 3000));
+    ZorTavlinData e = Etat();
+    EXPECT_TRUE(e.m_bValide);
+    EXPECT_EQ(e.m_zCOMMENT, wxString::FromUTF8("Café"));
+    int j, m, a, h, mi, s;
+    e.FormatDateTime(&j, &m, &a, &h, &mi, &s);
+    EXPECT_GE(a, 2000);
+}
+
+TEST_F(DeviceRuntimeTest, SerialBoardModeReadsTheBoardAndSetsAnUnsetClock)
+{
+    REQUIRE_TEST_NETWORK();
+    wxString dir = wxStandardPaths::Get().GetDocumentsDir() + wxT("/Tavlin");
+    wxFileName::Mkdir(dir, 0777, wxPATH_MKDIR_FULL);
+    zortest::WriteFile(std::string((dir + wxT("/tavlindll_carte.ini")).utf8_str()),
+                       "SELECT_UART=1\r\n");
+    ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.10", "--uart-board",
+                                   "--clock-unset"}));
+    emu.Command("SET 0 ena=00111100");
+    emu.Command("SET 0 snum=10000001");
+    emu.Command("SET 0 ana2=2748"); // 0xABC
+    ASSERT_TRUE(StartAndWatch(wxT("192.168.77.10"), wxT("carte")));
+    ASSERT_TRUE(obj->IsModeUART());
+    ASSERT_TRUE(zortest::PumpUntil([&] {
+        ZorTavlinData e = Etat();
+        return e.m_iENUM == 0x3C && e.m_iSNUM == 0x81 && e.m_iEANA2 == 0xABC;
+    }, 5000));
+    // The device's clock was unset: the next request set it from the PC's clock.
+    ASSERT_TRUE(zortest::PumpUntil([&] {
+        return Valeur(emu.Command("GET 0 datetime")) != "00/00/2000_00:00:00";
+    }, 3000));
+    EXPECT_FALSE(emu.LogLines("&DATETIME=").empty());
+}
+
+TEST_F(DeviceRuntimeTest, StopReturnsQuicklyWhileTheDeviceIsSilent)
+{
+    REQUIRE_TEST_NETWORK();
+    ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.10"}));
+    ASSERT_TRUE(StartAndWatch(wxT("192.168.77.10")));
+    emu.Command("SET 0 http=0");
+    obj->RazNewEtat();
+    zortest::Pump(500);
+    wxStopWatch sw;
+    obj->Stop();
+    EXPECT_LT(sw.Time(), 2000);
+    EXPECT_LT(sw.Time(), 500); // aborted, not waited out
+}
+
+TEST_F(DeviceRuntimeTest, SilentDeviceIsRemoved)
+{
+    REQUIRE_TEST_NETWORK();
+    ASSERT_TRUE(emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.10"}));
+    ASSERT_TRUE(obj->Start(wxT("e2e"), false));
+    obj->SetTimeAlive(1);
+    ASSERT_TRUE(zortest::PumpUntil([&] { return Count() == 2; }, 5000));
+    emu.Command("SET 1 silent=1");
+    // Probed after more than 1 s, again after 3 s, dropped after 5 s of silence.
+    wxStopWatch sw;
+    ASSERT_TRUE(zortest::PumpUntil([&] { return !Find(wxT("192.168.77.11")); }, 12000));
+    EXPECT_GE(sw.Time(), 4000);
+    // The probes reached the silent device, and the other one stays.
+    EXPECT_FALSE(emu.LogLines("HELLO 192.168.77.11").empty());
+    zortest::Pump(1500);
+    EXPECT_TRUE(Find(wxT("192.168.77.10")));
+}
+
+} // namespace
