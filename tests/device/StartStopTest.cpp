@@ -164,3 +164,26 @@ TEST_F(StartStopTest, ForwardingOperationsAreHarmlessWhenStopped)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(StartStopTest, RestartReopensSocketsWithoutDuplicatingAdapters)
+{
+    ASSERT_TRUE(obj->Start(wxT("re"), false));
+    size_t n = obj->GetArrayCarteEth().GetCount();
+    size_t ouverts = 0;
+    for (ZorCarteEth* p : obj->GetArrayCarteEth())
+        ouverts += p->m_pDatagramSocket != nullptr;
+    ASSERT_GT(ouverts, 0u);
+    obj->Stop();
+    for (ZorCarteEth* p : obj->GetArrayCarteEth())
+        EXPECT_EQ(p->m_pDatagramSocket, nullptr);
+    ASSERT_TRUE(obj->Start(wxT("re"), false));
+    EXPECT_EQ(obj->GetArrayCarteEth().GetCount(), n);
+    size_t rouverts = 0;
+    for (ZorCarteEth* p : obj->GetArrayCarteEth())
+        rouverts += p->m_pDatagramSocket != nullptr;
+    EXPECT_EQ(rouverts, ouverts);
+}
+
+} // namespace
