@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <wx/time.h>
+
 #include <map>
 #include <unistd.h>
 #include <string>
@@ -130,6 +132,8 @@ TEST_F(NetworkDiscovery, FactoryDeviceIsReaddressedOnce)
     zortest::Emu e;
     ASSERT_TRUE(e.Start(Lan1(), {"--factory", "--login", "usine", "--password", "mdp"}));
     const std::string zMac = MacDeListe(e.Command("LIST"), 0);
+    // Two answers queue up; the second arrives while the first one's address test runs.
+    Hello();
     Hello();
     ASSERT_TRUE(e.WaitLog("CONFIG", 15000)) << e.Log();
     ASSERT_TRUE(e.WaitLog("MOVED", 5000));
@@ -198,4 +202,32 @@ TEST_F(NetworkDiscovery, TwoHundredFiftyAnswersArriveTogether)
     usleep(300 * 1000);
     gpTheTavlin->m_network.ForceReadOnDatagram();
     EXPECT_EQ(Registre().size(), 250u);
+}
+
+TEST_F(NetworkDiscovery, UnsendableConfigurationIsNotSent)
+{
+    zortest::Emu e;
+    ASSERT_TRUE(e.Start(Lan1(), {"--login", "op", "--password", "pw"}));
+    const wxString zMac = MacDeListe(e.Command("LIST"), 0);
+    ZorTavlinNetwork& reseau = gpTheTavlin->m_network;
+    const wxString zIP = "192.168.77.1", zMask = "255.255.255.0", zGw = "192.168.77.254";
+
+    // Too long for one datagram, a separator inside a field, a character without a byte:
+    // refused at once, before any address test.
+    const uint32_t t0 = uint32_t(wxGetLocalTimeMillis().GetLo());
+    reseau.ConfigureAdresseTavlin(zMac, wxString(1000, 'l'), "pw", zIP, zMask, zGw);
+    reseau.ConfigureAdresseTavlin(zMac, "op", "p;w", zIP, zMask, zGw);
+    reseau.ConfigureAdresseTavlin(zMac, wxString::FromUTF8("op\xE2\x82\xAC"), "pw", zIP, zMask,
+                                  zGw);
+    // No usable adapter address or mask.
+    reseau.ConfigureAdresseTavlin(zMac, "op", "pw", "0.0.0.0", zMask, zGw);
+    reseau.ConfigureAdresseTavlin(zMac, "op", "pw", zIP, "", zGw);
+    EXPECT_LT(uint32_t(wxGetLocalTimeMillis().GetLo()) - t0, 1000u);
+    zortest::Pump(500);
+    EXPECT_TRUE(e.LogLines("CONFIG").empty()) << e.Log();
+
+    // A sendable text leaves: the device refuses a wrong password, and says so.
+    reseau.ConfigureAdresseTavlin(zMac, "op", "faux", zIP, zMask, zGw);
+    ASSERT_TRUE(e.WaitLog("CONFIG-REJECTED", 3000)) << e.Log();
+    EXPECT_NE(e.Log().find(";op;faux;C0A84D"), std::string::npos);
 }

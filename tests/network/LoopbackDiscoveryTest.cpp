@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -211,6 +212,34 @@ TEST_F(LoopbackDiscovery, HelloAndRebootLeaveThroughTheAdapter)
     gpTheTavlin->m_network.SendHello("", "127.0.0.1", 'D');
     gpTheTavlin->m_network.SendHello("127.0.0.8", "10.1.1.1", 'D');
     EXPECT_EQ(d.Recevoir(300), "");
+}
+
+TEST_F(LoopbackDiscovery, AddressingModeDecidesForFactoryAnswers)
+{
+    // The factory address is given to this private network's loopback for the test.
+    ASSERT_EQ(system("ip addr add 169.254.233.233/32 dev lo 2>/dev/null || true"), 0);
+    Appareil usine("169.254.233.233", 30404);
+    ASSERT_TRUE(usine.Lie());
+    const std::string zReponse =
+        "D\nUsine\n00-50-C2-00-00-01\nc\nadmin\nsecret\nFFFF0000A9FE0001\n0\n";
+
+    // Modes 0 and 2 readdress it instead of registering it (here nothing can be configured:
+    // the loopback has no network mask); any other mode registers it.
+    for (int iMode : {0, 2})
+    {
+        gpTheTavlin->m_network.m_iModeAdresseAutomatique = iMode;
+        ASSERT_TRUE(usine.Envoyer(zReponse));
+        zortest::Pump(300);
+        EXPECT_EQ(NombreTavlin(), 0u) << "mode " << iMode;
+    }
+    gpTheTavlin->m_network.m_iModeAdresseAutomatique = 1;
+    ASSERT_TRUE(usine.Envoyer(zReponse));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return NombreTavlin() == 1; }, 3000));
+    ZorTavlinInfoArray t;
+    gpTheTavlin->GetLesTavlin(t);
+    EXPECT_EQ(t[0].m_zIP, "169.254.233.233");
+    EXPECT_EQ(t[0].m_zMask, "255.255.0.0");
+    EXPECT_EQ(t[0].m_zGateway, "169.254.0.1");
 }
 
 TEST(NetworkObject, BlackListedLoopbackGetsNoSocket)

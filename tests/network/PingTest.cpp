@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -247,4 +251,41 @@ TEST(Ping, DefaultsForZeroCountAndWait)
     ASSERT_EQ(p.Ping(t, &c, &l), 0);
     EXPECT_EQ(c, 1);
     EXPECT_EQ(l, 0);
+}
+
+TEST(Ping, UnprivilegedEchoSocket)
+{
+    // Allow echo sockets to every group in this private network, then ping as nobody: the
+    // raw socket is refused, and the datagram socket, whose identifier the system chooses,
+    // must still match the replies.
+    FILE* f = fopen("/proc/sys/net/ipv4/ping_group_range", "w");
+    ASSERT_NE(f, nullptr);
+    fputs("0 2147483647", f);
+    ASSERT_EQ(fclose(f), 0);
+
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0)
+    {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(100);
+        ZorPlatform::SocketEcho s;
+        if (!s.Ouvrir())
+            _exit(101);
+        if (s.IsBrut())
+            _exit(102);
+        s.Fermer();
+        ZorPing p;
+        wxArrayString args;
+        for (const char* a : {"-n", "2", "-w", "500", "127.0.0.1"})
+            args.Add(a);
+        int c = 0, l = 0;
+        if (p.Ping(args, &c, &l) != 0)
+            _exit(103);
+        _exit(c * 10 + l);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 20) << "2 completed, 0 lost expected";
 }
