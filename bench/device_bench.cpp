@@ -1,0 +1,221 @@
+// Device runtime figures, each beside a baseline measured in the same run:
+//  - state page parsing against a plain split of the same text into key/value pairs;
+//  - our HTTP transport and the whole worker poll loop against a bare libcurl GET, all on an
+//    emulated device of the test network.
+//
+//   tools/testnet.sh --lan -- build/bench/device_bench [benchmark options]
+//
+// The network part runs only inside the test network (it starts the emulator there).
+#include "api/ZorHosting.h"
+#include "device/ZorHttpGet.h"
+#include "device/ZorTavlinEtat.h"
+#include "device/ZorTavlinObj.h"
+#include "tests/common/ZorEmu.h"
+#include "tests/common/ZorTestSupport.h"
+
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
+#include <wx/socket.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <string>
+#include <vector>
+
+namespace zortest {
+void SetTestHome(const std::string& home);
+}
+
+namespace {
+
+const char* const kIP = "192.168.77.10";
+const char* const kLocal = "192.168.77.1";
+
+// A state page as the emulated device serves it.
+std::string Page()
+{
+    return "/* Tavlin 02-54-56-4D-0A-00 */\r\nNAME=Tavlin1\r\nMAC=02-54-56-4D-0A-00\r\n"
+           "IP=192.168.77.10\r\nVERSION=3.4\r\nTYPE=1\r\nSRELAIS=0101\r\nSNUM=10100001\r\n"
+           "SANA1=0\r\nSANA2=200\r\nENUM=00000101\r\nEANA1=512\r\nEANA2=1024\r\nEANA3=2048\r\n"
+           "EANA4=3000\r\nAUTO=0\r\nBOUTON=0\r\nDATETIME=09/12/2026_03:57:09\r\n"
+           "COMMENT=Atelier Caf&#233;\r\n5VUSER=1\r\nBLINK=0\r\nDATETIMEFAB=\r\nBANCFAB=\r\n"
+           "IDFAB=\r\nSERIEFAB=\r\nSMTPSERVER=\r\nSMTPPORT=\r\nSMTPLOGIN=\r\nSMTPPWD=\r\n"
+           "SMTPSSL=\r\nUART=\r\nFLASH=\r\nEEPROM=\r\n";
+}
+
+void BM_ParseEtat(benchmark::State& state)
+{
+    const wxString page = wxString::From8BitData(Page().c_str());
+    ZorTavlinData d;
+    ZorEtatUART u;
+    for (auto _ : state) {
+        ZorParseEtat(page, false, d, u);
+        benchmark::DoNotOptimize(d.m_iSRELAIS);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(page.length()));
+}
+BENCHMARK(BM_ParseEtat);
+
+// Baseline: the same text cut into lines and key/value strings, nothing interpreted.
+void BM_LineSplitBaseline(benchmark::State& state)
+{
+    const wxString page = wxString::From8BitData(Page().c_str());
+    std::vector<std::pair<wxString, wxString>> paires;
+    for (auto _ : state) {
+        paires.clear();
+        size_t debut = 0;
+        while (debut < page.length()) {
+            size_t fin = page.find('\n', debut);
+            if (fin == wxString::npos)
+                fin = page.length();
+            wxString ligne = page.substr(debut, fin - debut);
+            size_t eq = ligne.find('=');
+            if (eq != wxString::npos)
+                paires.emplace_back(ligne.substr(0, eq), ligne.substr(eq + 1));
+            debut = fin + 1;
+        }
+        benchmark::DoNotOptimize(paires.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(page.length()));
+}
+BENCHMARK(BM_LineSplitBaseline);
+
+zortest::Emu* gEmu = nullptr;
+
+void BM_TransportGet(benchmark::State& state)
+{
+    if (!gEmu) {
+        state.SkipWithError("needs the test network and the emulator");
+        return;
+    }
+    ZorHttpGet http;
+    std::string body;
+    const wxString url = wxString(wxT("http://")) + kIP + wxT("/etat.htm?date=1");
+    for (auto _ : state) {
+        if (http.Get(url, kLocal, body) != ZorHttpGet::ZOR_HTTP_OK) {
+            state.SkipWithError("request failed");
+            break;
+        }
+    }
+    state.counters["req/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_TransportGet)->UseRealTime()->MinTime(2.0);
+
+size_t Ecrire(char*, size_t size, size_t n, void*)
+{
+    return size * n;
+}
+
+// Baseline: a bare blocking libcurl GET of the same page (HTTP/1.0 like ours), new handle and
+// connection each time.
+void BM_RawCurlGet(benchmark::State& state)
+{
+    if (!gEmu) {
+        state.SkipWithError("needs the test network and the emulator");
+        return;
+    }
+    const std::string url = std::string("http://") + kIP + "/etat.htm?date=1";
+    for (auto _ : state) {
+        CURL* e = curl_easy_init();
+        curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(e, CURLOPT_NOPROXY, "*");
+        curl_easy_setopt(e, CURLOPT_HTTP_VERSION, (long)CURL_HTTP_VERSION_1_0);
+        curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Ecrire);
+        CURLcode c = curl_easy_perform(e);
+        curl_easy_cleanup(e);
+        if (c != CURLE_OK) {
+            state.SkipWithError("request failed");
+            break;
+        }
+    }
+    state.counters["req/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RawCurlGet)->UseRealTime()->MinTime(2.0);
+
+// The whole poll loop: worker, transport, parser and publication. One iteration waits for the
+// next published state. Argument: poll spacing in ms (50 is the default, 0 polls back to back).
+void BM_WorkerPoll(benchmark::State& state)
+{
+    if (!gEmu) {
+        state.SkipWithError("needs the test network and the emulator");
+        return;
+    }
+    ZorTavlinObj::CreateTavlinObj();
+    ZorTavlinObj* obj = gpTheTavlin;
+    obj->SetDefaultTimeSurveillanceMs(int(state.range(0)));
+    obj->AddTavlin(wxString::FromUTF8(kIP), wxT("T"), wxT("02-00-00-00-00-01"), wxT(""),
+                   wxT(""), wxT(""), wxT("255.255.255.0"), wxT(""), false,
+                   wxString::FromUTF8(kLocal), wxT("255.255.255.0"), wxT(""), wxT("3.4"));
+    obj->SurveillerAddrMAC(wxT("02-00-00-00-00-01"));
+    obj->SetTimeAlive(-1);
+    if (!obj->Start(wxT("bench"), false)) {
+        state.SkipWithError("start failed");
+        ZorTavlinObj::DeleteTavlinObj();
+        return;
+    }
+    // The worker needs no event loop: wait with a fine sleep, not the 10 ms event pump.
+    auto attendre = [&] {
+        for (int i = 0; i < 50000; ++i) {
+            if (obj->IsNewEtat())
+                return true;
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        return false;
+    };
+    attendre();
+    for (auto _ : state) {
+        obj->RazNewEtat();
+        if (!attendre()) {
+            state.SkipWithError("no state published");
+            break;
+        }
+    }
+    state.counters["states/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    obj->Stop();
+    ZorTavlinObj::DeleteTavlinObj();
+}
+BENCHMARK(BM_WorkerPoll)->Arg(50)->Arg(0)->UseRealTime()->MinTime(2.0);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    char tmpl[] = "/tmp/tavlin-bench-XXXXXX";
+    const char* home = mkdtemp(tmpl);
+    if (!home)
+        return 2;
+    setenv("HOME", home, 1);
+    zortest::SetTestHome(home);
+    benchmark::Initialize(&argc, argv);
+
+    wxApp::SetInstance(new wxAppConsole());
+    int wxArgc = 1;
+    char* wxArgv[] = {argv[0], nullptr};
+    if (!wxEntryStart(wxArgc, wxArgv))
+        return 3;
+    wxTheApp->CallOnInit();
+    wxLog::EnableLogging(false);
+    wxSocketBase::Initialize();
+    gbAppHote = false;
+
+    zortest::Emu emu;
+    if (zortest::InTestNetwork() &&
+        emu.Start(zortest::EnvOr("TAVLIN_NS_LAN1", ""), {"--first-ip", kIP}))
+        gEmu = &emu;
+    else
+        fprintf(stderr, "device_bench: not in the test network, network benchmarks skipped\n");
+
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    emu.Stop();
+    wxSocketBase::Shutdown();
+    wxEntryCleanup();
+    std::string cmd = std::string("rm -rf '") + home + "'";
+    return system(cmd.c_str()) == 0 ? 0 : 0;
+}
