@@ -161,20 +161,26 @@ TEST_F(NetworkAdapters, AddressChangesAreFollowed)
     ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
     ZorCarteEth* b = CarteMAC(MacDe(Interface2()));
     ASSERT_NE(b, nullptr);
-    wxDatagramSocket* ancien = b->m_pDatagramSocket;
-    ASSERT_NE(ancien, nullptr);
+    ASSERT_NE(b->m_pDatagramSocket, nullptr);
 
-    // Readdressed: logged as a change, new socket on the new address.
+    // Readdressed with a leased (limited lifetime) address: logged as a change with DHCP on,
+    // new socket on the new address.
     ASSERT_TRUE(Commande("ip addr flush dev " + Interface2()));
-    ASSERT_TRUE(Commande("ip addr add 192.168.78.2/24 dev " + Interface2()));
+    ASSERT_TRUE(Commande("ip addr add 192.168.78.2/24 valid_lft 600 preferred_lft 600 dev " +
+                         Interface2()));
     size_t avant = LireLog().size();
     ASSERT_TRUE(gpTheTavlin->m_network.SearchCarteEth());
     std::string log = LireLog().substr(avant);
     EXPECT_NE(log.find("ZorTavlinNetwork::SearchCarteEth **** CHANGE ****"), std::string::npos);
     EXPECT_NE(log.find("ZorTavlinNetwork::SearchCarteEth sur IP=192.168.78.2"), std::string::npos);
     EXPECT_EQ(log.find("**** NEW ****"), std::string::npos);
+    EXPECT_NE(log.find("ZorTavlinNetwork::SearchCarteEth \tDHCP Enabled: \tYes"),
+              std::string::npos);
+    EXPECT_NE(log.find("ZorTavlinNetwork::SearchCarteEth \tDHCP Server: \t"), std::string::npos);
     EXPECT_EQ(b->m_zIP, "192.168.78.2");
-    EXPECT_NE(b->m_pDatagramSocket, nullptr);
+    EXPECT_TRUE(b->m_bDhcp);
+    ASSERT_NE(b->m_pDatagramSocket, nullptr);
+    EXPECT_TRUE(b->m_pDatagramSocket->IsOk());
     EXPECT_EQ(gpTheTavlin->m_network.m_arrayCarteEth.size(), 3u);
 
     // Address gone (cable pulled): a change to 0.0.0.0; the socket it had stays open.
