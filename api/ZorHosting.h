@@ -22,9 +22,6 @@ bool ZorHostingOwnsToolkit();
 // for at most iBudgetMs; only on the thread that started it, never re-entered. Returns the
 // number of events dispatched.
 int ZorHostingPump(int iBudgetMs = 20);
-// Makes sure the device manager is stopped and deleted when the toolkit is cleaned up, also
-// when the library was loaded after its host started the toolkit.
-void ZorHostingWatchToolkitEnd();
 // Lets a host's own application finish its idle work (pending events, delayed deletions);
 // bounded so that a window that always asks for more cannot hold the caller.
 void ZorHostingIdleHost();

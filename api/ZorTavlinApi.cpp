@@ -160,7 +160,7 @@ class SansAssertionHorsApplication
 {
 public:
     SansAssertionHorsApplication()
-        : m_bActif(!wxTheApp), m_ancien(m_bActif ? wxSetAssertHandler(nullptr) : nullptr)
+        : m_bActif(!wxAppConsole::GetInstance()), m_ancien(m_bActif ? wxSetAssertHandler(nullptr) : nullptr)
     {
     }
     ~SansAssertionHorsApplication()
@@ -378,7 +378,7 @@ int ZOR_CALL Tavlin_Start(const char* zNom, int iFlag)
     if (gpTheTavlin && gpTheTavlin->IsStarted())
         return 1;
     if (!gpTheTavlin) {
-        gbAppHote = wxTheApp != nullptr;
+        gbAppHote = wxAppConsole::GetInstance() != nullptr;
         if (!gbAppHote) {
             gbPasWx = true;
             if (!ZorHostingStartToolkit()) {
@@ -391,7 +391,6 @@ int ZOR_CALL Tavlin_Start(const char* zNom, int iFlag)
     }
     if (!gpTheTavlin)
         return 1;
-    ZorHostingWatchToolkitEnd();
     const wxString zInstance = zNom ? ZorTexteDepuis8Bit(zNom) : wxString(wxT("default"));
     gpTheTavlin->Start(zInstance, (iFlag & 0xFF) != 0);
     ArmerSortie();

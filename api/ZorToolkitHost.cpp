@@ -23,6 +23,13 @@
 
 namespace {
 
+// The running application, windowed or console (wxTheApp would cast a console one to the
+// windowed class).
+wxAppConsole* Appli()
+{
+    return wxAppConsole::GetInstance();
+}
+
 // The windowed application the library creates for a host without one.
 class MyAppWx : public wxApp
 {
@@ -73,32 +80,26 @@ bool EntreeToolkit(wxAppInitializerFunction creer)
     char* argv[] = {nullptr};
     bool ok = wxEntryStart(argc, argv);
     wxApp::SetInitializerFunction(nullptr);
-    if (ok && !wxTheApp) {
+    if (ok && !Appli()) {
         wxEntryCleanup();
         ok = false;
     }
     return ok;
 }
 
-bool gbModuleActif = false;
-
 } // namespace
 
 // Whoever cleans the toolkit up (a host's application ending without Tavlin_Stop, or the
 // library itself) must not leave the device manager with a timer, sockets and a worker thread
-// that outlive it: the worker would run into the toolkit's destroyed state.
+// that outlive it: the worker would run into the toolkit's destroyed state. The toolkit finds
+// this module when it starts, so it covers hosts that load the library before that.
 class ZorTavlinModule : public wxModule
 {
 public:
     ZorTavlinModule() { AddDependency("wxSocketModule"); }
-    bool OnInit() override
-    {
-        gbModuleActif = true;
-        return true;
-    }
+    bool OnInit() override { return true; }
     void OnExit() override
     {
-        gbModuleActif = false;
         if (gpTheTavlin) {
             gpTheTavlin->Stop();
             ZorTavlinObj::DeleteTavlinObj();
@@ -111,18 +112,9 @@ private:
 
 wxIMPLEMENT_DYNAMIC_CLASS(ZorTavlinModule, wxModule);
 
-void ZorHostingWatchToolkitEnd()
-{
-    // A library loaded after its host started the toolkit missed the module registration.
-    if (gbModuleActif || !wxTheApp || !wxModule::AreInitialized())
-        return;
-    wxModule::RegisterModule(new ZorTavlinModule);
-    wxModule::InitializeModules();
-}
-
 bool ZorHostingStartToolkit()
 {
-    if (wxTheApp || gbToolkitPossede)
+    if (Appli() || gbToolkitPossede)
         return false;
 
     // The windowing system sets the process locale from the environment; the host did not
@@ -150,11 +142,11 @@ bool ZorHostingStartToolkit()
 #ifdef __WXMSW__
     wxApp::m_nCmdShow = 1;
 #endif
-    wxTheApp->CallOnInit();
+    Appli()->CallOnInit();
 
     gbToolkitPossede = true;
     gIdThread = wxThread::GetCurrentId();
-    gpBoucle = wxTheApp->GetTraits()->CreateEventLoop();
+    gpBoucle = Appli()->GetTraits()->CreateEventLoop();
     if (!wxSocketBase::IsInitialized()) {
         wxSocketBase::Initialize();
         gbSocketsInitialises = true;
@@ -168,8 +160,8 @@ void ZorHostingCleanupToolkit()
         return;
     if (wxThread::GetCurrentId() != gIdThread)
         return;
-    if (wxTheApp)
-        wxTheApp->ProcessPendingEvents();
+    if (Appli())
+        Appli()->ProcessPendingEvents();
     if (gbSocketsInitialises && wxSocketBase::IsInitialized())
         wxSocketBase::Shutdown();
     gbSocketsInitialises = false;
@@ -186,7 +178,7 @@ bool ZorHostingOwnsToolkit()
 
 int ZorHostingPump(int iBudgetMs)
 {
-    if (!gbToolkitPossede || !gpBoucle || gbDansPompe || !wxTheApp)
+    if (!gbToolkitPossede || !gpBoucle || gbDansPompe || !Appli())
         return 0;
     if (wxThread::GetCurrentId() != gIdThread)
         return 0;
@@ -201,8 +193,8 @@ int ZorHostingPump(int iBudgetMs)
                 break;
             ++n;
         }
-        wxTheApp->ProcessPendingEvents();
-        wxTheApp->ProcessIdle();
+        Appli()->ProcessPendingEvents();
+        Appli()->ProcessIdle();
     }
     gbDansPompe = false;
     return n;
@@ -210,12 +202,12 @@ int ZorHostingPump(int iBudgetMs)
 
 void ZorHostingIdleHost()
 {
-    if (!wxTheApp || !wxThread::IsMain())
+    if (!Appli() || !wxThread::IsMain())
         return;
     wxStopWatch chrono;
     for (int i = 0; i < 100 && chrono.Time() < 1000; ++i) {
-        wxTheApp->ProcessPendingEvents();
-        if (!wxTheApp->ProcessIdle())
+        Appli()->ProcessPendingEvents();
+        if (!Appli()->ProcessIdle())
             break;
     }
 }

@@ -16,6 +16,12 @@
 
 namespace {
 
+// The test program's application (a console one without a display).
+wxAppConsole* App()
+{
+    return wxAppConsole::GetInstance();
+}
+
 wxString DossierReglages()
 {
     wxString zDir = wxStandardPaths::Get().GetDocumentsDir();
@@ -55,7 +61,7 @@ private:
 
 TEST_F(Hebergement, HostApplicationKeepsItsToolkit)
 {
-    ASSERT_NE(wxTheApp, nullptr);
+    ASSERT_NE(App(), nullptr);
     EXPECT_EQ(Tavlin_Start(nullptr, 0), 1);
     ASSERT_NE(gpTheTavlin, nullptr);
     EXPECT_TRUE(gpTheTavlin->IsStarted());
@@ -76,7 +82,7 @@ TEST_F(Hebergement, HostApplicationKeepsItsToolkit)
     // Stopped, not deleted: the host's objects may still refer to it.
     ASSERT_NE(gpTheTavlin, nullptr);
     EXPECT_FALSE(gpTheTavlin->IsStarted());
-    EXPECT_NE(wxTheApp, nullptr);
+    EXPECT_NE(App(), nullptr);
 }
 
 TEST_F(Hebergement, InstanceNameIsEightBitAndFixedWhileStarted)
@@ -162,8 +168,8 @@ TEST_F(Hebergement, StopLetsTheHostFinishItsIdleWork)
 
     bool bAppele = false;
     bool bDetruit = false;
-    wxTheApp->CallAfter([&bAppele] { bAppele = true; });
-    wxTheApp->ScheduleForDestruction(new Temoin(&bDetruit));
+    App()->CallAfter([&bAppele] { bAppele = true; });
+    App()->ScheduleForDestruction(new Temoin(&bDetruit));
     int nIdle = 0;
     auto idle = [&nIdle](wxIdleEvent& event) {
         ++nIdle;
@@ -171,9 +177,9 @@ TEST_F(Hebergement, StopLetsTheHostFinishItsIdleWork)
             event.RequestMore();
         event.Skip();
     };
-    wxTheApp->Bind(wxEVT_IDLE, idle);
+    App()->Bind(wxEVT_IDLE, idle);
     EXPECT_EQ(Tavlin_Stop(), 1);
-    wxTheApp->Unbind(wxEVT_IDLE, idle);
+    App()->Unbind(wxEVT_IDLE, idle);
     EXPECT_TRUE(bAppele);
     EXPECT_TRUE(bDetruit);
     // Idle rounds go on while more is asked for, and stop when nothing is.
@@ -189,11 +195,11 @@ TEST_F(Hebergement, StopIsNotHeldByAWindowThatAlwaysWantsIdleTime)
         event.RequestMore();
         event.Skip();
     };
-    wxTheApp->Bind(wxEVT_IDLE, idle);
+    App()->Bind(wxEVT_IDLE, idle);
     wxStopWatch chrono;
     EXPECT_EQ(Tavlin_Stop(), 1);
     const long ms = chrono.Time();
-    wxTheApp->Unbind(wxEVT_IDLE, idle);
+    App()->Unbind(wxEVT_IDLE, idle);
     EXPECT_LT(ms, 3000);
     EXPECT_GT(nIdle, 1);
 }
@@ -206,7 +212,7 @@ TEST_F(Hebergement, UnloadStopsAndDeletesTheManager)
     ZorDllProcessDetach();
     EXPECT_EQ(gpTheTavlin, nullptr);
     // The host's toolkit is not the library's to clean up.
-    EXPECT_NE(wxTheApp, nullptr);
+    EXPECT_NE(App(), nullptr);
 
     const std::string zLog = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
     const size_t iAttach = zLog.rfind("ZorTavlinDllCom DLL_PROCESS_ATTACH version [2.0]");

@@ -37,7 +37,7 @@ int main(int argc, char** argv)
     char* wxArgv[] = {argv[0], nullptr};
     if (!wxEntryStart(wxArgc, wxArgv))
         return 3;
-    wxTheApp->CallOnInit();
+    wxAppConsole::GetInstance()->CallOnInit();
     wxLog::EnableLogging(false);
     wxSocketBase::Initialize();
 

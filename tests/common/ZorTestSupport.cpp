@@ -36,8 +36,8 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
     wxStopWatch sw;
     wxEventLoopBase* active = wxEventLoopBase::GetActive();
     wxEventLoopBase* own = nullptr;
-    if (!active && wxTheApp) {
-        own = wxTheApp->GetTraits()->CreateEventLoop();
+    if (!active && wxAppConsole::GetInstance()) {
+        own = wxAppConsole::GetInstance()->GetTraits()->CreateEventLoop();
         wxEventLoopBase::SetActive(own);
         active = own;
     }
@@ -50,8 +50,8 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
         } else {
             wxMilliSleep(10);
         }
-        if (wxTheApp)
-            wxTheApp->ProcessPendingEvents();
+        if (wxAppConsole::GetInstance())
+            wxAppConsole::GetInstance()->ProcessPendingEvents();
         ok = done();
     }
     if (own) {
