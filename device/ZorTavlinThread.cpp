@@ -62,48 +62,50 @@ void ZorTavlinObj::LanceThread()
         delete pThread;
         return;
     }
-    gpZorTavlinThread = pThread;
     wxLogDebug(wxT("Creation ZorTavlinThread"));
     if (pThread->Run() != wxTHREAD_NO_ERROR) {
-        gpZorTavlinThread = nullptr;
         delete pThread;
+        return;
     }
+    gpZorTavlinThread = pThread;
 }
 
 void ZorTavlinObj::ArretThread()
 {
-    {
-        wxCriticalSectionLocker lock(ZorGlobalLock());
-        if (ZorTavlinThread* p = gpZorTavlinThread.load())
-            p->StopThread();
-    }
+    ZorTavlinThread* pThread = gpZorTavlinThread.load();
+    if (!pThread)
+        return;
+    pThread->StopThread();
     // The transfer in progress is aborted at once and every wait of the loop is short, so the
     // worker ends within milliseconds; 2 s is the bound, not the expected time.
-    for (int i = 0; i < 200; ++i) {
-        if (!gpZorTavlinThread.load()) {
-            wxLogDebug(wxT("ZorTavlinObj::ArretThread normal -------------------------"));
-            return;
-        }
+    bool bFini = false;
+    for (int i = 0; i < 200 && !(bFini = pThread->IsFini()); ++i)
         wxMilliSleep(10);
-    }
-    wxCriticalSectionLocker lock(ZorGlobalLock());
-    if (ZorTavlinThread* p = gpZorTavlinThread.load()) {
+    if (bFini) {
+        // Joined, not detached: nothing of the thread runs any more once Stop returns, so the
+        // host may unload the library or end the toolkit right after.
+        pThread->Wait();
+        wxLogDebug(wxT("ZorTavlinObj::ArretThread normal -------------------------"));
+    } else {
         wxLogDebug(wxT("ZorTavlinObj::ArretThread killed -------------------------"));
-        p->Kill();
+        pThread->Kill();
+    }
+    {
+        wxCriticalSectionLocker lock(ZorGlobalLock());
         gpZorTavlinThread = nullptr;
     }
+    delete pThread;
 }
 
 // ---------------------------------------------------------------------------------------------
 // The worker.
 
-ZorTavlinThread::ZorTavlinThread() : wxThread(wxTHREAD_DETACHED), m_bStop(false) {}
+ZorTavlinThread::ZorTavlinThread() : wxThread(wxTHREAD_JOINABLE), m_bStop(false), m_bFini(false)
+{
+}
 
 ZorTavlinThread::~ZorTavlinThread()
 {
-    wxCriticalSectionLocker lock(ZorGlobalLock());
-    if (gpZorTavlinThread.load() == this)
-        gpZorTavlinThread = nullptr;
     wxLogDebug(wxT("Destruction ZorTavlinThread"));
 }
 
@@ -286,5 +288,6 @@ wxThread::ExitCode ZorTavlinThread::Entry()
         wxMilliSleep(iPause);
     }
     wxLogDebug(wxT("ZorTavlinThread Entry Fin-------------------------------"));
+    m_bFini = true;
     return 0;
 }

@@ -1,4 +1,4 @@
-// The worker thread: all HTTP traffic with devices. It sends queued commands first and otherwise
+// The worker thread (joinable, owned by the device manager): all HTTP traffic with devices. It sends queued commands first and otherwise
 // polls the monitored device's state page, and publishes what that device answers.
 #pragma once
 
@@ -17,8 +17,10 @@ public:
     ZorTavlinThread();
     virtual ~ZorTavlinThread();
 
-    // Any thread, under the library-wide lock: asks the loop to end and aborts the transfer.
+    // Any thread: asks the loop to end and aborts the transfer in progress.
     void StopThread();
+    // The loop has ended (Entry is returning).
+    bool IsFini() const { return m_bFini.load(); }
 
     // Result codes of GetPage.
     enum
@@ -47,6 +49,7 @@ private:
     void Parse(const wxString& zReply, const wxString& zIP);
 
     std::atomic<bool> m_bStop;
+    std::atomic<bool> m_bFini;
     ZorTavlinData m_data;
     wxString m_zIPDateTime;
     ZorHttpGet m_http;
@@ -55,5 +58,6 @@ private:
     ZorTavlinCommande m_commandeTenue;
 };
 
-// The running worker, null when none runs. Read and cleared under the library-wide lock.
+// The running worker, null when none runs. Set by LanceThread, cleared by ArretThread once the
+// thread has been joined (both on the main thread).
 extern std::atomic<ZorTavlinThread*> gpZorTavlinThread;

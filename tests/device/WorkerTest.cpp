@@ -11,6 +11,7 @@
 #include <wx/stdpaths.h>
 #include <wx/stopwatch.h>
 
+#include <memory>
 #include <mutex>
 #include <regex>
 
@@ -176,15 +177,15 @@ TEST_F(WorkerTest, RepliesOfOtherDevicesAreNeverPublished)
 
 TEST_F(WorkerTest, FailedFetchKeepsThePreviousState)
 {
-    std::atomic<bool> erreur{false};
-    ASSERT_TRUE(devA.Start(kA, 80, [&](const std::string&) {
-        if (erreur)
+    auto erreur = std::make_shared<std::atomic<bool>>(false);
+    ASSERT_TRUE(devA.Start(kA, 80, [erreur](const std::string&) {
+        if (*erreur)
             return std::string("HTTP/1.0 404 Not Found\r\n\r\nSRELAIS=1111\r\n");
         return zortest::FakeDevice::Page(Body("0110"));
     }));
     ASSERT_TRUE(StartWatching(kMacA));
     ASSERT_TRUE(zortest::PumpUntil([&] { return obj->IsNewEtat(); }, 3000));
-    erreur = true;
+    *erreur = true;
     zortest::Pump(150);
     obj->RazNewEtat();
     size_t avant = devA.Count();
@@ -260,9 +261,10 @@ public:
 TEST_F(WorkerTest, UARTModeReadsTheBoardAndSendsHeldCommandsAtTheLastStep)
 {
     WriteSettings(wxT("uart"), "SELECT_UART=1\r\n");
-    Board board;
-    board.clock = "00/00/2000_00:00:00";
-    ASSERT_TRUE(devA.Start(kA, 80, [&](const std::string& t) { return board.Reply(t); }));
+    // Shared with the server thread, which may still answer after this body ends.
+    auto board = std::make_shared<Board>();
+    board->clock = "00/00/2000_00:00:00";
+    ASSERT_TRUE(devA.Start(kA, 80, [board](const std::string& t) { return board->Reply(t); }));
     ASSERT_TRUE(StartWatching(kMacA, wxT("uart")));
     EXPECT_TRUE(obj->IsModeUART());
     ZorTavlinData etat;
