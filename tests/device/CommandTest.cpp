@@ -221,13 +221,6 @@ TEST(EmailPassword, DecodingRefusesEmptyAndOverlongAndCopiesOddLengths)
     EXPECT_FALSE(ZorDecodeEmailPwd(wxT("@@"), nullptr));
 }
 
-TEST(BitText, HighestBitFirst)
-{
-    EXPECT_EQ(ZorBitsTexte(0x81, 8), wxT("10000001"));
-    EXPECT_EQ(ZorBitsTexte(0xF5, 4), wxT("0101"));
-    EXPECT_EQ(ZorBitsTexte(0, 4), wxT("0000"));
-}
-
 TEST_F(CommandTest, QueueAdmission)
 {
     obj->m_arrayCommande.Empty();

@@ -95,12 +95,6 @@ TEST_F(StartStopTest, UARTModeIsReadAtStartOnly)
     EXPECT_FALSE(obj->IsModeUART());
 }
 
-TEST_F(StartStopTest, SelectingUARTBeforeAnyStartWritesNothing)
-{
-    obj->SelectionnerUART(true);
-    EXPECT_FALSE(wxFileName::FileExists(wxString::FromUTF8(Dossier()) + wxT("/tavlindll_.ini")));
-}
-
 TEST_F(StartStopTest, CardBlackList)
 {
     const std::string chemin = Dossier() + "/tavlincarteblacklist.ini";
@@ -153,37 +147,6 @@ TEST_F(StartStopTest, DestroyingAStartedManagerStopsIt)
     EXPECT_LT(sw.Time(), 2000);
     ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
     obj = gpTheTavlin;
-}
-
-TEST_F(StartStopTest, ForwardingOperationsAreHarmlessWhenStopped)
-{
-    obj->Reboot(wxT("192.168.77.10"));
-    obj->SetModeAdresseAutomatique(2);
-    EXPECT_EQ(obj->m_network.m_iModeAdresseAutomatique, 2);
-    EXPECT_EQ(&obj->GetArrayCarteEth(), &obj->m_network.m_arrayCarteEth);
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(StartStopTest, RestartReopensSocketsWithoutDuplicatingAdapters)
-{
-    ASSERT_TRUE(obj->Start(wxT("re"), false));
-    size_t n = obj->GetArrayCarteEth().GetCount();
-    size_t ouverts = 0;
-    for (ZorCarteEth* p : obj->GetArrayCarteEth())
-        ouverts += p->m_pDatagramSocket != nullptr;
-    ASSERT_GT(ouverts, 0u);
-    obj->Stop();
-    for (ZorCarteEth* p : obj->GetArrayCarteEth())
-        EXPECT_EQ(p->m_pDatagramSocket, nullptr);
-    ASSERT_TRUE(obj->Start(wxT("re"), false));
-    EXPECT_EQ(obj->GetArrayCarteEth().GetCount(), n);
-    size_t rouverts = 0;
-    for (ZorCarteEth* p : obj->GetArrayCarteEth())
-        rouverts += p->m_pDatagramSocket != nullptr;
-    EXPECT_EQ(rouverts, ouverts);
 }
 
 } // namespace
