@@ -56,10 +56,12 @@ long ValeurOption(const wxString& z)
     return v;
 }
 
+// The toolkit handles pending events while we wait; a console host's application object is
+// no windowed application, hence the base class.
 void LaisserVivreBoucle()
 {
-    if (wxTheApp)
-        wxYieldIfNeeded();
+    if (wxAppConsole* pApp = wxAppConsole::GetInstance())
+        pApp->Yield(true);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "infra/ZorExport.h"
 #include "network/ZorCarteEth.h"
 
+#include <wx/arrstr.h>
 #include <wx/event.h>
 #include <wx/socket.h>
 #include <wx/string.h>
