@@ -9,6 +9,7 @@
 #include <wx/image.h>
 #include <wx/log.h>
 #include <wx/stdpaths.h>
+#include <wx/xpmdecod.h>
 
 #include <algorithm>
 
@@ -144,9 +145,12 @@ wxBitmap ZorUtile::GetTransBmp(const char* const* xpm)
         return wxNullBitmap;
     if (!xpm || !xpm[0])
         return GetPlaceholderBitmap();
-    EnsureImageHandlers();
+    // Decoded first: the bitmap constructor asserts on a picture it cannot read.
     wxLogNull noLog;
-    wxBitmap bitmap(xpm);
+    wxImage image = wxXPMDecoder().ReadData(xpm);
+    if (!image.IsOk())
+        return GetPlaceholderBitmap();
+    wxBitmap bitmap(image, wxBITMAP_SCREEN_DEPTH);
     if (!bitmap.IsOk())
         return GetPlaceholderBitmap();
     SetMagentaMask(bitmap, bitmap);
