@@ -1,42 +1,19 @@
 // Start and stop with settings files in the temporary home: the log line, restoring the device
 // chosen last time, UART mode, the card black list, the first tick.
-#include "api/ZorHosting.h"
-#include "device/ZorTavlinObj.h"
 #include "infra/ZorLogFile.h"
-#include "tests/common/ZorTestSupport.h"
+#include "tests/device/ManagerFixture.h"
 
 #include <gtest/gtest.h>
-#include <wx/filename.h>
-#include <wx/stdpaths.h>
 #include <wx/stopwatch.h>
 
 namespace {
 
+using StartStopTest = zortest::ManagerTest;
+
 std::string Dossier()
 {
-    wxString dir = wxStandardPaths::Get().GetDocumentsDir() + wxT("/Tavlin");
-    wxFileName::Mkdir(dir, 0777, wxPATH_MKDIR_FULL);
-    return std::string(dir.utf8_str());
+    return zortest::ManagerTest::SettingsDir();
 }
-
-class StartStopTest : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        hote = gbAppHote;
-        gbAppHote = false;
-        ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
-        obj = gpTheTavlin;
-    }
-    void TearDown() override
-    {
-        ZorTavlinObj::DeleteTavlinObj();
-        gbAppHote = hote;
-    }
-    bool hote = true;
-    ZorTavlinObj* obj = nullptr;
-};
 
 TEST_F(StartStopTest, StartTwiceStopTwice)
 {

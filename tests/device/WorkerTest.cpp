@@ -1,14 +1,10 @@
 // The worker thread against stand-in web servers on loopback addresses: polling, command order
 // and exact paths, which replies are published, binding to the local address, the serial board
 // exchange, and stopping while a device is silent.
-#include "api/ZorHosting.h"
-#include "device/ZorTavlinObj.h"
-#include "tests/common/ZorTestSupport.h"
 #include "tests/device/FakeDevice.h"
+#include "tests/device/ManagerFixture.h"
 
 #include <gtest/gtest.h>
-#include <wx/filename.h>
-#include <wx/stdpaths.h>
 #include <wx/stopwatch.h>
 
 #include <memory>
@@ -28,32 +24,20 @@ std::string Body(const char* relais)
            "\r\nSNUM=00000011\r\nENUM=10000000\r\nEANA1=77\r\nDATETIME=05/03/2012_09:07:03\r\n";
 }
 
-void WriteSettings(const wxString& instance, const std::string& text)
-{
-    wxString dir = wxStandardPaths::Get().GetDocumentsDir();
-    wxFileName::Mkdir(dir + wxT("/Tavlin"), 0777, wxPATH_MKDIR_FULL);
-    zortest::WriteFile(std::string((dir + wxT("/Tavlin/tavlindll_") + instance + wxT(".ini")).utf8_str()),
-                       text);
-}
-
-class WorkerTest : public testing::Test
+class WorkerTest : public zortest::ManagerTest
 {
 protected:
     void SetUp() override
     {
-        hote = gbAppHote;
-        gbAppHote = false; // no start-up message box can block the run
-        ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
-        obj = gpTheTavlin;
+        ManagerTest::SetUp();
         Known(kA, kMacA);
         Known(kB, kMacB);
     }
     void TearDown() override
     {
-        ZorTavlinObj::DeleteTavlinObj();
+        ManagerTest::TearDown();
         devA.Stop();
         devB.Stop();
-        gbAppHote = hote;
     }
     void Known(const char* ip, const char* mac, const char* local = "127.0.0.1")
     {
@@ -71,8 +55,6 @@ protected:
         return zortest::PumpUntil([&] { return d.Count() >= n; }, ms);
     }
 
-    bool hote = true;
-    ZorTavlinObj* obj = nullptr;
     zortest::FakeDevice devA, devB;
 };
 
@@ -246,7 +228,7 @@ public:
 
 TEST_F(WorkerTest, UARTModeReadsTheBoardAndSendsHeldCommandsAtTheLastStep)
 {
-    WriteSettings(wxT("uart"), "SELECT_UART=1\r\n");
+    WriteSettings("uart", "SELECT_UART=1\r\n");
     // Shared with the server thread, which may still answer after this body ends.
     auto board = std::make_shared<Board>();
     board->clock = "00/00/2000_00:00:00";
@@ -288,7 +270,7 @@ TEST_F(WorkerTest, UARTModeReadsTheBoardAndSendsHeldCommandsAtTheLastStep)
 
 TEST_F(WorkerTest, UARTModeSendsCommandsForOtherDevicesAtOnce)
 {
-    WriteSettings(wxT("uart2"), "SELECT_UART=1\r\n");
+    WriteSettings("uart2", "SELECT_UART=1\r\n");
     ASSERT_TRUE(devB.Start(kB, 80, [](const std::string&) {
         return zortest::FakeDevice::Page("SRELAIS=0000\r\n");
     }));

@@ -2,15 +2,11 @@
 // start, polling of the monitored device, commands that change the device, inputs that show in
 // the published state, the serial board mode, stopping while a device is silent, and the removal
 // of a device that stops answering.
-#include "api/ZorHosting.h"
 #include "device/ZorTavlinCommandes.h"
-#include "device/ZorTavlinObj.h"
 #include "tests/common/ZorEmu.h"
-#include "tests/common/ZorTestSupport.h"
+#include "tests/device/ManagerFixture.h"
 
 #include <gtest/gtest.h>
-#include <wx/filename.h>
-#include <wx/stdpaths.h>
 #include <wx/stopwatch.h>
 
 #include <regex>
@@ -32,21 +28,9 @@ std::string Valeur(const std::string& reply)
     return reply.rfind("OK ", 0) == 0 ? reply.substr(3) : reply;
 }
 
-class DeviceRuntimeTest : public testing::Test
+class DeviceRuntimeTest : public zortest::ManagerTest
 {
 protected:
-    void SetUp() override
-    {
-        hote = gbAppHote;
-        gbAppHote = false; // no start-up message box can block the run
-        ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
-        obj = gpTheTavlin;
-    }
-    void TearDown() override
-    {
-        ZorTavlinObj::DeleteTavlinObj();
-        gbAppHote = hote;
-    }
     size_t Count()
     {
         ZorTavlinInfoArray a;
@@ -83,8 +67,6 @@ protected:
         return e;
     }
 
-    bool hote = true;
-    ZorTavlinObj* obj = nullptr;
     Emu emu;
 };
 
@@ -205,10 +187,7 @@ TEST_F(DeviceRuntimeTest, InputsSetOnTheDeviceShowInTheState)
 TEST_F(DeviceRuntimeTest, SerialBoardModeReadsTheBoardAndSetsAnUnsetClock)
 {
     REQUIRE_TEST_NETWORK();
-    wxString dir = wxStandardPaths::Get().GetDocumentsDir() + wxT("/Tavlin");
-    wxFileName::Mkdir(dir, 0777, wxPATH_MKDIR_FULL);
-    zortest::WriteFile(std::string((dir + wxT("/tavlindll_carte.ini")).utf8_str()),
-                       "SELECT_UART=1\r\n");
+    WriteSettings("carte", "SELECT_UART=1\r\n");
     ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.10", "--uart-board",
                                    "--clock-unset"}));
     emu.Command("SET 0 ena=00111100");
