@@ -126,9 +126,10 @@ void ZorConfiguration::ParseText(const wxString& zText, ZorStringMap& map)
 
 wxString ZorConfiguration::FormatText(const ZorStringMap& map)
 {
+    // Joined rather than printf-formatted: "%s" would cut a text at an embedded NUL.
     wxString text;
     for (ZorStringMap::const_iterator it = map.begin(); it != map.end(); ++it)
-        text += wxString::Format(wxT("%s=%s%s"), it->first, it->second, wxT("\r\n"));
+        text << it->first << wxT('=') << it->second << wxT("\r\n");
     return text;
 }
 

@@ -60,7 +60,9 @@ bool ZorLogFile::OpenLocked()
 wxString ZorLogFile::FormatLine(const wxString& zDate, const wxString& zTime,
                                 const wxString& zMessage)
 {
-    return wxString::Format(wxT("%s %s\t%s\r\n"), zDate, zTime, zMessage);
+    wxString line;
+    line << zDate << wxT(' ') << zTime << wxT('\t') << zMessage << wxT("\r\n");
+    return line;
 }
 
 std::string ZorLogFile::ToUtf8(const wxString& z)

@@ -91,6 +91,13 @@ TEST(ConfigurationText, FormatWritesEveryPairAsOneLine)
     map[wxT("ADDR_MAC")] = wxT("00-0A");
     std::string text = ZorConfiguration::FormatText(map).ToStdString(wxConvUTF8);
     EXPECT_EQ(Lines(text), (std::multiset<std::string>{"=v", "k=", "ADDR_MAC=00-0A"}));
+
+    ZorStringMap nul, back;
+    nul[wxString(wxT("a\0b"), 3)] = wxString(wxT("c\0d"), 3);   // an embedded NUL cuts nothing
+    ZorConfiguration::ParseText(ZorConfiguration::FormatText(nul), back);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back.begin()->first, nul.begin()->first);
+    EXPECT_EQ(back.begin()->second, nul.begin()->second);
 }
 
 TEST(ConfigurationFile, ReadBeforeAndAfterLoad)

@@ -97,6 +97,8 @@ TEST(LogFile, LineBytesAndPlace)
     }
     EXPECT_EQ(ZorLogFile::FormatLine(wxT("2024-03-15"), wxT("08:05:09"), wxT("m")),
               wxT("2024-03-15 08:05:09\tm\r\n"));
+    EXPECT_EQ(ZorLogFile::FormatLine(wxT("d"), wxT("t"), wxString(wxT("a\0b"), 3)),
+              wxString(wxT("d t\ta\0b\r\n"), 9));
 }
 
 TEST(LogFile, RecreatedPerRunAndRetriedUntilFolderExists)
