@@ -7,6 +7,7 @@
 #include <wx/string.h>
 
 #include <mutex>
+#include <string>
 
 class ZOR_EXPORT ZorLogFile
 {
