@@ -60,7 +60,7 @@ bool ZorTavlinObj::Start(const wxString& zNom, bool bRestaurer)
     if (!m_network.InitNetwork() && gbAppHote) {
         const wxString zTexte(
             wxT("Détection impossible des Tavlin.\nFermez les autres logiciels utilisant la Tavlin."));
-        if (wxTheApp && wxTheApp->IsGUI())
+        if (wxAppConsole::GetInstance() && wxAppConsole::GetInstance()->IsGUI())
             wxMessageBox(zTexte, wxT("Tavlin"), wxOK | wxICON_INFORMATION, nullptr);
         else
             gTheLogFile.Write(wxT("%s"), zTexte.wc_str());

@@ -22,7 +22,7 @@ const wxColour kMagenta(255, 0, 255);
 // Pictures need a running windowing toolkit; a console host gets invalid bitmaps instead.
 bool CanMakeBitmaps()
 {
-    return wxTheApp && wxTheApp->IsGUI();
+    return wxAppConsole::GetInstance() && wxAppConsole::GetInstance()->IsGUI();
 }
 
 void EnsureImageHandlers()

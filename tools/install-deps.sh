@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build, test and run the project (needs root).
 set -euo pipefail
-pkgs=(build-essential cmake pkg-config libwxgtk3.2-dev libcurl4-openssl-dev libgtest-dev libgmock-dev
+pkgs=(build-essential cmake pkg-config libwxgtk3.2-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth iproute2 clang libclang-rt-14-dev python3 xdg-utils)
 missing=()
 for p in "${pkgs[@]}"; do
