@@ -70,7 +70,7 @@ TEST(LogFile, LineBytesAndPlace)
     log.Write(wxT("Tavlin : Une erreur est survenue lors de la création du répertoire %s n°%d."),
               wxString(wxT("/é")), 7);
     log.Write(wxString(wxT("100% %s %d fait")));           // already formatted: kept as it is
-    log.Write(wxT("deux\nlignes"));
+    log.Write(wxT("deux\nlignes 5%s"));                     // no arguments: no conversion
     log.Write(wxString(wxT("X\xD800Y")));                  // no UTF-8 form: replacement character
     time_t after = time(nullptr);
 
@@ -78,7 +78,7 @@ TEST(LogFile, LineBytesAndPlace)
     ASSERT_EQ(lines.size(), 4u);
     const char* expected[] = {
         "Tavlin : Une erreur est survenue lors de la cr\xC3\xA9" "ation du r\xC3\xA9pertoire /\xC3\xA9 n\xC2\xB0" "7.",
-        "100% %s %d fait", "deux\nlignes", "X\xEF\xBF\xBDY"};
+        "100% %s %d fait", "deux\nlignes 5%s", "X\xEF\xBF\xBDY"};
     for (size_t i = 0; i < lines.size(); ++i) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(lines[i], m, kLine)) << lines[i];
