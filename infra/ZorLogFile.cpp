@@ -92,6 +92,11 @@ std::string ZorLogFile::ToUtf8(const wxString& z)
     return out;
 }
 
+void ZorLogFile::Write(const wxString& zMessage)
+{
+    WriteLine(zMessage);
+}
+
 void ZorLogFile::WriteLine(const wxString& zMessage)
 {
     // The toolkit must not turn a file error into a message box or a log line of its own.

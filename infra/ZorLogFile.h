@@ -27,7 +27,7 @@ public:
     }
     // A message without arguments is written as it is: a "%" in an already formatted text
     // (a device comment, a URL) must not be read as a conversion.
-    void Write(const wxString& zMessage) { WriteLine(zMessage); }
+    void Write(const wxString& zMessage);
     void WriteLine(const wxString& zMessage);
 
     // The line Write stores for a message at a given moment (exposed for tests).
