@@ -1,9 +1,15 @@
 // Device runtime figures, each beside a baseline measured in the same run:
 //  - state page parsing against a plain split of the same text into key/value pairs;
-//  - our HTTP transport and the whole worker poll loop against a bare libcurl GET, all on an
-//    emulated device of the test network.
+//  - our HTTP transport and the whole worker poll loop (states per second at the default 50 ms
+//    spacing and at 0 ms) against a bare libcurl GET with a new connection per request, all on
+//    an emulated device of the test network;
+//  - command latency: from SetSNUM returning to the device receiving the request, p50 and p99,
+//    measured on a web server of our own on a loopback address (microsecond clock of this
+//    process), which the worker polls at the default spacing;
+//  - CPU time of the whole process per second of wall time, while watching one emulated device
+//    and while started with no device to watch.
 //
-//   tools/testnet.sh --lan -- build/bench/device_bench [benchmark options]
+//   tools/bench.sh [benchmark options]      (runs it inside tools/testnet.sh --lan)
 //
 // The network part runs only inside the test network (it starts the emulator there).
 #include "api/ZorHosting.h"
@@ -12,6 +18,7 @@
 #include "device/ZorTavlinObj.h"
 #include "tests/common/ZorEmu.h"
 #include "tests/common/ZorTestSupport.h"
+#include "tests/device/FakeDevice.h"
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
@@ -20,10 +27,15 @@
 #include <wx/log.h>
 #include <wx/socket.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <thread>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zortest {
@@ -181,6 +193,125 @@ void BM_WorkerPoll(benchmark::State& state)
 }
 BENCHMARK(BM_WorkerPoll)->Arg(50)->Arg(0)->UseRealTime()->MinTime(2.0);
 
+using Horloge = std::chrono::steady_clock;
+
+// Waits (finely, the worker needs no event loop) until done() or timeoutMs.
+template <class F> bool Attendre(F done, int timeoutMs)
+{
+    const auto fin = Horloge::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (Horloge::now() > fin)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    return true;
+}
+
+ZorTavlinObj* DemarrerSur(const char* ip, const char* local, bool bSurveiller)
+{
+    ZorTavlinObj::CreateTavlinObj();
+    ZorTavlinObj* obj = gpTheTavlin;
+    obj->SetTimeAlive(-1);
+    obj->AddTavlin(wxString::FromUTF8(ip), wxT("T"), wxT("02-00-00-00-00-02"), wxT(""), wxT(""),
+                   wxT(""), wxT("255.0.0.0"), wxT(""), false, wxString::FromUTF8(local),
+                   wxT("255.0.0.0"), wxT(""), wxT("3.4"));
+    if (bSurveiller)
+        obj->SurveillerAddrMAC(wxT("02-00-00-00-00-02"));
+    if (!obj->Start(wxT("bench"), false)) {
+        ZorTavlinObj::DeleteTavlinObj();
+        return nullptr;
+    }
+    return obj;
+}
+
+double Percentile(std::vector<double> v, double q)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    size_t i = std::min(v.size() - 1, size_t(q * double(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+// Commands sent one after another at random moments of the worker's cycle; latency from the
+// return of SetSNUM to the arrival of the request at the device, in microseconds.
+void CommandLatency()
+{
+    const char* const ip = "127.0.0.20";
+    std::atomic<long long> recu{0};
+    zortest::FakeDevice dev;
+    const std::string page = zortest::FakeDevice::Page(Page());
+    if (!dev.Start(ip, 80, [&](const std::string& cible) {
+            if (cible.find("&SNUM=") != std::string::npos)
+                recu = std::chrono::duration_cast<std::chrono::microseconds>(
+                           Horloge::now().time_since_epoch())
+                           .count();
+            return page;
+        })) {
+        printf("command latency: cannot listen on %s:80\n", ip);
+        return;
+    }
+    ZorTavlinObj* obj = DemarrerSur(ip, "127.0.0.1", true);
+    if (!obj) {
+        printf("command latency: start failed\n");
+        return;
+    }
+    Attendre([&] { return obj->IsEtatValide(); }, 3000);
+    std::mt19937 alea(7);
+    std::uniform_int_distribution<int> decalage(0, 20000);
+    std::vector<double> us;
+    const int n = 300;
+    for (int i = 0; i < n; ++i) {
+        std::this_thread::sleep_for(std::chrono::microseconds(decalage(alea)));
+        recu = 0;
+        if (!obj->SetSNUM(uint8_t(i), true))
+            continue;
+        const long long t0 = std::chrono::duration_cast<std::chrono::microseconds>(
+                                 Horloge::now().time_since_epoch())
+                                 .count();
+        if (!Attendre([&] { return recu.load() != 0; }, 2000))
+            continue;
+        us.push_back(double(std::max(0LL, recu.load() - t0)));
+    }
+    obj->Stop();
+    ZorTavlinObj::DeleteTavlinObj();
+    dev.Stop();
+    printf("command latency (SetSNUM returned -> request at the device, 50 ms poll spacing, "
+           "%zu/%d commands): p50 %.0f us, p99 %.0f us, max %.0f us\n",
+           us.size(), n, Percentile(us, 0.5), Percentile(us, 0.99), Percentile(us, 1.0));
+}
+
+double CpuMs()
+{
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 +
+           double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
+}
+
+// CPU milliseconds per second of wall time over a few seconds of a started device manager. The
+// main thread only sleeps, so this is the worker (and the process's idle threads).
+void CpuUse(const char* quoi, bool bSurveiller)
+{
+    ZorTavlinObj* obj = DemarrerSur(kIP, kLocal, bSurveiller);
+    if (!obj) {
+        printf("cpu %s: start failed\n", quoi);
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const double c0 = CpuMs();
+    const auto t0 = Horloge::now();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const double c1 = CpuMs();
+    const double s = std::chrono::duration<double>(Horloge::now() - t0).count();
+    ZorTavlinData etat;
+    obj->GetEtat(etat);
+    obj->Stop();
+    ZorTavlinObj::DeleteTavlinObj();
+    printf("cpu %s: %.2f ms per second (%.2f %% of one core)%s\n", quoi, (c1 - c0) / s,
+           (c1 - c0) / s / 10.0, bSurveiller && !etat.m_bValide ? " [no state received]" : "");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -212,6 +343,12 @@ int main(int argc, char** argv)
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    if (gEmu) {
+        CommandLatency();
+        CpuUse("watching one device", true);
+        CpuUse("idle (started, nothing to watch)", false);
+    }
+    fflush(stdout);
 
     emu.Stop();
     wxSocketBase::Shutdown();
