@@ -13,10 +13,41 @@
  *   4. I/O, analog and serial port calls;
  *   5. Tavlin_Stop before the library is unloaded (unloading also stops it).
  *
- * Every call must come from the thread that started the library. A host without a toolkit
- * application of its own gets one run by the library: its timers and sockets are served
- * inside each call of this interface, so such a host should call in (for instance GetIO32)
- * regularly, every 50 to 100 ms, while it wants devices discovered and watched.
+ * Hosting (for host authors)
+ * ---------------------------
+ * Two kinds of work go on behind this interface:
+ *   - a worker thread of the library fetches the watched device's state page (every 50 ms,
+ *     see Tavlin_SetDefaultTimeSurveillanceMs) and sends the queued commands at once. It needs
+ *     nothing from the host: what GetIO32 and the other readers return is the last state it
+ *     published, a few tens of milliseconds old at most while the device answers;
+ *   - events on the thread that started the library: the discovery answers arriving on the
+ *     UDP sockets (which give the watched device's address), the one-second presence timer
+ *     (which probes silent devices and forgets those silent for too long) and the library's
+ *     queued events. Until the watched device is discovered (or resumed from the last
+ *     session by a start flag), no state is fetched and the values read 0.
+ *
+ * Who delivers those events:
+ *   - A host with its own toolkit application and event loop (same toolkit build as the
+ *     library): its loop does. Call this interface from that loop's thread only.
+ *   - A host without one (plain C, a scripting language through its foreign function
+ *     interface, a console service): the first Tavlin_Start (or the first I/O call) starts a
+ *     toolkit for it on the calling thread, windowed when DISPLAY or WAYLAND_DISPLAY names a
+ *     display, else a console one (headless: timers and sockets work, there is no window). It
+ *     keeps the host's C locale, and its diagnostics go to standard error. The library runs no
+ *     thread of its own for that loop: EVERY call of this interface first serves the pending
+ *     events, for at most about 20 ms. Such a host must therefore call in regularly and from
+ *     that same thread, every 50 to 100 ms (a GetIO32 in its own loop is enough) for as long
+ *     as it wants devices discovered and kept present; calls from another thread serve
+ *     nothing. Between calls nothing is lost: datagrams wait in the sockets, a late timer
+ *     fires at the next call; but a host silent for seconds has discovery and presence
+ *     checks done that much later.
+ *   - Tavlin_StartPasWx, for hosts whose loop does not deliver socket events: as Tavlin_Start,
+ *     and the presence timer also reads the discovery sockets itself at each tick.
+ *
+ * Tavlin_Stop stops the worker, closes the sockets and, when the library started the toolkit,
+ * ends it; a later Tavlin_Start starts everything again. Unloading the library (or process exit)
+ * without Tavlin_Stop does the same stop. No call blocks for long: commands wait at most
+ * about 5 s for room in a full command queue.
  *
  * Texts are 8-bit: incoming texts are taken byte for byte (ISO 8859-1); outgoing texts are
  * converted to the current C locale's encoding (bytes ISO 8859-1 when the locale cannot hold

@@ -65,6 +65,7 @@ bool gbSocketsInitialises = false;
 bool gbDansPompe = false;
 wxEventLoopBase* gpBoucle = nullptr;
 wxThreadIdType gIdThread = 0;
+wxLogLevel gNiveauLogHote = wxLOG_Max;
 
 bool AfficheurPresent()
 {
@@ -137,8 +138,11 @@ bool ZorHostingStartToolkit()
     if (!ok)
         return false;
 
-    // Toolkit diagnostics go to the host's standard error, never to message boxes.
+    // Toolkit diagnostics go to the host's standard error, never to message boxes; the
+    // library's debug traces stay out of the host's output.
     delete wxLog::SetActiveTarget(new wxLogStderr);
+    gNiveauLogHote = wxLog::GetLogLevel();
+    wxLog::SetLogLevel(wxLOG_Info);
 #ifdef __WXMSW__
     wxApp::m_nCmdShow = 1;
 #endif
@@ -169,6 +173,7 @@ void ZorHostingCleanupToolkit()
     gpBoucle = nullptr;
     gbToolkitPossede = false;
     wxEntryCleanup();
+    wxLog::SetLogLevel(gNiveauLogHote);
 }
 
 bool ZorHostingOwnsToolkit()

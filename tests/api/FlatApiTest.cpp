@@ -154,9 +154,14 @@ TEST_F(SansDemarrage, RefusedCallsStartNothingAndTouchNothing)
     EXPECT_EQ(GetAdc(1, 0, &v), 0);
     EXPECT_EQ(GetAdc(0, 0, nullptr), 0);
     EXPECT_EQ(GetDac(0, 2, &v), 0);
+    EXPECT_EQ(GetDac(1, 0, &v), 0);
     EXPECT_EQ(GetDac(0, 0, nullptr), 0);
     EXPECT_EQ(SetDac(0, 2, 10), 0);
     EXPECT_EQ(SetDac(1, 0, 10), 0);
+    // The high half of a channel does not make a bad channel good.
+    EXPECT_EQ(GetAdc(0, 0x10004, &v), 0);
+    EXPECT_EQ(SetDac(0, 0x10002, 10), 0);
+    EXPECT_EQ(GetPowerStatus(1, nullptr), 0);
     EXPECT_EQ(v, 0xBEEF);
     EXPECT_EQ(v32, 0xDEADBEEFu);
 
@@ -262,6 +267,8 @@ TEST_F(CarteVirtuelle, OutputCommandsForTheMonitoredDevice)
     EXPECT_EQ(Requetes(), std::vector<wxString>{wxT("&SANA2=44")});
     EXPECT_EQ(SetDac(0, 0, 255), 1);
     EXPECT_EQ(Requetes(), std::vector<wxString>{wxT("&SANA1=255")});
+    EXPECT_EQ(SetDac(0, 0x10001, 0x1FF), 1);
+    EXPECT_EQ(Requetes(), std::vector<wxString>{wxT("&SANA2=255")});
 
     // Without the serial board the direction is fixed: nothing is sent.
     EXPECT_EQ(SetIODir32(0, 0xFF00), 1);

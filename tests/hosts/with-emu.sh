@@ -7,21 +7,24 @@
 #
 # Before the host starts, the device gets known inputs; the host finds them in its environment:
 #   TAVLIN_EMU_MAC, TAVLIN_EMU_IP, TAVLIN_EMU_LOG     the device and the emulator's log
+#   TAVLIN_EMU_CTL                                    the emulator's control socket
 #   TAVLIN_EXPECT_ENUM, TAVLIN_EXPECT_ADC0            digital inputs, analog input 0 (>> 2)
 #   TAVLIN_EXPECT_UART                                text the device received on its serial port
 # --expect KEY=VALUE: after the host, "GET 0 KEY" must answer VALUE.
 # --expect-log TEXT: after the host, the emulator's log must hold TEXT.
 # --expect-lib-log TEXT: after the host, the library's log file (under HOME) must hold TEXT.
+# --quiet-traces: the host's standard error must carry no debug trace of the library.
 # HOME is a fresh folder, so settings and log files of the run stay out of the real home.
 set -u
 [ $# -ge 1 ] || { echo "usage: $0 EMULATOR [--expect K=V]... [--expect-log T]... -- HOST..." >&2; exit 2; }
 emu=$1; shift
-expects=(); logs=(); liblogs=()
+expects=(); logs=(); liblogs=(); quiet=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --expect) expects+=("$2"); shift 2;;
     --expect-log) logs+=("$2"); shift 2;;
     --expect-lib-log) liblogs+=("$2"); shift 2;;
+    --quiet-traces) quiet=1; shift;;
     --) shift; break;;
     *) echo "with-emu: unknown option $1" >&2; exit 2;;
   esac
@@ -99,13 +102,18 @@ for cmd in "SET 0 ena=10000001" "SET 0 ana1=803" "SET 0 uart=hello"; do
   r=$(control "$cmd")
   [ "${r%% *}" = OK ] || { echo "with-emu: [$cmd] answered [$r]" >&2; exit 1; }
 done
-export TAVLIN_EMU_MAC=$mac TAVLIN_EMU_IP=$ip TAVLIN_EMU_LOG=$log
+export TAVLIN_EMU_MAC=$mac TAVLIN_EMU_IP=$ip TAVLIN_EMU_LOG=$log TAVLIN_EMU_CTL=$ctl
 export TAVLIN_EXPECT_ENUM=0x81 TAVLIN_EXPECT_ADC0=200 TAVLIN_EXPECT_UART=hello
 
 echo "with-emu: device $mac at $ip; running $*"
-timeout 240 "$@"
+timeout 240 "$@" 2>"$work/host.err"
 rc=$?
+cat "$work/host.err" >&2
 [ $rc = 0 ] || echo "with-emu: host ended with $rc" >&2
+if [ $quiet = 1 ] && grep -q 'Debug: ' "$work/host.err"; then
+  echo "with-emu: FAILED debug traces on the host's standard error" >&2
+  rc=1
+fi
 
 for e in "${expects[@]}"; do
   key=${e%%=*}; want=${e#*=}
