@@ -6,7 +6,31 @@
 #include <wx/log.h>
 #include <wx/time.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 std::atomic<ZorTavlinThread*> gpZorTavlinThread{nullptr};
+
+namespace {
+
+// The worker's wake-up. Not a member: callers on any thread may signal while the main thread
+// joins and deletes the worker; a static object outlives both (never destroyed, so it is still
+// there for a stop run at process exit).
+struct ZorReveil
+{
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool bSignal = false;
+};
+
+ZorReveil& Reveil()
+{
+    static ZorReveil* p = new ZorReveil;
+    return *p;
+}
+
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Queue and thread control, on the device manager.
@@ -35,20 +59,29 @@ bool ZorTavlinObj::PushCommande(const wxString& zQuery, const wxString& zIP,
             return false;
     }
     for (int iEssai = 0;;) {
+        bool bMis = false;
         {
             wxCriticalSectionLocker lock(ZorGlobalLock());
-            size_t n = m_arrayCommande.GetCount();
+            const size_t n = m_arrayCommande.GetCount();
             if (n <= 1 && (bWait || n == 0)) {
                 m_arrayCommande.Insert(ZorTavlinCommande(zQuery, zCible, zLocal, zPage), 0);
-                return true;
+                bMis = true;
             }
+        }
+        if (bMis) {
+            // Sent at the worker's next pass, not after the rest of its pause.
+            ZorTavlinThread::Reveiller();
+            return true;
+        }
+        // A waiting caller looks again every 10 ms and gives up after 500 waits (about 5 s).
+        if (bWait) {
+            wxLogDebug(wxT("Blocage ----------------------- %d"), iEssai);
+            wxMilliSleep(10);
         }
         if (!bWait || ++iEssai >= 500) {
             wxLogDebug(wxT("ZorTavlinObj::PushCommande Erreur-----------------------"));
             return false;
         }
-        wxLogDebug(wxT("Blocage ----------------------- %d"), iEssai);
-        wxMilliSleep(10);
     }
 }
 
@@ -114,6 +147,25 @@ void ZorTavlinThread::StopThread()
     wxLogDebug(wxT("ZorTavlinThread::StopThread"));
     m_bStop = true;
     m_http.Abort();
+    Reveiller();
+}
+
+void ZorTavlinThread::Reveiller()
+{
+    ZorReveil& r = Reveil();
+    {
+        std::lock_guard<std::mutex> lock(r.mutex);
+        r.bSignal = true;
+    }
+    r.cv.notify_all();
+}
+
+void ZorTavlinThread::Pause(int iMs)
+{
+    ZorReveil& r = Reveil();
+    std::unique_lock<std::mutex> lock(r.mutex);
+    r.cv.wait_for(lock, std::chrono::milliseconds(iMs), [&] { return r.bSignal; });
+    r.bSignal = false;
 }
 
 wxString ZorTavlinThread::DateTimeQuery(const wxDateTime& moment)
@@ -259,7 +311,9 @@ wxThread::ExitCode ZorTavlinThread::Entry()
                 zCible = zIP;
                 zLocal = zIPLocal;
                 iPause = 1;
-            } else if (bAuto && chrono.Time() > iEspacement) {
+            } else if (bAuto && !zTheIP.empty() && chrono.Time() > iEspacement) {
+                // Only with a device to watch: with none, this pass is idle and pauses 10 ms
+                // instead of spinning at 1 ms (a command still wakes it at once).
                 zChemin = zPage;
                 zCible = zTheIP;
                 zLocal = zTheIPLocal;
@@ -285,7 +339,8 @@ wxThread::ExitCode ZorTavlinThread::Entry()
                     Parse(zReply, zCible);
             }
         }
-        wxMilliSleep(iPause);
+        // Ends early when a command is queued; the next pass takes it before any poll.
+        Pause(iPause);
     }
     wxLogDebug(wxT("ZorTavlinThread Entry Fin-------------------------------"));
     m_bFini = true;

@@ -21,6 +21,9 @@ public:
     void StopThread();
     // The loop has ended (Entry is returning).
     bool IsFini() const { return m_bFini.load(); }
+    // Any thread: ends the worker's pause between passes now (a command was queued, or the
+    // worker must stop). Kept when no worker is pausing, so the next pause ends at once.
+    static void Reveiller();
 
     // Result codes of GetPage.
     enum
@@ -47,6 +50,8 @@ private:
                 wxString* pzReply);
     bool FetchUrl(const wxString& zIPLocal, const wxString& zURL, wxString* pzReply);
     void Parse(const wxString& zReply, const wxString& zIP);
+    // Sleeps iMs, or less when Reveiller is called meanwhile (or was since the last pause).
+    static void Pause(int iMs);
 
     std::atomic<bool> m_bStop;
     std::atomic<bool> m_bFini;

@@ -245,6 +245,15 @@ TEST_F(CommandTest, QueueAdmission)
     EXPECT_GE(ms, 250);
     EXPECT_LT(ms, 3000);
     EXPECT_EQ(obj->m_arrayCommande[0].m_zQuery, wxT("&AUTO=1"));
+
+    // Full queue: a non-waiting command fails at once, and so does a waiting one for a device
+    // nobody knows (it never waits for room).
+    ASSERT_EQ(obj->m_arrayCommande.GetCount(), 2u);
+    sw.Start();
+    EXPECT_FALSE(obj->Blink(false));
+    EXPECT_FALSE(obj->BlinkByIp(wxT("192.168.77.99"), kLocal, true));
+    EXPECT_LT(sw.Time(), 200);
+    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 2u);
 }
 
 TEST_F(CommandTest, WaitingCommandGivesUpAfterAboutFiveSeconds)

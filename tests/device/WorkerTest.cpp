@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <wx/stopwatch.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <regex>
@@ -127,6 +129,35 @@ TEST_F(WorkerTest, CommandsGoInOrderWithTheirParametersAsGiven)
         << t[2];
     // Command replies of the monitored device are published too.
     EXPECT_TRUE(obj->IsNewEtat());
+}
+
+TEST_F(WorkerTest, QueuedCommandEndsTheWorkersPause)
+{
+    using Horloge = std::chrono::steady_clock;
+    std::mutex m;
+    Horloge::time_point recu;
+    ASSERT_TRUE(devA.Start(kA, 80, [&](const std::string&) {
+        std::lock_guard<std::mutex> l(m);
+        recu = Horloge::now();
+        return zortest::FakeDevice::Page(Body("0000"));
+    }));
+    obj->VerifierEtatAuto(false); // idle passes only: the worker pauses 10 ms between them
+    ASSERT_TRUE(StartWatching(kMacA));
+    std::vector<double> ms;
+    for (int i = 0; i < 20; ++i) {
+        wxMilliSleep(3 + (i * 7) % 11); // land at different moments of the pause
+        const size_t n = devA.Count();
+        ASSERT_TRUE(obj->SetSNUM(uint8_t(i), false));
+        const auto t0 = Horloge::now();
+        ASSERT_TRUE(zortest::PumpUntil([&] { return devA.Count() > n; }, 2000));
+        std::lock_guard<std::mutex> l(m);
+        ms.push_back(std::chrono::duration<double, std::milli>(recu - t0).count());
+    }
+    obj->Stop();
+    devA.Stop(); // its handler refers to this test's locals
+    std::sort(ms.begin(), ms.end());
+    // Waiting out the pause would give about 5 ms; woken, the request leaves at once.
+    EXPECT_LT(ms[ms.size() / 2], 3.0) << "median of " << ms.size();
 }
 
 TEST_F(WorkerTest, RepliesOfOtherDevicesAreNeverPublished)
