@@ -1,12 +1,15 @@
 // The device manager against emulated devices on the two-subnet test network: discovery at
-// start, polling of the monitored device, commands that change the device, inputs that show in
-// the published state, the serial board mode, stopping while a device is silent, and the removal
-// of a device that stops answering.
+// start, polling of the monitored device, commands that change the device, the published state
+// mirroring the watched device, the serial board mode, stopping while a device is silent or
+// holds a fetch, the restored device polled at start, and presence checks (removal of a device
+// that stops answering, with one event; none when the checks are off).
 #include "device/ZorTavlinCommandes.h"
 #include "tests/common/ZorEmu.h"
 #include "tests/device/ManagerFixture.h"
 
 #include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/frame.h>
 #include <wx/stopwatch.h>
 
 #include <regex>
@@ -142,6 +145,13 @@ TEST_F(DeviceRuntimeTest, CommandsChangeTheDevice)
     EXPECT_EQ(e.m_iSRELAIS, 0x05);
     EXPECT_EQ(e.m_iSNUM, 0xA1);
 
+    // The internal program's mode.
+    ASSERT_TRUE(obj->SetAuto(1, true));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return Valeur(emu.Command("GET 0 auto")) == "1"; }, 3000));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return Etat().m_iAUTO == 1; }, 3000));
+    ASSERT_TRUE(obj->SetAuto(0, true));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return Valeur(emu.Command("GET 0 auto")) == "0"; }, 3000));
+
     // Both at once, and the e-mail settings with the encoded password.
     ASSERT_TRUE(obj->SetSNUM_SRELAIS(0x0F, 0x0A, true));
     ASSERT_TRUE(obj->WriteEmailConf(ZOR_CODE_ACCES, wxT("smtp.exemple.fr"), wxT("587"),
@@ -164,24 +174,41 @@ TEST_F(DeviceRuntimeTest, CommandsChangeTheDevice)
     EXPECT_EQ(pwd, wxT("secret"));
 }
 
-TEST_F(DeviceRuntimeTest, InputsSetOnTheDeviceShowInTheState)
+TEST_F(DeviceRuntimeTest, WatchedDeviceIsMirroredInTheState)
 {
     REQUIRE_TEST_NETWORK();
-    ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.10", "--comment", "Caf\xC3\xA9"}));
-    ASSERT_TRUE(StartAndWatch(wxT("192.168.77.10")));
-    ASSERT_EQ(emu.Command("SET 0 ena=10100101").rfind("OK", 0), 0u);
-    emu.Command("SET 0 ana3=1234");
-    emu.Command("SET 0 bouton=1");
+    ASSERT_TRUE(emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.10", "--version",
+                                   "3.7", "--comment", "Atelier Caf\xC3\xA9"}));
+    // The second device: the other one must not leak into the state.
+    ASSERT_TRUE(StartAndWatch(wxT("192.168.77.11")));
+    emu.Command("SET 0 version=9.9");
+    ASSERT_EQ(emu.Command("SET 1 ena=10100101").rfind("OK", 0), 0u);
+    emu.Command("SET 1 ana3=1234");
+    emu.Command("SET 1 bouton=1");
     ASSERT_TRUE(zortest::PumpUntil([&] {
         ZorTavlinData e = Etat();
         return e.m_iENUM == 0xA5 && e.m_iEANA3 == 1234 && e.m_bBOUTON;
     }, 3000));
     ZorTavlinData e = Etat();
     EXPECT_TRUE(e.m_bValide);
-    EXPECT_EQ(e.m_zCOMMENT, wxString::FromUTF8("Café"));
+    EXPECT_EQ(e.m_zVERSION, wxT("3.7"));
+    EXPECT_EQ(e.m_zCOMMENT, wxString::FromUTF8("Atelier Café"));
+    // The device's clock, as the device shows it (it may tick between the two reads).
+    ASSERT_TRUE(zortest::PumpUntil([&] {
+        return std::string(Etat().m_zDATETIME.utf8_str()) == Valeur(emu.Command("GET 1 datetime"));
+    }, 3000)) << Etat().m_zDATETIME << " / " << emu.Command("GET 1 datetime");
     int j, m, a, h, mi, s;
-    e.FormatDateTime(&j, &m, &a, &h, &mi, &s);
-    EXPECT_GE(a, 2000);
+    Etat().FormatDateTime(&j, &m, &a, &h, &mi, &s);
+    EXPECT_GE(a, 2020);
+    EXPECT_TRUE(j >= 1 && j <= 31 && m >= 1 && m <= 12) << j << "/" << m;
+
+    // Changes on the device follow: button released, a new accented comment.
+    emu.Command("SET 1 bouton=0");
+    ASSERT_EQ(emu.Command("SET 1 comment=Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e").rfind("OK", 0), 0u);
+    ASSERT_TRUE(zortest::PumpUntil([&] {
+        ZorTavlinData e2 = Etat();
+        return !e2.m_bBOUTON && e2.m_zCOMMENT == wxString::FromUTF8("Crème brûlée");
+    }, 3000)) << Etat().m_zCOMMENT;
 }
 
 TEST_F(DeviceRuntimeTest, SerialBoardModeReadsTheBoardAndSetsAnUnsetClock)
@@ -220,10 +247,75 @@ TEST_F(DeviceRuntimeTest, StopReturnsQuicklyWhileTheDeviceIsSilent)
     EXPECT_LT(sw.Time(), 500); // aborted, not waited out
 }
 
-TEST_F(DeviceRuntimeTest, SilentDeviceIsRemoved)
+TEST_F(DeviceRuntimeTest, StopReturnsQuicklyDuringAHeldFetch)
 {
     REQUIRE_TEST_NETWORK();
+    ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.10"}));
+    ASSERT_TRUE(StartAndWatch(wxT("192.168.77.10")));
+    ASSERT_EQ(emu.Command("SET 0 httpdelay=8000").rfind("OK", 0), 0u);
+    // The first request logged after the delay was set is held (the log line comes first).
+    const size_t avant = emu.LogLines(" HTTP ").size();
+    ASSERT_TRUE(zortest::PumpUntil([&] { return emu.LogLines(" HTTP ").size() > avant; }, 3000));
+    zortest::Pump(200);
+    wxStopWatch sw;
+    obj->Stop();
+    EXPECT_LT(sw.Time(), 2500);
+    // Started again, the manager polls again (the held fetch left nothing behind).
+    emu.Command("SET 0 httpdelay=0");
+    const size_t apres = emu.LogLines(" HTTP ").size();
+    ASSERT_TRUE(obj->Start(wxT("e2e"), false));
+    EXPECT_TRUE(zortest::PumpUntil([&] { return emu.LogLines(" HTTP ").size() > apres + 2; },
+                                   3000));
+}
+
+TEST_F(DeviceRuntimeTest, RestoredDeviceIsPolledBeforeAnyDiscoveryAnswer)
+{
+    REQUIRE_TEST_NETWORK();
+    // The device answers no hello at all, so only the remembered addresses can reach it.
+    ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.10", "--silent-after", "0"}));
+    const std::string mac = Valeur(emu.Command("GET 0 mac"));
+    ASSERT_FALSE(mac.empty());
+    WriteSettings("souvenir", "ADDR_MAC=" + mac +
+                                  "\r\nADDR_IP=192.168.77.10\r\nADDR_IPLOCAL=192.168.77.1\r\n");
+    ASSERT_TRUE(obj->Start(wxT("souvenir"), true));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return obj->IsEtatValide(); }, 3000));
+    EXPECT_EQ(Count(), 0u); // nothing was discovered
+    std::vector<std::string> http = emu.LogLines(" HTTP 192.168.77.10 192.168.77.1:");
+    EXPECT_FALSE(http.empty());
+    EXPECT_TRUE(emu.LogLines(" ANSWER ").empty());
+
+    // Without the restore flag the same settings are not used.
+    obj->Stop();
+    ZorTavlinObj::DeleteTavlinObj();
+    ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+    obj = gpTheTavlin;
+    const size_t avant = emu.LogLines(" HTTP ").size();
+    ASSERT_TRUE(obj->Start(wxT("souvenir"), false));
+    zortest::Pump(500);
+    EXPECT_EQ(emu.LogLines(" HTTP ").size(), avant);
+    EXPECT_FALSE(obj->IsEtatValide());
+}
+
+// Counts the removal events the device manager sends.
+class RemoveCounter : public wxFrame
+{
+public:
+    RemoveCounter() : wxFrame(nullptr, wxID_ANY, wxT("observer"))
+    {
+        Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_REMOVE),
+             [this](wxCommandEvent&) { ++m_n; });
+    }
+    int m_n = 0;
+};
+
+TEST_F(DeviceRuntimeTest, SilentDeviceIsRemovedOnceWithOneEvent)
+{
+    REQUIRE_TEST_NETWORK();
+    if (!wxTheApp || !wxTheApp->IsGUI())
+        GTEST_SKIP() << "observers are windows: needs a display";
     ASSERT_TRUE(emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.10"}));
+    RemoveCounter* obs = new RemoveCounter;
+    obj->AddObserver(obs);
     ASSERT_TRUE(obj->Start(wxT("e2e"), false));
     obj->SetTimeAlive(1);
     ASSERT_TRUE(zortest::PumpUntil([&] { return Count() == 2; }, 5000));
@@ -232,10 +324,28 @@ TEST_F(DeviceRuntimeTest, SilentDeviceIsRemoved)
     wxStopWatch sw;
     ASSERT_TRUE(zortest::PumpUntil([&] { return !Find(wxT("192.168.77.11")); }, 12000));
     EXPECT_GE(sw.Time(), 4000);
-    // The probes reached the silent device, and the other one stays.
+    // The probes reached the silent device, and the other one, which answers, stays.
     EXPECT_FALSE(emu.LogLines("HELLO 192.168.77.11").empty());
     zortest::Pump(1500);
     EXPECT_TRUE(Find(wxT("192.168.77.10")));
+    EXPECT_EQ(obs->m_n, 1);
+    obj->RemoveObserver(obs);
+    obs->Destroy();
+}
+
+TEST_F(DeviceRuntimeTest, PresenceChecksOffKeepASilentDevice)
+{
+    REQUIRE_TEST_NETWORK();
+    ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.10"}));
+    ASSERT_TRUE(obj->Start(wxT("e2e"), false));
+    obj->SetTimeAlive(-1);
+    ASSERT_TRUE(zortest::PumpUntil([&] { return Count() == 1; }, 5000));
+    emu.Command("SET 0 silent=1");
+    const size_t hellos = emu.LogLines(" HELLO ").size();
+    // Long past what a 1 s setting would allow (dropped after 5 s): still there, never probed.
+    zortest::Pump(6000);
+    EXPECT_TRUE(Find(wxT("192.168.77.10")));
+    EXPECT_EQ(emu.LogLines(" HELLO ").size(), hellos);
 }
 
 } // namespace
