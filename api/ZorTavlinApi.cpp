@@ -10,7 +10,9 @@
 #include <wx/app.h>
 #include <wx/log.h>
 #include <wx/thread.h>
+#include <wx/stopwatch.h>
 #include <wx/strconv.h>
+#include <wx/time.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -73,6 +75,46 @@ bool ModeUART()
 wxString CommandeCarte(char cLettre, unsigned iValeur)
 {
     return wxString(wxUniChar(cLettre)) + wxString::Format(wxT("%04X"), iValeur & 0xFFFF);
+}
+
+// A command the host gave just before Tavlin_Stop is still queued or on the wire, and the stop
+// would drop or abort it although the call that gave it reported success. The stop first lets
+// the worker deliver such commands: the queue empties, then the answer to the last one is
+// published. Bounded, and only when a command was queued within that bound.
+const long kDelaiLivraisonMs = 1000;
+wxLongLong gDerniereCommande = 0;
+
+// Notes that a call queued a command for the device.
+void Queue(bool bMise)
+{
+    if (bMise)
+        gDerniereCommande = wxGetLocalTimeMillis();
+}
+
+void LivrerCommandes()
+{
+    if (gDerniereCommande == 0 ||
+        wxGetLocalTimeMillis() - gDerniereCommande > wxLongLong(kDelaiLivraisonMs))
+        return;
+    gDerniereCommande = 0;
+    wxStopWatch chrono;
+    for (;;) {
+        {
+            wxCriticalSectionLocker lock(ZorGlobalLock());
+            if (gpTheTavlin->m_zTheIP.empty())
+                return; // nowhere to deliver
+            if (gpTheTavlin->m_arrayCommande.IsEmpty())
+                break;
+        }
+        if (chrono.Time() >= kDelaiLivraisonMs)
+            return;
+        wxMilliSleep(2);
+    }
+    // The worker took the last command: the next state it publishes answers it (or a later
+    // poll, which comes after it).
+    gpTheTavlin->RazNewEtat();
+    while (!gpTheTavlin->IsNewEtat() && chrono.Time() < kDelaiLivraisonMs)
+        wxMilliSleep(2);
 }
 
 bool gbDetache = false;
@@ -247,7 +289,7 @@ int ZOR_CALL SetIO(uint32_t iInterface, uint32_t iPort, uint32_t iValue)
         return 1;
     DemarrerSiBesoin();
     if (gpTheTavlin)
-        gpTheTavlin->SetSNUM(uint8_t((iValue >> 8) & 0xFF), true);
+        Queue(gpTheTavlin->SetSNUM(uint8_t((iValue >> 8) & 0xFF), true));
     return 1;
 }
 
@@ -273,7 +315,7 @@ int ZOR_CALL SetIODir32(uint32_t iInterface, uint32_t iDirection)
         return 0;
     DemarrerSiBesoin();
     if (ModeUART())
-        gpTheTavlin->WriteUART(CommandeCarte('K', ~iDirection), true);
+        Queue(gpTheTavlin->WriteUART(CommandeCarte('K', ~iDirection), true));
     return 1;
 }
 
@@ -295,10 +337,10 @@ int ZOR_CALL SetIO32(uint32_t iInterface, uint32_t iValue)
     if (!gpTheTavlin)
         return 1;
     if (ModeUART())
-        gpTheTavlin->WriteUART(CommandeCarte('S', iValue), true);
+        Queue(gpTheTavlin->WriteUART(CommandeCarte('S', iValue), true));
     else
-        gpTheTavlin->SetSNUM_SRELAIS(uint8_t((iValue >> 8) & 0xFF), uint8_t((iValue >> 20) & 0x0F),
-                                     true);
+        Queue(gpTheTavlin->SetSNUM_SRELAIS(uint8_t((iValue >> 8) & 0xFF),
+                                           uint8_t((iValue >> 20) & 0x0F), true));
     return 1;
 }
 
@@ -345,7 +387,7 @@ int ZOR_CALL SetDac(uint32_t iInterface, uint32_t iChannel, uint32_t iValue)
         return 0;
     DemarrerSiBesoin();
     if (gpTheTavlin)
-        gpTheTavlin->SetSANA(int(Index16(iChannel)), uint8_t(iValue & 0xFF), true);
+        Queue(gpTheTavlin->SetSANA(int(Index16(iChannel)), uint8_t(iValue & 0xFF), true));
     return 1;
 }
 
@@ -409,6 +451,7 @@ int ZOR_CALL Tavlin_Stop(void)
     Servir();
     if (!gpTheTavlin || !gpTheTavlin->IsStarted())
         return 1;
+    LivrerCommandes();
     gpTheTavlin->Stop();
     if (ZorHostingOwnsToolkit()) {
         // The device manager's timer and sockets belong to the toolkit that goes now; a later
@@ -442,7 +485,7 @@ int ZOR_CALL Tavlin_SetAuto(int iValeur)
 {
     Servir();
     if (gpTheTavlin)
-        gpTheTavlin->SetAuto(iValeur, true);
+        Queue(gpTheTavlin->SetAuto(iValeur, true));
     return 1;
 }
 
@@ -464,7 +507,7 @@ int ZOR_CALL Tavlin_WriteUart(const char* zTexte)
     if (!zTexte)
         return 0;
     if (gpTheTavlin)
-        gpTheTavlin->WriteUART(ZorTexteDepuis8Bit(zTexte), true);
+        Queue(gpTheTavlin->WriteUART(ZorTexteDepuis8Bit(zTexte), true));
     return 1;
 }
 
@@ -472,7 +515,7 @@ int ZOR_CALL Tavlin_RazUart(void)
 {
     Servir();
     if (gpTheTavlin)
-        gpTheTavlin->RazUARTTout(true);
+        Queue(gpTheTavlin->RazUARTTout(true));
     return 1;
 }
 

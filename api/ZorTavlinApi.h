@@ -44,7 +44,8 @@
  *   - Tavlin_StartPasWx, for hosts whose loop does not deliver socket events: as Tavlin_Start,
  *     and the presence timer also reads the discovery sockets itself at each tick.
  *
- * Tavlin_Stop stops the worker, closes the sockets and, when the library started the toolkit,
+ * Tavlin_Stop first lets the commands given just before it reach the device (waiting at most
+ * 1 s), then stops the worker, closes the sockets and, when the library started the toolkit,
  * ends it; a later Tavlin_Start starts everything again. Unloading the library (or process exit)
  * without Tavlin_Stop does the same stop. No call blocks for long: commands wait at most
  * about 5 s for room in a full command queue.
