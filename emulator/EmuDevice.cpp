@@ -150,11 +150,19 @@ struct Refusal {
     Device& d;
     void operator()(const std::string& key, const std::string& why)
     {
-        std::string line = "ERR " + key + ": " + why;
+        // The key comes decoded from the network: escaped and shortened, it cannot break a
+        // page or control line that shows the note.
+        std::string line = "ERR " + EscapeLine(key.substr(0, 32)) + ": " + why;
         fx.notes.push_back(line);
         d.lastError = line;
     }
 };
+
+// Exactly n decimal digits (ParseLong alone would take a sign).
+bool Digits(const std::string& text, size_t n)
+{
+    return text.size() == n && text.find_first_not_of("0123456789") == std::string::npos;
+}
 
 unsigned AcqRecords(const Device& d, int64_t monoMs)
 {
@@ -387,9 +395,9 @@ Effects ApplyQuery(Device& d, const std::string& query, int64_t monoMs)
                 fx.reboot = true;
             }
         } else if (key == "FAB") {
-            long dd = 0, nb1 = 0, nb2 = 0;
-            if (f.size() != 5 || !ValidText(f[0], 32, false) || f[1].size() != 6 || f[2].size() != 6
-                || !ParseLong(f[1], 0, 999999, &dd) || !ParseLong(f[2], 0, 999999, &dd)
+            long nb1 = 0, nb2 = 0;
+            if (f.size() != 5 || !ValidText(f[0], 32, false) || !Digits(f[1], 6) || !Digits(f[2], 6)
+                || !Digits(f[3], f[3].size()) || !Digits(f[4], f[4].size())
                 || !ParseLong(f[3], 0, 9999, &nb1) || !ParseLong(f[4], 0, 9999, &nb2)) {
                 refuse(key, "expected id;ddmmyy;hhmmss;n;n");
             } else {
@@ -422,7 +430,8 @@ Effects ApplyQuery(Device& d, const std::string& query, int64_t monoMs)
                 refuse(key, "expected code;server;port;login;password;ssl");
             } else if (f[0] != d.accessCode) {
                 refuse(key, "bad access code");
-            } else if (!ValidText(f[1], 99, false) || f[2].size() > 5 || !ParseLong(f[2], 1, 65535, &port)
+            } else if (!ValidText(f[1], 99, false) || !Digits(f[2], f[2].size()) || f[2].size() > 5
+                       || !ParseLong(f[2], 1, 65535, &port)
                        || !ValidText(f[3], 49, true) || !ValidText(f[4], 40, true)
                        || f[4].size() % 2 != 0 || (f[5] != "0" && f[5] != "1")) {
                 refuse(key, "bad server, port, login, password or flag");

@@ -1,5 +1,6 @@
 #include "emulator/EmuServer.h"
 
+#include "emulator/EmuParse.h"
 #include "emulator/EmuUtil.h"
 
 #include <algorithm>
@@ -130,22 +131,6 @@ void Finish(int fd)
     close(fd);
 }
 
-std::string Response(const std::string& version, int code, const std::string& reason,
-                     const std::string& type, const std::string& body, bool withBody,
-                     const std::string& extra = "")
-{
-    std::string r = version + " " + std::to_string(code) + " " + reason + "\r\n";
-    r += "Server: tavlin-emu\r\n";
-    r += "Content-Type: " + type + "\r\n";
-    r += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    r += "Cache-Control: no-cache\r\n";
-    r += extra;
-    r += "Connection: close\r\n\r\n";
-    if (withBody)
-        r += body;
-    return r;
-}
-
 } // namespace
 
 void InstallSignalHandlers(int wakeFd)
@@ -260,6 +245,10 @@ bool Server::Acquire(uint32_t ip, int prefix, std::string* error)
 {
     if (m_closed) {
         *error = "the emulator is stopping";
+        return false;
+    }
+    if (m_iface.Index() == 0) {
+        *error = "the LAN interface is not open";
         return false;
     }
     Address& a = m_addresses[ip];
@@ -472,23 +461,17 @@ void Server::HandleDatagram(const std::string& data, uint32_t src, uint16_t srcP
     for (const Device& d : m_devices)
         if (d.ip == src)
             return; // one of our own datagrams coming back
-    if (restartPort) {
-        if (data != "R")
-            return;
+    DatagramKind kind = ClassifyDatagram(data, restartPort);
+    if (kind == DatagramKind::Restart) {
         for (Device& d : m_devices) {
             if (d.ip != dst || Rebooting(d, now))
                 continue;
             Log("REBOOT", IpText(d.ip), peer, data);
             PowerOn(d, now, m_opt.rebootMs);
         }
-        return;
-    }
-    if (data.size() == 1 && (data[0] == 'D' || data[0] == 'M')) {
+    } else if (kind == DatagramKind::Hello) {
         for (Device& d : m_devices) {
-            if (Rebooting(d, now))
-                continue;
-            bool heard = dst == d.ip || dst == 0xFFFFFFFFu || dst == (d.ip | ~PrefixMask(d.prefix));
-            if (!heard)
+            if (Rebooting(d, now) || !HelloReaches(d, dst))
                 continue;
             ++d.hellos;
             Log("HELLO", IpText(d.ip), peer, data);
@@ -496,42 +479,35 @@ void Server::HandleDatagram(const std::string& data, uint32_t src, uint16_t srcP
                 continue;
             SendAnswer(d, data[0], src, srcPort);
         }
-    } else if (data.size() >= 2 && data[0] == 'N' && data[1] == ';') {
+    } else if (kind == DatagramKind::Config) {
         HandleConfig(data, src, srcPort);
     }
 }
 
 void Server::HandleConfig(const std::string& data, uint32_t src, uint16_t srcPort)
 {
-    // N;MAC;login;password;address;mask;gateway;dhcp;
     std::string peer = Peer(src, srcPort);
-    std::vector<std::string> f = Split(data, ';');
-    if (f.size() < 8) {
+    ConfigRequest c;
+    if (!ParseConfig(data, &c)) {
         Log("CONFIG-REJECTED", "", peer, data + " (malformed)");
         return;
     }
     int64_t now = MonoMs();
     bool matched = false;
     for (Device& d : m_devices) {
-        if (MacDigits(d.mac) != MacDigits(f[1]) || f[1].empty())
+        if (!ConfigNames(d, c))
             continue;
         matched = true;
-        uint32_t ip = 0, mask = 0, gw = 0;
-        std::string why;
-        if (Rebooting(d, now))
-            why = "restarting";
-        else if (f[2] != d.login || f[3] != d.password)
-            why = "bad login or password";
-        else if (!ParseIpHex(f[4], &ip) || !ParseIpHex(f[5], &mask) || !ParseIpHex(f[6], &gw)
-                 || MaskPrefix(mask) < 1 || !UsableHost(ip, MaskPrefix(mask)))
-            why = "bad address, mask or gateway";
+        uint32_t ip = 0, gw = 0;
+        int prefix = 0;
+        std::string why = ConfigRefusal(d, c, now, &ip, &prefix, &gw);
         if (!why.empty()) {
             Log("CONFIG-REJECTED", IpText(d.ip), peer, data + " (" + why + ")");
             continue;
         }
         Log("CONFIG", IpText(d.ip), peer, data);
         std::string error;
-        if (!MoveLocked(d, ip, MaskPrefix(mask), gw, f[7] == "1", peer, &error))
+        if (!MoveLocked(d, ip, prefix, gw, c.dhcp, peer, &error))
             Log("CONFIG-REJECTED", IpText(d.ip), peer, data + " (" + error + ")");
     }
     if (!matched)
@@ -613,39 +589,21 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
             break;
         }
         req.append(buf, static_cast<size_t>(n));
-        size_t a = req.find("\r\n\r\n"), b = req.find("\n\n");
-        headEnd = std::min(a, b);
+        headEnd = RequestHeadEnd(req);
     }
     if (headEnd == std::string::npos || headEnd > kMaxRequest) {
         if (req.size() > kMaxRequest)
-            SendAll(fd, Response("HTTP/1.1", 431, "Request Header Fields Too Large", "text/plain",
+            SendAll(fd, HttpResponse("HTTP/1.1", 431, "Request Header Fields Too Large", "text/plain",
                                  "request too large\n", true));
         else if (!closed && !req.empty())
-            SendAll(fd, Response("HTTP/1.1", 408, "Request Timeout", "text/plain", "timeout\n", true));
+            SendAll(fd, HttpResponse("HTTP/1.1", 408, "Request Timeout", "text/plain", "timeout\n", true));
         Finish(fd);
         return;
     }
 
-    std::string first = req.substr(0, req.find('\n'));
-    if (!first.empty() && first.back() == '\r')
-        first.pop_back();
-    std::string version = "HTTP/1.1";
-    std::string method, target;
-    size_t sp1 = first.find(' ');
-    size_t sp2 = first.rfind(' ');
-    if (sp1 != std::string::npos && sp2 > sp1 && first.compare(sp2 + 1, 5, "HTTP/") == 0) {
-        method = first.substr(0, sp1);
-        // Parameters arrive unencoded, spaces included: the target is everything in between.
-        target = first.substr(sp1 + 1, sp2 - sp1 - 1);
-        if (first.compare(sp2 + 1, std::string::npos, "HTTP/1.0") == 0)
-            version = "HTTP/1.0";
-    }
-    if (target.compare(0, 7, "http://") == 0) { // absolute form
-        size_t slash = target.find('/', 7);
-        target = slash == std::string::npos ? "/" : target.substr(slash);
-    }
-    if (method.empty() || target.empty() || target[0] != '/') {
-        SendAll(fd, Response(version, 400, "Bad Request", "text/plain", "bad request\n", true));
+    HttpRequest r = ParseRequest(req.substr(0, headEnd));
+    if (r.status != 0) {
+        SendAll(fd, HttpResponse(r.version, r.status, "Bad Request", "text/plain", "bad request\n", true));
         Finish(fd);
         return;
     }
@@ -668,7 +626,7 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
             } else {
                 ++d.requests;
                 delayMs = d.httpDelayMs;
-                Log("HTTP", IpText(d.ip), peer, target);
+                Log("HTTP", IpText(d.ip), peer, r.target);
             }
         }
     }
@@ -679,28 +637,11 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
     for (int waited = 0; waited < delayMs && !m_stop; waited += 20)
         usleep(20000);
 
-    size_t q = target.find('?');
-    std::string path = Lower(PercentDecode(target.substr(1, q == std::string::npos ? std::string::npos : q - 1)));
-    std::string query = q == std::string::npos ? "" : target.substr(q + 1);
-    bool head = method == "HEAD";
     std::string reply;
     Effects fx;
-    if (method != "GET" && !head) {
-        reply = Response(version, 405, "Method Not Allowed", "text/plain", "method not allowed\n", true,
-                         "Allow: GET, HEAD\r\n");
-    } else if (path.empty() || path == "index.htm" || path == "index.html") {
+    {
         std::lock_guard<std::mutex> lock(m_mu);
-        reply = Response(version, 200, "OK", "text/html; charset=utf-8",
-                         IndexPage(m_devices[static_cast<size_t>(index)], MonoMs()), !head);
-    } else if (IsStatePage(path)) {
-        std::lock_guard<std::mutex> lock(m_mu);
-        Device& d = m_devices[static_cast<size_t>(index)];
-        int64_t now = MonoMs();
-        fx = ApplyQuery(d, query, now);
-        reply = Response(version, 200, "OK", "text/plain; charset=iso-8859-1",
-                         StatePage(d, path, now, fx.notes), !head);
-    } else {
-        reply = Response(version, 404, "Not Found", "text/plain", "not found\n", !head);
+        reply = HttpReply(m_devices[static_cast<size_t>(index)], r, MonoMs(), &fx);
     }
     SendAll(fd, reply);
     Finish(fd);
@@ -760,13 +701,8 @@ void Server::ServeControl(int fd)
 
 std::string Server::Control(const std::string& lineIn)
 {
-    std::string line = Trim(lineIn);
-    size_t sp = line.find(' ');
-    std::string cmd = line.substr(0, sp);
-    for (char& c : cmd)
-        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    std::string rest = sp == std::string::npos ? "" : Trim(line.substr(sp + 1));
-
+    ControlLine c = ParseControlLine(lineIn);
+    const std::string& cmd = c.cmd;
     if (cmd == "PING")
         return "OK";
     if (cmd == "QUIT") {
@@ -784,12 +720,11 @@ std::string Server::Control(const std::string& lineIn)
     if (cmd != "SET" && cmd != "GET" && cmd != "REBOOT")
         return cmd.empty() ? "ERR empty command" : "ERR unknown command " + EscapeLine(cmd.substr(0, 32));
 
-    sp = rest.find(' ');
     long index = -1;
-    if (!ParseLong(rest.substr(0, sp), 0, static_cast<long>(m_devices.size()) - 1, &index))
-        return "ERR no device " + EscapeLine(rest.substr(0, std::min<size_t>(sp, 32)));
+    if (!ParseLong(c.device, 0, static_cast<long>(m_devices.size()) - 1, &index))
+        return "ERR no device " + EscapeLine(c.device.substr(0, 32));
     Device& d = m_devices[static_cast<size_t>(index)];
-    std::string arg = sp == std::string::npos ? "" : Trim(rest.substr(sp + 1));
+    const std::string& arg = c.arg;
     int64_t now = MonoMs();
 
     if (cmd == "REBOOT") {
@@ -801,13 +736,11 @@ std::string Server::Control(const std::string& lineIn)
         std::string value;
         if (arg.empty() || !GetField(d, arg, now, &value))
             return "ERR unknown key " + EscapeLine(arg.substr(0, 32));
-        return "OK " + value;
+        return "OK " + ControlValue(value);
     }
-    size_t eq = arg.find('=');
-    if (eq == std::string::npos || eq == 0)
+    std::string key, value;
+    if (!ParseSetting(arg, &key, &value))
         return "ERR expected key=value";
-    std::string key = Lower(Trim(arg.substr(0, eq)));
-    std::string value = arg.substr(eq + 1);
     if (key == "ip") {
         uint32_t ip = 0;
         int prefix = d.prefix;

@@ -598,6 +598,20 @@ TEST(EmulatorWeb, SurvivesBadRequests)
               "10101010");
     EXPECT_EQ(emu.Get(0, "snum"), "10101010");
 
+    // Line ends and control bytes sent over HTTP reach the control socket escaped: a reply
+    // stays one line and the next command gets its own reply.
+    Page(ip, "&WRITE_UART=a%0D%0AOK%20x&%0Aevil=1");
+    EXPECT_EQ(emu.Command("GET 0 uarttx"), "OK a\\x0D\\x0AOK x");
+    EXPECT_EQ(emu.Command("PING"), "OK");
+    EXPECT_EQ(emu.Get(0, "lasterror"), "ERR \\x0Aevil: unknown parameter");
+    // Signed numbers are refused where the device only takes digits.
+    Page(ip, "&FAB=id;+12345;101010;1;1");
+    EXPECT_EQ(emu.Get(0, "lasterror").compare(0, 8, "ERR FAB:"), 0);
+    EXPECT_EQ(emu.Get(0, "datetimefab"), "12/01/2012_10:30:00");
+    Page(ip, "&EMAILCONF=Wd3kPv;smtp.lan;+25;u;;0");
+    EXPECT_EQ(emu.Get(0, "lasterror").compare(0, 14, "ERR EMAILCONF:"), 0);
+    EXPECT_EQ(emu.Get(0, "smtpport"), "");
+
     // Many clients at once, some of them silent: the server stays up and answers the others.
     std::vector<int> idle;
     for (int i = 0; i < 80; ++i) {
