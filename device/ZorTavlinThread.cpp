@@ -338,6 +338,11 @@ wxThread::ExitCode ZorTavlinThread::Entry()
                     zCible == zTheIP)
                     Parse(zReply, zCible);
             }
+        } else if (bAuto && !zTheIP.empty()) {
+            // Waiting for the poll spacing: wake when it is over, not up to 10 ms later.
+            const long iReste = long(iEspacement) + 1 - chrono.Time();
+            if (iReste < iPause)
+                iPause = iReste < 1 ? 1 : int(iReste);
         }
         // Ends early when a command is queued; the next pass takes it before any poll.
         Pause(iPause);
