@@ -261,7 +261,7 @@ int main(int argc, char** argv)
     ServerOptions opt;
     long count = -1;
     std::vector<unsigned> macPrefix = {0x02, 0x54, 0x56};
-    std::vector<std::string> deviceSpecs;
+    std::vector<std::string> deviceOptions;
 
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -300,7 +300,7 @@ int main(int argc, char** argv)
         } else if (key == "mac-prefix") {
             ok = ParseMac(value, 3, &macPrefix) || Fail("--mac-prefix takes XX-XX-XX");
         } else if (key == "device") {
-            deviceSpecs.push_back(value);
+            deviceOptions.push_back(value);
         } else if (flag) {
             ok = Apply(global, key, value.empty() ? "1" : value, true);
         } else {
@@ -310,8 +310,8 @@ int main(int argc, char** argv)
             return 2;
     }
     if (count < 0)
-        count = deviceSpecs.empty() ? 1 : 0;
-    if (count + static_cast<long>(deviceSpecs.size()) == 0)
+        count = deviceOptions.empty() ? 1 : 0;
+    if (count + static_cast<long>(deviceOptions.size()) == 0)
         return Fail("no device to play"), 2;
 
     // Default addresses come from the interface's own subnet.
@@ -360,19 +360,19 @@ int main(int argc, char** argv)
         int prefix = 24;
         if (!addresses(s, &ip, &prefix))
             return 2;
-        std::string name = count > 1 || !deviceSpecs.empty() ? global.name + std::to_string(i + 1) : global.name;
+        std::string name = count > 1 || !deviceOptions.empty() ? global.name + std::to_string(i + 1) : global.name;
         if (name.size() > kMaxName)
             return Fail("name too long"), 2;
         devices.push_back(Make(s, static_cast<int>(i), ip, prefix, name, macPrefix, start));
         if (i == 0)
             global.master = false; // --master makes the first device the master only
     }
-    for (const std::string& spec : deviceSpecs) {
+    for (const std::string& option : deviceOptions) {
         Settings s = global;
         s.haveIp = false;
         s.prefix = -1;
         s.name = global.name + std::to_string(devices.size() + 1);
-        for (const std::string& item : Split(spec, ',')) {
+        for (const std::string& item : Split(option, ',')) {
             size_t eq = item.find('=');
             if (eq == std::string::npos || eq == 0)
                 return Fail("--device takes key=value,..."), 2;

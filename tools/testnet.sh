@@ -49,7 +49,16 @@ cleanup() {
   done
 }
 trap cleanup EXIT
-trap 'exit 130' INT TERM
+trap 'exit 130' INT TERM HUP
+
+# A run killed outright (SIGKILL) cannot clean up: remove what such runs left behind.
+for ns in $(ip netns list 2>/dev/null | awk '{print $1}' | grep -E '^tv(pc|la|lb)[0-9]+$'); do
+  owner=${ns:4}
+  kill -0 "$owner" 2>/dev/null && continue
+  pids=$(ip netns pids "$ns" 2>/dev/null)
+  [ -n "$pids" ] && kill -9 $pids 2>/dev/null
+  ip netns del "$ns" 2>/dev/null
+done
 
 mkns() { ip netns add "$1" && made+=("$1") && ip -n "$1" link set lo up; }
 
