@@ -185,6 +185,11 @@ bool UsableHost(uint32_t ip, int prefix)
 
 bool Rebooting(const Device& d, int64_t monoMs) { return monoMs < d.rebootUntilMs; }
 
+bool Silent(const Device& d, int64_t monoMs)
+{
+    return d.silent || (d.silentAtMs >= 0 && monoMs >= d.silentAtMs);
+}
+
 void PowerOn(Device& d, int64_t monoMs, int rebootMs)
 {
     d.rebootUntilMs = monoMs + rebootMs;
@@ -575,7 +580,7 @@ bool GetField(const Device& d, const std::string& keyIn, int64_t monoMs, std::st
     else if (key == "mac") *out = d.mac;
     else if (key == "answer") *out = d.answer == AnswerMode::Broadcast ? "broadcast" : "unicast";
     else if (key == "master") *out = d.master ? "1" : "0";
-    else if (key == "silent") *out = d.silent || (d.silentAtMs >= 0 && monoMs >= d.silentAtMs) ? "1" : "0";
+    else if (key == "silent") *out = Silent(d, monoMs) ? "1" : "0";
     else if (key == "http") *out = d.http ? "1" : "0";
     else if (key == "httpdelay") *out = std::to_string(d.httpDelayMs);
     else if (key == "uartboard") *out = d.uartBoard ? "1" : "0";

@@ -100,6 +100,8 @@ struct Effects {
 // broadcast address of its subnet.
 bool UsableHost(uint32_t ip, int prefix);
 bool Rebooting(const Device& d, int64_t monoMs);
+// Hellos get no answer: switched off, or the silence set at start has begun.
+bool Silent(const Device& d, int64_t monoMs);
 // Restart: outputs, blink and the serial buffers go back to their power-on values.
 void PowerOn(Device& d, int64_t monoMs, int rebootMs);
 

@@ -45,8 +45,6 @@ void OnSignal(int)
 
 std::string Peer(uint32_t ip, uint16_t port) { return IpText(ip) + ":" + std::to_string(port); }
 
-bool Silent(const Device& d, int64_t now) { return d.silent || (d.silentAtMs >= 0 && now >= d.silentAtMs); }
-
 int UdpSocket(const std::string& iface, uint16_t port, std::string* error)
 {
     int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
