@@ -345,8 +345,6 @@ int main(int argc, char** argv)
         }
         bool sameAsIface = ifIp && ((*ip ^ ifIp) & PrefixMask(ifPrefix)) == 0;
         *prefix = s.prefix > 0 ? s.prefix : s.haveMask ? s.maskPrefix : sameAsIface ? ifPrefix : 24;
-        if (s.haveMask && s.prefix <= 0)
-            *prefix = s.maskPrefix;
         if (!UsableHost(*ip, *prefix))
             return Fail(IpText(*ip) + "/" + std::to_string(*prefix) + " is not a usable device address");
         next = *ip + 1;
