@@ -555,7 +555,7 @@ const TextField kTextFields[] = {
     {"comment", &Device::comment, kMaxComment, true},
     {"login", &Device::login, kMaxLogin, true},
     {"password", &Device::password, kMaxPassword, true},
-    {"version", &Device::version, 16, true},
+    {"version", &Device::version, kMaxVersion, true},
     {"type", &Device::type, 16, false},
     {"accesscode", &Device::accessCode, 32, false},
     {"idfab", &Device::idFab, 32, true},

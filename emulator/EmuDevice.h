@@ -16,6 +16,7 @@ constexpr size_t kMaxName = 32;
 constexpr size_t kMaxComment = 64;
 constexpr size_t kMaxLogin = 32;
 constexpr size_t kMaxPassword = 32;
+constexpr size_t kMaxVersion = 16;
 constexpr size_t kMaxUart = 255;       // serial receive buffer
 constexpr size_t kMaxMemory = 255;     // flash and EEPROM record text
 constexpr int kBlinkMs = 5000;

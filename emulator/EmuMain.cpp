@@ -176,7 +176,8 @@ bool Apply(Settings& s, const std::string& key, const std::string& value, bool p
                || key == "version" || key == "access-code") {
         std::string v = ToLatin1(value);
         size_t max = key == "name" ? kMaxName : key == "comment" ? kMaxComment
-                   : key == "login" ? kMaxLogin : key == "password" ? kMaxPassword : 32;
+                   : key == "login" ? kMaxLogin : key == "password" ? kMaxPassword
+                   : key == "version" ? kMaxVersion : 32;
         if (v.size() > max)
             return Fail(key + " longer than " + std::to_string(max) + " bytes");
         for (unsigned char c : v)
@@ -377,6 +378,8 @@ int main(int argc, char** argv)
             if (!Apply(s, Trim(item.substr(0, eq)), item.substr(eq + 1), true))
                 return 2;
         }
+        if (s.name.size() > kMaxName)
+            return Fail("name too long"), 2;
         uint32_t ip = 0;
         int prefix = 24;
         if (!addresses(s, &ip, &prefix))

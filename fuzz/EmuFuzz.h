@@ -51,7 +51,7 @@ inline void CheckDevice(const emu::Device& d)
     CheckText(d.comment, emu::kMaxComment);
     CheckText(d.login, emu::kMaxLogin);
     CheckText(d.password, emu::kMaxPassword);
-    CheckText(d.version, 16);
+    CheckText(d.version, emu::kMaxVersion);
     CheckText(d.idFab, 32);
     Check(d.uart.size() <= emu::kMaxUart && d.uartTx.size() <= emu::kMaxUart);
     Check(d.flash.size() <= emu::kMaxMemory && d.eeprom.size() <= emu::kMaxMemory);

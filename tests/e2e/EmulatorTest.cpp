@@ -717,5 +717,9 @@ TEST(EmulatorControl, TerminationSignalRemovesAddressesAndBadOptionsFail)
     EXPECT_FALSE(emu.Start(Lan1(), {"--first-ip", "192.168.77.255"}, 3000));
     EXPECT_FALSE(emu.Start(Lan1(), {"--iface", "nosuchif"}, 3000));
     EXPECT_FALSE(emu.Start(Lan1(), {"--device", "colour=red"}, 3000));
+    // Texts the device could not store: a version the control socket would refuse, a name
+    // that grows past its limit with the device number appended.
+    EXPECT_FALSE(emu.Start(Lan1(), {"--version", "1.2.3.4.5.6.7.8.9"}, 3000));
+    EXPECT_FALSE(emu.Start(Lan1(), {"--name", std::string(32, 'n'), "--device", "dhcp=1"}, 3000));
     EXPECT_EQ(LanAddresses(Lan1()).find("192.168.77.10/"), std::string::npos);
 }
