@@ -9,6 +9,7 @@
 #include <wx/socket.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace zortest {
@@ -45,8 +46,9 @@ int main(int argc, char** argv)
 
     wxSocketBase::Shutdown();
     wxEntryCleanup();
-    std::string cmd = std::string("rm -rf '") + home + "'";
-    if (rc == 0 && system(cmd.c_str()) != 0)
-        rc = 0;
+    if (rc == 0) { // a failed run keeps its files for a look
+        std::error_code ignored;
+        std::filesystem::remove_all(home, ignored);
+    }
     return rc;
 }
