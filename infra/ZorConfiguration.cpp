@@ -77,26 +77,10 @@ bool ReadWholeFile(const wxString& zPath, wxString& zText)
 
 ZorConfiguration::ZorConfiguration() : m_bLoaded(false) {}
 
-ZorConfiguration::ZorConfiguration(const ZorConfiguration& other)
-    : m_bLoaded(other.m_bLoaded),
-      m_map(other.m_map),
-      m_zDirectory(other.m_zDirectory),
-      m_zFile(other.m_zFile)
-{
-}
-
-ZorConfiguration& ZorConfiguration::operator=(const ZorConfiguration& other)
-{
-    if (this != &other) {
-        m_bLoaded = other.m_bLoaded;
-        m_map = other.m_map;
-        m_zDirectory = other.m_zDirectory;
-        m_zFile = other.m_zFile;
-    }
-    return *this;
-}
-
-ZorConfiguration::~ZorConfiguration() {}
+// Out of line so that the exported class keeps these symbols.
+ZorConfiguration::ZorConfiguration(const ZorConfiguration& other) = default;
+ZorConfiguration& ZorConfiguration::operator=(const ZorConfiguration& other) = default;
+ZorConfiguration::~ZorConfiguration() = default;
 
 void ZorConfiguration::CleanSpaceString(wxString& z)
 {
