@@ -35,7 +35,6 @@ class MyAppWx : public wxApp
 {
 public:
     bool OnInit() override { return true; }
-    ~MyAppWx() override {}
 };
 
 // Without a display the windowing system cannot start; timers and sockets still work.
@@ -43,21 +42,14 @@ class MyAppWxConsole : public wxAppConsole
 {
 public:
     bool OnInit() override { return true; }
-    ~MyAppWxConsole() override {}
 };
 
-wxAppConsole* CreerAppWx()
+template <class App>
+wxAppConsole* CreerApp()
 {
     if (!wxAppConsoleBase::CheckBuildOptions(WX_BUILD_OPTIONS_SIGNATURE, "monappdlltavlin"))
         return nullptr;
-    return new MyAppWx;
-}
-
-wxAppConsole* CreerAppConsole()
-{
-    if (!wxAppConsoleBase::CheckBuildOptions(WX_BUILD_OPTIONS_SIGNATURE, "monappdlltavlin"))
-        return nullptr;
-    return new MyAppWxConsole;
+    return new App;
 }
 
 bool gbToolkitPossede = false;
@@ -79,12 +71,12 @@ bool EntreeToolkit(wxAppInitializerFunction creer)
     wxApp::SetInitializerFunction(creer);
     int argc = 0;
     char* argv[] = {nullptr};
-    bool ok = wxEntryStart(argc, argv);
+    bool ok = wxEntryStart(argc, argv) && Appli();
     wxApp::SetInitializerFunction(nullptr);
-    if (ok && !Appli()) {
+    // A failed start leaves the toolkit's common state behind: cleaned so that another kind of
+    // application (or a later start) begins afresh.
+    if (!ok)
         wxEntryCleanup();
-        ok = false;
-    }
     return ok;
 }
 
@@ -124,15 +116,12 @@ bool ZorHostingStartToolkit()
     std::string zLocaleHote = zLocale ? zLocale : "C";
 
     bool ok = false;
-    if (AfficheurPresent()) {
+    {
         wxLogNull pasDeMessage;
-        ok = EntreeToolkit(CreerAppWx);
+        if (AfficheurPresent())
+            ok = EntreeToolkit(CreerApp<MyAppWx>);
         if (!ok)
-            wxEntryCleanup();
-    }
-    if (!ok) {
-        wxLogNull pasDeMessage;
-        ok = EntreeToolkit(CreerAppConsole);
+            ok = EntreeToolkit(CreerApp<MyAppWxConsole>);
     }
     std::setlocale(LC_ALL, zLocaleHote.c_str());
     if (!ok)
