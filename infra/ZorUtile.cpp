@@ -11,8 +11,6 @@
 #include <wx/stdpaths.h>
 #include <wx/xpmdecod.h>
 
-#include <algorithm>
-
 wxString ZorUtile::m_zPathExe;
 
 namespace {
