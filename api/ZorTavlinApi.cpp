@@ -10,9 +10,7 @@
 #include <wx/app.h>
 #include <wx/log.h>
 #include <wx/thread.h>
-#include <wx/stopwatch.h>
 #include <wx/strconv.h>
-#include <wx/time.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -75,46 +73,6 @@ bool ModeUART()
 wxString CommandeCarte(char cLettre, unsigned iValeur)
 {
     return wxString(wxUniChar(cLettre)) + wxString::Format(wxT("%04X"), iValeur & 0xFFFF);
-}
-
-// A command the host gave just before Tavlin_Stop is still queued or on the wire, and the stop
-// would drop or abort it although the call that gave it reported success. The stop first lets
-// the worker deliver such commands: the queue empties, then the answer to the last one is
-// published. Bounded, and only when a command was queued within that bound.
-const long kDelaiLivraisonMs = 1000;
-wxLongLong gDerniereCommande = 0;
-
-// Notes that a call queued a command for the device.
-void Queue(bool bMise)
-{
-    if (bMise)
-        gDerniereCommande = wxGetLocalTimeMillis();
-}
-
-void LivrerCommandes()
-{
-    if (gDerniereCommande == 0 ||
-        wxGetLocalTimeMillis() - gDerniereCommande > wxLongLong(kDelaiLivraisonMs))
-        return;
-    gDerniereCommande = 0;
-    wxStopWatch chrono;
-    for (;;) {
-        {
-            wxCriticalSectionLocker lock(ZorGlobalLock());
-            if (gpTheTavlin->m_zTheIP.empty())
-                return; // nowhere to deliver
-            if (gpTheTavlin->m_arrayCommande.IsEmpty())
-                break;
-        }
-        if (chrono.Time() >= kDelaiLivraisonMs)
-            return;
-        wxMilliSleep(2);
-    }
-    // The worker took the last command: the next state it publishes answers it (or a later
-    // poll, which comes after it).
-    gpTheTavlin->RazNewEtat();
-    while (!gpTheTavlin->IsNewEtat() && chrono.Time() < kDelaiLivraisonMs)
-        wxMilliSleep(2);
 }
 
 bool gbDetache = false;
@@ -289,7 +247,7 @@ int ZOR_CALL SetIO(uint32_t iInterface, uint32_t iPort, uint32_t iValue)
         return 1;
     DemarrerSiBesoin();
     if (gpTheTavlin)
-        Queue(gpTheTavlin->SetSNUM(uint8_t((iValue >> 8) & 0xFF), true));
+        gpTheTavlin->SetSNUM(uint8_t((iValue >> 8) & 0xFF), true);
     return 1;
 }
 
@@ -315,7 +273,7 @@ int ZOR_CALL SetIODir32(uint32_t iInterface, uint32_t iDirection)
         return 0;
     DemarrerSiBesoin();
     if (ModeUART())
-        Queue(gpTheTavlin->WriteUART(CommandeCarte('K', ~iDirection), true));
+        gpTheTavlin->WriteUART(CommandeCarte('K', ~iDirection), true);
     return 1;
 }
 
@@ -337,10 +295,10 @@ int ZOR_CALL SetIO32(uint32_t iInterface, uint32_t iValue)
     if (!gpTheTavlin)
         return 1;
     if (ModeUART())
-        Queue(gpTheTavlin->WriteUART(CommandeCarte('S', iValue), true));
+        gpTheTavlin->WriteUART(CommandeCarte('S', iValue), true);
     else
-        Queue(gpTheTavlin->SetSNUM_SRELAIS(uint8_t((iValue >> 8) & 0xFF),
-                                           uint8_t((iValue >> 20) & 0x0F), true));
+        gpTheTavlin->SetSNUM_SRELAIS(uint8_t((iValue >> 8) & 0xFF),
+                                     uint8_t((iValue >> 20) & 0x0F), true);
     return 1;
 }
 
@@ -387,7 +345,7 @@ int ZOR_CALL SetDac(uint32_t iInterface, uint32_t iChannel, uint32_t iValue)
         return 0;
     DemarrerSiBesoin();
     if (gpTheTavlin)
-        Queue(gpTheTavlin->SetSANA(int(Index16(iChannel)), uint8_t(iValue & 0xFF), true));
+        gpTheTavlin->SetSANA(int(Index16(iChannel)), uint8_t(iValue & 0xFF), true);
     return 1;
 }
 
@@ -451,7 +409,6 @@ int ZOR_CALL Tavlin_Stop(void)
     Servir();
     if (!gpTheTavlin || !gpTheTavlin->IsStarted())
         return 1;
-    LivrerCommandes();
     gpTheTavlin->Stop();
     if (ZorHostingOwnsToolkit()) {
         // The device manager's timer and sockets belong to the toolkit that goes now; a later
@@ -485,7 +442,7 @@ int ZOR_CALL Tavlin_SetAuto(int iValeur)
 {
     Servir();
     if (gpTheTavlin)
-        Queue(gpTheTavlin->SetAuto(iValeur, true));
+        gpTheTavlin->SetAuto(iValeur, true);
     return 1;
 }
 
@@ -507,7 +464,7 @@ int ZOR_CALL Tavlin_WriteUart(const char* zTexte)
     if (!zTexte)
         return 0;
     if (gpTheTavlin)
-        Queue(gpTheTavlin->WriteUART(ZorTexteDepuis8Bit(zTexte), true));
+        gpTheTavlin->WriteUART(ZorTexteDepuis8Bit(zTexte), true);
     return 1;
 }
 
@@ -515,7 +472,7 @@ int ZOR_CALL Tavlin_RazUart(void)
 {
     Servir();
     if (gpTheTavlin)
-        Queue(gpTheTavlin->RazUARTTout(true));
+        gpTheTavlin->RazUARTTout(true);
     return 1;
 }
 

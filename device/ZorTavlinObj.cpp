@@ -47,6 +47,7 @@ ZorTavlinObj::ZorTavlinObj()
     : m_bVerifierEtatAuto(true),
       m_bModeUART(false),
       m_bStarted(false),
+      m_iDerniereCommande(0),
       m_iTimeAlive(10),
       m_iTimeSurveillanceMs(50),
       m_pTimer(nullptr),

@@ -167,7 +167,9 @@ private:
     bool PushCommande(const wxString& zQuery, const wxString& zIP, const wxString& zIPLocal,
                       bool bWait, const wxString& zPage);
     void LanceThread();
+    // Lets the worker deliver commands queued within the last second, then ends it.
     void ArretThread();
+    void LivrerCommandes();
     void GetDirectoryAndFileConf(const wxString& zNom, wxString* pzDirectory,
                                  wxString* pzFile);
 
@@ -181,6 +183,8 @@ public:
     ZorTavlinInfo m_master;
     ZorTavlinInfoArray m_arrayTavlin;
     ZorTavlinCommandeArray m_arrayCommande;
+    // When the last command was queued (ms, under the lock); 0 once delivered or none.
+    wxLongLong m_iDerniereCommande;
     wxString m_zTheIP;
     wxString m_zTheIPLocal;
     wxString m_zAddrMACSurveillee;

@@ -65,6 +65,7 @@ bool ZorTavlinObj::PushCommande(const wxString& zQuery, const wxString& zIP,
             const size_t n = m_arrayCommande.GetCount();
             if (n <= 1 && (bWait || n == 0)) {
                 m_arrayCommande.Insert(ZorTavlinCommande(zQuery, zCible, zLocal, zPage), 0);
+                m_iDerniereCommande = wxGetLocalTimeMillis();
                 bMis = true;
             }
         }
@@ -103,11 +104,47 @@ void ZorTavlinObj::LanceThread()
     gpZorTavlinThread = pThread;
 }
 
+// A command queued just before the stop is still queued or on the wire, and ending the worker
+// would drop or abort it although the call that gave it reported success. The worker first
+// delivers such commands: the queue empties, then the answer to the last one is published.
+// Bounded, and only when a command was queued within that bound.
+void ZorTavlinObj::LivrerCommandes()
+{
+    const long kDelaiLivraisonMs = 1000;
+    {
+        wxCriticalSectionLocker lock(ZorGlobalLock());
+        const wxLongLong iDerniere = m_iDerniereCommande;
+        m_iDerniereCommande = 0;
+        if (iDerniere == 0 ||
+            wxGetLocalTimeMillis() - iDerniere > wxLongLong(kDelaiLivraisonMs))
+            return;
+    }
+    wxStopWatch chrono;
+    for (;;) {
+        {
+            wxCriticalSectionLocker lock(ZorGlobalLock());
+            if (m_zTheIP.empty())
+                return; // nowhere to deliver
+            if (m_arrayCommande.IsEmpty())
+                break;
+        }
+        if (chrono.Time() >= kDelaiLivraisonMs)
+            return;
+        wxMilliSleep(2);
+    }
+    // The worker took the last command: the next state it publishes answers it (or a later
+    // poll, which comes after it).
+    RazNewEtat();
+    while (!IsNewEtat() && chrono.Time() < kDelaiLivraisonMs)
+        wxMilliSleep(2);
+}
+
 void ZorTavlinObj::ArretThread()
 {
     ZorTavlinThread* pThread = gpZorTavlinThread.load();
     if (!pThread)
         return;
+    LivrerCommandes();
     pThread->StopThread();
     // The transfer in progress is aborted at once and every wait of the loop is short, so the
     // worker ends within milliseconds; 2 s is the bound, not the expected time.

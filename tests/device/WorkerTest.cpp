@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <regex>
+#include <thread>
 
 namespace {
 
@@ -217,6 +218,26 @@ TEST_F(WorkerTest, StopReturnsAtOnceWhileTheDeviceIsSilent)
     EXPECT_FALSE(obj->IsStarted());
     // A silent device stays silent: nothing was published.
     EXPECT_FALSE(obj->IsNewEtat());
+}
+
+TEST_F(WorkerTest, StopDeliversACommandQueuedJustBefore)
+{
+    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
+        // The answer is still on its way when Stop is called.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return zortest::FakeDevice::Page(Body("1100"));
+    }));
+    obj->VerifierEtatAuto(false); // only the command reaches the device
+    ASSERT_TRUE(StartWatching(kMacA));
+    ASSERT_TRUE(obj->Blink(false));
+    obj->Stop();
+    ASSERT_EQ(devA.Count(), 1u);
+    EXPECT_NE(devA.Targets()[0].find("&BLINK=1"), std::string::npos);
+    // Its answer was received and published before the worker ended.
+    ASSERT_TRUE(obj->IsNewEtat());
+    ZorTavlinData etat;
+    obj->GetEtat(etat);
+    EXPECT_EQ(etat.m_iSRELAIS, 0x0C);
 }
 
 TEST_F(WorkerTest, RestartRunsANewWorkerAndQueuedCommandsSurviveStop)
