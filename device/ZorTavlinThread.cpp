@@ -90,7 +90,7 @@ void ZorTavlinObj::LanceThread()
 {
     if (gpZorTavlinThread.load())
         return; // one worker at a time
-    ZorHttpGet::InitGlobal();
+    // Built here, on the calling thread: its transfer object sets up the transfer library once.
     ZorTavlinThread* pThread = new ZorTavlinThread();
     if (pThread->Create() != wxTHREAD_NO_ERROR) {
         delete pThread;
