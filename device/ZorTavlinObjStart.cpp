@@ -48,15 +48,6 @@ bool ZorTavlinObj::Start(const wxString& zNom, bool bRestaurer)
     m_config.Read(wxT("SELECT_UART"), zUART);
     m_bModeUART = zUART == wxT("1");
 
-    if (m_network.m_bInit) {
-        // A restart: the last Stop closed the sockets but kept the adapter records, and sockets
-        // are opened for new records only. Start again from an empty adapter list.
-        m_network.ExitNetwork();
-        for (ZorCarteEth* p : m_network.m_arrayCarteEth)
-            delete p;
-        m_network.m_arrayCarteEth.clear();
-        m_network.m_bInit = false;
-    }
     if (!m_network.InitNetwork() && gbAppHote) {
         const wxString zTexte(
             wxT("Détection impossible des Tavlin.\nFermez les autres logiciels utilisant la Tavlin."));

@@ -50,6 +50,11 @@ ZorTavlinNetwork::ZorTavlinNetwork() : m_iModeAdresseAutomatique(0), m_bInit(fal
 
 ZorTavlinNetwork::~ZorTavlinNetwork()
 {
+    SupprimerCartes();
+}
+
+void ZorTavlinNetwork::SupprimerCartes()
+{
     // ExitNetwork normally closed the sockets; a socket still open must not outlive its record.
     DestroyDatagramSocket();
     for (ZorCarteEth* p : m_arrayCarteEth)
@@ -63,6 +68,9 @@ bool ZorTavlinNetwork::InitNetwork()
         return false;
     gTheLogFile.Write(wxT("ZorTavlinNetwork::InitNetwork"));
     wxSocketBase::Initialize();
+    // Records left by an earlier run have no socket, and SearchCarteEth opens sockets for new
+    // or changed records only: start again from the system's list.
+    SupprimerCartes();
     bool bOk = SearchCarteEth();
     AddLoopback();
     m_bInit = true;
@@ -73,6 +81,8 @@ void ZorTavlinNetwork::ExitNetwork()
 {
     gTheLogFile.Write(wxT("ZorTavlinNetwork::ExitNetwork"));
     DestroyDatagramSocket();
+    // The records stay listed until the next InitNetwork, which may now run again.
+    m_bInit = false;
 }
 
 ZorCarteEth* ZorTavlinNetwork::ChercheCarte(const wxString& zMAC, int iIndex,

@@ -60,6 +60,8 @@ private:
     ZorCarteEth* ChercheCarte(const wxString& zMAC, int iIndex,
                               const std::vector<ZorCarteEth*>& dejaVues);
     void LogCarteSocket(ZorCarteEth* pCarte);
+    // Closes every socket and deletes every adapter record.
+    void SupprimerCartes();
 
     // Hardware addresses whose address configuration is running (the echo test lets events
     // through, so a second answer of the same device must not start a second one).

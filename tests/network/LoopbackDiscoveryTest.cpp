@@ -122,6 +122,12 @@ TEST_F(LoopbackDiscovery, LoopbackRecordAndSecondInit)
     EXPECT_NE(log.find("ZorTavlinNetwork::InitNetwork"), std::string::npos);
     EXPECT_NE(log.find("ZorTavlinNetwork::SearchCarteEth sur IP=127.0.0.1"), std::string::npos);
     EXPECT_NE(log.find("ZorTavlinNetwork::ExitNetwork"), std::string::npos);
+
+    // A later start lists the adapters afresh, each with its socket open again.
+    ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
+    EXPECT_EQ(gpTheTavlin->m_network.m_arrayCarteEth.size(), 1u);
+    ASSERT_NE(Loopback(), nullptr);
+    EXPECT_NE(Loopback()->m_pDatagramSocket, nullptr);
 }
 
 TEST_F(LoopbackDiscovery, AnswerRegistersDeviceThroughTheAdapter)
