@@ -40,6 +40,17 @@ wxString Texte(const std::string& z)
     return wxString::FromUTF8(z.c_str());
 }
 
+void FermerSocket(ZorCarteEth& carte)
+{
+    if (!carte.m_pDatagramSocket)
+        return;
+    carte.m_pDatagramSocket->Notify(false);
+    // Closed at once: a socket left open would keep receiving the adapter's datagrams.
+    carte.m_pDatagramSocket->Close();
+    delete carte.m_pDatagramSocket;
+    carte.m_pDatagramSocket = nullptr;
+}
+
 } // namespace
 
 wxBEGIN_EVENT_TABLE(ZorTavlinNetwork, wxEvtHandler)
@@ -252,13 +263,7 @@ bool ZorTavlinNetwork::CreateDatagramSocket(wxEvtHandler& handler, int id, ZorCa
         return false;
     if (pCarte->m_zIP.IsEmpty() || pCarte->m_zIP == wxT("0.0.0.0"))
         return false;
-    if (pCarte->m_pDatagramSocket)
-    {
-        pCarte->m_pDatagramSocket->Notify(false);
-        pCarte->m_pDatagramSocket->Close();
-        delete pCarte->m_pDatagramSocket;
-        pCarte->m_pDatagramSocket = nullptr;
-    }
+    FermerSocket(*pCarte);
 
     // Tied to its interface the socket hears the adapter's broadcasts too; where that is not
     // allowed, the adapter's own address still gets the unicast answers.
@@ -285,15 +290,7 @@ bool ZorTavlinNetwork::CreateDatagramSocket(wxEvtHandler& handler, int id, ZorCa
 void ZorTavlinNetwork::DestroyDatagramSocket()
 {
     for (ZorCarteEth* p : m_arrayCarteEth)
-    {
-        if (!p->m_pDatagramSocket)
-            continue;
-        p->m_pDatagramSocket->Notify(false);
-        // Closed at once: a socket left open would keep receiving the adapter's datagrams.
-        p->m_pDatagramSocket->Close();
-        delete p->m_pDatagramSocket;
-        p->m_pDatagramSocket = nullptr;
-    }
+        FermerSocket(*p);
 }
 
 bool ZorTavlinNetwork::EnableBroadcast(wxDatagramSocket* pSocket, bool bEnable)
