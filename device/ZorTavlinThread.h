@@ -24,6 +24,8 @@ public:
     // Any thread: ends the worker's pause between passes now (a command was queued, or the
     // worker must stop). Kept when no worker is pausing, so the next pause ends at once.
     static void Reveiller();
+    // Sleeps iMs, or less when Reveiller is called meanwhile (or was since the last pause).
+    static void Pause(int iMs);
 
     // Result codes of GetPage.
     enum
@@ -50,8 +52,6 @@ private:
                 wxString* pzReply);
     bool FetchUrl(const wxString& zIPLocal, const wxString& zURL, wxString* pzReply);
     void Parse(const wxString& zReply, const wxString& zIP);
-    // Sleeps iMs, or less when Reveiller is called meanwhile (or was since the last pause).
-    static void Pause(int iMs);
 
     std::atomic<bool> m_bStop;
     std::atomic<bool> m_bFini;
