@@ -143,7 +143,7 @@ bool ZorTavlinNetwork::SearchCarteEth()
     }
 
     std::vector<ZorCarteEth*> dejaVues;
-    for (const ZorAdaptateur& a : adaptateurs)
+    for (ZorAdaptateur& a : adaptateurs)
     {
         const wxString zMAC = TexteMAC(a.mac);
         const wxString zIP = Texte(a.zIP);
@@ -170,6 +170,7 @@ bool ZorTavlinNetwork::SearchCarteEth()
             dejaVues.push_back(pCarte);
         }
 
+        ZorPlatform::DecrireAdaptateur(a);
         pCarte->m_zDescription = Texte(a.zDescription);
         pCarte->m_iIndex = a.iIndex;
         pCarte->m_zIP = zIP;

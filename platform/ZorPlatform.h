@@ -33,7 +33,11 @@ namespace ZorPlatform {
 
 // Every adapter that has a hardware address (loopback interfaces excluded), in system order.
 // False with a system error code when the enumeration itself failed.
+// Description and leasing server are left empty: see DecrireAdaptateur.
 bool EnumererAdaptateurs(std::vector<ZorAdaptateur>& adaptateurs, int* piErreur);
+// Fills the slower details of a listed adapter: its description and, when its address was
+// leased, the leasing server. Worth it only for an adapter new or changed since the last list.
+void DecrireAdaptateur(ZorAdaptateur& adaptateur);
 
 // Ties a socket to one interface: it then sends through it and receives only what arrives on it.
 bool LierSocketInterface(ZorSocketHandle fd, const std::string& zInterface);

@@ -308,12 +308,16 @@ bool EnumererAdaptateurs(std::vector<ZorAdaptateur>& adaptateurs, int* piErreur)
         auto gw = passerelles.find(a.zNom);
         if (gw != passerelles.end())
             a.zGateway = gw->second;
-        a.zDescription = Description(a.zNom);
-        if (a.bDhcp)
-            a.zServeurDhcp = ServeurDhcp(a.zNom, a.iIndex);
     }
     freeifaddrs(liste);
     return true;
+}
+
+void DecrireAdaptateur(ZorAdaptateur& adaptateur)
+{
+    adaptateur.zDescription = Description(adaptateur.zNom);
+    adaptateur.zServeurDhcp =
+        adaptateur.bDhcp ? ServeurDhcp(adaptateur.zNom, adaptateur.iIndex) : std::string();
 }
 
 } // namespace ZorPlatform
