@@ -692,7 +692,15 @@ void Server::ServeControl(int fd)
         std::string line = pending.substr(0, nl);
         pending.erase(0, nl + 1);
         deadline = MonoMs() + kControlIdleMs;
-        if (!SendAll(fd, Control(line) + "\n") || m_stop)
+        bool sent = SendAll(fd, Control(line) + "\n");
+        if (ParseControlLine(line).cmd == "QUIT") {
+            // Only now: the process ends soon after the main loop wakes, and the reply must
+            // already be with the client by then.
+            m_stop = true;
+            Wake();
+            return;
+        }
+        if (!sent || m_stop)
             return;
     }
 }
@@ -703,11 +711,8 @@ std::string Server::Control(const std::string& lineIn)
     const std::string& cmd = c.cmd;
     if (cmd == "PING")
         return "OK";
-    if (cmd == "QUIT") {
-        m_stop = true;
-        Wake();
-        return "OK";
-    }
+    if (cmd == "QUIT")
+        return "OK"; // the connection that asked stops the server once this reply is sent
     std::lock_guard<std::mutex> lock(m_mu);
     if (cmd == "LIST") {
         std::string out = "OK ";

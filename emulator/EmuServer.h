@@ -30,7 +30,8 @@ public:
     // Returns the process exit code.
     int Run();
 
-    // One control command line; the reply line without its line feed.
+    // One control command line; the reply line without its line feed. QUIT only answers here:
+    // the connection that sent it stops the server after the reply.
     std::string Control(const std::string& line);
 
 private:
