@@ -193,7 +193,7 @@ TEST_F(NetworkDiscovery, TwoHundredFiftyAnswersArriveTogether)
     ASSERT_TRUE(e.Start(Lan1(), {"--count", "250", "--first-ip", "192.168.77.2/24", "--name",
                                  std::string(28, 'n'), "--comment", std::string(64, 'c'),
                                  "--login", std::string(32, 'l'), "--password",
-                                 std::string(32, 'p'), "--version", std::string(16, 'v')},
+                                 std::string(32, 'p'), "--version", std::string(32, 'v')},
                         30000));
     // Nobody reads the sockets while the answers arrive: they must all fit in the buffer.
     Hello();
