@@ -1,15 +1,11 @@
 // How the library shares the toolkit with its host (see the flat C interface).
 #pragma once
 
+#include "infra/ZorLibraryFlags.h"
+
 #include <wx/string.h>
 
 #include <string>
-
-// The host has its own toolkit application: the library never starts or stops the toolkit.
-extern bool gbAppHote;
-// The library started the toolkit itself for a host without one; nobody else pumps events,
-// so the surveillance timer also drains the discovery sockets.
-extern bool gbPasWx;
 
 // Starts the toolkit for a host that has none: a windowed application when a display is
 // there, else a console one. False when an application already exists or nothing could start.

@@ -9,6 +9,7 @@
 
 #include <wx/app.h>
 #include <wx/log.h>
+#include <wx/msgdlg.h>
 #include <wx/thread.h>
 #include <wx/strconv.h>
 
@@ -182,9 +183,21 @@ void JournalChargement(const wxString& zTexte)
 
 } // namespace
 
+namespace {
+// The engine's notices to the user: a message box where a windowed application runs, else the log.
+void NoticeParMessageBox(const wxString& zTexte, const wxString& zTitre)
+{
+    if (wxAppConsole::GetInstance() && wxAppConsole::GetInstance()->IsGUI())
+        wxMessageBox(zTexte, zTitre, wxOK | wxICON_INFORMATION, nullptr);
+    else
+        gTheLogFile.Write(zTexte);
+}
+} // namespace
+
 void ZorDllProcessAttach()
 {
     gbDetache = false;
+    ZorSetUserNoticeHook(NoticeParMessageBox);
     JournalChargement(wxString::Format(wxT("ZorTavlinDllCom DLL_PROCESS_ATTACH version [%s]"),
                                        ZOR_TAVLIN_VERSION));
 }

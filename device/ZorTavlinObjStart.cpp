@@ -2,12 +2,11 @@
 // operations that forward to the network object.
 #include "device/ZorTavlinObj.h"
 
-#include "api/ZorHosting.h"
+#include "infra/ZorLibraryFlags.h"
 #include "infra/ZorLogFile.h"
 #include "infra/ZorUtile.h"
 
 #include <wx/app.h>
-#include <wx/msgdlg.h>
 #include <wx/stdpaths.h>
 #include <wx/tokenzr.h>
 
@@ -51,10 +50,7 @@ bool ZorTavlinObj::Start(const wxString& zNom, bool bRestaurer)
     if (!m_network.InitNetwork() && gbAppHote) {
         const wxString zTexte(
             wxT("Détection impossible des Tavlin.\nFermez les autres logiciels utilisant la Tavlin."));
-        if (wxAppConsole::GetInstance() && wxAppConsole::GetInstance()->IsGUI())
-            wxMessageBox(zTexte, wxT("Tavlin"), wxOK | wxICON_INFORMATION, nullptr);
-        else
-            gTheLogFile.Write(wxT("%s"), zTexte.wc_str());
+        ZorUserNotice(zTexte, wxT("Tavlin"));
         m_network.ExitNetwork();
         // Left startable: a later Start may succeed once the other program is gone.
         m_bStarted = false;

@@ -1,7 +1,7 @@
 // The one-second surveillance timer, the published state and the UART mode setting.
 #include "device/ZorTavlinObj.h"
 
-#include "api/ZorHosting.h"
+#include "infra/ZorLibraryFlags.h"
 #include "network/ZorAdresseIP.h"
 
 #include <wx/log.h>

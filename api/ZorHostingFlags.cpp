@@ -1,4 +1,0 @@
-#include "api/ZorHosting.h"
-
-bool gbAppHote = true;
-bool gbPasWx = false;
