@@ -1,0 +1,43 @@
+// The firmware update object: where updates are found, how versions compare, and the stages of
+// an update with the last error code. One object per update sequence (or a temporary one for a
+// look-up). Main thread only.
+#pragma once
+
+#include <wx/string.h>
+
+// A firmware version: three numbers compared in order. Texts give only the first.
+struct ZorVersionTavlin
+{
+    long iPremier = 0;
+    long iSecond = 0;
+    long iTroisieme = 0;
+};
+
+// Reads the number after the last "v" or "V" of zTexte (the whole text when it has none). The
+// number must take up all of that tail and fit an int: "maj_v12" reads 12; "", "v", "v1a",
+// "2.3" and "v99999999999" do not read.
+bool ZorLireVersion(const wxString& zTexte, ZorVersionTavlin& version);
+// -1, 0 or 1 as a is older than, the same as or newer than b.
+int ZorComparerVersions(const ZorVersionTavlin& a, const ZorVersionTavlin& b);
+
+class ZorMAJTavlin
+{
+public:
+    // The "maj" folder beside the program.
+    static wxString GetDossierMAJ();
+
+    // True when the device reporting zVersionActuelle is up to date (pzDossier is then empty);
+    // false when a newer update exists, pzDossier then naming its folder. A missing "maj"
+    // folder, no folder name that reads as a version, or a current version that does not read:
+    // up to date. Among equal versions the first folder listed wins.
+    bool VerifierVersion(const wxString& zVersionActuelle, wxString* pzDossier);
+    // -1 when either text does not read as a version, 1 when a is newer than b, else 0.
+    int CompareVersion(const wxString& a, const wxString& b);
+
+    int GetErreur() const { return m_iErreur; }
+    // Keeps iErreur; a change to a non-zero code is written to the log once.
+    void SetErreur(int iErreur);
+
+private:
+    int m_iErreur = 0;
+};
