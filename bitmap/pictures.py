@@ -25,7 +25,7 @@ LIST_BOX = (14, 114, 491, 272)           # the device list control
 LIST_COLUMNS_X = (14, 149, 254)          # its columns are 135, 105 and 251 wide
 BUTTON_X = (249, 308, 367, 426)          # validation, annuler, personnaliser, tester
 BUTTON_Y = 391
-BUTTON_W, BUTTON_H = 56, 38              # the buttons are 59 pixels apart
+BUTTON_W, BUTTON_H = 57, 38              # the buttons are 59 pixels apart
 OVERLAY_MAJ_X, OVERLAY_WARNING_X, OVERLAY_Y = 240, 246, 434
 OVERLAY_H = 20
 LOGO = (366, 0, 113, 83)                 # the hidden double-click area
@@ -186,8 +186,8 @@ def header(title, subtitle, title_x, ren):
             + rect(0, HEADER_H, LISTE_W, 1, T.RULE)
             + rect(0, 0, LISTE_W, 4, T.ORANGE)
             + f'<g transform="translate(0 1.5)">{shadow}</g>' + tab
-            + place(x + (w - 34) / 2, 9, 34 / 32, mark(T.WHITE))
-            + text(x + w / 2, 69, T.MARQUE, word_size, T.WHITE, bold=True, anchor="middle")
+            + place(x + (w - 40) / 2, 6, 40 / 32, mark(T.WHITE))
+            + text(x + w / 2, 70, T.MARQUE, word_size, T.WHITE, bold=True, anchor="middle")
             + text(title_x, 42, title, title_size, T.INK, bold=True)
             + text(title_x, 66, subtitle, subtitle_size, T.MUTED))
 
@@ -242,11 +242,15 @@ BUTTONS = (  # file name, label, symbol, style
 )
 
 
-def button(label, symbol, style, state, ren):
+def button_label_size(ren):
+    """One size for every button's label, the largest at which the longest one fits."""
+    return min(ren.fit(label, 10.5, True, BUTTON_W - 5, 8.5) for _, label, _, _ in BUTTONS)
+
+
+def button(label, symbol, style, state, size):
     face, outline, ink, label_ink = BUTTON_STATES[(style, state)]
     pressed = state == "_on"
     dy = 1 if pressed else 0
-    size = ren.fit(label, 10.5, True, BUTTON_W - 6, 8.5)
     shadow = "" if pressed else rect(0.5, 1.5, BUTTON_W - 1, BUTTON_H - 2, (0, 0, 0), r=5,
                                      opacity=0.10)
     body = (rect(0, 0, BUTTON_W, BUTTON_H, T.PANEL) + shadow
@@ -277,8 +281,8 @@ def device(led):
             + f'<path d="M5.1 16 V10.5 Q5.1 7.1 8.5 7.1 H35.5 Q38.9 7.1 38.9 10.5 V16 Z" '
               f'fill="{rgb(T.ORANGE)}"/>'
             + place(15, 7.8, 14 / 32, mark(T.WHITE))
-            + rect(15, 41, 14, 9, (62, 66, 72), r=1.2)
-            + rect(19, 49, 6, 2, (62, 66, 72))
+            + rect(9, 42, 13, 8.5, (62, 66, 72), r=1.2)
+            + rect(12.5, 50, 6, 1.8, (62, 66, 72))
             + led)
     return body
 
@@ -296,8 +300,8 @@ def tester(lit):
 
 def personnaliser(turn):
     led = f'<circle cx="14" cy="29" r="3" fill="{rgb(T.GREEN)}"/>'
-    gear = (f'<circle cx="30" cy="40" r="11" fill="{rgb(T.PANEL)}"/>'
-            + place(20.5, 30.5, 19 / 16, glyph("gear", T.ORANGE, turn)))
+    gear = (f'<circle cx="31.5" cy="45" r="10.5" fill="{rgb(T.PANEL)}"/>'
+            + place(22, 35.5, 19 / 16, glyph("gear", T.ORANGE, turn)))
     return svg(ANIM_W, ANIM_H, rect(0, 0, ANIM_W, ANIM_H, T.PANEL) + device(led) + gear)
 
 
@@ -306,6 +310,15 @@ def small_icon(kind):
 
 
 def program_icon(size):
+    if size <= 16:
+        # Scaled down, the sign blurs: at 16 pixels it is redrawn on whole pixels.
+        white = rgb(T.WHITE)
+        return svg(size, size, place(0, 0, size / 16,
+                                     rect(0, 0, 16, 16, T.ORANGE, r=3)
+                                     + rect(3, 2, 10, 2, T.WHITE)
+                                     + rect(7, 4, 2, 5, T.WHITE)
+                                     + f'<circle cx="8" cy="11" r="2.25" fill="none" '
+                                       f'stroke="{white}" stroke-width="1.5"/>'))
     body = (rect(0, 0, 32, 32, T.ORANGE, r=7)
             + place(2.4, 1.8, 0.85, mark(T.WHITE)))
     return svg(size, size, place(0, 0, size / 32, body))
@@ -334,9 +347,11 @@ def all_pictures(ren):
     """[(file name, SVG source, keyed)] for every picture of bitmap/."""
     pictures = [("fond.png", fond(ren), False),
                 ("fondpersonnaliser.png", fondpersonnaliser(ren), False)]
+    label_size = button_label_size(ren)
     for state in ("", "_on", "_s"):
         for name, label, symbol, style in BUTTONS:
-            pictures.append((f"{name}{state}.png", button(label, symbol, style, state, ren), False))
+            pictures.append((f"{name}{state}.png", button(label, symbol, style, state, label_size),
+                             False))
     for kind in ("ok", "maj", "warning"):
         pictures.append((f"{kind}-small.png", small_icon(kind), True))
     pictures += [("tester1.png", tester(True), False), ("tester2.png", tester(False), False),
