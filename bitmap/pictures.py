@@ -30,7 +30,7 @@ OVERLAY_MAJ_X, OVERLAY_WARNING_X, OVERLAY_Y = 240, 246, 434
 OVERLAY_H = 20
 LOGO = (366, 0, 113, 83)                 # the hidden double-click area
 HEADER_H = 88                            # the customisation labels start at y 100
-PERSO_CONTENT_BOTTOM = 384               # its lowest controls end near y 367
+PERSO_CONTENT_BOTTOM = 387               # its lowest controls (page buttons at y 350) end above
 ANIM_W, ANIM_H = 44, 60                  # drawn at 20,30 in a 415x115 window, text from x 68
 ICON_SIZES = (16, 32, 48)
 
