@@ -1,0 +1,138 @@
+// Screenshots of windows and the contact sheet of a picture folder, kept in the build folder.
+#include "tests/ui/kit/ZorUiKit.h"
+
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
+#include <wx/dir.h>
+#include <wx/filename.h>
+#include <wx/image.h>
+#include <wx/log.h>
+
+#include <algorithm>
+
+#ifndef TAVLIN_UI_BUILD_DIR
+#  error "TAVLIN_UI_BUILD_DIR must name the build folder"
+#endif
+
+namespace zorui {
+
+namespace {
+
+void EnsurePng()
+{
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
+        wxInitAllImageHandlers();
+}
+
+wxString SavePng(const wxBitmap& bitmap, const wxString& zNom)
+{
+    EnsurePng();
+    const wxString zPath = ScreenshotDir() + wxFILE_SEP_PATH + zNom + ".png";
+    if (!bitmap.IsOk() || !bitmap.ConvertToImage().SaveFile(zPath, wxBITMAP_TYPE_PNG))
+        return wxString();
+    return zPath;
+}
+
+} // namespace
+
+wxString ScreenshotDir()
+{
+    const wxString zDir = wxString(TAVLIN_UI_BUILD_DIR) + wxFILE_SEP_PATH + "screenshots";
+    if (!wxFileName::DirExists(zDir))
+        wxFileName::Mkdir(zDir, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    return zDir;
+}
+
+wxString Screenshot(const wxWindow* w, const wxString& zNom)
+{
+    if (!w || !w->IsShownOnScreen())
+        return wxString();
+    Settle(80);
+    const wxRect r = w->GetScreenRect();
+    wxBitmap bitmap(r.width, r.height, 24);
+    {
+        // Only the X11 backend can read the screen back; the test program runs with it.
+        wxScreenDC screen;
+        wxMemoryDC mem(bitmap);
+        mem.Blit(0, 0, r.width, r.height, &screen, r.x, r.y);
+    }
+    return SavePng(bitmap, zNom);
+}
+
+wxString ContactSheet(const wxString& zDossier, const wxString& zNom)
+{
+    EnsurePng();
+    wxArrayString fichiers;
+    wxDir::GetAllFiles(zDossier, &fichiers, "*.png", wxDIR_FILES);
+    wxArrayString icones;
+    wxDir::GetAllFiles(zDossier, &icones, "*.ico", wxDIR_FILES);
+    for (const wxString& f : icones)
+        fichiers.Add(f);
+    fichiers.Sort();
+
+    struct Vignette
+    {
+        wxString zNom;
+        wxImage image;
+    };
+    std::vector<Vignette> vignettes;
+    {
+        wxLogNull pasDeLog;
+        for (const wxString& f : fichiers) {
+            wxImage image;
+            if (image.LoadFile(f, wxBITMAP_TYPE_ANY) && image.IsOk())
+                vignettes.push_back({wxFileName(f).GetFullName(), image});
+        }
+    }
+
+    // Rows of pictures, wrapped at a fixed width, each with its name and size underneath.
+    const int kLargeur = 1400, kMarge = 12, kLegende = 30;
+    std::vector<wxRect> places;
+    int x = kMarge, y = kMarge, iHauteurLigne = 0;
+    for (const Vignette& v : vignettes) {
+        const int w = std::max(v.image.GetWidth(), 110), h = v.image.GetHeight() + kLegende;
+        if (x + w + kMarge > kLargeur && x > kMarge) {
+            x = kMarge;
+            y += iHauteurLigne + kMarge;
+            iHauteurLigne = 0;
+        }
+        places.emplace_back(x, y, w, h);
+        x += w + kMarge;
+        iHauteurLigne = std::max(iHauteurLigne, h);
+    }
+    const int iHauteur = std::max(y + iHauteurLigne + kMarge, 60);
+
+    wxBitmap feuille(kLargeur, iHauteur, 24);
+    wxMemoryDC dc(feuille);
+    dc.SetBackground(wxBrush(wxColour(200, 200, 200)));
+    dc.Clear();
+    dc.SetFont(wxFont(wxFontInfo(8)));
+    if (vignettes.empty())
+        dc.DrawText("no picture in " + zDossier, kMarge, kMarge);
+    for (size_t i = 0; i < vignettes.size(); ++i) {
+        const wxImage& image = vignettes[i].image;
+        const wxRect& p = places[i];
+        // A checked square under each picture, so transparent parts show as such.
+        for (int cy = 0; cy < image.GetHeight(); cy += 8)
+            for (int cx = 0; cx < image.GetWidth(); cx += 8) {
+                const bool bClair = ((cx + cy) / 8) % 2 == 0;
+                dc.SetPen(*wxTRANSPARENT_PEN);
+                dc.SetBrush(wxBrush(bClair ? wxColour(255, 255, 255) : wxColour(225, 225, 225)));
+                dc.DrawRectangle(p.x + cx, p.y + cy, std::min(8, image.GetWidth() - cx),
+                                 std::min(8, image.GetHeight() - cy));
+            }
+        // Magenta is the pictures' transparent colour: show it as the dialogs do.
+        wxBitmap bitmap(image);
+        if (!image.HasAlpha())
+            bitmap.SetMask(new wxMask(bitmap, wxColour(255, 0, 255)));
+        dc.DrawBitmap(bitmap, p.x, p.y, true);
+        dc.SetTextForeground(*wxBLACK);
+        dc.DrawText(vignettes[i].zNom, p.x, p.y + image.GetHeight() + 2);
+        dc.DrawText(wxString::Format("%d x %d", image.GetWidth(), image.GetHeight()), p.x,
+                    p.y + image.GetHeight() + 15);
+    }
+    dc.SelectObject(wxNullBitmap);
+    return SavePng(feuille, zNom);
+}
+
+} // namespace zorui

@@ -1,0 +1,55 @@
+// The frame that hosts controls under test, and the fixture every window test starts from.
+#include "tests/ui/kit/ZorUiKit.h"
+
+#include "infra/ZorUtile.h"
+
+#include <wx/app.h>
+#include <wx/toplevel.h>
+
+namespace zorui {
+
+TestFrame::TestFrame(const wxString& zTitre, const wxSize& size, const wxPoint& pos)
+    : m_pFrame(new wxFrame(nullptr, wxID_ANY, zTitre, pos, size)),
+      m_pPanel(new wxPanel(m_pFrame))
+{
+}
+
+TestFrame::~TestFrame()
+{
+    m_pFrame->Destroy();
+    zorui::Settle();
+}
+
+void TestFrame::Settle()
+{
+    m_pFrame->Show();
+    m_pFrame->Raise();
+    zorui::SettleUntil([this] { return m_pFrame->IsShownOnScreen(); }, 2000);
+    // The pointer starts in a corner where no test puts a window, so no window of the test
+    // sees it enter before the test moves it.
+    zorui::MoveTo(wxPoint(1270, 1010));
+    m_pFrame->Update();
+    zorui::Settle(100);
+}
+
+void WindowTest::SetUp()
+{
+    if (!wxTheApp || !wxTheApp->IsGUI())
+        GTEST_SKIP() << "no display: window tests need one (tools/testnet.sh --xvfb)";
+    ZorUtile::SetPathExe(TAVLIN_UI_BUILD_DIR);
+}
+
+void WindowTest::TearDown()
+{
+    if (!wxTheApp || !wxTheApp->IsGUI())
+        return;
+    zorui::Settle();
+    // A window a test forgot would receive the next test's input: close it and say so.
+    while (!wxTopLevelWindows.empty()) {
+        wxWindow* w = wxTopLevelWindows.GetFirst()->GetData();
+        ADD_FAILURE() << "top-level window left open: \"" << w->GetLabel() << "\"";
+        delete w;
+    }
+}
+
+} // namespace zorui
