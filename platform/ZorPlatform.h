@@ -41,6 +41,8 @@ void DecrireAdaptateur(ZorAdaptateur& adaptateur);
 
 // Ties a socket to one interface: it then sends through it and receives only what arrives on it.
 bool LierSocketInterface(ZorSocketHandle fd, const std::string& zInterface);
+// Multicast datagrams of the socket leave through the adapter holding this IPv4 address.
+bool FixerInterfaceMulticast(ZorSocketHandle fd, const std::string& zAdresse);
 // Asks for a receive buffer of at least iOctets; returns the size the system granted.
 int FixerTamponReception(ZorSocketHandle fd, int iOctets);
 // True when a datagram waits on the socket (no wait, no event dispatching).

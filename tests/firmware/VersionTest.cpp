@@ -29,8 +29,9 @@ TEST(Version, ReadsTheNumberAfterTheLastV)
     for (const CasVersion& c : cas) {
         ZorVersionTavlin v;
         EXPECT_EQ(ZorLireVersion(wxString::FromUTF8(c.texte), v), c.lu) << c.texte;
-        if (c.lu)
+        if (c.lu) {
             EXPECT_EQ(v.iPremier, c.valeur) << c.texte;
+        }
     }
     ZorMAJTavlin maj;
     EXPECT_EQ(maj.CompareVersion("v12", "v3"), 1);

@@ -1,0 +1,136 @@
+#include "firmware/ZorFirmwareFormat.h"
+
+#include <cstring>
+
+namespace ZorFirmware {
+
+const char* const kBoundary = "---------------------J1234";
+
+std::string DebutCorps(const std::string& zDisposition)
+{
+    return std::string("--") + kBoundary + "\r\nContent-Disposition: form-data; " + zDisposition +
+           "\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: binary\r\n\r\n";
+}
+
+std::string FinCorps()
+{
+    return std::string("\r\n--") + kBoundary + "--\r\n";
+}
+
+std::string ContentType()
+{
+    return std::string("multipart/form-data; boundary=") + kBoundary;
+}
+
+size_t ConstruireRequete(uint8_t* out, uint8_t iId1, uint8_t iId2, uint16_t iSequence,
+                         uint8_t iCommande, const uint8_t* pEnregistrement)
+{
+    out[0] = 0x5A;
+    out[1] = 0xA5;
+    out[2] = iId1;
+    out[3] = iId2;
+    out[4] = uint8_t(iSequence >> 8);
+    out[5] = uint8_t(iSequence & 0xFF);
+    out[6] = iCommande;
+    if (iCommande != ZOR_BOOT_ENREGISTREMENT)
+        return kTailleRequeteCourte;
+    memcpy(out + kTailleRequeteCourte, pEnregistrement, kTailleEnregistrement);
+    return kTailleRequeteEnregistrement;
+}
+
+Reponse LireReponse(const uint8_t* pData, size_t iLen)
+{
+    auto octet = [&](size_t i) -> uint8_t { return i < iLen ? pData[i] : 0; };
+    Reponse r;
+    r.iSequence = uint16_t(octet(4) << 8 | octet(5));
+    r.iCommande = octet(6);
+    r.iId1 = octet(10);
+    r.iId2 = octet(11);
+    r.iStatut = uint16_t(octet(16) << 8 | octet(17));
+    return r;
+}
+
+std::vector<uint8_t> ConstruireReponse(const Reponse& r)
+{
+    std::vector<uint8_t> out(18, 0);
+    out[0] = 0xA5;
+    out[1] = 0x5A;
+    out[2] = r.iId1;
+    out[3] = r.iId2;
+    out[4] = uint8_t(r.iSequence >> 8);
+    out[5] = uint8_t(r.iSequence & 0xFF);
+    out[6] = r.iCommande;
+    out[10] = r.iId1;
+    out[11] = r.iId2;
+    out[16] = uint8_t(r.iStatut >> 8);
+    out[17] = uint8_t(r.iStatut & 0xFF);
+    return out;
+}
+
+std::string TexteIdentifiant(uint8_t iId1, uint8_t iId2)
+{
+    char texte[8];
+    snprintf(texte, sizeof texte, "%02X-%02X", iId2, iId1);
+    return texte;
+}
+
+bool StatutEnErreur(uint16_t iStatut)
+{
+    return (iStatut & (kStatutRefus | kStatutErreurs)) != 0;
+}
+
+std::vector<int> CodesStatut(uint16_t iStatut, bool bImageOuverte)
+{
+    std::vector<int> codes;
+    if (bImageOuverte)
+        codes.push_back(3);
+    if (iStatut & kStatutRefus) {
+        codes.push_back(4);
+        return codes;
+    }
+    static const struct { uint16_t iBit; int iCode; } bits[] = {
+        {0x0800, 5}, {0x0200, 6}, {0x0040, 7}, {0x0002, 9}};
+    for (const auto& b : bits)
+        if (iStatut & b.iBit)
+            codes.push_back(b.iCode);
+    return codes;
+}
+
+bool LecteurImage::Ouvrir(const std::string& zChemin)
+{
+    Fermer();
+    m_pFichier = fopen(zChemin.c_str(), "rb");
+    if (!m_pFichier)
+        return false;
+    if (fseek(m_pFichier, 0, SEEK_END) != 0 || ftell(m_pFichier) < 0) {
+        Fermer();
+        return false;
+    }
+    m_iLongueur = uint64_t(ftell(m_pFichier));
+    rewind(m_pFichier);
+    m_iPosition = 0;
+    memset(m_enregistrement, 0, sizeof m_enregistrement);
+    return true;
+}
+
+void LecteurImage::Fermer()
+{
+    if (m_pFichier)
+        fclose(m_pFichier);
+    m_pFichier = nullptr;
+}
+
+bool LecteurImage::Lire()
+{
+    if (!m_pFichier)
+        return false;
+    uint8_t lu[kTailleEnregistrement];
+    const size_t n = fread(lu, 1, sizeof lu, m_pFichier);
+    if (n == 0)
+        return false;
+    memcpy(m_enregistrement, lu, n);
+    m_iPosition += n;
+    return true;
+}
+
+} // namespace ZorFirmware

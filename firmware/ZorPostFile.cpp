@@ -1,0 +1,325 @@
+#include "firmware/ZorPostFile.h"
+
+#include "device/ZorHttpGet.h"
+#include "firmware/ZorFirmwareFormat.h"
+#include "infra/ZorLogFile.h"
+
+#include <wx/file.h>
+#include <wx/filename.h>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+wxDEFINE_EVENT(ZOR_EVT_POST_FIN, wxThreadEvent);
+wxDEFINE_EVENT(ZOR_EVT_POST_SECOND, wxThreadEvent);
+
+namespace {
+
+size_t Ecrire(char* data, size_t size, size_t nmemb, void* user)
+{
+    static_cast<std::string*>(user)->append(data, size * nmemb);
+    return size * nmemb;
+}
+
+std::string Octets(const wxString& z)
+{
+    return std::string(z.utf8_str());
+}
+
+} // namespace
+
+// ---- The upload thread ----
+
+ZorPostFile::ZorPostFile(wxEvtHandler* pDestinataire, wxEventType typeFin, int iIdFin,
+                         wxEventType typeSecond, int iIdSecond)
+    : wxThread(wxTHREAD_JOINABLE),
+      m_pDestinataire(pDestinataire),
+      m_typeFin(typeFin),
+      m_typeSecond(typeSecond),
+      m_iIdFin(iIdFin),
+      m_iIdSecond(iIdSecond)
+{
+    ZorHttpGet::InitGlobal();
+    m_pMulti = curl_multi_init();
+}
+
+ZorPostFile::~ZorPostFile()
+{
+    if (m_pMulti)
+        curl_multi_cleanup(static_cast<CURLM*>(m_pMulti));
+}
+
+bool ZorPostFile::Lancer(const wxString& zFichier, const wxString& zChemin, const wxString& zIP,
+                         const wxString& zIPLocal, const wxString& zDisposition, int iTimeOutSec,
+                         wxString* pzReponse)
+{
+    // Byte copies: the thread shares no string buffer with the main thread.
+    m_zFichier = std::string(zFichier.fn_str());
+    m_zChemin = Octets(zChemin);
+    m_zIP = Octets(zIP);
+    m_zIPLocal = Octets(zIPLocal);
+    m_zDisposition = std::string(zDisposition.mb_str(wxConvISO8859_1));
+    m_iTimeOutSec = iTimeOutSec;
+    m_pzReponse = pzReponse;
+    if (Create() == wxTHREAD_NO_ERROR)
+        Run();
+    return true;
+}
+
+void ZorPostFile::StopThread()
+{
+    m_bArret = true;
+    if (m_pMulti)
+        curl_multi_wakeup(static_cast<CURLM*>(m_pMulti));
+}
+
+void ZorPostFile::SetErreur(int iErreur)
+{
+    if (iErreur == m_iErreur.load())
+        return;
+    if (iErreur >= -5 && iErreur <= -1)
+        gTheLogFile.Write(
+            wxT("ZorPostFile::Erreur durant le téléchargement de fichiers vers la Tavlin [%d]"),
+            iErreur);
+    m_iErreur = iErreur;
+}
+
+std::string ZorPostFile::Corps(const std::string& zDisposition, const std::string& contenu)
+{
+    return ZorFirmware::DebutCorps(zDisposition) + contenu + ZorFirmware::FinCorps();
+}
+
+wxString ZorPostFile::TexteReponse(const std::string& brut)
+{
+    wxString z;
+    for (size_t i = 0; i < brut.size(); i += 1024) {
+        const std::string morceau = brut.substr(i, 1024);
+        z += wxString::From8BitData(morceau.c_str(), strnlen(morceau.c_str(), morceau.size()));
+    }
+    return z;
+}
+
+wxThread::ExitCode ZorPostFile::Entry()
+{
+    std::ifstream fichier(m_zFichier, std::ios::binary);
+    std::string hote;
+    if (!fichier) {
+        SetErreur(-2);
+    } else if (!ZorHttpGet::DecouperURL(wxString::FromUTF8("http://" + m_zIP + "/"), &hote, nullptr) ||
+               hote.find(':') != std::string::npos) {
+        SetErreur(-3); // not an address the client can connect to on port 80
+    } else {
+        const std::string contenu((std::istreambuf_iterator<char>(fichier)),
+                                  std::istreambuf_iterator<char>());
+        std::string reponse;
+        const int iCode = Poster(Corps(m_zDisposition, contenu), &reponse);
+        if (iCode != 0) {
+            SetErreur(iCode);
+        } else {
+            if (m_pzReponse)
+                *m_pzReponse += TexteReponse(reponse);
+            m_iErreur = 0;
+        }
+    }
+    if (m_pDestinataire) {
+        wxThreadEvent* pFin = new wxThreadEvent(m_typeFin, m_iIdFin);
+        wxQueueEvent(m_pDestinataire, pFin);
+    }
+    return nullptr;
+}
+
+int ZorPostFile::Poster(const std::string& corps, std::string* pReponse)
+{
+    CURL* e = curl_easy_init();
+    CURLM* m = static_cast<CURLM*>(m_pMulti);
+    if (!e || !m) {
+        if (e)
+            curl_easy_cleanup(e);
+        return -4;
+    }
+    const std::string url = "http://" + m_zIP + m_zChemin;
+    const std::string interface = "host!" + m_zIPLocal;
+    curl_slist* entetes = nullptr;
+    entetes = curl_slist_append(entetes, ("Content-type: " + ZorFirmware::ContentType()).c_str());
+    entetes = curl_slist_append(entetes, "Expect:"); // the devices' server does not do 100-continue
+    entetes = curl_slist_append(entetes, "Connection: close");
+    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(e, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(e, CURLOPT_PROXY, "");
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(e, CURLOPT_POST, 1L);
+    curl_easy_setopt(e, CURLOPT_POSTFIELDS, corps.data());
+    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(corps.size()));
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, entetes);
+    curl_easy_setopt(e, CURLOPT_TIMEOUT, long(std::max(1, m_iTimeOutSec)));
+    if (!m_zIPLocal.empty())
+        curl_easy_setopt(e, CURLOPT_INTERFACE, interface.c_str());
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Ecrire);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, pReponse);
+
+    CURLcode resultat = CURLE_ABORTED_BY_CALLBACK;
+    if (curl_multi_add_handle(m, e) == CURLM_OK) {
+        for (bool fini = false; !fini && !m_bArret;) {
+            int enCours = 0;
+            if (curl_multi_perform(m, &enCours) != CURLM_OK)
+                break;
+            int n = 0;
+            while (CURLMsg* msg = curl_multi_info_read(m, &n))
+                if (msg->msg == CURLMSG_DONE && msg->easy_handle == e) {
+                    resultat = msg->data.result;
+                    fini = true;
+                }
+            if (!fini && enCours > 0)
+                curl_multi_poll(m, nullptr, 0, 200, nullptr); // StopThread wakes it at once
+            else if (!fini)
+                break;
+        }
+        curl_multi_remove_handle(m, e);
+    }
+    long iStatut = 0;
+    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &iStatut);
+    curl_easy_cleanup(e);
+    curl_slist_free_all(entetes);
+    // Statuses 1xx to 3xx are answers; anything else, or no answer at all, is a failed request.
+    return resultat == CURLE_OK && !m_bArret && iStatut >= 100 && iStatut < 400 ? 0 : -4;
+}
+
+// ---- One upload with its dialog's rules ----
+
+ZorPostFileVue::~ZorPostFileVue() = default;
+
+ZorPostFileTransfert::ZorPostFileTransfert(ZorPostFileVue& vue, const ZorClock& clock)
+    : m_vue(vue),
+      m_clock(clock),
+      m_thread(this, ZOR_EVT_POST_FIN, ZorPostFile::ID_FIN, ZOR_EVT_POST_SECOND, ZorPostFile::ID_SECOND),
+      m_timer(this)
+{
+    Bind(ZOR_EVT_POST_FIN, &ZorPostFileTransfert::OnEndUpload, this, ZorPostFile::ID_FIN);
+    Bind(wxEVT_TIMER, &ZorPostFileTransfert::OnTimer, this, m_timer.GetId());
+}
+
+ZorPostFileTransfert::~ZorPostFileTransfert()
+{
+    m_bEvenementsCoupes = true;
+    m_timer.Stop();
+    m_thread.StopThread();
+    Attendre();
+}
+
+bool ZorPostFileTransfert::Init(const wxString& zIP, const wxString& zIPLocal, const wxString& zFichier,
+                                const wxString& zChemin, const wxString& zDisposition,
+                                int iTimeOutSec, bool bAnnulable)
+{
+    if (m_bEvenementsCoupes || m_bLance || zIP.empty() || zFichier.empty() || zChemin.empty())
+        return false;
+    wxFile fichier;
+    if (!wxFileName::FileExists(zFichier) || !fichier.Open(zFichier))
+        return false;
+    m_iLongueur = wxULongLong(fichier.Length());
+    m_zIP = zIP;
+    m_zIPLocal = zIPLocal;
+    m_zFichier = zFichier;
+    m_zChemin = zChemin;
+    m_zDisposition = zDisposition;
+    m_iTimeOutSec = iTimeOutSec;
+    m_bAnnulable = bAnnulable;
+    return true;
+}
+
+void ZorPostFileTransfert::Demarrer()
+{
+    if (m_bEvenementsCoupes || m_bLance)
+        return;
+    m_bLance = true;
+    m_thread.Lancer(m_zFichier, m_zChemin, m_zIP, m_zIPLocal, m_zDisposition, m_iTimeOutSec,
+                    &m_zReponse);
+    m_iDebut = m_clock.NowMs();
+    m_iDelaiMax = m_iDebut + kDelaiMaxMs;
+    Armer();
+}
+
+bool ZorPostFileTransfert::Annuler()
+{
+    if (m_bEvenementsCoupes || !m_bAnnulable || m_bTermine)
+        return false;
+    StopUploadTavlin();
+    EndDialog(ZOR_POST_ANNULE);
+    return true;
+}
+
+void ZorPostFileTransfert::OnEndUpload(wxThreadEvent&)
+{
+    if (m_bEvenementsCoupes || m_bTermine)
+        return;
+    // The dialog stays up long enough to be read after a fast end.
+    const bool bRapide = m_clock.NowMs() - m_iDebut < kAffichageMinMs;
+    m_iFin = m_clock.NowMs() + (bRapide ? kFinApresRapideMs : kFinApresLenteMs);
+    Attendre();
+    Armer();
+}
+
+void ZorPostFileTransfert::Verifier()
+{
+    if (m_bEvenementsCoupes || m_bTermine)
+        return;
+    const int64_t iMaintenant = m_clock.NowMs();
+    if (m_iDelaiMax >= 0 && iMaintenant >= m_iDelaiMax) {
+        StopUploadTavlin();
+        EndDialog(ZOR_POST_DELAI);
+    } else if (m_iFin >= 0 && iMaintenant >= m_iFin) {
+        EndDialog(m_thread.GetErreur());
+    }
+}
+
+int64_t ZorPostFileTransfert::DelaiProchaineEcheance() const
+{
+    if (m_bTermine || m_bEvenementsCoupes || m_iDelaiMax < 0)
+        return -1;
+    const int64_t iProchaine = m_iFin >= 0 ? std::min(m_iFin, m_iDelaiMax) : m_iDelaiMax;
+    return std::max<int64_t>(0, iProchaine - m_clock.NowMs());
+}
+
+void ZorPostFileTransfert::OnTimer(wxTimerEvent&)
+{
+    Verifier();
+    Armer();
+}
+
+void ZorPostFileTransfert::StopUploadTavlin()
+{
+    m_bEvenementsCoupes = true;
+    m_thread.StopThread();
+    Attendre();
+}
+
+void ZorPostFileTransfert::Attendre()
+{
+    // A joinable thread is joined once, whether it still runs or already ended.
+    if (m_bLance && !m_bJoint) {
+        m_thread.Wait();
+        m_bJoint = true;
+    }
+}
+
+void ZorPostFileTransfert::EndDialog(int iCode)
+{
+    m_bTermine = true;
+    m_iDelaiMax = m_iFin = -1;
+    m_timer.Stop();
+    m_vue.OnFin(iCode);
+}
+
+void ZorPostFileTransfert::Armer()
+{
+    const int64_t iDelai = DelaiProchaineEcheance();
+    if (iDelai < 0)
+        m_timer.Stop();
+    else
+        m_timer.StartOnce(int(std::max<int64_t>(1, iDelai)));
+}

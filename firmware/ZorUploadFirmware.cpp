@@ -1,0 +1,391 @@
+#include "firmware/ZorUploadFirmware.h"
+
+#include "device/ZorTavlinObj.h"
+#include "infra/ZorLogFile.h"
+#include "platform/ZorPlatform.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace ZorFirmware;
+
+namespace {
+// Socket identifier of the bootloader sockets' events.
+const int kIdSocket = wxID_HIGHEST + 1633;
+} // namespace
+
+ZorUploadFirmwareVue::~ZorUploadFirmwareVue() = default;
+
+// ---- The exchange ----
+
+ZorUploadFirmwareLogique::ZorUploadFirmwareLogique(ZorUploadFirmwareSink& sink, const ZorClock& clock)
+    : m_sink(sink), m_clock(clock)
+{
+}
+
+bool ZorUploadFirmwareLogique::Init(const wxString& zChemin)
+{
+    return m_image.Ouvrir(std::string(zChemin.fn_str()));
+}
+
+uint16_t ZorUploadFirmwareLogique::Envoyer(uint8_t iCommande)
+{
+    uint8_t requete[kTailleRequeteEnregistrement];
+    const uint16_t iSequence = m_sequence.Prendre();
+    const size_t n = ConstruireRequete(requete, m_iId1, m_iId2, iSequence, iCommande,
+                                       m_image.Enregistrement());
+    m_sink.EnvoyerRequete(requete, n);
+    return iSequence;
+}
+
+void ZorUploadFirmwareLogique::Demarrer()
+{
+    DoCaptureTarget();
+    m_iCapture = Echeance(kCaptureMs);
+}
+
+void ZorUploadFirmwareLogique::RelancerCapture()
+{
+    if (!m_bTermine && !m_bCapture)
+        DoCaptureTarget();
+}
+
+void ZorUploadFirmwareLogique::DoCaptureTarget()
+{
+    m_iId1 = m_iId2 = 0;
+    EnvoyerCapture();
+}
+
+void ZorUploadFirmwareLogique::EnvoyerCapture()
+{
+    Envoyer(ZOR_BOOT_CAPTURE);
+    m_iRelanceCapture = Echeance(kRelanceCaptureMs);
+}
+
+void ZorUploadFirmwareLogique::Recevoir(const uint8_t* pData, size_t iLen)
+{
+    if (m_bTermine)
+        return;
+    const Reponse r = LireReponse(pData, std::min(iLen, kTailleReponseMax));
+    if (r.iSequence != m_sequence.Derniere())
+        return; // an answer to an earlier request (a resent record's first copy, for one)
+    if (m_iId1 == 0 && m_iId2 == 0) {
+        m_iId1 = r.iId1;
+        m_iId2 = r.iId2;
+    }
+    if (r.iId1 != m_iId1 && r.iId2 != m_iId2)
+        return;
+    if (r.iCommande == ZOR_BOOT_CAPTURE && !m_bCapture)
+        OnTavlinDetecte(r);
+    else if (r.iCommande == ZOR_BOOT_ENREGISTREMENT && m_bCapture)
+        OnAcquittement(r.iStatut);
+}
+
+void ZorUploadFirmwareLogique::OnTavlinDetecte(const Reponse& r)
+{
+    if (r.iStatut == 0) {
+        // Not ready yet: ask again at once. The 15 s capture limit keeps running, so a device
+        // that never gets ready (or stops answering) still ends the transfer with 10.
+        EnvoyerCapture();
+        return;
+    }
+    m_iRelanceCapture = m_iCapture = -1;
+    m_bCapture = true;
+    const wxString zId = TexteIdentifiant(m_iId1, m_iId2);
+    if (!m_zMACAttendue.empty() && !m_zMACAttendue.EndsWith(zId)) {
+        SetStatus(11);
+        Terminer(11);
+        return;
+    }
+    m_zIdentifiant = zId;
+    m_sink.OnCapture(zId);
+    SendProgramme();
+}
+
+void ZorUploadFirmwareLogique::SendProgramme()
+{
+    // An empty image has no record to send: ending as after a last record would tell the
+    // device to keep nothing as its program, so it ends like an image that is not there.
+    if (!m_image.IsOuvert() || !m_image.Lire()) {
+        m_image.Fermer();
+        SetStatus(2);
+        Terminer(2);
+        return;
+    }
+    m_iEnvois = 0;
+    SendRecord();
+}
+
+void ZorUploadFirmwareLogique::SendRecord()
+{
+    ++m_iEnvois;
+    Envoyer(ZOR_BOOT_ENREGISTREMENT);
+    m_iAcquittement = Echeance(kAcquittementMs);
+}
+
+void ZorUploadFirmwareLogique::OnAcquittement(uint16_t iStatut)
+{
+    if (StatutEnErreur(iStatut)) {
+        FinKO(iStatut);
+        return;
+    }
+    if (!m_image.IsOuvert())
+        return;
+    m_sink.OnProgression(m_image.Position(), m_image.Longueur());
+    if (m_image.Lire()) {
+        m_iEnvois = 0;
+        SendRecord();
+    } else {
+        m_image.Fermer();
+        FinOK();
+    }
+}
+
+void ZorUploadFirmwareLogique::FinOK()
+{
+    m_iAcquittement = -1;
+    Envoyer(ZOR_BOOT_FIN);
+    m_iFin = Echeance(kFinMs);
+}
+
+void ZorUploadFirmwareLogique::FinKO(uint16_t iStatut)
+{
+    for (int iCode : CodesStatut(iStatut, m_image.IsOuvert()))
+        SetStatus(iCode);
+    m_image.Fermer();
+    Terminer(m_iStatus);
+}
+
+void ZorUploadFirmwareLogique::ErreurReception()
+{
+    if (m_bTermine)
+        return;
+    SetStatus(1);
+    Terminer(1);
+}
+
+void ZorUploadFirmwareLogique::Verifier()
+{
+    const int64_t iMaintenant = m_clock.NowMs();
+    auto echu = [iMaintenant](int64_t& iEcheance) {
+        if (iEcheance < 0 || iMaintenant < iEcheance)
+            return false;
+        iEcheance = -1;
+        return true;
+    };
+    if (!m_bTermine && echu(m_iCapture)) {
+        m_iRelanceCapture = -1;
+        SetStatus(10);
+        Terminer(10);
+    }
+    if (!m_bTermine && echu(m_iRelanceCapture))
+        DoCaptureTarget();
+    if (!m_bTermine && echu(m_iAcquittement) && m_image.IsOuvert()) {
+        if (m_iEnvois < kEnvoisMax) {
+            SendRecord(); // a new sequence number: a late reply to the last copy is ignored
+        } else {
+            m_image.Fermer();
+            SetStatus(8);
+            FinKO(0);
+        }
+    }
+    if (!m_bTermine && echu(m_iFin)) {
+        m_iStatus = 0;
+        Terminer(0);
+    }
+}
+
+int64_t ZorUploadFirmwareLogique::DelaiProchaineEcheance() const
+{
+    int64_t iProchaine = -1;
+    for (int64_t e : {m_iRelanceCapture, m_iCapture, m_iAcquittement, m_iFin})
+        if (e >= 0 && (iProchaine < 0 || e < iProchaine))
+            iProchaine = e;
+    if (iProchaine < 0)
+        return -1;
+    return std::max<int64_t>(0, iProchaine - m_clock.NowMs());
+}
+
+void ZorUploadFirmwareLogique::ArreterRelances()
+{
+    m_iRelanceCapture = m_iAcquittement = -1;
+}
+
+void ZorUploadFirmwareLogique::SetStatus(int iCode)
+{
+    if (iCode == m_iStatus)
+        return;
+    if (iCode != 0)
+        gTheLogFile.Write(wxT("ZorUploadFirmware::Erreur durant l'upload du firmware de la Tavlin [%d]"),
+                          iCode);
+    m_iStatus = iCode;
+}
+
+void ZorUploadFirmwareLogique::Terminer(int iCode)
+{
+    m_bTermine = true;
+    m_iRelanceCapture = m_iCapture = m_iAcquittement = m_iFin = -1;
+    m_image.Fermer();
+    m_iId1 = m_iId2 = 0;
+    m_sink.OnFin(iCode);
+}
+
+// ---- Sockets ----
+
+ZorUploadFirmwareSocket::~ZorUploadFirmwareSocket()
+{
+    Fermer();
+}
+
+bool ZorUploadFirmwareSocket::CarteUtilisable(const ZorCarteEth& carte)
+{
+    return !carte.m_bBlackList && !carte.m_zIP.empty() && carte.m_zIP != wxT("0.0.0.0");
+}
+
+void ZorUploadFirmwareSocket::Create(wxEvtHandler* pHandler)
+{
+    if (gpTheTavlin)
+        Create(pHandler, gpTheTavlin->GetArrayCarteEth());
+}
+
+void ZorUploadFirmwareSocket::Create(wxEvtHandler* pHandler, const ZorCarteEthPtrArray& cartes)
+{
+    for (const ZorCarteEth* pCarte : cartes) {
+        if (!pCarte || !CarteUtilisable(*pCarte))
+            continue;
+        wxIPV4address adresse;
+        if (!adresse.Hostname(pCarte->m_zIP) || !adresse.Service(kPort))
+            continue;
+        wxDatagramSocket* pSocket = new wxDatagramSocket(adresse, wxSOCKET_REUSEADDR);
+        if (!pSocket->IsOk()) {
+            pSocket->Destroy();
+            continue;
+        }
+        // Through this adapter whatever the routing table says.
+        ZorPlatform::FixerInterfaceMulticast(pSocket->GetSocket(), std::string(pCarte->m_zIP.utf8_str()));
+        pSocket->SetTimeout(1);
+        pSocket->SetEventHandler(*pHandler, kIdSocket);
+        pSocket->SetNotify(wxSOCKET_INPUT_FLAG);
+        pSocket->Notify(true);
+        m_arraySockets.push_back(pSocket);
+    }
+}
+
+void ZorUploadFirmwareSocket::Send(const void* pData, size_t iLen)
+{
+    wxIPV4address groupe;
+    groupe.Hostname(kGroupe);
+    groupe.Service(kPort);
+    for (wxDatagramSocket* pSocket : m_arraySockets)
+        pSocket->SendTo(groupe, pData, wxUint32(iLen));
+}
+
+void ZorUploadFirmwareSocket::Fermer()
+{
+    for (wxDatagramSocket* pSocket : m_arraySockets) {
+        pSocket->Notify(false);
+        pSocket->Destroy();
+    }
+    m_arraySockets.clear();
+}
+
+bool ZorUploadFirmwareSocket::Contient(const wxSocketBase* pSocket) const
+{
+    return std::find(m_arraySockets.begin(), m_arraySockets.end(), pSocket) != m_arraySockets.end();
+}
+
+// ---- The transfer on toolkit events ----
+
+ZorUploadFirmwareTransfert::ZorUploadFirmwareTransfert(ZorUploadFirmwareVue& vue,
+                                                       const wxString& zMACAttendue,
+                                                       const ZorClock& clock)
+    : m_vue(vue), m_logique(*this, clock), m_timer(this)
+{
+    m_logique.SetMACAttendue(zMACAttendue);
+    Bind(wxEVT_SOCKET, &ZorUploadFirmwareTransfert::OnSocket, this, kIdSocket);
+    Bind(wxEVT_TIMER, &ZorUploadFirmwareTransfert::OnTimer, this, m_timer.GetId());
+}
+
+ZorUploadFirmwareTransfert::~ZorUploadFirmwareTransfert()
+{
+    m_timer.Stop();
+    m_sockets.Fermer();
+}
+
+void ZorUploadFirmwareTransfert::Demarrer()
+{
+    m_sockets.Create(this);
+    m_logique.Demarrer();
+    Armer();
+}
+
+void ZorUploadFirmwareTransfert::Demarrer(const ZorCarteEthPtrArray& cartes)
+{
+    m_sockets.Create(this, cartes);
+    m_logique.Demarrer();
+    Armer();
+}
+
+void ZorUploadFirmwareTransfert::RelancerCapture()
+{
+    m_logique.RelancerCapture();
+    Armer();
+}
+
+void ZorUploadFirmwareTransfert::ArreterRelances()
+{
+    m_logique.ArreterRelances();
+    Armer();
+}
+
+void ZorUploadFirmwareTransfert::EnvoyerRequete(const uint8_t* pData, size_t iLen)
+{
+    m_sockets.Send(pData, iLen);
+}
+
+void ZorUploadFirmwareTransfert::OnFin(int iCode)
+{
+    m_timer.Stop();
+    m_sockets.Fermer();
+    m_vue.OnFin(iCode);
+}
+
+void ZorUploadFirmwareTransfert::OnSocket(wxSocketEvent& event)
+{
+    wxSocketBase* pSocket = event.GetSocket();
+    if (event.GetSocketEvent() != wxSOCKET_INPUT || !m_sockets.Contient(pSocket))
+        return;
+    wxDatagramSocket* pDatagram = static_cast<wxDatagramSocket*>(pSocket);
+    // Every waiting reply now (bounded): the notification comes back only after a read.
+    for (int i = 0; i < 64 && !m_logique.IsTermine() && m_sockets.Contient(pSocket); ++i) {
+        if (!ZorPlatform::DonneesEnAttente(pDatagram->GetSocket()))
+            break; // nothing there (an event queued before an earlier read took it): never block
+        uint8_t tampon[kTailleReponseMax] = {};
+        wxIPV4address source;
+        pDatagram->RecvFrom(source, tampon, sizeof tampon);
+        if (pDatagram->Error()) {
+            if (pDatagram->LastError() != wxSOCKET_WOULDBLOCK)
+                m_logique.ErreurReception();
+            break;
+        }
+        m_logique.Recevoir(tampon, pDatagram->LastCount());
+    }
+    Armer();
+}
+
+void ZorUploadFirmwareTransfert::OnTimer(wxTimerEvent&)
+{
+    m_logique.Verifier();
+    Armer();
+}
+
+void ZorUploadFirmwareTransfert::Armer()
+{
+    if (m_logique.IsTermine())
+        return;
+    const int64_t iDelai = m_logique.DelaiProchaineEcheance();
+    if (iDelai < 0)
+        m_timer.Stop();
+    else
+        m_timer.StartOnce(int(std::max<int64_t>(1, iDelai)));
+}
