@@ -1,5 +1,7 @@
 #include "emulator/EmuDevice.h"
 
+#include "emulator/EmuBoot.h"
+
 #include "emulator/EmuUtil.h"
 
 #include <cmath>
@@ -183,7 +185,10 @@ bool UsableHost(uint32_t ip, int prefix)
     return true;
 }
 
-bool Rebooting(const Device& d, int64_t monoMs) { return monoMs < d.rebootUntilMs; }
+bool Rebooting(const Device& d, int64_t monoMs)
+{
+    return monoMs < d.rebootUntilMs || (d.bootCaptured && monoMs < d.bootIdleUntilMs);
+}
 
 bool Silent(const Device& d, int64_t monoMs)
 {
@@ -193,6 +198,9 @@ bool Silent(const Device& d, int64_t monoMs)
 void PowerOn(Device& d, int64_t monoMs, int rebootMs)
 {
     d.rebootUntilMs = monoMs + rebootMs;
+    d.bootCaptured = false;
+    d.bootNotReadyLeft = d.bootNotReady;
+    d.bootDropped = false;
     d.relais = 0;
     d.snum = 0;
     d.sana[0] = d.sana[1] = 0;
@@ -626,7 +634,7 @@ bool GetField(const Device& d, const std::string& keyIn, int64_t monoMs, std::st
     else if (key == "requests") *out = std::to_string(d.requests);
     else if (key == "hellos") *out = std::to_string(d.hellos);
     else if (key == "answers") *out = std::to_string(d.answers);
-    else return false;
+    else return GetBootField(d, key, monoMs, out);
     return true;
 }
 
@@ -736,7 +744,7 @@ std::string SetField(Device& d, const std::string& keyIn, const std::string& val
             return "text longer than 255 bytes";
         (key == "flash" ? d.flash : d.eeprom) = v;
     } else {
-        return "unknown key";
+        return SetBootField(d, key, value);
     }
     return "";
 }

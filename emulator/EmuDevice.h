@@ -84,6 +84,25 @@ struct Device {
 
     std::string lastError;
     uint64_t requests = 0, hellos = 0, answers = 0;
+
+    // Bootloader: a restarting device listens to the bootloader group until rebootUntilMs,
+    // and once captured until the end request or bootIdleUntilMs (no request for a while).
+    bool bootCaptured = false;
+    int64_t bootIdleUntilMs = 0;
+    std::string bootRecords;           // the records of the running upload, 24 bytes each
+    int bootNotReady = 0;              // knob: "not ready" answers to the first captures
+    int bootNotReadyLeft = 0;
+    int bootDropRecord = 0;            // knob: record n (from 1) gets no answer the first time
+    bool bootDropped = false;
+    int bootStatusRecord = 0;          // knob: record n is answered with bootStatus
+    unsigned bootStatus = 0;
+    std::string nextVersion;           // knob: version after an upload (else the number + 1)
+    std::string bootImage;             // image stored by the last complete upload
+    uint64_t bootUploads = 0;
+
+    // Web-server image posted to /mpfsupload.
+    std::string webImage, webName;
+    uint64_t webUploads = 0;
 };
 
 // What a command asks of the server beyond the device record.

@@ -1,5 +1,6 @@
 #include "emulator/EmuServer.h"
 
+#include "emulator/EmuBoot.h"
 #include "emulator/EmuParse.h"
 #include "emulator/EmuUtil.h"
 
@@ -31,6 +32,7 @@ constexpr int kMaxHttpThreads = 64;
 constexpr int kMaxControlThreads = 16;
 constexpr size_t kMaxControlLine = 4096;
 constexpr int kControlIdleMs = 30000;
+constexpr int kBodyMs = 30000;         // time allowed to send a POST body
 
 int gSignalFd = -1;
 
@@ -200,6 +202,9 @@ bool Server::Setup(std::string* error)
     m_restartFd = UdpSocket(m_opt.iface, kRestartPort, error);
     if (m_restartFd < 0)
         return false;
+    m_bootFd = UdpSocket(m_opt.iface, kBootPort, error);
+    if (m_bootFd < 0)
+        return false;
 
     {
         std::lock_guard<std::mutex> lock(m_mu);
@@ -343,7 +348,7 @@ void Server::Cleanup()
     for (int fd : m_deadFds)
         close(fd);
     m_deadFds.clear();
-    for (int* fd : {&m_discFd, &m_restartFd, &m_ctlFd}) {
+    for (int* fd : {&m_discFd, &m_restartFd, &m_ctlFd, &m_bootFd}) {
         if (*fd >= 0)
             close(*fd);
         *fd = -1;
@@ -384,13 +389,15 @@ void Server::Loop()
                 }
             }
         }
+        UpdateBootGroup();
         size_t fixed = fds.size();
         fds.push_back({m_wake[0], POLLIN, 0});
         fds.push_back({m_discFd, POLLIN, 0});
         fds.push_back({m_restartFd, POLLIN, 0});
+        fds.push_back({m_bootFd, POLLIN, 0});
         if (m_ctlFd >= 0)
             fds.push_back({m_ctlFd, POLLIN, 0});
-        int n = poll(fds.data(), fds.size(), 500);
+        int n = poll(fds.data(), fds.size(), 200);
         if (n < 0 && errno != EINTR)
             break;
         if (n <= 0)
@@ -406,7 +413,9 @@ void Server::Loop()
             OnDiscovery(m_discFd, false);
         if (fds[fixed + 2].revents)
             OnDiscovery(m_restartFd, true);
-        if (m_ctlFd >= 0 && fds[fixed + 3].revents) {
+        if (fds[fixed + 3].revents)
+            OnBootloader();
+        if (m_ctlFd >= 0 && fds[fixed + 4].revents) {
             int c = accept4(m_ctlFd, nullptr, nullptr, SOCK_CLOEXEC);
             if (c >= 0) {
                 if (m_ctlThreads >= kMaxControlThreads) {
@@ -515,18 +524,29 @@ void Server::HandleConfig(const std::string& data, uint32_t src, uint16_t srcPor
 void Server::SendAnswer(Device& d, char type, uint32_t pc, uint16_t pcPort)
 {
     std::string text = AnswerText(d, type);
+    bool broadcast = d.answer == AnswerMode::Broadcast;
+    uint32_t toIp = broadcast ? INADDR_BROADCAST : pc;
+    uint16_t toPort = broadcast ? kDiscoveryPort : pcPort;
+    // The answer leaves from the device's own address and port 30303.
+    std::string dest = Peer(toIp, toPort);
+    if (!SendFrom(m_discFd, d.ip, toIp, toPort, text)) {
+        fprintf(stderr, "tavlin-emu: answer of %s to %s: %s\n", IpText(d.ip).c_str(), dest.c_str(),
+                strerror(errno));
+        return;
+    }
+    ++d.answers;
+    Log("ANSWER", IpText(d.ip), dest, text);
+}
+
+bool Server::SendFrom(int fd, uint32_t deviceIp, uint32_t toIp, uint16_t toPort,
+                      const std::string& bytes)
+{
     struct sockaddr_in to = {};
     to.sin_family = AF_INET;
-    if (d.answer == AnswerMode::Broadcast) {
-        to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-        to.sin_port = htons(kDiscoveryPort);
-    } else {
-        to.sin_addr.s_addr = htonl(pc);
-        to.sin_port = htons(pcPort);
-    }
-    // The answer leaves from the device's own address and port 30303.
+    to.sin_addr.s_addr = htonl(toIp);
+    to.sin_port = htons(toPort);
     char control[CMSG_SPACE(sizeof(struct in_pktinfo))] = {};
-    struct iovec iov = {const_cast<char*>(text.data()), text.size()};
+    struct iovec iov = {const_cast<char*>(bytes.data()), bytes.size()};
     struct msghdr msg = Message(&to, &iov, control, sizeof control);
     struct cmsghdr* c = CMSG_FIRSTHDR(&msg);
     c->cmsg_level = IPPROTO_IP;
@@ -534,16 +554,65 @@ void Server::SendAnswer(Device& d, char type, uint32_t pc, uint16_t pcPort)
     c->cmsg_len = CMSG_LEN(sizeof(struct in_pktinfo));
     struct in_pktinfo info = {};
     info.ipi_ifindex = m_iface.Index();
-    info.ipi_spec_dst.s_addr = htonl(d.ip);
+    info.ipi_spec_dst.s_addr = htonl(deviceIp);
     memcpy(CMSG_DATA(c), &info, sizeof info);
-    std::string dest = Peer(ntohl(to.sin_addr.s_addr), ntohs(to.sin_port));
-    if (sendmsg(m_discFd, &msg, 0) < 0) {
-        fprintf(stderr, "tavlin-emu: answer of %s to %s: %s\n", IpText(d.ip).c_str(), dest.c_str(),
-                strerror(errno));
+    return sendmsg(fd, &msg, 0) >= 0;
+}
+
+void Server::UpdateBootGroup()
+{
+    bool wanted = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mu);
+        int64_t now = MonoMs();
+        for (const Device& d : m_devices)
+            wanted = wanted || Rebooting(d, now);
+    }
+    if (wanted == m_bootJoined)
+        return;
+    struct ip_mreqn m = {};
+    m.imr_multiaddr.s_addr = htonl(kBootGroup);
+    m.imr_ifindex = m_iface.Index();
+    if (setsockopt(m_bootFd, IPPROTO_IP, wanted ? IP_ADD_MEMBERSHIP : IP_DROP_MEMBERSHIP, &m, sizeof m) < 0) {
+        fprintf(stderr, "tavlin-emu: bootloader group: %s\n", strerror(errno));
         return;
     }
-    ++d.answers;
-    Log("ANSWER", IpText(d.ip), dest, text);
+    m_bootJoined = wanted;
+    Log(wanted ? "BOOT-JOIN" : "BOOT-LEAVE", "", "", IpText(kBootGroup) + ":" + std::to_string(kBootPort));
+}
+
+void Server::OnBootloader()
+{
+    for (int i = 0; i < 64; ++i) { // bounded, the rest waits for the next round
+        char buf[2048];
+        struct sockaddr_in src = {};
+        socklen_t len = sizeof src;
+        ssize_t n = recvfrom(m_bootFd, buf, sizeof buf, MSG_TRUNC, reinterpret_cast<sockaddr*>(&src), &len);
+        if (n < 0)
+            return;
+        if (static_cast<size_t>(n) > sizeof buf)
+            continue; // longer than any request
+        HandleBoot(std::string(buf, static_cast<size_t>(n)), ntohl(src.sin_addr.s_addr), ntohs(src.sin_port));
+    }
+}
+
+void Server::HandleBoot(const std::string& data, uint32_t src, uint16_t srcPort)
+{
+    std::lock_guard<std::mutex> lock(m_mu);
+    int64_t now = MonoMs();
+    std::string peer = Peer(src, srcPort);
+    for (Device& d : m_devices) {
+        bool wasCaptured = d.bootCaptured;
+        BootResult r = BootRequest(d, data, now);
+        if (r.kind.empty())
+            continue;
+        if (!r.reply.empty()
+            && !SendFrom(m_bootFd, d.ip, src, srcPort, std::string(r.reply.begin(), r.reply.end())))
+            r.note += std::string(" (not sent: ") + strerror(errno) + ")";
+        Log(r.kind.c_str(), IpText(d.ip), peer, r.note);
+        if (wasCaptured && r.kind == "BOOT-END")
+            Wake();
+    }
 }
 
 void Server::OnAccept(int listenFd, uint32_t localIp)
@@ -637,7 +706,26 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
 
     std::string reply;
     Effects fx;
-    {
+    if (r.method == "POST") {
+        std::string body, contentType, note;
+        int status = 0;
+        if (!ReadBody(fd, req, headEnd, &body, &status)) {
+            Log("UPLOAD", IpText(localIp), peer, std::to_string(status) + " body not received");
+            if (status != 0)
+                SendAll(fd, HttpResponse(r.version, status, status == 413 ? "Payload Too Large"
+                                         : status == 411 ? "Length Required" : "Request Timeout",
+                                         "text/plain", "body refused\n", true));
+            Finish(fd);
+            return;
+        }
+        HeaderValue(req.substr(0, headEnd), "Content-Type", &contentType);
+        {
+            std::lock_guard<std::mutex> lock(m_mu);
+            reply = UploadReply(m_devices[static_cast<size_t>(index)], r.version, r.path, contentType,
+                                body, &note);
+        }
+        Log("UPLOAD", IpText(localIp), peer, note);
+    } else {
         std::lock_guard<std::mutex> lock(m_mu);
         reply = HttpReply(m_devices[static_cast<size_t>(index)], r, MonoMs(), &fx);
     }
@@ -657,6 +745,37 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
             d.lastError = "ERR NETWORK: " + error;
         }
     }
+}
+
+bool Server::ReadBody(int fd, const std::string& req, size_t headEnd, std::string* body, int* status)
+{
+    *status = 0;
+    std::string length;
+    long n = 0;
+    if (!HeaderValue(req.substr(0, headEnd), "Content-Length", &length)) {
+        *status = 411;
+        return false;
+    }
+    if (!ParseLong(length, 0, static_cast<long>(kMaxUpload), &n)) {
+        *status = 413;
+        return false;
+    }
+    size_t start = headEnd + (req.compare(headEnd, 4, "\r\n\r\n") == 0 ? 4 : 2);
+    *body = req.substr(std::min(start, req.size()));
+    int64_t deadline = MonoMs() + kBodyMs;
+    while (body->size() < static_cast<size_t>(n)) {
+        if (!WaitReadable(fd, deadline)) {
+            *status = 408;
+            return false;
+        }
+        char buf[16384];
+        ssize_t got = recv(fd, buf, std::min(sizeof buf, static_cast<size_t>(n) - body->size()), 0);
+        if (got <= 0)
+            return false; // the client went away: nobody to answer
+        body->append(buf, static_cast<size_t>(got));
+    }
+    body->resize(static_cast<size_t>(n)); // bytes beyond the announced length are not the body
+    return true;
 }
 
 void Server::ServeControl(int fd)
@@ -733,6 +852,7 @@ std::string Server::Control(const std::string& lineIn)
     if (cmd == "REBOOT") {
         Log("REBOOT", IpText(d.ip), "", "R");
         PowerOn(d, now, m_opt.rebootMs);
+        Wake(); // the main loop joins the bootloader group now
         return "OK";
     }
     if (cmd == "GET") {

@@ -50,6 +50,14 @@ private:
                         bool restartPort);
     void HandleConfig(const std::string& data, uint32_t src, uint16_t srcPort);
     void SendAnswer(Device& d, char type, uint32_t pc, uint16_t pcPort);
+    // Sends from a device's own address through the LAN interface; false with errno on failure.
+    bool SendFrom(int fd, uint32_t deviceIp, uint32_t to, uint16_t toPort, const std::string& bytes);
+    void OnBootloader();
+    void HandleBoot(const std::string& data, uint32_t src, uint16_t srcPort);
+    // Joins the bootloader group while a device is restarting, leaves it when none is.
+    void UpdateBootGroup();
+    // Reads the body of a POST whose head ended at headEnd; false with the status to answer.
+    bool ReadBody(int fd, const std::string& req, size_t headEnd, std::string* body, int* status);
     void OnAccept(int listenFd, uint32_t localIp);
     void ServeHttp(int fd, uint32_t localIp, std::string peer);
     void ServeControl(int fd);
@@ -72,7 +80,8 @@ private:
     std::mutex m_logMu;
     FILE* m_log = nullptr;
     Iface m_iface;
-    int m_discFd = -1, m_restartFd = -1, m_ctlFd = -1;
+    int m_discFd = -1, m_restartFd = -1, m_ctlFd = -1, m_bootFd = -1;
+    bool m_bootJoined = false;
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_stop{false};
     bool m_closed = false;             // addresses removed: none may be added any more
