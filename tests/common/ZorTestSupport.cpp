@@ -6,6 +6,8 @@
 #include <wx/stopwatch.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -78,6 +80,43 @@ void WriteFile(const std::string& path, const std::string& content)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
+}
+
+StderrCapture::StderrCapture()
+{
+    static int counter = 0;
+    m_path = gHome + "/stderr_" + std::to_string(++counter);
+    std::fflush(stderr);
+    const int fd = open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return;
+    m_saved = dup(STDERR_FILENO);
+    dup2(fd, STDERR_FILENO);
+    close(fd);
+}
+
+StderrCapture::~StderrCapture()
+{
+    if (m_saved < 0)
+        return;
+    std::fflush(stderr);
+    dup2(m_saved, STDERR_FILENO);
+    close(m_saved);
+}
+
+std::string StderrCapture::Text() const
+{
+    std::fflush(stderr);
+    return ReadFile(m_path);
+}
+
+size_t Count(const std::string& text, const std::string& needle)
+{
+    size_t n = 0;
+    for (size_t at = text.find(needle); !needle.empty() && at != std::string::npos;
+         at = text.find(needle, at + needle.size()))
+        ++n;
+    return n;
 }
 
 bool InTestNetwork() { return getenv("TAVLIN_NS_LAN1") != nullptr; }

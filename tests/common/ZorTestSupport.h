@@ -23,6 +23,25 @@ std::string MakeTempDir(const std::string& tag);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 
+// Collects what the process writes on standard error for the life of the object.
+class StderrCapture
+{
+public:
+    StderrCapture();
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+    ~StderrCapture();
+    // Everything written so far.
+    std::string Text() const;
+
+private:
+    std::string m_path;
+    int m_saved = -1;
+};
+
+// Number of times needle occurs in text.
+size_t Count(const std::string& text, const std::string& needle);
+
 // True inside the two-subnet test network (tools/testnet.sh --lan).
 bool InTestNetwork();
 std::string EnvOr(const char* name, const std::string& fallback);
