@@ -72,8 +72,14 @@ TEST_F(UiKitTest, ScreenshotShowsTheWindow)
     ASSERT_TRUE(image.IsOk());
     EXPECT_EQ(image.GetSize(), frame.Panel()->GetSize());
     const int x = image.GetWidth() / 2, y = image.GetHeight() / 2;
-    EXPECT_EQ(wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)),
-              wxColour(255, 128, 0));
+    EXPECT_EQ(zorui::PixelAt(image, wxPoint(x, y)), wxColour(255, 128, 0));
+
+    // A later state of the same window shows in the next screenshot.
+    frame.Panel()->SetBackgroundColour(wxColour(0, 0, 255));
+    frame.Panel()->Refresh();
+    image.LoadFile(zorui::Screenshot(frame.Panel(), "kit_blue_panel"), wxBITMAP_TYPE_PNG);
+    ASSERT_TRUE(image.IsOk());
+    EXPECT_EQ(zorui::PixelAt(image, wxPoint(x, y)), wxColour(0, 0, 255));
 }
 
 } // namespace

@@ -2,11 +2,13 @@
 #include "tests/ui/kit/ZorUiKit.h"
 
 #include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
 #include <wx/dir.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/log.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 
@@ -24,16 +26,60 @@ void EnsurePng()
         wxInitAllImageHandlers();
 }
 
-wxString SavePng(const wxBitmap& bitmap, const wxString& zNom)
+// What the X server shows in a rectangle of the screen. The toolkit's screen device context gave
+// the first picture of a window again after the window had been repainted (observed with GTK 3
+// under Xvfb), so the pixels are read from the server directly.
+wxImage LireEcran(const wxRect& rect)
+{
+    static Display* pDisplay = XOpenDisplay(nullptr);
+    if (!pDisplay)
+        return wxImage();
+    const Window racine = DefaultRootWindow(pDisplay);
+    XWindowAttributes attributs;
+    XGetWindowAttributes(pDisplay, racine, &attributs);
+    const wxRect r = rect.Intersect(wxRect(0, 0, attributs.width, attributs.height));
+    if (r.IsEmpty())
+        return wxImage();
+    XImage* pImage = XGetImage(pDisplay, racine, r.x, r.y, r.width, r.height, AllPlanes, ZPixmap);
+    if (!pImage)
+        return wxImage();
+    // The masks say where each colour sits in a pixel; scale each to 8 bits.
+    auto composante = [](unsigned long pixel, unsigned long masque) {
+        if (!masque)
+            return static_cast<unsigned char>(0);
+        int iDecalage = 0;
+        while (!((masque >> iDecalage) & 1))
+            ++iDecalage;
+        const unsigned long iMax = masque >> iDecalage;
+        return static_cast<unsigned char>(((pixel & masque) >> iDecalage) * 255 / iMax);
+    };
+    wxImage image(r.width, r.height);
+    for (int y = 0; y < r.height; ++y)
+        for (int x = 0; x < r.width; ++x) {
+            const unsigned long pixel = XGetPixel(pImage, x, y);
+            image.SetRGB(x, y, composante(pixel, pImage->red_mask),
+                         composante(pixel, pImage->green_mask),
+                         composante(pixel, pImage->blue_mask));
+        }
+    XDestroyImage(pImage);
+    return image;
+}
+
+wxString SavePng(const wxImage& image, const wxString& zNom)
 {
     EnsurePng();
     const wxString zPath = ScreenshotDir() + wxFILE_SEP_PATH + zNom + ".png";
-    if (!bitmap.IsOk() || !bitmap.ConvertToImage().SaveFile(zPath, wxBITMAP_TYPE_PNG))
+    if (!image.IsOk() || !image.SaveFile(zPath, wxBITMAP_TYPE_PNG))
         return wxString();
     return zPath;
 }
 
 } // namespace
+
+wxColour PixelAt(const wxImage& image, const wxPoint& p)
+{
+    return wxColour(image.GetRed(p.x, p.y), image.GetGreen(p.x, p.y), image.GetBlue(p.x, p.y));
+}
 
 wxString ScreenshotDir()
 {
@@ -48,15 +94,7 @@ wxString Screenshot(const wxWindow* w, const wxString& zNom)
     if (!w || !w->IsShownOnScreen())
         return wxString();
     Settle(80);
-    const wxRect r = w->GetScreenRect();
-    wxBitmap bitmap(r.width, r.height, 24);
-    {
-        // Only the X11 backend can read the screen back; the test program runs with it.
-        wxScreenDC screen;
-        wxMemoryDC mem(bitmap);
-        mem.Blit(0, 0, r.width, r.height, &screen, r.x, r.y);
-    }
-    return SavePng(bitmap, zNom);
+    return SavePng(LireEcran(w->GetScreenRect()), zNom);
 }
 
 wxString ContactSheet(const wxString& zDossier, const wxString& zNom)
@@ -132,7 +170,12 @@ wxString ContactSheet(const wxString& zDossier, const wxString& zNom)
                     p.y + image.GetHeight() + 15);
     }
     dc.SelectObject(wxNullBitmap);
-    return SavePng(feuille, zNom);
+    return SavePng(feuille.ConvertToImage(), zNom);
 }
 
 } // namespace zorui
+
+void PrintTo(const wxColour& colour, std::ostream* os)
+{
+    *os << colour.GetAsString(wxC2S_CSS_SYNTAX).ToStdString();
+}

@@ -19,6 +19,18 @@ wxUIActionSimulator& Simulator()
     return sim;
 }
 
+// Two presses closer than the toolkit's double-click time make a double click, whatever the
+// test meant: a single press waits until that time has passed since the previous one.
+const auto kDoubleClicMax = std::chrono::milliseconds(600);
+std::chrono::steady_clock::time_point gDernierePression;
+
+void AttendreApresPression()
+{
+    const auto fin = gDernierePression + kDoubleClicMax;
+    while (std::chrono::steady_clock::now() < fin)
+        Settle(10);
+}
+
 } // namespace
 
 void Settle(int iMs)
@@ -76,7 +88,9 @@ void MoveInto(const wxWindow* w)
 
 void MouseDown(int iButton)
 {
+    AttendreApresPression();
     Simulator().MouseDown(iButton);
+    gDernierePression = std::chrono::steady_clock::now();
     Settle();
 }
 
@@ -96,7 +110,9 @@ void Click(const wxWindow* w, int iButton)
 void DoubleClick(const wxWindow* w)
 {
     MoveInto(w);
+    AttendreApresPression();
     Simulator().MouseDblClick();
+    gDernierePression = std::chrono::steady_clock::now();
     Settle(80);
 }
 

@@ -16,13 +16,16 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <wx/colour.h>
 #include <wx/dialog.h>
+#include <wx/image.h>
 #include <wx/frame.h>
 #include <wx/modalhook.h>
 #include <wx/panel.h>
 #include <wx/string.h>
 
 #include <functional>
+#include <ostream>
 #include <vector>
 
 namespace zorui {
@@ -102,6 +105,10 @@ private:
     std::vector<ModalRecord> m_records;
 };
 
+// --- Pixels ----------------------------------------------------------------------------------
+
+wxColour PixelAt(const wxImage& image, const wxPoint& p);
+
 // --- Windows to host controls, screenshots ---------------------------------------------------
 
 // A top-level frame with a panel (controls go on the panel so keys and focus behave), shown at
@@ -143,3 +150,6 @@ protected:
 };
 
 } // namespace zorui
+
+// Colours in test messages as "rgb(r, g, b)" rather than an address.
+void PrintTo(const wxColour& colour, std::ostream* os);
