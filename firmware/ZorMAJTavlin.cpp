@@ -1,7 +1,10 @@
 #include "firmware/ZorMAJTavlin.h"
 
+#include "device/ZorTavlinObj.h"
 #include "infra/ZorLogFile.h"
+#include "infra/ZorSha256.h"
 #include "infra/ZorUtile.h"
+#include "network/ZorAdresseIP.h"
 
 #include <wx/dir.h>
 #include <wx/filename.h>
@@ -91,4 +94,87 @@ void ZorMAJTavlin::SetErreur(int iErreur)
     if (iErreur != 0)
         gTheLogFile.Write(wxT("ZorMAJTavlin::Erreur de mise à jour de la Tavlin [%d]"), iErreur);
     m_iErreur = iErreur;
+}
+
+bool ZorMAJTavlin::VerifierImages(const wxString& zDossier)
+{
+    for (const wxChar* zNom : {wxT("tavlin.cry"), wxT("tavlin.bin")}) {
+        const wxString zChemin = zDossier + wxFILE_SEP_PATH + zNom;
+        uint64_t iTaille = 0;
+        const std::string zSomme = ZorSha256::DeFichier(zChemin.utf8_string(), &iTaille);
+        if (zSomme.empty() || iTaille == 0) {
+            gTheLogFile.Write(wxT("ZorMAJTavlin::Image absente, illisible ou vide : %s"), zChemin);
+            return false;
+        }
+        gTheLogFile.Write(wxT("ZorMAJTavlin::Image %s : %llu octets, SHA-256 %s"), zChemin,
+                          static_cast<unsigned long long>(iTaille), wxString(zSomme));
+    }
+    return true;
+}
+
+bool ZorMAJTavlin::RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP,
+                                    wxString* pzIPLocal, wxString* pzMAC, ZorTavlinInfo* pInfo)
+{
+    if (!gpTheTavlin) {
+        SetErreur(1);
+        return false;
+    }
+    ZorTavlinInfoArray devices;
+    gpTheTavlin->GetLesTavlin(devices);
+    wxString zIP, zIPLocal, zMAC;
+    for (size_t i = 0; i < devices.GetCount(); ++i) {
+        const ZorTavlinInfo& info = devices[i];
+        if (info.m_zMAC.empty() || !info.m_zMAC.EndsWith(zIdentifiant) ||
+            info.m_iTimeLastSeen < m_iVuDepuis)
+            continue;
+        if (ZorAdresseIP::IsSameReseau(info.m_zIP, info.m_zIPLocal, info.m_zMaskLocal)) {
+            zIP = info.m_zIP;
+            zIPLocal = info.m_zIPLocal;
+            zMAC = info.m_zMAC;
+            if (pInfo)
+                *pInfo = info;
+        } else {
+            gpTheTavlin->ConfigureAdresseTavlin(info.m_zMAC, info.m_zLogin, info.m_zPwd,
+                                                info.m_zIPLocal, info.m_zMaskLocal,
+                                                info.m_zGatewayLocal);
+        }
+        break;
+    }
+    if (pzIP)
+        *pzIP = zIP;
+    if (!zIP.empty()) {
+        if (pzIPLocal)
+            *pzIPLocal = zIPLocal;
+        if (pzMAC)
+            *pzMAC = zMAC;
+    }
+    // Not found yet is no error: the sequence keeps polling.
+    SetErreur(0);
+    return !zIP.empty() && !zMAC.empty();
+}
+
+bool ZorMAJTavlin::ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal,
+                                       const ZorTavlinInfo&)
+{
+    if (!gpTheTavlin)
+        return false;
+    ZorTavlinObj& tavlin = *gpTheTavlin;
+    if (!tavlin.SetAutoByIp(0, zIP, zIPLocal, true)) {
+        SetErreur(8);
+        return false;
+    }
+    if (!tavlin.WriteEmailConfByIp(ZOR_CODE_ACCES, zIP, zIPLocal, wxEmptyString, wxT("25"),
+                                   wxEmptyString, wxEmptyString, false, true)) {
+        SetErreur(9);
+        return false;
+    }
+    if (!tavlin.ResetMemAutomateByIp(ZOR_CODE_ACCES, zIP, zIPLocal, true)) {
+        SetErreur(10);
+        return false;
+    }
+    if (!tavlin.ResetMemAcquisitionByIp(ZOR_CODE_ACCES, zIP, zIPLocal, true)) {
+        SetErreur(11);
+        return false;
+    }
+    return true;
 }

@@ -3,6 +3,8 @@
 // look-up). Main thread only.
 #pragma once
 
+#include "device/ZorTavlinRecords.h"
+
 #include <wx/string.h>
 
 // A firmware version: three numbers compared in order. Texts give only the first.
@@ -34,10 +36,31 @@ public:
     // -1 when either text does not read as a version, 1 when a is newer than b, else 0.
     int CompareVersion(const wxString& a, const wxString& b);
 
+    // Checks that both images of an update folder are there, readable and not empty, and writes
+    // their sizes and SHA-256 sums to the log, so the log says exactly what is about to be sent.
+    // False (with a log line naming the file) when one is not usable.
+    static bool VerifierImages(const wxString& zDossier);
+
+    // The search stage: the first registered device whose MAC ends with zIdentifiant and that
+    // answered since the bootloader stage ended (a record from before is the device as it was
+    // before its restart). On this PC's network: its addresses, MAC and record are given back
+    // and the answer is true. Elsewhere it is asked to move onto the adapter's network and
+    // the answer is false, as it is while no such device answers; a later call finds it.
+    bool RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP, wxString* pzIPLocal,
+                          wxString* pzMAC, ZorTavlinInfo* pInfo);
+    // The completion stage: automatic program off, e-mail settings cleared, program and
+    // acquisition memories reset, in that order; the first failure sets its code (8 to 11).
+    bool ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal,
+                             const ZorTavlinInfo& info);
+    // From when (clock seconds) a device counts as seen again by the search. The bootloader
+    // stage sets it when it ends.
+    void SetVuDepuis(long iSecondes) { m_iVuDepuis = iSecondes; }
+
     int GetErreur() const { return m_iErreur; }
     // Keeps iErreur; a change to a non-zero code is written to the log once.
     void SetErreur(int iErreur);
 
 private:
     int m_iErreur = 0;
+    long m_iVuDepuis = 0;
 };
