@@ -1,11 +1,12 @@
 #include "device/ZorTavlinObj.h"
 
+#include "device/ZorTavlinDelais.h"
+#include "infra/ZorClock.h"
 #include "infra/ZorLogFile.h"
 
 #include <wx/log.h>
-#include <wx/time.h>
-#include <wx/window.h>
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -21,7 +22,8 @@ const int ZOR_EVT_FIN_KO = wxNewEventType();
 
 wxCriticalSection& ZorGlobalLock()
 {
-    // Recursive: the timer holds it while observers run, and they may read the state again.
+    // Recursive: a caller that holds it may call what takes it again (PushCommande reads the
+    // registry, then queues).
     static wxCriticalSection lock(wxCRITSEC_DEFAULT);
     return lock;
 }
@@ -48,8 +50,8 @@ ZorTavlinObj::ZorTavlinObj()
       m_bModeUART(false),
       m_bStarted(false),
       m_iDerniereCommande(0),
-      m_iTimeAlive(10),
-      m_iTimeSurveillanceMs(50),
+      m_iTimeAlive(ZorDelais::kTimeAliveDefautS),
+      m_iTimeSurveillanceMs(ZorDelais::kEspacementPollDefautMs),
       m_pTimer(nullptr),
       m_iLastHello(0),
       m_bNewEtat(false),
@@ -106,7 +108,7 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
         }
         if (!pInfo) {
             m_arrayTavlin.Add(ZorTavlinInfo(zIP, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
-                                            zGateway, bDHCPEnabled, wxGetLocalTime(), 0, zIPLocal,
+                                            zGateway, bDHCPEnabled, Clock().EpochSeconds(), 0, zIPLocal,
                                             zMaskLocal, zGatewayLocal, zVersion, false));
             bChange = true;
             wxLogDebug(wxT("%s"), TraceTavlin(wxT("Nouvelle console TAVLIN"), wxT("[ipMask]"),
@@ -136,7 +138,7 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
                 info.m_zGatewayLocal = zGatewayLocal;
                 info.m_zVersion = zVersion;
             }
-            info.m_iTimeLastSeen = wxGetLocalTime();
+            info.m_iTimeLastSeen = Clock().EpochSeconds();
             info.m_iEtatPresence = 0;
             wxLogDebug(wxT("%s"), TraceTavlin(wxT("Mise à jour console TAVLIN"), wxT("ipMask]"),
                                               m_arrayTavlin.GetCount(), info));
@@ -144,7 +146,7 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
     }
     UpdateTheIP();
     if (bChange)
-        SendToObserver(ZOR_EVT_TAVLIN_ADD, nullptr);
+        NotifyListeners(ZOR_EVT_TAVLIN_ADD);
 }
 
 void ZorTavlinObj::GetLesTavlin(ZorTavlinInfoArray& array)
@@ -165,7 +167,7 @@ void ZorTavlinObj::NewTavlinMaster(const wxString& zIP, const wxString& zNom,
     m_master = ZorTavlinInfo(zIP, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask, zGateway,
                              bDHCPEnabled, 0, 0, zIPLocal, zMaskLocal, zGatewayLocal, zVersion,
                              false);
-    SendToObserver(ZOR_EVT_TAVLIN_MASTER_NEW, nullptr);
+    NotifyListeners(ZOR_EVT_TAVLIN_MASTER_NEW);
 }
 
 void ZorTavlinObj::RazTavlinMaster()
@@ -211,41 +213,62 @@ void ZorTavlinObj::SetTheIP(const wxString& zIP, const wxString& zIPLocal)
     m_zTheIPLocal = wxString(zIPLocal.wc_str());
 }
 
-void ZorTavlinObj::AddObserver(wxWindow* pWindow)
+void ZorTavlinObj::SetClock(ZorClock* pClock)
 {
-    if (!pWindow || m_arrayObserver.Index(pWindow) != wxNOT_FOUND)
-        return;
-    m_arrayObserver.Add(pWindow);
-    SendToObserver(ZOR_EVT_TAVLIN_ADD, pWindow);
+    m_pClock = pClock;
 }
 
-void ZorTavlinObj::RemoveObserver(wxWindow* pWindow)
+const ZorClock& ZorTavlinObj::Clock() const
 {
-    if (!pWindow)
-        return;
-    int i = m_arrayObserver.Index(pWindow);
-    if (i != wxNOT_FOUND)
-        m_arrayObserver.RemoveAt(size_t(i));
+    return m_pClock ? *m_pClock : ZorDefaultClock();
 }
 
-void ZorTavlinObj::SendToObserver(int iEventType, wxWindow* pWindow)
+void ZorTavlinObj::AddListener(ZorTavlinListener* pListener)
 {
-    if (pWindow) {
-        wxCommandEvent event(iEventType, 0);
-        event.SetEventObject(this);
-        pWindow->ProcessWindowEvent(event);
+    if (!pListener || std::find(m_arrayObserver.begin(), m_arrayObserver.end(), pListener) !=
+                          m_arrayObserver.end())
         return;
-    }
-    // An observer may remove itself (or another) while handling the event: walk a snapshot and
-    // skip windows that left the list meanwhile.
-    std::vector<wxWindow*> observers;
-    for (size_t i = 0; i < m_arrayObserver.GetCount(); ++i)
-        observers.push_back(m_arrayObserver[i]);
-    for (wxWindow* p : observers) {
-        if (m_arrayObserver.Index(p) == wxNOT_FOUND)
+    m_arrayObserver.push_back(pListener);
+    // A new listener fills its view at once.
+    pListener->OnTavlinEvent(ZOR_EVT_TAVLIN_ADD);
+}
+
+void ZorTavlinObj::AddOwnedListener(std::unique_ptr<ZorTavlinListener> pListener)
+{
+    ZorTavlinListener* p = pListener.get();
+    m_listenersPropres.push_back(std::move(pListener));
+    AddListener(p);
+}
+
+void ZorTavlinObj::RemoveListener(ZorTavlinListener* pListener)
+{
+    auto it = std::find(m_arrayObserver.begin(), m_arrayObserver.end(), pListener);
+    if (!pListener || it == m_arrayObserver.end())
+        return;
+    m_arrayObserver.erase(it);
+    for (auto p = m_listenersPropres.begin(); p != m_listenersPropres.end(); ++p) {
+        if (p->get() != pListener)
             continue;
-        wxCommandEvent event(iEventType, 0);
-        event.SetEventObject(this);
-        p->ProcessWindowEvent(event);
+        // It may be the one being called right now: freed once no delivery runs.
+        m_listenersRetires.push_back(std::move(*p));
+        m_listenersPropres.erase(p);
+        break;
     }
+    if (m_iLivraisons == 0)
+        m_listenersRetires.clear();
+}
+
+void ZorTavlinObj::NotifyListeners(int iEventType)
+{
+    // A listener may remove itself (or another) while it is called: walk a snapshot and skip
+    // those that left the list meanwhile. Removed adaptors stay allocated until the outermost
+    // delivery ends, so an address in the snapshot is never reused within it.
+    const std::vector<ZorTavlinListener*> listeners = m_arrayObserver;
+    ++m_iLivraisons;
+    for (ZorTavlinListener* p : listeners) {
+        if (std::find(m_arrayObserver.begin(), m_arrayObserver.end(), p) != m_arrayObserver.end())
+            p->OnTavlinEvent(iEventType);
+    }
+    if (--m_iLivraisons == 0)
+        m_listenersRetires.clear();
 }

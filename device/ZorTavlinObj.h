@@ -1,7 +1,27 @@
 // The one device manager of the library: registry of discovered devices, monitored device,
-// master record, observers, worker thread, surveillance timer, commands, start and stop.
+// master record, listeners, worker thread, surveillance timer, commands, start and stop.
+//
+// Thread rules.
+// - Main thread only (the toolkit's): creation and destruction, Start and Stop, the registry's
+//   changes (AddTavlin, NewTavlinMaster, the tick), the master record, the listeners and
+//   observers, the settings and black-list files, SetClock, and everything forwarded to the
+//   network object.
+// - Any thread: the command methods (they queue under the lock; a waiting one may sleep up to
+//   about 5 s, never holding the lock), GetLesTavlin, GetEtat, IsEtatValide, GetVersion,
+//   IsNewEtat, RazNewEtat, VerifierEtatAuto, the poll spacing, IsModeUART.
+// - The worker thread reaches the manager only under the lock, for the queue, the polling target
+//   and the published state; it reads the atomic flags without it.
+// The lock (ZorGlobalLock, recursive) guards the command queue, the polling target
+// (m_zTheIP, m_zTheIPLocal, m_zAddrMACSurveillee), the published state (m_etat), the registry
+// against readers on other threads and m_iDerniereCommande. It is held only for short copies and
+// walks: never during a transfer, a datagram or a listener call.
+// Listeners and observers are called on the main thread, synchronously, after the lock was
+// released, in the order they were added (see ZorTavlinListener.h).
+// Lifetime: the manager outlives its worker (joined by Stop and the destructor); it does not own
+// its plain listeners, which must be removed before they die, nor the clock set by SetClock.
 #pragma once
 
+#include "device/ZorTavlinListener.h"
 #include "device/ZorTavlinRecords.h"
 #include "infra/ZorConfiguration.h"
 #include "infra/ZorExport.h"
@@ -12,13 +32,18 @@
 #include <wx/timer.h>
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
 
+class ZorClock;
 class ZorTavlinObj;
+class wxWindow;
 
 // The single device manager, null when none exists.
 extern ZOR_EXPORT ZorTavlinObj* gpTheTavlin;
 
-// Event types sent to observer windows (payload-free command events).
+// Event types given to listeners, and to observer windows as payload-free command events.
 extern ZOR_EXPORT const int ZOR_EVT_TAVLIN_ADD;
 extern ZOR_EXPORT const int ZOR_EVT_TAVLIN_REMOVE;
 extern ZOR_EXPORT const int ZOR_EVT_TAVLIN_MASTER_NEW;
@@ -63,9 +88,22 @@ public:
     void GetTavlinMaster(ZorTavlinInfo* pInfo);
     void SurveillerAddrMAC(const wxString& zMAC);
     void SetTheIP(const wxString& zIP, const wxString& zIPLocal);
+    // Listeners: AddListener ignores null and listeners already there, otherwise appends it
+    // and tells it alone ZOR_EVT_TAVLIN_ADD; NotifyListeners tells every one, in order.
+    void AddListener(ZorTavlinListener* pListener);
+    void RemoveListener(ZorTavlinListener* pListener);
+    void NotifyListeners(int iEventType);
+    // Observer windows, for window code only (defined with the windows): each window is a
+    // listener of the same list that gets the event as a payload-free wxCommandEvent.
+    // SendToObserver sends to that window alone, or with null to every listener.
     void AddObserver(wxWindow* pWindow);
     void RemoveObserver(wxWindow* pWindow);
     void SendToObserver(int iEventType, wxWindow* pWindow);
+
+    // The clock every rule of time reads; the system's unless a test sets another (which must
+    // outlive the manager or be unset with null first). Main thread, before Start.
+    void SetClock(ZorClock* pClock);
+    const ZorClock& Clock() const;
 
     // Start, stop and settings.
     bool Start(const wxString& zNom, bool bRestaurer);
@@ -90,6 +128,7 @@ public:
     void RazNewEtat() { m_bNewEtat = false; }
     void VerifierEtatAuto(bool bAuto) { m_bVerifierEtatAuto = bAuto; }
     void SetTimeAlive(int iSecondes) { m_iTimeAlive = iSecondes; }
+    // Takes effect when the next worker starts.
     void SetDefaultTimeSurveillanceMs(int iMs) { m_iTimeSurveillanceMs = iMs; }
     int GetDefaultTimeSurveillanceMs() const { return m_iTimeSurveillanceMs; }
     void SelectionnerUART(bool bUART);
@@ -167,6 +206,11 @@ private:
     bool PushCommande(const wxString& zQuery, const wxString& zIP, const wxString& zIPLocal,
                       bool bWait, const wxString& zPage);
     void LanceThread();
+    // A listener the manager owns (the adaptor of an observer window).
+    void AddOwnedListener(std::unique_ptr<ZorTavlinListener> pListener);
+    // One surveillance tick: presence stages and the periodic hello (under the lock), then the
+    // datagrams and the removal event (without it).
+    void Surveiller();
     // Lets the worker deliver commands queued within the last second, then ends it.
     void ArretThread();
     void LivrerCommandes();
@@ -183,8 +227,8 @@ public:
     ZorTavlinInfo m_master;
     ZorTavlinInfoArray m_arrayTavlin;
     ZorTavlinCommandeArray m_arrayCommande;
-    // When the last command was queued (ms, under the lock); 0 once delivered or none.
-    wxLongLong m_iDerniereCommande;
+    // When the last command was queued (clock ms, under the lock); 0 once delivered or none.
+    int64_t m_iDerniereCommande;
     wxString m_zTheIP;
     wxString m_zTheIPLocal;
     wxString m_zAddrMACSurveillee;
@@ -192,9 +236,16 @@ public:
     int m_iTimeAlive;
     std::atomic<int> m_iTimeSurveillanceMs;
     wxTimer* m_pTimer;
-    long m_iLastHello;
+    // Clock seconds of the last broadcast hello.
+    int64_t m_iLastHello;
     std::atomic<bool> m_bNewEtat;
-    ZorWindowArray m_arrayObserver;
+    // Listeners in the order they were added (not owned), and the adaptors of observer windows
+    // (owned; a removed one is kept until the delivery in progress has ended).
+    std::vector<ZorTavlinListener*> m_arrayObserver;
+    std::vector<std::unique_ptr<ZorTavlinListener>> m_listenersPropres;
+    std::vector<std::unique_ptr<ZorTavlinListener>> m_listenersRetires;
+    int m_iLivraisons = 0;
+    ZorClock* m_pClock = nullptr;
     ZorConfiguration m_config;
     ZorConfiguration m_configBlackList;
     int m_iCountTimer;

@@ -2,6 +2,8 @@
 // operations that forward to the network object.
 #include "device/ZorTavlinObj.h"
 
+#include "device/ZorTavlinDelais.h"
+#include "infra/ZorClock.h"
 #include "infra/ZorLibraryFlags.h"
 #include "infra/ZorLogFile.h"
 #include "infra/ZorUtile.h"
@@ -58,9 +60,9 @@ bool ZorTavlinObj::Start(const wxString& zNom, bool bRestaurer)
     }
 
     LanceThread();
-    m_iLastHello = wxGetLocalTime();
+    m_iLastHello = Clock().EpochSeconds();
     m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
-    m_pTimer->StartOnce(500);
+    m_pTimer->StartOnce(ZorDelais::kPremierTickMs);
 
     if (bRestaurer) {
         wxString zMAC, zIP, zIPLocal;

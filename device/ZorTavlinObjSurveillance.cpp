@@ -1,11 +1,14 @@
 // The one-second surveillance timer, the published state and the UART mode setting.
 #include "device/ZorTavlinObj.h"
 
+#include "device/ZorTavlinDelais.h"
+#include "infra/ZorClock.h"
 #include "infra/ZorLibraryFlags.h"
 #include "network/ZorAdresseIP.h"
 
 #include <wx/log.h>
-#include <wx/time.h>
+
+#include <vector>
 
 wxBEGIN_EVENT_TABLE(ZorTavlinObj, wxEvtHandler)
     EVT_TIMER(wxID_ANY, ZorTavlinObj::OnTimer)
@@ -15,56 +18,23 @@ namespace {
 
 const wxChar* const kBroadcast = wxT("255.255.255.255");
 
+// A hello decided during the registry walk and sent once the lock is released.
+struct ZorHello
+{
+    wxString zIP;
+    wxString zIPLocal;
+};
+
 } // namespace
 
 void ZorTavlinObj::OnTimer(wxTimerEvent& event)
 {
     if (!m_pTimer || &event.GetTimer() != m_pTimer)
         return;
-    {
-        wxCriticalSectionLocker lock(ZorGlobalLock());
-        if (m_iTimeAlive != -1) {
-            const long now = wxGetLocalTime();
-            bool bBroadcast = false;
-            if (now > m_iLastHello + 30) {
-                m_iLastHello = now;
-                m_network.SendHello(kBroadcast, wxEmptyString, 'D');
-                bBroadcast = true;
-            }
-            bool bSupprime = false;
-            // Stage 0 -> 1 after TimeAlive s of silence, 1 -> 2 after 2 s more (both probe),
-            // 2 -> dropped after 2 s more. At most one step per record and tick.
-            static const int kDelai[3] = {0, 2, 4};
-            static const wxChar* const kTrace[3] = {
-                wxT("ZorTavlinObj::GetEtat1 Verification presence de MAC=%s IP=%s IP_LOCAL=%s"),
-                wxT("ZorTavlinObj::GetEtat2 Verification presence de MAC=%s IP=%s IP_LOCAL=%s"),
-                wxT("ZorTavlinObj::GetEtat3 Pas de reponse de MAC=%s IP=%s IP_LOCAL=%s")};
-            for (size_t i = m_arrayTavlin.GetCount(); i-- > 0;) {
-                ZorTavlinInfo& info = m_arrayTavlin[i];
-                const int e = info.m_iEtatPresence;
-                if (e < 0 || e > 2 || now <= info.m_iTimeLastSeen + m_iTimeAlive + kDelai[e])
-                    continue;
-                wxLogDebug(kTrace[e], info.m_zMAC, info.m_zIP, info.m_zIPLocal);
-                if (e == 2) {
-                    m_arrayTavlin.RemoveAt(i);
-                    bSupprime = true;
-                    continue;
-                }
-                info.m_iEtatPresence = e + 1;
-                if (bBroadcast)
-                    continue;
-                if (ZorAdresseIP::IsSameReseau(info.m_zIP, info.m_zIPLocal, info.m_zMaskLocal))
-                    m_network.SendHello(info.m_zIP, info.m_zIPLocal, 'D');
-                else
-                    m_network.SendHello(kBroadcast, wxEmptyString, 'D');
-            }
-            if (bSupprime)
-                SendToObserver(ZOR_EVT_TAVLIN_REMOVE, nullptr);
-        }
-    }
+    Surveiller();
     if (gbPasWx)
         m_network.ForceReadOnDatagram();
-    if (m_iCountTimer >= 2) {
+    if (m_iCountTimer >= ZorDelais::kTicksEntreScans - 1) {
         m_network.SearchCarteEth();
         m_iCountTimer = 0;
     } else {
@@ -72,7 +42,58 @@ void ZorTavlinObj::OnTimer(wxTimerEvent& event)
     }
     // Single shots: the next tick comes one second after this one ended.
     if (m_bStarted)
-        m_pTimer->StartOnce(1000);
+        m_pTimer->StartOnce(ZorDelais::kTickMs);
+}
+
+void ZorTavlinObj::Surveiller()
+{
+    if (m_iTimeAlive == -1)
+        return;
+    std::vector<ZorHello> hellos;
+    bool bSupprime = false;
+    {
+        // Only the walk holds the lock: the datagrams and the listeners come after it, so a
+        // listener that queues a command with wait never stalls the worker, which needs the lock
+        // to take one.
+        wxCriticalSectionLocker lock(ZorGlobalLock());
+        const int64_t now = Clock().EpochSeconds();
+        bool bBroadcast = false;
+        if (now > m_iLastHello + ZorDelais::kHelloPeriodiqueS) {
+            m_iLastHello = now;
+            hellos.push_back({kBroadcast, wxEmptyString});
+            bBroadcast = true;
+        }
+        // Stage 0 -> 1 after TimeAlive s of silence, 1 -> 2 after 2 s more (both probe),
+        // 2 -> dropped after 2 s more. At most one step per record and tick.
+        static const wxChar* const kTrace[3] = {
+            wxT("ZorTavlinObj::GetEtat1 Verification presence de MAC=%s IP=%s IP_LOCAL=%s"),
+            wxT("ZorTavlinObj::GetEtat2 Verification presence de MAC=%s IP=%s IP_LOCAL=%s"),
+            wxT("ZorTavlinObj::GetEtat3 Pas de reponse de MAC=%s IP=%s IP_LOCAL=%s")};
+        for (size_t i = m_arrayTavlin.GetCount(); i-- > 0;) {
+            ZorTavlinInfo& info = m_arrayTavlin[i];
+            const int e = info.m_iEtatPresence;
+            if (e < 0 || e > 2 ||
+                now <= info.m_iTimeLastSeen + m_iTimeAlive + ZorDelais::kDelaiEtapeS[e])
+                continue;
+            wxLogDebug(kTrace[e], info.m_zMAC, info.m_zIP, info.m_zIPLocal);
+            if (e == 2) {
+                m_arrayTavlin.RemoveAt(i);
+                bSupprime = true;
+                continue;
+            }
+            info.m_iEtatPresence = e + 1;
+            if (bBroadcast)
+                continue; // the broadcast of this tick reaches it already
+            if (ZorAdresseIP::IsSameReseau(info.m_zIP, info.m_zIPLocal, info.m_zMaskLocal))
+                hellos.push_back({info.m_zIP, info.m_zIPLocal});
+            else
+                hellos.push_back({kBroadcast, wxEmptyString});
+        }
+    }
+    for (const ZorHello& h : hellos)
+        m_network.SendHello(h.zIP, h.zIPLocal, 'D');
+    if (bSupprime)
+        NotifyListeners(ZOR_EVT_TAVLIN_REMOVE);
 }
 
 void ZorTavlinObj::GetEtat(ZorTavlinData& etat)

@@ -6,7 +6,6 @@
 #include "infra/ZorExport.h"
 
 #include <wx/string.h>
-#include <wx/window.h>
 
 #include <cstdint>
 #include <vector>
@@ -200,28 +199,3 @@ class ZOR_EXPORT ZorTavlinCommandeArray : public ZorOwningArray<ZorTavlinCommand
 {
 };
 
-// Window pointers; owns nothing.
-class ZOR_EXPORT ZorWindowArray
-{
-public:
-    size_t GetCount() const { return m_items.size(); }
-    wxWindow* Item(size_t i) const { return m_items.at(i); }
-    wxWindow* operator[](size_t i) const { return m_items.at(i); }
-    void Add(wxWindow* p) { m_items.push_back(p); }
-    void RemoveAt(size_t i)
-    {
-        if (i < m_items.size())
-            m_items.erase(m_items.begin() + i);
-    }
-    int Index(wxWindow* p) const
-    {
-        for (size_t i = 0; i < m_items.size(); ++i)
-            if (m_items[i] == p)
-                return int(i);
-        return wxNOT_FOUND;
-    }
-    void Empty() { m_items.clear(); }
-
-private:
-    std::vector<wxWindow*> m_items;
-};

@@ -1,13 +1,18 @@
 #include "device/ZorTavlinThread.h"
 
+#include "device/ZorChoixRequete.h"
+#include "device/ZorTavlinDelais.h"
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorClock.h"
 
 #include <wx/datetime.h>
 #include <wx/log.h>
 #include <wx/time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 std::atomic<ZorTavlinThread*> gpZorTavlinThread{nullptr};
@@ -58,6 +63,7 @@ bool ZorTavlinObj::PushCommande(const wxString& zQuery, const wxString& zIP,
         if (!bConnu)
             return false;
     }
+    const ZorClock& horloge = Clock();
     for (int iEssai = 0;;) {
         bool bMis = false;
         {
@@ -65,7 +71,7 @@ bool ZorTavlinObj::PushCommande(const wxString& zQuery, const wxString& zIP,
             const size_t n = m_arrayCommande.GetCount();
             if (n <= 1 && (bWait || n == 0)) {
                 m_arrayCommande.Insert(ZorTavlinCommande(zQuery, zCible, zLocal, zPage), 0);
-                m_iDerniereCommande = wxGetLocalTimeMillis();
+                m_iDerniereCommande = horloge.NowMs();
                 bMis = true;
             }
         }
@@ -77,9 +83,9 @@ bool ZorTavlinObj::PushCommande(const wxString& zQuery, const wxString& zIP,
         // A waiting caller looks again every 10 ms and gives up after 500 waits (about 5 s).
         if (bWait) {
             wxLogDebug(wxT("Blocage ----------------------- %d"), iEssai);
-            wxMilliSleep(10);
+            horloge.SleepMs(ZorDelais::kAttenteFileMs);
         }
-        if (!bWait || ++iEssai >= 500) {
+        if (!bWait || ++iEssai >= ZorDelais::kAttentesFileMax) {
             wxLogDebug(wxT("ZorTavlinObj::PushCommande Erreur-----------------------"));
             return false;
         }
@@ -110,16 +116,19 @@ void ZorTavlinObj::LanceThread()
 // Bounded, and only when a command was queued within that bound.
 void ZorTavlinObj::LivrerCommandes()
 {
-    const long kDelaiLivraisonMs = 1000;
+    const ZorClock& horloge = Clock();
+    int64_t iDebut = 0;
     {
         wxCriticalSectionLocker lock(ZorGlobalLock());
-        const wxLongLong iDerniere = m_iDerniereCommande;
+        const int64_t iDerniere = m_iDerniereCommande;
         m_iDerniereCommande = 0;
-        if (iDerniere == 0 ||
-            wxGetLocalTimeMillis() - iDerniere > wxLongLong(kDelaiLivraisonMs))
+        iDebut = horloge.NowMs();
+        if (iDerniere == 0 || iDebut - iDerniere > ZorDelais::kLivraisonArretMs)
             return;
     }
-    wxStopWatch chrono;
+    const auto bTempsRestant = [&] {
+        return horloge.NowMs() - iDebut < ZorDelais::kLivraisonArretMs;
+    };
     for (;;) {
         {
             wxCriticalSectionLocker lock(ZorGlobalLock());
@@ -128,15 +137,15 @@ void ZorTavlinObj::LivrerCommandes()
             if (m_arrayCommande.IsEmpty())
                 break;
         }
-        if (chrono.Time() >= kDelaiLivraisonMs)
+        if (!bTempsRestant())
             return;
-        wxMilliSleep(2);
+        horloge.SleepMs(2);
     }
     // The worker took the last command: the next state it publishes answers it (or a later
     // poll, which comes after it).
     RazNewEtat();
-    while (!IsNewEtat() && chrono.Time() < kDelaiLivraisonMs)
-        wxMilliSleep(2);
+    while (!IsNewEtat() && bTempsRestant())
+        horloge.SleepMs(2);
 }
 
 void ZorTavlinObj::ArretThread()
@@ -147,9 +156,10 @@ void ZorTavlinObj::ArretThread()
     LivrerCommandes();
     pThread->StopThread();
     // The transfer in progress is aborted at once and every wait of the loop is short, so the
-    // worker ends within milliseconds; 2 s is the bound, not the expected time.
+    // worker ends within milliseconds; 2 s is the bound, not the expected time. Real time: a
+    // test's manual clock must not make it kill a worker that is ending.
     bool bFini = false;
-    for (int i = 0; i < 200 && !(bFini = pThread->IsFini()); ++i)
+    for (int i = 0; i < ZorDelais::kFinWorkerMs / 10 && !(bFini = pThread->IsFini()); ++i)
         wxMilliSleep(10);
     if (bFini) {
         // Joined, not detached: nothing of the thread runs any more once Stop returns, so the
@@ -197,12 +207,14 @@ void ZorTavlinThread::Reveiller()
     r.cv.notify_all();
 }
 
-void ZorTavlinThread::Pause(int iMs)
+bool ZorTavlinThread::Pause(int iMs)
 {
     ZorReveil& r = Reveil();
     std::unique_lock<std::mutex> lock(r.mutex);
-    r.cv.wait_for(lock, std::chrono::milliseconds(iMs), [&] { return r.bSignal; });
+    const bool bReveille =
+        r.cv.wait_for(lock, std::chrono::milliseconds(iMs), [&] { return r.bSignal; });
     r.bSignal = false;
+    return bReveille;
 }
 
 wxString ZorTavlinThread::DateTimeQuery(const wxDateTime& moment)
@@ -217,34 +229,6 @@ wxString ZorTavlinThread::DateTimeQuery(const wxDateTime& moment)
 wxString ZorTavlinThread::DateSuffix(wxLongLong iMs)
 {
     return wxString::Format(wxT("?date=%X%X"), unsigned(iMs.GetHi()), unsigned(iMs.GetLo()));
-}
-
-void ZorTavlinThread::NextRequest(wxString& zPage, wxString& zQuery, wxString& zIP,
-                                  wxString& zIPLocal, wxString& zTheIP, wxString& zTheIPLocal)
-{
-    wxCriticalSectionLocker lock(ZorGlobalLock());
-    ZorTavlinObj* pObj = gpTheTavlin;
-    if (pObj && !pObj->m_arrayCommande.IsEmpty()) {
-        size_t last = pObj->m_arrayCommande.GetCount() - 1;
-        ZorTavlinCommande* pCmd = pObj->m_arrayCommande.Detach(last);
-        zPage = wxString(pCmd->m_zPage.wc_str());
-        zQuery = wxString(pCmd->m_zQuery.wc_str());
-        zIP = wxString(pCmd->m_zIP.wc_str());
-        zIPLocal = wxString(pCmd->m_zIPLocal.wc_str());
-        delete pCmd;
-    } else {
-        zPage = wxT("etat.htm");
-        zQuery.clear();
-        zIP.clear();
-        zIPLocal.clear();
-    }
-    if (pObj) {
-        zTheIP = wxString(pObj->m_zTheIP.wc_str());
-        zTheIPLocal = wxString(pObj->m_zTheIPLocal.wc_str());
-    } else {
-        zTheIP.clear();
-        zTheIPLocal.clear();
-    }
 }
 
 int ZorTavlinThread::GetPage(const wxString& zIPLocal, const wxString& zIP,
@@ -292,97 +276,62 @@ void ZorTavlinThread::Parse(const wxString& zReply, const wxString& zIP)
 wxThread::ExitCode ZorTavlinThread::Entry()
 {
     wxLogNull pasDeLog; // nothing of the transfers reaches the host's log
-    int iEspacement = 0;
-    {
-        wxCriticalSectionLocker lock(ZorGlobalLock());
-        if (gpTheTavlin)
-            iEspacement = gpTheTavlin->GetDefaultTimeSurveillanceMs();
+    ZorTavlinObj* pObj = gpTheTavlin; // outlives its worker: Stop joins it first
+    if (!pObj) {
+        m_bFini = true;
+        return 0;
     }
-    wxStopWatch chrono;
+    const ZorClock& horloge = pObj->Clock();
+    const int64_t iEspacement = pObj->GetDefaultTimeSurveillanceMs();
+    // Start of the last fetch: the next poll starts once the spacing has passed since then.
+    int64_t iDernierDebut = horloge.NowMs() - iEspacement;
     m_uart.Reset();
     m_zIPDateTime.clear();
-    wxString zTheIP, zTheIPLocal;
 
     while (!m_bStop) {
-        int iPause = 10;
-        bool bUART = false, bAuto = false;
+        ZorChoixRequete r;
+        wxString zTheIP;
         {
             wxCriticalSectionLocker lock(ZorGlobalLock());
-            if (gpTheTavlin) {
-                bUART = gpTheTavlin->m_bModeUART;
-                bAuto = gpTheTavlin->m_bVerifierEtatAuto;
-            }
-        }
-        wxString zChemin, zCible, zLocal;
-
-        if (bUART && m_uart.m_bCommandeUART) {
-            // A held command: each exchange step starts again from the command's page, so the
-            // path carries only the current step's parameter.
-            {
-                wxCriticalSectionLocker lock(ZorGlobalLock());
-                if (gpTheTavlin) {
-                    zTheIP = wxString(gpTheTavlin->m_zTheIP.wc_str());
-                    zTheIPLocal = wxString(gpTheTavlin->m_zTheIPLocal.wc_str());
+            ZorChoixEntree e;
+            e.bUART = pObj->m_bModeUART;
+            e.bAuto = pObj->m_bVerifierEtatAuto;
+            e.pTenue = m_uart.m_bCommandeUART ? &m_commandeTenue : nullptr;
+            if (!pObj->m_arrayCommande.IsEmpty())
+                e.pFile = &pObj->m_arrayCommande.Last();
+            e.zTheIP = pObj->m_zTheIP;
+            e.zTheIPLocal = pObj->m_zTheIPLocal;
+            e.iAttentePollMs = int(std::max<int64_t>(
+                std::min<int64_t>(iDernierDebut + iEspacement - horloge.NowMs(), 1 << 30), -1));
+            e.zDate = DateSuffix(wxGetLocalTimeMillis());
+            r = ZorChoisirRequete(e);
+            if (r.bPrendFile) {
+                std::unique_ptr<ZorTavlinCommande> pCmd(
+                    pObj->m_arrayCommande.Detach(pObj->m_arrayCommande.GetCount() - 1));
+                if (r.genre == ZorChoixRequete::ZOR_TENIR) {
+                    m_commandeTenue = *pCmd;
+                    m_uart.m_bCommandeUART = true;
                 }
             }
-            zChemin = m_commandeTenue.m_zPage + DateSuffix(wxGetLocalTimeMillis());
-            zCible = m_commandeTenue.m_zIP;
-            zLocal = m_commandeTenue.m_zIPLocal;
-            iPause = 1;
-        } else {
-            wxString zPage, zQuery, zIP, zIPLocal;
-            NextRequest(zPage, zQuery, zIP, zIPLocal, zTheIP, zTheIPLocal);
-            wxString zBase = zPage;
-            zPage += DateSuffix(wxGetLocalTimeMillis());
-            if (!zQuery.empty() && (!bUART || zIP != zTheIP)) {
-                // Outside UART mode, and for a device other than the monitored one (whose replies
-                // are never parsed, so the exchange could not advance), the command goes at once.
-                zChemin = zPage + zQuery;
-                zCible = zIP;
-                zLocal = zIPLocal;
-                iPause = 1;
-            } else if (!zQuery.empty()) {
-                m_commandeTenue = ZorTavlinCommande(zQuery, zIP, zIPLocal, zBase);
-                m_uart.m_bCommandeUART = true;
-                zChemin = zPage;
-                zCible = zIP;
-                zLocal = zIPLocal;
-                iPause = 1;
-            } else if (bAuto && !zTheIP.empty() && chrono.Time() > iEspacement) {
-                // Only with a device to watch: with none, this pass is idle and pauses 10 ms
-                // instead of spinning at 1 ms (a command still wakes it at once).
-                zChemin = zPage;
-                zCible = zTheIP;
-                zLocal = zTheIPLocal;
-                iPause = 1;
-            }
+            zTheIP = e.zTheIP;
         }
-
-        if (bUART && !zCible.empty() && (bAuto || m_uart.m_bCommandeUART) &&
-            zCible == zTheIP) {
-            zChemin += ZorEtatRequeteUART(m_uart, m_commandeTenue.m_zQuery);
-            if (!m_zIPDateTime.empty() && m_zIPDateTime == zCible) {
-                zChemin += DateTimeQuery(wxDateTime::Now());
+        if (r.bEtapeUART) {
+            r.zChemin += ZorEtatRequeteUART(m_uart, m_commandeTenue.m_zQuery);
+            if (!m_zIPDateTime.empty() && m_zIPDateTime == r.zCible) {
+                r.zChemin += DateTimeQuery(wxDateTime::Now());
                 m_zIPDateTime.clear();
             }
         }
-
-        if (!zCible.empty()) {
-            chrono.Start();
-            if (!m_bStop) {
-                wxString zReply;
-                if (GetPage(zLocal, zCible, zChemin, &zReply) == ZOR_PAGE_OK && !m_bStop &&
-                    zCible == zTheIP)
-                    Parse(zReply, zCible);
-            }
-        } else if (bAuto && !zTheIP.empty()) {
-            // Waiting for the poll spacing: wake when it is over, not up to 10 ms later.
-            const long iReste = long(iEspacement) + 1 - chrono.Time();
-            if (iReste < iPause)
-                iPause = iReste < 1 ? 1 : int(iReste);
+        if (!r.zCible.empty() && !m_bStop) {
+            iDernierDebut = horloge.NowMs();
+            wxString zReply;
+            // Only the monitored device's replies are parsed and published.
+            if (GetPage(r.zLocal, r.zCible, r.zChemin, &zReply) == ZOR_PAGE_OK && !m_bStop &&
+                r.zCible == zTheIP)
+                Parse(zReply, r.zCible);
         }
         // Ends early when a command is queued; the next pass takes it before any poll.
-        Pause(iPause);
+        Pause(r.iPauseMs);
     }
     wxLogDebug(wxT("ZorTavlinThread Entry Fin-------------------------------"));
     m_bFini = true;

@@ -1,12 +1,18 @@
-// The worker thread (joinable, owned by the device manager): all HTTP traffic with devices. It sends queued commands first and otherwise
-// polls the monitored device's state page, and publishes what that device answers.
+// The worker thread (joinable, owned by the device manager): all HTTP traffic with devices. It
+// sends queued commands first and otherwise polls the monitored device's state page, and
+// publishes what that device answers. Each pass's choice is ZorChoisirRequete.
+//
+// Thread rules: Entry runs on the worker; it takes the library-wide lock only to choose a pass
+// (reading the queue and the polling target) and to publish a state, never during a transfer.
+// Created, run, stopped, joined and deleted on the main thread (LanceThread, ArretThread).
 #pragma once
 
 #include "device/ZorHttpGet.h"
 #include "device/ZorTavlinEtat.h"
 #include "device/ZorTavlinRecords.h"
 
-#include <wx/stopwatch.h>
+#include <wx/datetime.h>
+#include <wx/longlong.h>
 #include <wx/thread.h>
 
 #include <atomic>
@@ -24,8 +30,9 @@ public:
     // Any thread: ends the worker's pause between passes now (a command was queued, or the
     // worker must stop). Kept when no worker is pausing, so the next pause ends at once.
     static void Reveiller();
-    // Sleeps iMs, or less when Reveiller is called meanwhile (or was since the last pause).
-    static void Pause(int iMs);
+    // Sleeps iMs, or less when Reveiller is called meanwhile (or was since the last pause);
+    // true when a wake-up ended it.
+    static bool Pause(int iMs);
 
     // Result codes of GetPage.
     enum
@@ -46,8 +53,6 @@ protected:
     ExitCode Entry() override;
 
 private:
-    void NextRequest(wxString& zPage, wxString& zQuery, wxString& zIP, wxString& zIPLocal,
-                     wxString& zTheIP, wxString& zTheIPLocal);
     int GetPage(const wxString& zIPLocal, const wxString& zIP, const wxString& zPage,
                 wxString* pzReply);
     bool FetchUrl(const wxString& zIPLocal, const wxString& zURL, wxString* pzReply);

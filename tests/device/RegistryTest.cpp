@@ -1,25 +1,24 @@
-// Device registry, monitored device, master record and observers of the device manager.
+// Device registry, monitored device, master record and listeners of the device manager.
 #include "device/ZorTavlinObj.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
-#include <wx/frame.h>
 
-#include <map>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
 
-// A window that records the events it receives, in order.
-class ObserverFrame : public wxFrame
+// A listener that records the events it receives, in order, in a journal shared by several.
+class Journal : public ZorTavlinListener
 {
 public:
-    explicit ObserverFrame(std::vector<std::pair<int, int>>* journal, int id)
-        : wxFrame(nullptr, wxID_ANY, wxT("observer")), m_journal(journal), m_id(id)
+    Journal(std::vector<std::pair<int, int>>* journal, int id) : m_journal(journal), m_id(id) {}
+    void OnTavlinEvent(int iEventType) override
     {
-        for (int type : {ZOR_EVT_TAVLIN_ADD, ZOR_EVT_TAVLIN_REMOVE, ZOR_EVT_TAVLIN_MASTER_NEW,
-                         ZOR_EVT_TAVLIN_CONFIGURE})
-            Bind(wxEventTypeTag<wxCommandEvent>(type), &ObserverFrame::OnEvent, this);
+        m_journal->push_back({m_id, iEventType});
+        if (m_onEvent)
+            m_onEvent(iEventType);
     }
     int Count(int type) const
     {
@@ -29,9 +28,9 @@ public:
                 ++n;
         return n;
     }
+    std::function<void(int)> m_onEvent;
 
 private:
-    void OnEvent(wxCommandEvent& event) { m_journal->push_back({m_id, event.GetEventType()}); }
     std::vector<std::pair<int, int>>* m_journal;
     int m_id;
 };
@@ -41,20 +40,14 @@ class RegistryTest : public testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(wxTheApp && wxTheApp->IsGUI()) << "needs a display (run under Xvfb)";
         ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
         obj = gpTheTavlin;
     }
-    void TearDown() override
+    void TearDown() override { ZorTavlinObj::DeleteTavlinObj(); }
+    Journal* NewObserver()
     {
-        ZorTavlinObj::DeleteTavlinObj();
-        for (ObserverFrame* f : frames)
-            f->Destroy();
-    }
-    ObserverFrame* NewObserver()
-    {
-        frames.push_back(new ObserverFrame(&journal, int(frames.size())));
-        return frames.back();
+        listeners.push_back(std::make_unique<Journal>(&journal, int(listeners.size())));
+        return listeners.back().get();
     }
     // A device answer as the network object passes it, through adapter "local".
     void Answer(const wxString& mac, const wxString& ip, const wxString& comment = wxT("c"),
@@ -73,7 +66,7 @@ protected:
 
     ZorTavlinObj* obj = nullptr;
     std::vector<std::pair<int, int>> journal;
-    std::vector<ObserverFrame*> frames;
+    std::vector<std::unique_ptr<Journal>> listeners;
 };
 
 TEST_F(RegistryTest, CreateTwiceKeepsOneObjectAndDeleteClearsPointer)
@@ -94,8 +87,8 @@ TEST_F(RegistryTest, CreateTwiceKeepsOneObjectAndDeleteClearsPointer)
 
 TEST_F(RegistryTest, ChangeRulesDecideTheAddEvent)
 {
-    ObserverFrame* o = NewObserver();
-    obj->AddObserver(o);
+    Journal* o = NewObserver();
+    obj->AddListener(o);
     ASSERT_EQ(1, o->Count(ZOR_EVT_TAVLIN_ADD)); // a new observer gets its own ADD at once
 
     Answer(wxT("00-04-A3-00-00-01"), wxT("192.168.77.10"));
@@ -163,8 +156,8 @@ TEST_F(RegistryTest, MonitoredDeviceIsFollowedThroughTheRegistry)
 
 TEST_F(RegistryTest, MasterRecordLastAnswerWinsAndClears)
 {
-    ObserverFrame* o = NewObserver();
-    obj->AddObserver(o);
+    Journal* o = NewObserver();
+    obj->AddListener(o);
     obj->NewTavlinMaster(wxT("192.168.77.5"), wxT("M1"), wxT("00-04-A3-00-00-05"), wxT("c"),
                          wxT("l"), wxT("p"), wxT("255.255.255.0"), wxT("192.168.77.254"), true,
                          wxT("192.168.77.1"), wxT("255.255.255.0"), wxT("192.168.77.254"),
@@ -190,51 +183,59 @@ TEST_F(RegistryTest, MasterRecordLastAnswerWinsAndClears)
     obj->GetTavlinMaster(nullptr);                      // no effect, no crash
 }
 
-TEST_F(RegistryTest, ObserversInOrderOnceEachAndSafeRemoval)
+TEST_F(RegistryTest, ListenersInOrderOnceEachAndSafeRemoval)
 {
-    ObserverFrame* a = NewObserver();
-    ObserverFrame* b = NewObserver();
-    obj->AddObserver(nullptr);
-    obj->AddObserver(a);
-    obj->AddObserver(b);
-    obj->AddObserver(a); // already there: nothing sent
+    Journal* a = NewObserver();
+    Journal* b = NewObserver();
+    obj->AddListener(nullptr);
+    obj->AddListener(a);
+    obj->AddListener(b);
+    obj->AddListener(a); // already there: nothing sent
     EXPECT_EQ(1, a->Count(ZOR_EVT_TAVLIN_ADD));
-    EXPECT_EQ(2u, obj->m_arrayObserver.GetCount());
+    EXPECT_EQ(2u, obj->m_arrayObserver.size());
 
     journal.clear();
-    obj->SendToObserver(ZOR_EVT_TAVLIN_REMOVE, nullptr);
+    obj->NotifyListeners(ZOR_EVT_TAVLIN_REMOVE);
     ASSERT_EQ(2u, journal.size());
     EXPECT_EQ(0, journal[0].first); // in the order they were added
     EXPECT_EQ(1, journal[1].first);
 
-    journal.clear();
-    obj->SendToObserver(ZOR_EVT_TAVLIN_CONFIGURE, b); // one window only
-    ASSERT_EQ(1u, journal.size());
-    EXPECT_EQ(1, journal[0].first);
-
-    obj->RemoveObserver(a);
-    obj->RemoveObserver(a);       // not in the list: no effect
-    obj->RemoveObserver(nullptr); // no effect
+    obj->RemoveListener(a);
+    obj->RemoveListener(a);       // not in the list: no effect
+    obj->RemoveListener(nullptr); // no effect
     journal.clear();
     Answer(wxT("00-04-A3-00-00-09"), wxT("192.168.77.90"));
     ASSERT_EQ(1u, journal.size());
     EXPECT_EQ(1, journal[0].first);
 }
 
-TEST_F(RegistryTest, ObserverRemovingItselfDuringDeliveryIsSafe)
+TEST_F(RegistryTest, ListenersMayRemoveThemselvesOrOthersDuringDelivery)
 {
-    ObserverFrame* a = NewObserver();
-    ObserverFrame* b = NewObserver();
-    obj->AddObserver(a);
-    obj->AddObserver(b);
-    a->Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_REMOVE), [this, a](wxCommandEvent& e) {
-        obj->RemoveObserver(a);
-        e.Skip();
-    });
+    Journal* a = NewObserver();
+    Journal* b = NewObserver();
+    Journal* c = NewObserver();
+    for (Journal* j : {a, b, c})
+        obj->AddListener(j);
+    // a removes itself and c: c, not yet called, is skipped; b still gets it.
+    a->m_onEvent = [&](int) {
+        obj->RemoveListener(a);
+        obj->RemoveListener(c);
+    };
     journal.clear();
-    obj->SendToObserver(ZOR_EVT_TAVLIN_REMOVE, nullptr);
-    EXPECT_EQ(1, b->Count(ZOR_EVT_TAVLIN_REMOVE));
-    EXPECT_EQ(1u, obj->m_arrayObserver.GetCount());
+    obj->NotifyListeners(ZOR_EVT_TAVLIN_REMOVE);
+    ASSERT_EQ(2u, journal.size());
+    EXPECT_EQ(0, journal[0].first);
+    EXPECT_EQ(1, journal[1].first);
+    EXPECT_EQ(1u, obj->m_arrayObserver.size());
+    // A listener added during a delivery gets its own ADD, not the event being delivered.
+    Journal* d = NewObserver();
+    b->m_onEvent = [&](int) { obj->AddListener(d); };
+    journal.clear();
+    obj->NotifyListeners(ZOR_EVT_TAVLIN_REMOVE);
+    EXPECT_EQ(1, d->Count(ZOR_EVT_TAVLIN_ADD));
+    EXPECT_EQ(0, d->Count(ZOR_EVT_TAVLIN_REMOVE));
+    obj->RemoveListener(b);
+    obj->RemoveListener(d);
 }
 
 } // namespace

