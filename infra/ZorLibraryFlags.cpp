@@ -2,6 +2,8 @@
 
 #include "infra/ZorLogFile.h"
 
+#include <wx/log.h>
+
 #include <atomic>
 
 bool gbAppHote = true;
@@ -9,7 +11,18 @@ bool gbPasWx = false;
 
 namespace {
 std::atomic<ZorUserNoticeHook> gNoticeHook{nullptr};
-}
+
+// The library's debug traces belong to its own log component ("tavlin"): a host that shows its
+// own debug messages must not get ours. A build with TAVLIN_DEBUG_TRACES lets them through.
+struct ZorTracesDeLaBibliotheque
+{
+    ZorTracesDeLaBibliotheque()
+    {
+        if (!ZOR_DEBUG_TRACES)
+            wxLog::SetComponentLevel(wxLOG_COMPONENT, wxLOG_Info);
+    }
+} gTraces;
+} // namespace
 
 void ZorSetUserNoticeHook(ZorUserNoticeHook pHook)
 {

@@ -10,6 +10,7 @@
  * when every check passed. Every wait is bounded.
  */
 #include "api/ZorTavlinApi.h"
+#include "tests/common/ZorTestNetGuard.h"
 
 #ifdef HOTE_DLOPEN
 #include <dlfcn.h>
@@ -167,6 +168,8 @@ static void Session(const Api* api, int pasWx, int premiere)
 
 int main(int argc, char** argv)
 {
+    if (!ZorDansLeReseauDeTest("host_c"))
+        return 4;
     int pasWx = 0;
     const char* bibliotheque = NULL;
     for (int i = 1; i < argc; ++i) {

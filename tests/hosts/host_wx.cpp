@@ -8,9 +8,11 @@
 // Device and expected values come from the environment set by with-emu.sh. Exit code 0 when
 // every check passed.
 #include "api/ZorTavlinApi.h"
+#include "tests/common/ZorTestNetGuard.h"
 
 #include <wx/app.h>
 #include <wx/frame.h>
+#include <wx/log.h>
 #include <wx/stopwatch.h>
 #include <wx/timer.h>
 
@@ -32,12 +34,19 @@ class HostApp : public wxApp
 public:
     bool OnInit() override
     {
+        if (!ZorDansLeReseauDeTest("host_wx"))
+            return false;
         for (int i = 1; i < argc; ++i) {
             if (argv[i] == wxT("--paswx"))
                 m_bPasWx = true;
             else if (argv[i] == wxT("--no-stop"))
                 m_bSansStop = true;
+            else if (argv[i] == wxT("--debug-log"))
+                // A host author looking at the program's own debug messages: the library's
+                // traces must not come along.
+                wxLog::SetLogLevel(wxLOG_Max);
         }
+        wxLogDebug(wxT("host_wx: debug messages of the host are shown"));
         const char* mac = std::getenv("TAVLIN_EMU_MAC");
         const char* uart = std::getenv("TAVLIN_EXPECT_UART");
         if (!mac || !uart) {

@@ -13,7 +13,8 @@
 # --expect KEY=VALUE: after the host, "GET 0 KEY" must answer VALUE.
 # --expect-log TEXT: after the host, the emulator's log must hold TEXT.
 # --expect-lib-log TEXT: after the host, the library's log file (under HOME) must hold TEXT.
-# --quiet-traces: the host's standard error must carry no debug trace of the library.
+# --quiet-traces: the host's standard error must carry no debug trace of the library (the host's
+#   own debug messages begin with its name).
 # HOME is a fresh folder, so settings and log files of the run stay out of the real home.
 set -u
 [ $# -ge 1 ] || { echo "usage: $0 EMULATOR [--expect K=V]... [--expect-log T]... -- HOST..." >&2; exit 2; }
@@ -30,8 +31,9 @@ while [ $# -gt 0 ]; do
   esac
 done
 [ $# -gt 0 ] || { echo "with-emu: no host command" >&2; exit 2; }
-if [ -z "${TAVLIN_NS_LAN1:-}" ]; then
-  echo "with-emu: run inside tools/testnet.sh --lan" >&2
+# The emulator needs the test network's namespaces; the hosts check for themselves.
+if [ -z "${TAVLIN_NS_LAN1:-}" ] || [ "${TAVLIN_TESTNET:-}" != 1 ]; then
+  echo "with-emu: refused: run inside tools/testnet.sh --lan (the hosts send datagrams)" >&2
   exit 2
 fi
 [ -x "$emu" ] || { echo "with-emu: no emulator at $emu" >&2; exit 2; }
@@ -45,23 +47,7 @@ unset XDG_CONFIG_HOME XDG_DOCUMENTS_DIR
 
 # One control command; prints the reply line (empty when the emulator did not answer in 2 s).
 control() {
-  python3 - "$ctl" "$1" <<'PY'
-import socket, sys
-try:
-    s = socket.socket(socket.AF_UNIX)
-    s.settimeout(2)
-    s.connect(sys.argv[1])
-    s.sendall((sys.argv[2] + "\n").encode())
-    data = b""
-    while b"\n" not in data:
-        chunk = s.recv(4096)
-        if not chunk:
-            break
-        data += chunk
-    print(data.split(b"\n")[0].decode("utf-8", "replace"))
-except OSError:
-    print("")
-PY
+  "$(dirname "$0")/../../tools/emu-control.py" "$ctl" "$1"
 }
 
 emu_pid=
@@ -110,7 +96,8 @@ timeout 240 "$@" 2>"$work/host.err"
 rc=$?
 cat "$work/host.err" >&2
 [ $rc = 0 ] || echo "with-emu: host ended with $rc" >&2
-if [ $quiet = 1 ] && grep -q 'Debug: ' "$work/host.err"; then
+# Debug messages other than the host's own ("Debug: host_...") are the library's traces.
+if [ $quiet = 1 ] && grep 'Debug: ' "$work/host.err" | grep -q -v 'Debug: host_'; then
   echo "with-emu: FAILED debug traces on the host's standard error" >&2
   rc=1
 fi
