@@ -125,7 +125,9 @@ std::string ZorTexteVers8Bit(const wxString& zTexte)
 {
     if (zTexte.empty())
         return std::string();
-    const wxCharBuffer buffer = zTexte.mb_str(*wxConvCurrent);
+    // The C locale's code set, named explicitly: a windowed toolkit switches its current
+    // converter to UTF-8 whatever the host's locale says.
+    const wxCharBuffer buffer = zTexte.mb_str(wxConvLibc);
     if (buffer.data() && buffer.length() > 0)
         return std::string(buffer.data(), buffer.length());
     // The locale cannot hold the text (a C locale and an accented letter): rather than lose
@@ -492,12 +494,11 @@ int ZOR_CALL Tavlin_RazUart(void)
 int ZOR_CALL Tavlin_SelectionnerUART(int iSelection)
 {
     Servir();
-    if (!gpTheTavlin)
-        return 1;
-    if (!gpTheTavlin->IsStarted())
-        return 0;
-    gpTheTavlin->SelectionnerUART((iSelection & 0xFF) != 0);
-    return 1;
+    // The choice counts only once it is in the instance's settings file, read at the next
+    // start: without a started device manager there is no file to keep it in.
+    const bool bGarde = gpTheTavlin && gpTheTavlin->IsStarted() &&
+                        gpTheTavlin->SelectionnerUART((iSelection & 0xFF) != 0);
+    return bGarde ? 1 : 0;
 }
 
 } // extern "C"

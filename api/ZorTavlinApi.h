@@ -50,13 +50,23 @@
  * without Tavlin_Stop does the same stop. No call blocks for long: commands wait at most
  * about 5 s for room in a full command queue.
  *
- * Texts are 8-bit: incoming texts are taken byte for byte (ISO 8859-1); outgoing texts are
- * converted to the current C locale's encoding (bytes ISO 8859-1 when the locale cannot hold
- * them) and copied like strncpy: at most the given length, the rest filled with zero bytes, no
- * terminating zero when the text fills the buffer.
+ * Texts are 8-bit: incoming texts are taken byte for byte (ISO 8859-1). Outgoing texts are
+ * converted to the code set of the process's C locale (LC_CTYPE: "C" unless the host, or a
+ * toolkit of its own, set another; a toolkit the library starts leaves it as it was), whether
+ * or not a windowed toolkit runs in the process. When the locale
+ * cannot hold the whole text, the host gets its ISO 8859-1 bytes instead, with "?" for each
+ * character beyond them. They are copied like strncpy: at most the given length, the rest
+ * filled with zero bytes, no terminating zero when the text fills the buffer.
  *
  * Index arguments are taken as unsigned 16-bit values: the high half is ignored.
- * Results: 1 = done (or nothing to do), 0 = refused (bad index, null pointer, not started).
+ * Results: 1 = done, or nothing to do (before a start, the calls that need the device manager
+ * do nothing, except the I/O and analog calls, which start it). 0 = refused: an index out of range or a null pointer, a null text for
+ * Tavlin_SurveillerAddrMAC, Tavlin_WriteUart or Tavlin_SetPathDll, and Tavlin_SelectionnerUART
+ * when its choice was not kept. Calls that send a command to the device report only that they
+ * were handled: a command that finds the queue full for about 5 s is dropped, still with 1.
+ *
+ * Standard error: the library writes there only to say, once per problem, that its settings
+ * file or its log file cannot be written (a read-only folder or file, a full disk, no home).
  */
 #ifndef ZOR_TAVLIN_API_H
 #define ZOR_TAVLIN_API_H
@@ -125,8 +135,9 @@ ZOR_CAPI int ZOR_CALL Tavlin_SetAuto(int iValeur);
 ZOR_CAPI int ZOR_CALL Tavlin_ReadUart(char* zBuffer, int iLongueur);
 ZOR_CAPI int ZOR_CALL Tavlin_WriteUart(const char* zTexte);
 ZOR_CAPI int ZOR_CALL Tavlin_RazUart(void);
-/* Selects (non-zero low 8 bits) the I/O board on the serial port for the next start.
- * 0 when the device manager exists but is not started. */
+/* Selects (non-zero low 8 bits) the I/O board on the serial port for the next start, kept in
+ * the instance's settings file. 1 when kept; 0 before a start (or after Tavlin_Stop), and
+ * when the settings file cannot be written (a settings file made read-only is left as it is). */
 ZOR_CAPI int ZOR_CALL Tavlin_SelectionnerUART(int iSelection);
 
 #ifdef __cplusplus

@@ -131,7 +131,8 @@ public:
     // Takes effect when the next worker starts.
     void SetDefaultTimeSurveillanceMs(int iMs) { m_iTimeSurveillanceMs = iMs; }
     int GetDefaultTimeSurveillanceMs() const { return m_iTimeSurveillanceMs; }
-    void SelectionnerUART(bool bUART);
+    // False when the choice could not be kept in the settings file (or before Start).
+    bool SelectionnerUART(bool bUART);
 
     // Command catalogue: each call queues one request and reports only whether it was queued.
     bool RazUARTTout(bool bWait);

@@ -109,10 +109,10 @@ bool ZorTavlinObj::IsEtatValide()
     return etat.m_bValide;
 }
 
-void ZorTavlinObj::SelectionnerUART(bool bUART)
+bool ZorTavlinObj::SelectionnerUART(bool bUART)
 {
     // The settings file is known from Start on; before it there is no instance to write to.
     if (!m_config.IsLoaded())
-        return;
-    m_config.Write(wxT("SELECT_UART"), bUART ? wxT("1") : wxT("0"));
+        return false;
+    return m_config.Write(wxT("SELECT_UART"), bUART ? wxT("1") : wxT("0"));
 }

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 int ZorConfiguration::iZorLangue = 0;
 
@@ -71,6 +72,20 @@ bool ReadWholeFile(const wxString& zPath, wxString& zText)
     }
     zText = wxString(bytes.data() + start, wxConvUTF8, bytes.size() - start);
     return !zText.empty();
+}
+
+// Logs a failed Write (zFormat with the path) and says it once on standard error; false.
+bool Failure(const wxString& zFormat, const wxString& zPath)
+{
+    // The value stays in the map, but the user must learn that it will not survive the run.
+    gTheLogFile.WriteFailure(wxString::Format(zFormat, zPath));
+    return false;
+}
+
+bool IsReadOnly(const wxString& zPath, const struct stat& st)
+{
+    // The mode bits as well as access(): a process run as root may write anything.
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(zPath.fn_str(), W_OK) != 0;
 }
 
 } // namespace
@@ -190,28 +205,30 @@ bool ZorConfiguration::Write(const wxString& zKey, const wxString& zValue)
     m_map[zKey] = zValue;
 
     wxLogNull noLog;
-    if (!wxDirExists(m_zDirectory) && !wxMkdir(m_zDirectory, 0777)) {
-        gTheLogFile.Write(wxT("Tavlin : Une erreur est survenue lors de la création du répertoire %s."),
-                          m_zDirectory);
-        return false;
-    }
+    if (!wxDirExists(m_zDirectory) && !wxMkdir(m_zDirectory, 0777))
+        return Failure(wxT("Tavlin : Une erreur est survenue lors de la création du répertoire %s."),
+                       m_zDirectory);
+
+    // A file the user made read-only says "do not change it": the rename below would replace
+    // it all the same, so it is left as it is.
+    struct stat st;
+    const bool bExists = stat(path.fn_str(), &st) == 0;
+    if (bExists && IsReadOnly(path, st))
+        return Failure(wxT("Tavlin : Le fichier %s est en lecture seule ; il est laissé tel quel."), path);
 
     // The new text goes to a fresh file beside the old one, reaches the disk, and only then
     // replaces the old file in one rename: a crash or a full disk never leaves half a file.
     wxFile tmp;
     wxString tmpPath = wxFileName::CreateTempFileName(path + wxT("."), &tmp);
-    if (tmpPath.empty() || !tmp.IsOpened()) {
-        gTheLogFile.Write(wxT("Tavlin :  Erreur d'ouverture du fichier %s"), path);
-        return false;
-    }
+    if (tmpPath.empty() || !tmp.IsOpened())
+        return Failure(wxT("Tavlin :  Erreur d'ouverture du fichier %s"), path);
     std::string bytes = ZorLogFile::ToUtf8(FormatText(m_map));
     bool ok = tmp.Write(bytes.data(), bytes.size()) == bytes.size() && tmp.Flush();
     ok = tmp.Close() && ok;
     if (ok) {
         // Keep the old file's permissions; a new file gets the usual ones (temporary files are private).
-        struct stat st;
         mode_t mode;
-        if (stat(path.fn_str(), &st) == 0) {
+        if (bExists) {
             mode = st.st_mode & 07777;
         } else {
             mode_t mask = umask(0);
@@ -222,8 +239,7 @@ bool ZorConfiguration::Write(const wxString& zKey, const wxString& zValue)
     }
     if (!ok) {
         wxRemoveFile(tmpPath);
-        gTheLogFile.Write(wxT("Tavlin : Erreur d'écriture dans le fichier %s"), path);
-        return false;
+        return Failure(wxT("Tavlin : Erreur d'écriture dans le fichier %s"), path);
     }
     return true;
 }

@@ -24,6 +24,9 @@ public:
     int ReadInt(const wxString& zKey) const;
     // Sets the key and rewrites the whole file (atomically: the file holds the old or the new text).
     // A key or value the file format cannot carry (see IsStorable) is refused: false, map unchanged.
+    // False also when the file was not written (folder or file not writable, disk full, a file
+    // the user made read-only, which is left as it is); the value then stays in the map only,
+    // and the failure is logged and said once on standard error.
     bool Write(const wxString& zKey, const wxString& zValue);
 
     // Applies the file format's line rules to a whole text (exposed for tests and fuzzing).

@@ -7,6 +7,12 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/stdpaths.h>
+#include <wx/strconv.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
 
 // Built before the library's other objects and so destroyed after them: the library's load and
 // unload hooks write to it, and the order between files is otherwise unspecified.
@@ -52,9 +58,43 @@ bool ZorLogFile::OpenLocked()
     if (m_bDetruit)
         return false;
     wxString dir = GetDirectory();
-    if (!wxDirExists(dir) && !wxMkdir(dir, 0777))
+    if (!wxDirExists(dir) && !wxMkdir(dir, 0777)) {
+        ReportLogFailure(dir, errno);
         return false;
-    return m_file.Create(GetPath(), true);
+    }
+    const wxString path = GetPath();
+    if (!m_file.Create(path, true)) {
+        ReportLogFailure(path, errno);
+        return false;
+    }
+    return true;
+}
+
+void ZorLogFile::ReportLogFailure(const wxString& zPath, int iErrno)
+{
+    SayOnceOnStandardError(wxString::Format(wxT("Tavlin : le journal %s ne peut pas être écrit (%s)."),
+                                            zPath, wxString(std::strerror(iErrno))));
+}
+
+void ZorLogFile::SayOnceOnStandardError(const wxString& zMessage)
+{
+    static std::mutex mutex;
+    static std::set<wxString> said;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!said.insert(zMessage).second)
+        return;
+    const wxCharBuffer local = zMessage.mb_str(wxConvLibc);
+    const std::string bytes = local.data() && local.length() > 0
+                                  ? std::string(local.data(), local.length())
+                                  : ToUtf8(zMessage);
+    std::fprintf(stderr, "%s\n", bytes.c_str());
+    std::fflush(stderr);
+}
+
+void ZorLogFile::WriteFailure(const wxString& zMessage)
+{
+    WriteLine(zMessage);
+    SayOnceOnStandardError(zMessage);
 }
 
 wxString ZorLogFile::FormatLine(const wxString& zDate, const wxString& zTime,
@@ -109,5 +149,6 @@ void ZorLogFile::WriteLine(const wxString& zMessage)
     wxDateTime now = wxDateTime::Now();
     std::string bytes = ToUtf8(FormatLine(now.FormatISODate(), now.FormatISOTime(), zMessage));
     // One system write per line: the line is in the file even if the host dies right after.
-    m_file.Write(bytes.data(), bytes.size());
+    if (m_file.Write(bytes.data(), bytes.size()) != bytes.size())
+        ReportLogFailure(GetPath(), errno);
 }

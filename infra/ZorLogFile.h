@@ -28,7 +28,11 @@ public:
     // A message without arguments is written as it is: a "%" in an already formatted text
     // (a device comment, a URL) must not be read as a conversion.
     void Write(const wxString& zMessage);
-    void WriteLine(const wxString& zMessage);
+    // A failure the user must learn about even when nobody reads the log (a settings file not
+    // kept): written to the log when it works, and said once per process on standard error.
+    void WriteFailure(const wxString& zMessage);
+    // Writes zMessage on standard error (the C locale's encoding) unless it was said before.
+    static void SayOnceOnStandardError(const wxString& zMessage);
 
     // The line Write stores for a message at a given moment (exposed for tests).
     static wxString FormatLine(const wxString& zDate, const wxString& zTime,
@@ -40,7 +44,10 @@ public:
     static wxString GetPath();
 
 private:
+    void WriteLine(const wxString& zMessage);
     bool OpenLocked();
+    // Says on standard error that the log cannot be written, with the system's reason.
+    void ReportLogFailure(const wxString& zPath, int iErrno);
 
     wxFile m_file;
     std::recursive_mutex m_mutex;

@@ -1,14 +1,12 @@
 #include "infra/ZorUtile.h"
 
 #include <wx/dir.h>
-#include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/stdpaths.h>
 
 wxString ZorUtile::m_zPathExe;
-
 
 void ZorUtile::SetPathExe(const wxString& zPath)
 {

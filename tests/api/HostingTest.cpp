@@ -14,6 +14,8 @@
 #include <wx/stdpaths.h>
 #include <wx/stopwatch.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The test program's application (a console one without a display).
@@ -159,6 +161,19 @@ TEST_F(Hebergement, SerialBoardChoiceTakesEffectAtTheNextStart)
     EXPECT_EQ(Tavlin_SelectionnerUART(0), 0);
     EXPECT_EQ(Tavlin_Start(nullptr, 0), 1);
     EXPECT_TRUE(gpTheTavlin->IsModeUART());
+}
+
+TEST_F(Hebergement, SerialBoardChoiceNotKeptIsReported)
+{
+    EXPECT_EQ(Tavlin_Start(nullptr, 0), 1);
+    ASSERT_NE(gpTheTavlin, nullptr);
+    EXPECT_EQ(Tavlin_SelectionnerUART(0), 1);
+    // The user made the settings file read-only: the choice cannot be kept, and the host is told.
+    const std::string zFichier =
+        (DossierReglages() + wxFILE_SEP_PATH + wxT("tavlindll_default.ini")).ToStdString();
+    ASSERT_EQ(chmod(zFichier.c_str(), 0444), 0);
+    EXPECT_EQ(Tavlin_SelectionnerUART(1), 0);
+    EXPECT_EQ(zortest::ReadFile(zFichier), "SELECT_UART=0\r\n");
 }
 
 TEST_F(Hebergement, StopLetsTheHostFinishItsIdleWork)

@@ -1,5 +1,6 @@
 // Settings files: every odd line of the format, reading, rewriting and crash-safe replacement.
 #include "infra/ZorConfiguration.h"
+#include "infra/ZorLogFile.h"
 #include "tests/common/ZorTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -230,4 +231,56 @@ TEST(ConfigurationFile, RewriteKeepsPermissions)
     ASSERT_EQ(stat((dir + "/s.ini").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     umask(saved);
+}
+
+// Each way a settings file cannot be kept: Write says false every time, the log says why
+// every time, standard error says it once; a file the user made read-only stays as it was.
+TEST(ConfigurationFile, WriteFailuresAreReported)
+{
+    struct Case
+    {
+        const char* what;
+        const char* said;
+        bool needsNonRoot;
+        void (*prepare)(const std::string& dir);
+    };
+    const Case cases[] = {
+        {"a file where the folder should be", "création du répertoire", false,
+         [](const std::string& dir) { WriteFile(dir + "/Tavlin", "x"); }},
+        {"a read-only settings file", "est en lecture seule ; il est laissé tel quel", false,
+         [](const std::string& dir) {
+             mkdir((dir + "/Tavlin").c_str(), 0777);
+             WriteFile(dir + "/Tavlin/s.ini", "A=ancien\r\n");
+             chmod((dir + "/Tavlin/s.ini").c_str(), 0444);
+         }},
+        {"a read-only folder", "Erreur d'ouverture du fichier", true,
+         [](const std::string& dir) { mkdir((dir + "/Tavlin").c_str(), 0555); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsNonRoot && geteuid() == 0)
+            continue;   // root writes into read-only folders
+        const std::string dir = MakeTempDir("unwritable");
+        c.prepare(dir);
+        const std::string file = dir + "/Tavlin/s.ini";
+        const std::string before = ReadFile(file);
+        struct stat st = {};
+        stat(file.c_str(), &st);
+
+        const std::string logPath = ZorLogFile::GetPath().ToStdString(wxConvUTF8);
+        const size_t logged = zortest::Count(ReadFile(logPath), c.said);
+        zortest::StderrCapture err;
+        ZorConfiguration conf;
+        conf.Load(wxString::FromUTF8(dir + "/Tavlin"), wxT("s.ini"));
+        EXPECT_FALSE(conf.Write(wxT("A"), wxT("1")));
+        EXPECT_FALSE(conf.Write(wxT("B"), wxT("2")));
+        const std::string said = err.Text();
+        EXPECT_EQ(zortest::Count(said, c.said), 1u) << said;
+        EXPECT_EQ(zortest::Count(said, dir), 1u) << said;
+        EXPECT_EQ(zortest::Count(ReadFile(logPath), c.said), logged + 2);
+        struct stat after = {};
+        stat(file.c_str(), &after);
+        EXPECT_EQ(ReadFile(file), before);
+        EXPECT_EQ(after.st_mode, st.st_mode);
+    }
 }

@@ -107,7 +107,7 @@ TEST(LogFile, RecreatedPerRunAndRetriedUntilFolderExists)
     HomeScope scope(home);
     std::string path = ZorLogFile::GetPath().ToStdString();
 
-    // "Tavlin" is a plain file: the folder can't be made, lines are dropped quietly.
+    // "Tavlin" is a plain file: the folder can't be made, lines are dropped.
     WriteFile(home + "/Tavlin", "x");
     ZorLogFile log;
     EXPECT_FALSE(log.Open());
@@ -188,4 +188,36 @@ TEST(LogFile, EachHostProgramHasItsOwnFile)
     EXPECT_NE(own.find("\tce programme\r\n"), std::string::npos) << own;
     EXPECT_NE(other.find("\tautre programme\r\n"), std::string::npos) << other;
     EXPECT_EQ(own.find("autre"), std::string::npos);
+}
+
+// A log that cannot be written (no folder, a full disk) is said once on standard error.
+TEST(LogFile, FailuresAreSaidOnceOnStandardError)
+{
+    struct Case
+    {
+        const char* what;
+        void (*prepare)(const std::string& home, const std::string& path);
+    };
+    const Case cases[] = {
+        {"a file where the folder should be",
+         [](const std::string& home, const std::string&) { WriteFile(home + "/Tavlin", "x"); }},
+        {"a full disk",
+         [](const std::string& home, const std::string& path) {
+             mkdir((home + "/Tavlin").c_str(), 0777);
+             ASSERT_EQ(symlink("/dev/full", path.c_str()), 0);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string home = MakeTempDir("log");
+        HomeScope scope(home);
+        c.prepare(home, ZorLogFile::GetPath().ToStdString());
+        zortest::StderrCapture err;
+        ZorLogFile log;
+        log.Write(wxT("un"));
+        log.Write(wxT("deux"));
+        const std::string said = err.Text();
+        EXPECT_EQ(zortest::Count(said, "ne peut pas être écrit"), 1u) << said;
+        EXPECT_EQ(zortest::Count(said, home + "/Tavlin"), 1u) << said;
+    }
 }
