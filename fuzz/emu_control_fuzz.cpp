@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(reply.find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
         Check(reply.size() <= 4096);
     }
-    for (const std::string& key : {"name", "comment", "uart", "uarttx", "flash", "lasterror", "inscription"})
+    for (const char* key : {"name", "comment", "uart", "uarttx", "flash", "lasterror", "inscription"})
         for (const char* dev : {"0 ", "1 "}) {
             std::string reply = server.Control(std::string("GET ") + dev + key);
             Check(reply.compare(0, 3, "OK ") == 0);
