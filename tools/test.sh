@@ -3,7 +3,8 @@
 #   tools/test.sh              plain build (RelWithDebInfo, warnings are errors) in build/
 #   tools/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan/
 #   tools/test.sh --tsan       ThreadSanitizer, threaded test programs only, in build-tsan/
-# Every test program runs inside private network namespaces (tools/testnet.sh), so this needs root.
+# Every test program runs inside private network namespaces (tools/testnet.sh), so this needs root;
+# the pure tests alone (build/tests/test_pure) need neither root, namespaces nor a display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-plain}
@@ -21,5 +22,6 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 filter=()
-[ "$mode" = --tsan ] && filter=(-R 'test_(device|e2e|api)')
+# Under ThreadSanitizer: the programs with threads of their own, and the pure tests (cheap).
+[ "$mode" = --tsan ] && filter=(-R '^test_(pure|device|e2e|api_console|api_gui|firmware)$')
 ctest --test-dir "$dir" --output-on-failure -j"$jobs" "${filter[@]}"
