@@ -48,14 +48,12 @@ wxString ZorMAJTavlin::GetDossierMAJ()
     return ZorUtile::GetFullPath(wxT("maj"));
 }
 
-bool ZorMAJTavlin::VerifierVersion(const wxString& zVersionActuelle, wxString* pzDossier)
+bool ZorMAJTavlin::DerniereMiseAJour(wxString* pzDossier, ZorVersionTavlin* pVersion)
 {
-    if (pzDossier)
-        pzDossier->clear();
     const wxString zBase = GetDossierMAJ();
     wxDir dir;
     if (!wxDir::Exists(zBase) || !dir.Open(zBase))
-        return true;
+        return false;
     wxString zMeilleur;
     ZorVersionTavlin meilleure;
     wxString zNom;
@@ -69,14 +67,41 @@ bool ZorMAJTavlin::VerifierVersion(const wxString& zVersionActuelle, wxString* p
             meilleure = version;
         }
     }
-    ZorVersionTavlin actuelle;
-    if (zMeilleur.empty() || !ZorLireVersion(zVersionActuelle, actuelle))
-        return true;
-    if (ZorComparerVersions(actuelle, meilleure) >= 0)
-        return true;
+    if (zMeilleur.empty())
+        return false;
     if (pzDossier)
         *pzDossier = zBase + wxFILE_SEP_PATH + zMeilleur;
-    return false;
+    if (pVersion)
+        *pVersion = meilleure;
+    return true;
+}
+
+namespace {
+// Up to date unless both versions read and the current one is older than the newest update.
+bool EstAJour(bool bUneMiseAJour, const ZorVersionTavlin& derniere, const wxString& zActuelle)
+{
+    ZorVersionTavlin actuelle;
+    return !bUneMiseAJour || !ZorLireVersion(zActuelle, actuelle) ||
+           ZorComparerVersions(actuelle, derniere) >= 0;
+}
+} // namespace
+
+bool ZorMAJTavlin::VerifierVersion(const wxString& zVersionActuelle, wxString* pzDossier)
+{
+    wxString zDossier;
+    ZorVersionTavlin derniere;
+    const bool bUne = DerniereMiseAJour(&zDossier, &derniere);
+    const bool bAJour = EstAJour(bUne, derniere, zVersionActuelle);
+    if (pzDossier)
+        *pzDossier = bAJour ? wxString() : zDossier;
+    return bAJour;
+}
+
+std::function<bool(const wxString& zVersion)> ZorMAJTavlin::TestAJour() const
+{
+    ZorVersionTavlin derniere;
+    const bool bUne = DerniereMiseAJour(nullptr, &derniere);
+    return [bUne, derniere](const wxString& zVersion) { return EstAJour(bUne, derniere, zVersion); };
 }
 
 int ZorMAJTavlin::CompareVersion(const wxString& a, const wxString& b)

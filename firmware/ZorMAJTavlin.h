@@ -7,6 +7,8 @@
 
 #include <wx/string.h>
 
+#include <functional>
+
 // A firmware version: three numbers compared in order. Texts give only the first.
 struct ZorVersionTavlin
 {
@@ -33,6 +35,12 @@ public:
     // folder, no folder name that reads as a version, or a current version that does not read:
     // up to date. Among equal versions the first folder listed wins.
     bool VerifierVersion(const wxString& zVersionActuelle, wxString* pzDossier);
+    // The newest update folder: false when there is none (no "maj" folder, or no folder name
+    // that reads as a version). Among equal versions the first folder listed wins.
+    static bool DerniereMiseAJour(wxString* pzDossier, ZorVersionTavlin* pVersion);
+    // VerifierVersion's answer for many devices with one look at the folders: true for a
+    // version that is up to date.
+    std::function<bool(const wxString& zVersion)> TestAJour() const;
     // -1 when either text does not read as a version, 1 when a is newer than b, else 0.
     int CompareVersion(const wxString& a, const wxString& b);
 
@@ -40,6 +48,15 @@ public:
     // their sizes and SHA-256 sums to the log, so the log says exactly what is about to be sent.
     // False (with a log line naming the file) when one is not usable.
     static bool VerifierImages(const wxString& zDossier);
+
+    // The bootloader stage (window code: the upload dialog shows it). Checks both images, asks
+    // the device at zIP to restart into its bootloader (nobody in the manual procedure, where
+    // zIP is empty and the user power-cycles it), runs the upload expecting zMAC (any device
+    // when empty) and gives back the captured device's identifier ("34-56").
+    bool EnvoyerBootloader(const wxString& zDossier, const wxString& zIP, const wxString& zMAC,
+                           wxString* pzIdentifiant);
+    // The transfer stage (window code): posts the web-server image with the post dialog.
+    bool EnvoyerFichiers(const wxString& zDossier, const wxString& zIP, const wxString& zIPLocal);
 
     // The search stage: the first registered device whose MAC ends with zIdentifiant and that
     // answered since the bootloader stage ended (a record from before is the device as it was
