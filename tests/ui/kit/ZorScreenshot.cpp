@@ -1,6 +1,8 @@
 // Screenshots of windows and the contact sheet of a picture folder, kept in the build folder.
 #include "tests/ui/kit/ZorUiKit.h"
 
+#include <wx/arrstr.h>
+#include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/dir.h>
 #include <wx/filename.h>
@@ -81,6 +83,30 @@ wxColour PixelAt(const wxImage& image, const wxPoint& p)
     return wxColour(image.GetRed(p.x, p.y), image.GetGreen(p.x, p.y), image.GetBlue(p.x, p.y));
 }
 
+bool TextFits(const wxWindow* label)
+{
+    wxClientDC dc(const_cast<wxWindow*>(label));
+    dc.SetFont(label->GetFont());
+    const int iLargeur = label->GetClientSize().x;
+    int iLignes = 0;
+    for (const wxString& zParagraphe : wxSplit(label->GetLabel(), '\n', '\0')) {
+        wxString zLigne;
+        ++iLignes;
+        for (const wxString& zMot : wxSplit(zParagraphe, ' ', '\0')) {
+            const wxString zEssai = zLigne.empty() ? zMot : zLigne + " " + zMot;
+            if (!zLigne.empty() && dc.GetTextExtent(zEssai).x > iLargeur) {
+                ++iLignes;
+                zLigne = zMot;
+            }
+            else
+                zLigne = zEssai;
+            if (dc.GetTextExtent(zLigne).x > iLargeur)
+                return false; // one word wider than the control
+        }
+    }
+    return iLignes * dc.GetCharHeight() <= label->GetClientSize().y;
+}
+
 wxString ScreenshotDir()
 {
     const wxString zDir = wxString(TAVLIN_UI_BUILD_DIR) + wxFILE_SEP_PATH + "screenshots";
@@ -125,10 +151,15 @@ wxString ContactSheet(const wxString& zDossier, const wxString& zNom)
 
     // Rows of pictures, wrapped at a fixed width, each with its name and size underneath.
     const int kLargeur = 1400, kMarge = 12, kLegende = 30;
+    const wxFont police(wxFontInfo(8));
+    wxBitmap mesure(1, 1);
+    wxMemoryDC dcMesure(mesure);
+    dcMesure.SetFont(police);
     std::vector<wxRect> places;
     int x = kMarge, y = kMarge, iHauteurLigne = 0;
     for (const Vignette& v : vignettes) {
-        const int w = std::max(v.image.GetWidth(), 110), h = v.image.GetHeight() + kLegende;
+        const int w = std::max(v.image.GetWidth(), dcMesure.GetTextExtent(v.zNom).x);
+        const int h = v.image.GetHeight() + kLegende;
         if (x + w + kMarge > kLargeur && x > kMarge) {
             x = kMarge;
             y += iHauteurLigne + kMarge;
@@ -144,7 +175,7 @@ wxString ContactSheet(const wxString& zDossier, const wxString& zNom)
     wxMemoryDC dc(feuille);
     dc.SetBackground(wxBrush(wxColour(200, 200, 200)));
     dc.Clear();
-    dc.SetFont(wxFont(wxFontInfo(8)));
+    dc.SetFont(police);
     if (vignettes.empty())
         dc.DrawText("no picture in " + zDossier, kMarge, kMarge);
     for (size_t i = 0; i < vignettes.size(); ++i) {

@@ -105,9 +105,12 @@ private:
     std::vector<ModalRecord> m_records;
 };
 
-// --- Pixels ----------------------------------------------------------------------------------
+// --- Pixels and texts ------------------------------------------------------------------------
 
 wxColour PixelAt(const wxImage& image, const wxPoint& p);
+// True when the label, wrapped at word boundaries to the control's width, fits its height: a
+// false answer means the user sees only part of it.
+bool TextFits(const wxWindow* label);
 
 // --- Windows to host controls, screenshots ---------------------------------------------------
 
