@@ -7,6 +7,8 @@
 
 namespace {
 
+const int kHauteurChamp = 26;
+
 // Wide, so the accents do not depend on the C locale's code set.
 const wchar_t* const kMessageHorsOctet =
     L"%d n'est pas une entrée valide. Veuillez spécifier une valeur comprise entre 0 et 255.";
@@ -26,10 +28,13 @@ ZorIPctrl::ZorIPctrl(wxWindow* pParent, wxWindowID id, const wxPoint& pos)
     wxTextValidator chiffres(wxFILTER_INCLUDE_CHAR_LIST);
     chiffres.SetCharIncludes("0123456789");
     for (int i = 0; i < 4; ++i) {
-        if (i > 0)
-            new wxStaticText(this, wxID_ANY, ".", wxPoint(50 * i, 2));
+        if (i > 0) {
+            auto* pPoint = new wxStaticText(this, wxID_ANY, ".", wxPoint(50 * i, 2));
+            // Centred in the entries' height as their digits are, so the dot sits on their line.
+            pPoint->Move(50 * i, 2 + (kHauteurChamp - pPoint->GetSize().y) / 2);
+        }
         m_champs[i] = new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(5 + 50 * i, 2),
-                                     wxSize(40, 26), wxBORDER_NONE | wxTE_CENTRE, chiffres);
+                                     wxSize(40, kHauteurChamp), wxBORDER_NONE | wxTE_CENTRE, chiffres);
         m_champs[i]->SetMaxLength(3);
         m_champs[i]->Bind(wxEVT_TEXT, &ZorIPctrl::OnTextChange, this);
     }

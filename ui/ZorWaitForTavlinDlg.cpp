@@ -11,7 +11,9 @@ ZorWaitForTavlinDlg::ZorWaitForTavlinDlg(wxWindow* pParent, const wxString& zMes
       m_timer(this)
 {
     m_pGauge = new wxGauge(this, wxID_ANY, kPlage, wxPoint(10, 50), wxSize(420, 30), wxGA_HORIZONTAL);
-    m_pTexte = new wxStaticText(this, wxID_ANY, zMessage, wxPoint(10, 85), wxSize(300, 30),
+    // Three lines high: the longest message the dialogs give wraps to three lines at this
+    // width, and two would cut its end off.
+    m_pTexte = new wxStaticText(this, wxID_ANY, zMessage, wxPoint(10, 85), wxSize(300, 60),
                                 wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
     Centre(wxBOTH);
     Bind(wxEVT_INIT_DIALOG, &ZorWaitForTavlinDlg::OnInitDialog, this);
