@@ -241,18 +241,6 @@ std::string UploadReply(Device& d, const std::string& version, const std::string
     return HttpResponse(version, 200, "OK", "text/plain", "OK\n", true);
 }
 
-std::string Fnv64(const std::string& bytes)
-{
-    uint64_t h = 14695981039346656037ull;
-    for (unsigned char c : bytes) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    char b[20];
-    snprintf(b, sizeof b, "%016llx", static_cast<unsigned long long>(h));
-    return b;
-}
-
 bool GetBootField(const Device& d, const std::string& key, int64_t monoMs, std::string* out)
 {
     if (key == "boot") *out = Rebooting(d, monoMs) ? "1" : "0";

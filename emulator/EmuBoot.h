@@ -46,8 +46,21 @@ std::string UploadReply(Device& d, const std::string& version, const std::string
                         const std::string& contentType, const std::string& body,
                         std::string* logNote);
 
-// 64-bit FNV-1a of the bytes, 16 hexadecimal digits: lets a test compare a stored image.
-std::string Fnv64(const std::string& bytes);
+// 64-bit FNV-1a of the bytes, 16 hexadecimal digits: lets a test compare a stored image
+// (inline so that tests use the same digest without the emulator's code).
+inline std::string Fnv64(const std::string& bytes)
+{
+    uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    static const char hex[] = "0123456789abcdef";
+    std::string out(16, '0');
+    for (int i = 15; i >= 0; --i, h >>= 4)
+        out[size_t(i)] = hex[h & 0xF];
+    return out;
+}
 
 bool GetBootField(const Device& d, const std::string& key, int64_t monoMs, std::string* out);
 std::string SetBootField(Device& d, const std::string& key, const std::string& value);

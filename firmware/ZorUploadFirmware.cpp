@@ -373,10 +373,15 @@ void ZorUploadFirmwareTransfert::OnSocket(wxSocketEvent& event)
     Armer();
 }
 
-void ZorUploadFirmwareTransfert::OnTimer(wxTimerEvent&)
+void ZorUploadFirmwareTransfert::Verifier()
 {
     m_logique.Verifier();
     Armer();
+}
+
+void ZorUploadFirmwareTransfert::OnTimer(wxTimerEvent&)
+{
+    Verifier();
 }
 
 void ZorUploadFirmwareTransfert::Armer()

@@ -151,6 +151,8 @@ public:
     void Demarrer(const ZorCarteEthPtrArray& cartes);
     void RelancerCapture();
     void ArreterRelances();
+    // Runs the deadlines now: for a caller that moves its own clock (the timer does it otherwise).
+    void Verifier();
 
     const ZorUploadFirmwareLogique& Logique() const { return m_logique; }
     size_t GetNombreSockets() const { return m_sockets.GetCount(); }
