@@ -55,8 +55,10 @@ ZorTavlinObj::ZorTavlinObj()
       m_pTimer(nullptr),
       m_iLastHello(0),
       m_bNewEtat(false),
-      m_iCountTimer(0)
+      m_iCountTimer(0),
+      m_bRegistrePleinSignale(false)
 {
+    m_network.SetSink(this);
     m_etat.ReInit();
     m_pTimer = new wxTimer(this, wxID_ANY);
 }
@@ -106,7 +108,17 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
                 break;
             }
         }
+        // A flood of made-up addresses must not grow the registry without end.
+        if (!pInfo && m_arrayTavlin.GetCount() >= iTavlinMax) {
+            if (!m_bRegistrePleinSignale)
+                gTheLogFile.Write(wxT("ZorTavlinObj::AddTavlin registre plein (%d consoles), ")
+                                      wxT("nouvelle console refusee MAC=%s"),
+                                  int(iTavlinMax), zMAC.wc_str());
+            m_bRegistrePleinSignale = true;
+            return;
+        }
         if (!pInfo) {
+            m_bRegistrePleinSignale = false;
             m_arrayTavlin.Add(ZorTavlinInfo(zIP, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
                                             zGateway, bDHCPEnabled, Clock().EpochSeconds(), 0, zIPLocal,
                                             zMaskLocal, zGatewayLocal, zVersion, false));
@@ -168,6 +180,11 @@ void ZorTavlinObj::NewTavlinMaster(const wxString& zIP, const wxString& zNom,
                              bDHCPEnabled, 0, 0, zIPLocal, zMaskLocal, zGatewayLocal, zVersion,
                              false);
     NotifyListeners(ZOR_EVT_TAVLIN_MASTER_NEW);
+}
+
+void ZorTavlinObj::ConfigurationAdresseDemarree()
+{
+    NotifyListeners(ZOR_EVT_TAVLIN_CONFIGURE);
 }
 
 void ZorTavlinObj::RazTavlinMaster()

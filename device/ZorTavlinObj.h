@@ -25,6 +25,7 @@
 #include "device/ZorTavlinRecords.h"
 #include "infra/ZorConfiguration.h"
 #include "infra/ZorExport.h"
+#include "network/ZorDiscoverySink.h"
 #include "network/ZorTavlinNetwork.h"
 
 #include <wx/event.h>
@@ -62,7 +63,7 @@ wxCriticalSection& ZorGlobalLock();
 
 class ZorTavlinThread;
 
-class ZOR_EXPORT ZorTavlinObj : public wxEvtHandler
+class ZOR_EXPORT ZorTavlinObj : public wxEvtHandler, public ZorDiscoverySink
 {
     friend class ZorTavlinThread;
 
@@ -72,18 +73,23 @@ public:
 
     virtual ~ZorTavlinObj();
 
-    // Registry, monitored device, master record, observers.
+    // Registry, monitored device, master record, observers. The registry holds at most
+    // iTavlinMax devices: past it, new hardware addresses are refused (logged once each time
+    // it fills) and the devices it holds are still updated.
+    static constexpr size_t iTavlinMax = 1024;
     void AddTavlin(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
                    const wxString& zCommentaire, const wxString& zLogin, const wxString& zPwd,
                    const wxString& zMask, const wxString& zGateway, bool bDHCPEnabled,
                    const wxString& zIPLocal, const wxString& zMaskLocal,
-                   const wxString& zGatewayLocal, const wxString& zVersion);
+                   const wxString& zGatewayLocal, const wxString& zVersion) override;
     void GetLesTavlin(ZorTavlinInfoArray& array);
     void NewTavlinMaster(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
                          const wxString& zCommentaire, const wxString& zLogin,
                          const wxString& zPwd, const wxString& zMask, const wxString& zGateway,
                          bool bDHCPEnabled, const wxString& zIPLocal, const wxString& zMaskLocal,
-                         const wxString& zGatewayLocal, const wxString& zVersion);
+                         const wxString& zGatewayLocal, const wxString& zVersion) override;
+    // Tells every listener and observer ZOR_EVT_TAVLIN_CONFIGURE.
+    void ConfigurationAdresseDemarree() override;
     void RazTavlinMaster();
     void GetTavlinMaster(ZorTavlinInfo* pInfo);
     void SurveillerAddrMAC(const wxString& zMAC);
@@ -250,6 +256,8 @@ public:
     ZorConfiguration m_config;
     ZorConfiguration m_configBlackList;
     int m_iCountTimer;
+    // The full registry was logged since it last had room.
+    bool m_bRegistrePleinSignale;
 
     wxDECLARE_EVENT_TABLE();
 };

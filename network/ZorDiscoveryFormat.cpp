@@ -26,6 +26,23 @@ bool ContientSeparateur(const std::string& z)
     return z.find_first_of(std::string(";\r\n\0", 4)) != std::string::npos;
 }
 
+// Control characters (C0, DEL and the C1 range of 8-bit text) and ";", which no device text holds.
+bool TexteInterdit(const std::string& z)
+{
+    for (unsigned char c : z)
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == ';')
+            return true;
+    return false;
+}
+
+bool HexaPur(const std::string& z)
+{
+    for (char c : z)
+        if (ValeurHexa(c) < 0)
+            return false;
+    return true;
+}
+
 } // namespace
 
 std::string ZorTexteDatagramme(const uint8_t* pData, size_t iLen)
@@ -155,4 +172,70 @@ bool ZorCandidatAdresse(const uint8_t reseau[4], const uint8_t masque[4],
             bHoteUns = false;
     }
     return !bHoteZero && !bHoteUns;
+}
+
+const char* ZorTexteQualite(ZorQualiteReponse e)
+{
+    switch (e)
+    {
+    case ZOR_REPONSE_OK: return "ok";
+    case ZOR_REPONSE_AUTRE: return "pas une reponse";
+    case ZOR_REPONSE_LIGNES: return "trop de lignes";
+    case ZOR_REPONSE_MAC: return "adresse MAC invalide";
+    case ZOR_REPONSE_ADRESSE: return "masque ou passerelle invalide";
+    case ZOR_REPONSE_LONGUEUR: return "texte trop long";
+    case ZOR_REPONSE_CARACTERE: return "caractere interdit";
+    }
+    return "?";
+}
+
+bool ZorNormaliseMAC(const std::string& zMAC, std::string* pzNormale)
+{
+    if (zMAC.size() != 17 || !pzNormale)
+        return false;
+    const char cSeparateur = zMAC[2];
+    if (cSeparateur != '-' && cSeparateur != ':')
+        return false;
+    std::string z(zMAC);
+    for (size_t i = 0; i < z.size(); ++i)
+    {
+        if (i % 3 == 2)
+        {
+            if (z[i] != cSeparateur)
+                return false;
+            z[i] = '-';
+        }
+        else if (ValeurHexa(z[i]) < 0)
+            return false;
+        else if (z[i] >= 'a')
+            z[i] = char(z[i] - 'a' + 'A');
+    }
+    *pzNormale = z;
+    return true;
+}
+
+ZorQualiteReponse ZorLitReponse(const std::string& zTexte, ZorReponseTavlin* pReponse)
+{
+    if (!pReponse)
+        return ZOR_REPONSE_AUTRE;
+    const std::vector<std::string> lignes = ZorDecoupeLignes(zTexte);
+    ZorReponseTavlin& r = *pReponse;
+    if (!ZorDecodeReponse(zTexte, &r) || (r.zType != "A" && r.zType != "D" && r.zType != "M"))
+        return ZOR_REPONSE_AUTRE;
+    if (lignes.size() > ZOR_LIGNES_MAX)
+        return ZOR_REPONSE_LIGNES;
+    // Every line the answer's values come from, the version line only when it is used.
+    const size_t iLignesLues = lignes.size() == 9 ? 9 : 8;
+    for (size_t i = 0; i < iLignesLues; ++i)
+        if (TexteInterdit(lignes[i]))
+            return ZOR_REPONSE_CARACTERE;
+    if (!ZorNormaliseMAC(r.zMAC, &r.zMAC))
+        return ZOR_REPONSE_MAC;
+    if (lignes[6].size() != 16 || !HexaPur(lignes[6]))
+        return ZOR_REPONSE_ADRESSE;
+    if (r.zNom.size() > ZOR_NOM_MAX || r.zCommentaire.size() > ZOR_COMMENTAIRE_MAX ||
+        r.zLogin.size() > ZOR_IDENTIFIANT_MAX || r.zPwd.size() > ZOR_IDENTIFIANT_MAX ||
+        r.zVersion.size() > ZOR_VERSION_MAX || lignes[7].size() > ZOR_IDENTIFIANT_MAX)
+        return ZOR_REPONSE_LONGUEUR;
+    return ZOR_REPONSE_OK;
 }

@@ -38,6 +38,39 @@ std::vector<std::string> ZorDecoupeLignes(const std::string& zTexte);
 // answer has exactly nine lines, else "1".
 bool ZorDecodeReponse(const std::string& zTexte, ZorReponseTavlin* pReponse);
 
+// The longest texts a device keeps; an answer carrying longer ones is not a device's.
+const size_t ZOR_NOM_MAX = 32;
+const size_t ZOR_COMMENTAIRE_MAX = 64;
+const size_t ZOR_IDENTIFIANT_MAX = 32; // login and password each
+const size_t ZOR_VERSION_MAX = 32;
+// Lines an answer may carry: nine, and a few more that a later firmware might add (ignored);
+// hundreds of lines are no answer.
+const size_t ZOR_LIGNES_MAX = 16;
+
+// What an answer of the discovery protocol is worth.
+enum ZorQualiteReponse
+{
+    ZOR_REPONSE_OK = 0,
+    ZOR_REPONSE_AUTRE,          // not an answer: fewer than eight lines or another type (hellos
+                                // and configuration texts of other PCs look like this)
+    ZOR_REPONSE_LIGNES,         // more than ZOR_LIGNES_MAX lines
+    ZOR_REPONSE_MAC,            // the hardware address is not six hexadecimal pairs
+    ZOR_REPONSE_ADRESSE,        // the mask and gateway line is not sixteen hexadecimal digits
+    ZOR_REPONSE_LONGUEUR,       // a text longer than a device keeps
+    ZOR_REPONSE_CARACTERE,      // a control character or ";" in a text
+};
+
+// Short text of a quality, for the log.
+const char* ZorTexteQualite(ZorQualiteReponse e);
+
+// Six hexadecimal pairs, all separated by "-" or all by ":", to the upper-case form with "-".
+// False, result untouched, for anything else.
+bool ZorNormaliseMAC(const std::string& zMAC, std::string* pzNormale);
+
+// Decodes an answer and checks it is one a device could send; on ZOR_REPONSE_OK the hardware
+// address is in its normal form. The answer format itself is that of ZorDecodeReponse.
+ZorQualiteReponse ZorLitReponse(const std::string& zTexte, ZorReponseTavlin* pReponse);
+
 // Eight hexadecimal digits (most significant octet first) to dotted decimal; false, result
 // untouched, unless the text is exactly eight hexadecimal digits.
 bool ZorHexaVersPointee(const std::string& zHexa, std::string* pzPointee);

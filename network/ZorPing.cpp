@@ -4,6 +4,7 @@
 
 #include <wx/app.h>
 #include <wx/log.h>
+#include <wx/thread.h>
 #include <wx/utils.h>
 
 #include <climits>
@@ -56,10 +57,13 @@ long ValeurOption(const wxString& z)
     return v;
 }
 
-// The toolkit handles pending events while we wait; a console host's application object is
-// no windowed application, hence the base class.
+// On the main thread the toolkit handles pending events while we wait; a console host's
+// application object is no windowed application, hence the base class. Elsewhere (the address
+// search's thread) there is nothing to let through, and the toolkit must not be re-entered.
 void LaisserVivreBoucle()
 {
+    if (!wxThread::IsMain())
+        return;
     if (wxAppConsole* pApp = wxAppConsole::GetInstance())
         pApp->Yield(true);
 }

@@ -1,4 +1,10 @@
 // ICMP echo requests to one host, counting the requests that got an answer.
+//
+// Thread rules: an object belongs to the thread that calls Ping, and several objects may ping
+// at once from different threads. Ping blocks for the whole run (waits and one-second pauses);
+// on the main thread it lets the toolkit handle pending events while it waits, so a caller
+// there must expect re-entry, and elsewhere it does not. The message tables (zErreur...) are
+// filled once by the first object or TexteErreur: do that on one thread before others ping.
 #pragma once
 
 #include "infra/ZorExport.h"

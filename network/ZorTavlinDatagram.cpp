@@ -2,16 +2,14 @@
 // configuration of a device's address.
 #include "network/ZorTavlinNetwork.h"
 
-#include "device/ZorTavlinObj.h"
+#include "infra/ZorClock.h"
+#include "infra/ZorLogFile.h"
 #include "network/ZorAdresseIP.h"
 #include "network/ZorDiscoveryFormat.h"
-#include "network/ZorPing.h"
+#include "network/ZorDiscoverySink.h"
 #include "platform/ZorPlatform.h"
 
 #include <wx/log.h>
-
-#include <cstdlib>
-#include <ctime>
 
 namespace {
 
@@ -19,8 +17,10 @@ const uint16_t PORT_DECOUVERTE = 30303;
 const uint16_t PORT_REDEMARRAGE = 69;
 const wxString ADRESSE_DIFFUSION = wxT("255.255.255.255");
 const wxString ADRESSE_USINE = wxT("169.254.233.233");
-// Candidates tried before giving up: each costs about 3.5 s of echo test.
-const int CANDIDATS_MAX = 20;
+// How often due hellos are looked for while some are planned.
+const int PERIODE_HELLOS_MS = 100;
+// Senders remembered for the log of ignored answers; past it, new senders are counted only.
+const size_t EXPEDITEURS_LOG_MAX = 1024;
 
 // Text as the devices carry it: one byte per character. False when the text holds a character
 // that has no such byte.
@@ -43,27 +43,9 @@ wxString De8Bits(const std::string& z)
     return wxString::From8BitData(z.data(), z.size());
 }
 
-// Ends an address configuration's entry in the running list whatever way it returns.
-class EnConfiguration
-{
-public:
-    EnConfiguration(wxArrayString& liste, const wxString& zMAC) : m_liste(liste), m_zMAC(zMAC)
-    {
-        m_liste.Add(zMAC);
-    }
-    ~EnConfiguration()
-    {
-        int i = m_liste.Index(m_zMAC);
-        if (i != wxNOT_FOUND)
-            m_liste.RemoveAt(size_t(i));
-    }
-
-private:
-    wxArrayString& m_liste;
-    wxString m_zMAC;
-};
-
 } // namespace
+
+ZorDiscoverySink::~ZorDiscoverySink() {}
 
 bool ZorTavlinNetwork::SendDatagram(const wxString& zDest, const wxString& zIPLocal,
                                     uint16_t iPort, const void* pData, size_t iLen)
@@ -152,62 +134,93 @@ void ZorTavlinNetwork::ConfigureAdresseTavlin(const wxString& zMAC, const wxStri
         wxLogDebug(wxT("ConfigureAdresseTavlin %s: texte non envoyable (%d)"), zMAC, int(e));
         return;
     }
-    if (m_arrayEnConfiguration.Index(zMAC) != wxNOT_FOUND)
+    if (m_enConfiguration.count(zMac8))
         return;
-    EnConfiguration garde(m_arrayEnConfiguration, zMAC);
+    m_enConfiguration[zMac8] = Configuration{zMac8, zLogin8, zPwd8, zMask8, zGateway8, zIPLocal};
 
-    if (gpTheTavlin)
-        gpTheTavlin->SendToObserver(ZOR_EVT_TAVLIN_CONFIGURE, nullptr);
+    if (m_pSink)
+        m_pSink->ConfigurationAdresseDemarree();
 
-    ZorAdresseIP reseau(adresseLocale);
-    reseau.Mask(masque);
-    uint8_t octetsReseau[4], octetsMasque[4];
+    ZorRechercheAdresse::Demande d;
+    d.zCle = zMac8;
     for (int i = 0; i < 4; ++i)
     {
-        octetsReseau[i] = reseau.GetOctet(i);
-        octetsMasque[i] = masque.GetOctet(i);
+        d.adresse[i] = adresseLocale.GetOctet(i);
+        d.masque[i] = masque.GetOctet(i);
     }
-    srand(unsigned(time(nullptr)));
+    m_recherche.Lancer(d);
+}
 
-    wxString zCandidat;
-    for (int iEssai = 0; iEssai < CANDIDATS_MAX && zCandidat.IsEmpty(); ++iEssai)
+void ZorTavlinNetwork::LivrerRecherches()
+{
+    for (const ZorRechercheAdresse::Resultat& r : m_recherche.Prendre())
     {
-        uint8_t aleatoire[4];
-        for (int i = 0; i < 4; ++i)
-            aleatoire[i] = uint8_t(rand() % 104 + 150);
-        uint8_t octets[4];
-        if (!ZorCandidatAdresse(octetsReseau, octetsMasque, aleatoire, octets))
+        auto it = m_enConfiguration.find(r.zCle);
+        // Dropped by ExitNetwork meanwhile.
+        if (it == m_enConfiguration.end())
             continue;
-        wxString z = wxString::Format(wxT("%u.%u.%u.%u"), unsigned(octets[0]),
-                                      unsigned(octets[1]), unsigned(octets[2]),
-                                      unsigned(octets[3]));
-        if (ZorAdresseIP(z) == adresseLocale || z == ADRESSE_USINE)
+        const Configuration c = it->second;
+        m_enConfiguration.erase(it);
+        const wxString zMAC = De8Bits(c.zMAC);
+        if (r.zAdresse.empty())
+        {
+            wxLogDebug(wxT("ConfigureAdresseTavlin %s: aucune adresse libre"), zMAC);
             continue;
-
-        ZorPing ping;
-        wxArrayString args;
-        args.Add(wxT("-n"));
-        args.Add(wxT("3"));
-        args.Add(wxT("-w"));
-        args.Add(wxT("500"));
-        args.Add(z);
-        int iCompletes = 0, iPerdues = 0;
-        if (ping.Ping(args, &iCompletes, &iPerdues) == 0 && iCompletes > 0 &&
-            iCompletes - iPerdues > 0)
-            continue;
-        zCandidat = z;
+        }
+        const wxString zCandidat = De8Bits(r.zAdresse);
+        wxString zCandidatHexa;
+        AdresseIPToHexa(zCandidat, &zCandidatHexa);
+        std::string zTexte;
+        ZorTexteConfiguration(c.zMAC, c.zLogin, c.zPwd, std::string(zCandidatHexa.utf8_str()),
+                              c.zMaskHexa, c.zGatewayHexa, &zTexte);
+        SendDatagram(ADRESSE_DIFFUSION, c.zIPLocal, PORT_DECOUVERTE, zTexte.data(), zTexte.size());
+        for (int64_t iDelai : iHelloApresConfigurationMs)
+            m_hellosPrevus.push_back(HelloPrevu{m_pClock->NowMs() + iDelai, zCandidat, c.zIPLocal});
+        if (!m_timerHello.IsRunning())
+            m_timerHello.Start(PERIODE_HELLOS_MS);
     }
-    if (zCandidat.IsEmpty())
-    {
-        wxLogDebug(wxT("ConfigureAdresseTavlin %s: aucune adresse libre"), zMAC);
+}
+
+void ZorTavlinNetwork::EnvoyerHellosPrevus()
+{
+    const int64_t iMaintenant = m_pClock->NowMs();
+    std::vector<HelloPrevu> restants;
+    std::vector<HelloPrevu> dus;
+    for (const HelloPrevu& h : m_hellosPrevus)
+        (h.iEcheanceMs <= iMaintenant ? dus : restants).push_back(h);
+    m_hellosPrevus.swap(restants);
+    if (m_hellosPrevus.empty())
+        m_timerHello.Stop();
+    for (const HelloPrevu& h : dus)
+        SendHello(h.zDest, h.zIPLocal, 'D');
+}
+
+void ZorTavlinNetwork::OnTimerHello(wxTimerEvent& WXUNUSED(event))
+{
+    EnvoyerHellosPrevus();
+}
+
+void ZorTavlinNetwork::NoterIgnoree(const wxString& zSource, int iQualite)
+{
+    ++m_iReponsesIgnorees;
+    const int64_t iMaintenant = m_pClock->NowMs();
+    auto it = m_logIgnorees.find(zSource);
+    if (it != m_logIgnorees.end() && iMaintenant - it->second < iLogIgnoreesMs)
         return;
+    if (it == m_logIgnorees.end() && m_logIgnorees.size() >= EXPEDITEURS_LOG_MAX)
+    {
+        // Forget the senders whose minute is over; a flood of fresh senders is only counted.
+        for (auto e = m_logIgnorees.begin(); e != m_logIgnorees.end();)
+            e = iMaintenant - e->second >= iLogIgnoreesMs ? m_logIgnorees.erase(e) : std::next(e);
+        if (m_logIgnorees.size() >= EXPEDITEURS_LOG_MAX)
+            return;
     }
-
-    wxString zCandidatHexa;
-    AdresseIPToHexa(zCandidat, &zCandidatHexa);
-    ZorTexteConfiguration(zMac8, zLogin8, zPwd8, std::string(zCandidatHexa.utf8_str()), zMask8,
-                          zGateway8, &zTexte);
-    SendDatagram(ADRESSE_DIFFUSION, zIPLocal, PORT_DECOUVERTE, zTexte.data(), zTexte.size());
+    m_logIgnorees[zSource] = iMaintenant;
+    gTheLogFile.Write(wxT("ZorTavlinNetwork::DoInputSocketDatagram reponse ignoree de %s: %s ")
+                          wxT("(%llu ignorees depuis le debut)"),
+                      zSource.wc_str(),
+                      wxString::FromUTF8(ZorTexteQualite(ZorQualiteReponse(iQualite))).wc_str(),
+                      static_cast<unsigned long long>(m_iReponsesIgnorees));
 }
 
 size_t ZorTavlinNetwork::DoInputSocketDatagram(wxDatagramSocket* pSocket,
@@ -232,9 +245,16 @@ size_t ZorTavlinNetwork::DoInputSocketDatagram(wxDatagramSocket* pSocket,
         return iRecus;
 
     ZorReponseTavlin r;
-    if (!ZorDecodeReponse(ZorTexteDatagramme(buffer, iRecus), &r))
+    const ZorQualiteReponse iQualite = ZorLitReponse(ZorTexteDatagramme(buffer, iRecus), &r);
+    // Hellos and configuration texts of other PCs are no answers: dropped without a word.
+    if (iQualite == ZOR_REPONSE_AUTRE)
         return iRecus;
-    if (!gpTheTavlin)
+    if (iQualite != ZOR_REPONSE_OK)
+    {
+        NoterIgnoree(zSource, iQualite);
+        return iRecus;
+    }
+    if (!m_pSink)
         return iRecus;
 
     const wxString zNom = De8Bits(r.zNom), zMAC = De8Bits(r.zMAC),
@@ -252,12 +272,12 @@ size_t ZorTavlinNetwork::DoInputSocketDatagram(wxDatagramSocket* pSocket,
         if (bConfigurer)
             ConfigureAdresseTavlin(zMAC, zLogin, zPwd, zIPLocal, zMaskLocal, zGatewayLocal);
         else
-            gpTheTavlin->AddTavlin(zSource, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
+            m_pSink->AddTavlin(zSource, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
                                    zGateway, r.bDhcp, zIPLocal, zMaskLocal, zGatewayLocal,
                                    zVersion);
     }
     else if (r.zType == "M")
-        gpTheTavlin->NewTavlinMaster(zSource, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
+        m_pSink->NewTavlinMaster(zSource, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
                                      zGateway, r.bDhcp, zIPLocal, zMaskLocal, zGatewayLocal,
                                      zVersion);
     return iRecus;
@@ -288,6 +308,8 @@ void ZorTavlinNetwork::OnSocketDatagram(wxSocketEvent& event)
 
 void ZorTavlinNetwork::ForceReadOnDatagram()
 {
+    LivrerRecherches();
+    EnvoyerHellosPrevus();
     for (size_t i = 0; i < m_arrayCarteEth.size(); ++i)
     {
         ZorCarteEth* pCarte = m_arrayCarteEth[i];

@@ -2,6 +2,7 @@
 // usable adapter gets one discovery socket.
 #include "network/ZorTavlinNetwork.h"
 
+#include "infra/ZorClock.h"
 #include "infra/ZorLogFile.h"
 #include "platform/ZorPlatform.h"
 
@@ -55,12 +56,25 @@ void FermerSocket(ZorCarteEth& carte)
 
 wxBEGIN_EVENT_TABLE(ZorTavlinNetwork, wxEvtHandler)
     EVT_SOCKET(wxID_ANY, ZorTavlinNetwork::OnSocketDatagram)
+    EVT_TIMER(wxID_ANY, ZorTavlinNetwork::OnTimerHello)
 wxEND_EVENT_TABLE()
 
-ZorTavlinNetwork::ZorTavlinNetwork() : m_iModeAdresseAutomatique(0), m_bInit(false) {}
+ZorTavlinNetwork::ZorTavlinNetwork()
+    : m_iModeAdresseAutomatique(0),
+      m_bInit(false),
+      m_pSink(nullptr),
+      m_pClock(&ZorDefaultClock()),
+      m_timerHello(this),
+      m_iReponsesIgnorees(0)
+{
+    // Queued to the main thread: the search thread never touches sockets or the sink.
+    m_recherche.SetNotification([this] { CallAfter(&ZorTavlinNetwork::LivrerRecherches); });
+}
 
 ZorTavlinNetwork::~ZorTavlinNetwork()
 {
+    // Joined before the event handler goes, which then drops any call still queued.
+    m_recherche.Arreter();
     SupprimerCartes();
 }
 
@@ -91,6 +105,10 @@ bool ZorTavlinNetwork::InitNetwork()
 void ZorTavlinNetwork::ExitNetwork()
 {
     gTheLogFile.Write(wxT("ZorTavlinNetwork::ExitNetwork"));
+    m_recherche.Arreter();
+    m_enConfiguration.clear();
+    m_hellosPrevus.clear();
+    m_timerHello.Stop();
     DestroyDatagramSocket();
     // The records stay listed until the next InitNetwork, which may now run again.
     m_bInit = false;
@@ -300,11 +318,4 @@ bool ZorTavlinNetwork::EnableBroadcast(wxDatagramSocket* pSocket, bool bEnable)
         return false;
     int iValeur = bEnable ? 1 : 0;
     return pSocket->SetOption(SOL_SOCKET, SO_BROADCAST, &iValeur, sizeof(iValeur));
-}
-
-unsigned int ZorTavlinNetwork::GetMaxMsgSize(wxDatagramSocket* pSocket)
-{
-    if (!pSocket || !pSocket->IsOk())
-        return 0;
-    return ZorPlatform::TailleMaxMessage(pSocket->GetSocket());
 }

@@ -1,17 +1,29 @@
 // The network object: the PC's adapters with one discovery socket each, and the UDP
-// discovery and addressing protocol.
+// discovery and addressing protocol. What it learns goes to its sink (ZorDiscoverySink).
+//
+// Thread rules: every member is called on the toolkit's main thread, and the sink is called
+// there too. Only the free-address search of an address configuration runs on a thread of its
+// own (ZorRechercheAdresse); its result comes back to the main thread as a queued call or at
+// the next ForceReadOnDatagram, and the configuration datagram leaves from there.
+// Lifetime: the sink must outlive the object or be unset first. ExitNetwork and the destructor
+// end a running search and drop its result; planned hellos are dropped by ExitNetwork too.
 #pragma once
 
 #include "infra/ZorExport.h"
 #include "network/ZorCarteEth.h"
+#include "network/ZorRechercheAdresse.h"
 
-#include <wx/arrstr.h>
 #include <wx/event.h>
 #include <wx/socket.h>
 #include <wx/string.h>
+#include <wx/timer.h>
 
 #include <cstdint>
+#include <map>
 #include <vector>
+
+class ZorClock;
+class ZorDiscoverySink;
 
 class ZOR_EXPORT ZorTavlinNetwork : public wxEvtHandler
 {
@@ -31,7 +43,25 @@ public:
     void ConfigureAdresseTavlin(const wxString& zMAC, const wxString& zLogin,
                                 const wxString& zPwd, const wxString& zIPLocal,
                                 const wxString& zMaskLocal, const wxString& zGatewayLocal);
+    // Reads every waiting datagram; also delivers finished address searches and sends the
+    // hellos that are due, for hosts that run no event loop.
     void ForceReadOnDatagram();
+
+    // Where answers, master answers and configuration starts go (nothing when null).
+    void SetSink(ZorDiscoverySink* pSink) { m_pSink = pSink; }
+    // The clock of the hellos after a configuration and of the log of ignored answers.
+    void SetClock(ZorClock& clock) { m_pClock = &clock; }
+    // The free-address search, whose test and candidates tests replace.
+    ZorRechercheAdresse& GetRechercheAdresse() { return m_recherche; }
+    // Answers ignored because they were not well formed, since the object was made.
+    uint64_t GetNombreReponsesIgnorees() const { return m_iReponsesIgnorees; }
+
+    // After the configuration datagram, hellos to the device at its new address once its
+    // restart can be over (ms after the datagram), so it is registered again soon: a restart
+    // takes the devices about three seconds, and a slower one is caught by the second hello.
+    static constexpr int64_t iHelloApresConfigurationMs[2] = {3500, 5000};
+    // An ignored answer's sender is logged at most once in this time.
+    static constexpr int64_t iLogIgnoreesMs = 60000;
 
     int m_iModeAdresseAutomatique;
     ZorCarteEthPtrArray m_arrayCarteEth;
@@ -42,7 +72,6 @@ protected:
     bool CreateDatagramSocket(wxEvtHandler& handler, int id, ZorCarteEth* pCarte, uint16_t iPort);
     void DestroyDatagramSocket();
     bool EnableBroadcast(wxDatagramSocket* pSocket, bool bEnable);
-    unsigned int GetMaxMsgSize(wxDatagramSocket* pSocket);
 
     bool SendDatagram(const wxString& zDest, const wxString& zIPLocal, uint16_t iPort,
                       const void* pData, size_t iLen);
@@ -63,9 +92,36 @@ private:
     // Closes every socket and deletes every adapter record.
     void SupprimerCartes();
 
-    // Hardware addresses whose address configuration is running (the echo test lets events
-    // through, so a second answer of the same device must not start a second one).
-    wxArrayString m_arrayEnConfiguration;
+    // An address configuration waiting for its free address, by hardware address: a second
+    // answer of the same device meanwhile starts no second one.
+    struct Configuration
+    {
+        std::string zMAC, zLogin, zPwd, zMaskHexa, zGatewayHexa;
+        wxString zIPLocal;
+    };
+    // A hello to send once the clock reaches iEcheanceMs.
+    struct HelloPrevu
+    {
+        int64_t iEcheanceMs;
+        wxString zDest;
+        wxString zIPLocal;
+    };
+
+    // Sends the configuration datagrams of the finished searches.
+    void LivrerRecherches();
+    void EnvoyerHellosPrevus();
+    void OnTimerHello(wxTimerEvent& event);
+    void NoterIgnoree(const wxString& zSource, int iQualite);
+
+    ZorDiscoverySink* m_pSink;
+    ZorClock* m_pClock;
+    ZorRechercheAdresse m_recherche;
+    std::map<std::string, Configuration> m_enConfiguration;
+    std::vector<HelloPrevu> m_hellosPrevus;
+    wxTimer m_timerHello;
+    uint64_t m_iReponsesIgnorees;
+    // When each sender of ignored answers was last logged (bounded, see NoterIgnoree).
+    std::map<wxString, int64_t> m_logIgnorees;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -222,3 +222,77 @@ TEST(ConfigurationText, CandidateAddresses)
     EXPECT_EQ(c[2], 160);
     EXPECT_EQ(c[3], 170);
 }
+
+TEST(DiscoveryAnswer, OnlyWellFormedAnswersPass)
+{
+    // Each case changes one line of a good nine-line answer (index, new text).
+    const std::vector<std::string> bonnes = {"D", "Tavlin-1", "00-1a-2B-3c-4D-5E", "Salle 2",
+                                             "admin", "secret", "FFFFFF00C0A80101", "1", "2.3"};
+    struct Cas
+    {
+        size_t iLigne;
+        std::string zTexte;
+        ZorQualiteReponse attendu;
+    };
+    const Cas cas[] = {
+        {0, "D", ZOR_REPONSE_OK},
+        {0, "M", ZOR_REPONSE_OK},
+        {0, "X", ZOR_REPONSE_AUTRE},
+        {2, "00:1A:2B:3C:4D:5E", ZOR_REPONSE_OK},
+        {2, "", ZOR_REPONSE_MAC},
+        {2, "Bogus", ZOR_REPONSE_MAC},
+        {2, "../../etc", ZOR_REPONSE_MAC},
+        {2, "00-1A-2B-3C-4D-5E-6F", ZOR_REPONSE_MAC},
+        {2, "00-1A:2B-3C-4D-5E", ZOR_REPONSE_MAC},
+        {2, "00-1A-2B-3C-4D-5G", ZOR_REPONSE_MAC},
+        {2, "001A2B3C4D5E", ZOR_REPONSE_MAC},
+        {2, std::string(600, 'A'), ZOR_REPONSE_MAC},
+        {6, "FFFFFF00C0A8010", ZOR_REPONSE_ADRESSE},
+        {6, "FFFFFF00C0A80101FF", ZOR_REPONSE_ADRESSE},
+        {6, "FFFFFF00C0A8010Z", ZOR_REPONSE_ADRESSE},
+        {1, std::string(32, 'n'), ZOR_REPONSE_OK},
+        {1, std::string(33, 'n'), ZOR_REPONSE_LONGUEUR},
+        {3, std::string(64, 'c'), ZOR_REPONSE_OK},
+        {3, std::string(65, 'c'), ZOR_REPONSE_LONGUEUR},
+        {4, std::string(33, 'l'), ZOR_REPONSE_LONGUEUR},
+        {5, std::string(33, 'p'), ZOR_REPONSE_LONGUEUR},
+        {8, std::string(32, 'v'), ZOR_REPONSE_OK},
+        {8, std::string(900, 'v'), ZOR_REPONSE_LONGUEUR},
+        {1, "Caf\xE9 %n", ZOR_REPONSE_OK},
+        {1, "a\x01" "b", ZOR_REPONSE_CARACTERE},
+        {3, "a\tb", ZOR_REPONSE_CARACTERE},
+        {4, "x\x7F", ZOR_REPONSE_CARACTERE},
+        {5, "x\x85", ZOR_REPONSE_CARACTERE},
+        {5, "a;b", ZOR_REPONSE_CARACTERE},
+        {8, "2\x1B[0m", ZOR_REPONSE_CARACTERE},
+    };
+    for (const Cas& c : cas)
+    {
+        std::vector<std::string> lignes = bonnes;
+        lignes[c.iLigne] = c.zTexte;
+        std::string zTexte;
+        for (const std::string& l : lignes)
+            zTexte += l + "\n";
+        ZorReponseTavlin r;
+        EXPECT_EQ(ZorLitReponse(zTexte, &r), c.attendu) << c.iLigne << ": " << c.zTexte;
+        if (c.attendu == ZOR_REPONSE_OK)
+        {
+            EXPECT_EQ(r.zMAC, "00-1A-2B-3C-4D-5E");
+        }
+    }
+
+    // Line counts: seven is no answer; past nine the version is "1" (and its line unchecked);
+    // hundreds of lines are refused.
+    std::string zHuit;
+    for (size_t i = 0; i < 8; ++i)
+        zHuit += bonnes[i] + "\n";
+    ZorReponseTavlin r;
+    EXPECT_EQ(ZorLitReponse(zHuit.substr(0, zHuit.rfind("1\n")), &r), ZOR_REPONSE_AUTRE);
+    EXPECT_EQ(ZorLitReponse(zHuit + "\x01\nx\n", &r), ZOR_REPONSE_OK);
+    EXPECT_EQ(r.zVersion, "1");
+    std::string zLongue = zHuit;
+    for (int i = 0; i < 300; ++i)
+        zLongue += "x\n";
+    EXPECT_EQ(ZorLitReponse(zLongue, &r), ZOR_REPONSE_LIGNES);
+    EXPECT_EQ(ZorLitReponse(std::string(zHuit.c_str(), 12), &r), ZOR_REPONSE_AUTRE);
+}

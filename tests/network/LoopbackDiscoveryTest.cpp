@@ -1,7 +1,9 @@
 // The discovery socket of the loopback pseudo-adapter, driven by plain sockets standing in for
 // devices at other loopback addresses.
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorClock.h"
 #include "infra/ZorLogFile.h"
+#include "network/ZorDiscoverySink.h"
 #include "network/ZorTavlinNetwork.h"
 #include "tests/common/ZorTestSupport.h"
 
@@ -12,8 +14,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -253,4 +258,195 @@ TEST(NetworkObject, BlackListedLoopbackGetsNoSocket)
     const std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
     EXPECT_NE(log.find("ZorTavlinNetwork::SearchCarteEth carte blacklist MAC=00-00-00-00-00-00"),
               std::string::npos);
+}
+
+namespace {
+
+// Keeps what the network object reports.
+class Enregistreur : public ZorDiscoverySink
+{
+public:
+    void AddTavlin(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
+                   const wxString&, const wxString&, const wxString&, const wxString&,
+                   const wxString&, bool, const wxString&, const wxString&, const wxString&,
+                   const wxString&) override
+    {
+        ajouts.push_back(zIP + " " + zMAC + " " + zNom);
+    }
+    void NewTavlinMaster(const wxString&, const wxString&, const wxString&, const wxString&,
+                         const wxString&, const wxString&, const wxString&, const wxString&, bool,
+                         const wxString&, const wxString&, const wxString&,
+                         const wxString&) override
+    {
+        ++iMaitres;
+    }
+    void ConfigurationAdresseDemarree() override { ++iConfigurations; }
+
+    std::vector<wxString> ajouts;
+    int iMaitres = 0;
+    int iConfigurations = 0;
+};
+
+// A network object on the loopback reporting to its own sink, on a clock the test moves.
+class ReseauSeul : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_reseau.SetSink(&m_sink);
+        m_reseau.SetClock(m_horloge);
+        ASSERT_TRUE(m_reseau.InitNetwork());
+    }
+    void TearDown() override { m_reseau.ExitNetwork(); }
+    static size_t LignesLog(const std::string& zTexte)
+    {
+        const std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
+        size_t n = 0;
+        for (size_t pos = log.find(zTexte); pos != std::string::npos; pos = log.find(zTexte, pos + 1))
+            ++n;
+        return n;
+    }
+    // The search's candidates are 127.0.0.<iHote>, and the free-address test answers "free"
+    // once the test lets it (or at a stop), at most after about ten seconds.
+    void RechercheBloquee(int iHote)
+    {
+        m_reseau.GetRechercheAdresse().SetSourceCandidats([iHote](uint8_t a[4]) {
+            a[0] = a[1] = a[2] = 0;
+            a[3] = uint8_t(iHote);
+        });
+        m_reseau.GetRechercheAdresse().SetTestLibre(
+            [this](const std::string&, const std::atomic<bool>& bArret) {
+                ++m_iTests;
+                for (int i = 0; i < 10000 && !m_bLibere && !bArret; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                m_bArretVu = bArret.load();
+                m_bTestFini = true;
+                return true;
+            });
+    }
+
+    ZorManualClock m_horloge;
+    Enregistreur m_sink;
+    ZorTavlinNetwork m_reseau;
+    std::atomic<int> m_iTests{0};
+    std::atomic<bool> m_bLibere{false}, m_bArretVu{false}, m_bTestFini{false};
+};
+
+} // namespace
+
+TEST_F(ReseauSeul, MalformedAnswersAreCountedAndLoggedOncePerSenderAndMinute)
+{
+    Appareil a("127.0.0.21", 30410), b("127.0.0.22", 30411);
+    ASSERT_TRUE(a.Lie() && b.Lie());
+    const std::string zMalformees[] = {
+        "D\nn\nBogus\nc\nl\np\nFFFFFF00C0A80101\n1\n",
+        "D\n" + std::string(33, 'n') + "\n00-1A-2B-3C-4D-5E\nc\nl\np\nFFFFFF00C0A80101\n1\n",
+        "A\nn\x07\n00-1A-2B-3C-4D-5E\nc\nl\np\nFFFFFF00C0A80101\n1\n",
+    };
+    for (const std::string& z : zMalformees)
+        ASSERT_TRUE(a.Envoyer(z));
+    // A hello of another PC is no answer at all: neither counted nor logged.
+    ASSERT_TRUE(a.Envoyer("D"));
+    ASSERT_TRUE(b.Envoyer(zMalformees[0]));
+    // Lower case and ":" are a device's MAC all the same, in the usual form.
+    ASSERT_TRUE(a.Envoyer("D\nBon\n00:1a:2b:3c:4d:5e\nc\nl\np\nFFFFFF00C0A80101\n1\n"));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return m_sink.ajouts.size() == 1; }, 3000));
+    zortest::Pump(100);
+    EXPECT_EQ(m_reseau.GetNombreReponsesIgnorees(), 4u);
+    EXPECT_EQ(m_sink.ajouts[0], "127.0.0.21 00-1A-2B-3C-4D-5E Bon");
+    EXPECT_EQ(LignesLog("reponse ignoree de 127.0.0.21:"), 1u);
+    EXPECT_EQ(LignesLog("reponse ignoree de 127.0.0.22: adresse MAC invalide (4 ignorees"), 1u);
+
+    // Within the minute the sender stays quiet in the log; after it, it is logged again.
+    m_horloge.Advance(ZorTavlinNetwork::iLogIgnoreesMs - 1);
+    ASSERT_TRUE(a.Envoyer(zMalformees[1]));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return m_reseau.GetNombreReponsesIgnorees() == 5; }, 3000));
+    EXPECT_EQ(LignesLog("reponse ignoree de 127.0.0.21:"), 1u);
+    m_horloge.Advance(1);
+    ASSERT_TRUE(a.Envoyer(zMalformees[2]));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return m_reseau.GetNombreReponsesIgnorees() == 6; }, 3000));
+    EXPECT_EQ(LignesLog("reponse ignoree de 127.0.0.21: caractere interdit (6 ignorees"), 1u);
+    EXPECT_EQ(m_sink.ajouts.size(), 1u);
+}
+
+TEST_F(ReseauSeul, AddressSearchLeavesTheEventLoopRunningThenSaysHelloAtTheNewAddress)
+{
+    RechercheBloquee(160);
+    Appareil nouvelle("127.0.0.160");
+    Appareil autre("127.0.0.23", 30412);
+    ASSERT_TRUE(nouvelle.Lie() && autre.Lie());
+
+    m_reseau.ConfigureAdresseTavlin("00-1A-2B-3C-4D-5E", "admin", "secret", "127.0.0.1",
+                                    "255.255.255.0", "127.0.0.254");
+    EXPECT_EQ(m_sink.iConfigurations, 1);
+    ASSERT_TRUE(zortest::PumpUntil([&] { return m_iTests == 1; }, 3000));
+    // While the test of the candidate runs, answers are still read, and a second request for
+    // the same device starts nothing.
+    ASSERT_TRUE(autre.Envoyer(kReponse));
+    ASSERT_TRUE(zortest::PumpUntil([&] { return m_sink.ajouts.size() == 1; }, 3000));
+    m_reseau.ConfigureAdresseTavlin("00-1A-2B-3C-4D-5E", "admin", "secret", "127.0.0.1",
+                                    "255.255.255.0", "127.0.0.254");
+    EXPECT_EQ(m_sink.iConfigurations, 1);
+    EXPECT_EQ(m_iTests, 1);
+
+    m_bLibere = true;
+    ASSERT_TRUE(zortest::PumpUntil([&] { return m_bTestFini.load(); }, 3000));
+    zortest::Pump(300);
+    EXPECT_FALSE(m_bArretVu);
+    // Hellos to the new address once its restart can be over, on the clock, and no others.
+    const int64_t* delais = ZorTavlinNetwork::iHelloApresConfigurationMs;
+    m_horloge.Advance(delais[0] - 1);
+    zortest::Pump(300);
+    EXPECT_EQ(nouvelle.Recevoir(0), "");
+    m_horloge.Advance(1);
+    zortest::Pump(300);
+    EXPECT_EQ(nouvelle.Recevoir(0), "D");
+    EXPECT_EQ(nouvelle.Recevoir(0), "");
+    m_horloge.Advance(delais[1] - delais[0]);
+    zortest::Pump(300);
+    EXPECT_EQ(nouvelle.Recevoir(0), "D");
+    m_horloge.Advance(60000);
+    zortest::Pump(300);
+    EXPECT_EQ(nouvelle.Recevoir(0), "");
+    // Finished: the same device may be configured again.
+    m_reseau.ConfigureAdresseTavlin("00-1A-2B-3C-4D-5E", "admin", "secret", "127.0.0.1",
+                                    "255.255.255.0", "127.0.0.254");
+    EXPECT_EQ(m_sink.iConfigurations, 2);
+}
+
+TEST_F(ReseauSeul, ClosingDuringTheSearchDeliversNothing)
+{
+    RechercheBloquee(161);
+    Appareil nouvelle("127.0.0.161");
+    ASSERT_TRUE(nouvelle.Lie());
+    m_reseau.ConfigureAdresseTavlin("02-00-00-00-00-01", "a", "b", "127.0.0.1", "255.255.255.0",
+                                    "");
+    ASSERT_TRUE(zortest::PumpUntil([&] { return m_iTests == 1; }, 3000));
+    m_reseau.ExitNetwork();
+    EXPECT_TRUE(m_bArretVu);
+    ASSERT_TRUE(m_reseau.InitNetwork());
+    m_horloge.Advance(60000);
+    zortest::Pump(500);
+    EXPECT_EQ(nouvelle.Recevoir(0), "");
+
+    // An object deleted in the middle of its search: the thread ends first, nothing arrives.
+    m_bArretVu = false;
+    {
+        ZorTavlinNetwork reseau;
+        reseau.GetRechercheAdresse().SetTestLibre(
+            [this](const std::string&, const std::atomic<bool>& bArret) {
+                ++m_iTests;
+                for (int i = 0; i < 10000 && !bArret; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                m_bArretVu = bArret.load();
+                return true;
+            });
+        reseau.ConfigureAdresseTavlin("02-00-00-00-00-02", "a", "b", "127.0.0.1",
+                                      "255.255.255.0", "");
+        for (int i = 0; i < 3000 && m_iTests < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(m_iTests, 2);
+    }
+    EXPECT_TRUE(m_bArretVu);
+    zortest::Pump(300);
 }
