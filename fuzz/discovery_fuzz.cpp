@@ -1,6 +1,7 @@
 // Device answers and configuration texts: any datagram is decoded without fault, the decoded
-// fields obey the line rules, and a configuration text built from them is either refused or
-// well formed (eight fields, within the datagram limit).
+// fields obey the line rules, an answer judged well formed holds only what a device can send
+// (normal MAC, texts within a device's limits, no control character), and a configuration text
+// built from the fields is either refused or well formed (eight fields, within the limit).
 #include "network/ZorDiscoveryFormat.h"
 // Compiled into this target so that the fuzzer sees the branches of the decoder itself.
 #include "network/ZorDiscoveryFormat.cpp"
@@ -33,6 +34,30 @@ void VerifierAdresse(const std::string& zPointee, const std::string& zLigne, siz
     Verifier(ZorOctetsVersHexa(octets) == zHexa);
 }
 
+// What the check promises of an answer it lets through.
+void VerifierBienFormee(const std::string& zTexte, const std::vector<std::string>& lignes)
+{
+    ZorReponseTavlin r;
+    const ZorQualiteReponse q = ZorLitReponse(zTexte, &r);
+    const bool bReponse = lignes.size() >= 8 &&
+                          (lignes[0] == "A" || lignes[0] == "D" || lignes[0] == "M");
+    Verifier((q == ZOR_REPONSE_AUTRE) == !bReponse);
+    if (q != ZOR_REPONSE_OK)
+        return;
+    std::string zMac;
+    Verifier(ZorNormaliseMAC(r.zMAC, &zMac) && zMac == r.zMAC && r.zMAC.size() == 17);
+    for (size_t i = 0; i < r.zMAC.size(); ++i)
+        Verifier(i % 3 == 2 ? r.zMAC[i] == '-' : isxdigit((unsigned char)r.zMAC[i]) &&
+                                                     !islower((unsigned char)r.zMAC[i]));
+    Verifier(!r.zMask.empty() && !r.zGateway.empty() && lignes.size() <= ZOR_LIGNES_MAX);
+    Verifier(r.zNom.size() <= ZOR_NOM_MAX && r.zCommentaire.size() <= ZOR_COMMENTAIRE_MAX &&
+             r.zLogin.size() <= ZOR_IDENTIFIANT_MAX && r.zPwd.size() <= ZOR_IDENTIFIANT_MAX &&
+             r.zVersion.size() <= ZOR_VERSION_MAX);
+    for (const std::string* z : {&r.zNom, &r.zCommentaire, &r.zLogin, &r.zPwd, &r.zVersion})
+        for (unsigned char c : *z)
+            Verifier(c >= 0x20 && c != 0x7F && !(c >= 0x80 && c <= 0x9F) && c != ';');
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -47,6 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Verifier(l.empty() || !isspace(static_cast<unsigned char>(l.back())));
     }
     Verifier(lignes.size() <= size_t(std::count(zTexte.begin(), zTexte.end(), '\n')) + 1);
+
+    VerifierBienFormee(zTexte, lignes);
 
     ZorReponseTavlin r;
     const bool bDecode = ZorDecodeReponse(zTexte, &r);
