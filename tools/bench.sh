@@ -4,6 +4,8 @@
 #   tools/bench.sh [device] [benchmark options]  device runtime figures (bench/device_bench.cpp)
 #   tools/bench.sh api [--changes N] [--paswx]   flat C interface from a plain C host against
 #                                                one emulated device (bench/api_bench.c)
+#   tools/bench.sh discovery [rounds]            hello to 250 emulated devices registered,
+#                                                beside a bare socket (bench/discovery_bench.cpp)
 #
 # BUILD names the build folder (default build/); the needed targets are built first.
 set -euo pipefail
@@ -13,12 +15,16 @@ build=${BUILD:-build}
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DTAVLIN_WERROR=ON >/dev/null
 what=device
 case "${1:-}" in
-  api|device) what=$1; shift ;;
+  api|device|discovery) what=$1; shift ;;
 esac
 if [ "$what" = api ]; then
   cmake --build "$build" -j2 --target api_bench tavlin-emu >/dev/null
   exec "$root/tools/testnet.sh" --lan -- "$root/tests/hosts/with-emu.sh" \
     "$root/$build/tavlin-emu" -- "$root/$build/bench/api_bench" "$@"
+fi
+if [ "$what" = discovery ]; then
+  cmake --build "$build" -j2 --target discovery_bench tavlin-emu >/dev/null
+  exec "$root/tools/testnet.sh" --lan -- "$root/$build/bench/discovery_bench" "$@"
 fi
 cmake --build "$build" -j2 --target device_bench tavlin-emu >/dev/null
 exec "$root/tools/testnet.sh" --lan -- "$root/$build/bench/device_bench" "$@"
