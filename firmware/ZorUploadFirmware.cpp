@@ -206,11 +206,6 @@ int64_t ZorUploadFirmwareLogique::DelaiProchaineEcheance() const
     return std::max<int64_t>(0, iProchaine - m_clock.NowMs());
 }
 
-void ZorUploadFirmwareLogique::ArreterRelances()
-{
-    m_iRelanceCapture = m_iAcquittement = -1;
-}
-
 void ZorUploadFirmwareLogique::SetStatus(int iCode)
 {
     if (iCode == m_iStatus)
@@ -329,12 +324,6 @@ void ZorUploadFirmwareTransfert::Demarrer(const ZorCarteEthPtrArray& cartes)
 void ZorUploadFirmwareTransfert::RelancerCapture()
 {
     m_logique.RelancerCapture();
-    Armer();
-}
-
-void ZorUploadFirmwareTransfert::ArreterRelances()
-{
-    m_logique.ArreterRelances();
     Armer();
 }
 

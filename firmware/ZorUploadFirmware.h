@@ -68,8 +68,6 @@ public:
     void Verifier();
     // Milliseconds until the next deadline (0 when due), -1 when none runs.
     int64_t DelaiProchaineEcheance() const;
-    // A close request: capture retries and record resends stop, the other deadlines still run.
-    void ArreterRelances();
 
     int GetStatus() const { return m_iStatus; }
     // The captured device's identifier, empty until one was accepted.
@@ -150,7 +148,6 @@ public:
     void Demarrer();
     void Demarrer(const ZorCarteEthPtrArray& cartes);
     void RelancerCapture();
-    void ArreterRelances();
     // Runs the deadlines now: for a caller that moves its own clock (the timer does it otherwise).
     void Verifier();
 
