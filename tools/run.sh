@@ -26,13 +26,7 @@ exec tools/testnet.sh --lan -- bash -c '
   start lan1 "$TAVLIN_NS_LAN1" --count 3 --first-ip 192.168.77.10 --comment "Atelier Café"
   start lan2 "$TAVLIN_NS_LAN2" --count 2 --first-ip 192.168.78.20 --mac-prefix 00-04-A4 --answer unicast
   while read -r name pid; do
-    ready=0 deadline=$((SECONDS + 10))
-    while [ $SECONDS -lt $deadline ]; do
-      [ "$("$root/tools/emu-control.py" "$work/$name.ctl" PING)" = OK ] && { ready=1; break; }
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if [ $ready != 1 ]; then
+    if ! "$root/tools/emu-control.py" --wait "$pid" "$work/$name.ctl"; then
       echo "run: the emulator of $name does not answer; its output:" >&2
       cat "$work/$name.out" >&2
       exit 1

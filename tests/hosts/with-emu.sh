@@ -66,13 +66,7 @@ ip netns exec "$TAVLIN_NS_LAN1" "$emu" --count 1 --first-ip 192.168.77.50 --mac-
   --name hote --comment essai --version 3.1 --control "$ctl" --log "$log" >"$work/emu.out" 2>&1 &
 emu_pid=$!
 
-ready=0
-for _ in $(seq 100); do
-  [ "$(control PING)" = OK ] && { ready=1; break; }
-  kill -0 "$emu_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ $ready != 1 ]; then
+if ! "$(dirname "$0")/../../tools/emu-control.py" --wait "$emu_pid" "$ctl"; then
   echo "with-emu: the emulator did not start" >&2
   cat "$work/emu.out" >&2
   exit 1
