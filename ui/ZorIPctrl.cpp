@@ -55,7 +55,7 @@ void ZorIPctrl::SetAdresseIP(const ZorAdresseIP& adresse)
 
 void ZorIPctrl::OnTextChange(wxCommandEvent& event)
 {
-    auto* pChamp = wxDynamicCast(event.GetEventObject(), wxTextCtrl);
+    auto* pChamp = dynamic_cast<wxTextCtrl*>(event.GetEventObject());
     if (!pChamp)
         return;
     const int iValeur = ValeurChamp(pChamp);

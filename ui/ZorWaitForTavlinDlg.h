@@ -29,8 +29,8 @@ public:
     int GetPas() const { return m_iPas; }
     bool IsTimerRunning() const { return m_timer.IsRunning(); }
 
-    static const int kPeriodeMs = 50;
-    static const int kPlage = 100;
+    static constexpr int kPeriodeMs = 50;
+    static constexpr int kPlage = 100;
 
 private:
     void OnInitDialog(wxInitDialogEvent& event);

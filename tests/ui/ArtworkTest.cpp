@@ -37,7 +37,7 @@ TEST_F(ArtworkTest, WaitBoxShowsEachMessageWhole)
         zorui::Settle(100);
         zorui::Screenshot(&attente, wxString("waitdlg_") + m.zNom);
         for (wxWindow* enfant : attente.GetChildren()) {
-            if (wxDynamicCast(enfant, wxStaticText)) {
+            if (dynamic_cast<wxStaticText*>(enfant)) {
                 EXPECT_TRUE(zorui::TextFits(enfant));
             }
         }

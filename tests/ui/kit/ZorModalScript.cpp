@@ -13,7 +13,7 @@ wxString TextesStatiques(const wxWindow* w)
 {
     wxString zTexte;
     for (const wxWindow* enfant : w->GetChildren()) {
-        wxString zPart = wxDynamicCast(enfant, wxStaticText) ? enfant->GetLabel()
+        wxString zPart = dynamic_cast<const wxStaticText*>(enfant) ? enfant->GetLabel()
                                                              : TextesStatiques(enfant);
         if (!zPart.empty())
             zTexte += (zTexte.empty() ? "" : "\n") + zPart;
@@ -48,8 +48,9 @@ int ModalScript::Enter(wxDialog* dialog)
         record.zClasse = dialog->GetClassInfo()->GetClassName();
     record.zTitre = dialog->GetTitle();
     record.iStyle = dialog->GetWindowStyle();
-    auto* message = wxDynamicCast(dialog, wxMessageDialog);
-    auto* prompt = wxDynamicCast(dialog, wxTextEntryDialog); // password prompts derive from it
+    // dynamic_cast, not the toolkit's own cast macro: that one converts before it checks.
+    auto* message = dynamic_cast<wxMessageDialog*>(dialog);
+    auto* prompt = dynamic_cast<wxTextEntryDialog*>(dialog); // password prompts derive from it
     if (message) {
         record.zTexte = message->GetMessage();
         if (!message->GetExtendedMessage().empty())
