@@ -176,6 +176,7 @@ void ZorTavlinDlgPersonnaliser::CreerControles()
 
     Libelle(P::PAGE_EMAIL, wxT("Nom du serveur SMTP :"), wxPoint(22, 100), 297);
     m_pServeur = Champ(P::PAGE_EMAIL, ID_SMTP_SERVEUR, wxPoint(22, 127), 297, 0, filtreC);
+    // 200 wide rather than 297: the SSL label starts at 240 on the same line.
     Libelle(P::PAGE_EMAIL, wxT("Port (couramment 25) :"), wxPoint(22, 170), 200);
     m_pPort = Champ(P::PAGE_EMAIL, ID_SMTP_PORT, wxPoint(22, 197), 60, 0, chiffres);
     Libelle(P::PAGE_EMAIL, wxT("SSL :"), wxPoint(240, 170), 200);
@@ -184,6 +185,7 @@ void ZorTavlinDlgPersonnaliser::CreerControles()
     m_pages[P::PAGE_EMAIL].push_back(m_pSSL);
     Libelle(P::PAGE_EMAIL, wxT("Login :"), wxPoint(22, 240), 297);
     m_pLogin = Champ(P::PAGE_EMAIL, ID_SMTP_LOGIN, wxPoint(22, 267), 150, 0, ascii);
+    // 190 wide rather than 200: its neighbour on the same line starts at 220.
     Libelle(P::PAGE_EMAIL, wxT("Mot de passe :"), wxPoint(22, 310), 190);
     m_pMdpSMTP = Champ(P::PAGE_EMAIL, ID_SMTP_MDP, wxPoint(22, 337), 150, wxTE_PASSWORD, ascii);
     Libelle(P::PAGE_EMAIL, wxT("Confirmation du mot passe :"), wxPoint(220, 310), 200);
