@@ -286,8 +286,8 @@ void ZorTavlinDlgPersonnaliser::Appliquer(const ZorPersonnalisation::Reaction& r
         m_pConfirmationMdp->ChangeValue(wxEmptyString);
     }
     if (r.bViderMdpEmail) {
-        m_pMdpSMTP->Clear();
-        m_pConfirmationSMTP->Clear();
+        m_pMdpSMTP->ChangeValue(wxEmptyString);
+        m_pConfirmationSMTP->ChangeValue(wxEmptyString);
     }
     if (r.bRemplirMdp)
         RemplirMdp();

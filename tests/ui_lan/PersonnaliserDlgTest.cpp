@@ -7,6 +7,7 @@
 
 #include <wx/checkbox.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 
 namespace {
 
@@ -80,8 +81,9 @@ TEST_F(PersonnaliserDlgTest, PasswordGuardFiltersAndPasswordChange)
     d.Ok();
     EXPECT_EQ(d.pDlg->GetPage(), P::PAGE_PRINCIPALE);
 
-    // Ok on the main page ends the dialog with the edited values.
-    d.Ok();
+    // Enter in the comment is the main page's ok: the dialog ends with the edited values.
+    zorui::Click(pCommentaire);
+    zorui::PressKey(WXK_RETURN);
     EXPECT_FALSE(d.pDlg->IsShown());
     EXPECT_EQ(d.pDlg->GetReturnCode(), wxID_OK);
     EXPECT_EQ(d.pDlg->GetNom(), "Salle2B");
@@ -131,7 +133,7 @@ TEST_F(PersonnaliserDlgTest, NetworkPageCancelledThenAccepted)
     EXPECT_EQ(adresses(), "192.168.77.10 255.255.255.0 192.168.77.254");
     EXPECT_EQ(actives(), 3);
 
-    // Unticking gives the fields back; ok (Enter in a field) keeps the new values.
+    // Unticking gives the fields back; ok keeps the new values.
     zorui::Click(pDHCP);
     zorui::Click(pDHCP);
     EXPECT_EQ(actives(), 3);
@@ -175,6 +177,28 @@ TEST_F(PersonnaliserDlgTest, WaysOutEndWithCancel)
         EXPECT_FALSE(d.pDlg->IsShown());
         EXPECT_EQ(d.pDlg->GetReturnCode(), wxID_CANCEL);
     }
+}
+
+// The way the list dialog runs it: modal, ended by the dialog itself with the code it returns.
+TEST_F(PersonnaliserDlgTest, ModalRunReturnsOkWithTheEditedName)
+{
+    zorui::TestFrame frame("liste", wxSize(560, 520), wxPoint(30, 30));
+    frame.Settle();
+    Dlg dlg(frame.Frame(), wxT("Atelier"), wxT("Chaufferie"), wxT("secret"), wxT("02-54-56-4D-0A-00"),
+            ZorAdresseIP("192.168.77.10"), ZorAdresseIP("192.168.77.1"),
+            ZorAdresseIP("255.255.255.0"), ZorAdresseIP("192.168.77.254"), false, wxT("1"));
+    // Should the script go wrong, the run still ends.
+    wxTimer garde;
+    garde.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { dlg.EndModal(wxID_ABORT); });
+    garde.StartOnce(30000);
+    dlg.CallAfter([&] {
+        zorui::SettleUntil([&] { return dlg.IsShownOnScreen(); }, 2000);
+        zorui::TypeInto(dlg.FindWindow(Dlg::ID_MDP), "secret\r");
+        zorui::TypeInto(dlg.FindWindow(Dlg::ID_NOM), "2\r");
+    });
+    EXPECT_EQ(dlg.ShowModal(), wxID_OK);
+    garde.Stop();
+    EXPECT_EQ(dlg.GetNom(), "Atelier2");
 }
 
 } // namespace
