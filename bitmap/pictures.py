@@ -22,7 +22,7 @@ from pngfile import read_rgba, write_ico, write_rgb  # noqa: E402
 # Where the dialogs put things (client coordinates).
 LISTE_W, LISTE_H = 519, 460              # both dialogs: the customisation lies over the list
 LIST_BOX = (14, 114, 491, 272)           # the device list control
-LIST_COLUMNS_X = (14, 149, 254)          # its columns are 135, 105 and 251 wide
+LIST_COLUMNS_X = (14, 124, 254)          # its columns are 110, 130 and 251 wide
 BUTTON_X = (249, 308, 367, 426)          # validation, annuler, personnaliser, tester
 BUTTON_Y = 391
 BUTTON_W, BUTTON_H = 57, 38              # the buttons are 59 pixels apart

@@ -111,6 +111,14 @@ public:
     void SetClock(ZorClock* pClock);
     const ZorClock& Clock() const;
 
+    // Shows the device list (window code, defined with the dialog) and, when the user chose a
+    // device, keeps it in the settings (ADDR_MAC, ADDR_IP, ADDR_IPLOCAL) and gives back its
+    // values; each out-parameter may be null. False, with emptied values, when none was chosen.
+    bool AfficherListe(wxString* pzMAC, wxString* pzIP, wxString* pzNom, wxString* pzCommentaire,
+                       wxString* pzLogin, wxString* pzPwd, wxString* pzMask, wxString* pzGateway,
+                       bool* pbDHCPEnabled, wxString* pzIPLocal, wxString* pzMaskLocal,
+                       wxString* pzGatewayLocal, wxString* pzVersion, bool* pbMultipleCarte);
+
     // Start, stop and settings.
     bool Start(const wxString& zNom, bool bRestaurer);
     void Stop();

@@ -178,8 +178,25 @@ bool ZorMAJTavlin::RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP
     return !zIP.empty() && !zMAC.empty();
 }
 
+void ZorMAJTavlin::JournaliserVersion(const ZorTavlinInfo& info) const
+{
+    // The record is the device as it answered after its restart from the bootloader.
+    const wxString zAvant = m_zVersionAvant.empty() ? wxString(wxT("inconnue")) : m_zVersionAvant;
+    ZorVersionTavlin attendue;
+    const wxString zAttendue = ZorLireVersion(wxFileName(m_zDossier).GetFullName(), attendue)
+                                   ? wxString::Format(wxT("%ld"), attendue.iPremier)
+                                   : wxString(wxT("inconnue"));
+    gTheLogFile.Write(wxT("ZorMAJTavlin::Version de la Tavlin %s après la mise à jour : %s ")
+                      wxT("(avant : %s, apportée par la mise à jour : %s)"),
+                      info.m_zMAC, info.m_zVersion, zAvant, zAttendue);
+    if (!m_zVersionAvant.empty() && info.m_zVersion == m_zVersionAvant)
+        gTheLogFile.Write(wxT("ZorMAJTavlin::La Tavlin %s indique toujours son ancienne version %s : ")
+                          wxT("la mise à jour n'a pas pris"),
+                          info.m_zMAC, info.m_zVersion);
+}
+
 bool ZorMAJTavlin::ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal,
-                                       const ZorTavlinInfo&)
+                                       const ZorTavlinInfo& info)
 {
     if (!gpTheTavlin)
         return false;
@@ -201,5 +218,6 @@ bool ZorMAJTavlin::ReinitialiserTavlin(const wxString& zIP, const wxString& zIPL
         SetErreur(11);
         return false;
     }
+    JournaliserVersion(info);
     return true;
 }

@@ -72,12 +72,20 @@ public:
     // From when (clock seconds) a device counts as seen again by the search. The bootloader
     // stage sets it when it ends.
     void SetVuDepuis(long iSecondes) { m_iVuDepuis = iSecondes; }
+    // The version the device reported before the update (empty when unknown, as in the manual
+    // procedure): the completion stage says in the log whether the device reports another.
+    void SetVersionAvant(const wxString& zVersion) { m_zVersionAvant = zVersion; }
 
     int GetErreur() const { return m_iErreur; }
     // Keeps iErreur; a change to a non-zero code is written to the log once.
     void SetErreur(int iErreur);
 
 private:
+    // After the completion stage: the version the device reports now, and whether it changed.
+    void JournaliserVersion(const ZorTavlinInfo& info) const;
+
     int m_iErreur = 0;
     long m_iVuDepuis = 0;
+    wxString m_zVersionAvant;
+    wxString m_zDossier; // of the update under way, for the version it brings
 };

@@ -1,0 +1,50 @@
+#include "launcher/ZorTavlinControle.h"
+
+#include "device/ZorTavlinObj.h"
+
+#include <wx/image.h>
+#include <wx/utils.h>
+
+wxIMPLEMENT_APP(ZorTavlinControleApp);
+
+wxBEGIN_EVENT_TABLE(ZorTavlinControleFrame, wxFrame)
+wxEND_EVENT_TABLE()
+
+bool ZorTavlinControleApp::OnInit()
+{
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
+        wxImage::AddHandler(new wxPNGHandler);
+    if (!ZorTavlinObj::CreateTavlinObj())
+        return false;
+    ZorTavlinControleFrame* pFrame = new ZorTavlinControleFrame();
+    pFrame->Show();
+    return true;
+}
+
+ZorTavlinControleApp::~ZorTavlinControleApp() = default;
+
+ZorTavlinControleFrame::ZorTavlinControleFrame()
+    : wxFrame(nullptr, wxID_ANY, wxEmptyString, wxPoint(0, 0), wxSize(0, 0), 0)
+{
+    Centre();
+    gpTheTavlin->AddObserver(this);
+    if (gpTheTavlin->Start(wxT("controle"), false)) {
+        gpTheTavlin->SetTimeAlive(5);
+        wxString zMAC, zIP, zNom, zCommentaire, zLogin, zPwd, zMask, zGateway, zIPLocal,
+            zMaskLocal, zGatewayLocal, zVersion;
+        bool bDHCP = false, bMultipleCarte = false;
+        if (gpTheTavlin->AfficherListe(&zMAC, &zIP, &zNom, &zCommentaire, &zLogin, &zPwd, &zMask,
+                                       &zGateway, &bDHCP, &zIPLocal, &zMaskLocal,
+                                       &zGatewayLocal, &zVersion, &bMultipleCarte))
+            wxLaunchDefaultBrowser(wxString::Format(wxT("http://%s"), zIP));
+    }
+    Destroy();
+}
+
+ZorTavlinControleFrame::~ZorTavlinControleFrame()
+{
+    if (gpTheTavlin) {
+        gpTheTavlin->RemoveObserver(this);
+        gpTheTavlin->Stop();
+    }
+}

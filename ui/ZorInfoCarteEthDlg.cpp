@@ -1,0 +1,123 @@
+#include "ui/ZorInfoCarteEthDlg.h"
+
+#include "device/ZorTavlinObj.h"
+#include "firmware/ZorMAJTavlin.h"
+#include "ui/ZorTavlinDlgAfficherListe.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/msgdlg.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textdlg.h>
+
+namespace {
+
+const wchar_t* const kMotDePasseAdministrateur = L"qmt417";
+const wchar_t* const kDemandeAdministrateur = L"Saisissez le mot de passe Administrateur du logiciel.";
+const wchar_t* const kCarteExclue =
+    L"Cette carte réseau ne sera plus utilisée par votre logiciel.\n\nFermez puis relancez le "
+    L"logiciel pour prendre en compte les modifications.";
+const wchar_t* const kCarteUtilisee =
+    L"Cette carte réseau sera utilisée par votre logiciel.\n\nFermez puis relancez le logiciel "
+    L"pour prendre en compte les modifications.";
+const wchar_t* const kMotDePasseIncorrect = L"Mot de passe incorrect.";
+const wchar_t* const kMiseAJourImpossible = L"Impossible de lancer la mise à jour manuelle";
+
+wxFont Gras(const wxWindow* w)
+{
+    wxFont police = w->GetFont();
+    police.SetWeight(wxFONTWEIGHT_BOLD);
+    return police;
+}
+
+} // namespace
+
+ZorInfoCarteEthDlg::ZorInfoCarteEthDlg(ZorTavlinDlgAfficherListe* pParent)
+    : wxDialog(pParent, wxID_ANY, wxT("Information"), wxDefaultPosition, wxSize(360, 200),
+               wxDEFAULT_DIALOG_STYLE),
+      m_pParent(pParent)
+{
+    ZorCarteEthPtrArray* pCartes = gpTheTavlin ? &gpTheTavlin->GetArrayCarteEth() : nullptr;
+    const size_t iCartes = pCartes ? pCartes->GetCount() : 0;
+
+    auto* pSizer = new wxBoxSizer(wxVERTICAL);
+    auto ajouter = [&](wxWindow* w) { pSizer->Add(w, 0, wxLEFT | wxRIGHT, 10); };
+    auto* pTitre = new wxStaticText(this, wxID_ANY, wxT("\nConfiguration de votre ordinateur\n"));
+    pTitre->SetFont(Gras(pTitre));
+    ajouter(pTitre);
+    ajouter(new wxStaticText(this, wxID_ANY,
+                             wxString::Format(wxT("Interface réseau : %d\n"), int(iCartes))));
+    for (size_t i = 0; i < iCartes && i < kCartesMax; ++i) {
+        const ZorCarteEth& carte = *(*pCartes)[i];
+        auto* pCase = new wxCheckBox(this, wxID_ANY, wxT("Carte utilisée par le logiciel"));
+        pCase->SetFont(Gras(pCase));
+        pCase->SetValue(!carte.m_bBlackList);
+        pCase->Bind(wxEVT_CHECKBOX, &ZorInfoCarteEthDlg::OnCheckCarte, this);
+        m_cases.push_back(pCase);
+        ajouter(pCase);
+        wxString zLignes;
+        zLignes << wxString::Format(wxT("Nom : %s\n"), carte.m_zDescription)
+                << wxString::Format(wxT("Adresse MAC : %s\n"), carte.m_zMAC)
+                << wxString::Format(wxT("Adresse IP : %s\n"), carte.m_zIP)
+                << wxString::Format(wxT("Masque sous-réseau : %s\n"), carte.m_zMask)
+                << wxString::Format(wxT("Passerelle : %s\n"), carte.m_zGateway)
+                << wxString::Format(wxT("DHCP actif : %s\n"), carte.m_bDhcp ? wxT("oui") : wxT("non"))
+                << wxString::Format(wxT("Index : %u\n"), unsigned(carte.m_iIndex));
+        ajouter(new wxStaticText(this, wxID_ANY, zLignes));
+    }
+    auto* pBoutons = new wxBoxSizer(wxHORIZONTAL);
+    pBoutons->Add(new wxButton(this, wxID_OK, wxT("Ok")), 0, wxRIGHT, 10);
+    m_pMiseAJour = new wxButton(this, wxID_ANY, wxT("Mise à jour manuelle"));
+    pBoutons->Add(m_pMiseAJour, 0);
+    pSizer->Add(pBoutons, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
+    SetSizerAndFit(pSizer);
+    Centre(wxBOTH);
+
+    Bind(wxEVT_BUTTON, &ZorInfoCarteEthDlg::OnOK, this, wxID_OK);
+    m_pMiseAJour->Bind(wxEVT_BUTTON, &ZorInfoCarteEthDlg::OnBouton, this);
+}
+
+void ZorInfoCarteEthDlg::OnOK(wxCommandEvent&)
+{
+    EndModal(wxID_OK);
+}
+
+void ZorInfoCarteEthDlg::OnCheckCarte(wxCommandEvent& event)
+{
+    ZorCarteEthPtrArray* pCartes = gpTheTavlin ? &gpTheTavlin->GetArrayCarteEth() : nullptr;
+    size_t iCarte = 0;
+    while (iCarte < m_cases.size() && m_cases[iCarte] != event.GetEventObject())
+        ++iCarte;
+    if (iCarte == m_cases.size() || !pCartes || iCarte >= pCartes->GetCount())
+        return;
+    ZorCarteEth& carte = *(*pCartes)[iCarte];
+    if (!m_bAdministrateur) {
+        const wxString zSaisie = wxGetPasswordFromUser(kDemandeAdministrateur, wxT("Tavlin"),
+                                                       wxEmptyString, nullptr);
+        m_bAdministrateur = zSaisie == kMotDePasseAdministrateur;
+    }
+    wxString zMessage;
+    if (m_bAdministrateur) {
+        carte.m_bBlackList = !carte.m_bBlackList;
+        gpTheTavlin->WriteListeCarteBlackList(carte.m_bBlackList, carte.m_zMAC);
+        zMessage = carte.m_bBlackList ? kCarteExclue : kCarteUtilisee;
+    } else {
+        zMessage = kMotDePasseIncorrect;
+    }
+    wxMessageBox(zMessage, wxMessageBoxCaptionStr, wxOK | wxCENTRE, this);
+    // A refused change puts the box back as it was.
+    m_cases[iCarte]->SetValue(!carte.m_bBlackList);
+}
+
+void ZorInfoCarteEthDlg::OnBouton(wxCommandEvent&)
+{
+    // Version "0": the newest update, whatever the device.
+    wxString zDossier;
+    if (ZorMAJTavlin().VerifierVersion(wxT("0"), &zDossier) || !m_pParent) {
+        wxMessageBox(kMiseAJourImpossible, wxT("Tavlin"), wxOK | wxICON_ERROR, this);
+        return;
+    }
+    EndModal(wxID_OK);
+    m_pParent->LancerMiseAJour(zDossier, wxEmptyString, wxEmptyString, wxEmptyString, false);
+}

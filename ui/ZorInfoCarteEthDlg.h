@@ -1,0 +1,38 @@
+// The "Information" dialog: the PC's network cards as the device manager sees them, each with a
+// box that takes it out of device discovery (administrator password, black list), and the
+// manual firmware update. Opened from the device list. Main thread only.
+#pragma once
+
+#include "infra/ZorExport.h"
+
+#include <wx/dialog.h>
+
+#include <vector>
+
+class wxCheckBox;
+class wxButton;
+class ZorTavlinDlgAfficherListe;
+
+class ZOR_EXPORT ZorInfoCarteEthDlg : public wxDialog
+{
+public:
+    // At most this many cards are listed.
+    static constexpr size_t kCartesMax = 255;
+
+    explicit ZorInfoCarteEthDlg(ZorTavlinDlgAfficherListe* pParent);
+
+    // Seen by tests.
+    const std::vector<wxCheckBox*>& GetCases() const { return m_cases; }
+    wxButton* GetBoutonMiseAJour() const { return m_pMiseAJour; }
+    bool IsAdministrateur() const { return m_bAdministrateur; }
+
+private:
+    void OnOK(wxCommandEvent& event);
+    void OnBouton(wxCommandEvent& event);
+    void OnCheckCarte(wxCommandEvent& event);
+
+    ZorTavlinDlgAfficherListe* m_pParent;
+    std::vector<wxCheckBox*> m_cases;
+    wxButton* m_pMiseAJour = nullptr;
+    bool m_bAdministrateur = false;
+};
