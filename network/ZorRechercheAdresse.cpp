@@ -60,12 +60,6 @@ void ZorRechercheAdresse::SetSourceCandidats(SourceCandidats f)
     m_source = std::move(f);
 }
 
-void ZorRechercheAdresse::SetNotification(std::function<void()> f)
-{
-    std::lock_guard<std::mutex> l(m_mutex);
-    m_notification = std::move(f);
-}
-
 void ZorRechercheAdresse::Lancer(const Demande& d)
 {
     // The echo test's message tables are filled once, here, before any thread reads them.
@@ -130,19 +124,13 @@ void ZorRechercheAdresse::Boucle()
             source = m_source ? m_source : SourceAleatoire();
         }
         Resultat r{d.zCle, Chercher(d, test, source)};
-        std::function<void()> notification;
+        std::lock_guard<std::mutex> l(m_mutex);
+        if (m_bArret)
         {
-            std::lock_guard<std::mutex> l(m_mutex);
-            if (m_bArret)
-            {
-                m_bThreadActif = false;
-                return;
-            }
-            m_prets.push_back(r);
-            notification = m_notification;
+            m_bThreadActif = false;
+            return;
         }
-        if (notification)
-            notification();
+        m_prets.push_back(r);
     }
 }
 

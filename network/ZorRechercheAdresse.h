@@ -3,10 +3,10 @@
 // thread of its own, so the main thread keeps serving events meanwhile and never re-enters.
 //
 // Thread rules: Lancer, Prendre, Arreter and the setters are called on one thread (the
-// toolkit's main thread); the free-address test, the candidate source and the notification run
-// on the search thread. Lifetime: Arreter (also run by the destructor) ends the search in
-// flight, drops what is queued or finished and joins the thread, so nothing is delivered or
-// notified afterwards.
+// toolkit's main thread), which takes the results when it likes (the search never calls into
+// it); the free-address test and the candidate source run on the search thread. Lifetime:
+// Arreter (also run by the destructor) ends the search in flight, drops what is queued or
+// finished and joins the thread, so nothing is delivered afterwards.
 #pragma once
 
 #include "infra/ZorExport.h"
@@ -54,9 +54,6 @@ public:
     // counts as free), and octets from 150 to 253 of a generator seeded with the time.
     void SetTestLibre(TestLibre f);
     void SetSourceCandidats(SourceCandidats f);
-    // Called on the search thread each time a result is ready to be taken.
-    void SetNotification(std::function<void()> f);
-
     void Lancer(const Demande& d);
     std::vector<Resultat> Prendre();
     void Arreter();
@@ -73,7 +70,6 @@ private:
     std::vector<Resultat> m_prets;
     TestLibre m_test;
     SourceCandidats m_source;
-    std::function<void()> m_notification;
     std::thread m_thread;
     bool m_bThreadActif = false;
     std::atomic<bool> m_bArret{false};

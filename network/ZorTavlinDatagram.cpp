@@ -17,8 +17,8 @@ const uint16_t PORT_DECOUVERTE = 30303;
 const uint16_t PORT_REDEMARRAGE = 69;
 const wxString ADRESSE_DIFFUSION = wxT("255.255.255.255");
 const wxString ADRESSE_USINE = wxT("169.254.233.233");
-// How often due hellos are looked for while some are planned.
-const int PERIODE_HELLOS_MS = 100;
+// How often finished searches and due hellos are looked for while there are any.
+const int PERIODE_SUIVI_MS = 100;
 // Senders remembered for the log of ignored answers; past it, new senders are counted only.
 const size_t EXPEDITEURS_LOG_MAX = 1024;
 
@@ -149,6 +149,8 @@ void ZorTavlinNetwork::ConfigureAdresseTavlin(const wxString& zMAC, const wxStri
         d.masque[i] = masque.GetOctet(i);
     }
     m_recherche.Lancer(d);
+    if (!m_timerSuivi.IsRunning())
+        m_timerSuivi.Start(PERIODE_SUIVI_MS);
 }
 
 void ZorTavlinNetwork::LivrerRecherches()
@@ -176,8 +178,6 @@ void ZorTavlinNetwork::LivrerRecherches()
         SendDatagram(ADRESSE_DIFFUSION, c.zIPLocal, PORT_DECOUVERTE, zTexte.data(), zTexte.size());
         for (int64_t iDelai : iHelloApresConfigurationMs)
             m_hellosPrevus.push_back(HelloPrevu{m_pClock->NowMs() + iDelai, zCandidat, c.zIPLocal});
-        if (!m_timerHello.IsRunning())
-            m_timerHello.Start(PERIODE_HELLOS_MS);
     }
 }
 
@@ -189,15 +189,21 @@ void ZorTavlinNetwork::EnvoyerHellosPrevus()
     for (const HelloPrevu& h : m_hellosPrevus)
         (h.iEcheanceMs <= iMaintenant ? dus : restants).push_back(h);
     m_hellosPrevus.swap(restants);
-    if (m_hellosPrevus.empty())
-        m_timerHello.Stop();
     for (const HelloPrevu& h : dus)
         SendHello(h.zDest, h.zIPLocal, 'D');
 }
 
-void ZorTavlinNetwork::OnTimerHello(wxTimerEvent& WXUNUSED(event))
+void ZorTavlinNetwork::SuivreConfigurations()
 {
+    LivrerRecherches();
     EnvoyerHellosPrevus();
+    if (m_enConfiguration.empty() && m_hellosPrevus.empty())
+        m_timerSuivi.Stop();
+}
+
+void ZorTavlinNetwork::OnTimerSuivi(wxTimerEvent& WXUNUSED(event))
+{
+    SuivreConfigurations();
 }
 
 void ZorTavlinNetwork::NoterIgnoree(const wxString& zSource, int iQualite)
@@ -308,8 +314,7 @@ void ZorTavlinNetwork::OnSocketDatagram(wxSocketEvent& event)
 
 void ZorTavlinNetwork::ForceReadOnDatagram()
 {
-    LivrerRecherches();
-    EnvoyerHellosPrevus();
+    SuivreConfigurations();
     for (size_t i = 0; i < m_arrayCarteEth.size(); ++i)
     {
         ZorCarteEth* pCarte = m_arrayCarteEth[i];

@@ -56,7 +56,7 @@ void FermerSocket(ZorCarteEth& carte)
 
 wxBEGIN_EVENT_TABLE(ZorTavlinNetwork, wxEvtHandler)
     EVT_SOCKET(wxID_ANY, ZorTavlinNetwork::OnSocketDatagram)
-    EVT_TIMER(wxID_ANY, ZorTavlinNetwork::OnTimerHello)
+    EVT_TIMER(wxID_ANY, ZorTavlinNetwork::OnTimerSuivi)
 wxEND_EVENT_TABLE()
 
 ZorTavlinNetwork::ZorTavlinNetwork()
@@ -64,16 +64,14 @@ ZorTavlinNetwork::ZorTavlinNetwork()
       m_bInit(false),
       m_pSink(nullptr),
       m_pClock(&ZorDefaultClock()),
-      m_timerHello(this),
+      m_timerSuivi(this),
       m_iReponsesIgnorees(0)
 {
-    // Queued to the main thread: the search thread never touches sockets or the sink.
-    m_recherche.SetNotification([this] { CallAfter(&ZorTavlinNetwork::LivrerRecherches); });
 }
 
 ZorTavlinNetwork::~ZorTavlinNetwork()
 {
-    // Joined before the event handler goes, which then drops any call still queued.
+    m_timerSuivi.Stop();
     m_recherche.Arreter();
     SupprimerCartes();
 }
@@ -108,7 +106,7 @@ void ZorTavlinNetwork::ExitNetwork()
     m_recherche.Arreter();
     m_enConfiguration.clear();
     m_hellosPrevus.clear();
-    m_timerHello.Stop();
+    m_timerSuivi.Stop();
     DestroyDatagramSocket();
     // The records stay listed until the next InitNetwork, which may now run again.
     m_bInit = false;

@@ -3,8 +3,8 @@
 //
 // Thread rules: every member is called on the toolkit's main thread, and the sink is called
 // there too. Only the free-address search of an address configuration runs on a thread of its
-// own (ZorRechercheAdresse); its result comes back to the main thread as a queued call or at
-// the next ForceReadOnDatagram, and the configuration datagram leaves from there.
+// own (ZorRechercheAdresse); the main thread takes its result on a short timer (or at the next
+// ForceReadOnDatagram) and sends the configuration datagram from there.
 // Lifetime: the sink must outlive the object or be unset first. ExitNetwork and the destructor
 // end a running search and drop its result; planned hellos are dropped by ExitNetwork too.
 #pragma once
@@ -110,7 +110,9 @@ private:
     // Sends the configuration datagrams of the finished searches.
     void LivrerRecherches();
     void EnvoyerHellosPrevus();
-    void OnTimerHello(wxTimerEvent& event);
+    // Follows the running searches and the planned hellos while there are any.
+    void SuivreConfigurations();
+    void OnTimerSuivi(wxTimerEvent& event);
     void NoterIgnoree(const wxString& zSource, int iQualite);
 
     ZorDiscoverySink* m_pSink;
@@ -118,7 +120,7 @@ private:
     ZorRechercheAdresse m_recherche;
     std::map<std::string, Configuration> m_enConfiguration;
     std::vector<HelloPrevu> m_hellosPrevus;
-    wxTimer m_timerHello;
+    wxTimer m_timerSuivi;
     uint64_t m_iReponsesIgnorees;
     // When each sender of ignored answers was last logged (bounded, see NoterIgnoree).
     std::map<wxString, int64_t> m_logIgnorees;

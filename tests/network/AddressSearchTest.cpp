@@ -72,7 +72,6 @@ TEST(AddressSearch, TestsOnlyUsableCandidatesAndReturnsTheFirstFree)
         ZorRechercheAdresse r;
         std::vector<std::string> testees;
         size_t iTirage = 0;
-        int iNotifications = 0;
         r.SetSourceCandidats([&](uint8_t a[4]) {
             const std::vector<int>& t = c.tirages[std::min(iTirage++, c.tirages.size() - 1)];
             for (int i = 0; i < 4; ++i)
@@ -82,7 +81,6 @@ TEST(AddressSearch, TestsOnlyUsableCandidatesAndReturnsTheFirstFree)
             testees.push_back(z);
             return z != c.zOccupee;
         });
-        r.SetNotification([&] { ++iNotifications; });
         r.Lancer(c.d);
         const auto res = Attendre(r, 1);
         ASSERT_EQ(res.size(), 1u) << c.d.zCle;
@@ -90,14 +88,13 @@ TEST(AddressSearch, TestsOnlyUsableCandidatesAndReturnsTheFirstFree)
         EXPECT_EQ(res[0].zAdresse, c.zAttendu) << c.d.zCle;
         r.Arreter();
         EXPECT_EQ(testees, c.testees) << c.d.zCle;
-        EXPECT_EQ(iNotifications, 1) << c.d.zCle;
     }
 }
 
 TEST(AddressSearch, StopEndsTheTestInFlightAndDeliversNothing)
 {
     ZorRechercheAdresse r;
-    std::atomic<int> iEntrees{0}, iNotifications{0};
+    std::atomic<int> iEntrees{0};
     std::atomic<bool> bArretVu{false};
     r.SetSourceCandidats([](uint8_t a[4]) { a[0] = a[1] = a[2] = a[3] = 160; });
     r.SetTestLibre([&](const std::string&, const std::atomic<bool>& bArret) {
@@ -108,7 +105,6 @@ TEST(AddressSearch, StopEndsTheTestInFlightAndDeliversNothing)
         bArretVu = bArret.load();
         return true;
     });
-    r.SetNotification([&] { ++iNotifications; });
     r.Lancer(Sur("un", {192, 168, 1, 20}, {255, 255, 255, 0}));
     r.Lancer(Sur("deux", {192, 168, 1, 20}, {255, 255, 255, 0}));
     for (int i = 0; i < 5000 && iEntrees == 0; ++i)
@@ -118,7 +114,6 @@ TEST(AddressSearch, StopEndsTheTestInFlightAndDeliversNothing)
     EXPECT_TRUE(bArretVu);
     EXPECT_EQ(iEntrees, 1); // the queued search never started
     EXPECT_TRUE(r.Prendre().empty());
-    EXPECT_EQ(iNotifications, 0);
 
     // A later search runs again on a fresh thread.
     r.SetTestLibre([](const std::string&, const std::atomic<bool>&) { return true; });
