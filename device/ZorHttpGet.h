@@ -34,7 +34,6 @@ public:
     // From any thread: ends the transfer in progress, and makes every later Get fail, until Reset.
     void Abort();
     void Reset();
-    bool IsAborted() const { return m_bAbort.load(); }
 
     void SetDelais(long iConnexionMs, long iTotalMs);
     void SetTailleMax(size_t n) { m_iTailleMax = n; }

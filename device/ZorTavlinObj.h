@@ -209,9 +209,8 @@ public:
     bool WriteEmailConf(const wxString& zCode, const wxString& zServeur, const wxString& zPort,
                         const wxString& zLogin, const wxString& zPwd, bool bSSL, bool bWait);
 
-    // Read by the worker thread as plain values.
+    // UART mode as read at the last Start.
     bool IsModeUART() const { return m_bModeUART; }
-    bool IsVerifierEtatAuto() const { return m_bVerifierEtatAuto; }
 
 protected:
     ZorTavlinObj();

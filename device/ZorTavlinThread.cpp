@@ -207,14 +207,18 @@ void ZorTavlinThread::Reveiller()
     r.cv.notify_all();
 }
 
-bool ZorTavlinThread::Pause(int iMs)
+bool ZorTavlinThread::PauseJusqua(std::chrono::steady_clock::time_point fin)
 {
     ZorReveil& r = Reveil();
     std::unique_lock<std::mutex> lock(r.mutex);
-    const bool bReveille =
-        r.cv.wait_for(lock, std::chrono::milliseconds(iMs), [&] { return r.bSignal; });
+    const bool bReveille = r.cv.wait_until(lock, fin, [&] { return r.bSignal; });
     r.bSignal = false;
     return bReveille;
+}
+
+bool ZorTavlinThread::Pause(int iMs)
+{
+    return PauseJusqua(std::chrono::steady_clock::now() + std::chrono::milliseconds(iMs));
 }
 
 wxString ZorTavlinThread::DateTimeQuery(const wxDateTime& moment)
@@ -289,6 +293,9 @@ wxThread::ExitCode ZorTavlinThread::Entry()
     m_zIPDateTime.clear();
 
     while (!m_bStop) {
+        // A pass lasts at least its pause: the fetch's own time counts towards it, so back to
+        // back polls come once a millisecond, not a millisecond after each transfer.
+        const auto debutPasse = std::chrono::steady_clock::now();
         ZorChoixRequete r;
         wxString zTheIP;
         {
@@ -331,7 +338,7 @@ wxThread::ExitCode ZorTavlinThread::Entry()
                 Parse(zReply, r.zCible);
         }
         // Ends early when a command is queued; the next pass takes it before any poll.
-        Pause(r.iPauseMs);
+        PauseJusqua(debutPasse + std::chrono::milliseconds(r.iPauseMs));
     }
     wxLogDebug(wxT("ZorTavlinThread Entry Fin-------------------------------"));
     m_bFini = true;

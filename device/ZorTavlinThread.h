@@ -16,6 +16,7 @@
 #include <wx/thread.h>
 
 #include <atomic>
+#include <chrono>
 
 class ZorTavlinThread : public wxThread
 {
@@ -30,8 +31,9 @@ public:
     // Any thread: ends the worker's pause between passes now (a command was queued, or the
     // worker must stop). Kept when no worker is pausing, so the next pause ends at once.
     static void Reveiller();
-    // Sleeps iMs, or less when Reveiller is called meanwhile (or was since the last pause);
-    // true when a wake-up ended it.
+    // Sleeps until fin (or iMs), or less when Reveiller is called meanwhile (or was since the
+    // last pause); true when a wake-up ended it.
+    static bool PauseJusqua(std::chrono::steady_clock::time_point fin);
     static bool Pause(int iMs);
 
     // Result codes of GetPage.
