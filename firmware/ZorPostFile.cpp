@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 
 wxDEFINE_EVENT(ZOR_EVT_POST_FIN, wxThreadEvent);
 wxDEFINE_EVENT(ZOR_EVT_POST_SECOND, wxThreadEvent);
@@ -112,10 +111,17 @@ wxThread::ExitCode ZorPostFile::Entry()
                hote.find(':') != std::string::npos) {
         SetErreur(-3); // not an address the client can connect to on port 80
     } else {
-        const std::string contenu((std::istreambuf_iterator<char>(fichier)),
-                                  std::istreambuf_iterator<char>());
+        // The body in one piece, the file read into it in place.
+        const std::string debut = ZorFirmware::DebutCorps(m_zDisposition), fin = ZorFirmware::FinCorps();
+        fichier.seekg(0, std::ios::end);
+        const size_t iTaille = size_t(std::max<std::streamoff>(0, fichier.tellg()));
+        fichier.seekg(0);
+        std::string corps(debut.size() + iTaille + fin.size(), '\0');
+        corps.replace(0, debut.size(), debut);
+        fichier.read(&corps[debut.size()], std::streamsize(iTaille));
+        corps.replace(debut.size() + iTaille, fin.size(), fin);
         std::string reponse;
-        const int iCode = Poster(Corps(m_zDisposition, contenu), &reponse);
+        const int iCode = fichier.gcount() == std::streamsize(iTaille) ? Poster(corps, &reponse) : -2;
         if (iCode != 0) {
             SetErreur(iCode);
         } else {

@@ -251,7 +251,7 @@ void ZorUploadFirmwareSocket::Create(wxEvtHandler* pHandler, const ZorCarteEthPt
         wxIPV4address adresse;
         if (!adresse.Hostname(pCarte->m_zIP) || !adresse.Service(kPort))
             continue;
-        wxDatagramSocket* pSocket = new wxDatagramSocket(adresse, wxSOCKET_REUSEADDR);
+        wxDatagramSocket* pSocket = new wxDatagramSocket(adresse, wxSOCKET_REUSEADDR | wxSOCKET_NOWAIT);
         if (!pSocket->IsOk()) {
             pSocket->Destroy();
             continue;
@@ -294,7 +294,7 @@ bool ZorUploadFirmwareSocket::Contient(const wxSocketBase* pSocket) const
 ZorUploadFirmwareTransfert::ZorUploadFirmwareTransfert(ZorUploadFirmwareVue& vue,
                                                        const wxString& zMACAttendue,
                                                        const ZorClock& clock)
-    : m_vue(vue), m_logique(*this, clock), m_timer(this)
+    : m_vue(vue), m_clock(clock), m_logique(*this, clock), m_timer(this)
 {
     m_logique.SetMACAttendue(zMACAttendue);
     Bind(wxEVT_SOCKET, &ZorUploadFirmwareTransfert::OnSocket, this, kIdSocket);
@@ -342,21 +342,19 @@ void ZorUploadFirmwareTransfert::OnFin(int iCode)
 void ZorUploadFirmwareTransfert::OnSocket(wxSocketEvent& event)
 {
     wxSocketBase* pSocket = event.GetSocket();
-    if (event.GetSocketEvent() != wxSOCKET_INPUT || !m_sockets.Contient(pSocket))
+    if (event.GetSocketEvent() != wxSOCKET_INPUT || !m_sockets.Contient(pSocket) ||
+        m_logique.IsTermine())
         return;
+    // One datagram per event, without waiting (the sockets never block): the toolkit raises
+    // the event again while more are waiting.
     wxDatagramSocket* pDatagram = static_cast<wxDatagramSocket*>(pSocket);
-    // Every waiting reply now (bounded): the notification comes back only after a read.
-    for (int i = 0; i < 64 && !m_logique.IsTermine() && m_sockets.Contient(pSocket); ++i) {
-        if (!ZorPlatform::DonneesEnAttente(pDatagram->GetSocket()))
-            break; // nothing there (an event queued before an earlier read took it): never block
-        uint8_t tampon[kTailleReponseMax] = {};
-        wxIPV4address source;
-        pDatagram->RecvFrom(source, tampon, sizeof tampon);
-        if (pDatagram->Error()) {
-            if (pDatagram->LastError() != wxSOCKET_WOULDBLOCK)
-                m_logique.ErreurReception();
-            break;
-        }
+    uint8_t tampon[kTailleReponseMax] = {};
+    wxIPV4address source;
+    pDatagram->RecvFrom(source, tampon, sizeof tampon);
+    if (pDatagram->Error()) {
+        if (pDatagram->LastError() != wxSOCKET_WOULDBLOCK)
+            m_logique.ErreurReception();
+    } else {
         m_logique.Recevoir(tampon, pDatagram->LastCount());
     }
     Armer();
@@ -378,8 +376,16 @@ void ZorUploadFirmwareTransfert::Armer()
     if (m_logique.IsTermine())
         return;
     const int64_t iDelai = m_logique.DelaiProchaineEcheance();
-    if (iDelai < 0)
+    if (iDelai < 0) {
         m_timer.Stop();
-    else
-        m_timer.StartOnce(int(std::max<int64_t>(1, iDelai)));
+        return;
+    }
+    // Each acknowledgement pushes the next deadline later: a timer that will fire before it
+    // stays as it is (it finds nothing due and is set again then), so a reply costs no timer
+    // change.
+    const int64_t iEcheance = m_clock.NowMs() + iDelai;
+    if (m_timer.IsRunning() && m_iTimerMs <= iEcheance)
+        return;
+    m_iTimerMs = iEcheance;
+    m_timer.StartOnce(int(std::max<int64_t>(1, iDelai)));
 }

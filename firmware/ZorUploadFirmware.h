@@ -168,7 +168,9 @@ private:
     void Armer();
 
     ZorUploadFirmwareVue& m_vue;
+    const ZorClock& m_clock;
     ZorUploadFirmwareLogique m_logique;
     ZorUploadFirmwareSocket m_sockets;
     wxTimer m_timer;
+    int64_t m_iTimerMs = 0; // clock time the running timer fires at
 };

@@ -4,6 +4,8 @@
 #   tools/bench.sh [device] [benchmark options]  device runtime figures (bench/device_bench.cpp)
 #   tools/bench.sh api [--changes N] [--paswx]   flat C interface from a plain C host against
 #                                                one emulated device (bench/api_bench.c)
+#   tools/bench.sh firmware                      bootloader upload and HTTP post against their
+#                                                bare baselines (bench/firmware_bench.cpp)
 #   tools/bench.sh discovery [rounds]            hello to 250 emulated devices registered,
 #                                                beside a bare socket (bench/discovery_bench.cpp)
 #
@@ -15,7 +17,7 @@ build=${BUILD:-build}
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DTAVLIN_WERROR=ON >/dev/null
 what=device
 case "${1:-}" in
-  api|device|discovery) what=$1; shift ;;
+  api|device|discovery|firmware) what=$1; shift ;;
 esac
 if [ "$what" = api ]; then
   cmake --build "$build" -j2 --target api_bench tavlin-emu >/dev/null
@@ -25,6 +27,10 @@ fi
 if [ "$what" = discovery ]; then
   cmake --build "$build" -j2 --target discovery_bench tavlin-emu >/dev/null
   exec "$root/tools/testnet.sh" --lan -- "$root/$build/bench/discovery_bench" "$@"
+fi
+if [ "$what" = firmware ]; then
+  cmake --build "$build" -j2 --target firmware_bench tavlin-emu >/dev/null
+  exec "$root/tools/testnet.sh" --lan -- "$root/$build/bench/firmware_bench" "$@"
 fi
 cmake --build "$build" -j2 --target device_bench tavlin-emu >/dev/null
 exec "$root/tools/testnet.sh" --lan -- "$root/$build/bench/device_bench" "$@"
