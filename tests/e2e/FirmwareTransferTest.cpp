@@ -16,7 +16,11 @@
 #include <gtest/gtest.h>
 #include <wx/app.h>
 
+#include <arpa/inet.h>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -216,6 +220,44 @@ TEST_F(FirmwareTransfer, BothBoxesUpdateTheEmulatedDevice)
         EXPECT_EQ(dlg.ShowModal(), 0);
     }
     EXPECT_EQ(emu.Get(0, "webfnv"), emu::Fnv64(zortest::ReadFile(dossier + "/tavlin.bin")));
+}
+
+// The upload page reads the multipart body strictly: anything but one whole part gets 400.
+TEST_F(FirmwareTransfer, UploadPageRefusesMalformedBodies)
+{
+    const std::string type = "multipart/form-data; boundary=B0";
+    const std::string tete = "--B0\r\nContent-Disposition: form-data; name=\"f\"; filename=\"a.bin\"\r\n\r\n";
+    const struct { std::string type, corps; int statut; } cas[] = {
+        {type, tete + "abc\r\n--B0--\r\n", 200},
+        {"multipart/form-data; boundary=\"B0\"", tete + "\r\n--B0--\r\n", 200},
+        {"text/plain", tete + "abc\r\n--B0--\r\n", 400},                     // no boundary
+        {type, tete + "abc\r\n--B0\r\n", 400},                               // no closing line
+        {type, tete + "abc\r\n--B0--\r\nmore", 400},                         // bytes after it
+        {type, "--B1\r\n" + tete.substr(6) + "abc\r\n--B0--\r\n", 400},       // other boundary
+        {type, "--B0\r\nContent-Type: x\r\n\r\nabc\r\n--B0--\r\n", 400},     // no disposition
+        {type, tete + "a\r\n--B0\r\n" + tete.substr(6) + "b\r\n--B0--\r\n", 400}, // two parts
+    };
+    int iAcceptes = 0;
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.corps);
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(80);
+        inet_pton(AF_INET, kDevice, &a.sin_addr);
+        ASSERT_EQ(connect(fd, (sockaddr*)&a, sizeof a), 0);
+        const std::string requete = "POST /mpfsupload HTTP/1.0\r\nContent-Type: " + c.type +
+                                    "\r\nContent-Length: " + std::to_string(c.corps.size()) +
+                                    "\r\n\r\n" + c.corps;
+        ASSERT_EQ(send(fd, requete.data(), requete.size(), MSG_NOSIGNAL), ssize_t(requete.size()));
+        const std::string reponse = zortest::ReadSocket(fd, 3000, "\r\n");
+        close(fd);
+        EXPECT_EQ(reponse.substr(0, 12), "HTTP/1.0 " + std::to_string(c.statut));
+        iAcceptes += c.statut == 200;
+    }
+    EXPECT_EQ(emu.Get(0, "webuploads"), std::to_string(iAcceptes));
+    EXPECT_EQ(emu.Get(0, "websize"), "0"); // the last file kept is the empty one
+    EXPECT_EQ(emu.LogLines("UPLOAD").size(), sizeof cas / sizeof cas[0]);
 }
 
 } // namespace
