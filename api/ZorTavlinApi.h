@@ -53,17 +53,19 @@
  * Texts are 8-bit: incoming texts are taken byte for byte (ISO 8859-1). Outgoing texts are
  * converted to the code set of the process's C locale (LC_CTYPE: "C" unless the host, or a
  * toolkit of its own, set another; a toolkit the library starts leaves it as it was), whether
- * or not a windowed toolkit runs in the process. When the locale
- * cannot hold the whole text, the host gets its ISO 8859-1 bytes instead, with "?" for each
- * character beyond them. They are copied like strncpy: at most the given length, the rest
- * filled with zero bytes, no terminating zero when the text fills the buffer.
+ * or not a windowed toolkit runs in the process. When the locale cannot hold the whole text,
+ * the host gets its ISO 8859-1 bytes instead, with "?" for each character beyond them. They
+ * are copied like strncpy: at most the given length, the rest filled with zero bytes, no
+ * terminating zero when the text fills the buffer.
  *
  * Index arguments are taken as unsigned 16-bit values: the high half is ignored.
  * Results: 1 = done, or nothing to do (before a start, the calls that need the device manager
- * do nothing, except the I/O and analog calls, which start it). 0 = refused: an index out of range or a null pointer, a null text for
- * Tavlin_SurveillerAddrMAC, Tavlin_WriteUart or Tavlin_SetPathDll, and Tavlin_SelectionnerUART
- * when its choice was not kept. Calls that send a command to the device report only that they
- * were handled: a command that finds the queue full for about 5 s is dropped, still with 1.
+ * do nothing, except the I/O and analog calls, which start it). 0 = refused: an index out of
+ * range or a null pointer, a null text for Tavlin_SurveillerAddrMAC, Tavlin_WriteUart or
+ * Tavlin_SetPathDll, and Tavlin_SelectionnerUART when its choice was not kept; for
+ * Tavlin_AfficherListe and Tavlin_StartTS, 0 also when no device was chosen. Calls that send a
+ * command to the device report only that they were handled: a command that finds the queue
+ * full for about 5 s is dropped, still with 1.
  *
  * Standard error: the library writes there only to say, once per problem, that its settings
  * file or its log file cannot be written (a read-only folder or file, a full disk, no home).
