@@ -224,6 +224,11 @@ std::string UploadReply(Device& d, const std::string& version, const std::string
                         const std::string& contentType, const std::string& body,
                         std::string* logNote)
 {
+    if (path.empty() || path == "index.htm" || path == "index.html" || IsStatePage(path)) {
+        *logNote = "405 /" + path;
+        return HttpResponse(version, 405, "Method Not Allowed", "text/plain", "method not allowed\n",
+                            true, "Allow: GET, HEAD\r\n");
+    }
     if (path != "mpfsupload") {
         *logNote = "404 /" + path;
         return HttpResponse(version, 404, "Not Found", "text/plain", "not found\n", true);
