@@ -56,7 +56,7 @@ const char* kHelp =
     "\n"
     "Running:\n"
     "  --iface IF           LAN interface (default lan0)\n"
-    "  --reboot-secs S      silence after a restart (default 3)\n"
+    "  --reboot-secs S      silence after a restart, spent in the bootloader (default 3)\n"
     "  --control PATH       Unix stream socket for control commands (see below)\n"
     "  --log PATH           event log, one line per event (default: standard output)\n"
     "  --help               this text\n"
