@@ -12,6 +12,11 @@ using namespace ZorFirmware;
 namespace {
 // Socket identifier of the bootloader sockets' events.
 const int kIdSocket = wxID_HIGHEST + 1633;
+// Replies read in one socket event: at most this many, for at most this long, each awaited
+// this long at most.
+const int kLotMax = 64;
+const int64_t kLotMs = 8;
+const int kAttenteReponseMs = 1;
 } // namespace
 
 ZorUploadFirmwareVue::~ZorUploadFirmwareVue() = default;
@@ -268,11 +273,13 @@ void ZorUploadFirmwareSocket::Create(wxEvtHandler* pHandler, const ZorCarteEthPt
 
 void ZorUploadFirmwareSocket::Send(const void* pData, size_t iLen)
 {
-    wxIPV4address groupe;
-    groupe.Hostname(kGroupe);
-    groupe.Service(kPort);
+    if (!m_bGroupe) {
+        m_bGroupe = m_groupe.Hostname(kGroupe) && m_groupe.Service(kPort);
+        if (!m_bGroupe)
+            return;
+    }
     for (wxDatagramSocket* pSocket : m_arraySockets)
-        pSocket->SendTo(groupe, pData, wxUint32(iLen));
+        pSocket->SendTo(m_groupe, pData, wxUint32(iLen));
 }
 
 void ZorUploadFirmwareSocket::Fermer()
@@ -342,19 +349,25 @@ void ZorUploadFirmwareTransfert::OnFin(int iCode)
 void ZorUploadFirmwareTransfert::OnSocket(wxSocketEvent& event)
 {
     wxSocketBase* pSocket = event.GetSocket();
-    if (event.GetSocketEvent() != wxSOCKET_INPUT || !m_sockets.Contient(pSocket) ||
-        m_logique.IsTermine())
+    if (event.GetSocketEvent() != wxSOCKET_INPUT || !m_sockets.Contient(pSocket))
         return;
-    // One datagram per event, without waiting (the sockets never block): the toolkit raises
-    // the event again while more are waiting.
     wxDatagramSocket* pDatagram = static_cast<wxDatagramSocket*>(pSocket);
-    uint8_t tampon[kTailleReponseMax] = {};
-    wxIPV4address source;
-    pDatagram->RecvFrom(source, tampon, sizeof tampon);
-    if (pDatagram->Error()) {
-        if (pDatagram->LastError() != wxSOCKET_WOULDBLOCK)
-            m_logique.ErreurReception();
-    } else {
+    // A device answers a record within a fraction of a millisecond, far less than a trip
+    // through the event loop costs: the next replies are read here while they come that fast,
+    // for a bounded number and time, so the window still gets its events between batches.
+    const int64_t iFin = m_clock.NowMs() + kLotMs;
+    for (int i = 0; i < kLotMax && !m_logique.IsTermine() && m_sockets.Contient(pSocket); ++i) {
+        if (i > 0 && (m_clock.NowMs() >= iFin ||
+                      !ZorPlatform::AttendreDonnees(pDatagram->GetSocket(), kAttenteReponseMs)))
+            break;
+        uint8_t tampon[kTailleReponseMax] = {};
+        wxIPV4address source;
+        pDatagram->RecvFrom(source, tampon, sizeof tampon); // never blocks (wxSOCKET_NOWAIT)
+        if (pDatagram->Error()) {
+            if (pDatagram->LastError() != wxSOCKET_WOULDBLOCK)
+                m_logique.ErreurReception();
+            break;
+        }
         m_logique.Recevoir(tampon, pDatagram->LastCount());
     }
     Armer();

@@ -43,6 +43,8 @@ void DecrireAdaptateur(ZorAdaptateur& adaptateur);
 bool LierSocketInterface(ZorSocketHandle fd, const std::string& zInterface);
 // Multicast datagrams of the socket leave through the adapter holding this IPv4 address.
 bool FixerInterfaceMulticast(ZorSocketHandle fd, const std::string& zAdresse);
+// Waits at most iMs milliseconds for a datagram on the socket (no event dispatching).
+bool AttendreDonnees(ZorSocketHandle fd, int iMs);
 // Asks for a receive buffer of at least iOctets; returns the size the system granted.
 int FixerTamponReception(ZorSocketHandle fd, int iOctets);
 // True when a datagram waits on the socket (no wait, no event dispatching).
