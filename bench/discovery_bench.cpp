@@ -4,15 +4,11 @@
 // registry; prints the median and the worst round of both.
 //
 //   tools/bench.sh discovery [rounds]       (runs it inside tools/testnet.sh --lan)
+#include "bench/ZorBenchConsole.h"
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorLibraryFlags.h"
 #include "tests/common/ZorEmu.h"
 #include "tests/common/ZorTestSupport.h"
-
-#include <wx/app.h>
-#include <wx/init.h>
-#include <wx/log.h>
-#include <wx/socket.h>
 
 #include <arpa/inet.h>
 #include <net/if.h>
@@ -29,10 +25,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-namespace zortest {
-void SetTestHome(const std::string& home);
-}
 
 namespace {
 
@@ -132,21 +124,9 @@ int main(int argc, char** argv)
         fprintf(stderr, "discovery_bench: run it inside the test network (tools/bench.sh discovery)\n");
         return 2;
     }
-    char tmpl[] = "/tmp/tavlin-bench-XXXXXX";
-    const char* home = mkdtemp(tmpl);
-    if (!home)
-        return 2;
-    setenv("HOME", home, 1);
-    zortest::SetTestHome(home);
-
-    wxApp::SetInstance(new wxAppConsole());
-    int wxArgc = 1;
-    char* wxArgv[] = {argv[0], nullptr};
-    if (!wxEntryStart(wxArgc, wxArgv))
+    const std::string home = zorbench::DemarrerConsole(argv[0]);
+    if (home.empty())
         return 3;
-    wxTheApp->CallOnInit();
-    wxLog::EnableLogging(false);
-    wxSocketBase::Initialize();
     gbAppHote = false;
 
     int iCode = 0;
@@ -176,8 +156,6 @@ int main(int argc, char** argv)
         }
         emu.Stop();
     }
-    wxSocketBase::Shutdown();
-    wxEntryCleanup();
-    std::string cmd = std::string("rm -rf '") + home + "'";
-    return system(cmd.c_str()) == 0 ? iCode : iCode;
+    zorbench::Terminer(home);
+    return iCode;
 }
