@@ -53,6 +53,7 @@ TEST_F(UiKitTest, ModalScriptAnswersRecordsAndCatchesTheUnexpected)
     EXPECT_EQ(script.Records()[1].zTexte, "Mot de passe");
 
     EXPECT_NONFATAL_FAILURE(wxMessageBox("Surprise", "Tavlin"), "unexpected modal dialog");
+    EXPECT_NONFATAL_FAILURE(wxFAIL_MSG("surprise"), "toolkit check failed");
     EXPECT_NONFATAL_FAILURE(
         {
             zorui::ModalScript jamaisUtilise;
