@@ -1,0 +1,339 @@
+// The update verb: every device checked before anything is sent, then the update sequence of
+// the windows run for each device in turn, its stages done by the window-less transfers.
+#include "cli/ZorCliJson.h"
+#include "cli/ZorCliMoteur.h"
+#include "cli/ZorCliOutils.h"
+#include "device/ZorTavlinObj.h"
+#include "firmware/ZorMAJTavlin.h"
+#include "firmware/ZorPostFile.h"
+#include "firmware/ZorSequenceMAJ.h"
+#include "firmware/ZorUploadFirmware.h"
+
+#include <wx/dir.h>
+#include <wx/filename.h>
+
+#include <cstdio>
+#include <set>
+#include <vector>
+
+namespace {
+
+constexpr int kAttenteDevicesS = 5;       // the devices named, or --all, answering discovery
+constexpr int kTransfertMaxMs = 15 * 60 * 1000; // bound on one transfer (it ends by itself)
+constexpr int kHelloRechercheMs = 1000;   // hellos while the restarted device is looked for
+// The post of the web-server image, as the device's upload page expects it.
+const wchar_t* const kCheminPost = L"/mpfsupload";
+const wchar_t* const kDisposition = L"name=\"fichier\"; filename=\"Tavlin.bin\"";
+constexpr int kTimeOutPostSec = 120;
+
+const char* NomEtape(ZorSequenceMAJ::Etat e)
+{
+    switch (e) {
+    case ZorSequenceMAJ::ATTENTE_ETAT: return "verification";
+    case ZorSequenceMAJ::BOOTLOADER: return "bootloader";
+    case ZorSequenceMAJ::RECHERCHE: return "search";
+    case ZorSequenceMAJ::TRANSFERT: return "transfer";
+    case ZorSequenceMAJ::REINITIALISATION: return "completion";
+    default: return "preparation";
+    }
+}
+
+struct Resultat
+{
+    std::string zMAC, zIP, zResultat, zRaison, zEtape, zAvant, zApres;
+    int iCode = 0;
+};
+
+// The sequence's surroundings without a window: the stages run their transfers on our pumped
+// event loop, the user's questions get the answer that ends the sequence without the manual
+// procedure (nobody is there to power-cycle the device).
+class Contexte : public ZorSequenceMAJ::Contexte, private ZorUploadFirmwareVue, private ZorPostFileVue
+{
+public:
+    Contexte(const std::string& zMAC, bool bJsonLines) : m_zMAC(zMAC), m_bJsonLines(bJsonLines) {}
+
+    ZorMAJTavlin m_maj;
+    ZorTavlinInfo m_retrouvee; // the device as it answered after its restart
+    int m_iCodeTransfert = 0;
+
+    void Progression(const char* zEtape, int iPourcent)
+    {
+        if (zEtape == m_zEtape && iPourcent == m_iPourcent)
+            return;
+        m_zEtape = zEtape;
+        m_iPourcent = iPourcent;
+        if (m_bJsonLines) {
+            ZorJson j = ZorJson::Objet().Ajouter("event", "progress").Ajouter("mac", m_zMAC).Ajouter("stage", zEtape);
+            ZorCliEcrire((iPourcent >= 0 ? j.Ajouter("percent", iPourcent) : j).Texte());
+        } else {
+            std::fprintf(stderr, "%s : %s%s\n", m_zMAC.c_str(), zEtape,
+                         iPourcent >= 0 ? (" " + std::to_string(iPourcent) + " %").c_str() : "");
+        }
+    }
+
+private:
+    void DemanderEtatFrais(const wxString& zMAC) override
+    {
+        gpTheTavlin->SurveillerAddrMAC(zMAC);
+        gpTheTavlin->RazNewEtat();
+        gpTheTavlin->AppelerPageEtat(true);
+    }
+    bool IsNewEtat() override { return gpTheTavlin->IsNewEtat(); }
+
+    bool EnvoyerBootloader(const wxString& zDossier, const wxString& zIP, const wxString& zMAC,
+                           wxString* pzIdentifiant) override
+    {
+        // Both images are checked before the device restarts: an update that cannot finish must
+        // not leave it waiting in its bootloader.
+        if (!ZorMAJTavlin::VerifierImages(zDossier)) {
+            m_maj.SetErreur(2);
+            return false;
+        }
+        ZorUploadFirmwareTransfert transfert(*this, zMAC);
+        if (!transfert.Init(zDossier + wxFILE_SEP_PATH + wxT("tavlin.cry"))) {
+            m_maj.SetErreur(2);
+            return false;
+        }
+        gpTheTavlin->Reboot(zIP);
+        m_iFin = -1;
+        transfert.Demarrer();
+        ZorCliPomper(kTransfertMaxMs, [this] { return m_iFin >= 0; });
+        const wxString zId = transfert.Logique().GetIdentifiant();
+        if (m_iFin != 0 || zId.empty()) {
+            m_iCodeTransfert = m_iFin;
+            m_maj.SetErreur(3);
+            return false;
+        }
+        // The search takes only records seen from now on: one from before is the device as it
+        // was before its restart.
+        m_maj.SetVuDepuis(long(gpTheTavlin->Clock().EpochSeconds()));
+        *pzIdentifiant = zId;
+        m_maj.SetErreur(0);
+        return true;
+    }
+
+    bool RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP, wxString* pzIPLocal,
+                          wxString* pzMAC, ZorTavlinInfo* pInfo) override
+    {
+        Progression("search", -1);
+        // The manager's own hellos are far apart; the restarted device answers the next one.
+        const int64_t iMaintenant = gpTheTavlin->Clock().NowMs();
+        if (iMaintenant - m_iDernierHello >= kHelloRechercheMs) {
+            m_iDernierHello = iMaintenant;
+            gpTheTavlin->m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
+        }
+        const bool bTrouvee = m_maj.RechercherTavlin(zIdentifiant, pzIP, pzIPLocal, pzMAC, pInfo);
+        if (bTrouvee)
+            m_retrouvee = *pInfo;
+        return bTrouvee;
+    }
+
+    bool EnvoyerFichiers(const wxString& zDossier, const wxString& zIP, const wxString& zIPLocal) override
+    {
+        Progression("transfer", -1);
+        ZorPostFileTransfert transfert(*this);
+        if (!transfert.Init(zIP, zIPLocal, zDossier + wxFILE_SEP_PATH + wxT("tavlin.bin"), kCheminPost,
+                            kDisposition, kTimeOutPostSec, false)) {
+            m_maj.SetErreur(5);
+            return false;
+        }
+        m_iFin = -1;
+        transfert.Demarrer();
+        ZorCliPomper(kTransfertMaxMs, [this] { return m_iFin >= 0; });
+        if (m_iFin != 0) {
+            m_iCodeTransfert = m_iFin;
+            m_maj.SetErreur(6);
+            return false;
+        }
+        Progression("transfer", 100);
+        m_maj.SetErreur(0);
+        return true;
+    }
+
+    bool ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal, const ZorTavlinInfo& info) override
+    {
+        Progression("completion", -1);
+        return m_maj.ReinitialiserTavlin(zIP, zIPLocal, info);
+    }
+    int GetErreur() override { return m_maj.GetErreur(); }
+    void SetErreur(int iErreur) override { m_maj.SetErreur(iErreur); }
+    void AfficherAttenteVerification(bool bVisible) override
+    {
+        if (bVisible)
+            Progression("verification", -1);
+    }
+    void AfficherAttenteRecherche(bool) override {}
+    int Message(const wxString&, long iStyle) override
+    {
+        if (iStyle & wxCANCEL)
+            return wxID_CANCEL;
+        return (iStyle & wxYES_NO) ? wxID_NO : wxID_OK;
+    }
+    void AccederMaintenant() override {}
+
+    // Both transfers' views.
+    void OnCapture(const wxString&) override { Progression("bootloader", 0); }
+    void OnProgression(uint64_t iEnvoyes, uint64_t iTotal) override
+    {
+        Progression("bootloader", iTotal ? int(iEnvoyes * 100 / iTotal) : 0);
+    }
+    void OnFin(int iCode) override { m_iFin = iCode; }
+
+    std::string m_zMAC;
+    bool m_bJsonLines;
+    std::string m_zEtape;
+    int m_iPourcent = -2;
+    int m_iFin = -1;
+    int64_t m_iDernierHello = 0;
+};
+
+void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, Resultat& r)
+{
+    Contexte contexte(r.zMAC, bJsonLines);
+    contexte.m_maj.SetVersionAvant(d.m_zVersion);
+    ZorSequenceMAJ sequence(contexte);
+    int iDelai = sequence.Lancer(zDossier, d.m_zIP, d.m_zIPLocal, d.m_zMAC, false);
+    while (iDelai >= 0 && sequence.IsEnCours()) {
+        ZorCliPomper(iDelai, [] { return false; });
+        const ZorSequenceMAJ::Etat avant = sequence.GetEtat();
+        if (ZorCliInterrompu()) {
+            sequence.Arreter();
+            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.zRaison = "interrompue";
+            return;
+        }
+        iDelai = sequence.Tick();
+        const ZorSequenceMAJ::Etat apres = sequence.GetEtat();
+        if (apres == ZorSequenceMAJ::ECHEC_AUTO ||
+            (avant == ZorSequenceMAJ::ATTENTE_ETAT && apres == ZorSequenceMAJ::AUCUN)) {
+            // The windows would now offer the manual procedure; here the failure is the answer.
+            sequence.Arreter();
+            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.iCode = contexte.m_maj.GetErreur();
+            r.zRaison = avant == ZorSequenceMAJ::ATTENTE_ETAT ? "la Tavlin ne répond pas"
+                        : contexte.m_iCodeTransfert ? "code du transfert " + std::to_string(contexte.m_iCodeTransfert)
+                                                    : std::string();
+            return;
+        }
+        if (apres == ZorSequenceMAJ::SUCCES_AUTO) {
+            sequence.Arreter();
+            r.zResultat = "updated";
+            r.zApres = ZorCliU8(contexte.m_retrouvee.m_zVersion);
+            r.zIP = ZorCliU8(contexte.m_retrouvee.m_zIP);
+            return;
+        }
+        if (apres == ZorSequenceMAJ::BOOTLOADER || apres == ZorSequenceMAJ::REINITIALISATION)
+            contexte.Progression(NomEtape(apres), apres == ZorSequenceMAJ::BOOTLOADER ? 0 : -1);
+    }
+    r.zResultat = "failed", r.zRaison = "séquence arrêtée";
+}
+
+ZorJson JsonResultat(const Resultat& r)
+{
+    ZorJson j = ZorJson::Objet().Ajouter("mac", r.zMAC).Ajouter("ip", r.zIP).Ajouter("result", r.zResultat);
+    j.Ajouter("version_before", r.zAvant).Ajouter("version_after", r.zApres);
+    if (r.zResultat == "failed")
+        j.Ajouter("code", r.iCode).Ajouter("stage", r.zEtape);
+    if (!r.zRaison.empty())
+        j.Ajouter("reason", r.zRaison);
+    return j;
+}
+
+} // namespace
+
+int ZorCliMiseAJour(const ZorCliOptions& o)
+{
+    auto sortie = [&](int iCode, const std::string& z) { return ZorCliSortie(o, iCode, z); };
+    // The update folder: the one given, else the newest beside the program.
+    wxString zDossier;
+    ZorVersionTavlin version;
+    if (!o.zDossier.empty()) {
+        wxFileName nom = wxFileName::DirName(ZorCliW(o.zDossier));
+        nom.MakeAbsolute();
+        zDossier = nom.GetPath();
+        const wxArrayString parties = nom.GetDirs();
+        if (!wxDir::Exists(zDossier) || parties.empty() || !ZorLireVersion(parties.Last(), version))
+            return sortie(ZOR_CLI_USAGE, "--folder attend un dossier de mise à jour existant (maj_vN) : " + o.zDossier);
+    } else if (!ZorMAJTavlin::DerniereMiseAJour(&zDossier, &version)) {
+        return sortie(ZOR_CLI_ECHEC, "aucune mise à jour dans " + ZorCliU8(ZorMAJTavlin::GetDossierMAJ()));
+    }
+
+    // The devices: those named (each once, in the order given) or every one found.
+    std::vector<std::string> cibles;
+    std::set<std::string> vues;
+    for (const std::string& a : o.arguments) {
+        std::string zMAC;
+        if (ZorCliMAC(a, &zMAC) && vues.insert(zMAC).second)
+            cibles.push_back(zMAC);
+    }
+    const int iSecondes = o.iSecondes >= 0 ? o.iSecondes : kAttenteDevicesS;
+    ZorTavlinInfoArray tous;
+    ZorCliDecouvrir(iSecondes * 1000, [&] {
+        if (o.bTous)
+            return false;
+        gpTheTavlin->GetLesTavlin(tous);
+        size_t n = 0;
+        for (size_t i = 0; i < tous.GetCount(); ++i)
+            n += vues.count(ZorCliU8(tous[i].m_zMAC));
+        return n == cibles.size();
+    });
+    gpTheTavlin->GetLesTavlin(tous);
+    if (o.bTous)
+        for (size_t i = 0; i < tous.GetCount(); ++i)
+            cibles.push_back(ZorCliU8(tous[i].m_zMAC));
+    if (cibles.empty())
+        return sortie(ZOR_CLI_INTROUVABLE, "aucune Tavlin trouvée");
+
+    // Every check before anything is sent.
+    const bool bImages = ZorMAJTavlin::VerifierImages(zDossier);
+    std::vector<Resultat> resultats(cibles.size());
+    std::vector<ZorTavlinInfo> infos(cibles.size());
+    for (size_t k = 0; k < cibles.size(); ++k) {
+        Resultat& r = resultats[k];
+        r.zMAC = cibles[k];
+        ZorVersionTavlin actuelle;
+        if (!ZorCliTrouver(r.zMAC, 0, &infos[k])) {
+            r.zResultat = "skipped", r.zRaison = "hors ligne";
+            continue;
+        }
+        const ZorTavlinInfo& d = infos[k];
+        r.zIP = ZorCliU8(d.m_zIP), r.zAvant = ZorCliU8(d.m_zVersion);
+        // The library's rule: a version that does not read counts as up to date.
+        if (!ZorLireVersion(d.m_zVersion, actuelle) || ZorComparerVersions(actuelle, version) >= 0)
+            r.zResultat = "current", r.zApres = r.zAvant;
+        else if (!ZorCliJoignable(d))
+            r.zResultat = "skipped", r.zRaison = "hors du réseau de l'ordinateur (tavlin readdress)";
+        else if (!bImages)
+            r.zResultat = "failed", r.zEtape = "preparation", r.iCode = 2,
+            r.zRaison = "images absentes ou illisibles dans " + ZorCliU8(zDossier);
+        else
+            r.zResultat = o.bDryRun ? "would-update" : "pending";
+    }
+
+    for (size_t k = 0; k < cibles.size() && !ZorCliInterrompu(); ++k)
+        if (resultats[k].zResultat == "pending")
+            Mettre(infos[k], zDossier, o.bJsonLines, resultats[k]);
+
+    bool bTousFaits = true;
+    ZorJson liste = ZorJson::Tableau();
+    for (Resultat& r : resultats) {
+        if (r.zResultat == "pending")
+            r.zResultat = "skipped", r.zRaison = "interrompue";
+        bTousFaits = bTousFaits && (r.zResultat == "updated" || r.zResultat == "current" ||
+                                    r.zResultat == "would-update");
+        liste.Ajouter(JsonResultat(r));
+    }
+    if (o.bJson || o.bJsonLines) {
+        ZorCliEcrire(ZorJson::Objet().Ajouter("folder", ZorCliU8(zDossier)).Ajouter("dry_run", o.bDryRun)
+                         .Ajouter("results", liste).Texte());
+    } else {
+        for (const Resultat& r : resultats) {
+            char buf[512];
+            std::snprintf(buf, sizeof buf, "%-17s %-15s %-12s %-10s -> %-10s %s", r.zMAC.c_str(), r.zIP.c_str(),
+                          r.zResultat.c_str(), r.zAvant.c_str(), r.zApres.c_str(),
+                          r.zResultat == "failed"
+                              ? ("code " + std::to_string(r.iCode) + ", étape " + r.zEtape + " " + r.zRaison).c_str()
+                              : r.zRaison.c_str());
+            ZorCliEcrire(buf);
+        }
+    }
+    return bTousFaits ? ZOR_CLI_OK : ZOR_CLI_ECHEC;
+}

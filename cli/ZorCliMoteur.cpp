@@ -1,0 +1,662 @@
+#include "cli/ZorCliMoteur.h"
+
+#include "cli/ZorCliJson.h"
+#include "cli/ZorCliOutils.h"
+#include "device/ZorTavlinObj.h"
+#include "firmware/ZorMAJTavlin.h"
+#include "firmware/ZorPostFile.h"
+#include "firmware/ZorSequenceMAJ.h"
+#include "firmware/ZorUploadFirmware.h"
+#include "infra/ZorClock.h"
+#include "network/ZorAdresseIP.h"
+
+#include <wx/app.h>
+#include <wx/apptrait.h>
+#include <wx/datetime.h>
+#include <wx/evtloop.h>
+#include <wx/filename.h>
+#include <wx/socket.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace {
+
+// How long verbs wait, in ms unless said otherwise.
+constexpr int kDecouverteS = 3;       // discover and export without --seconds
+constexpr int kRechercheS = 5;        // finding the device a verb names
+constexpr int kReadresseS = 60;       // readdress: search, datagram, restart, answer
+constexpr int kEtatMs = 6000;         // a fresh state page
+constexpr int kCommandeMs = 10000;    // a command delivered and seen in the state
+constexpr int kHelloMs = 1000;        // hellos while waiting for devices
+constexpr int kRetourMs = 10000;      // an updated device answering discovery again
+constexpr int kTransfertMaxMs = 600000; // bound on one transfer's loop (they end themselves)
+constexpr int kPasVeilleMs = 100;     // --watch sampling
+
+volatile std::sig_atomic_t gbInterrompu = 0;
+void SurSignal(int) { gbInterrompu = 1; }
+
+std::string U8(const wxString& z) { return ZorCliU8(z); }
+wxString W(const std::string& z) { return ZorCliW(z); }
+
+const ZorClock& Horloge() { return ZorDefaultClock(); }
+
+} // namespace
+
+bool ZorCliInterrompu() { return gbInterrompu != 0; }
+
+bool ZorCliPomper(int iMs, const std::function<bool()>& done)
+{
+    wxEventLoopBase* pBoucle = wxEventLoopBase::GetActive();
+    std::unique_ptr<wxEventLoopBase> propre;
+    if (!pBoucle) {
+        propre.reset(wxAppConsole::GetInstance()->GetTraits()->CreateEventLoop());
+        wxEventLoopBase::SetActive(propre.get());
+        pBoucle = propre.get();
+    }
+    const int64_t iFin = Horloge().NowMs() + iMs;
+    bool bFait = done();
+    while (!bFait && !gbInterrompu && Horloge().NowMs() < iFin) {
+        pBoucle->DispatchTimeout(10);
+        for (int i = 0; i < 1000 && pBoucle->Pending(); ++i)
+            pBoucle->Dispatch();
+        wxAppConsole::GetInstance()->ProcessPendingEvents();
+        bFait = done();
+    }
+    if (propre)
+        wxEventLoopBase::SetActive(nullptr);
+    return bFait;
+}
+
+void ZorCliEcrire(const std::string& z)
+{
+    std::fputs(z.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+namespace {
+
+bool Pomper(int iMs, const std::function<bool()>& done) { return ZorCliPomper(iMs, done); }
+void Ecrire(const std::string& z) { ZorCliEcrire(z); }
+
+// The device manager for one run. Automatic addressing is off: a command that reads must not
+// move devices; only readdress does, on request.
+class Session
+{
+public:
+    ~Session()
+    {
+        if (gpTheTavlin) {
+            gpTheTavlin->Stop();
+            ZorTavlinObj::DeleteTavlinObj();
+        }
+        wxSocketBase::Shutdown();
+    }
+    // 0, or the exit code of what went wrong (its message in *pz).
+    int Demarrer(bool bReseauRequis, std::string* pz)
+    {
+        wxSocketBase::Initialize();
+        if (!ZorTavlinObj::CreateTavlinObj()) {
+            *pz = "le gestionnaire de Tavlin ne peut pas être créé";
+            return ZOR_CLI_RESEAU;
+        }
+        gpTheTavlin->SetModeAdresseAutomatique(kSansAdressage);
+        if (!gpTheTavlin->Start(wxT("tavlin"), false)) {
+            *pz = "le réseau n'est pas disponible (le gestionnaire ne démarre pas)";
+            return ZOR_CLI_RESEAU;
+        }
+        if (bReseauRequis && CartesUtilisables() == 0) {
+            *pz = "le réseau n'est pas disponible (aucune carte réseau utilisable)";
+            return ZOR_CLI_RESEAU;
+        }
+        return 0;
+    }
+    static size_t CartesUtilisables()
+    {
+        size_t n = 0;
+        for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth())
+            n += !c->m_bLoopback && !c->m_bBlackList && !c->m_zIP.empty();
+        return n;
+    }
+
+private:
+    static constexpr int kSansAdressage = 1; // neither factory nor foreign addresses handled
+};
+
+void Hello() { gpTheTavlin->m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D'); }
+
+} // namespace
+
+void ZorCliDecouvrir(int iMs, const std::function<bool()>& done)
+{
+    int64_t iProchain = Horloge().NowMs() + kHelloMs;
+    Pomper(iMs, [&] {
+        if (Horloge().NowMs() >= iProchain) {
+            Hello();
+            iProchain = Horloge().NowMs() + kHelloMs;
+        }
+        return done();
+    });
+}
+
+bool ZorCliJoignable(const ZorTavlinInfo& d)
+{
+    return ZorAdresseIP::IsSameReseau(d.m_zIP, d.m_zIPLocal, d.m_zMaskLocal);
+}
+
+namespace {
+
+void Decouvrir(int iMs, const std::function<bool()>& done = [] { return false; })
+{
+    ZorCliDecouvrir(iMs, done);
+}
+bool Joignable(const ZorTavlinInfo& d) { return ZorCliJoignable(d); }
+
+const ZorCarteEth* CarteDe(const ZorTavlinInfo& d)
+{
+    for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth())
+        if (c->m_zIP == d.m_zIPLocal)
+            return c;
+    return nullptr;
+}
+
+bool Correspond(const ZorTavlinInfo& d, const std::string& zCible)
+{
+    std::string zMAC;
+    if (ZorCliMAC(zCible, &zMAC))
+        return U8(d.m_zMAC) == zMAC;
+    return U8(d.m_zIP) == zCible;
+}
+
+bool ChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCible, ZorTavlinInfo* p)
+{
+    for (size_t i = 0; i < tous.GetCount(); ++i)
+        if (Correspond(tous[i], zCible)) {
+            if (p)
+                *p = tous[i];
+            return true;
+        }
+    return false;
+}
+
+} // namespace
+
+bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* p)
+{
+    auto present = [&] {
+        ZorTavlinInfoArray tous;
+        gpTheTavlin->GetLesTavlin(tous);
+        return ChercherDans(tous, zCible, p);
+    };
+    Decouvrir(iSecondes * 1000, present);
+    return present();
+}
+
+namespace {
+
+bool Trouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* p)
+{
+    return ZorCliTrouver(zCible, iSecondes, p);
+}
+
+// --- Values as JSON and text --------------------------------------------------------------
+
+ZorJson JsonDevice(const ZorTavlinInfo& d, bool bTout, const std::function<bool(const wxString&)>& aJour)
+{
+    ZorJson j = ZorJson::Objet();
+    j.Ajouter("mac", U8(d.m_zMAC)).Ajouter("ip", U8(d.m_zIP)).Ajouter("name", U8(d.m_zNom));
+    j.Ajouter("comment", U8(d.m_zCommentaire)).Ajouter("version", U8(d.m_zVersion));
+    const ZorCarteEth* c = CarteDe(d);
+    ZorJson carte = ZorJson::Objet();
+    carte.Ajouter("ip", U8(d.m_zIPLocal)).Ajouter("name", c ? U8(c->m_zNomInterface) : std::string());
+    if (bTout)
+        carte.Ajouter("mask", U8(d.m_zMaskLocal)).Ajouter("gateway", U8(d.m_zGatewayLocal));
+    j.Ajouter("adapter", carte);
+    j.Ajouter("reachable", Joignable(d)).Ajouter("update_available", !aJour(d.m_zVersion));
+    if (bTout) {
+        // The password stays out: an export is a file that travels.
+        j.Ajouter("mask", U8(d.m_zMask)).Ajouter("gateway", U8(d.m_zGateway));
+        j.Ajouter("dhcp", d.m_bDHCPEnabled).Ajouter("login", U8(d.m_zLogin));
+        j.Ajouter("last_seen", int64_t(d.m_iTimeLastSeen)).Ajouter("presence", d.m_iEtatPresence);
+        j.Ajouter("multiple_adapters", d.m_bMultipleCarte);
+    }
+    return j;
+}
+
+std::string LigneDevice(const ZorTavlinInfo& d, const std::function<bool(const wxString&)>& aJour)
+{
+    const ZorCarteEth* c = CarteDe(d);
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%-17s %-15s %-16s %-10s %-8s %-11s %s",
+                  U8(d.m_zMAC).c_str(), U8(d.m_zIP).c_str(), U8(d.m_zNom).c_str(),
+                  U8(d.m_zVersion).c_str(), c ? U8(c->m_zNomInterface).c_str() : "?",
+                  Joignable(d) ? "joignable" : "injoignable",
+                  aJour(d.m_zVersion) ? "" : "mise à jour disponible");
+    return buf;
+}
+
+ZorJson JsonEtat(const ZorTavlinData& e)
+{
+    ZorJson j = ZorJson::Objet();
+    j.Ajouter("relays", int(e.m_iSRELAIS)).Ajouter("outputs", int(e.m_iSNUM));
+    j.Ajouter("inputs", int(e.m_iENUM));
+    j.Ajouter("analog_outputs", ZorJson::Tableau().Ajouter(int(e.m_iSANA1)).Ajouter(int(e.m_iSANA2)));
+    j.Ajouter("analog_inputs", ZorJson::Tableau()
+                                   .Ajouter(int(e.m_iEANA1)).Ajouter(int(e.m_iEANA2))
+                                   .Ajouter(int(e.m_iEANA3)).Ajouter(int(e.m_iEANA4)));
+    j.Ajouter("button", e.m_bBOUTON).Ajouter("auto", int64_t(e.m_iAUTO));
+    j.Ajouter("clock", U8(e.m_zDATETIME)).Ajouter("version", U8(e.m_zVERSION));
+    j.Ajouter("comment", U8(e.m_zCOMMENT)).Ajouter("uart", U8(e.m_zUART));
+    return j;
+}
+
+std::string TexteEtat(const ZorTavlinData& e)
+{
+    std::string z = "relais      ";
+    for (int i = 0; i < 4; ++i)
+        z += std::to_string(i + 1) + (e.m_iSRELAIS >> i & 1 ? ":on " : ":off ");
+    char buf[512];
+    std::snprintf(buf, sizeof buf,
+                  "\nsorties     0x%02X\nentrées     0x%02X\nana. sorties %d %d\nana. entrées %d %d %d %d\n"
+                  "bouton      %s\nautomate    %d\nhorloge     %s\nversion     %s\ncommentaire %s",
+                  e.m_iSNUM, e.m_iENUM, e.m_iSANA1, e.m_iSANA2, e.m_iEANA1, e.m_iEANA2,
+                  e.m_iEANA3, e.m_iEANA4, e.m_bBOUTON ? "appuyé" : "relâché", int(e.m_iAUTO),
+                  U8(e.m_zDATETIME).c_str(), U8(e.m_zVERSION).c_str(), U8(e.m_zCOMMENT).c_str());
+    return z + buf;
+}
+
+std::string Csv(const std::string& z)
+{
+    if (z.find_first_of(",\"\r\n") == std::string::npos)
+        return z;
+    std::string out = "\"";
+    for (char c : z)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+// --- Verbs ------------------------------------------------------------------------------
+
+class Verbes
+{
+public:
+    explicit Verbes(const ZorCliOptions& o) : m_o(o), m_aJour(ZorMAJTavlin().TestAJour()) {}
+
+    int Executer()
+    {
+        const std::string& v = m_o.zVerbe;
+        std::string z;
+        const int iCode = m_session.Demarrer(v != "adapters" && v != "blacklist", &z);
+        if (iCode != 0)
+            return ZorCliSortie(m_o, iCode, z);
+        if (v == "discover")
+            return m_o.bWatch ? DiscoverWatch() : Discover(false);
+        if (v == "export")
+            return Discover(true);
+        if (v == "status")
+            return Status();
+        if (v == "set")
+            return Set();
+        if (v == "adapters")
+            return Adapters();
+        if (v == "blacklist")
+            return Blacklist();
+        if (v == "readdress")
+            return Readdress();
+        return ZorCliMiseAJour(m_o);
+    }
+
+private:
+    bool Json() const { return m_o.bJson || m_o.bJsonLines; }
+    int Secondes(int iDefaut) const { return m_o.iSecondes >= 0 ? m_o.iSecondes : iDefaut; }
+    int Sortie(int iCode, const std::string& z) const { return ZorCliSortie(m_o, iCode, z); }
+
+    ZorTavlinInfoArray Liste(int iSecondes)
+    {
+        Decouvrir(iSecondes * 1000);
+        ZorTavlinInfoArray tous;
+        gpTheTavlin->GetLesTavlin(tous);
+        return tous;
+    }
+
+    int Discover(bool bExport)
+    {
+        const ZorTavlinInfoArray tous = Liste(Secondes(kDecouverteS));
+        if (bExport && m_o.bCsv) {
+            Ecrire("mac,ip,name,comment,version,adapter_ip,adapter_name,adapter_mask,adapter_gateway,"
+                   "reachable,update_available,mask,gateway,dhcp,login,last_seen,presence,"
+                   "multiple_adapters");
+            for (size_t i = 0; i < tous.GetCount(); ++i) {
+                const ZorTavlinInfo& d = tous[i];
+                const ZorCarteEth* c = CarteDe(d);
+                std::string l;
+                for (const std::string& f :
+                     {U8(d.m_zMAC), U8(d.m_zIP), U8(d.m_zNom), U8(d.m_zCommentaire),
+                      U8(d.m_zVersion), U8(d.m_zIPLocal), c ? U8(c->m_zNomInterface) : std::string(),
+                      U8(d.m_zMaskLocal), U8(d.m_zGatewayLocal), std::string(Joignable(d) ? "1" : "0"),
+                      std::string(m_aJour(d.m_zVersion) ? "0" : "1"), U8(d.m_zMask),
+                      U8(d.m_zGateway), std::string(d.m_bDHCPEnabled ? "1" : "0"), U8(d.m_zLogin),
+                      std::to_string(d.m_iTimeLastSeen), std::to_string(d.m_iEtatPresence),
+                      std::string(d.m_bMultipleCarte ? "1" : "0")})
+                    l += (l.empty() ? "" : ",") + Csv(f);
+                Ecrire(l);
+            }
+            return ZOR_CLI_OK;
+        }
+        if (Json() || bExport) {
+            ZorJson liste = ZorJson::Tableau();
+            for (size_t i = 0; i < tous.GetCount(); ++i)
+                liste.Ajouter(JsonDevice(tous[i], bExport, m_aJour));
+            Ecrire(ZorJson::Objet().Ajouter("devices", liste).Texte());
+            return ZOR_CLI_OK;
+        }
+        for (size_t i = 0; i < tous.GetCount(); ++i)
+            Ecrire(LigneDevice(tous[i], m_aJour));
+        Ecrire(std::to_string(tous.GetCount()) + " Tavlin trouvée(s)");
+        return ZOR_CLI_OK;
+    }
+
+    // Streams additions and removals until --seconds (or an interrupt).
+    int DiscoverWatch()
+    {
+        std::map<std::string, ZorTavlinInfo> connus;
+        auto comparer = [&] {
+            ZorTavlinInfoArray tous;
+            gpTheTavlin->GetLesTavlin(tous);
+            std::map<std::string, ZorTavlinInfo> maintenant;
+            for (size_t i = 0; i < tous.GetCount(); ++i)
+                maintenant[U8(tous[i].m_zMAC)] = tous[i];
+            for (const auto& m : maintenant)
+                if (!connus.count(m.first))
+                    Evenement("added", m.second);
+            for (const auto& m : connus)
+                if (!maintenant.count(m.first))
+                    Evenement("removed", m.second);
+            connus.swap(maintenant);
+            return false;
+        };
+        const int iSecondes = Secondes(0);
+        Decouvrir(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, comparer);
+        return ZOR_CLI_OK;
+    }
+
+    void Evenement(const char* zQuoi, const ZorTavlinInfo& d)
+    {
+        if (Json())
+            Ecrire(ZorJson::Objet().Ajouter("event", zQuoi).Ajouter("device", JsonDevice(d, false, m_aJour)).Texte());
+        else
+            Ecrire(std::string(zQuoi[0] == 'a' ? "+ " : "- ") + LigneDevice(d, m_aJour));
+    }
+
+    // Finds the device named on the command line and makes it the monitored one, with a fresh
+    // state page read. 0, or the exit code (reported).
+    int Surveiller(const std::string& zCible, ZorTavlinInfo* pInfo)
+    {
+        if (!Trouver(zCible, Secondes(kRechercheS), pInfo))
+            return Sortie(ZOR_CLI_INTROUVABLE, "Tavlin introuvable : " + zCible);
+        if (!Joignable(*pInfo))
+            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + U8(pInfo->m_zMAC) + " (" + U8(pInfo->m_zIP) +
+                                             ") n'est pas sur le réseau de l'ordinateur : tavlin readdress " +
+                                             U8(pInfo->m_zMAC));
+        gpTheTavlin->SurveillerAddrMAC(pInfo->m_zMAC);
+        if (!EtatFrais())
+            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + U8(pInfo->m_zMAC) + " ne répond pas");
+        return 0;
+    }
+
+    bool EtatFrais()
+    {
+        gpTheTavlin->RazNewEtat();
+        gpTheTavlin->AppelerPageEtat(false);
+        return Pomper(kEtatMs, [] { return gpTheTavlin->IsNewEtat() && gpTheTavlin->IsEtatValide(); });
+    }
+
+    int Status()
+    {
+        ZorTavlinInfo d;
+        if (int iCode = Surveiller(m_o.arguments[0], &d))
+            return iCode;
+        ZorTavlinData e;
+        gpTheTavlin->GetEtat(e);
+        auto montrer = [&](const ZorTavlinData& etat) {
+            if (Json())
+                Ecrire(JsonEtat(etat).Ajouter("mac", U8(d.m_zMAC)).Ajouter("ip", U8(d.m_zIP)).Texte());
+            else
+                Ecrire(TexteEtat(etat) + (m_o.bWatch ? "\n" : ""));
+        };
+        montrer(e);
+        if (!m_o.bWatch)
+            return ZOR_CLI_OK;
+        std::string zAvant = JsonEtat(e).Texte();
+        const int iSecondes = Secondes(0);
+        Pomper(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, [&] {
+            if (!gpTheTavlin->IsNewEtat())
+                return false;
+            gpTheTavlin->RazNewEtat();
+            ZorTavlinData maintenant;
+            gpTheTavlin->GetEtat(maintenant);
+            const std::string z = JsonEtat(maintenant).Texte();
+            if (maintenant.m_bValide && z != zAvant) {
+                zAvant = z;
+                montrer(maintenant);
+            }
+            return false;
+        });
+        (void)kPasVeilleMs;
+        return ZOR_CLI_OK;
+    }
+
+    int Set()
+    {
+        ZorCliReglage r;
+        ZorCliLireReglage(std::vector<std::string>(m_o.arguments.begin() + 1, m_o.arguments.end()), r);
+        ZorTavlinInfo d;
+        if (int iCode = Surveiller(m_o.arguments[0], &d))
+            return iCode;
+        ZorTavlinData e;
+        gpTheTavlin->GetEtat(e);
+        // What the state must show once the command was applied (nothing for the others).
+        std::function<bool(const ZorTavlinData&)> attendu;
+        bool bQueued = true;
+        switch (r.type) {
+        case ZorCliReglage::RELAIS: {
+            const uint8_t bit = uint8_t(1u << (r.iIndex - 1));
+            const uint8_t voulu = r.iValeur ? uint8_t(e.m_iSRELAIS | bit) : uint8_t(e.m_iSRELAIS & ~bit);
+            bQueued = gpTheTavlin->SetSRELAIS(voulu, true);
+            attendu = [bit, on = r.iValeur != 0](const ZorTavlinData& s) { return bool(s.m_iSRELAIS & bit) == on; };
+            break;
+        }
+        case ZorCliReglage::SORTIES:
+            bQueued = gpTheTavlin->SetSNUM(uint8_t(r.iValeur), true);
+            attendu = [v = r.iValeur](const ZorTavlinData& s) { return s.m_iSNUM == v; };
+            break;
+        case ZorCliReglage::ANALOGIQUE:
+            bQueued = gpTheTavlin->SetSANA(r.iIndex - 1, uint8_t(r.iValeur), true);
+            attendu = [i = r.iIndex, v = r.iValeur](const ZorTavlinData& s) {
+                return (i == 1 ? s.m_iSANA1 : s.m_iSANA2) == v;
+            };
+            break;
+        case ZorCliReglage::AUTO:
+            bQueued = gpTheTavlin->SetAuto(r.iValeur, true);
+            break;
+        case ZorCliReglage::HORLOGE: {
+            const wxDateTime t = wxDateTime::Now();
+            bQueued = gpTheTavlin->SetHorloge(t.GetDay(), int(t.GetMonth()) + 1, t.GetYear(),
+                                              t.GetHour(), t.GetMinute(), t.GetSecond(), true);
+            break;
+        }
+        case ZorCliReglage::BLINK:
+            bQueued = gpTheTavlin->Blink(true);
+            break;
+        case ZorCliReglage::UART_ECRIRE:
+            bQueued = gpTheTavlin->WriteUART(W(r.zTexte), true);
+            break;
+        case ZorCliReglage::UART_LIRE:
+            break;
+        case ZorCliReglage::REBOOT:
+            gpTheTavlin->Reboot(d.m_zIP);
+            // The datagram leaves on the next turn of the loop; the device then goes silent.
+            Pomper(200, [] { return false; });
+            return Resultat(d, "reboot", nullptr);
+        }
+        if (!bQueued)
+            return Sortie(ZOR_CLI_ECHEC, "la commande n'a pas pu être mise en file");
+        // Delivered: the queue emptied, then two state pages read after it (the worker takes
+        // one request at a time, so the second one was asked after the command's reply).
+        const bool bLivre = Pomper(kCommandeMs, [] {
+            wxCriticalSectionLocker lock(ZorGlobalLock());
+            return gpTheTavlin->m_arrayCommande.GetCount() == 0;
+        }) && EtatFrais() && EtatFrais();
+        if (!bLivre)
+            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + U8(d.m_zMAC) + " n'a pas pris la commande");
+        if (attendu) {
+            const bool bVu = Pomper(kCommandeMs, [&] {
+                ZorTavlinData s;
+                gpTheTavlin->GetEtat(s);
+                return attendu(s);
+            });
+            if (!bVu)
+                return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + U8(d.m_zMAC) + " ne montre pas la valeur demandée");
+        }
+        ZorTavlinData apres;
+        gpTheTavlin->GetEtat(apres);
+        return Resultat(d, m_o.arguments[1], &apres);
+    }
+
+    int Resultat(const ZorTavlinInfo& d, const std::string& zAction, const ZorTavlinData* pEtat)
+    {
+        if (Json()) {
+            ZorJson j = ZorJson::Objet().Ajouter("mac", U8(d.m_zMAC)).Ajouter("ip", U8(d.m_zIP));
+            j.Ajouter("action", zAction).Ajouter("done", true);
+            if (pEtat)
+                j.Ajouter("state", JsonEtat(*pEtat));
+            Ecrire(j.Texte());
+        } else if (zAction == "uart" && m_o.arguments.size() > 2 && m_o.arguments[2] == "read") {
+            Ecrire(U8(pEtat->m_zUART));
+        } else {
+            Ecrire(zAction + " : fait (" + U8(d.m_zMAC) + ")");
+        }
+        return ZOR_CLI_OK;
+    }
+
+    int Adapters()
+    {
+        ZorJson liste = ZorJson::Tableau();
+        for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth()) {
+            if (Json()) {
+                liste.Ajouter(ZorJson::Objet()
+                                  .Ajouter("name", U8(c->m_zNomInterface)).Ajouter("description", U8(c->m_zDescription))
+                                  .Ajouter("mac", U8(c->m_zMAC)).Ajouter("ip", U8(c->m_zIP))
+                                  .Ajouter("mask", U8(c->m_zMask)).Ajouter("gateway", U8(c->m_zGateway))
+                                  .Ajouter("dhcp", c->m_bDhcp).Ajouter("loopback", c->m_bLoopback)
+                                  .Ajouter("blacklisted", c->m_bBlackList));
+                continue;
+            }
+            char buf[256];
+            std::snprintf(buf, sizeof buf, "%-10s %-17s %-15s %-15s %s", U8(c->m_zNomInterface).c_str(),
+                          U8(c->m_zMAC).c_str(), U8(c->m_zIP).c_str(), U8(c->m_zMask).c_str(),
+                          c->m_bBlackList ? "liste noire" : "");
+            Ecrire(buf);
+        }
+        if (Json())
+            Ecrire(ZorJson::Objet().Ajouter("adapters", liste).Texte());
+        return ZOR_CLI_OK;
+    }
+
+    int Blacklist()
+    {
+        std::string zMAC;
+        ZorCliMAC(m_o.arguments[1], &zMAC);
+        const bool bAjouter = m_o.arguments[0] == "add";
+        gpTheTavlin->WriteListeCarteBlackList(bAjouter, W(zMAC));
+        if (Json())
+            Ecrire(ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("blacklisted", bAjouter).Texte());
+        else
+            Ecrire(zMAC + (bAjouter ? " : sur liste noire" : " : retirée de la liste noire"));
+        return ZOR_CLI_OK;
+    }
+
+    int Readdress()
+    {
+        std::string zMAC;
+        ZorCliMAC(m_o.arguments[0], &zMAC);
+        ZorTavlinInfo d;
+        if (!Trouver(zMAC, kRechercheS, &d))
+            return Sortie(ZOR_CLI_INTROUVABLE, "Tavlin introuvable : " + zMAC);
+        const wxString zAncienne = d.m_zIP;
+        std::shared_ptr<std::atomic<bool>> pOccupee = std::make_shared<std::atomic<bool>>(false);
+        if (!m_o.zVers.empty()) {
+            const wxString zVers = W(m_o.zVers);
+            if (!ZorAdresseIP::IsSameReseau(zVers, d.m_zIPLocal, d.m_zMaskLocal) || zVers == d.m_zIPLocal)
+                return Sortie(ZOR_CLI_USAGE, m_o.zVers + " n'est pas une adresse libre du réseau de la carte " +
+                                                 U8(d.m_zIPLocal) + "/" + U8(d.m_zMaskLocal));
+            // The search draws its candidates from us: always the address asked for, tested once
+            // (a busy address would otherwise be tested again at every draw).
+            ZorAdresseIP a(zVers);
+            ZorRechercheAdresse& recherche = gpTheTavlin->m_network.GetRechercheAdresse();
+            const uint8_t octets[4] = {a.GetOctet(0), a.GetOctet(1), a.GetOctet(2), a.GetOctet(3)};
+            recherche.SetSourceCandidats([octets](uint8_t aleatoire[4]) {
+                for (int i = 0; i < 4; ++i)
+                    aleatoire[i] = octets[i];
+            });
+            auto pTeste = std::make_shared<std::atomic<bool>>(false);
+            recherche.SetTestLibre([pOccupee, pTeste](const std::string& zIP, const std::atomic<bool>& bArret) {
+                if (!pTeste->exchange(true))
+                    *pOccupee = !ZorRechercheAdresse::TestEcho(zIP, bArret);
+                return !pOccupee->load();
+            });
+        }
+        gpTheTavlin->ConfigureAdresseTavlin(d.m_zMAC, d.m_zLogin, d.m_zPwd, d.m_zIPLocal,
+                                            d.m_zMaskLocal, d.m_zGatewayLocal);
+        ZorTavlinInfo nouvelle;
+        const bool bDeplacee = [&] {
+            bool bOk = false;
+            Decouvrir(Secondes(kReadresseS) * 1000, [&] {
+                ZorTavlinInfoArray tous;
+                gpTheTavlin->GetLesTavlin(tous);
+                bOk = ChercherDans(tous, zMAC, &nouvelle) && nouvelle.m_zIP != zAncienne && Joignable(nouvelle) &&
+                      (m_o.zVers.empty() || U8(nouvelle.m_zIP) == m_o.zVers);
+                return bOk || pOccupee->load();
+            });
+            return bOk;
+        }();
+        if (pOccupee->load())
+            return Sortie(ZOR_CLI_ECHEC, "l'adresse " + m_o.zVers + " est déjà utilisée");
+        if (!bDeplacee)
+            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + zMAC + " ne répond pas à une nouvelle adresse");
+        if (Json())
+            Ecrire(ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("old_ip", U8(zAncienne))
+                       .Ajouter("ip", U8(nouvelle.m_zIP)).Ajouter("adapter", U8(nouvelle.m_zIPLocal)).Texte());
+        else
+            Ecrire(zMAC + " : " + U8(zAncienne) + " -> " + U8(nouvelle.m_zIP));
+        return ZOR_CLI_OK;
+    }
+
+    const ZorCliOptions& m_o;
+    Session m_session;
+    std::function<bool(const wxString&)> m_aJour;
+};
+
+} // namespace
+
+int ZorCliSortie(const ZorCliOptions& o, int iCode, const std::string& zMessage)
+{
+    std::fprintf(stderr, "tavlin: %s\n", zMessage.c_str());
+    if (o.bJson || o.bJsonLines)
+        Ecrire(ZorJson::Objet()
+                   .Ajouter("error", ZorJson::Objet().Ajouter("code", iCode).Ajouter("message", zMessage))
+                   .Texte());
+    return iCode;
+}
+
+int ZorCliExecuter(const ZorCliOptions& o)
+{
+    std::signal(SIGINT, SurSignal);
+    std::signal(SIGTERM, SurSignal);
+    return Verbes(o).Executer();
+}

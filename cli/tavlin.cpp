@@ -1,0 +1,40 @@
+// tavlin: the Tavlin devices from a shell, a script or a machine without a display, on the same
+// engine as the windows (device manager, network, update sequence), with output programs can
+// read (--json, --json-lines). See tavlin(1).
+#include "cli/ZorCliCommande.h"
+#include "cli/ZorCliJson.h"
+#include "cli/ZorCliMoteur.h"
+
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    ZorCliOptions o;
+    const std::string zErreur = ZorCliLire(args, o);
+    if (!zErreur.empty())
+        return ZorCliSortie(o, ZOR_CLI_USAGE, zErreur);
+    if (o.bAide) {
+        std::fputs(ZorCliAide(o.zVerbe).c_str(), stdout);
+        return ZOR_CLI_OK;
+    }
+
+    // A console application: timers and sockets need the toolkit's event loop, never a display.
+    wxApp::SetInstance(new wxAppConsole());
+    int wxArgc = 1;
+    char* wxArgv[] = {argv[0], nullptr};
+    if (!wxEntryStart(wxArgc, wxArgv))
+        return ZorCliSortie(o, ZOR_CLI_RESEAU, "la boîte à outils ne démarre pas");
+    wxAppConsole::GetInstance()->CallOnInit();
+    // The engine's own diagnostics go to its log file; standard error is kept for our one line.
+    wxLog::EnableLogging(false);
+    const int iCode = ZorCliExecuter(o);
+    wxEntryCleanup();
+    return iCode;
+}

@@ -1,0 +1,233 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the tavlin program against emulated devices on both subnets of the test
+network (run by ctest inside tools/testnet.sh --lan).
+
+    cli_e2e.py TAVLIN EMULATOR
+
+Every JSON output is parsed, never matched as text; what reached a device is read back from the
+emulator (control socket values and its event log)."""
+import csv
+import io
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+CONTROL = os.path.join(ROOT, "tools", "emu-control.py")
+failures = []
+
+
+def check(cond, what):
+    print(("ok   " if cond else "FAIL ") + what, flush=True)
+    if not cond:
+        failures.append(what)
+
+
+class Emu:
+    def __init__(self, exe, ns, work, tag, args):
+        self.ctl = os.path.join(work, tag + ".ctl")
+        self.log = os.path.join(work, tag + ".log")
+        self.proc = subprocess.Popen(["ip", "netns", "exec", ns, exe, "--control", self.ctl,
+                                      "--log", self.log] + args,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
+        ok = subprocess.run([CONTROL, "--wait", str(self.proc.pid), self.ctl]).returncode == 0
+        if not ok:
+            raise SystemExit("the emulator %s did not start" % tag)
+
+    def cmd(self, c):
+        return subprocess.run([CONTROL, self.ctl, c], capture_output=True, text=True).stdout.strip()
+
+    def get(self, i, key):
+        r = self.cmd("GET %d %s" % (i, key))
+        return r[3:] if r.startswith("OK ") else None
+
+    def devices(self):
+        r = self.cmd("LIST")[3:]
+        return [dict(kv.split("=", 1) for kv in d.split(",")) for d in r.split(";") if d]
+
+    def lines(self, *kinds):
+        with open(self.log, encoding="latin-1") as f:
+            return [l for l in f if len(l.split(" ")) > 1 and l.split(" ")[1] in kinds]
+
+    def stop(self):
+        self.cmd("QUIT")
+        try:
+            self.proc.wait(5)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+
+def run(*args, timeout=180):
+    p = subprocess.run([TAVLIN] + list(args), capture_output=True, text=True, timeout=timeout)
+    return p.returncode, p.stdout, p.stderr
+
+
+def run_json(*args, timeout=180):
+    rc, out, err = run(*args, "--json", timeout=timeout)
+    try:
+        doc = json.loads(out)
+    except ValueError:
+        doc = None
+        print("not JSON: [%s] stderr [%s]" % (out, err))
+    return rc, doc, err
+
+
+def main():
+    global TAVLIN
+    if os.environ.get("TAVLIN_TESTNET") != "1" or not os.environ.get("TAVLIN_NS_LAN1"):
+        print("refused: run inside tools/testnet.sh --lan")
+        return 2
+    TAVLIN, emu_exe = sys.argv[1], sys.argv[2]
+    work = tempfile.mkdtemp(prefix="tavlin-cli-")
+    os.environ["HOME"] = os.path.join(work, "home")
+    os.makedirs(os.environ["HOME"])
+    os.environ.pop("XDG_CONFIG_HOME", None)
+    os.environ.pop("XDG_DOCUMENTS_DIR", None)
+    lan1 = Emu(emu_exe, os.environ["TAVLIN_NS_LAN1"], work, "lan1",
+               ["--count", "2", "--first-ip", "192.168.77.20", "--version", "Tavlin v3",
+                "--comment", "Salle été", "--reboot-secs", "2",
+                "--device", "ip=192.168.77.30,version=Tavlin v4",
+                "--device", "factory=1,mac=02-54-56-EE-00-01"])
+    lan2 = Emu(emu_exe, os.environ["TAVLIN_NS_LAN2"], work, "lan2",
+               ["--count", "2", "--first-ip", "192.168.78.20", "--version", "Tavlin v3"])
+    try:
+        scenarios(lan1, lan2, work)
+    finally:
+        lan1.stop()
+        lan2.stop()
+    print("%d failure(s)" % len(failures))
+    return 1 if failures else 0
+
+
+def scenarios(lan1, lan2, work):
+    d1, d2 = lan1.devices(), lan2.devices()
+    # discover: every device of both subnets, each with the adapter that found it.
+    rc, doc, _ = run_json("discover", "--seconds", "2")
+    found = {d["mac"]: d for d in (doc or {}).get("devices", [])}
+    check(rc == 0 and len(found) == len(d1) + len(d2), "discover finds the %d devices" % (len(d1) + len(d2)))
+    for d, adapter in [(x, "192.168.77.1") for x in d1] + [(x, "192.168.78.1") for x in d2]:
+        f = found.get(d["mac"], {})
+        check(f.get("adapter", {}).get("ip") == adapter and f.get("ip") == d["ip"],
+              "discover: %s at %s via %s" % (d["mac"], d["ip"], adapter))
+        check(f.get("reachable") == (d["ip"] != "169.254.233.233"), "discover: %s reachable flag" % d["mac"])
+    check(found.get(d1[0]["mac"], {}).get("comment") == "Salle été", "discover: accented comment intact")
+
+    # export: the same devices, as JSON and as CSV.
+    rc, doc, _ = run_json("export", "--seconds", "2")
+    exported = {d["mac"] for d in (doc or {}).get("devices", [])}
+    check(rc == 0 and exported == set(found), "export --json gives the devices discover found")
+    rc, out, _ = run("export", "--csv", "--seconds", "2")
+    rows = list(csv.DictReader(io.StringIO(out)))
+    check(rc == 0 and {r["mac"] for r in rows} == set(found) and all("password" not in r for r in rows),
+          "export --csv: same devices, no password column")
+
+    # status mirrors the emulated state.
+    mac, ip = d1[0]["mac"], d1[0]["ip"]
+    for c in ["SET 0 ena=10100101", "SET 0 ana1=1234", "SET 0 ana4=7", "SET 0 bouton=1", "SET 0 relais=0100"]:
+        check(lan1.cmd(c).startswith("OK"), c)
+    for target in (mac, ip):
+        rc, st, _ = run_json("status", target)
+        st = st or {}
+        check(rc == 0 and st.get("inputs") == 0xA5 and st.get("analog_inputs", [0])[0] == 1234 and
+              st.get("analog_inputs", [0] * 4)[3] == 7 and st.get("button") is True and
+              st.get("relays") == 0b0100 and st.get("version") == "Tavlin v3" and st.get("comment") == "Salle été",
+              "status %s mirrors the device: %s" % (target, st))
+
+    # every set verb reaches the device as the emulator logs it.
+    def http_since(n):
+        return "".join(l for l in lan1.lines("HTTP")[n:] if " %s " % ip in l)
+    cases = [
+        (["relay", "1", "on"], lambda: lan1.get(0, "relais"), "0101", "SRELAIS=0101"),
+        (["outputs", "0x5A"], lambda: lan1.get(0, "snum"), None, "SNUM=01011010"),
+        (["analog", "2", "77"], lambda: lan1.get(0, "sana2"), "77", "SANA2=77"),
+        (["auto", "3"], lambda: lan1.get(0, "auto"), "3", "AUTO=3"),
+        (["clock", "now"], None, None, "DATETIME="),
+        (["blink"], None, None, "BLINK"),
+        (["uart", "write", "bonjour"], lambda: lan1.get(0, "uarttx"), None, "WRITE_UART="),
+    ]
+    for words, getter, want, logged in cases:
+        n = len(lan1.lines("HTTP"))
+        rc, doc, err = run_json("set", mac, *words)
+        check(rc == 0 and (doc or {}).get("done") is True, "set %s: done (%s)" % (" ".join(words), err.strip()))
+        check(logged in http_since(n), "set %s: the device logged %s" % (" ".join(words), logged))
+        if want is not None:
+            check(getter() == want, "set %s: device value %s" % (" ".join(words), getter()))
+    check("bonjour" in (lan1.get(0, "uarttx") or ""), "uart write: the device received the text")
+    lan1.cmd("SET 0 uart=réponse")
+    rc, doc, _ = run_json("set", ip, "uart", "read")
+    check(rc == 0 and (doc or {}).get("state", {}).get("uart") == "réponse", "uart read gives the device's text")
+    n = len(lan1.lines("REBOOT"))
+    rc, doc, _ = run_json("set", mac, "reboot")
+    time.sleep(0.5)
+    check(rc == 0 and len(lan1.lines("REBOOT")) > n, "set reboot: the device restarted")
+
+    # usage errors and unknown devices: exit codes, and one JSON error object.
+    for args, code in [(["set", mac, "relay", "9", "on"], 2), (["frobnicate"], 2), (["status"], 2),
+                       (["status", "02-00-00-00-00-99", "--seconds", "1"], 3)]:
+        rc, doc, err = run_json(*args)
+        e = (doc or {}).get("error", {})
+        check(rc == code and e.get("code") == code and e.get("message") and err.count("\n") == 1,
+              "%s exits %d with one error line and object" % (" ".join(args), code))
+
+    # dry-run: every check, nothing sent to the device.
+    maj = os.path.join(work, "maj", "maj_v4")
+    os.makedirs(maj)
+    with open(os.path.join(maj, "tavlin.cry"), "wb") as f:
+        f.write(bytes((i * 7 + 3) & 0xFF for i in range(24 * 40 + 5)))
+    with open(os.path.join(maj, "tavlin.bin"), "wb") as f:
+        f.write(bytes((i * 11 + 1) & 0xFF for i in range(3000)))
+    before = len(lan2.lines("HTTP", "REBOOT", "BOOT-CAPTURE", "BOOT-RECORD"))
+    rc, doc, _ = run_json("update", d2[0]["mac"], "--folder", maj, "--dry-run")
+    res = (doc or {}).get("results", [{}])
+    check(rc == 0 and res[0].get("result") == "would-update", "update --dry-run: would update (%s)" % res)
+    check(len(lan2.lines("HTTP", "REBOOT", "BOOT-CAPTURE", "BOOT-RECORD")) == before, "update --dry-run sent nothing")
+
+    # update of three devices: one out of date, one current, one offline.
+    offline = "02-54-56-00-00-99"
+    rc, doc, err = run_json("update", d1[1]["mac"], d1[2]["mac"], offline, "--folder", maj, timeout=300)
+    res = {r["mac"]: r for r in (doc or {}).get("results", [])}
+    check(rc == 1, "update batch with a skipped device exits 1 (%d)" % rc)
+    check(res.get(d1[1]["mac"], {}).get("result") == "updated" and
+          res.get(d1[1]["mac"], {}).get("version_after") == "Tavlin v4", "updated, reports v4: %s" % res.get(d1[1]["mac"]))
+    check(res.get(d1[2]["mac"], {}).get("result") == "current" and
+          res.get(d1[2]["mac"], {}).get("version_after") == "Tavlin v4", "current: %s" % res.get(d1[2]["mac"]))
+    check(res.get(offline, {}).get("result") == "skipped", "offline device skipped")
+    check(lan1.get(1, "version") == "Tavlin v4", "the emulated device runs v4")
+
+    # a forced failure in the bootloader stage: its code and stage.
+    lan2.cmd("SET 1 bootstatus=2:0800")
+    rc, doc, _ = run_json("update", d2[1]["mac"], "--folder", maj, timeout=300)
+    r = ((doc or {}).get("results") or [{}])[0]
+    check(rc == 1 and r.get("result") == "failed" and r.get("code") == 3 and r.get("stage") == "bootloader",
+          "bootloader failure reported with code 3 and its stage: %s" % r)
+
+    # readdress: the factory device moves onto the adapter's network and answers there.
+    factory = [d for d in d1 if d["ip"] == "169.254.233.233"][0]
+    rc, doc, err = run_json("readdress", factory["mac"], "--to", "192.168.77.177", timeout=120)
+    moved = [d for d in lan1.devices() if d["mac"] == factory["mac"]][0]
+    check(rc == 0 and (doc or {}).get("ip") == "192.168.77.177" and moved["ip"] == "192.168.77.177",
+          "readdress moves the factory device to 192.168.77.177 (%s, %s)" % (doc, err.strip()))
+
+    # adapters: both test adapters, none black-listed; then one black-listed and back.
+    rc, doc, _ = run_json("adapters")
+    ads = {a["ip"]: a for a in (doc or {}).get("adapters", [])}
+    check(rc == 0 and "192.168.77.1" in ads and "192.168.78.1" in ads and
+          not ads["192.168.78.1"]["blacklisted"], "adapters lists both test adapters")
+    mac2 = ads.get("192.168.78.1", {}).get("mac", "")
+    rc, _, _ = run_json("blacklist", "add", mac2)
+    rc2, doc, _ = run_json("discover", "--seconds", "2")
+    macs = {d["mac"] for d in (doc or {}).get("devices", [])}
+    check(rc == 0 and rc2 == 0 and d2[0]["mac"] not in macs and d1[0]["mac"] in macs,
+          "a black-listed adapter finds nothing")
+    run_json("blacklist", "remove", mac2)
+    rc, doc, _ = run_json("adapters")
+    check(not {a["ip"]: a for a in (doc or {}).get("adapters", [])}.get("192.168.78.1", {}).get("blacklisted", True),
+          "blacklist remove takes it off the list")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
