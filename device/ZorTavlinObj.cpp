@@ -233,6 +233,8 @@ void ZorTavlinObj::SetTheIP(const wxString& zIP, const wxString& zIPLocal)
 void ZorTavlinObj::SetClock(ZorClock* pClock)
 {
     m_pClock = pClock;
+    // The network object's hellos after an address configuration follow the same clock.
+    m_network.SetClock(pClock ? *pClock : ZorDefaultClock());
 }
 
 const ZorClock& ZorTavlinObj::Clock() const

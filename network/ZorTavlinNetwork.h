@@ -51,7 +51,7 @@ public:
     void SetSink(ZorDiscoverySink* pSink) { m_pSink = pSink; }
     // The clock of the hellos after a configuration and of the log of ignored answers.
     void SetClock(ZorClock& clock) { m_pClock = &clock; }
-    // The free-address search, whose test and candidates tests replace.
+    // The free-address search: tests give it their own free-address test and candidates.
     ZorRechercheAdresse& GetRechercheAdresse() { return m_recherche; }
     // Answers ignored because they were not well formed, since the object was made.
     uint64_t GetNombreReponsesIgnorees() const { return m_iReponsesIgnorees; }
