@@ -7,6 +7,16 @@
 #include <wx/stdpaths.h>
 
 wxString ZorUtile::m_zPathExe;
+wxString ZorUtile::m_zPathDonnees;
+
+// Set by the build for this file: the installed data folder, absolute and relative to the
+// installed programs' folder.
+#ifndef ZOR_DATADIR
+#define ZOR_DATADIR "/usr/local/share/tavlin"
+#endif
+#ifndef ZOR_DATADIR_FROM_BINDIR
+#define ZOR_DATADIR_FROM_BINDIR "../share/tavlin"
+#endif
 
 void ZorUtile::SetPathExe(const wxString& zPath)
 {
@@ -25,7 +35,31 @@ wxString ZorUtile::GetFullPath(const wxString& zRelatif)
         m_zPathExe = wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetPath();
     wxString path = m_zPathExe;
     SmartAppendBackslash(path);
-    return path + zRelatif;
+    path += zRelatif;
+    if (wxFileExists(path) || wxDirExists(path))
+        return path;
+    for (wxString zDossier : GetDossiersDonnees()) {
+        SmartAppendBackslash(zDossier);
+        if (wxFileExists(zDossier + zRelatif) || wxDirExists(zDossier + zRelatif))
+            return zDossier + zRelatif;
+    }
+    // Found nowhere: the place beside the program, which messages then name.
+    return path;
+}
+
+wxArrayString ZorUtile::GetDossiersDonnees()
+{
+    wxArrayString dossiers;
+    if (!m_zPathDonnees.empty()) {
+        dossiers.Add(m_zPathDonnees);
+        return dossiers;
+    }
+    wxFileName relatif(wxT(ZOR_DATADIR_FROM_BINDIR), wxEmptyString);
+    relatif.MakeAbsolute(wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetPath());
+    dossiers.Add(relatif.GetPath());
+    if (dossiers[0] != wxT(ZOR_DATADIR))
+        dossiers.Add(wxT(ZOR_DATADIR));
+    return dossiers;
 }
 
 void ZorUtile::FindFichier(const wxString& zDossier, bool bFichiers, wxArrayString& array,

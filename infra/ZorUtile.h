@@ -12,7 +12,13 @@ class ZOR_EXPORT ZorUtile
 public:
     static void SetPathExe(const wxString& zPath);
     // m_zPathExe (the executable's folder when never set), a separator, then the relative path.
+    // When nothing is there but the installed data folder holds it (GetDossiersDonnees), the
+    // path in that folder: an installed program has its pictures and "maj" under share/.
     static wxString GetFullPath(const wxString& zRelatif);
+    // Where installed data is looked for, in order: m_zPathDonnees when set, else the data
+    // folder relative to the executable's folder (a relocated install) and the one the library
+    // was built for.
+    static wxArrayString GetDossiersDonnees();
     // Appends the platform's path separator unless the text is empty or already ends with one.
     static void SmartAppendBackslash(wxString& zPath);
     // Entries of a folder: files (name.ext) or folders (name without extension), in alphabetical
@@ -35,4 +41,5 @@ public:
     static wxBitmap GetPlaceholderBitmap();
 
     static wxString m_zPathExe;
+    static wxString m_zPathDonnees;
 };

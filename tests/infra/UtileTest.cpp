@@ -25,6 +25,8 @@ TEST(UtilePaths, SeparatorAndFullPath)
     }
 
     wxString saved = ZorUtile::m_zPathExe;
+    const wxString savedDonnees = ZorUtile::m_zPathDonnees;
+    ZorUtile::m_zPathDonnees = wxT("/nulle/part");
     ZorUtile::SetPathExe(wxT("/opt/tavlin"));
     EXPECT_EQ(ZorUtile::GetFullPath(wxT("bitmap/ok.png")), wxT("/opt/tavlin") + kSep + wxT("bitmap/ok.png"));
     ZorUtile::SetPathExe(wxT("/opt/tavlin") + kSep);
@@ -35,6 +37,39 @@ TEST(UtilePaths, SeparatorAndFullPath)
     EXPECT_EQ(ZorUtile::GetFullPath(wxT("x")), exeDir + kSep + wxT("x"));
     EXPECT_EQ(ZorUtile::m_zPathExe, exeDir);   // taken once and kept
     ZorUtile::SetPathExe(saved);
+    ZorUtile::m_zPathDonnees = savedDonnees;
+}
+
+// Beside the program first (the build tree), then the installed data folder; a name found
+// nowhere keeps the place beside the program.
+TEST(UtilePaths, InstalledDataFolderAsFallback)
+{
+    const std::string base = MakeTempDir("donnees");
+    const wxString exe = wxString(base) + wxT("/bin"), data = wxString(base) + wxT("/share/tavlin");
+    for (const char* d : {"/bin", "/share", "/share/tavlin", "/share/tavlin/bitmap",
+                          "/share/tavlin/maj", "/bin/bitmap"})
+        mkdir((base + d).c_str(), 0777);
+    for (const char* f : {"/bin/bitmap/a.png", "/bin/bitmap/c.png", "/share/tavlin/bitmap/b.png",
+                          "/share/tavlin/bitmap/c.png", "/share/tavlin/Tavlin.ico"})
+        WriteFile(base + f, "x");
+    const wxString saved = ZorUtile::m_zPathExe, savedDonnees = ZorUtile::m_zPathDonnees;
+    ZorUtile::SetPathExe(exe);
+    ZorUtile::m_zPathDonnees = data;
+    const std::pair<const wxChar*, wxString> cases[] = {
+        {wxT("bitmap/a.png"), exe}, {wxT("bitmap/b.png"), data}, {wxT("bitmap/c.png"), exe},
+        {wxT("Tavlin.ico"), data}, {wxT("maj"), data}, {wxT("absent.png"), exe}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ZorUtile::GetFullPath(c.first), c.second + kSep + c.first) << c.first;
+
+    // By default: share/tavlin beside the programs' bin folder, then the built-in one.
+    ZorUtile::m_zPathDonnees.clear();
+    const wxArrayString dossiers = ZorUtile::GetDossiersDonnees();
+    wxFileName exeDir(wxStandardPaths::Get().GetExecutablePath());
+    exeDir.RemoveLastDir();
+    ASSERT_FALSE(dossiers.IsEmpty());
+    EXPECT_EQ(dossiers[0], exeDir.GetPath() + wxT("/share/tavlin"));
+    ZorUtile::SetPathExe(saved);
+    ZorUtile::m_zPathDonnees = savedDonnees;
 }
 
 TEST(UtilePaths, FindFichier)
