@@ -15,6 +15,13 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 build=${BUILD:-build}
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DTAVLIN_WERROR=ON >/dev/null
+# tools/bench.sh cli [rounds]: "tavlin discover --seconds 1 --json" with 250 emulated devices,
+# beside tavlin-watch on the shared library (bench/cli_bench.sh).
+if [ "${1:-}" = cli ]; then
+  shift
+  cmake --build "$build" -j2 --target tavlin tavlin-watch tavlin-emu >/dev/null
+  exec "$root/tools/testnet.sh" --lan -- "$root/bench/cli_bench.sh" "$root/$build" "$@"
+fi
 what=device
 case "${1:-}" in
   api|device|discovery|firmware) what=$1; shift ;;
