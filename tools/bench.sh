@@ -8,6 +8,8 @@
 #                                                bare baselines (bench/firmware_bench.cpp)
 #   tools/bench.sh discovery [rounds]            hello to 250 emulated devices registered,
 #                                                beside a bare socket (bench/discovery_bench.cpp)
+#   tools/bench.sh list                          one refresh of the device list with 250 devices,
+#                                                beside clearing and refilling it (bench/list_bench.cpp)
 #
 # BUILD names the build folder (default build/); the needed targets are built first.
 set -euo pipefail
@@ -24,7 +26,7 @@ if [ "${1:-}" = cli ]; then
 fi
 what=device
 case "${1:-}" in
-  api|device|discovery|firmware) what=$1; shift ;;
+  api|device|discovery|firmware|list) what=$1; shift ;;
 esac
 if [ "$what" = api ]; then
   cmake --build "$build" -j2 --target api_bench tavlin-emu >/dev/null
@@ -34,6 +36,10 @@ fi
 if [ "$what" = discovery ]; then
   cmake --build "$build" -j2 --target discovery_bench tavlin-emu >/dev/null
   exec "$root/tools/testnet.sh" --lan -- "$root/$build/bench/discovery_bench" "$@"
+fi
+if [ "$what" = list ]; then
+  cmake --build "$build" -j2 --target list_bench >/dev/null
+  exec "$root/tools/testnet.sh" --isolated --xvfb -- env GDK_BACKEND=x11 "$root/$build/bench/list_bench" "$@"
 fi
 if [ "$what" = firmware ]; then
   cmake --build "$build" -j2 --target firmware_bench tavlin-emu >/dev/null
