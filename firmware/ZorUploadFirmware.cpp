@@ -4,6 +4,8 @@
 #include "infra/ZorLogFile.h"
 #include "platform/ZorPlatform.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -273,13 +275,11 @@ void ZorUploadFirmwareSocket::Create(wxEvtHandler* pHandler, const ZorCarteEthPt
 
 void ZorUploadFirmwareSocket::Send(const void* pData, size_t iLen)
 {
-    if (!m_bGroupe) {
-        m_bGroupe = m_groupe.Hostname(kGroupe) && m_groupe.Service(kPort);
-        if (!m_bGroupe)
-            return;
-    }
+    // Straight to the system: the toolkit's send converts the address at every call, and one
+    // request goes out per reply.
+    static const uint32_t iGroupe = inet_addr(kGroupe);
     for (wxDatagramSocket* pSocket : m_arraySockets)
-        pSocket->SendTo(m_groupe, pData, wxUint32(iLen));
+        ZorPlatform::EnvoyerDatagramme(pSocket->GetSocket(), iGroupe, kPort, pData, iLen);
 }
 
 void ZorUploadFirmwareSocket::Fermer()
@@ -361,14 +361,21 @@ void ZorUploadFirmwareTransfert::OnSocket(wxSocketEvent& event)
                       !ZorPlatform::AttendreDonnees(pDatagram->GetSocket(), kAttenteReponseMs)))
             break;
         uint8_t tampon[kTailleReponseMax] = {};
-        wxIPV4address source;
-        pDatagram->RecvFrom(source, tampon, sizeof tampon); // never blocks (wxSOCKET_NOWAIT)
-        if (pDatagram->Error()) {
-            if (pDatagram->LastError() != wxSOCKET_WOULDBLOCK)
-                m_logique.ErreurReception();
-            break;
+        int n = 0;
+        if (i == 0) {
+            // The toolkit's own read first: it switches the socket's notification back on.
+            wxIPV4address source;
+            pDatagram->RecvFrom(source, tampon, sizeof tampon); // never blocks (wxSOCKET_NOWAIT)
+            n = !pDatagram->Error() ? int(pDatagram->LastCount())
+                : pDatagram->LastError() == wxSOCKET_WOULDBLOCK ? 0 : -1;
+        } else {
+            n = ZorPlatform::RecevoirDatagramme(pDatagram->GetSocket(), tampon, sizeof tampon);
         }
-        m_logique.Recevoir(tampon, pDatagram->LastCount());
+        if (n < 0)
+            m_logique.ErreurReception();
+        if (n <= 0)
+            break;
+        m_logique.Recevoir(tampon, size_t(n));
     }
     Armer();
 }

@@ -132,8 +132,6 @@ public:
 
 private:
     std::vector<wxDatagramSocket*> m_arraySockets;
-    wxIPV4address m_groupe; // the bootloaders' group and port, made once
-    bool m_bGroupe = false;
 };
 
 // Runs one bootloader upload on toolkit events: the sockets' input and one timer set to the

@@ -45,6 +45,11 @@ bool LierSocketInterface(ZorSocketHandle fd, const std::string& zInterface);
 bool FixerInterfaceMulticast(ZorSocketHandle fd, const std::string& zAdresse);
 // Waits at most iMs milliseconds for a datagram on the socket (no event dispatching).
 bool AttendreDonnees(ZorSocketHandle fd, int iMs);
+// One datagram to iAdresse:iPort (network byte order address); false when it was not sent.
+bool EnvoyerDatagramme(ZorSocketHandle fd, uint32_t iAdresse, uint16_t iPort, const void* pData,
+                       size_t iLen);
+// One waiting datagram, without waiting: its length, 0 when none waits, -1 on a socket error.
+int RecevoirDatagramme(ZorSocketHandle fd, void* pTampon, size_t iTaille);
 // Asks for a receive buffer of at least iOctets; returns the size the system granted.
 int FixerTamponReception(ZorSocketHandle fd, int iOctets);
 // True when a datagram waits on the socket (no wait, no event dispatching).

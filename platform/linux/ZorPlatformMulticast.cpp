@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -21,6 +22,26 @@ bool AttendreDonnees(ZorSocketHandle fd, int iMs)
         return false;
     pollfd p{fd, POLLIN, 0};
     return poll(&p, 1, iMs) > 0 && (p.revents & POLLIN);
+}
+
+bool EnvoyerDatagramme(ZorSocketHandle fd, uint32_t iAdresse, uint16_t iPort, const void* pData,
+                       size_t iLen)
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = iAdresse;
+    a.sin_port = htons(iPort);
+    return fd >= 0 && sendto(fd, pData, iLen, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&a), sizeof a) >= 0;
+}
+
+int RecevoirDatagramme(ZorSocketHandle fd, void* pTampon, size_t iTaille)
+{
+    if (fd < 0)
+        return -1;
+    const ssize_t n = recv(fd, pTampon, iTaille, MSG_DONTWAIT);
+    if (n >= 0)
+        return int(n);
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
 }
 
 } // namespace ZorPlatform
