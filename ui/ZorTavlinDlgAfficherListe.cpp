@@ -71,8 +71,7 @@ wxBitmap Image(const wxString& zNom)
 ZorTavlinDlgAfficherListe::ZorTavlinDlgAfficherListe(const wxString& zMACAPreselectionner)
     : wxDialog(nullptr, wxID_ANY, wxString::Format(kTitre, ZOR_TAVLIN_VERSION), wxDefaultPosition,
                wxSize(520, 450), wxDEFAULT_DIALOG_STYLE),
-      m_zMACAPreselectionner(zMACAPreselectionner), m_images(16, 16, true),
-      m_timerAttente(this), m_timerValidation(this), m_timerMiseAJour(this), m_sequence(*this)
+      m_zMACAPreselectionner(zMACAPreselectionner), m_images(16, 16, true), m_sequence(*this)
 {
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
         wxImage::AddHandler(new wxPNGHandler);
@@ -107,6 +106,8 @@ ZorTavlinDlgAfficherListe::ZorTavlinDlgAfficherListe(const wxString& zMACAPresel
     Bind(wxEVT_ERASE_BACKGROUND, &ZorTavlinDlgAfficherListe::OnEraseBackground, this);
     Bind(wxEVT_LEFT_DCLICK, &ZorTavlinDlgAfficherListe::OnDoubleClic, this);
     Bind(wxEVT_CLOSE_WINDOW, &ZorTavlinDlgAfficherListe::OnClose, this);
+    // The timers have no owner: a timer with one sends its ticks to the owner, and these
+    // handlers are bound on the timers themselves.
     m_timerAttente.Bind(wxEVT_TIMER, &ZorTavlinDlgAfficherListe::OnTimerAttente, this);
     m_timerValidation.Bind(wxEVT_TIMER, &ZorTavlinDlgAfficherListe::OnTimerValidation, this);
     m_timerMiseAJour.Bind(wxEVT_TIMER, &ZorTavlinDlgAfficherListe::OnTimerMiseAJour, this);

@@ -1,0 +1,577 @@
+// The device list dialog against emulated devices in the two-subnet test network, driven by
+// real clicks: rows of each kind, the choice of a device (and the settings it leaves), a silent
+// device, the reconfiguration of a device outside the network, test and customisation, and the
+// update sequence to its automatic and manual ends. Message boxes and password prompts are
+// answered by a script that compares their whole text; every other modal dialog (the transfer
+// boxes, the customisation and network card dialogs) runs for real.
+#include "tests/ui/kit/ZorUiKit.h"
+#include "tests/ui_lan/PersonnaliserDlgKit.h"
+
+#include "device/ZorTavlinObj.h"
+#include "infra/ZorUtile.h"
+#include "tests/common/ZorEmu.h"
+#include "tests/common/ZorTestSupport.h"
+#include "tests/firmware/ZorDossierMAJ.h"
+#include "ui/ZorBitmapButtonWnd.h"
+#include "ui/ZorInfoCarteEthDlg.h"
+#include "ui/ZorTavlinAttenteWnd.h"
+#include "ui/ZorTavlinDlgAfficherListe.h"
+#include "ui/ZorWaitForTavlinDlg.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/listctrl.h>
+#include <wx/msgdlg.h>
+#include <wx/stattext.h>
+#include <wx/textdlg.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+using Dlg = ZorTavlinDlgAfficherListe;
+
+wxString U(const char* z)
+{
+    return wxString::FromUTF8(z);
+}
+
+const char* const kMajRequise =
+    "La Tavlin doit être mise à jour. \n\nLes câbles d'alimentation et de connexion au réseau de "
+    "la Tavlin ne doivent pas être débranchés pendant cette opération.";
+const char* const kTermineeAcces =
+    "La mise à jour est terminée.\n\nSouhaitez-vous accéder maintenant à la Tavlin ?";
+const char* const kTerminee = "La mise à jour est terminée.";
+const char* const kEchecAuto = "La mise à jour a échoué, la Tavlin doit être mise à jour "
+                               "manuellement.\n\nVeuillez suivre les consignes.";
+const char* const kInstructions =
+    "Merci de suivre les instructions suivantes :\n\n1/ Débranchez l'alimentation de la "
+    "Tavlin.\n2/ Cliquez sur Ok.\n3/ Rebranchez-la immédiatement.";
+const char* const kEchecManuel =
+    "La mise à jour manuelle a échoué.\n\nSouhaitez-vous réessayer ?";
+
+// A prompt shows its message as static texts, one per line.
+wxString TexteDuPrompt(const wxWindow* pPrompt)
+{
+    wxString zTexte;
+    for (const wxWindow* w : pPrompt->GetChildren()) {
+        if (const auto* t = dynamic_cast<const wxStaticText*>(w))
+            zTexte += (zTexte.empty() ? wxString() : wxString("\n")) + t->GetLabel();
+        else
+            zTexte += TexteDuPrompt(w);
+    }
+    return zTexte;
+}
+
+// The settings files under the test's home that hold a text.
+std::string ReglagesContenant(const std::string& zTexte)
+{
+    std::string zTrouves;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(std::getenv("HOME"))) {
+        if (!e.is_regular_file())
+            continue;
+        const std::string zContenu = zortest::ReadFile(e.path().string());
+        if (zContenu.find(zTexte) != std::string::npos)
+            zTrouves += zContenu;
+    }
+    return zTrouves;
+}
+
+// Answers message boxes and password prompts in order, each compared whole; the dialog behind
+// is photographed when the answer is given a name. Other modal dialogs show for real, and the
+// test's action for them runs inside their own loop.
+class Reponses : public wxModalDialogHook
+{
+public:
+    explicit Reponses(const wxWindow* pFond) : m_pFond(pFond) { Register(); }
+    ~Reponses() override
+    {
+        Unregister();
+        for (const Attendu& a : m_attendus)
+            ADD_FAILURE() << "message never shown: " << a.zTexte;
+    }
+    // The next box must say exactly zTexte; it gets iReponse (a prompt also zSaisie); the
+    // action, when given, runs first (e.g. the device restarted as the user was told).
+    Reponses& Attendre(const wxString& zTexte, int iReponse, const wxString& zSaisie = wxString(),
+                       const wxString& zPhoto = wxString(), std::function<void()> action = {})
+    {
+        m_attendus.push_back({zTexte, iReponse, zSaisie, zPhoto, std::move(action)});
+        return *this;
+    }
+    // What to do, inside its own loop, with the next dialog of another kind.
+    void PourAutre(std::function<void(wxDialog*)> action) { m_autre = std::move(action); }
+    bool Fini() const { return m_attendus.empty(); }
+    std::vector<zorui::ModalRecord> records;
+
+protected:
+    int Enter(wxDialog* pDialog) override
+    {
+        auto* pMessage = dynamic_cast<wxMessageDialog*>(pDialog);
+        auto* pPrompt = dynamic_cast<wxTextEntryDialog*>(pDialog);
+        if (!pMessage && !pPrompt) {
+            if (m_autre) {
+                auto action = std::move(m_autre);
+                m_autre = nullptr;
+                pDialog->CallAfter([action, pDialog] { action(pDialog); });
+            }
+            return wxID_NONE;
+        }
+        zorui::ModalRecord r;
+        r.zTexte = pMessage ? pMessage->GetMessage() : TexteDuPrompt(pPrompt);
+        r.zTitre = pDialog->GetTitle();
+        r.iStyle = pMessage ? pMessage->GetMessageDialogStyle() : 0;
+        if (m_attendus.empty()) {
+            ADD_FAILURE() << "unexpected message: " << r.zTexte;
+            records.push_back(r);
+            return wxID_CANCEL;
+        }
+        Attendu a = std::move(m_attendus.front());
+        m_attendus.pop_front();
+        EXPECT_EQ(r.zTexte, a.zTexte);
+        if (!a.zPhoto.empty())
+            zorui::Screenshot(m_pFond, a.zPhoto);
+        if (a.action)
+            a.action();
+        if (pPrompt)
+            pPrompt->SetValue(a.zSaisie);
+        r.iReponse = a.iReponse;
+        records.push_back(r);
+        return a.iReponse;
+    }
+    void Exit(wxDialog*) override {}
+
+private:
+    struct Attendu
+    {
+        wxString zTexte;
+        int iReponse;
+        wxString zSaisie;
+        wxString zPhoto;
+        std::function<void()> action;
+    };
+    const wxWindow* m_pFond;
+    std::deque<Attendu> m_attendus;
+    std::function<void(wxDialog*)> m_autre;
+};
+
+class ListeDlgLan : public zorui::WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        zorui::WindowTest::SetUp();
+        if (IsSkipped())
+            return;
+        ASSERT_TRUE(zortest::InTestNetwork());
+        // A program folder of its own: the built pictures and one update, maj_v3.
+        m_prog = zortest::MakeTempDir("listelan");
+        std::filesystem::create_symlink(std::string(TAVLIN_UI_BUILD_DIR) + "/bitmap", m_prog + "/bitmap");
+        m_dossierMAJ = zortest::DossierMAJ(m_prog, 3, 2400, 3000);
+        ZorUtile::SetPathExe(wxString::FromUTF8(m_prog));
+        ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+    }
+    void TearDown() override
+    {
+        if (gpTheTavlin) {
+            gpTheTavlin->Stop();
+            ZorTavlinObj::DeleteTavlinObj();
+        }
+        zorui::WindowTest::TearDown();
+    }
+    static std::string Lan(int i)
+    {
+        return zortest::EnvOr(i == 1 ? "TAVLIN_NS_LAN1" : "TAVLIN_NS_LAN2", "");
+    }
+    // The dialog shown without a loop of its own, once it lists n devices.
+    std::unique_ptr<Dlg> Ouvrir(size_t n, const wxString& zMAC = wxString())
+    {
+        auto dlg = std::make_unique<Dlg>(zMAC);
+        dlg->Show();
+        EXPECT_TRUE(zorui::SettleUntil([&] { return dlg->IsShownOnScreen(); }));
+        EXPECT_TRUE(zorui::SettleUntil(
+            [&] { return size_t(dlg->GetListe()->GetItemCount()) >= n; }, 8000))
+            << dlg->GetListe()->GetItemCount();
+        zorui::MoveTo(wxPoint(1270, 1010));
+        zorui::Settle(200);
+        return dlg;
+    }
+    static long Ligne(const Dlg& dlg, const wxString& zNom)
+    {
+        return dlg.GetListe()->FindItem(-1, zNom);
+    }
+    static void Selectionner(Dlg& dlg, long iLigne)
+    {
+        wxRect r;
+        dlg.GetListe()->GetItemRect(iLigne, r);
+        zorui::MoveTo(dlg.GetListe()->ClientToScreen(r.GetPosition() + wxPoint(30, r.height / 2)));
+        zorui::MouseDown();
+        zorui::MouseUp();
+        zorui::Settle(150);
+    }
+    static int Image(const Dlg& dlg, long iLigne)
+    {
+        wxListItem item;
+        item.SetId(iLigne);
+        item.SetMask(wxLIST_MASK_IMAGE);
+        dlg.GetListe()->GetItem(item);
+        return item.GetImage();
+    }
+    static wxString Colonne(const Dlg& dlg, long iLigne, int iColonne)
+    {
+        return dlg.GetListe()->GetItemText(iLigne, iColonne);
+    }
+    bool Attendre(const std::function<bool()>& fait, int iMs)
+    {
+        return zorui::SettleUntil(fait, iMs);
+    }
+
+    std::string m_prog;
+    std::string m_dossierMAJ;
+};
+
+TEST_F(ListeDlgLan, EveryKindOfRowItsButtonAndANewDevice)
+{
+    zortest::Emu emu1, emu2, emu3;
+    ASSERT_TRUE(emu1.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Atelier,version=v3",
+                                    "--device", "ip=192.168.77.11,name=Chaufferie,version=v2",
+                                    "--device", "ip=10.9.9.10/24,name=Serre,version=v3",
+                                    "--device", "ip=192.168.77.12,name=Portail,mac=02-54-56-00-00-0D,version=v3"}));
+    ASSERT_TRUE(emu2.Start(Lan(2), {"--device", "ip=192.168.78.12,name=Portail,mac=02-54-56-00-00-0D,version=v3"}));
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("liste"), false));
+    auto dlg = Ouvrir(4);
+    // The device seen on both cards gets its flag when its second answer comes.
+    ASSERT_TRUE(Attendre([&] {
+        const long i = Ligne(*dlg, "Portail");
+        return i >= 0 && Colonne(*dlg, i, 13) == "1";
+    }, 8000));
+    wxListCtrl* liste = dlg->GetListe();
+    ASSERT_EQ(liste->GetItemCount(), 4);
+    EXPECT_EQ(dlg->GetCompteur(), U("(4 Tavlin détectées)"));
+    struct Cas
+    {
+        const char* nom;
+        int image;
+        wxColour couleur;
+        bool gras;
+        int bouton;
+        const char* photo;
+    } cas[] = {
+        {"Atelier", ZOR_ICONE_PRETE, *wxBLACK, false, Dlg::ID_OK, "liste_lan_selection_ok"},
+        {"Chaufferie", ZOR_ICONE_MAJ, *wxBLACK, false, Dlg::ID_MAJ, "liste_lan_selection_maj"},
+        {"Serre", ZOR_ICONE_ALERTE, wxColour(250, 25, 0), false, Dlg::ID_WARNING,
+         "liste_lan_selection_hors_reseau"},
+        {"Portail", ZOR_ICONE_ALERTE, *wxBLACK, true, Dlg::ID_WARNING,
+         "liste_lan_selection_deux_cartes"},
+    };
+    zorui::Screenshot(dlg.get(), "liste_lan_quatre_sortes");
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.nom);
+        const long i = Ligne(*dlg, c.nom);
+        ASSERT_GE(i, 0);
+        EXPECT_EQ(Image(*dlg, i), c.image);
+        EXPECT_EQ(liste->GetItemTextColour(i), c.couleur);
+        EXPECT_EQ(liste->GetItemFont(i).GetWeight() == wxFONTWEIGHT_BOLD, c.gras);
+        Selectionner(*dlg, i);
+        for (int id : {Dlg::ID_OK, Dlg::ID_MAJ, Dlg::ID_WARNING})
+            EXPECT_EQ(dlg->GetBouton(id)->IsShown(), id == c.bouton) << id;
+        zorui::Screenshot(dlg.get(), c.photo);
+    }
+
+    // A new device is appended; the rows of the others are not written again.
+    ASSERT_TRUE(emu3.Start(Lan(2), {"--device", "ip=192.168.78.30,name=Nouvelle,version=v3"}));
+    // Found at the next periodic hello; sent now rather than waited for.
+    gpTheTavlin->m_network.SendHello("255.255.255.255", "", 'D');
+    ASSERT_TRUE(Attendre([&] { return liste->GetItemCount() == 5; }, 8000));
+    EXPECT_EQ(Colonne(*dlg, 4, 0), "Nouvelle");
+    EXPECT_EQ(dlg->GetLignesEcrites(), 1u);
+    EXPECT_EQ(dlg->GetCompteur(), U("(5 Tavlin détectées)"));
+    zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
+    EXPECT_EQ(dlg->GetReturnCode(), wxID_CANCEL);
+}
+
+TEST_F(ListeDlgLan, ChoosingAReachableDeviceKeepsItInTheSettings)
+{
+    zortest::Emu emu;
+    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Atelier,comment=Four,version=v3"}));
+    const std::string mac = emu.Get(0, "mac");
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("choix"), false));
+    ASSERT_TRUE(zortest::PumpUntil([] {
+        ZorTavlinInfoArray a;
+        gpTheTavlin->GetLesTavlin(a);
+        return a.GetCount() >= 1;
+    }, 8000));
+
+    // The dialog runs modally, as a program shows it; the user's clicks come from inside its
+    // loop. Should they not end it, the guard does after 30 s.
+    bool bClique = false;
+    auto trouverDialogue = [] {
+        Dlg* pDlg = nullptr;
+        for (wxWindow* w : wxTopLevelWindows)
+            if (auto* d = dynamic_cast<Dlg*>(w))
+                pDlg = d;
+        return pDlg;
+    };
+    wxTimer garde;
+    garde.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (Dlg* pDlg = trouverDialogue(); pDlg && pDlg->IsModal())
+            pDlg->EndModal(wxID_ABORT);
+    });
+    garde.StartOnce(30000);
+    wxTimer clics;
+    clics.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        Dlg* pDlg = trouverDialogue();
+        ASSERT_NE(pDlg, nullptr);
+        ASSERT_TRUE(zorui::SettleUntil([&] { return pDlg->GetListe()->GetItemCount() == 1; }, 5000));
+        zorui::Settle(200);
+        Selectionner(*pDlg, 0);
+        zorui::Click(pDlg->GetBouton(Dlg::ID_OK));
+        bClique = true;
+    });
+    clics.StartOnce(300);
+    wxString zMAC, zIP, zNom, zCommentaire, zIPLocal, zVersion;
+    bool bDHCP = true, bMultiple = true;
+    ASSERT_TRUE(gpTheTavlin->AfficherListe(&zMAC, &zIP, &zNom, &zCommentaire, nullptr, nullptr,
+                                           nullptr, nullptr, &bDHCP, &zIPLocal, nullptr, nullptr,
+                                           &zVersion, &bMultiple));
+    EXPECT_TRUE(bClique);
+    EXPECT_EQ(zMAC, wxString(mac));
+    EXPECT_EQ(zIP, "192.168.77.10");
+    EXPECT_EQ(zNom, "Atelier");
+    EXPECT_EQ(zCommentaire, "Four");
+    EXPECT_EQ(zIPLocal, "192.168.77.1");
+    EXPECT_EQ(zVersion, "v3");
+    EXPECT_FALSE(bDHCP);
+    EXPECT_FALSE(bMultiple);
+    const std::string reglages = ReglagesContenant("ADDR_MAC=");
+    for (const std::string& ligne :
+         {"ADDR_MAC=" + mac, std::string("ADDR_IP=192.168.77.10"), std::string("ADDR_IPLOCAL=192.168.77.1")})
+        EXPECT_NE(reglages.find(ligne), std::string::npos) << ligne << " in\n" << reglages;
+}
+
+TEST_F(ListeDlgLan, ASilentDeviceGivesTheWarningAndStillEndsWithOk)
+{
+    zortest::Emu emu;
+    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Muette,version=v3"}));
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("muette"), false));
+    auto dlg = Ouvrir(1);
+    ASSERT_TRUE(emu.Set(0, "http", "0"));
+    Selectionner(*dlg, 0);
+    Reponses reponses(dlg.get());
+    reponses.Attendre(U("Le gestionnaire ne semble pas pouvoir communiquer normalement avec votre "
+                        "Tavlin.\n\nEn cas de problèmes, veuillez vérifier la configuration "
+                        "réseau de votre ordinateur (antivirus, pare-feu, ...) ou contacter le "
+                        "Support Technique Tavlin."),
+                      wxID_OK, wxString(), "liste_lan_message_sans_reponse");
+    zorui::Click(dlg->GetBouton(Dlg::ID_OK));
+    EXPECT_FALSE(dlg->IsEnabled()) << "disabled while the device is checked";
+    ASSERT_TRUE(Attendre([&] { return dlg->GetAttenteVerification()->IsShown(); }, 2000));
+    zorui::Screenshot(dlg->GetAttenteVerification(), "liste_lan_attente_verification");
+    ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 12000));
+    zorui::Settle(100);
+    EXPECT_EQ(dlg->GetReturnCode(), wxID_OK);
+    EXPECT_FALSE(dlg->GetAttenteVerification()->IsShown());
+    EXPECT_EQ(dlg->GetTavlinChoisie().m_zNom, "Muette");
+}
+
+TEST_F(ListeDlgLan, ADeviceOutsideTheNetworkIsMovedIntoItWithItsPassword)
+{
+    zortest::Emu emu;
+    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=10.9.9.10/24,name=Serre,password=serre1,version=v3"}));
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("reconf"), false));
+    auto dlg = Ouvrir(1);
+    Selectionner(*dlg, 0);
+    const wxString zQuestion =
+        U("Cette Tavlin n'est pas accessible par cet ordinateur.\n\nVoulez-vous modifier sa configuration ?");
+    const wxString zPrompt = U("Saisissez le mot de passe de cette Tavlin.");
+    {
+        Reponses reponses(dlg.get());
+        reponses.Attendre(zQuestion, wxID_YES, wxString(), "liste_lan_question_hors_reseau")
+            .Attendre(zPrompt, wxID_OK, "faux")
+            .Attendre(U("Le mot de passe saisi est incorrect."), wxID_OK);
+        zorui::Click(dlg->GetBouton(Dlg::ID_WARNING));
+        EXPECT_TRUE(reponses.Fini());
+        ASSERT_EQ(reponses.records.size(), 3u);
+        EXPECT_EQ(reponses.records[0].iStyle & (wxYES_NO | wxCANCEL), wxYES_NO | wxCANCEL);
+        EXPECT_EQ(reponses.records[2].iStyle & wxICON_MASK, wxICON_WARNING);
+        for (const zorui::ModalRecord& r : reponses.records)
+            EXPECT_EQ(r.zTitre, "Tavlin");
+    }
+    EXPECT_EQ(emu.LogLines("CONFIG").size(), 0u) << "a wrong password changes nothing";
+    {
+        Reponses reponses(dlg.get());
+        reponses.Attendre(zQuestion, wxID_YES).Attendre(zPrompt, wxID_OK, "serre1");
+        zorui::Click(dlg->GetBouton(Dlg::ID_WARNING));
+        EXPECT_TRUE(reponses.Fini());
+    }
+    // The configuration wait shows while the device moves, and its return ends it.
+    ASSERT_TRUE(Attendre([&] { return dlg->GetAttente()->IsShown(); }, 10000));
+    EXPECT_EQ(dlg->GetAttente()->GetTexte(), U("Configuration de votre Tavlin.\nVeuillez patienter ..."));
+    zorui::Screenshot(dlg.get(), "liste_lan_attente_configuration");
+    ASSERT_TRUE(Attendre([&] {
+        return dlg->GetListe()->GetItemCount() == 1 && Colonne(*dlg, 0, 1).StartsWith("192.168.77.");
+    }, 30000)) << Colonne(*dlg, 0, 1);
+    EXPECT_EQ(Image(*dlg, 0), ZOR_ICONE_PRETE);
+    EXPECT_EQ(dlg->GetListe()->GetItemTextColour(0), *wxBLACK);
+    EXPECT_TRUE(Attendre([&] { return !dlg->GetAttente()->IsShown(); }, 3000));
+}
+
+TEST_F(ListeDlgLan, TestAndCustomisationReachTheDevice)
+{
+    zortest::Emu emu;
+    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Atelier,version=v3"}));
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("actions"), false));
+    auto dlg = Ouvrir(1);
+    Selectionner(*dlg, 0);
+
+    zorui::Click(dlg->GetBouton(Dlg::ID_TESTER));
+    ASSERT_TRUE(dlg->GetAttente()->IsShown());
+    EXPECT_EQ(dlg->GetAttente()->GetTexte(), U("Test en cours ...\n(le voyant de couleur orange clignote)"));
+    EXPECT_TRUE(Attendre([&] { return emu.Get(0, "blink") == "1"; }, 5000));
+    zorui::Screenshot(dlg.get(), "liste_lan_attente_test");
+    // The test's wait ends by itself after 10 s; meanwhile the two actions are ignored.
+    ASSERT_TRUE(Attendre([&] { return !dlg->GetAttente()->IsShown(); }, 12000));
+
+    // A new name: the personalisation, then the restart wait.
+    using Perso = ZorTavlinDlgPersonnaliser;
+    auto personnaliser = [&](std::function<void(Perso&)> saisie) {
+        Reponses reponses(dlg.get());
+        bool bVu = false;
+        reponses.PourAutre([&](wxDialog* pDialog) {
+            auto* p = dynamic_cast<Perso*>(pDialog);
+            ASSERT_NE(p, nullptr);
+            bVu = true;
+            zorui::SettleUntil([&] { return p->IsShownOnScreen(); });
+            zorui::Settle(200);
+            zorui::TypeInto(p->FindWindow(Perso::ID_MDP), "tavlin\r");
+            saisie(*p);
+            zorui::Click(p->FindWindow(Perso::ID_OK));
+        });
+        zorui::Click(dlg->GetBouton(Dlg::ID_PERSONNALISER));
+        EXPECT_TRUE(bVu);
+    };
+    personnaliser([](Perso& p) {
+        zorperso::Retaper(dynamic_cast<wxTextCtrl*>(p.FindWindow(Perso::ID_NOM)), "Forge");
+    });
+    ASSERT_TRUE(dlg->GetAttente()->IsShown());
+    EXPECT_EQ(dlg->GetAttente()->GetTexte(), U("Redémarrage de votre Tavlin.\nVeuillez patienter ..."));
+    zorui::Screenshot(dlg.get(), "liste_lan_attente_redemarrage");
+    EXPECT_TRUE(Attendre([&] { return emu.Get(0, "name") == "Forge"; }, 8000)) << emu.Get(0, "name");
+    EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 0) == "Forge"; }, 15000));
+    ASSERT_TRUE(Attendre([&] { return !dlg->GetAttente()->IsShown(); }, 22000));
+
+    // Only the DHCP flag: the network configuration.
+    personnaliser([](Perso& p) {
+        zorui::Click(p.FindWindow(Perso::ID_CHANGER_RESEAU));
+        zorui::Click(p.FindWindow(Perso::ID_DHCP));
+        zorui::Click(p.FindWindow(Perso::ID_OK));
+    });
+    EXPECT_TRUE(dlg->GetAttente()->IsShown());
+    EXPECT_TRUE(Attendre([&] { return emu.Get(0, "dhcp") == "1"; }, 8000));
+    EXPECT_EQ(emu.Get(0, "name"), "Forge");
+}
+
+TEST_F(ListeDlgLan, AnUpdateFromTheListBringsTheNewVersion)
+{
+    zortest::Emu emu;
+    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.11,name=Chaufferie,version=v2"}));
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("maj"), false));
+    auto dlg = Ouvrir(1);
+    Selectionner(*dlg, 0);
+    ASSERT_TRUE(dlg->GetBouton(Dlg::ID_MAJ)->IsShown());
+    Reponses reponses(dlg.get());
+    reponses.Attendre(U(kMajRequise), wxID_OK, wxString(), "liste_lan_message_maj_requise")
+        .Attendre(U(kTermineeAcces), wxID_NO, wxString(), "liste_lan_message_terminee_acces");
+    zorui::Click(dlg->GetBouton(Dlg::ID_MAJ));
+    bool bRecherche = false;
+    ASSERT_TRUE(Attendre([&] {
+        if (!bRecherche && dlg->GetAttenteRecherche()->IsShown()) {
+            bRecherche = true;
+            zorui::Screenshot(dlg->GetAttenteRecherche(), "liste_lan_attente_recherche");
+        }
+        return reponses.Fini();
+    }, 90000));
+    EXPECT_TRUE(bRecherche) << "the search wait box showed while the device restarted";
+    EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 12) == "v3"; }, 10000)) << Colonne(*dlg, 0, 12);
+    EXPECT_EQ(Image(*dlg, 0), ZOR_ICONE_PRETE);
+    EXPECT_TRUE(dlg->IsShown()) << "No: the list stays open";
+    zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
+}
+
+TEST_F(ListeDlgLan, AFailedUpdateFallsBackToTheManualProcedure)
+{
+    zortest::Emu emu;
+    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.11,name=Chaufferie,version=v2"}));
+    ASSERT_TRUE(emu.Set(0, "bootstatus", "1:0800"));
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("manuelle"), false));
+    auto dlg = Ouvrir(1);
+    Selectionner(*dlg, 0);
+    Reponses reponses(dlg.get());
+    reponses.Attendre(U(kMajRequise), wxID_OK)
+        .Attendre(U(kEchecAuto), wxID_OK, wxString(), "liste_lan_message_echec_auto")
+        // The user power-cycles the device as told: it restarts into its bootloader.
+        .Attendre(U(kInstructions), wxID_OK, wxString(), "liste_lan_message_instructions", [&] {
+            emu.Set(0, "bootstatus", "0:0000");
+            emu.Command("REBOOT 0");
+        })
+        .Attendre(U(kTerminee), wxID_OK, wxString(), "liste_lan_message_terminee");
+    zorui::Click(dlg->GetBouton(Dlg::ID_MAJ));
+    ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 120000));
+    EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 12) == "v3"; }, 10000));
+    zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
+}
+
+TEST_F(ListeDlgLan, TheNetworkCardDialogBlackListsACardAndStartsAManualUpdate)
+{
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("cartes"), false));
+    auto dlg = Ouvrir(0);
+    Reponses reponses(dlg.get());
+    const wxString zDemande = U("Saisissez le mot de passe Administrateur du logiciel.");
+    reponses.Attendre(zDemande, wxID_OK, "faux")
+        .Attendre(U("Mot de passe incorrect."), wxID_OK)
+        .Attendre(zDemande, wxID_OK, "qmt417")
+        .Attendre(U("Cette carte réseau ne sera plus utilisée par votre logiciel.\n\nFermez puis "
+                    "relancez le logiciel pour prendre en compte les modifications."),
+                  wxID_OK)
+        // No device restarts: the manual procedure fails and offers a retry, declined.
+        .Attendre(U(kInstructions), wxID_OK)
+        .Attendre(U(kEchecManuel), wxID_NO, wxString(), "liste_lan_message_echec_manuel");
+    bool bCaseRemise = false, bExclue = false;
+    size_t iCarte = 0;
+    reponses.PourAutre([&](wxDialog* pDialog) {
+        auto* p = dynamic_cast<ZorInfoCarteEthDlg*>(pDialog);
+        ASSERT_NE(p, nullptr);
+        zorui::SettleUntil([&] { return p->IsShownOnScreen(); });
+        zorui::Settle(200);
+        zorui::Screenshot(p, "cartes_information");
+        const ZorCarteEthPtrArray& cartes = gpTheTavlin->GetArrayCarteEth();
+        ASSERT_EQ(p->GetCases().size(), cartes.GetCount());
+        while (iCarte < cartes.GetCount() && cartes[iCarte]->m_zIP != "192.168.78.1")
+            ++iCarte;
+        ASSERT_LT(iCarte, cartes.GetCount());
+        wxCheckBox* pCase = p->GetCases()[iCarte];
+        zorui::Click(pCase);
+        bCaseRemise = pCase->GetValue();
+        zorui::Click(pCase);
+        bExclue = !pCase->GetValue() && cartes[iCarte]->m_bBlackList;
+        zorui::Click(p->GetBoutonMiseAJour());
+    });
+    zorui::MoveTo(dlg->ClientToScreen(Dlg::ZoneCartes().GetPosition() + wxPoint(50, 40)));
+    wxUIActionSimulator().MouseDblClick();
+    ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 40000));
+    EXPECT_TRUE(bCaseRemise) << "a refused change puts the box back";
+    EXPECT_TRUE(bExclue);
+    ASSERT_LT(iCarte, gpTheTavlin->GetArrayCarteEth().GetCount());
+    const ZorCarteEth& carte = *gpTheTavlin->GetArrayCarteEth()[iCarte];
+    EXPECT_FALSE(ReglagesContenant(carte.m_zMAC.utf8_string()).empty())
+        << "the black list file names the card";
+    // The card serves the next tests again.
+    gpTheTavlin->WriteListeCarteBlackList(false, carte.m_zMAC);
+}
+
+} // namespace
