@@ -107,7 +107,11 @@ private:
         // The search takes only records seen from now on: one from before is the device as it
         // was before its restart.
         m_maj.SetVuDepuis(long(gpTheTavlin->Clock().EpochSeconds()));
-        *pzIdentifiant = zId;
+        // The search matches the end of the MAC address: the captured identifier's two bytes
+        // would also match another device with the same last bytes (on another subnet, say),
+        // and the web-server image would go to it. The upload accepted only the expected
+        // device, so its whole address is the identifier.
+        *pzIdentifiant = zMAC.Upper().EndsWith(zId.Upper()) ? zMAC.Upper() : zId;
         m_maj.SetErreur(0);
         return true;
     }
@@ -120,7 +124,7 @@ private:
         const int64_t iMaintenant = gpTheTavlin->Clock().NowMs();
         if (iMaintenant - m_iDernierHello >= kHelloRechercheMs) {
             m_iDernierHello = iMaintenant;
-            gpTheTavlin->m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
+            ZorCliHello();
         }
         const bool bTrouvee = m_maj.RechercherTavlin(zIdentifiant, pzIP, pzIPLocal, pzMAC, pInfo);
         if (bTrouvee)

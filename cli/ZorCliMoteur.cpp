@@ -33,9 +33,6 @@ constexpr int kReadresseS = 60;       // readdress: search, datagram, restart, a
 constexpr int kEtatMs = 6000;         // a fresh state page
 constexpr int kCommandeMs = 10000;    // a command delivered and seen in the state
 constexpr int kHelloMs = 1000;        // hellos while waiting for devices
-constexpr int kRetourMs = 10000;      // an updated device answering discovery again
-constexpr int kTransfertMaxMs = 600000; // bound on one transfer's loop (they end themselves)
-constexpr int kPasVeilleMs = 100;     // --watch sampling
 
 volatile std::sig_atomic_t gbInterrompu = 0;
 void SurSignal(int) { gbInterrompu = 1; }
@@ -128,16 +125,16 @@ private:
     static constexpr int kSansAdressage = 1; // neither factory nor foreign addresses handled
 };
 
-void Hello() { gpTheTavlin->m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D'); }
-
 } // namespace
+
+void ZorCliHello() { gpTheTavlin->m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D'); }
 
 void ZorCliDecouvrir(int iMs, const std::function<bool()>& done)
 {
     int64_t iProchain = Horloge().NowMs() + kHelloMs;
     Pomper(iMs, [&] {
         if (Horloge().NowMs() >= iProchain) {
-            Hello();
+            ZorCliHello();
             iProchain = Horloge().NowMs() + kHelloMs;
         }
         return done();
@@ -447,7 +444,6 @@ private:
             }
             return false;
         });
-        (void)kPasVeilleMs;
         return ZOR_CLI_OK;
     }
 

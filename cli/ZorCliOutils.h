@@ -13,6 +13,8 @@
 bool ZorCliPomper(int iMs, const std::function<bool()>& done);
 // True once SIGINT or SIGTERM arrived: every wait ends and the verb winds up.
 bool ZorCliInterrompu();
+// A discovery hello broadcast on every adapter.
+void ZorCliHello();
 // Pumps with a broadcast hello each second, so devices that missed one are found too.
 void ZorCliDecouvrir(int iMs, const std::function<bool()>& done);
 // Waits up to iSecondes for the device named by MAC or IP in the registry.

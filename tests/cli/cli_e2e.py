@@ -165,6 +165,30 @@ def scenarios(lan1, lan2, work):
     time.sleep(0.5)
     check(rc == 0 and len(lan1.lines("REBOOT")) > n, "set reboot: the device restarted")
 
+    # streams: status --watch shows a change of the inputs; discover --watch an addition and a
+    # removal (after the presence delay of about 16 s), one JSON object per line.
+    lan1.cmd("SET 0 ena=00000001")
+    p = subprocess.Popen([TAVLIN, "status", mac, "--watch", "--json-lines", "--seconds", "4"],
+                         stdout=subprocess.PIPE, text=True)
+    time.sleep(2)
+    lan1.cmd("SET 0 ena=00000011")
+    states = [json.loads(l) for l in p.communicate(timeout=30)[0].splitlines()]
+    check(p.returncode == 0 and [st["inputs"] for st in states][:1] == [1] and states[-1]["inputs"] == 3,
+          "status --watch streams the change of the inputs: %s" % [st["inputs"] for st in states])
+    late, leaving = d2[0]["mac"], d2[1]["mac"]
+    lan2.cmd("SET 0 silent=1")
+    p = subprocess.Popen([TAVLIN, "discover", "--watch", "--json-lines", "--seconds", "24"],
+                         stdout=subprocess.PIPE, text=True)
+    time.sleep(2)
+    lan2.cmd("SET 0 silent=0")
+    lan2.cmd("SET 1 silent=1")
+    events = [json.loads(l) for l in p.communicate(timeout=60)[0].splitlines()]
+    lan2.cmd("SET 1 silent=0")
+    added = [e["device"]["mac"] for e in events if e["event"] == "added"]
+    removed = [e["device"]["mac"] for e in events if e["event"] == "removed"]
+    check(p.returncode == 0 and set(added) == set(found) and added[-1] == late and removed == [leaving],
+          "discover --watch: every device added, the late one last, the silent one removed (%s, %s)" % (added, removed))
+
     # usage errors and unknown devices: exit codes, and one JSON error object.
     for args, code in [(["set", mac, "relay", "9", "on"], 2), (["frobnicate"], 2), (["status"], 2),
                        (["status", "02-00-00-00-00-99", "--seconds", "1"], 3)]:
@@ -186,7 +210,8 @@ def scenarios(lan1, lan2, work):
     check(rc == 0 and res[0].get("result") == "would-update", "update --dry-run: would update (%s)" % res)
     check(len(lan2.lines("HTTP", "REBOOT", "BOOT-CAPTURE", "BOOT-RECORD")) == before, "update --dry-run sent nothing")
 
-    # update of three devices: one out of date, one current, one offline.
+    # update of three devices: one out of date, one current, one offline. The first has a twin
+    # on the other subnet with the same last two MAC bytes, which must not be taken for it.
     offline = "02-54-56-00-00-99"
     rc, doc, err = run_json("update", d1[1]["mac"], d1[2]["mac"], offline, "--folder", maj, timeout=300)
     res = {r["mac"]: r for r in (doc or {}).get("results", [])}
@@ -196,7 +221,9 @@ def scenarios(lan1, lan2, work):
     check(res.get(d1[2]["mac"], {}).get("result") == "current" and
           res.get(d1[2]["mac"], {}).get("version_after") == "Tavlin v4", "current: %s" % res.get(d1[2]["mac"]))
     check(res.get(offline, {}).get("result") == "skipped", "offline device skipped")
-    check(lan1.get(1, "version") == "Tavlin v4", "the emulated device runs v4")
+    check(lan1.get(1, "version") == "Tavlin v4" and res.get(d1[1]["mac"], {}).get("ip") == d1[1]["ip"],
+          "the emulated device runs v4, at its own address")
+    check(lan2.get(1, "version") == "Tavlin v3" and not lan2.lines("UPLOAD"), "its twin was left alone")
 
     # a forced failure in the bootloader stage: its code and stage.
     lan2.cmd("SET 1 bootstatus=2:0800")
