@@ -12,6 +12,9 @@
 bool ZorHostingStartToolkit();
 // Cleans up the toolkit started above (nothing when the library did not start it).
 void ZorHostingCleanupToolkit();
+// Whether windows can be shown: the running application is a windowed one or, before any
+// application exists, a display is named for the one the library would start.
+bool ZorHostingFenetresPossibles();
 // True between ZorHostingStartToolkit and ZorHostingCleanupToolkit.
 bool ZorHostingOwnsToolkit();
 // Serves the pending events (timers, sockets, queued events) of the toolkit the library runs,

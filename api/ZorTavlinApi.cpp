@@ -413,6 +413,54 @@ int ZOR_CALL Tavlin_Start(const char* zNom, int iFlag)
     return 1;
 }
 
+int ZOR_CALL Tavlin_AfficherListe(char* zMAC, int iLongueurMAC, char* zIP, int iLongueurIP,
+                                  char* zNom, int iLongueurNom, char* zCommentaire,
+                                  int iLongueurCommentaire)
+{
+    Servir();
+    if (gpTheTavlin && !gpTheTavlin->IsStarted())
+        return 0;
+    wxString zTextes[4];
+    const bool bChoisie = gpTheTavlin && ZorHostingFenetresPossibles() &&
+                          gpTheTavlin->AfficherListe(&zTextes[0], &zTextes[1], &zTextes[2],
+                                                     &zTextes[3], nullptr, nullptr, nullptr,
+                                                     nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                     nullptr, nullptr);
+    struct Tampon
+    {
+        char* z;
+        int n;
+    } const tampons[4] = {{zMAC, iLongueurMAC},
+                          {zIP, iLongueurIP},
+                          {zNom, iLongueurNom},
+                          {zCommentaire, iLongueurCommentaire}};
+    // Nothing chosen: each buffer holds only zero bytes, so a host reads empty texts.
+    for (int i = 0; i < 4; ++i)
+        ZorCopierTexte(tampons[i].z, tampons[i].n,
+                       bChoisie ? ZorTexteVers8Bit(zTextes[i]) : std::string());
+    return bChoisie ? 1 : 0;
+}
+
+int ZOR_CALL Tavlin_StartTS(void)
+{
+    Servir();
+    if (!ZorHostingFenetresPossibles())
+        return 0;
+    gbPasWx = true;
+    Tavlin_Start("ProgrammeTS", 0);
+    // The display named may have refused the toolkit, which then runs without windows.
+    if (!gpTheTavlin || !gpTheTavlin->IsStarted() || !ZorHostingFenetresPossibles())
+        return 0;
+    wxString zMAC, zIP, zIPLocal;
+    if (!gpTheTavlin->AfficherListe(&zMAC, &zIP, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, &zIPLocal, nullptr, nullptr, nullptr,
+                                    nullptr))
+        return 0;
+    gpTheTavlin->SurveillerAddrMAC(zMAC);
+    gpTheTavlin->SetTheIP(zIP, zIPLocal);
+    return 1;
+}
+
 int ZOR_CALL Tavlin_StartPasWx(const char* zNom, int iFlag)
 {
     gbPasWx = true;

@@ -8,7 +8,8 @@
  *   1. optionally Tavlin_SetPathDll;
  *   2. Tavlin_Start or Tavlin_StartPasWx (the I/O and analog calls start by themselves
  *      with the instance "default" when this step is left out);
- *   3. Tavlin_SurveillerAddrMAC to choose the device, optionally
+ *   3. Tavlin_AfficherListe (the user picks) or Tavlin_SurveillerAddrMAC to choose the device
+ *      (Tavlin_StartTS does steps 2 and 3 with the list), optionally
  *      Tavlin_SetDefaultTimeSurveillanceMs;
  *   4. I/O, analog and serial port calls;
  *   5. Tavlin_Stop before the library is unloaded (unloading also stops it).
@@ -122,6 +123,20 @@ ZOR_CAPI int ZOR_CALL GetPowerStatus(uint32_t iInterface, uint32_t* pStatus);
 
 /* Watches the device with this hardware address ("00-04-A3-12-34-56"). 0 for a null text. */
 ZOR_CAPI int ZOR_CALL Tavlin_SurveillerAddrMAC(const char* zMAC);
+/* The device list, in which the user picks a device (a modal window: it returns when the user
+ * closes it). After a start; each non-null buffer receives, strncpy-like, the chosen device's
+ * hardware address, address, name and comment, or only zero bytes when none was chosen.
+ * 1 when a device was chosen, else 0. It needs a display: without one (a console toolkit) it
+ * returns 0 at once, buffers zero-filled, as before any start. A device manager that exists but
+ * is stopped (a host with its own toolkit, after Tavlin_Stop) gives 0 with the buffers as they
+ * were. */
+ZOR_CAPI int ZOR_CALL Tavlin_AfficherListe(char* zMAC, int iLongueurMAC, char* zIP, int iLongueurIP,
+                                           char* zNom, int iLongueurNom, char* zCommentaire,
+                                           int iLongueurCommentaire);
+/* Starts with the instance "ProgrammeTS" (no resume of the last device), shows the device list
+ * and watches the device the user chose there. 1 when a device was chosen, else 0. It needs a
+ * display: without one it returns 0 at once and starts nothing. */
+ZOR_CAPI int ZOR_CALL Tavlin_StartTS(void);
 /* Starts the device manager with the instance name (null: "default"); a non-zero flag (low
  * 8 bits) resumes the device chosen last time in that instance. Always 1. */
 ZOR_CAPI int ZOR_CALL Tavlin_Start(const char* zNom, int iFlag);

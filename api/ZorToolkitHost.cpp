@@ -165,6 +165,13 @@ void ZorHostingCleanupToolkit()
     wxLog::SetLogLevel(gNiveauLogHote);
 }
 
+bool ZorHostingFenetresPossibles()
+{
+    if (Appli())
+        return Appli()->IsGUI();
+    return AfficheurPresent();
+}
+
 bool ZorHostingOwnsToolkit()
 {
     return gbToolkitPossede;
