@@ -179,7 +179,8 @@ private:
     void OnCapture(const wxString&) override { Progression("bootloader", 0); }
     void OnProgression(uint64_t iEnvoyes, uint64_t iTotal) override
     {
-        Progression("bootloader", iTotal ? int(iEnvoyes * 100 / iTotal) : 0);
+        // In steps of ten: a line per record would bury the other devices' lines.
+        Progression("bootloader", iTotal ? int(iEnvoyes * 10 / iTotal) * 10 : 0);
     }
     void OnFin(int iCode) override { m_iFin = iCode; }
 

@@ -4,21 +4,12 @@
 #include "cli/ZorCliOutils.h"
 #include "device/ZorTavlinObj.h"
 #include "firmware/ZorMAJTavlin.h"
-#include "firmware/ZorPostFile.h"
-#include "firmware/ZorSequenceMAJ.h"
-#include "firmware/ZorUploadFirmware.h"
-#include "infra/ZorClock.h"
 #include "network/ZorAdresseIP.h"
 
 #include <wx/app.h>
-#include <wx/apptrait.h>
 #include <wx/datetime.h>
-#include <wx/evtloop.h>
-#include <wx/filename.h>
 #include <wx/socket.h>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -32,54 +23,6 @@ constexpr int kRechercheS = 5;        // finding the device a verb names
 constexpr int kReadresseS = 60;       // readdress: search, datagram, restart, answer
 constexpr int kEtatMs = 6000;         // a fresh state page
 constexpr int kCommandeMs = 10000;    // a command delivered and seen in the state
-constexpr int kHelloMs = 1000;        // hellos while waiting for devices
-
-volatile std::sig_atomic_t gbInterrompu = 0;
-void SurSignal(int) { gbInterrompu = 1; }
-
-std::string U8(const wxString& z) { return ZorCliU8(z); }
-wxString W(const std::string& z) { return ZorCliW(z); }
-
-const ZorClock& Horloge() { return ZorDefaultClock(); }
-
-} // namespace
-
-bool ZorCliInterrompu() { return gbInterrompu != 0; }
-
-bool ZorCliPomper(int iMs, const std::function<bool()>& done)
-{
-    wxEventLoopBase* pBoucle = wxEventLoopBase::GetActive();
-    std::unique_ptr<wxEventLoopBase> propre;
-    if (!pBoucle) {
-        propre.reset(wxAppConsole::GetInstance()->GetTraits()->CreateEventLoop());
-        wxEventLoopBase::SetActive(propre.get());
-        pBoucle = propre.get();
-    }
-    const int64_t iFin = Horloge().NowMs() + iMs;
-    bool bFait = done();
-    while (!bFait && !gbInterrompu && Horloge().NowMs() < iFin) {
-        pBoucle->DispatchTimeout(10);
-        for (int i = 0; i < 1000 && pBoucle->Pending(); ++i)
-            pBoucle->Dispatch();
-        wxAppConsole::GetInstance()->ProcessPendingEvents();
-        bFait = done();
-    }
-    if (propre)
-        wxEventLoopBase::SetActive(nullptr);
-    return bFait;
-}
-
-void ZorCliEcrire(const std::string& z)
-{
-    std::fputs(z.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-namespace {
-
-bool Pomper(int iMs, const std::function<bool()>& done) { return ZorCliPomper(iMs, done); }
-void Ecrire(const std::string& z) { ZorCliEcrire(z); }
 
 // The device manager for one run. Automatic addressing is off: a command that reads must not
 // move devices; only readdress does, on request.
@@ -125,35 +68,6 @@ private:
     static constexpr int kSansAdressage = 1; // neither factory nor foreign addresses handled
 };
 
-} // namespace
-
-void ZorCliHello() { gpTheTavlin->m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D'); }
-
-void ZorCliDecouvrir(int iMs, const std::function<bool()>& done)
-{
-    int64_t iProchain = Horloge().NowMs() + kHelloMs;
-    Pomper(iMs, [&] {
-        if (Horloge().NowMs() >= iProchain) {
-            ZorCliHello();
-            iProchain = Horloge().NowMs() + kHelloMs;
-        }
-        return done();
-    });
-}
-
-bool ZorCliJoignable(const ZorTavlinInfo& d)
-{
-    return ZorAdresseIP::IsSameReseau(d.m_zIP, d.m_zIPLocal, d.m_zMaskLocal);
-}
-
-namespace {
-
-void Decouvrir(int iMs, const std::function<bool()>& done = [] { return false; })
-{
-    ZorCliDecouvrir(iMs, done);
-}
-bool Joignable(const ZorTavlinInfo& d) { return ZorCliJoignable(d); }
-
 const ZorCarteEth* CarteDe(const ZorTavlinInfo& d)
 {
     for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth())
@@ -162,63 +76,22 @@ const ZorCarteEth* CarteDe(const ZorTavlinInfo& d)
     return nullptr;
 }
 
-bool Correspond(const ZorTavlinInfo& d, const std::string& zCible)
-{
-    std::string zMAC;
-    if (ZorCliMAC(zCible, &zMAC))
-        return U8(d.m_zMAC) == zMAC;
-    return U8(d.m_zIP) == zCible;
-}
-
-bool ChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCible, ZorTavlinInfo* p)
-{
-    for (size_t i = 0; i < tous.GetCount(); ++i)
-        if (Correspond(tous[i], zCible)) {
-            if (p)
-                *p = tous[i];
-            return true;
-        }
-    return false;
-}
-
-} // namespace
-
-bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* p)
-{
-    auto present = [&] {
-        ZorTavlinInfoArray tous;
-        gpTheTavlin->GetLesTavlin(tous);
-        return ChercherDans(tous, zCible, p);
-    };
-    Decouvrir(iSecondes * 1000, present);
-    return present();
-}
-
-namespace {
-
-bool Trouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* p)
-{
-    return ZorCliTrouver(zCible, iSecondes, p);
-}
-
-// --- Values as JSON and text --------------------------------------------------------------
-
 ZorJson JsonDevice(const ZorTavlinInfo& d, bool bTout, const std::function<bool(const wxString&)>& aJour)
 {
     ZorJson j = ZorJson::Objet();
-    j.Ajouter("mac", U8(d.m_zMAC)).Ajouter("ip", U8(d.m_zIP)).Ajouter("name", U8(d.m_zNom));
-    j.Ajouter("comment", U8(d.m_zCommentaire)).Ajouter("version", U8(d.m_zVersion));
+    j.Ajouter("mac", ZorCliU8(d.m_zMAC)).Ajouter("ip", ZorCliU8(d.m_zIP)).Ajouter("name", ZorCliU8(d.m_zNom));
+    j.Ajouter("comment", ZorCliU8(d.m_zCommentaire)).Ajouter("version", ZorCliU8(d.m_zVersion));
     const ZorCarteEth* c = CarteDe(d);
     ZorJson carte = ZorJson::Objet();
-    carte.Ajouter("ip", U8(d.m_zIPLocal)).Ajouter("name", c ? U8(c->m_zNomInterface) : std::string());
+    carte.Ajouter("ip", ZorCliU8(d.m_zIPLocal)).Ajouter("name", c ? ZorCliU8(c->m_zNomInterface) : std::string());
     if (bTout)
-        carte.Ajouter("mask", U8(d.m_zMaskLocal)).Ajouter("gateway", U8(d.m_zGatewayLocal));
+        carte.Ajouter("mask", ZorCliU8(d.m_zMaskLocal)).Ajouter("gateway", ZorCliU8(d.m_zGatewayLocal));
     j.Ajouter("adapter", carte);
-    j.Ajouter("reachable", Joignable(d)).Ajouter("update_available", !aJour(d.m_zVersion));
+    j.Ajouter("reachable", ZorCliJoignable(d)).Ajouter("update_available", !aJour(d.m_zVersion));
     if (bTout) {
         // The password stays out: an export is a file that travels.
-        j.Ajouter("mask", U8(d.m_zMask)).Ajouter("gateway", U8(d.m_zGateway));
-        j.Ajouter("dhcp", d.m_bDHCPEnabled).Ajouter("login", U8(d.m_zLogin));
+        j.Ajouter("mask", ZorCliU8(d.m_zMask)).Ajouter("gateway", ZorCliU8(d.m_zGateway));
+        j.Ajouter("dhcp", d.m_bDHCPEnabled).Ajouter("login", ZorCliU8(d.m_zLogin));
         j.Ajouter("last_seen", int64_t(d.m_iTimeLastSeen)).Ajouter("presence", d.m_iEtatPresence);
         j.Ajouter("multiple_adapters", d.m_bMultipleCarte);
     }
@@ -230,9 +103,9 @@ std::string LigneDevice(const ZorTavlinInfo& d, const std::function<bool(const w
     const ZorCarteEth* c = CarteDe(d);
     char buf[512];
     std::snprintf(buf, sizeof buf, "%-17s %-15s %-16s %-10s %-8s %-11s %s",
-                  U8(d.m_zMAC).c_str(), U8(d.m_zIP).c_str(), U8(d.m_zNom).c_str(),
-                  U8(d.m_zVersion).c_str(), c ? U8(c->m_zNomInterface).c_str() : "?",
-                  Joignable(d) ? "joignable" : "injoignable",
+                  ZorCliU8(d.m_zMAC).c_str(), ZorCliU8(d.m_zIP).c_str(), ZorCliU8(d.m_zNom).c_str(),
+                  ZorCliU8(d.m_zVersion).c_str(), c ? ZorCliU8(c->m_zNomInterface).c_str() : "?",
+                  ZorCliJoignable(d) ? "joignable" : "injoignable",
                   aJour(d.m_zVersion) ? "" : "mise à jour disponible");
     return buf;
 }
@@ -247,24 +120,27 @@ ZorJson JsonEtat(const ZorTavlinData& e)
                                    .Ajouter(int(e.m_iEANA1)).Ajouter(int(e.m_iEANA2))
                                    .Ajouter(int(e.m_iEANA3)).Ajouter(int(e.m_iEANA4)));
     j.Ajouter("button", e.m_bBOUTON).Ajouter("auto", int64_t(e.m_iAUTO));
-    j.Ajouter("clock", U8(e.m_zDATETIME)).Ajouter("version", U8(e.m_zVERSION));
-    j.Ajouter("comment", U8(e.m_zCOMMENT)).Ajouter("uart", U8(e.m_zUART));
+    j.Ajouter("clock", ZorCliU8(e.m_zDATETIME)).Ajouter("version", ZorCliU8(e.m_zVERSION));
+    j.Ajouter("comment", ZorCliU8(e.m_zCOMMENT)).Ajouter("uart", ZorCliU8(e.m_zUART));
     return j;
 }
 
 std::string TexteEtat(const ZorTavlinData& e)
 {
-    std::string z = "relais      ";
+    std::string zRelais;
     for (int i = 0; i < 4; ++i)
-        z += std::to_string(i + 1) + (e.m_iSRELAIS >> i & 1 ? ":on " : ":off ");
-    char buf[512];
+        zRelais += std::to_string(i + 1) + (e.m_iSRELAIS >> i & 1 ? ":on" : ":off") + (i < 3 ? " " : "");
+    char buf[640];
     std::snprintf(buf, sizeof buf,
-                  "\nsorties     0x%02X\nentrées     0x%02X\nana. sorties %d %d\nana. entrées %d %d %d %d\n"
-                  "bouton      %s\nautomate    %d\nhorloge     %s\nversion     %s\ncommentaire %s",
-                  e.m_iSNUM, e.m_iENUM, e.m_iSANA1, e.m_iSANA2, e.m_iEANA1, e.m_iEANA2,
-                  e.m_iEANA3, e.m_iEANA4, e.m_bBOUTON ? "appuyé" : "relâché", int(e.m_iAUTO),
-                  U8(e.m_zDATETIME).c_str(), U8(e.m_zVERSION).c_str(), U8(e.m_zCOMMENT).c_str());
-    return z + buf;
+                  "relais             %s\nsorties            0x%02X\nentrées            0x%02X\n"
+                  "sorties analog.    %d %d\nentrées analog.    %d %d %d %d\nbouton             %s\n"
+                  "automate           %d\nhorloge            %s\nversion            %s\n"
+                  "commentaire        %s",
+                  zRelais.c_str(), e.m_iSNUM, e.m_iENUM, e.m_iSANA1, e.m_iSANA2, e.m_iEANA1,
+                  e.m_iEANA2, e.m_iEANA3, e.m_iEANA4, e.m_bBOUTON ? "appuyé" : "relâché",
+                  int(e.m_iAUTO), ZorCliU8(e.m_zDATETIME).c_str(), ZorCliU8(e.m_zVERSION).c_str(),
+                  ZorCliU8(e.m_zCOMMENT).c_str());
+    return buf;
 }
 
 std::string Csv(const std::string& z)
@@ -315,7 +191,7 @@ private:
 
     ZorTavlinInfoArray Liste(int iSecondes)
     {
-        Decouvrir(iSecondes * 1000);
+        ZorCliDecouvrir(iSecondes * 1000);
         ZorTavlinInfoArray tous;
         gpTheTavlin->GetLesTavlin(tous);
         return tous;
@@ -325,7 +201,7 @@ private:
     {
         const ZorTavlinInfoArray tous = Liste(Secondes(kDecouverteS));
         if (bExport && m_o.bCsv) {
-            Ecrire("mac,ip,name,comment,version,adapter_ip,adapter_name,adapter_mask,adapter_gateway,"
+            ZorCliEcrire("mac,ip,name,comment,version,adapter_ip,adapter_name,adapter_mask,adapter_gateway,"
                    "reachable,update_available,mask,gateway,dhcp,login,last_seen,presence,"
                    "multiple_adapters");
             for (size_t i = 0; i < tous.GetCount(); ++i) {
@@ -333,15 +209,15 @@ private:
                 const ZorCarteEth* c = CarteDe(d);
                 std::string l;
                 for (const std::string& f :
-                     {U8(d.m_zMAC), U8(d.m_zIP), U8(d.m_zNom), U8(d.m_zCommentaire),
-                      U8(d.m_zVersion), U8(d.m_zIPLocal), c ? U8(c->m_zNomInterface) : std::string(),
-                      U8(d.m_zMaskLocal), U8(d.m_zGatewayLocal), std::string(Joignable(d) ? "1" : "0"),
-                      std::string(m_aJour(d.m_zVersion) ? "0" : "1"), U8(d.m_zMask),
-                      U8(d.m_zGateway), std::string(d.m_bDHCPEnabled ? "1" : "0"), U8(d.m_zLogin),
+                     {ZorCliU8(d.m_zMAC), ZorCliU8(d.m_zIP), ZorCliU8(d.m_zNom), ZorCliU8(d.m_zCommentaire),
+                      ZorCliU8(d.m_zVersion), ZorCliU8(d.m_zIPLocal), c ? ZorCliU8(c->m_zNomInterface) : std::string(),
+                      ZorCliU8(d.m_zMaskLocal), ZorCliU8(d.m_zGatewayLocal), std::string(ZorCliJoignable(d) ? "1" : "0"),
+                      std::string(m_aJour(d.m_zVersion) ? "0" : "1"), ZorCliU8(d.m_zMask),
+                      ZorCliU8(d.m_zGateway), std::string(d.m_bDHCPEnabled ? "1" : "0"), ZorCliU8(d.m_zLogin),
                       std::to_string(d.m_iTimeLastSeen), std::to_string(d.m_iEtatPresence),
                       std::string(d.m_bMultipleCarte ? "1" : "0")})
                     l += (l.empty() ? "" : ",") + Csv(f);
-                Ecrire(l);
+                ZorCliEcrire(l);
             }
             return ZOR_CLI_OK;
         }
@@ -349,12 +225,12 @@ private:
             ZorJson liste = ZorJson::Tableau();
             for (size_t i = 0; i < tous.GetCount(); ++i)
                 liste.Ajouter(JsonDevice(tous[i], bExport, m_aJour));
-            Ecrire(ZorJson::Objet().Ajouter("devices", liste).Texte());
+            ZorCliEcrire(ZorJson::Objet().Ajouter("devices", liste).Texte());
             return ZOR_CLI_OK;
         }
         for (size_t i = 0; i < tous.GetCount(); ++i)
-            Ecrire(LigneDevice(tous[i], m_aJour));
-        Ecrire(std::to_string(tous.GetCount()) + " Tavlin trouvée(s)");
+            ZorCliEcrire(LigneDevice(tous[i], m_aJour));
+        ZorCliEcrire(std::to_string(tous.GetCount()) + " Tavlin trouvée(s)");
         return ZOR_CLI_OK;
     }
 
@@ -367,7 +243,7 @@ private:
             gpTheTavlin->GetLesTavlin(tous);
             std::map<std::string, ZorTavlinInfo> maintenant;
             for (size_t i = 0; i < tous.GetCount(); ++i)
-                maintenant[U8(tous[i].m_zMAC)] = tous[i];
+                maintenant[ZorCliU8(tous[i].m_zMAC)] = tous[i];
             for (const auto& m : maintenant)
                 if (!connus.count(m.first))
                     Evenement("added", m.second);
@@ -378,31 +254,31 @@ private:
             return false;
         };
         const int iSecondes = Secondes(0);
-        Decouvrir(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, comparer);
+        ZorCliDecouvrir(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, comparer);
         return ZOR_CLI_OK;
     }
 
     void Evenement(const char* zQuoi, const ZorTavlinInfo& d)
     {
         if (Json())
-            Ecrire(ZorJson::Objet().Ajouter("event", zQuoi).Ajouter("device", JsonDevice(d, false, m_aJour)).Texte());
+            ZorCliEcrire(ZorJson::Objet().Ajouter("event", zQuoi).Ajouter("device", JsonDevice(d, false, m_aJour)).Texte());
         else
-            Ecrire(std::string(zQuoi[0] == 'a' ? "+ " : "- ") + LigneDevice(d, m_aJour));
+            ZorCliEcrire(std::string(zQuoi[0] == 'a' ? "+ " : "- ") + LigneDevice(d, m_aJour));
     }
 
     // Finds the device named on the command line and makes it the monitored one, with a fresh
     // state page read. 0, or the exit code (reported).
     int Surveiller(const std::string& zCible, ZorTavlinInfo* pInfo)
     {
-        if (!Trouver(zCible, Secondes(kRechercheS), pInfo))
+        if (!ZorCliTrouver(zCible, Secondes(kRechercheS), pInfo))
             return Sortie(ZOR_CLI_INTROUVABLE, "Tavlin introuvable : " + zCible);
-        if (!Joignable(*pInfo))
-            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + U8(pInfo->m_zMAC) + " (" + U8(pInfo->m_zIP) +
+        if (!ZorCliJoignable(*pInfo))
+            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " (" + ZorCliU8(pInfo->m_zIP) +
                                              ") n'est pas sur le réseau de l'ordinateur : tavlin readdress " +
-                                             U8(pInfo->m_zMAC));
+                                             ZorCliU8(pInfo->m_zMAC));
         gpTheTavlin->SurveillerAddrMAC(pInfo->m_zMAC);
         if (!EtatFrais())
-            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + U8(pInfo->m_zMAC) + " ne répond pas");
+            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " ne répond pas");
         return 0;
     }
 
@@ -410,7 +286,7 @@ private:
     {
         gpTheTavlin->RazNewEtat();
         gpTheTavlin->AppelerPageEtat(false);
-        return Pomper(kEtatMs, [] { return gpTheTavlin->IsNewEtat() && gpTheTavlin->IsEtatValide(); });
+        return ZorCliPomper(kEtatMs, [] { return gpTheTavlin->IsNewEtat() && gpTheTavlin->IsEtatValide(); });
     }
 
     int Status()
@@ -422,16 +298,16 @@ private:
         gpTheTavlin->GetEtat(e);
         auto montrer = [&](const ZorTavlinData& etat) {
             if (Json())
-                Ecrire(JsonEtat(etat).Ajouter("mac", U8(d.m_zMAC)).Ajouter("ip", U8(d.m_zIP)).Texte());
+                ZorCliEcrire(JsonEtat(etat).Ajouter("mac", ZorCliU8(d.m_zMAC)).Ajouter("ip", ZorCliU8(d.m_zIP)).Texte());
             else
-                Ecrire(TexteEtat(etat) + (m_o.bWatch ? "\n" : ""));
+                ZorCliEcrire(TexteEtat(etat) + (m_o.bWatch ? "\n" : ""));
         };
         montrer(e);
         if (!m_o.bWatch)
             return ZOR_CLI_OK;
         std::string zAvant = JsonEtat(e).Texte();
         const int iSecondes = Secondes(0);
-        Pomper(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, [&] {
+        ZorCliPomper(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, [&] {
             if (!gpTheTavlin->IsNewEtat())
                 return false;
             gpTheTavlin->RazNewEtat();
@@ -490,34 +366,34 @@ private:
             bQueued = gpTheTavlin->Blink(true);
             break;
         case ZorCliReglage::UART_ECRIRE:
-            bQueued = gpTheTavlin->WriteUART(W(r.zTexte), true);
+            bQueued = gpTheTavlin->WriteUART(ZorCliW(r.zTexte), true);
             break;
         case ZorCliReglage::UART_LIRE:
             break;
         case ZorCliReglage::REBOOT:
             gpTheTavlin->Reboot(d.m_zIP);
             // The datagram leaves on the next turn of the loop; the device then goes silent.
-            Pomper(200, [] { return false; });
+            ZorCliPomper(200, [] { return false; });
             return Resultat(d, "reboot", nullptr);
         }
         if (!bQueued)
             return Sortie(ZOR_CLI_ECHEC, "la commande n'a pas pu être mise en file");
         // Delivered: the queue emptied, then two state pages read after it (the worker takes
         // one request at a time, so the second one was asked after the command's reply).
-        const bool bLivre = Pomper(kCommandeMs, [] {
+        const bool bLivre = ZorCliPomper(kCommandeMs, [] {
             wxCriticalSectionLocker lock(ZorGlobalLock());
             return gpTheTavlin->m_arrayCommande.GetCount() == 0;
         }) && EtatFrais() && EtatFrais();
         if (!bLivre)
-            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + U8(d.m_zMAC) + " n'a pas pris la commande");
+            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) + " n'a pas pris la commande");
         if (attendu) {
-            const bool bVu = Pomper(kCommandeMs, [&] {
+            const bool bVu = ZorCliPomper(kCommandeMs, [&] {
                 ZorTavlinData s;
                 gpTheTavlin->GetEtat(s);
                 return attendu(s);
             });
             if (!bVu)
-                return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + U8(d.m_zMAC) + " ne montre pas la valeur demandée");
+                return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) + " ne montre pas la valeur demandée");
         }
         ZorTavlinData apres;
         gpTheTavlin->GetEtat(apres);
@@ -527,15 +403,15 @@ private:
     int Resultat(const ZorTavlinInfo& d, const std::string& zAction, const ZorTavlinData* pEtat)
     {
         if (Json()) {
-            ZorJson j = ZorJson::Objet().Ajouter("mac", U8(d.m_zMAC)).Ajouter("ip", U8(d.m_zIP));
+            ZorJson j = ZorJson::Objet().Ajouter("mac", ZorCliU8(d.m_zMAC)).Ajouter("ip", ZorCliU8(d.m_zIP));
             j.Ajouter("action", zAction).Ajouter("done", true);
             if (pEtat)
                 j.Ajouter("state", JsonEtat(*pEtat));
-            Ecrire(j.Texte());
+            ZorCliEcrire(j.Texte());
         } else if (zAction == "uart" && m_o.arguments.size() > 2 && m_o.arguments[2] == "read") {
-            Ecrire(U8(pEtat->m_zUART));
+            ZorCliEcrire(ZorCliU8(pEtat->m_zUART));
         } else {
-            Ecrire(zAction + " : fait (" + U8(d.m_zMAC) + ")");
+            ZorCliEcrire(zAction + " : fait (" + ZorCliU8(d.m_zMAC) + ")");
         }
         return ZOR_CLI_OK;
     }
@@ -546,21 +422,21 @@ private:
         for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth()) {
             if (Json()) {
                 liste.Ajouter(ZorJson::Objet()
-                                  .Ajouter("name", U8(c->m_zNomInterface)).Ajouter("description", U8(c->m_zDescription))
-                                  .Ajouter("mac", U8(c->m_zMAC)).Ajouter("ip", U8(c->m_zIP))
-                                  .Ajouter("mask", U8(c->m_zMask)).Ajouter("gateway", U8(c->m_zGateway))
+                                  .Ajouter("name", ZorCliU8(c->m_zNomInterface)).Ajouter("description", ZorCliU8(c->m_zDescription))
+                                  .Ajouter("mac", ZorCliU8(c->m_zMAC)).Ajouter("ip", ZorCliU8(c->m_zIP))
+                                  .Ajouter("mask", ZorCliU8(c->m_zMask)).Ajouter("gateway", ZorCliU8(c->m_zGateway))
                                   .Ajouter("dhcp", c->m_bDhcp).Ajouter("loopback", c->m_bLoopback)
                                   .Ajouter("blacklisted", c->m_bBlackList));
                 continue;
             }
             char buf[256];
-            std::snprintf(buf, sizeof buf, "%-10s %-17s %-15s %-15s %s", U8(c->m_zNomInterface).c_str(),
-                          U8(c->m_zMAC).c_str(), U8(c->m_zIP).c_str(), U8(c->m_zMask).c_str(),
+            std::snprintf(buf, sizeof buf, "%-10s %-17s %-15s %-15s %s", ZorCliU8(c->m_zNomInterface).c_str(),
+                          ZorCliU8(c->m_zMAC).c_str(), ZorCliU8(c->m_zIP).c_str(), ZorCliU8(c->m_zMask).c_str(),
                           c->m_bBlackList ? "liste noire" : "");
-            Ecrire(buf);
+            ZorCliEcrire(buf);
         }
         if (Json())
-            Ecrire(ZorJson::Objet().Ajouter("adapters", liste).Texte());
+            ZorCliEcrire(ZorJson::Objet().Ajouter("adapters", liste).Texte());
         return ZOR_CLI_OK;
     }
 
@@ -569,11 +445,11 @@ private:
         std::string zMAC;
         ZorCliMAC(m_o.arguments[1], &zMAC);
         const bool bAjouter = m_o.arguments[0] == "add";
-        gpTheTavlin->WriteListeCarteBlackList(bAjouter, W(zMAC));
+        gpTheTavlin->WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC));
         if (Json())
-            Ecrire(ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("blacklisted", bAjouter).Texte());
+            ZorCliEcrire(ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("blacklisted", bAjouter).Texte());
         else
-            Ecrire(zMAC + (bAjouter ? " : sur liste noire" : " : retirée de la liste noire"));
+            ZorCliEcrire(zMAC + (bAjouter ? " : sur liste noire" : " : retirée de la liste noire"));
         return ZOR_CLI_OK;
     }
 
@@ -582,15 +458,15 @@ private:
         std::string zMAC;
         ZorCliMAC(m_o.arguments[0], &zMAC);
         ZorTavlinInfo d;
-        if (!Trouver(zMAC, kRechercheS, &d))
+        if (!ZorCliTrouver(zMAC, kRechercheS, &d))
             return Sortie(ZOR_CLI_INTROUVABLE, "Tavlin introuvable : " + zMAC);
         const wxString zAncienne = d.m_zIP;
         std::shared_ptr<std::atomic<bool>> pOccupee = std::make_shared<std::atomic<bool>>(false);
         if (!m_o.zVers.empty()) {
-            const wxString zVers = W(m_o.zVers);
+            const wxString zVers = ZorCliW(m_o.zVers);
             if (!ZorAdresseIP::IsSameReseau(zVers, d.m_zIPLocal, d.m_zMaskLocal) || zVers == d.m_zIPLocal)
                 return Sortie(ZOR_CLI_USAGE, m_o.zVers + " n'est pas une adresse libre du réseau de la carte " +
-                                                 U8(d.m_zIPLocal) + "/" + U8(d.m_zMaskLocal));
+                                                 ZorCliU8(d.m_zIPLocal) + "/" + ZorCliU8(d.m_zMaskLocal));
             // The search draws its candidates from us: always the address asked for, tested once
             // (a busy address would otherwise be tested again at every draw).
             ZorAdresseIP a(zVers);
@@ -612,11 +488,11 @@ private:
         ZorTavlinInfo nouvelle;
         const bool bDeplacee = [&] {
             bool bOk = false;
-            Decouvrir(Secondes(kReadresseS) * 1000, [&] {
+            ZorCliDecouvrir(Secondes(kReadresseS) * 1000, [&] {
                 ZorTavlinInfoArray tous;
                 gpTheTavlin->GetLesTavlin(tous);
-                bOk = ChercherDans(tous, zMAC, &nouvelle) && nouvelle.m_zIP != zAncienne && Joignable(nouvelle) &&
-                      (m_o.zVers.empty() || U8(nouvelle.m_zIP) == m_o.zVers);
+                bOk = ZorCliChercherDans(tous, zMAC, &nouvelle) && nouvelle.m_zIP != zAncienne && ZorCliJoignable(nouvelle) &&
+                      (m_o.zVers.empty() || ZorCliU8(nouvelle.m_zIP) == m_o.zVers);
                 return bOk || pOccupee->load();
             });
             return bOk;
@@ -626,10 +502,10 @@ private:
         if (!bDeplacee)
             return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + zMAC + " ne répond pas à une nouvelle adresse");
         if (Json())
-            Ecrire(ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("old_ip", U8(zAncienne))
-                       .Ajouter("ip", U8(nouvelle.m_zIP)).Ajouter("adapter", U8(nouvelle.m_zIPLocal)).Texte());
+            ZorCliEcrire(ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("old_ip", ZorCliU8(zAncienne))
+                       .Ajouter("ip", ZorCliU8(nouvelle.m_zIP)).Ajouter("adapter", ZorCliU8(nouvelle.m_zIPLocal)).Texte());
         else
-            Ecrire(zMAC + " : " + U8(zAncienne) + " -> " + U8(nouvelle.m_zIP));
+            ZorCliEcrire(zMAC + " : " + ZorCliU8(zAncienne) + " -> " + ZorCliU8(nouvelle.m_zIP));
         return ZOR_CLI_OK;
     }
 
@@ -644,7 +520,7 @@ int ZorCliSortie(const ZorCliOptions& o, int iCode, const std::string& zMessage)
 {
     std::fprintf(stderr, "tavlin: %s\n", zMessage.c_str());
     if (o.bJson || o.bJsonLines)
-        Ecrire(ZorJson::Objet()
+        ZorCliEcrire(ZorJson::Objet()
                    .Ajouter("error", ZorJson::Objet().Ajouter("code", iCode).Ajouter("message", zMessage))
                    .Texte());
     return iCode;
@@ -652,7 +528,6 @@ int ZorCliSortie(const ZorCliOptions& o, int iCode, const std::string& zMessage)
 
 int ZorCliExecuter(const ZorCliOptions& o)
 {
-    std::signal(SIGINT, SurSignal);
-    std::signal(SIGTERM, SurSignal);
+    ZorCliSuivreInterruptions();
     return Verbes(o).Executer();
 }

@@ -1,4 +1,5 @@
 // What the verbs share: the event loop pumped while they wait, finding devices, and output.
+// Main thread only, with the device manager started (ZorCliPomper and ZorCliEcrire excepted).
 #pragma once
 
 #include "cli/ZorCliCommande.h"
@@ -9,15 +10,19 @@
 #include <functional>
 #include <string>
 
-// Serves the toolkit's events until done() or iMs passed (or an interrupt); done()'s last answer.
-bool ZorCliPomper(int iMs, const std::function<bool()>& done);
-// True once SIGINT or SIGTERM arrived: every wait ends and the verb winds up.
+// SIGINT and SIGTERM end every wait, so a verb winds up and stops the engine cleanly.
+void ZorCliSuivreInterruptions();
 bool ZorCliInterrompu();
+// Serves the toolkit's events until done() or iMs passed (or an interrupt); done()'s last
+// answer. A null done() waits the whole time.
+bool ZorCliPomper(int iMs, const std::function<bool()>& done);
 // A discovery hello broadcast on every adapter.
 void ZorCliHello();
-// Pumps with a broadcast hello each second, so devices that missed one are found too.
-void ZorCliDecouvrir(int iMs, const std::function<bool()>& done);
-// Waits up to iSecondes for the device named by MAC or IP in the registry.
+// Pumps with a hello each second, so devices that missed one are found too.
+bool ZorCliDecouvrir(int iMs, const std::function<bool()>& done = nullptr);
+// The device named by MAC (either form) or IPv4 address among those given.
+bool ZorCliChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCible, ZorTavlinInfo* p);
+// Waits up to iSecondes for that device in the registry.
 bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* pInfo);
 // On the network of the adapter that found it.
 bool ZorCliJoignable(const ZorTavlinInfo& d);
