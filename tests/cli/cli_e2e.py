@@ -10,6 +10,7 @@ import csv
 import io
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -61,13 +62,13 @@ class Emu:
             self.proc.wait()
 
 
-def run(*args, timeout=180):
-    p = subprocess.run([TAVLIN] + list(args), capture_output=True, text=True, timeout=timeout)
+def run(*args, timeout=180, exe=None):
+    p = subprocess.run([exe or TAVLIN] + list(args), capture_output=True, text=True, timeout=timeout)
     return p.returncode, p.stdout, p.stderr
 
 
-def run_json(*args, timeout=180):
-    rc, out, err = run(*args, "--json", timeout=timeout)
+def run_json(*args, timeout=180, exe=None):
+    rc, out, err = run(*args, "--json", timeout=timeout, exe=exe)
     try:
         doc = json.loads(out)
     except ValueError:
@@ -231,6 +232,21 @@ def scenarios(lan1, lan2, work):
     r = ((doc or {}).get("results") or [{}])[0]
     check(rc == 1 and r.get("result") == "failed" and r.get("code") == 3 and r.get("stage") == "bootloader",
           "bootloader failure reported with code 3 and its stage: %s" % r)
+
+    # update_available: from the update folders installed beside the program; a device whose
+    # update failed still has one.
+    for _ in range(200):  # the failed device's bootloader gives up after 10 s of silence
+        if lan2.get(1, "boot") == "0" and lan2.get(1, "rebooting") == "0":
+            break
+        time.sleep(0.1)
+    beside = os.path.join(work, "bin")
+    shutil.copytree(os.path.join(work, "maj"), os.path.join(beside, "maj"))
+    shutil.copy(TAVLIN, beside)
+    rc, doc, _ = run_json("discover", "--seconds", "2", exe=os.path.join(beside, os.path.basename(TAVLIN)))
+    flags = {d["mac"]: d["update_available"] for d in (doc or {}).get("devices", [])}
+    check(rc == 0 and flags.get(d1[1]["mac"]) is False and flags.get(d1[2]["mac"]) is False and
+          flags.get(d2[0]["mac"]) is True and flags.get(d2[1]["mac"]) is True,
+          "update_available: not for the updated and current devices, still for the failed one (%s)" % flags)
 
     # readdress: the factory device moves onto the adapter's network and answers there.
     factory = [d for d in d1 if d["ip"] == "169.254.233.233"][0]
