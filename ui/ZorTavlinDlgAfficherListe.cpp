@@ -267,6 +267,10 @@ void ZorTavlinDlgAfficherListe::MettreAJourListe()
         m_bSelectionParProgramme = false;
     }
     m_pCompteur->SetLabel(plan.zCompteur);
+    // A row rewritten under the selection (a device just updated) or deleted with it sends no
+    // selection event: the validation button and its overlay follow the selected row here.
+    if (!plan.ecritures.empty() || !plan.suppressions.empty())
+        AfficherBoutonValidation(ImageSelectionnee());
 }
 
 long ZorTavlinDlgAfficherListe::LigneSelectionnee() const
@@ -284,20 +288,22 @@ void ZorTavlinDlgAfficherListe::AfficherBoutonValidation(int iImage)
     Refresh();
 }
 
+int ZorTavlinDlgAfficherListe::ImageSelectionnee() const
+{
+    const long iLigne = LigneSelectionnee();
+    if (iLigne < 0)
+        return -1;
+    wxListItem item;
+    item.SetId(iLigne);
+    item.SetMask(wxLIST_MASK_IMAGE);
+    return m_pListe->GetItem(item) ? item.GetImage() : -1;
+}
+
 void ZorTavlinDlgAfficherListe::OnSelection(wxListEvent& event)
 {
     if (!m_bSelectionParProgramme)
         m_zMACAPreselectionner.clear();
-    int iImage = -1;
-    const long iLigne = LigneSelectionnee();
-    if (iLigne >= 0) {
-        wxListItem item;
-        item.SetId(iLigne);
-        item.SetMask(wxLIST_MASK_IMAGE);
-        if (m_pListe->GetItem(item))
-            iImage = item.GetImage();
-    }
-    AfficherBoutonValidation(iImage);
+    AfficherBoutonValidation(ImageSelectionnee());
     event.Skip();
 }
 

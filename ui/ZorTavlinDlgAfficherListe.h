@@ -67,6 +67,8 @@ private:
     void AppliquerLigne(long iLigne, const ZorLigneListe& ligne);
     void AfficherBoutonValidation(int iImage);
     long LigneSelectionnee() const;
+    // The selected row's icon, -1 without a selection.
+    int ImageSelectionnee() const;
     ZorColonnesListe ColonnesDeLigne(long iLigne) const;
     // The selected row's columns when a device is selected and reachable; otherwise the user
     // was told why (or the reconfiguration ran) and the answer is false.

@@ -28,6 +28,7 @@
 #include <wx/timer.h>
 #include <wx/uiaction.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -291,6 +292,14 @@ TEST_F(ListeDlgLan, EveryKindOfRowItsButtonAndANewDevice)
     EXPECT_EQ(Colonne(*dlg, 4, 0), "Nouvelle");
     EXPECT_EQ(dlg->GetLignesEcrites(), 1u);
     EXPECT_EQ(dlg->GetCompteur(), U("(5 Tavlin détectées)"));
+
+    // A device gone silent loses its row once the manager gives it up (about 16 s on its real
+    // timer); the others' rows are left as they are.
+    emu3.Stop();
+    ASSERT_TRUE(Attendre([&] { return liste->GetItemCount() == 4; }, 25000));
+    EXPECT_EQ(Ligne(*dlg, "Nouvelle"), -1);
+    EXPECT_EQ(dlg->GetLignesEcrites(), 0u);
+    EXPECT_EQ(dlg->GetCompteur(), U("(4 Tavlin détectées)"));
     zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
     EXPECT_EQ(dlg->GetReturnCode(), wxID_CANCEL);
 }
@@ -368,11 +377,14 @@ TEST_F(ListeDlgLan, ASilentDeviceGivesTheWarningAndStillEndsWithOk)
                         "réseau de votre ordinateur (antivirus, pare-feu, ...) ou contacter le "
                         "Support Technique Tavlin."),
                       wxID_OK, wxString(), "liste_lan_message_sans_reponse");
+    const auto debut = std::chrono::steady_clock::now();
     zorui::Click(dlg->GetBouton(Dlg::ID_OK));
     EXPECT_FALSE(dlg->IsEnabled()) << "disabled while the device is checked";
     ASSERT_TRUE(Attendre([&] { return dlg->GetAttenteVerification()->IsShown(); }, 2000));
     zorui::Screenshot(dlg->GetAttenteVerification(), "liste_lan_attente_verification");
     ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 12000));
+    EXPECT_GE(std::chrono::steady_clock::now() - debut, std::chrono::milliseconds(5500))
+        << "the choice is given up no sooner than about 6 s";
     zorui::Settle(100);
     EXPECT_EQ(dlg->GetReturnCode(), wxID_OK);
     EXPECT_FALSE(dlg->GetAttenteVerification()->IsShown());
@@ -499,6 +511,9 @@ TEST_F(ListeDlgLan, AnUpdateFromTheListBringsTheNewVersion)
     EXPECT_TRUE(bRecherche) << "the search wait box showed while the device restarted";
     EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 12) == "v3"; }, 10000)) << Colonne(*dlg, 0, 12);
     EXPECT_EQ(Image(*dlg, 0), ZOR_ICONE_PRETE);
+    EXPECT_TRUE(dlg->GetBouton(Dlg::ID_OK)->IsShown()) << "the selected device is current now";
+    EXPECT_FALSE(dlg->GetBouton(Dlg::ID_MAJ)->IsShown());
+    zorui::Screenshot(dlg.get(), "liste_lan_apres_mise_a_jour");
     EXPECT_TRUE(dlg->IsShown()) << "No: the list stays open";
     zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
 }
