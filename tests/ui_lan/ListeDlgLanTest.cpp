@@ -541,6 +541,27 @@ TEST_F(ListeDlgLan, AFailedUpdateFallsBackToTheManualProcedure)
     zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
 }
 
+TEST_F(ListeDlgLan, ClosingDuringTheSearchEndsTheUpdateAndItsBox)
+{
+    zortest::Emu emu;
+    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.11,name=Chaufferie,version=v2",
+                                   "--reboot-secs", "30"}));
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("fermeture"), false));
+    auto dlg = Ouvrir(1);
+    Reponses reponses(dlg.get());
+    reponses.Attendre(U(kInstructions), wxID_OK, wxString(), wxString(),
+                      [&] { emu.Command("REBOOT 0"); });
+    dlg->LancerMiseAJour(wxString::FromUTF8(m_dossierMAJ), "", "", "", false);
+    // The device stays in its bootloader after the upload, so the search goes on until closed.
+    ASSERT_TRUE(Attendre([&] { return dlg->GetAttenteRecherche()->IsShown(); }, 30000));
+    dlg->Close();
+    zorui::Settle(100);
+    EXPECT_EQ(dlg->GetReturnCode(), wxID_CANCEL);
+    EXPECT_FALSE(dlg->GetAttenteRecherche()->IsShown());
+    EXPECT_FALSE(dlg->GetSequence().IsEnCours());
+    EXPECT_TRUE(dlg->IsEnabled()) << "no box holds the other windows disabled";
+}
+
 TEST_F(ListeDlgLan, TheNetworkCardDialogBlackListsACardAndStartsAManualUpdate)
 {
     ASSERT_TRUE(gpTheTavlin->Start(wxT("cartes"), false));
