@@ -574,9 +574,11 @@ TEST_F(ListeDlgLan, TheNetworkCardDialogBlackListsACardAndStartsAManualUpdate)
         .Attendre(U("Cette carte réseau ne sera plus utilisée par votre logiciel.\n\nFermez puis "
                     "relancez le logiciel pour prendre en compte les modifications."),
                   wxID_OK)
-        // No device restarts: the manual procedure fails and offers a retry, declined.
+        // No device restarts: the manual procedure fails and offers a retry, which gives the
+        // instructions again; cancelling them ends the update.
         .Attendre(U(kInstructions), wxID_OK)
-        .Attendre(U(kEchecManuel), wxID_NO, wxString(), "liste_lan_message_echec_manuel");
+        .Attendre(U(kEchecManuel), wxID_YES, wxString(), "liste_lan_message_echec_manuel")
+        .Attendre(U(kInstructions), wxID_CANCEL);
     bool bCaseRemise = false, bExclue = false;
     size_t iCarte = 0;
     reponses.PourAutre([&](wxDialog* pDialog) {
@@ -600,6 +602,8 @@ TEST_F(ListeDlgLan, TheNetworkCardDialogBlackListsACardAndStartsAManualUpdate)
     zorui::MoveTo(dlg->ClientToScreen(Dlg::ZoneCartes().GetPosition() + wxPoint(50, 40)));
     wxUIActionSimulator().MouseDblClick();
     ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 40000));
+    zorui::Settle(100);
+    EXPECT_FALSE(dlg->GetSequence().IsEnCours());
     EXPECT_TRUE(bCaseRemise) << "a refused change puts the box back";
     EXPECT_TRUE(bExclue);
     ASSERT_LT(iCarte, gpTheTavlin->GetArrayCarteEth().GetCount());
