@@ -88,8 +88,9 @@ endforeach()
 install(DIRECTORY ${TAVLIN_ICONS_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/tavlin-controle.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# Debian's place for them is named after the package.
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tavlin)
 
 # The Debian package: its dependencies come from the libraries the programs link
 # (dpkg-shlibdeps), and the library's own shlibs and ldconfig trigger are generated.
@@ -112,7 +113,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+# The library's cache is refreshed by dpkg's trigger once per transaction.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/triggers)
 # The launcher opens the device's page through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 set(CPACK_STRIP_FILES ON)
+# cpack packages what the build made (tools/test.sh builds everything first) instead of
+# building every test program again through "make preinstall".
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CPack)

@@ -38,14 +38,14 @@ for h in $header_includes; do [ -e "$p/include/tavlin/$h" ] || fail "installed h
 
 # The same host twice: built with pkg-config's flags alone, and by a CMake project.
 export PKG_CONFIG_PATH=$libdir/pkgconfig
-cc -o "$work/host_pc" "$src/tests/hosts/host_c.c" $(pkg-config --cflags --libs ZorTavlinDllCom) ||
+cc -o "$work/host_pc" "$src/tests/launcher/host_installe.c" $(pkg-config --cflags --libs ZorTavlinDllCom) ||
   fail "the host does not build with pkg-config's flags"
 mkdir -p "$work/proj"
 cat >"$work/proj/CMakeLists.txt" <<EOS
 cmake_minimum_required(VERSION 3.18)
 project(hote C CXX)
 find_package(ZorTavlinDllCom 2.0 REQUIRED)
-add_executable(host_cmake $src/tests/hosts/host_c.c)
+add_executable(host_cmake $src/tests/launcher/host_installe.c)
 target_link_libraries(host_cmake PRIVATE ZorTavlinDllCom::ZorTavlinDllCom)
 EOS
 { cmake -S "$work/proj" -B "$work/proj/b" -DCMAKE_PREFIX_PATH="$p" && cmake --build "$work/proj/b"; } \
@@ -53,7 +53,7 @@ EOS
 for host in "$work/host_pc" "$work/proj/b/host_cmake"; do
   [ -x "$host" ] || continue
   "$src/tools/testnet.sh" --lan -- env LD_LIBRARY_PATH="$libdir" "$src/tests/hosts/with-emu.sh" \
-    "$dest$prefix/bin/tavlin-emu" --expect snum=00111100 --expect relais=0101 -- "$host" --paswx \
+    "$dest$prefix/bin/tavlin-emu" --expect snum=00111100 --expect relais=0101 -- "$host" \
     >"$work/host.log" 2>&1 || { cat "$work/host.log" >&2; fail "$(basename "$host") against the emulator"; }
 done
 
