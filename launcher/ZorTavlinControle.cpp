@@ -17,10 +17,7 @@ bool ZorTavlinControleApp::OnInit()
     if (!ZorTavlinObj::CreateTavlinObj())
         return false;
     ZorTavlinControleFrame* pFrame = new ZorTavlinControleFrame();
-    // The whole interaction happened in the construction, which ends by destroying the frame:
-    // showing it now would map a window, however small, until the next idle time.
-    if (!IsScheduledForDestruction(pFrame))
-        pFrame->Show();
+    pFrame->Show();
     return true;
 }
 
