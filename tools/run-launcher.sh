@@ -68,19 +68,19 @@ for _ in $(seq 100); do
   sleep 0.2
 done
 [ -n "$dialog" ] || { echo "run: the device list did not appear" >&2; kill "$app_pid"; exit 1; }
-# Discovery, readdressing of the foreign device's row and the list's refresh take a few seconds.
-sleep 4
-import -window root "$shots/liste.png"
-# The row of the device that needs the update shows the update button and its notice.
-row=0
-for _ in 1 2 3 4 5 6; do
-  xdotool mousemove --window "$dialog" 60 $((122 + row * 20)) click 1
+# Discovery first, with the factory device being given an address in the PC's subnet; then
+# the whole list, and each row selected (its validation button and notice follow its state).
+sleep 3
+import -window root "$shots/1-decouverte.png"
+sleep 6
+import -window root "$shots/2-liste.png"
+for row in 1 2 3 4 5 6 7; do
+  xdotool mousemove --window "$dialog" 60 $((100 + row * 23)) click 1
   sleep 0.5
-  import -window root "$shots/selection-$((row + 1)).png"
-  row=$((row + 1))
+  import -window root "$shots/3-ligne-$row.png"
 done
 sleep "${secs:-10}"
-import -window root "$shots/fin.png"
+import -window root "$shots/4-fin.png"
 xdotool mousemove --window "$dialog" 330 405 click 1
 if ! ends 75; then
   echo "run: the launcher did not end after Annuler; stopping it" >&2

@@ -71,9 +71,9 @@ tools/testnet.sh "${net[@]}" -- bash -c '
     start lan1 "$TAVLIN_NS_LAN1" --count 3 --first-ip 192.168.77.10 --comment "Atelier Café"
   else
     start lan1 "$TAVLIN_NS_LAN1" --count 2 --first-ip 192.168.77.10 --comment "Atelier Café" --version 4 \
-      --device ip=192.168.77.30,mac=00-04-A3-00-00-30,name=Ancienne,comment=Mise à jour,version=3 \
-      --device ip=10.20.30.40/24,mac=00-04-A3-00-00-40,name=Ailleurs,comment=Autre réseau \
-      --device factory=1,mac=00-04-A3-00-00-50,name=Neuve,comment=Sortie d usine
+      --device "ip=192.168.77.30,mac=00-04-A3-00-00-30,name=Ancienne,comment=Mise à jour,version=3" \
+      --device "ip=10.20.30.40/24,mac=00-04-A3-00-00-40,name=Ailleurs,comment=Autre réseau" \
+      --device "factory=1,mac=00-04-A3-00-00-50,name=Neuve,comment=Sortie d usine"
   fi
   start lan2 "$TAVLIN_NS_LAN2" --count 2 --first-ip 192.168.78.20 --mac-prefix 00-04-A4 --answer unicast --version 4
   while read -r name pid; do
