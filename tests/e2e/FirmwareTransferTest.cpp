@@ -5,8 +5,6 @@
 #include "device/ZorTavlinObj.h"
 #include "emulator/EmuBoot.h"
 #include "firmware/ZorPostFile.h"
-#include "firmware/ZorPostFileDlg.h"
-#include "firmware/ZorUploadFirmwareDlg.h"
 #include "firmware/ZorUploadFirmware.h"
 #include "infra/ZorLogFile.h"
 #include "tests/common/ZorEmu.h"
@@ -14,7 +12,6 @@
 #include "tests/firmware/ZorDossierMAJ.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
 
 #include <arpa/inet.h>
 #include <memory>
@@ -195,31 +192,6 @@ TEST_F(FirmwareTransfer, PostKeepsTheFileAndFailuresGiveMinusFour)
     EXPECT_EQ(emu.Get(0, "websize"), std::to_string(1024 * 1024));
     EXPECT_EQ(emu.Get(0, "webfnv"), emu::Fnv64(zortest::ReadFile(fichier)));
     EXPECT_EQ(emu.LogLines("UPLOAD").size(), 2u); // the refused connection never reached it
-}
-
-// The boxes themselves on the system clock, as the update sequence shows them: the upload
-// ends 6 s after the last record, the post 1 s after a fast end.
-TEST_F(FirmwareTransfer, BothBoxesUpdateTheEmulatedDevice)
-{
-    if (!wxTheApp->IsGUI())
-        GTEST_SKIP() << "needs a display";
-    const std::string dossier = zortest::DossierMAJ(base, 7, 48, 3000);
-    EnBootloader();
-    {
-        ZorUploadFirmwareDlg dlg(nullptr, mac);
-        ASSERT_TRUE(dlg.Init(dossier + "/tavlin.cry"));
-        dlg.SetCartes(cartes);
-        EXPECT_EQ(dlg.ShowModal(), 0);
-        EXPECT_EQ(dlg.GetIdentifiant(), wxString(mac.substr(mac.size() - 5)));
-    }
-    EXPECT_EQ(emu.Get(0, "bootfnv"), emu::Fnv64(zortest::ReadFile(dossier + "/tavlin.cry")));
-    {
-        ZorPostFileDlg dlg(nullptr);
-        ASSERT_TRUE(dlg.Init(kDevice, "192.168.77.1", dossier + "/tavlin.bin", "/mpfsupload",
-                             "name=\"fichier\"; filename=\"Tavlin.bin\"", 120, false));
-        EXPECT_EQ(dlg.ShowModal(), 0);
-    }
-    EXPECT_EQ(emu.Get(0, "webfnv"), emu::Fnv64(zortest::ReadFile(dossier + "/tavlin.bin")));
 }
 
 // The upload page reads the multipart body strictly: anything but one whole part gets 400.
