@@ -150,7 +150,8 @@ bool ZorMAJTavlin::RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP
     for (size_t i = 0; i < devices.GetCount(); ++i) {
         const ZorTavlinInfo& info = devices[i];
         if (info.m_zMAC.empty() || !info.m_zMAC.EndsWith(zIdentifiant) ||
-            info.m_iTimeLastSeen < m_iVuDepuis)
+            info.m_iTimeLastSeen < m_iVuDepuis ||
+            (!m_zMACAttendue.empty() && info.m_zMAC.Upper() != m_zMACAttendue))
             continue;
         if (ZorAdresseIP::IsSameReseau(info.m_zIP, info.m_zIPLocal, info.m_zMaskLocal)) {
             zIP = info.m_zIP;

@@ -72,6 +72,9 @@ public:
     // From when (clock seconds) a device counts as seen again by the search. The bootloader
     // stage sets it when it ends.
     void SetVuDepuis(long iSecondes) { m_iVuDepuis = iSecondes; }
+    // The device being updated, when known (empty in the manual procedure): the search then
+    // takes only that device, not another whose MAC ends with the same two bytes.
+    void SetMACAttendue(const wxString& zMAC) { m_zMACAttendue = zMAC.Upper(); }
     // The version the device reported before the update (empty when unknown, as in the manual
     // procedure): the completion stage says in the log whether the device reports another.
     void SetVersionAvant(const wxString& zVersion) { m_zVersionAvant = zVersion; }
@@ -87,5 +90,6 @@ private:
     int m_iErreur = 0;
     long m_iVuDepuis = 0;
     wxString m_zVersionAvant;
+    wxString m_zMACAttendue;
     wxString m_zDossier; // of the update under way, for the version it brings
 };

@@ -24,6 +24,7 @@ bool ZorMAJTavlin::EnvoyerBootloader(const wxString& zDossier, const wxString& z
         return false;
     }
     m_zDossier = zDossier;
+    SetMACAttendue(zMAC);
     // Both images are checked before the device restarts: an update that cannot finish must not
     // leave it waiting in its bootloader.
     if (!VerifierImages(zDossier)) {

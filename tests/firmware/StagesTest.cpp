@@ -61,6 +61,10 @@ TEST(UpdateStages, SearchTakesOnlyADeviceSeenSinceTheBootloader)
     ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
     ZorManualClock clock;
     gpTheTavlin->SetClock(&clock);
+    // A twin whose MAC ends with the same two bytes, on the other subnet.
+    gpTheTavlin->AddTavlin("192.168.78.10", "Jumelle", "00-04-A4-12-34-56", "", "admin", "pw",
+                           "255.255.255.0", "192.168.78.254", false, "192.168.78.1",
+                           "255.255.255.0", "192.168.78.254", "v3");
     gpTheTavlin->AddTavlin("192.168.77.10", "Tavlin", "00-04-A3-12-34-56", "", "admin", "pw",
                            "255.255.255.0", "192.168.77.254", false, "192.168.77.1",
                            "255.255.255.0", "192.168.77.254", "v3");
@@ -71,10 +75,15 @@ TEST(UpdateStages, SearchTakesOnlyADeviceSeenSinceTheBootloader)
     EXPECT_TRUE(ip.empty());
 
     clock.Advance(2000);
+    // The twin is seen again too, first in the registry.
+    gpTheTavlin->AddTavlin("192.168.78.10", "Jumelle", "00-04-A4-12-34-56", "", "admin", "pw",
+                           "255.255.255.0", "192.168.78.254", false, "192.168.78.1",
+                           "255.255.255.0", "192.168.78.254", "v3");
     gpTheTavlin->AddTavlin("192.168.77.10", "Tavlin", "00-04-A3-12-34-56", "", "admin", "pw",
                            "255.255.255.0", "192.168.77.254", false, "192.168.77.1",
                            "255.255.255.0", "192.168.77.254", "v4");
     ZorTavlinInfo info;
+    maj.SetMACAttendue("00-04-a3-12-34-56");
     EXPECT_FALSE(maj.RechercherTavlin("99-56", &ip, &ipLocal, &mac, &info));
     EXPECT_TRUE(maj.RechercherTavlin("34-56", &ip, &ipLocal, &mac, &info));
     EXPECT_EQ(ip, "192.168.77.10");
