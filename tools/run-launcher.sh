@@ -33,7 +33,7 @@ for b in firefox-esr firefox chromium epiphany-browser; do
   esac
 done
 echo "run: the device's page is \$url; no browser here can reach the test network (one must"
-echo "run inside it: install firefox-esr or chromium), so its start is saved instead:"
+echo "run inside it: install firefox-esr or chromium); the page begins:"
 curl -s --max-time 5 "\$url" | head -c 600; echo
 EOS
 chmod +x "$work/bin/xdg-open"
