@@ -21,10 +21,6 @@ namespace {
 constexpr int kAttenteDevicesS = 5;       // the devices named, or --all, answering discovery
 constexpr int kTransfertMaxMs = 15 * 60 * 1000; // bound on one transfer (it ends by itself)
 constexpr int kHelloRechercheMs = 1000;   // hellos while the restarted device is looked for
-// The post of the web-server image, as the device's upload page expects it.
-const wchar_t* const kCheminPost = L"/mpfsupload";
-const wchar_t* const kDisposition = L"name=\"fichier\"; filename=\"Tavlin.bin\"";
-constexpr int kTimeOutPostSec = 120;
 
 const char* NomEtape(ZorSequenceMAJ::Etat e)
 {
@@ -47,7 +43,8 @@ struct Resultat
 // The sequence's surroundings without a window: the stages run their transfers on our pumped
 // event loop, the user's questions get the answer that ends the sequence without the manual
 // procedure (nobody is there to power-cycle the device).
-class Contexte : public ZorSequenceMAJ::Contexte, private ZorUploadFirmwareVue, private ZorPostFileVue
+class Contexte : public ZorSequenceMAJ::Contexte, private ZorMAJTavlin::Transferts,
+                 private ZorUploadFirmwareVue, private ZorPostFileVue
 {
 public:
     Contexte(const std::string& zMAC, bool bJsonLines) : m_zMAC(zMAC), m_bJsonLines(bJsonLines) {}
@@ -83,36 +80,40 @@ private:
     bool EnvoyerBootloader(const wxString& zDossier, const wxString& zIP, const wxString& zMAC,
                            wxString* pzIdentifiant) override
     {
-        // Both images are checked before the device restarts: an update that cannot finish must
-        // not leave it waiting in its bootloader.
-        if (!ZorMAJTavlin::VerifierImages(zDossier)) {
-            m_maj.SetErreur(2);
-            return false;
-        }
+        return m_maj.EnvoyerBootloader(zDossier, zIP, zMAC, pzIdentifiant, *this);
+    }
+
+    // The transfers on our pumped event loop, each bounded.
+    bool Bootloader(const wxString& zImage, const wxString& zMAC, int* piCode,
+                    wxString* pzId) override
+    {
         ZorUploadFirmwareTransfert transfert(*this, zMAC);
-        if (!transfert.Init(zDossier + wxFILE_SEP_PATH + wxT("tavlin.cry"))) {
-            m_maj.SetErreur(2);
+        if (!transfert.Init(zImage))
             return false;
-        }
-        gpTheTavlin->Reboot(zIP);
         m_iFin = -1;
         transfert.Demarrer();
         ZorCliPomper(kTransfertMaxMs, [this] { return m_iFin >= 0; });
-        const wxString zId = transfert.Logique().GetIdentifiant();
-        if (m_iFin != 0 || zId.empty()) {
+        *piCode = m_iFin;
+        *pzId = transfert.Logique().GetIdentifiant();
+        if (m_iFin != 0)
             m_iCodeTransfert = m_iFin;
-            m_maj.SetErreur(3);
+        return true;
+    }
+    bool Post(const wxString& zIP, const wxString& zIPLocal, const wxString& zFichier,
+              const wxString& zChemin, const wxString& zDisposition, int iTimeOutSec,
+              int* piCode) override
+    {
+        ZorPostFileTransfert transfert(*this);
+        if (!transfert.Init(zIP, zIPLocal, zFichier, zChemin, zDisposition, iTimeOutSec, false))
             return false;
-        }
-        // The search takes only records seen from now on: one from before is the device as it
-        // was before its restart.
-        m_maj.SetVuDepuis(long(gpTheTavlin->Clock().EpochSeconds()));
-        // The search matches the end of the MAC address: the captured identifier's two bytes
-        // would also match another device with the same last bytes (on another subnet, say),
-        // and the web-server image would go to it. The upload accepted only the expected
-        // device, so its whole address is the identifier.
-        *pzIdentifiant = zMAC.Upper().EndsWith(zId.Upper()) ? zMAC.Upper() : zId;
-        m_maj.SetErreur(0);
+        m_iFin = -1;
+        transfert.Demarrer();
+        ZorCliPomper(kTransfertMaxMs, [this] { return m_iFin >= 0; });
+        *piCode = m_iFin;
+        if (m_iFin != 0)
+            m_iCodeTransfert = m_iFin;
+        else
+            Progression("transfer", 100);
         return true;
     }
 
@@ -135,23 +136,7 @@ private:
     bool EnvoyerFichiers(const wxString& zDossier, const wxString& zIP, const wxString& zIPLocal) override
     {
         Progression("transfer", -1);
-        ZorPostFileTransfert transfert(*this);
-        if (!transfert.Init(zIP, zIPLocal, zDossier + wxFILE_SEP_PATH + wxT("tavlin.bin"), kCheminPost,
-                            kDisposition, kTimeOutPostSec, false)) {
-            m_maj.SetErreur(5);
-            return false;
-        }
-        m_iFin = -1;
-        transfert.Demarrer();
-        ZorCliPomper(kTransfertMaxMs, [this] { return m_iFin >= 0; });
-        if (m_iFin != 0) {
-            m_iCodeTransfert = m_iFin;
-            m_maj.SetErreur(6);
-            return false;
-        }
-        Progression("transfer", 100);
-        m_maj.SetErreur(0);
-        return true;
+        return m_maj.EnvoyerFichiers(zDossier, zIP, zIPLocal, *this);
     }
 
     bool ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal, const ZorTavlinInfo& info) override

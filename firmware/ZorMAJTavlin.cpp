@@ -1,6 +1,7 @@
 #include "firmware/ZorMAJTavlin.h"
 
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorClock.h"
 #include "infra/ZorLogFile.h"
 #include "infra/ZorSha256.h"
 #include "infra/ZorUtile.h"
@@ -134,6 +135,68 @@ bool ZorMAJTavlin::VerifierImages(const wxString& zDossier)
         gTheLogFile.Write(wxT("ZorMAJTavlin::Image %s : %llu octets, SHA-256 %s"), zChemin,
                           static_cast<unsigned long long>(iTaille), wxString(zSomme));
     }
+    return true;
+}
+
+namespace {
+// The post of the web-server image, as the device's upload page expects it.
+const wchar_t* const kCheminPost = L"/mpfsupload";
+const wchar_t* const kDisposition = L"name=\"fichier\"; filename=\"Tavlin.bin\"";
+constexpr int kTimeOutPostSec = 120;
+} // namespace
+
+bool ZorMAJTavlin::EnvoyerBootloader(const wxString& zDossier, const wxString& zIP,
+                                     const wxString& zMAC, wxString* pzIdentifiant,
+                                     Transferts& transferts)
+{
+    if (!gpTheTavlin) {
+        SetErreur(1);
+        return false;
+    }
+    m_zDossier = zDossier;
+    SetMACAttendue(zMAC);
+    // Both images are checked before the device restarts: an update that cannot finish must not
+    // leave it waiting in its bootloader.
+    if (!VerifierImages(zDossier)) {
+        SetErreur(2);
+        return false;
+    }
+    if (!zIP.empty())
+        gpTheTavlin->Reboot(zIP);
+    int iCode = -1;
+    wxString zIdentifiant;
+    if (!transferts.Bootloader(zDossier + wxFILE_SEP_PATH + wxT("tavlin.cry"), zMAC, &iCode,
+                               &zIdentifiant)) {
+        SetErreur(2);
+        return false;
+    }
+    if (iCode != 0 || zIdentifiant.empty()) {
+        SetErreur(3);
+        return false;
+    }
+    // The search that follows takes only records seen from now on: one from before is the
+    // device as it was before its restart.
+    SetVuDepuis(long(gpTheTavlin->Clock().EpochSeconds()));
+    if (pzIdentifiant)
+        *pzIdentifiant = zIdentifiant;
+    SetErreur(0);
+    return true;
+}
+
+bool ZorMAJTavlin::EnvoyerFichiers(const wxString& zDossier, const wxString& zIP,
+                                   const wxString& zIPLocal, Transferts& transferts)
+{
+    int iCode = -1;
+    if (!transferts.Post(zIP, zIPLocal, zDossier + wxFILE_SEP_PATH + wxT("tavlin.bin"),
+                         kCheminPost, kDisposition, kTimeOutPostSec, &iCode)) {
+        SetErreur(5);
+        return false;
+    }
+    if (iCode != 0) {
+        SetErreur(6);
+        return false;
+    }
+    SetErreur(0);
     return true;
 }
 

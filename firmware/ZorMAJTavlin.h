@@ -49,13 +49,36 @@ public:
     // False (with a log line naming the file) when one is not usable.
     static bool VerifierImages(const wxString& zDossier);
 
-    // The bootloader stage (window code: the upload dialog shows it). Checks both images, asks
-    // the device at zIP to restart into its bootloader (nobody in the manual procedure, where
-    // zIP is empty and the user power-cycles it), runs the upload expecting zMAC (any device
-    // when empty) and gives back the captured device's identifier ("34-56").
+    // How the two transfer stages run their transfers: the dialogs show them; a program
+    // without a display runs them on its own event loop.
+    class Transferts
+    {
+    public:
+        virtual ~Transferts() = default;
+        // The bootloader upload of zImage expecting zMAC (any device when empty): false when
+        // the image cannot be opened; otherwise *piCode gets the upload's status (0 success)
+        // and *pzId the captured device's identifier.
+        virtual bool Bootloader(const wxString& zImage, const wxString& zMAC, int* piCode,
+                                wxString* pzId) = 0;
+        // The post of zFichier: false when its arguments are refused; otherwise *piCode gets
+        // its result (0 success).
+        virtual bool Post(const wxString& zIP, const wxString& zIPLocal, const wxString& zFichier,
+                          const wxString& zChemin, const wxString& zDisposition, int iTimeOutSec,
+                          int* piCode) = 0;
+    };
+
+    // The bootloader stage. Checks both images, asks the device at zIP to restart into its
+    // bootloader (nobody in the manual procedure, where zIP is empty and the user power-cycles
+    // it), runs the upload expecting zMAC (any device when empty) and gives back the captured
+    // device's identifier ("34-56").
+    bool EnvoyerBootloader(const wxString& zDossier, const wxString& zIP, const wxString& zMAC,
+                           wxString* pzIdentifiant, Transferts& transferts);
+    // The transfer stage: posts the web-server image to the device's upload page.
+    bool EnvoyerFichiers(const wxString& zDossier, const wxString& zIP, const wxString& zIPLocal,
+                         Transferts& transferts);
+    // Both with the transfer dialogs (window code).
     bool EnvoyerBootloader(const wxString& zDossier, const wxString& zIP, const wxString& zMAC,
                            wxString* pzIdentifiant);
-    // The transfer stage (window code): posts the web-server image with the post dialog.
     bool EnvoyerFichiers(const wxString& zDossier, const wxString& zIP, const wxString& zIPLocal);
 
     // The search stage: the first registered device whose MAC ends with zIdentifiant and that
