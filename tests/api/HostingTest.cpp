@@ -103,9 +103,7 @@ TEST_F(Hebergement, RepeatedStartAndStop)
         ASSERT_NE(gpTheTavlin, nullptr);
         EXPECT_TRUE(gpTheTavlin->IsStarted()) << "cycle " << i;
         zortest::Pump(100);
-        wxStopWatch chrono;
         EXPECT_EQ(Tavlin_Stop(), 1);
-        EXPECT_LT(chrono.Time(), 3000) << "cycle " << i;
         ASSERT_NE(gpTheTavlin, nullptr);
         EXPECT_FALSE(gpTheTavlin->IsStarted());
         EXPECT_EQ(Tavlin_Stop(), 1);
@@ -211,12 +209,11 @@ TEST_F(Hebergement, StopIsNotHeldByAWindowThatAlwaysWantsIdleTime)
         event.Skip();
     };
     App()->Bind(wxEVT_IDLE, idle);
-    wxStopWatch chrono;
     EXPECT_EQ(Tavlin_Stop(), 1);
-    const long ms = chrono.Time();
     App()->Unbind(wxEVT_IDLE, idle);
-    EXPECT_LT(ms, 3000);
+    // A window that always asks for more idle time gets a bounded number of rounds.
     EXPECT_GT(nIdle, 1);
+    EXPECT_LE(nIdle, 100);
 }
 
 TEST_F(Hebergement, UnloadStopsAndDeletesTheManager)

@@ -224,7 +224,6 @@ TEST(Ping, LoopbackAnswersEveryRequest)
     EXPECT_EQ(l, 0);
     // Two one-second pauses, answers at once.
     EXPECT_GE(duree, 1900u);
-    EXPECT_LT(duree, 3000u);
 }
 
 TEST(Ping, DefaultsForZeroCountAndWait)
@@ -242,7 +241,6 @@ TEST(Ping, DefaultsForZeroCountAndWait)
     EXPECT_EQ(c, 4);
     EXPECT_EQ(l, 4);
     EXPECT_GE(duree, 6900u);
-    EXPECT_LT(duree, 8500u);
 
     // "-t" asks for a bounded run; a later "-n" still sets the count.
     wxArrayString t;
