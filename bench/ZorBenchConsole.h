@@ -30,7 +30,7 @@ inline std::string DemarrerConsole(char* argv0)
         return std::string();
     setenv("HOME", home, 1);
     zortest::SetTestHome(home);
-    wxApp::SetInstance(new wxAppConsole());
+    wxAppConsole::SetInstance(new wxAppConsole());
     int wxArgc = 1;
     char* wxArgv[] = {argv0, nullptr};
     if (!wxEntryStart(wxArgc, wxArgv))
@@ -38,7 +38,7 @@ inline std::string DemarrerConsole(char* argv0)
         (void)system(("rm -rf '" + std::string(home) + "'").c_str());
         return std::string();
     }
-    wxTheApp->CallOnInit();
+    wxAppConsole::GetInstance()->CallOnInit();
     wxLog::EnableLogging(false);
     wxSocketBase::Initialize();
     return home;

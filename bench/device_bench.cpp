@@ -324,12 +324,12 @@ int main(int argc, char** argv)
     zortest::SetTestHome(home);
     benchmark::Initialize(&argc, argv);
 
-    wxApp::SetInstance(new wxAppConsole());
+    wxAppConsole::SetInstance(new wxAppConsole());
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};
     if (!wxEntryStart(wxArgc, wxArgv))
         return 3;
-    wxTheApp->CallOnInit();
+    wxAppConsole::GetInstance()->CallOnInit();
     wxLog::EnableLogging(false);
     wxSocketBase::Initialize();
     gbAppHote = false;

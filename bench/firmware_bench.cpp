@@ -211,13 +211,13 @@ int main()
         return 2;
     setenv("HOME", home, 1);
     zortest::SetTestHome(home);
-    wxApp::SetInstance(new wxAppConsole());
+    wxAppConsole::SetInstance(new wxAppConsole());
     int wxArgc = 1;
     char arg0[] = "firmware_bench";
     char* wxArgv[] = {arg0, nullptr};
     if (!wxEntryStart(wxArgc, wxArgv))
         return 3;
-    wxTheApp->CallOnInit();
+    wxAppConsole::GetInstance()->CallOnInit();
     wxLog::EnableLogging(false);
     wxSocketBase::Initialize();
 

@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     }
 
     // A console application: timers and sockets need the toolkit's event loop, never a display.
-    wxApp::SetInstance(new wxAppConsole());
+    wxAppConsole::SetInstance(new wxAppConsole());
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};
     if (!wxEntryStart(wxArgc, wxArgv))
