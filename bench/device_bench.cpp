@@ -12,20 +12,17 @@
 //   tools/bench.sh [benchmark options]      (runs it inside tools/testnet.sh --lan)
 //
 // The network part runs only inside the test network (it starts the emulator there).
-#include "api/ZorHosting.h"
+#include "bench/ZorBenchConsole.h"
 #include "device/ZorHttpGet.h"
 #include "device/ZorTavlinEtat.h"
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorLibraryFlags.h"
 #include "tests/common/ZorEmu.h"
 #include "tests/common/ZorTestSupport.h"
 #include "tests/device/FakeDevice.h"
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
-#include <wx/app.h>
-#include <wx/init.h>
-#include <wx/log.h>
-#include <wx/socket.h>
 
 #include <sys/resource.h>
 
@@ -316,22 +313,10 @@ void CpuUse(const char* quoi, bool bSurveiller)
 
 int main(int argc, char** argv)
 {
-    char tmpl[] = "/tmp/tavlin-bench-XXXXXX";
-    const char* home = mkdtemp(tmpl);
-    if (!home)
-        return 2;
-    setenv("HOME", home, 1);
-    zortest::SetTestHome(home);
     benchmark::Initialize(&argc, argv);
-
-    wxAppConsole::SetInstance(new wxAppConsole());
-    int wxArgc = 1;
-    char* wxArgv[] = {argv[0], nullptr};
-    if (!wxEntryStart(wxArgc, wxArgv))
+    const std::string home = zorbench::DemarrerConsole(argv[0]);
+    if (home.empty())
         return 3;
-    wxAppConsole::GetInstance()->CallOnInit();
-    wxLog::EnableLogging(false);
-    wxSocketBase::Initialize();
     gbAppHote = false;
 
     zortest::Emu emu;
@@ -351,8 +336,6 @@ int main(int argc, char** argv)
     fflush(stdout);
 
     emu.Stop();
-    wxSocketBase::Shutdown();
-    wxEntryCleanup();
-    std::string cmd = std::string("rm -rf '") + home + "'";
-    return system(cmd.c_str()) == 0 ? 0 : 0;
+    zorbench::Terminer(home);
+    return 0;
 }

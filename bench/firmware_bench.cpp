@@ -6,6 +6,7 @@
 //  - HTTP post of a 1 MiB image: our upload thread against a bare libcurl POST of the same body.
 //
 //   tools/bench.sh firmware        (runs it inside tools/testnet.sh --lan)
+#include "bench/ZorBenchConsole.h"
 #include "firmware/ZorFirmwareFormat.h"
 #include "firmware/ZorPostFile.h"
 #include "firmware/ZorUploadFirmware.h"
@@ -205,21 +206,10 @@ double Meilleur(std::vector<double> v, bool bPlusGrand)
 
 int main()
 {
-    char tmpl[] = "/tmp/tavlin-bench-XXXXXX";
-    const char* home = mkdtemp(tmpl);
-    if (!home)
-        return 2;
-    setenv("HOME", home, 1);
-    zortest::SetTestHome(home);
-    wxAppConsole::SetInstance(new wxAppConsole());
-    int wxArgc = 1;
     char arg0[] = "firmware_bench";
-    char* wxArgv[] = {arg0, nullptr};
-    if (!wxEntryStart(wxArgc, wxArgv))
+    const std::string home = zorbench::DemarrerConsole(arg0);
+    if (home.empty())
         return 3;
-    wxAppConsole::GetInstance()->CallOnInit();
-    wxLog::EnableLogging(false);
-    wxSocketBase::Initialize();
 
     int rc = 0;
     {
@@ -258,9 +248,6 @@ int main()
             rc = b > 0 && n > 0 && pb > 0 && pn > 0 ? 0 : 1;
         }
     }
-    wxSocketBase::Shutdown();
-    wxEntryCleanup();
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
+    zorbench::Terminer(home);
     return rc;
 }
