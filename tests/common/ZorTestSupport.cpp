@@ -63,6 +63,22 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
     return ok;
 }
 
+BoucleActive::BoucleActive()
+{
+    if (!wxEventLoopBase::GetActive() && wxAppConsole::GetInstance()) {
+        m_pBoucle = wxAppConsole::GetInstance()->GetTraits()->CreateEventLoop();
+        wxEventLoopBase::SetActive(m_pBoucle);
+    }
+}
+
+BoucleActive::~BoucleActive()
+{
+    if (m_pBoucle) {
+        wxEventLoopBase::SetActive(nullptr);
+        delete m_pBoucle;
+    }
+}
+
 void Pump(int ms)
 {
     PumpUntil([] { return false; }, ms);

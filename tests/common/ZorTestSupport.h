@@ -8,12 +8,28 @@
 #include <string>
 #include <vector>
 
+class wxEventLoopBase;
+
 namespace zortest {
 
 // Runs the toolkit's event loop until done() is true or timeoutMs passes; returns done().
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
 // Runs the event loop for a while.
 void Pump(int ms);
+
+// An event loop made active for as long as it lives, so that PumpUntil uses it instead of making
+// one per wait: threads started meanwhile then wake a loop that existed before them.
+class BoucleActive
+{
+public:
+    BoucleActive();
+    ~BoucleActive();
+    BoucleActive(const BoucleActive&) = delete;
+    BoucleActive& operator=(const BoucleActive&) = delete;
+
+private:
+    wxEventLoopBase* m_pBoucle = nullptr;
+};
 
 // The temporary home folder the test program runs with (set before the toolkit starts).
 const std::string& TestHome();

@@ -166,6 +166,9 @@ TEST_F(FirmwareTransfer, BootloaderFailuresThenTheDeviceManagersAdapters)
 
 TEST_F(FirmwareTransfer, PostKeepsTheFileAndFailuresGiveMinusFour)
 {
+    // The upload thread wakes the event loop up: that loop must exist before the thread starts,
+    // as it does in a program, not be made afresh by each wait of the test.
+    zortest::BoucleActive boucle;
     const std::string dossier = zortest::DossierMAJ(base, 9, 1, 1024 * 1024);
     const std::string fichier = dossier + "/tavlin.bin";
     const struct { const char* ip; const char* chemin; int code; } cas[] = {

@@ -283,6 +283,9 @@ struct VuePost : ZorPostFileVue {
 
 TEST(PostFile, ArgumentsEndDelaysTimeOutAndCancel)
 {
+    // The upload thread wakes the event loop up: that loop must exist before the thread starts,
+    // as it does in a program, not be made afresh by each wait of the test.
+    zortest::BoucleActive boucle;
     ZorManualClock clock;
     const std::string fichier = zortest::MakeTempDir("post") + "/tavlin.bin";
     zortest::WriteFile(fichier, "abc");
