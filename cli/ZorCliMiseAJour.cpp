@@ -90,13 +90,8 @@ private:
         ZorUploadFirmwareTransfert transfert(*this, zMAC);
         if (!transfert.Init(zImage))
             return false;
-        m_iFin = -1;
-        transfert.Demarrer();
-        ZorCliPomper(kTransfertMaxMs, [this] { return m_iFin >= 0; });
-        *piCode = m_iFin;
+        *piCode = Executer(transfert);
         *pzId = transfert.Logique().GetIdentifiant();
-        if (m_iFin != 0)
-            m_iCodeTransfert = m_iFin;
         return true;
     }
     bool Post(const wxString& zIP, const wxString& zIPLocal, const wxString& zFichier,
@@ -106,15 +101,21 @@ private:
         ZorPostFileTransfert transfert(*this);
         if (!transfert.Init(zIP, zIPLocal, zFichier, zChemin, zDisposition, iTimeOutSec, false))
             return false;
+        *piCode = Executer(transfert);
+        if (*piCode == 0)
+            Progression("transfer", 100);
+        return true;
+    }
+    // Runs a started transfer until its end (bounded); its code, kept when it is a failure.
+    template <typename Transfert>
+    int Executer(Transfert& transfert)
+    {
         m_iFin = -1;
         transfert.Demarrer();
         ZorCliPomper(kTransfertMaxMs, [this] { return m_iFin >= 0; });
-        *piCode = m_iFin;
         if (m_iFin != 0)
             m_iCodeTransfert = m_iFin;
-        else
-            Progression("transfer", 100);
-        return true;
+        return m_iFin;
     }
 
     bool RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP, wxString* pzIPLocal,
