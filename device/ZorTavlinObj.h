@@ -127,6 +127,9 @@ public:
     void WriteListeCarteBlackList(bool bAjouter, const wxString& zMACCarte);
     void Reboot(const wxString& zIP);
     void DiscoverMaster();
+    // A discovery hello on every adapter now, besides the periodic ones: for a caller waiting
+    // for a device that restarts, perhaps at another address.
+    void Decouvrir();
     void SetModeAdresseAutomatique(int iMode);
     void ConfigureAdresseTavlin(const wxString& zMAC, const wxString& zLogin,
                                 const wxString& zPwd, const wxString& zIPLocal,

@@ -130,6 +130,12 @@ void ZorTavlinObj::DiscoverMaster()
     m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'M');
 }
 
+void ZorTavlinObj::Decouvrir()
+{
+    if (m_bStarted)
+        m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
+}
+
 void ZorTavlinObj::SetModeAdresseAutomatique(int iMode)
 {
     m_network.m_iModeAdresseAutomatique = iMode;

@@ -121,7 +121,7 @@ BootResult BootRequest(Device& d, const std::string& data, int64_t monoMs)
         d.version = d.nextVersion.empty() ? NextVersion(d.version) : d.nextVersion;
         d.nextVersion.clear();
         d.bootCaptured = false;
-        d.rebootUntilMs = monoMs; // back as a normal device at once
+        d.rebootUntilMs = monoMs + d.bootReturnMs; // the new image starts
         out.kind = "BOOT-END";
         out.note = "records=" + std::to_string(d.bootImage.size() / kRecord) + " bytes="
                    + std::to_string(d.bootImage.size()) + " fnv=" + Fnv64(d.bootImage) + " version="
@@ -255,6 +255,9 @@ bool GetBootField(const Device& d, const std::string& key, int64_t monoMs, std::
     else if (key == "bootdrop") *out = std::to_string(d.bootDropRecord);
     else if (key == "bootstatus") *out = std::to_string(d.bootStatusRecord) + ":" + Hex4(d.bootStatus);
     else if (key == "nextversion") *out = Latin1ToUtf8(d.nextVersion);
+    else if (key == "bootreturn") *out = std::to_string(d.bootReturnMs);
+    else if (key == "bootreturnip")
+        *out = d.bootReturnIp ? IpText(d.bootReturnIp) + "/" + std::to_string(d.bootReturnPrefix) : "";
     else if (key == "bootuploads") *out = std::to_string(d.bootUploads);
     else if (key == "bootsize") *out = std::to_string(d.bootImage.size());
     else if (key == "bootfnv") *out = Fnv64(d.bootImage);
@@ -293,6 +296,18 @@ std::string SetBootField(Device& d, const std::string& key, const std::string& v
         if (v.size() > kMaxVersion)
             return "value too long";
         d.nextVersion = v;
+    } else if (key == "bootreturn") {
+        if (!ParseLong(value, 0, 600000, &n))
+            return "expected 0 to 600000 ms";
+        d.bootReturnMs = int(n);
+    } else if (key == "bootreturnip") {
+        // The server moves the device there after the next BOOT-END; empty for none.
+        uint32_t ip = 0;
+        int prefix = 24;
+        if (!value.empty() && (!ParseIpPrefix(value, &ip, &prefix) || !UsableHost(ip, prefix)))
+            return "expected a usable address A or A/prefix, or nothing";
+        d.bootReturnIp = ip;
+        d.bootReturnPrefix = prefix;
     } else {
         return "unknown key";
     }

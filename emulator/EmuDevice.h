@@ -97,6 +97,9 @@ struct Device {
     int bootStatusRecord = 0;          // knob: record n is answered with bootStatus
     unsigned bootStatus = 0;
     std::string nextVersion;           // knob: version after an upload (else the number + 1)
+    int bootReturnMs = 0;              // knob: the restart after an upload lasts this long
+    uint32_t bootReturnIp = 0;         // knob: the next upload brings the device back at this
+    int bootReturnPrefix = 24;         //   address (its settings reset by the image); 0: none
     std::string bootImage;             // image stored by the last complete upload
     uint64_t bootUploads = 0;
 

@@ -610,6 +610,14 @@ void Server::HandleBoot(const std::string& data, uint32_t src, uint16_t srcPort)
             && !SendFrom(m_bootFd, d.ip, src, srcPort, std::string(r.reply.begin(), r.reply.end())))
             r.note += std::string(" (not sent: ") + strerror(errno) + ")";
         Log(r.kind.c_str(), IpText(d.ip), peer, r.note);
+        if (r.kind == "BOOT-END" && d.bootReturnIp != 0) {
+            // The new image came with other network settings: the device restarts there.
+            const uint32_t ip = d.bootReturnIp;
+            d.bootReturnIp = 0;
+            std::string error;
+            if (!MoveLocked(d, ip, d.bootReturnPrefix, 0, false, peer, &error))
+                d.lastError = "ERR BOOT-END: " + error;
+        }
         if (wasCaptured && r.kind == "BOOT-END")
             Wake();
     }

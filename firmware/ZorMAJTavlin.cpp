@@ -210,12 +210,14 @@ bool ZorMAJTavlin::RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP
     ZorTavlinInfoArray devices;
     gpTheTavlin->GetLesTavlin(devices);
     wxString zIP, zIPLocal, zMAC;
-    for (size_t i = 0; i < devices.GetCount(); ++i) {
+    bool bVu = false;
+    for (size_t i = 0; i < devices.GetCount() && !bVu; ++i) {
         const ZorTavlinInfo& info = devices[i];
         if (info.m_zMAC.empty() || !info.m_zMAC.EndsWith(zIdentifiant) ||
             info.m_iTimeLastSeen < m_iVuDepuis ||
             (!m_zMACAttendue.empty() && info.m_zMAC.Upper() != m_zMACAttendue))
             continue;
+        bVu = true;
         if (ZorAdresseIP::IsSameReseau(info.m_zIP, info.m_zIPLocal, info.m_zMaskLocal)) {
             zIP = info.m_zIP;
             zIPLocal = info.m_zIPLocal;
@@ -227,7 +229,11 @@ bool ZorMAJTavlin::RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP
                                                 info.m_zIPLocal, info.m_zMaskLocal,
                                                 info.m_zGatewayLocal);
         }
-        break;
+    }
+    const int64_t iMaintenant = gpTheTavlin->Clock().NowMs();
+    if (!bVu && (m_iDernierHelloMs < 0 || iMaintenant - m_iDernierHelloMs >= kHelloRechercheMs)) {
+        m_iDernierHelloMs = iMaintenant;
+        gpTheTavlin->Decouvrir();
     }
     if (pzIP)
         *pzIP = zIP;

@@ -86,6 +86,8 @@ public:
     // before its restart). On this PC's network: its addresses, MAC and record are given back
     // and the answer is true. Elsewhere it is asked to move onto the adapter's network and
     // the answer is false, as it is while no such device answers; a later call finds it.
+    // While none answers, a discovery hello goes out every kHelloRechercheMs, so that a device
+    // back at an address nobody probes is found without waiting for the periodic hello.
     bool RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP, wxString* pzIPLocal,
                           wxString* pzMAC, ZorTavlinInfo* pInfo);
     // The completion stage: automatic program off, e-mail settings cleared, program and
@@ -110,8 +112,11 @@ private:
     // After the completion stage: the version the device reports now, and whether it changed.
     void JournaliserVersion(const ZorTavlinInfo& info) const;
 
+    static constexpr int64_t kHelloRechercheMs = 2000;
+
     int m_iErreur = 0;
     long m_iVuDepuis = 0;
+    int64_t m_iDernierHelloMs = -1; // of the search, on the device manager's clock
     wxString m_zVersionAvant;
     wxString m_zMACAttendue;
     wxString m_zDossier; // of the update under way, for the version it brings

@@ -136,6 +136,14 @@ void ZorTavlinNetwork::ConfigureAdresseTavlin(const wxString& zMAC, const wxStri
     }
     if (m_enConfiguration.count(zMac8))
         return;
+    const int64_t iMaintenant = m_pClock->NowMs();
+    for (auto it = m_configurees.begin(); it != m_configurees.end();)
+        it = iMaintenant - it->second >= iCalmeApresConfigurationMs ? m_configurees.erase(it) : std::next(it);
+    if (m_configurees.count(zMac8))
+    {
+        wxLogDebug(wxT("ConfigureAdresseTavlin %s: configuration deja envoyee, en attente de sa reponse"), zMAC);
+        return;
+    }
     m_enConfiguration[zMac8] = Configuration{zMac8, zLogin8, zPwd8, zMask8, zGateway8, zIPLocal};
 
     if (m_pSink)
@@ -176,6 +184,7 @@ void ZorTavlinNetwork::LivrerRecherches()
         ZorTexteConfiguration(c.zMAC, c.zLogin, c.zPwd, std::string(zCandidatHexa.utf8_str()),
                               c.zMaskHexa, c.zGatewayHexa, &zTexte);
         SendDatagram(ADRESSE_DIFFUSION, c.zIPLocal, PORT_DECOUVERTE, zTexte.data(), zTexte.size());
+        m_configurees[c.zMAC] = m_pClock->NowMs();
         for (int64_t iDelai : iHelloApresConfigurationMs)
             m_hellosPrevus.push_back(HelloPrevu{m_pClock->NowMs() + iDelai, zCandidat, c.zIPLocal});
     }

@@ -105,6 +105,7 @@ void ZorTavlinNetwork::ExitNetwork()
     gTheLogFile.Write(wxT("ZorTavlinNetwork::ExitNetwork"));
     m_recherche.Arreter();
     m_enConfiguration.clear();
+    m_configurees.clear();
     m_hellosPrevus.clear();
     m_timerSuivi.Stop();
     DestroyDatagramSocket();

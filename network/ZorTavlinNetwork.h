@@ -60,6 +60,10 @@ public:
     // restart can be over (ms after the datagram), so it is registered again soon: a restart
     // takes the devices about three seconds, and a slower one is caught by the second hello.
     static constexpr int64_t iHelloApresConfigurationMs[2] = {3500, 5000};
+    // Once its configuration datagram is out, a device is not configured again until the
+    // hellos above have had their answers: callers that poll the registry still see its old
+    // address meanwhile, and a second configuration would move it away a second time.
+    static constexpr int64_t iCalmeApresConfigurationMs = iHelloApresConfigurationMs[1] + 1000;
     // An ignored answer's sender is logged at most once in this time.
     static constexpr int64_t iLogIgnoreesMs = 60000;
 
@@ -119,6 +123,8 @@ private:
     ZorClock* m_pClock;
     ZorRechercheAdresse m_recherche;
     std::map<std::string, Configuration> m_enConfiguration;
+    // When each device's configuration datagram went out (entries older than the calm go).
+    std::map<std::string, int64_t> m_configurees;
     std::vector<HelloPrevu> m_hellosPrevus;
     wxTimer m_timerSuivi;
     uint64_t m_iReponsesIgnorees;

@@ -393,6 +393,10 @@ TEST_F(ReseauSeul, AddressSearchLeavesTheEventLoopRunningThenSaysHelloAtTheNewAd
     ASSERT_TRUE(zortest::PumpUntil([&] { return m_bTestFini.load(); }, 3000));
     zortest::Pump(300);
     EXPECT_FALSE(m_bArretVu);
+    // Sent: a request made before the device could answer at its new address is not a new one.
+    m_reseau.ConfigureAdresseTavlin("00-1A-2B-3C-4D-5E", "admin", "secret", "127.0.0.1",
+                                    "255.255.255.0", "127.0.0.254");
+    EXPECT_EQ(m_sink.iConfigurations, 1);
     // Hellos to the new address once its restart can be over, on the clock, and no others.
     const int64_t* delais = ZorTavlinNetwork::iHelloApresConfigurationMs;
     m_horloge.Advance(delais[0] - 1);
