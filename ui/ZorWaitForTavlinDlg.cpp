@@ -1,6 +1,10 @@
 #include "ui/ZorWaitForTavlinDlg.h"
 
+#include "ui/ZorTavlinAttenteWnd.h"
+
+#include <wx/dcclient.h>
 #include <wx/gauge.h>
+#include <wx/settings.h>
 #include <wx/stattext.h>
 #include <wx/utils.h>
 
@@ -11,14 +15,29 @@ ZorWaitForTavlinDlg::ZorWaitForTavlinDlg(wxWindow* pParent, const wxString& zMes
       m_timer(this)
 {
     m_pGauge = new wxGauge(this, wxID_ANY, kPlage, wxPoint(10, 50), wxSize(420, 30), wxGA_HORIZONTAL);
-    // Three lines high: the longest message the dialogs give wraps to three lines at this
-    // width, and two would cut its end off.
-    m_pTexte = new wxStaticText(this, wxID_ANY, zMessage, wxPoint(10, 85), wxSize(300, 60),
+    // As wide as the bar and flush with its right end: at 300 px GTK's font broke the longest
+    // message into three ragged lines. Two lines high for it.
+    m_pTexte = new wxStaticText(this, wxID_ANY, zMessage, wxPoint(10, 85), wxSize(420, 60),
                                 wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
     Centre(wxBOTH);
     Bind(wxEVT_INIT_DIALOG, &ZorWaitForTavlinDlg::OnInitDialog, this);
     Bind(wxEVT_SHOW, &ZorWaitForTavlinDlg::OnShowDialog, this);
     Bind(wxEVT_TIMER, &ZorWaitForTavlinDlg::OnTimer, this, m_timer.GetId());
+    Bind(wxEVT_PAINT, &ZorWaitForTavlinDlg::OnPaint, this);
+}
+
+void ZorWaitForTavlinDlg::OnPaint(wxPaintEvent&)
+{
+    // Without a frame the box would melt into the window under it: a thin outline, and the
+    // orange band the device list has along its top.
+    wxPaintDC dc(this);
+    const wxSize taille = GetClientSize();
+    dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW)));
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.DrawRectangle(0, 0, taille.x, taille.y);
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(wxBrush(ZorTavlinAttenteWnd::kOrange));
+    dc.DrawRectangle(0, 0, taille.x, 4);
 }
 
 ZorWaitForTavlinDlg::~ZorWaitForTavlinDlg()

@@ -5,6 +5,7 @@
 #include "infra/ZorExport.h"
 
 #include <wx/dialog.h>
+#include <wx/event.h>
 #include <wx/timer.h>
 
 #include <memory>
@@ -36,6 +37,7 @@ private:
     void OnInitDialog(wxInitDialogEvent& event);
     void OnShowDialog(wxShowEvent& event);
     void OnTimer(wxTimerEvent& event);
+    void OnPaint(wxPaintEvent& event);
     // Starts or ends the walk and the application-wide modality to match IsShown().
     void SuivreAffichage();
     void SetPas(int iPas);
