@@ -270,6 +270,39 @@ def scenarios(lan1, lan2, work):
     rc, doc, _ = run_json("adapters")
     check(not {a["ip"]: a for a in (doc or {}).get("adapters", [])}.get("192.168.78.1", {}).get("blacklisted", True),
           "blacklist remove takes it off the list")
+    two_discovers(lan1, lan2)
+
+
+def two_discovers(lan1, lan2):
+    """Two discovers at once: a unicast answer reaches one of them only, so neither may pass its
+    list off as complete (exit 5, the reason beside the devices); broadcast answers reach both.
+    Alone again, unicast answers give every device and exit 0."""
+    emus = [(e, len(e.devices())) for e in (lan1, lan2)]
+    total = sum(n for _, n in emus)
+    try:
+        for mode in ("unicast", "broadcast"):
+            for e, n in emus:
+                for i in range(n):
+                    e.cmd("SET %d answer=%s" % (i, mode))
+            ps = [subprocess.Popen([TAVLIN, "discover", "--seconds", "3", "--json"], stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, text=True) for _ in range(2)]
+            for p in ps:
+                out, err = p.communicate(timeout=60)
+                doc = json.loads(out or "{}")
+                n = len(doc.get("devices", []))
+                check(p.returncode == 5 and doc.get("error", {}).get("code") == 5 and
+                      "un autre programme Tavlin" in err and (mode == "unicast" or n == total),
+                      "two discovers, %s answers: exit %d, %d of %d devices, %s" % (mode, p.returncode, n, total, err.strip()))
+        for e, n in emus:
+            for i in range(n):
+                e.cmd("SET %d answer=unicast" % i)
+        rc, doc, _ = run_json("discover", "--seconds", "2")
+        check(rc == 0 and len((doc or {}).get("devices", [])) == total and "error" not in (doc or {}),
+              "one discover alone, unicast answers: every device, exit 0")
+    finally:
+        for e, n in emus:
+            for i in range(n):
+                e.cmd("SET %d answer=broadcast" % i)
 
 
 if __name__ == "__main__":
