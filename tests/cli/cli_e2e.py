@@ -11,6 +11,7 @@ import io
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -303,6 +304,80 @@ def two_discovers(lan1, lan2):
         for e, n in emus:
             for i in range(n):
                 e.cmd("SET %d answer=broadcast" % i)
+
+    hostile_images_and_interrupts(lan2, work)
+
+
+def hostile_images_and_interrupts(lan, work):
+    """Images that are not regular files of their folder are refused at once, dry run or not,
+    nothing sent; Ctrl-C ends a verb within a second; a bootloader that keeps answering "not
+    ready" gets a few captures a second. Each case is timed."""
+    mac = lan.devices()[0]["mac"]
+    outside = os.path.join(work, "outside.bin")
+    with open(outside, "wb") as f:
+        f.write(b"x" * 100)
+    sent = lambda: len(lan.lines("HTTP", "REBOOT", "BOOT-CAPTURE", "BOOT-NOTREADY", "BOOT-RECORD"))
+    for n, (image, make, dry) in enumerate([("tavlin.cry", "fifo", True), ("tavlin.bin", "zero", True),
+                                           ("tavlin.bin", "fifo", False), ("tavlin.cry", "zero", False),
+                                           ("tavlin.cry", "outside", False)]):
+        folder = os.path.join(work, "hostile%d" % n, "maj_v9")
+        os.makedirs(folder)
+        for name in ("tavlin.cry", "tavlin.bin"):
+            path = os.path.join(folder, name)
+            if name != image:
+                with open(path, "wb") as f:
+                    f.write(b"\x5a" * 48)
+            elif make == "fifo":
+                os.mkfifo(path)
+            else:
+                os.symlink("/dev/zero" if make == "zero" else outside, path)
+        before, t0 = sent(), time.monotonic()
+        try:
+            rc, doc, _ = run_json("update", mac, "--folder", folder, *(["--dry-run"] if dry else []), timeout=30)
+        except subprocess.TimeoutExpired:
+            rc, doc = None, None
+        took = time.monotonic() - t0
+        r = ((doc or {}).get("results") or [{}])[0]
+        check(rc == 1 and r.get("result") == "failed" and r.get("stage") == "preparation" and r.get("code") == 2
+              and image in r.get("reason", "") and sent() == before and took < 10,
+              "%s as %s%s: refused in %.2f s, nothing sent (%s)" % (image, make, " --dry-run" if dry else "", took, r))
+
+    # Ctrl-C while the bootloader keeps saying "not ready", and while discover --watch streams.
+    good = os.path.join(work, "hostile-ok", "maj_v9")
+    os.makedirs(good)
+    for name in ("tavlin.cry", "tavlin.bin"):
+        with open(os.path.join(good, name), "wb") as f:
+            f.write(b"\x5a" * 48)
+    check(lan.cmd("SET 0 bootnotready=100000").startswith("OK"), "the bootloader will keep answering not ready")
+    notready = len(lan.lines("BOOT-NOTREADY"))
+    for args, code in [(["update", mac, "--folder", good, "--json"], 1), (["discover", "--watch", "--json-lines"], 0)]:
+        p = subprocess.Popen([TAVLIN] + args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        deadline = time.monotonic() + 20
+        while args[0] == "update" and len(lan.lines("BOOT-NOTREADY")) == notready and time.monotonic() < deadline:
+            time.sleep(0.05)
+        time.sleep(1.5)
+        t0 = time.monotonic()
+        p.send_signal(signal.SIGINT)
+        try:
+            out, _ = p.communicate(timeout=10)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            out, _ = p.communicate()
+        took = time.monotonic() - t0
+        detail = out.strip().splitlines()[-1:] if out else []
+        ok = p.returncode == code and took < 1.0
+        if args[0] == "update":
+            r = ((json.loads(out) if out.startswith("{") else {}).get("results") or [{}])[0]
+            ok = ok and r.get("result") == "failed" and r.get("reason") == "interrompue" and r.get("stage") == "bootloader"
+        check(ok, "SIGINT ends %s in %.2f s with exit %s (%s)" % (args[0], took, p.returncode, detail))
+    # The emulated restart answers "not ready" for 3 s: at 4 a second that is a dozen, not thousands.
+    storm = len(lan.lines("BOOT-NOTREADY")) - notready
+    check(0 < storm <= 20, "not-ready bootloader got %d captures in its 3 s, not a storm" % storm)
+    lan.cmd("SET 0 bootnotready=0")
+    for _ in range(300):  # bounded: the device leaves its bootloader by itself
+        if lan.get(0, "boot") == "0" and lan.get(0, "rebooting") == "0":
+            break
+        time.sleep(0.1)
 
 
 if __name__ == "__main__":
