@@ -485,7 +485,9 @@ private:
         std::string zMAC;
         ZorCliMAC(m_o.arguments[1], &zMAC);
         const bool bAjouter = m_o.arguments[0] == "add";
-        gpTheTavlin->WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC));
+        if (!gpTheTavlin->WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC)))
+            return Sortie(ZOR_CLI_ECHEC, "la liste noire des cartes n'a pas pu être enregistrée : " + zMAC +
+                                             (bAjouter ? " n'y est pas ajoutée" : " n'en est pas retirée"));
         if (Json())
             ZorCliEcrire(ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("blacklisted", bAjouter).Texte());
         else

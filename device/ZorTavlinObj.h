@@ -126,7 +126,9 @@ public:
     void Stop();
     bool IsStarted() const { return m_bStarted; }
     void ReadListeCarteBlackList();
-    void WriteListeCarteBlackList(bool bAjouter, const wxString& zMACCarte);
+    // False, the list in memory unchanged, when the file could not be written (the reason is
+    // logged and said on standard error) or the address is empty or holds a ";".
+    bool WriteListeCarteBlackList(bool bAjouter, const wxString& zMACCarte);
     void Reboot(const wxString& zIP);
     void DiscoverMaster();
     // A discovery hello on every adapter now, besides the periodic ones: for a caller waiting

@@ -272,6 +272,8 @@ def scenarios(lan1, lan2, work):
     check(not {a["ip"]: a for a in (doc or {}).get("adapters", [])}.get("192.168.78.1", {}).get("blacklisted", True),
           "blacklist remove takes it off the list")
     two_discovers(lan1, lan2)
+    hostile_images_and_interrupts(lan2, work)
+    concurrent_files()
 
 
 def two_discovers(lan1, lan2):
@@ -304,8 +306,6 @@ def two_discovers(lan1, lan2):
         for e, n in emus:
             for i in range(n):
                 e.cmd("SET %d answer=broadcast" % i)
-
-    hostile_images_and_interrupts(lan2, work)
 
 
 def hostile_images_and_interrupts(lan, work):
@@ -378,6 +378,44 @@ def hostile_images_and_interrupts(lan, work):
         if lan.get(0, "boot") == "0" and lan.get(0, "rebooting") == "0":
             break
         time.sleep(0.1)
+
+
+def concurrent_files():
+    """Programs at the same time: 20 `blacklist add` (then 20 `remove`) keep every change; a
+    black list that cannot be written is an error; two overlapping runs each keep a whole log."""
+    home = os.environ["HOME"]
+    def find(name):
+        return next((os.path.join(d, name) for d, _, f in os.walk(home) if name in f), None)
+    def listed():
+        with open(find("tavlincarteblacklist.ini"), encoding="utf-8") as f:
+            return {m for l in f.read().splitlines() if l.startswith("ADDR_MAC_CARTE_BLACKLIST=")
+                    for m in l.split("=", 1)[1].split(";") if m}
+    macs = ["02-00-5E-10-00-%02X" % i for i in range(20)]
+    for verb, want in (("add", set(macs)), ("remove", set())):
+        ps = [subprocess.Popen([TAVLIN, "blacklist", verb, m], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True) for m in macs]
+        outs = [p.communicate(timeout=60)[0] for p in ps]
+        check(all(p.returncode == 0 for p in ps) and all(o.strip() for o in outs) and listed() == want,
+              "20 concurrent blacklist %s: %d of 20 in the file, as wanted" % (verb, len(listed() & set(macs))))
+    path = find("tavlincarteblacklist.ini")
+    before = open(path, "rb").read()
+    os.chmod(path, 0o444)
+    rc, doc, err = run_json("blacklist", "add", macs[0])
+    os.chmod(path, 0o644)
+    check(rc == 1 and (doc or {}).get("error", {}).get("code") == 1 and "liste noire" in err and
+          open(path, "rb").read() == before and macs[0] not in listed(),
+          "an unwritable black list: error, exit 1, file unchanged (%d, %s)" % (rc, err.strip()))
+    first = subprocess.Popen([TAVLIN, "discover", "--seconds", "4"], stdout=subprocess.DEVNULL)
+    time.sleep(1.5)
+    rc = run("discover", "--seconds", "1")[0]
+    first.wait(60)
+    for rank, name in ((1, "ZorTavlin_tavlin.log"), (2, "ZorTavlin_tavlin.2.log")):
+        p = find(name)
+        text = open(p, "rb").read().decode("utf-8", "replace") if p else ""
+        # Both overlapping runs see the other on the port (exit 5); each still keeps its own log.
+        check(rc in (0, 5) and first.returncode in (0, 5) and text.count("ZorTavlinObj::Start version") == 1 and
+              text.count("ExitNetwork") == 1 and "\0" not in text,
+              "overlapping discover runs: run %d keeps its whole log in %s" % (rank, name))
 
 
 if __name__ == "__main__":
