@@ -617,6 +617,28 @@ TEST_F(ListeDlgLan, AFailedUpdateFallsBackToTheManualProcedure)
     zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
 }
 
+// The device comes back from its bootloader at v1 where the folder brings v3: the end message
+// says the update failed and why (no manual procedure), and the row still asks for an update.
+TEST_F(ListeDlgLan, AnUpdateThatDoesNotBringTheFolderVersionEndsAsAFailure)
+{
+    zortest::Emu emu;
+    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.11,name=Chaufferie,version=v2"}));
+    ASSERT_TRUE(emu.Set(0, "nextversion", "v1"));
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("version"), false));
+    auto dlg = Ouvrir(1);
+    Selectionner(*dlg, 0);
+    Reponses reponses(dlg.get());
+    reponses.Attendre(U(kMajRequise), wxID_OK)
+        .Attendre(U("La mise à jour a échoué : la Tavlin indique « v1 » au lieu de la version 3."), wxID_OK,
+                  wxString(), "liste_lan_message_version_non_apportee");
+    zorui::Click(dlg->GetBouton(Dlg::ID_MAJ));
+    ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 90000));
+    EXPECT_FALSE(dlg->GetSequence().IsEnCours());
+    EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 12) == "v1"; }, 10000)) << Colonne(*dlg, 0, 12);
+    EXPECT_EQ(Image(*dlg, 0), ZOR_ICONE_MAJ);
+    zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
+}
+
 TEST_F(ListeDlgLan, ClosingDuringTheSearchEndsTheUpdateAndItsBox)
 {
     zortest::Emu emu;
