@@ -26,7 +26,7 @@ const std::map<std::string, Verbe>& Verbes()
                  "Envoie une commande à la Tavlin et attend qu'elle soit faite."}},
         {"readdress", {"tavlin readdress MAC [--to ADRESSE] [--seconds S] [--json]",
                        "Donne à la Tavlin une adresse libre du réseau de sa carte (ou ADRESSE) et "
-                       "attend qu'elle réponde à sa nouvelle adresse (S secondes, 30 par défaut)."}},
+                       "attend qu'elle réponde à sa nouvelle adresse (S secondes, 60 par défaut)."}},
         {"update", {"tavlin update MAC...|--all [--folder DOSSIER] [--dry-run] [--json]",
                     "Met à jour les Tavlin l'une après l'autre ; --dry-run vérifie tout sans rien "
                     "envoyer. DOSSIER : un dossier de mise à jour (maj_vN)."}},

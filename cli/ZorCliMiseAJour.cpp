@@ -21,6 +21,9 @@ namespace {
 constexpr int kAttenteDevicesS = 5;       // the devices named, or --all, answering discovery
 constexpr int kTransfertMaxMs = 15 * 60 * 1000; // bound on one transfer (it ends by itself)
 constexpr int kHelloRechercheMs = 1000;   // hellos while the restarted device is looked for
+// After a failure once the device was sent to its bootloader: how long it may take to come back
+// (a bootloader left alone gives up on its own within seconds) before it counts as stuck there.
+constexpr int kSortieBootloaderMs = 30000;
 
 const char* NomEtape(ZorSequenceMAJ::Etat e)
 {
@@ -38,6 +41,7 @@ struct Resultat
 {
     std::string zMAC, zIP, zResultat, zRaison, zEtape, zAvant, zApres;
     int iCode = 0;
+    bool bBootloader = false; // left in its bootloader: it did not answer again after the failure
 };
 
 // The sequence's surroundings without a window: the stages run their transfers on our pumped
@@ -107,15 +111,17 @@ private:
         return true;
     }
     // Runs a started transfer until its end (bounded); its code, kept when it is a failure.
+    // (The post's failures are negative, the bootloader's positive.)
     template <typename Transfert>
     int Executer(Transfert& transfert)
     {
-        m_iFin = -1;
+        m_bFini = false;
         transfert.Demarrer();
-        ZorCliPomper(kTransfertMaxMs, [this] { return m_iFin >= 0; });
-        if (m_iFin != 0)
-            m_iCodeTransfert = m_iFin;
-        return m_iFin;
+        ZorCliPomper(kTransfertMaxMs, [this] { return m_bFini; });
+        const int iCode = m_bFini ? m_iFin : -1;
+        if (iCode != 0)
+            m_iCodeTransfert = iCode;
+        return iCode;
     }
 
     bool RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP, wxString* pzIPLocal,
@@ -168,15 +174,35 @@ private:
         // In steps of ten: a line per record would bury the other devices' lines.
         Progression("bootloader", iTotal ? int(iEnvoyes * 10 / iTotal) * 10 : 0);
     }
-    void OnFin(int iCode) override { m_iFin = iCode; }
+    void OnFin(int iCode) override
+    {
+        m_iFin = iCode;
+        m_bFini = true;
+    }
 
     std::string m_zMAC;
     bool m_bJsonLines;
     std::string m_zEtape;
     int m_iPourcent = -2;
-    int m_iFin = -1;
+    int m_iFin = 0;
+    bool m_bFini = false;
     int64_t m_iDernierHello = 0;
 };
+
+// After a failure in a stage that restarted the device into its bootloader: waits until it
+// answers discovery again, so that the next device's capture is not answered by this one.
+// False when it stayed silent (still in its bootloader, or gone).
+bool AttendreSortieBootloader(const wxString& zMAC)
+{
+    const long iDepuis = long(gpTheTavlin->Clock().EpochSeconds());
+    return ZorCliDecouvrir(kSortieBootloaderMs, [&] {
+        ZorTavlinInfoArray tous;
+        gpTheTavlin->GetLesTavlin(tous);
+        ZorTavlinInfo d;
+        // A whole second later: an answer from before the failure is not a return.
+        return ZorCliChercherDans(tous, ZorCliU8(zMAC), &d) && d.m_iTimeLastSeen > iDepuis;
+    });
+}
 
 void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, Resultat& r)
 {
@@ -207,6 +233,18 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
             r.zRaison = avant == ZorSequenceMAJ::ATTENTE_ETAT ? "la Tavlin ne répond pas"
                         : contexte.m_iCodeTransfert ? "code du transfert " + std::to_string(contexte.m_iCodeTransfert)
                                                     : std::string();
+            if ((avant == ZorSequenceMAJ::BOOTLOADER || avant == ZorSequenceMAJ::RECHERCHE) &&
+                !ZorCliInterrompu())
+                r.bBootloader = !AttendreSortieBootloader(d.m_zMAC);
+            return;
+        }
+        if (apres == ZorSequenceMAJ::ECHEC_VERSION) {
+            // Every stage went through, but the device does not run the folder's version.
+            sequence.Arreter();
+            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.iCode = contexte.m_maj.GetErreur();
+            r.zApres = ZorCliU8(contexte.m_retrouvee.m_zVersion);
+            r.zIP = ZorCliU8(contexte.m_retrouvee.m_zIP);
+            r.zRaison = ZorCliU8(ZorVersionNonApportee(zDossier, contexte.m_retrouvee.m_zVersion));
             return;
         }
         if (apres == ZorSequenceMAJ::SUCCES_AUTO) {
@@ -227,7 +265,7 @@ ZorJson JsonResultat(const Resultat& r)
     ZorJson j = ZorJson::Objet().Ajouter("mac", r.zMAC).Ajouter("ip", r.zIP).Ajouter("result", r.zResultat);
     j.Ajouter("version_before", r.zAvant).Ajouter("version_after", r.zApres);
     if (r.zResultat == "failed")
-        j.Ajouter("code", r.iCode).Ajouter("stage", r.zEtape);
+        j.Ajouter("code", r.iCode).Ajouter("stage", r.zEtape).Ajouter("left_in_bootloader", r.bBootloader);
     if (!r.zRaison.empty())
         j.Ajouter("reason", r.zRaison);
     return j;
@@ -261,16 +299,18 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
             cibles.push_back(zMAC);
     }
     const int iSecondes = o.iSecondes >= 0 ? o.iSecondes : kAttenteDevicesS;
-    ZorTavlinInfoArray tous;
     ZorCliDecouvrir(iSecondes * 1000, [&] {
         if (o.bTous)
             return false;
-        gpTheTavlin->GetLesTavlin(tous);
+        // A fresh copy each time: GetLesTavlin appends.
+        ZorTavlinInfoArray presents;
+        gpTheTavlin->GetLesTavlin(presents);
         size_t n = 0;
-        for (size_t i = 0; i < tous.GetCount(); ++i)
-            n += vues.count(ZorCliU8(tous[i].m_zMAC));
+        for (size_t i = 0; i < presents.GetCount(); ++i)
+            n += vues.count(ZorCliU8(presents[i].m_zMAC));
         return n == cibles.size();
     });
+    ZorTavlinInfoArray tous;
     gpTheTavlin->GetLesTavlin(tous);
     if (o.bTous)
         for (size_t i = 0; i < tous.GetCount(); ++i)
@@ -327,7 +367,9 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
             std::snprintf(buf, sizeof buf, "%-17s %-15s %-12s %-10s -> %-10s %s", r.zMAC.c_str(), r.zIP.c_str(),
                           r.zResultat.c_str(), r.zAvant.c_str(), r.zApres.c_str(),
                           r.zResultat == "failed"
-                              ? ("code " + std::to_string(r.iCode) + ", étape " + r.zEtape + " " + r.zRaison).c_str()
+                              ? ("code " + std::to_string(r.iCode) + ", étape " + r.zEtape + " " + r.zRaison +
+                                 (r.bBootloader ? " ; laissée dans son bootloader (ne répond plus)" : ""))
+                                    .c_str()
                               : r.zRaison.c_str());
             ZorCliEcrire(buf);
         }

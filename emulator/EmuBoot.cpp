@@ -265,6 +265,8 @@ bool GetBootField(const Device& d, const std::string& key, int64_t monoMs, std::
     else if (key == "websize") *out = std::to_string(d.webImage.size());
     else if (key == "webfnv") *out = Fnv64(d.webImage);
     else if (key == "webname") *out = Latin1ToUtf8(d.webName);
+    else if (key == "uploadfault") *out = d.uploadFault.empty() ? "none" : d.uploadFault;
+    else if (key == "uploadmax") *out = std::to_string(d.uploadMax);
     else return false;
     return true;
 }
@@ -308,6 +310,17 @@ std::string SetBootField(Device& d, const std::string& key, const std::string& v
             return "expected a usable address A or A/prefix, or nothing";
         d.bootReturnIp = ip;
         d.bootReturnPrefix = prefix;
+    } else if (key == "uploadfault") {
+        // How the upload page fails: 500 after the body, hang (no answer), trickle (an answer
+        // of a byte a second), close (at once, the body unread), midway (half the body read).
+        if (value != "none" && value != "500" && value != "hang" && value != "trickle"
+            && value != "close" && value != "midway")
+            return "expected none, 500, hang, trickle, close or midway";
+        d.uploadFault = value == "none" ? "" : value;
+    } else if (key == "uploadmax") {
+        if (!ParseLong(value, 0, long(kMaxUpload), &n))
+            return "expected 0 to 4194304 bytes";
+        d.uploadMax = size_t(n);
     } else {
         return "unknown key";
     }

@@ -106,6 +106,9 @@ struct Device {
     // Web-server image posted to /mpfsupload.
     std::string webImage, webName;
     uint64_t webUploads = 0;
+    std::string uploadFault;           // knob: how the upload page fails (empty: it does not)
+    size_t uploadMax = 0;              // knob: a longer body is refused with 413 (0: the
+                                       //   server's own bound)
 };
 
 // What a command asks of the server beyond the device record.

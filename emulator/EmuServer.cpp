@@ -33,6 +33,7 @@ constexpr int kMaxControlThreads = 16;
 constexpr size_t kMaxControlLine = 4096;
 constexpr int kControlIdleMs = 30000;
 constexpr int kBodyMs = 30000;         // time allowed to send a POST body
+constexpr int kSlowMs = 600000;        // bound on an upload page that hangs or trickles
 
 int gSignalFd = -1;
 
@@ -715,15 +716,37 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
     std::string reply;
     Effects fx;
     if (r.method == "POST") {
-        std::string body, contentType, note;
+        std::string body, contentType, note, fault;
+        size_t max = kMaxUpload;
+        {
+            std::lock_guard<std::mutex> lock(m_mu);
+            const Device& d = m_devices[static_cast<size_t>(index)];
+            fault = d.uploadFault;
+            max = d.uploadMax ? d.uploadMax : kMaxUpload;
+        }
+        if (fault == "close" || fault == "midway") {
+            // The connection ends with the body unread (or half read): the peer sees a reset.
+            std::string half;
+            int ignored = 0;
+            if (fault == "midway")
+                ReadBody(fd, req, headEnd, max, &half, &ignored, true);
+            Log("UPLOAD", IpText(localIp), peer, "fault " + fault + " after " + std::to_string(half.size()) + " bytes");
+            close(fd);
+            return;
+        }
         int status = 0;
-        if (!ReadBody(fd, req, headEnd, &body, &status)) {
+        if (!ReadBody(fd, req, headEnd, max, &body, &status, false)) {
             Log("UPLOAD", IpText(localIp), peer, std::to_string(status) + " body not received");
             if (status != 0)
                 SendAll(fd, HttpResponse(r.version, status, status == 413 ? "Payload Too Large"
                                          : status == 411 ? "Length Required" : "Request Timeout",
                                          "text/plain", "body refused\n", true));
             Finish(fd);
+            return;
+        }
+        if (!fault.empty()) {
+            Log("UPLOAD", IpText(localIp), peer, "fault " + fault + " bytes=" + std::to_string(body.size()));
+            FailUpload(fd, r.version, fault);
             return;
         }
         HeaderValue(req.substr(0, headEnd), "Content-Type", &contentType);
@@ -755,7 +778,32 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
     }
 }
 
-bool Server::ReadBody(int fd, const std::string& req, size_t headEnd, std::string* body, int* status)
+void Server::FailUpload(int fd, const std::string& version, const std::string& fault)
+{
+    if (fault == "500") {
+        SendAll(fd, HttpResponse(version, 500, "Internal Server Error", "text/plain", "upload failed\n", true));
+        Finish(fd);
+        return;
+    }
+    // hang: no answer; trickle: an answer one byte a second. Either until the peer gives up, the
+    // emulator stops, or the bound passes.
+    const std::string slow = HttpResponse(version, 200, "OK", "text/plain", std::string(kSlowMs / 1000, '.'), true);
+    const int64_t deadline = MonoMs() + kSlowMs;
+    for (size_t sent = 0; !m_stop && MonoMs() < deadline;) {
+        if (WaitReadable(fd, MonoMs() + 1000)) {
+            char buf[1024];
+            if (recv(fd, buf, sizeof buf, 0) <= 0)
+                break; // the peer closed
+        } else if (fault == "trickle" && sent < slow.size()) {
+            if (!SendAll(fd, slow.substr(sent++, 1)))
+                break;
+        }
+    }
+    close(fd);
+}
+
+bool Server::ReadBody(int fd, const std::string& req, size_t headEnd, size_t max, std::string* body,
+                      int* status, bool half)
 {
     *status = 0;
     std::string length;
@@ -764,10 +812,12 @@ bool Server::ReadBody(int fd, const std::string& req, size_t headEnd, std::strin
         *status = 411;
         return false;
     }
-    if (!ParseLong(length, 0, static_cast<long>(kMaxUpload), &n)) {
+    if (!ParseLong(length, 0, static_cast<long>(max), &n)) {
         *status = 413;
         return false;
     }
+    if (half)
+        n /= 2;
     size_t start = headEnd + (req.compare(headEnd, 4, "\r\n\r\n") == 0 ? 4 : 2);
     *body = req.substr(std::min(start, req.size()));
     int64_t deadline = MonoMs() + kBodyMs;

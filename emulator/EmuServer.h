@@ -57,7 +57,11 @@ private:
     // Joins the bootloader group while a device is restarting, leaves it when none is.
     void UpdateBootGroup();
     // Reads the body of a POST whose head ended at headEnd; false with the status to answer.
-    bool ReadBody(int fd, const std::string& req, size_t headEnd, std::string* body, int* status);
+    // The body of a POST, up to max bytes (413 beyond); with half, only its first half.
+    bool ReadBody(int fd, const std::string& req, size_t headEnd, size_t max, std::string* body,
+                  int* status, bool half);
+    // The upload page's fault knob after the body was read: 500, hang or trickle.
+    void FailUpload(int fd, const std::string& version, const std::string& fault);
     void OnAccept(int listenFd, uint32_t localIp);
     void ServeHttp(int fd, uint32_t localIp, std::string peer);
     void ServeControl(int fd);

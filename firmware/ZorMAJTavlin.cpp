@@ -52,6 +52,16 @@ int ZorComparerVersions(const ZorVersionTavlin& a, const ZorVersionTavlin& b)
     return 0;
 }
 
+wxString ZorVersionNonApportee(const wxString& zDossier, const wxString& zVersionApres)
+{
+    ZorVersionTavlin attendue, apres;
+    if (!ZorLireVersion(wxFileName(zDossier).GetFullName(), attendue) ||
+        (ZorLireVersion(zVersionApres, apres) && ZorComparerVersions(apres, attendue) == 0))
+        return wxString();
+    return wxString::Format(wxT("la Tavlin indique « %s » au lieu de la version %ld"), zVersionApres,
+                            attendue.iPremier);
+}
+
 wxString ZorMAJTavlin::GetDossierMAJ()
 {
     return ZorUtile::GetFullPath(wxT("maj"));

@@ -26,6 +26,11 @@ bool ZorLireVersionDossier(const wxString& zNom, ZorVersionTavlin& version);
 // -1, 0 or 1 as a is older than, the same as or newer than b.
 int ZorComparerVersions(const ZorVersionTavlin& a, const ZorVersionTavlin& b);
 
+// Why a device reporting zVersionApres after an update from the folder zDossier ("maj_vN") does
+// not run that folder's version: "la Tavlin indique « v4 » au lieu de la version 8", or empty
+// when it does (or when the folder's name gives no version to compare with).
+wxString ZorVersionNonApportee(const wxString& zDossier, const wxString& zVersionApres);
+
 class ZorMAJTavlin
 {
 public:

@@ -1,5 +1,7 @@
 #include "firmware/ZorSequenceMAJ.h"
 
+#include "firmware/ZorMAJTavlin.h"
+
 #include <wx/defs.h>
 
 namespace {
@@ -19,6 +21,8 @@ const wchar_t* const kEchecAuto =
     L"les consignes.";
 const wchar_t* const kEchecManuel =
     L"La mise à jour manuelle a échoué.\n\nSouhaitez-vous réessayer ?";
+
+const wchar_t* const kEchecVersion = L"La mise à jour a échoué : ";
 
 // The "search stage did not find the device" code of the update object.
 constexpr int kErreurIntrouvable = 4;
@@ -124,7 +128,17 @@ int ZorSequenceMAJ::Tick()
     case REINITIALISATION:
         if (!m_contexte.ReinitialiserTavlin(m_zIP, m_zIPLocal, m_info))
             return Echec();
+        // m_info is the device as it answered after its restart from the bootloader.
+        if (!ZorVersionNonApportee(m_zDossier, m_info.m_zVersion).empty()) {
+            m_contexte.SetErreur(kErreurVersion);
+            return Aller(ECHEC_VERSION);
+        }
         return Aller(m_bManuel ? SUCCES_MANUEL : SUCCES_AUTO);
+    case ECHEC_VERSION:
+        m_contexte.Message(wxString(kEchecVersion) + ZorVersionNonApportee(m_zDossier, m_info.m_zVersion) +
+                               wxT("."),
+                           wxOK | wxICON_ERROR);
+        return Fin();
     case SUCCES_AUTO:
         if (!m_bDemanderAcces) {
             m_contexte.Message(kTerminee, wxOK | wxICON_INFORMATION);

@@ -55,7 +55,12 @@ public:
         ECHEC_AUTO = 9,
         SUCCES_MANUEL = 10,
         ECHEC_MANUEL = 11,
+        // Every stage done, but the device does not report the update's version: the same
+        // images again would not help, so the user is told why and the sequence ends.
+        ECHEC_VERSION = 12,
     };
+    // The update object's code for that failure (after the stages' codes 1 to 11).
+    static constexpr int kErreurVersion = 12;
 
     // Tick spacings: between states, while waiting for a state page or the restarted device.
     static constexpr int kPasMs = 10;

@@ -101,6 +101,10 @@ def main():
     finally:
         lan1.stop()
         lan2.stop()
+    # Later scenarios start emulators of their own: every function named scenario_*, by name.
+    for name, f in sorted(globals().items()):
+        if name.startswith("scenario_") and callable(f):
+            f(emu_exe, work)
     print("%d failure(s)" % len(failures))
     return 1 if failures else 0
 
@@ -416,6 +420,97 @@ def concurrent_files():
         check(rc in (0, 5) and first.returncode in (0, 5) and text.count("ZorTavlinObj::Start version") == 1 and
               text.count("ExitNetwork") == 1 and "\0" not in text,
               "overlapping discover runs: run %d keeps its whole log in %s" % (rank, name))
+
+
+
+def update_folder(work, version, bin_bytes=3000):
+    """maj/maj_vN under work with both images (their content means nothing to the program)."""
+    maj = os.path.join(work, "upd", "maj_v%d" % version)
+    os.makedirs(maj, exist_ok=True)
+    with open(os.path.join(maj, "tavlin.cry"), "wb") as f:
+        f.write(bytes((i * 7 + 3) & 0xFF for i in range(24 * 40 + 5)))
+    with open(os.path.join(maj, "tavlin.bin"), "wb") as f:
+        f.write(bytes((i * 11 + 1) & 0xFF for i in range(bin_bytes)))
+    return maj
+
+
+def scenario_update_results(emu_exe, work):
+    """tavlin update: every named device taken, the version it comes back with judged, a failure
+    in the bootloader stage waited out, and each upload-page fault ending with its code."""
+    emu = Emu(emu_exe, os.environ["TAVLIN_NS_LAN1"], work, "upd",
+              ["--count", "12", "--first-ip", "192.168.77.40", "--version", "Tavlin v3", "--reboot-secs", "2"])
+    try:
+        devs = emu.devices()
+        mac = [d["mac"] for d in devs]
+        v4, v8 = update_folder(work, 4), update_folder(work, 8)
+
+        # Three named devices that all answer are all taken (none "offline"); from maj_v8 one
+        # back at v4 and one still at v1 failed (code 12, completion), one at v8 is updated.
+        emu.cmd("SET 1 nextversion=Tavlin v1")
+        emu.cmd("SET 2 nextversion=Tavlin v8")
+        rc, doc, err = run_json("update", mac[0], mac[1], mac[2], "--folder", v8, timeout=300)
+        res = {r["mac"]: r for r in (doc or {}).get("results", [])}
+        check(len(res) == 3 and not [r for r in res.values() if r["result"] == "skipped"],
+              "update A B C: the three answering devices are all taken (%s)" % err.strip()[-200:])
+        for i, after in ((0, "Tavlin v4"), (1, "Tavlin v1")):
+            r = res.get(mac[i], {})
+            check(r.get("result") == "failed" and r.get("code") == 12 and r.get("stage") == "completion" and
+                  r.get("version_after") == after and "au lieu de la version 8" in r.get("reason", ""),
+                  "back at %s from maj_v8: failed with its reason (%s)" % (after, r))
+        check(res.get(mac[2], {}).get("result") == "updated" and rc == 1,
+              "back at v8: updated; the batch exits 1 (%d, %s)" % (rc, res.get(mac[2])))
+        beside = os.path.join(work, "upd-bin")
+        os.makedirs(os.path.join(beside, "maj"), exist_ok=True)
+        shutil.copytree(v8, os.path.join(beside, "maj", "maj_v8"))
+        shutil.copy(TAVLIN, beside)
+        rc, doc, _ = run_json("discover", "--seconds", "2", exe=os.path.join(beside, os.path.basename(TAVLIN)))
+        flags = {d["mac"]: d["update_available"] for d in (doc or {}).get("devices", [])}
+        check([flags.get(m) for m in mac[:3]] == [True, True, False],
+              "update_available kept for the two wrong versions only (%s)" % [flags.get(m) for m in mac[:3]])
+
+        # X fails in its bootloader stage and comes back by itself; W fails too and is never
+        # heard again; Y, after both, is updated (its capture is not answered by X or W).
+        x, w, y = 3, 4, 5
+        emu.cmd("SET %d bootstatus=2:0800" % x)
+        emu.cmd("SET %d bootstatus=2:0800" % w)
+        p = subprocess.Popen([TAVLIN, "update", mac[x], mac[w], mac[y], "--folder", v4, "--json"],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        deadline = time.monotonic() + 240
+        while p.poll() is None and time.monotonic() < deadline:
+            if [l for l in emu.lines("BOOT-STATUS") if " %s " % devs[w]["ip"] in l]:
+                emu.cmd("SET %d silent=1" % w)  # still in its bootloader, or gone: it never answers
+            time.sleep(0.2)
+        out, err = p.communicate(timeout=60)
+        res = {r["mac"]: r for r in json.loads(out or "{}").get("results", [])}
+        rx, rw, ry = res.get(mac[x], {}), res.get(mac[w], {}), res.get(mac[y], {})
+        check(rx.get("result") == "failed" and rx.get("code") == 3 and rx.get("stage") == "bootloader" and
+              rx.get("left_in_bootloader") is False, "X failed in its bootloader stage and came back (%s)" % rx)
+        check(rw.get("result") == "failed" and rw.get("left_in_bootloader") is True,
+              "W is reported left in its bootloader (%s)" % rw)
+        check(ry.get("result") == "updated" and emu.get(y, "version") == "Tavlin v4",
+              "Y after them is updated (%s, %s)" % (ry, err.strip()[-200:]))
+
+        # The upload page fails in six ways: each run ends with code 6 at the transfer stage and
+        # the post's code (-4 an answer refused or a connection broken, -10 the 60 s limit).
+        emu.cmd("SET 6 uploadmax=1000")
+        cases = [(6, "413", -4), (7, "500", -4), (8, "close", -4), (9, "midway", -4),
+                 (10, "hang", -10), (11, "trickle", -10)]
+        for i, fault, code in cases:
+            if fault != "413":
+                emu.cmd("SET %d uploadfault=%s" % (i, fault))
+            start = time.monotonic()
+            try:
+                rc, doc, err = run_json("update", mac[i], "--folder", v4, timeout=240)
+            except subprocess.TimeoutExpired:
+                rc, doc, err = -1, None, "no end within 240 s"
+            took = time.monotonic() - start
+            r = ((doc or {}).get("results") or [{}])[0]
+            check(rc == 1 and r.get("result") == "failed" and r.get("code") == 6 and r.get("stage") == "transfer"
+                  and r.get("reason") == "code du transfert %d" % code and
+                  [l for l in emu.lines("UPLOAD") if " %s " % devs[i]["ip"] in l],
+                  "upload page %s: ends after %.1f s with code 6, transfer, post code %d (%s)" % (fault, took, code, r))
+    finally:
+        emu.stop()
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <wx/defs.h>
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ public:
     std::deque<int> reponses; // to messages that ask something
     std::vector<std::string> trace;
     int erreur = 0;
+    std::string versionApres = "Tavlin v3"; // what the device reports once back from its bootloader
 
     static bool Next(std::deque<bool>& q, bool fallback)
     {
@@ -51,6 +53,7 @@ public:
         *ipLocal = "192.168.77.1";
         *mac = "00-04-A3-12-34-56";
         info->m_zLogin = "admin";
+        info->m_zVersion = wxString::FromUTF8(versionApres);
         return true;
     }
     bool EnvoyerFichiers(const wxString& dossier, const wxString& ip, const wxString& ipLocal) override
@@ -170,6 +173,42 @@ TEST(SequenceMAJ, FailuresFallBackToManualThenOfferRetries)
     ZorSequenceMAJ cancelled(c);
     RunToEnd(cancelled, cancelled.Lancer("d", "", "", "", false));
     EXPECT_EQ(c.trace, std::vector<std::string>{"msg Merci de suivre les instructions suivantes :"});
+}
+
+// After every stage, the device must report the folder's version; otherwise the update failed
+// with its own code and reason, and no manual procedure follows (it would send the same images).
+TEST(SequenceMAJ, ADeviceBackWithAnotherVersionThanTheFolderFails)
+{
+    struct Cas
+    {
+        const char* dossier;
+        const char* apres;
+        const char* fin; // the last message
+    } cas[] = {
+        {"maj/maj_v8", "Tavlin v8", "La mise à jour est terminée."},
+        {"maj/maj_v8", "Tavlin v4", "La mise à jour a échoué : la Tavlin indique « Tavlin v4 » au lieu de la version 8."},
+        {"maj/maj_v8", "v1", "La mise à jour a échoué : la Tavlin indique « v1 » au lieu de la version 8."},
+        {"maj/maj_v8", "", "La mise à jour a échoué : la Tavlin indique «  » au lieu de la version 8."},
+        {"maj/maj_v8", "v8b", "La mise à jour a échoué : la Tavlin indique « v8b » au lieu de la version 8."},
+        {"d", "v1", "La mise à jour est terminée."}, // a folder without a version: nothing to compare
+    };
+    for (const Cas& c : cas) {
+        for (const bool manuel : {false, true}) {
+            Script s;
+            s.etatFrais = {true};
+            s.versionApres = c.apres;
+            s.reponses = {wxID_OK}; // the power-cycle instructions
+            ZorSequenceMAJ seq(s);
+            RunToEnd(seq, manuel ? seq.Lancer(c.dossier, "", "", "", false)
+                                 : seq.Lancer(c.dossier, "192.168.77.10", "192.168.77.1", "M", false));
+            const bool echec = std::string(c.fin).find("échoué") != std::string::npos;
+            EXPECT_EQ(s.trace.back(), std::string("msg ") + c.fin) << c.apres << " manual " << manuel;
+            EXPECT_EQ(std::count(s.trace.begin(), s.trace.end(), "erreur 12"), echec ? 1 : 0) << c.apres;
+            EXPECT_EQ(std::count(s.trace.begin(), s.trace.end(), "msg Merci de suivre les instructions suivantes :"),
+                      manuel ? 1 : 0)
+                << "no fall-back to the manual procedure: " << c.apres;
+        }
+    }
 }
 
 } // namespace

@@ -234,6 +234,18 @@ protected:
         return zorui::SettleUntil(fait, iMs);
     }
     long MettreAJourDepuisLaListe(zortest::Emu& emu, bool bPhotos, const std::string& zAdresseRetour);
+    // One out-of-date device (Chaufferie, v2) with an emulator knob set, the manager started as
+    // zInstance, the list open with that device selected.
+    std::unique_ptr<Dlg> OuvrirChaufferie(zortest::Emu& emu, const char* zCle, const char* zValeur,
+                                          const wxString& zInstance)
+    {
+        EXPECT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.11,name=Chaufferie,version=v2"}));
+        EXPECT_TRUE(emu.Set(0, zCle, zValeur));
+        EXPECT_TRUE(gpTheTavlin->Start(zInstance, false));
+        auto dlg = Ouvrir(1);
+        Selectionner(*dlg, 0);
+        return dlg;
+    }
 
     std::string m_prog;
     std::string m_dossierMAJ;
@@ -597,11 +609,7 @@ TEST_F(ListeDlgLan, AnUpdateBringsBackADeviceThatReturnsOutsideTheNetwork)
 TEST_F(ListeDlgLan, AFailedUpdateFallsBackToTheManualProcedure)
 {
     zortest::Emu emu;
-    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.11,name=Chaufferie,version=v2"}));
-    ASSERT_TRUE(emu.Set(0, "bootstatus", "1:0800"));
-    ASSERT_TRUE(gpTheTavlin->Start(wxT("manuelle"), false));
-    auto dlg = Ouvrir(1);
-    Selectionner(*dlg, 0);
+    auto dlg = OuvrirChaufferie(emu, "bootstatus", "1:0800", wxT("manuelle"));
     Reponses reponses(dlg.get());
     reponses.Attendre(U(kMajRequise), wxID_OK)
         .Attendre(U(kEchecAuto), wxID_OK, wxString(), "liste_lan_message_echec_auto")
@@ -614,6 +622,24 @@ TEST_F(ListeDlgLan, AFailedUpdateFallsBackToTheManualProcedure)
     zorui::Click(dlg->GetBouton(Dlg::ID_MAJ));
     ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 120000));
     EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 12) == "v3"; }, 10000));
+    zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
+}
+
+// The device comes back from its bootloader at v1 where the folder brings v3: the end message
+// says the update failed and why (no manual procedure), and the row still asks for an update.
+TEST_F(ListeDlgLan, AnUpdateThatDoesNotBringTheFolderVersionEndsAsAFailure)
+{
+    zortest::Emu emu;
+    auto dlg = OuvrirChaufferie(emu, "nextversion", "v1", wxT("version"));
+    Reponses reponses(dlg.get());
+    reponses.Attendre(U(kMajRequise), wxID_OK)
+        .Attendre(U("La mise à jour a échoué : la Tavlin indique « v1 » au lieu de la version 3."), wxID_OK,
+                  wxString(), "liste_lan_message_version_non_apportee");
+    zorui::Click(dlg->GetBouton(Dlg::ID_MAJ));
+    ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 90000));
+    EXPECT_FALSE(dlg->GetSequence().IsEnCours());
+    EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 12) == "v1"; }, 10000)) << Colonne(*dlg, 0, 12);
+    EXPECT_EQ(Image(*dlg, 0), ZOR_ICONE_MAJ);
     zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
 }
 
