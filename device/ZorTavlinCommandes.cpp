@@ -22,6 +22,24 @@ inline int Annee2000(int iAnnee)
     return iAnnee < 2000 ? 0 : iAnnee - 2000;
 }
 
+// The text's ISO 8859-1 bytes, the character set of the device; false at the first character
+// beyond it (given in *pzHors when asked for).
+bool OctetsLatin1(const wxString& zTexte, std::string* pOctets, wxString* pzHors = nullptr)
+{
+    pOctets->clear();
+    pOctets->reserve(zTexte.length());
+    for (wxString::const_iterator it = zTexte.begin(); it != zTexte.end(); ++it) {
+        const wxUint32 u = (*it).GetValue();
+        if (u > 0xFF) {
+            if (pzHors)
+                *pzHors = wxString(*it);
+            return false;
+        }
+        *pOctets += char(u);
+    }
+    return true;
+}
+
 // The texts of one command, encoded as ";"-separated fields; remembers a refusal so that the
 // command queues nothing when any of its fields was refused.
 class Champs
@@ -70,23 +88,18 @@ std::string ZorPourcentEncoder(const std::string& octets)
 bool ZorEncoderTexte(const wxString& zTexte, bool bChamp, wxString* pzEncode, wxString* pzRaison)
 {
     std::string octets;
-    octets.reserve(zTexte.length());
-    for (wxString::const_iterator it = zTexte.begin(); it != zTexte.end(); ++it) {
-        const wxUint32 u = (*it).GetValue();
-        wxString zRaison;
-        if (u > 0xFF)
-            zRaison = wxString::Format(wxString::FromUTF8("le caractère « %s » ne peut pas être "
-                                                          "envoyé à une Tavlin (hors ISO 8859-1)"),
-                                       wxString(*it));
-        else if (bChamp && u == ';')
-            zRaison = wxString::FromUTF8("le caractère « ; » sépare les champs de la commande : "
-                                         "un texte ne peut pas le contenir");
-        if (!zRaison.empty()) {
-            if (pzRaison)
-                *pzRaison = zRaison;
-            return false;
-        }
-        octets += char(u);
+    wxString zHors, zRaison;
+    if (bChamp && zTexte.Find(wxT(';')) != wxNOT_FOUND)
+        zRaison = wxString::FromUTF8("le caractère « ; » sépare les champs de la commande : "
+                                     "un texte ne peut pas le contenir");
+    else if (!OctetsLatin1(zTexte, &octets, &zHors))
+        zRaison = wxString::Format(wxString::FromUTF8("le caractère « %s » ne peut pas être envoyé "
+                                                      "à une Tavlin (hors ISO 8859-1)"),
+                                   zHors);
+    if (!zRaison.empty()) {
+        if (pzRaison)
+            *pzRaison = zRaison;
+        return false;
     }
     if (pzEncode)
         *pzEncode = wxString::FromAscii(ZorPourcentEncoder(octets).c_str());
@@ -100,13 +113,8 @@ bool ZorEncodeEmailPwd(const wxString& zPwd, wxString* pzCode)
     if (!pzCode)
         return false;
     std::string octets;
-    octets.reserve(zPwd.length());
-    for (wxString::const_iterator it = zPwd.begin(); it != zPwd.end(); ++it) {
-        wxUint32 u = (*it).GetValue();
-        if (u > 0xFF)
-            return false;
-        octets += char(u);
-    }
+    if (!OctetsLatin1(zPwd, &octets))
+        return false;
     *pzCode = wxString::FromAscii(zoremail::Encode(octets).c_str());
     return true;
 }
