@@ -65,7 +65,8 @@ std::string ZorCliAide(const std::string& zVerbe)
     for (const auto& v : Verbes())
         z += "  " + std::string(v.second.zUsage) + "\n";
     z += "\nCodes de sortie : 0 terminé, 1 une Tavlin en échec, 2 mauvais usage, 3 Tavlin "
-         "introuvable, 4 réseau indisponible.\n";
+         "introuvable, 4 réseau indisponible, 5 un autre programme Tavlin reçoit les réponses "
+         "(liste peut-être incomplète).\n";
     return z;
 }
 

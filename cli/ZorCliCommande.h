@@ -13,6 +13,7 @@ enum ZorCliCode {
     ZOR_CLI_USAGE = 2,
     ZOR_CLI_INTROUVABLE = 3, // device not found
     ZOR_CLI_RESEAU = 4,      // network not available
+    ZOR_CLI_PARTAGE = 5,     // another program got answers meant for us: the list may be short
 };
 
 struct ZorCliOptions

@@ -193,6 +193,11 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
             return;
         }
         iDelai = sequence.Tick();
+        if (ZorCliInterrompu()) { // the stage's own wait ended on it
+            sequence.Arreter();
+            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.zRaison = "interrompue";
+            return;
+        }
         const ZorSequenceMAJ::Etat apres = sequence.GetEtat();
         if (apres == ZorSequenceMAJ::ECHEC_AUTO ||
             (avant == ZorSequenceMAJ::ATTENTE_ETAT && apres == ZorSequenceMAJ::AUCUN)) {
@@ -241,7 +246,7 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
         nom.MakeAbsolute();
         zDossier = nom.GetPath();
         const wxArrayString parties = nom.GetDirs();
-        if (!wxDir::Exists(zDossier) || parties.empty() || !ZorLireVersion(parties.Last(), version))
+        if (!wxDir::Exists(zDossier) || parties.empty() || !ZorLireVersionDossier(parties.Last(), version))
             return sortie(ZOR_CLI_USAGE, "--folder attend un dossier de mise à jour existant (maj_vN) : " + o.zDossier);
     } else if (!ZorMAJTavlin::DerniereMiseAJour(&zDossier, &version)) {
         return sortie(ZOR_CLI_ECHEC, "aucune mise à jour dans " + ZorCliU8(ZorMAJTavlin::GetDossierMAJ()));
@@ -274,7 +279,8 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
         return sortie(ZOR_CLI_INTROUVABLE, "aucune Tavlin trouvée");
 
     // Every check before anything is sent.
-    const bool bImages = ZorMAJTavlin::VerifierImages(zDossier);
+    wxString zRaisonImages;
+    const bool bImages = ZorMAJTavlin::VerifierImages(zDossier, &zRaisonImages);
     std::vector<Resultat> resultats(cibles.size());
     std::vector<ZorTavlinInfo> infos(cibles.size());
     for (size_t k = 0; k < cibles.size(); ++k) {
@@ -294,7 +300,7 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
             r.zResultat = "skipped", r.zRaison = "hors du réseau de l'ordinateur (tavlin readdress)";
         else if (!bImages)
             r.zResultat = "failed", r.zEtape = "preparation", r.iCode = 2,
-            r.zRaison = "images absentes ou illisibles dans " + ZorCliU8(zDossier);
+            r.zRaison = "image refusée : " + ZorCliU8(zRaisonImages) + " (" + ZorCliU8(zDossier) + ")";
         else
             r.zResultat = o.bDryRun ? "would-update" : "pending";
     }

@@ -5,6 +5,7 @@
 #include "device/ZorTavlinCommandes.h"
 #include "device/ZorTavlinObj.h"
 #include "firmware/ZorMAJTavlin.h"
+#include "infra/ZorClock.h"
 #include "network/ZorAdresseIP.h"
 
 #include <wx/app.h>
@@ -192,10 +193,32 @@ private:
 
     ZorTavlinInfoArray Liste(int iSecondes)
     {
-        ZorCliDecouvrir(iSecondes * 1000);
+        ZorCliDecouvrir(iSecondes * 1000, [this] {
+            SurveillerPort();
+            return false;
+        });
+        SurveillerPort(true);
         ZorTavlinInfoArray tous;
         gpTheTavlin->GetLesTavlin(tous);
         return tous;
+    }
+
+    // Another program on the discovery port takes the devices' unicast answers for itself: a
+    // list heard meanwhile may lack devices, and must not pass for complete. Looked at every
+    // half second of a discovery (and at its end), from the first moment our sockets exist.
+    bool SurveillerPort(bool bMaintenant = false)
+    {
+        const int64_t iMs = ZorDefaultClock().NowMs();
+        if (bMaintenant || iMs >= m_iProchainRegardPortMs) {
+            m_iProchainRegardPortMs = iMs + kRegardPortMs;
+            m_bPortPartage = m_bPortPartage || ZorTavlinNetwork::AutresProgrammesDecouverte() > 0;
+        }
+        return m_bPortPartage;
+    }
+    static const char* TextePortPartage()
+    {
+        return "un autre programme Tavlin reçoit les réponses des Tavlin sur cet ordinateur (port 30303) : "
+               "la liste peut être incomplète, relancez quand il aura fini";
     }
 
     int Discover(bool bExport)
@@ -220,19 +243,33 @@ private:
                     l += (l.empty() ? "" : ",") + ZorCliCsv(f);
                 ZorCliEcrire(l);
             }
-            return ZOR_CLI_OK;
+            return FinListe();
         }
         if (Json() || bExport) {
             ZorJson liste = ZorJson::Tableau();
             for (size_t i = 0; i < tous.GetCount(); ++i)
                 liste.Ajouter(JsonDevice(tous[i], bExport, m_aJour));
-            ZorCliEcrire(ZorJson::Objet().Ajouter("devices", liste).Texte());
-            return ZOR_CLI_OK;
+            // One document: the devices heard, and the error beside them when the list may be short.
+            ZorJson doc = ZorJson::Objet().Ajouter("devices", liste);
+            if (m_bPortPartage)
+                doc.Ajouter("error", ZorJson::Objet().Ajouter("code", int(ZOR_CLI_PARTAGE))
+                                         .Ajouter("message", TextePortPartage()));
+            ZorCliEcrire(doc.Texte());
+            return FinListe();
         }
         for (size_t i = 0; i < tous.GetCount(); ++i)
             ZorCliEcrire(LigneDevice(tous[i], m_aJour));
         ZorCliEcrire(std::to_string(tous.GetCount()) + " Tavlin trouvée(s)");
-        return ZOR_CLI_OK;
+        return FinListe();
+    }
+
+    // After the list: its exit code, and the reason on standard error when it may be short.
+    int FinListe() const
+    {
+        if (!m_bPortPartage)
+            return ZOR_CLI_OK;
+        std::fprintf(stderr, "tavlin: %s\n", TextePortPartage());
+        return ZOR_CLI_PARTAGE;
     }
 
     // Streams additions and removals until --seconds (or an interrupt).
@@ -252,11 +289,14 @@ private:
                 if (!maintenant.count(m.first))
                     Evenement("removed", m.second);
             connus.swap(maintenant);
+            // Said once, as soon as seen: a stream may run for hours.
+            if (!m_bPortPartage && SurveillerPort())
+                ZorCliSortie(m_o, ZOR_CLI_PARTAGE, TextePortPartage());
             return false;
         };
         const int iSecondes = Secondes(0);
         ZorCliDecouvrir(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, comparer);
-        return ZOR_CLI_OK;
+        return m_bPortPartage ? ZOR_CLI_PARTAGE : ZOR_CLI_OK;
     }
 
     void Evenement(const char* zQuoi, const ZorTavlinInfo& d)
@@ -455,7 +495,9 @@ private:
         std::string zMAC;
         ZorCliMAC(m_o.arguments[1], &zMAC);
         const bool bAjouter = m_o.arguments[0] == "add";
-        gpTheTavlin->WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC));
+        if (!gpTheTavlin->WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC)))
+            return Sortie(ZOR_CLI_ECHEC, "la liste noire des cartes n'a pas pu être enregistrée : " + zMAC +
+                                             (bAjouter ? " n'y est pas ajoutée" : " n'en est pas retirée"));
         if (Json())
             ZorCliEcrire(ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("blacklisted", bAjouter).Texte());
         else
@@ -519,8 +561,11 @@ private:
         return ZOR_CLI_OK;
     }
 
+    static constexpr int64_t kRegardPortMs = 500;
     const ZorCliOptions& m_o;
     Session m_session;
+    bool m_bPortPartage = false;
+    int64_t m_iProchainRegardPortMs = 0;
     std::function<bool(const wxString&)> m_aJour;
 };
 

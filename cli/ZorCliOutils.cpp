@@ -17,7 +17,13 @@ namespace {
 constexpr int kHelloMs = 1000; // between hellos while waiting for devices
 
 volatile std::sig_atomic_t gbInterrompu = 0;
-void SurSignal(int) { gbInterrompu = 1; }
+// The first signal asks every wait to end and the verb to wind up; the handler then steps
+// aside, so a second Ctrl-C ends the program at once whatever it is doing.
+void SurSignal(int iSignal)
+{
+    gbInterrompu = 1;
+    std::signal(iSignal, SIG_DFL);
+}
 
 const ZorClock& Horloge() { return ZorDefaultClock(); }
 

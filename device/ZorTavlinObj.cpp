@@ -55,8 +55,7 @@ ZorTavlinObj::ZorTavlinObj()
       m_pTimer(nullptr),
       m_iLastHello(0),
       m_bNewEtat(false),
-      m_iCountTimer(0),
-      m_bRegistrePleinSignale(false)
+      m_iCountTimer(0)
 {
     m_network.SetSink(this);
     m_etat.ReInit();
@@ -109,16 +108,9 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
             }
         }
         // A flood of made-up addresses must not grow the registry without end.
-        if (!pInfo && m_arrayTavlin.GetCount() >= iTavlinMax) {
-            if (!m_bRegistrePleinSignale)
-                gTheLogFile.Write(wxT("ZorTavlinObj::AddTavlin registre plein (%d consoles), ")
-                                      wxT("nouvelle console refusee MAC=%s"),
-                                  int(iTavlinMax), zMAC.wc_str());
-            m_bRegistrePleinSignale = true;
+        if (!pInfo && m_arrayTavlin.GetCount() >= iTavlinMax && !FaireDeLaPlace(zMAC))
             return;
-        }
         if (!pInfo) {
-            m_bRegistrePleinSignale = false;
             m_arrayTavlin.Add(ZorTavlinInfo(zIP, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
                                             zGateway, bDHCPEnabled, Clock().EpochSeconds(), 0, zIPLocal,
                                             zMaskLocal, zGatewayLocal, zVersion, false));
@@ -159,6 +151,44 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
     UpdateTheIP();
     if (bChange)
         NotifyListeners(ZOR_EVT_TAVLIN_ADD);
+}
+
+bool ZorTavlinObj::FaireDeLaPlace(const wxString& zMAC)
+{
+    // The record seen longest ago gives its place, so that a flood of forged answers with ever
+    // new addresses cannot keep a real device out: the flood's own records age first.
+    const int64_t iMaintenant = Clock().EpochSeconds();
+    size_t iPlusVieux = m_arrayTavlin.GetCount();
+    for (size_t i = 0; i < m_arrayTavlin.GetCount(); ++i) {
+        const ZorTavlinInfo& info = m_arrayTavlin[i];
+        if (info.m_zMAC == m_zAddrMACSurveillee ||
+            iMaintenant - int64_t(info.m_iTimeLastSeen) < iTavlinProtegeS)
+            continue;
+        if (iPlusVieux == m_arrayTavlin.GetCount() ||
+            info.m_iTimeLastSeen < m_arrayTavlin[iPlusVieux].m_iTimeLastSeen)
+            iPlusVieux = i;
+    }
+    const bool bPlace = iPlusVieux < m_arrayTavlin.GetCount();
+    ++(bPlace ? m_iRegistreRemplacees : m_iRegistreRefusees);
+    // Said once a minute: a flood must not fill the log as well.
+    const int64_t iMs = Clock().NowMs();
+    if (m_iLogRegistrePleinMs < 0 || iMs - m_iLogRegistrePleinMs >= kLogRegistrePleinMs) {
+        m_iLogRegistrePleinMs = iMs;
+        const wxString zQuoi =
+            bPlace ? wxString::Format(wxT("nouvelle console MAC=%s a la place de MAC=%s vue il y a %lld s"),
+                                      zMAC, m_arrayTavlin[iPlusVieux].m_zMAC,
+                                      static_cast<long long>(iMaintenant - int64_t(m_arrayTavlin[iPlusVieux].m_iTimeLastSeen)))
+                   : wxString::Format(wxT("nouvelle console refusee MAC=%s (toutes vues depuis moins de %d s)"),
+                                      zMAC, int(iTavlinProtegeS));
+        gTheLogFile.Write(wxString::Format(wxT("ZorTavlinObj::AddTavlin registre plein (%d consoles), %s ")
+                                               wxT("(%llu remplacees, %llu refusees en tout)"),
+                                           int(iTavlinMax), zQuoi,
+                                           static_cast<unsigned long long>(m_iRegistreRemplacees),
+                                           static_cast<unsigned long long>(m_iRegistreRefusees)));
+    }
+    if (bPlace)
+        m_arrayTavlin.RemoveAt(iPlusVieux);
+    return bPlace;
 }
 
 void ZorTavlinObj::GetLesTavlin(ZorTavlinInfoArray& array)

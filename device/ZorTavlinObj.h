@@ -74,9 +74,11 @@ public:
     virtual ~ZorTavlinObj();
 
     // Registry, monitored device, master record, observers. The registry holds at most
-    // iTavlinMax devices: past it, new hardware addresses are refused (logged once each time
-    // it fills) and the devices it holds are still updated.
+    // iTavlinMax devices: past it, a new hardware address takes the place of the record seen
+    // longest ago, never the monitored device's nor one seen within iTavlinProtegeS seconds
+    // (refused when none may go); logged at most once a minute.
     static constexpr size_t iTavlinMax = 1024;
+    static constexpr int iTavlinProtegeS = 3;
     void AddTavlin(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
                    const wxString& zCommentaire, const wxString& zLogin, const wxString& zPwd,
                    const wxString& zMask, const wxString& zGateway, bool bDHCPEnabled,
@@ -124,7 +126,9 @@ public:
     void Stop();
     bool IsStarted() const { return m_bStarted; }
     void ReadListeCarteBlackList();
-    void WriteListeCarteBlackList(bool bAjouter, const wxString& zMACCarte);
+    // False, the list in memory unchanged, when the file could not be written (the reason is
+    // logged and said on standard error) or the address is empty or holds a ";".
+    bool WriteListeCarteBlackList(bool bAjouter, const wxString& zMACCarte);
     void Reboot(const wxString& zIP);
     void DiscoverMaster();
     // A discovery hello on every adapter now, besides the periodic ones: for a caller waiting
@@ -220,6 +224,9 @@ protected:
 
 private:
     void UpdateTheIP();
+    // A full registry: removes the record a new device may replace (under the lock); false
+    // when none may go.
+    bool FaireDeLaPlace(const wxString& zMAC);
     bool PushCommande(const wxString& zQuery, const wxString& zIP, const wxString& zIPLocal,
                       bool bWait, const wxString& zPage);
     void LanceThread();
@@ -266,8 +273,11 @@ public:
     ZorConfiguration m_config;
     ZorConfiguration m_configBlackList;
     int m_iCountTimer;
-    // The full registry was logged since it last had room.
-    bool m_bRegistrePleinSignale;
+    // The full registry: when it was last logged (clock ms, -1 never), what it did since start.
+    static constexpr int64_t kLogRegistrePleinMs = 60000;
+    int64_t m_iLogRegistrePleinMs = -1;
+    uint64_t m_iRegistreRemplacees = 0;
+    uint64_t m_iRegistreRefusees = 0;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -96,27 +96,33 @@ void ZorTavlinObj::ReadListeCarteBlackList()
     m_network.m_zListeCarteBlackList = zListe;
 }
 
-void ZorTavlinObj::WriteListeCarteBlackList(bool bAjouter, const wxString& zMACCarte)
+bool ZorTavlinObj::WriteListeCarteBlackList(bool bAjouter, const wxString& zMACCarte)
 {
     if (zMACCarte.empty() || zMACCarte.Find(';') != wxNOT_FOUND)
-        return; // an empty or composite entry would corrupt the list
+        return false; // an empty or composite entry would corrupt the list
     if (!m_configBlackList.IsLoaded())
         ReadListeCarteBlackList();
-    // Entries are compared whole, so one address never matches inside another.
-    wxArrayString entrees =
-        wxStringTokenize(m_network.m_zListeCarteBlackList, wxT(";"), wxTOKEN_STRTOK);
-    if (bAjouter) {
-        if (entrees.Index(zMACCarte) == wxNOT_FOUND)
-            entrees.Add(zMACCarte);
-    } else {
-        for (int i; (i = entrees.Index(zMACCarte)) != wxNOT_FOUND;)
-            entrees.RemoveAt(size_t(i));
-    }
-    wxString zListe;
-    for (const wxString& z : entrees)
-        zListe += z + wxT(";");
-    m_network.m_zListeCarteBlackList = zListe;
-    m_configBlackList.Write(kCleBlackList, zListe);
+    // Applied to the list the file holds at the moment of writing, under the lock of every
+    // program of the user: another program's card added meanwhile stays on it.
+    auto changer = [&](const wxString& zActuel) {
+        // Entries are compared whole, so one address never matches inside another.
+        wxArrayString entrees = wxStringTokenize(zActuel, wxT(";"), wxTOKEN_STRTOK);
+        if (bAjouter) {
+            if (entrees.Index(zMACCarte) == wxNOT_FOUND)
+                entrees.Add(zMACCarte);
+        } else {
+            for (int i; (i = entrees.Index(zMACCarte)) != wxNOT_FOUND;)
+                entrees.RemoveAt(size_t(i));
+        }
+        wxString zListe;
+        for (const wxString& z : entrees)
+            zListe += z + wxT(";");
+        return zListe;
+    };
+    if (!m_configBlackList.Update(kCleBlackList, changer))
+        return false;
+    m_configBlackList.Read(kCleBlackList, m_network.m_zListeCarteBlackList);
+    return true;
 }
 
 void ZorTavlinObj::Reboot(const wxString& zIP)

@@ -1,6 +1,8 @@
 #include "firmware/ZorFirmwareFormat.h"
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace ZorFirmware {
 
@@ -96,9 +98,52 @@ std::vector<int> CodesStatut(uint16_t iStatut, bool bImageOuverte)
     return codes;
 }
 
+RefusImage VerifierImage(const std::string& zChemin, const std::string& zDossier, uint64_t* piTaille)
+{
+    namespace fs = std::filesystem;
+    std::error_code e;
+    const fs::file_status statut = fs::status(zChemin, e); // follows links
+    if (!fs::exists(statut))
+        return RefusImage::ABSENTE;
+    if (!fs::is_regular_file(statut))
+        return RefusImage::PAS_UN_FICHIER;
+    if (!zDossier.empty()) {
+        // Where the file really is, links resolved on both sides: a link inside the folder may
+        // lead to another file of the folder, never elsewhere.
+        const fs::path reel = fs::canonical(zChemin, e);
+        const fs::path dossier = e ? fs::path() : fs::canonical(zDossier, e);
+        const fs::path relatif = e ? fs::path() : reel.lexically_relative(dossier);
+        if (e || relatif.empty() || *relatif.begin() == "..")
+            return RefusImage::HORS_DOSSIER;
+    }
+    const uintmax_t iTaille = fs::file_size(zChemin, e);
+    if (e)
+        return RefusImage::ABSENTE;
+    if (iTaille > kTailleImageMax)
+        return RefusImage::TROP_GRANDE;
+    if (piTaille)
+        *piTaille = iTaille;
+    return RefusImage::AUCUN;
+}
+
+const char* TexteRefus(RefusImage refus)
+{
+    switch (refus) {
+    case RefusImage::AUCUN: return "utilisable";
+    case RefusImage::ABSENTE: return "absente";
+    case RefusImage::PAS_UN_FICHIER: return "n'est pas un fichier ordinaire";
+    case RefusImage::HORS_DOSSIER: return "renvoie hors du dossier de mise à jour";
+    case RefusImage::TROP_GRANDE: return "dépasse 1 572 864 octets";
+    }
+    return "refusée";
+}
+
 bool LecteurImage::Ouvrir(const std::string& zChemin)
 {
     Fermer();
+    // Checked first: opening a FIFO blocks, and a device file never ends.
+    if (VerifierImage(zChemin, std::string()) != RefusImage::AUCUN)
+        return false;
     m_pFichier = fopen(zChemin.c_str(), "rb");
     if (!m_pFichier)
         return false;

@@ -71,6 +71,30 @@ bool StatutEnErreur(uint16_t iStatut);
 // bits 0x0800, 0x0200, 0x0040 and 0x0002. The last one is the result.
 std::vector<int> CodesStatut(uint16_t iStatut, bool bImageOuverte);
 
+// The largest image a device can take. Its bootloader tells records apart by the 16-bit
+// sequence number, so one pass over an image holds at most 65,536 records of 24 bytes:
+// 1,572,864 bytes (1.5 MiB). The web-server image goes into the same device and gets the same
+// bound; nothing larger is read, digested or held in memory.
+constexpr uint64_t kTailleImageMax = uint64_t(65536) * kTailleEnregistrement;
+
+// Why an image file is refused before anything reads it.
+enum class RefusImage
+{
+    AUCUN,          // usable
+    ABSENTE,        // does not exist (or a link that leads nowhere)
+    PAS_UN_FICHIER, // a folder, a device such as /dev/zero, a FIFO, a socket: reading it would
+                    // block or never end
+    HORS_DOSSIER,   // a link that leads out of the update folder
+    TROP_GRANDE,    // over kTailleImageMax
+};
+// Checks an image by its file system entry, without opening it: a regular file (links are
+// followed) of at most kTailleImageMax bytes, inside zDossier when zDossier is not empty. An
+// empty file passes (the caller decides); *piTaille gets the size of one that passes.
+RefusImage VerifierImage(const std::string& zChemin, const std::string& zDossier,
+                         uint64_t* piTaille = nullptr);
+// The refusal in a few French words, for the log and the user ("n'est pas un fichier ordinaire").
+const char* TexteRefus(RefusImage refus);
+
 // The 16-bit sequence counter: every request built takes the current value, then it advances,
 // wrapping from 65535 to 0.
 class Sequence
@@ -95,6 +119,7 @@ public:
     LecteurImage(const LecteurImage&) = delete;
     LecteurImage& operator=(const LecteurImage&) = delete;
 
+    // False for a file VerifierImage refuses (an empty one opens) or one that cannot be read.
     bool Ouvrir(const std::string& zChemin);
     void Fermer();
     bool IsOuvert() const { return m_pFichier != nullptr; }

@@ -1,6 +1,7 @@
 #include "firmware/ZorMAJTavlin.h"
 
 #include "device/ZorTavlinObj.h"
+#include "firmware/ZorFirmwareFormat.h"
 #include "infra/ZorClock.h"
 #include "infra/ZorLogFile.h"
 #include "infra/ZorSha256.h"
@@ -10,26 +11,33 @@
 #include <wx/dir.h>
 #include <wx/filename.h>
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
 
 bool ZorLireVersion(const wxString& zTexte, ZorVersionTavlin& version)
 {
     const size_t iV = zTexte.find_last_of(wxT("vV"));
     const wxString zQueue = iV == wxString::npos ? zTexte : zTexte.Mid(iV + 1);
+    // Digits only: a sign or a blank would let "maj_v-1" read as an update.
     if (zQueue.empty())
         return false;
-    // The C conversion's rules (leading blanks and a sign taken), but all of the tail must be
-    // used and the number must fit an int.
-    const std::wstring zLarge = zQueue.ToStdWstring();
-    wchar_t* pFin = nullptr;
-    errno = 0;
-    const long iValeur = std::wcstol(zLarge.c_str(), &pFin, 10);
-    if (pFin == zLarge.c_str() || *pFin != L'\0' || errno == ERANGE || iValeur > INT_MAX ||
-        iValeur < INT_MIN)
+    long long iValeur = 0;
+    for (wxUniChar c : zQueue) {
+        if (c < '0' || c > '9')
+            return false;
+        iValeur = iValeur * 10 + (c.GetValue() - '0');
+        if (iValeur > INT_MAX)
+            return false;
+    }
+    version = ZorVersionTavlin{long(iValeur), 0, 0};
+    return true;
+}
+
+bool ZorLireVersionDossier(const wxString& zNom, ZorVersionTavlin& version)
+{
+    ZorVersionTavlin lue;
+    if (!ZorLireVersion(zNom, lue) || lue.iPremier < 1)
         return false;
-    version = ZorVersionTavlin{iValeur, 0, 0};
+    version = lue;
     return true;
 }
 
@@ -61,7 +69,7 @@ bool ZorMAJTavlin::DerniereMiseAJour(wxString* pzDossier, ZorVersionTavlin* pVer
     for (bool bSuite = dir.GetFirst(&zNom, wxEmptyString, wxDIR_DIRS); bSuite;
          bSuite = dir.GetNext(&zNom)) {
         ZorVersionTavlin version;
-        if (!ZorLireVersion(zNom, version))
+        if (!ZorLireVersionDossier(zNom, version))
             continue;
         if (zMeilleur.empty() || ZorComparerVersions(version, meilleure) > 0) {
             zMeilleur = zNom;
@@ -122,14 +130,27 @@ void ZorMAJTavlin::SetErreur(int iErreur)
     m_iErreur = iErreur;
 }
 
-bool ZorMAJTavlin::VerifierImages(const wxString& zDossier)
+bool ZorMAJTavlin::VerifierImages(const wxString& zDossier, wxString* pzRaison)
 {
     for (const wxChar* zNom : {wxT("tavlin.cry"), wxT("tavlin.bin")}) {
         const wxString zChemin = zDossier + wxFILE_SEP_PATH + zNom;
         uint64_t iTaille = 0;
-        const std::string zSomme = ZorSha256::DeFichier(zChemin.utf8_string(), &iTaille);
+        const ZorFirmware::RefusImage refus =
+            ZorFirmware::VerifierImage(std::string(zChemin.fn_str()), std::string(zDossier.fn_str()), &iTaille);
+        // Bounded again while digesting: the file may have changed since it was looked at.
+        const std::string zSomme = refus != ZorFirmware::RefusImage::AUCUN
+                                       ? std::string()
+                                       : ZorSha256::DeFichier(std::string(zChemin.fn_str()), &iTaille,
+                                                              ZorFirmware::kTailleImageMax);
         if (zSomme.empty() || iTaille == 0) {
-            gTheLogFile.Write(wxT("ZorMAJTavlin::Image absente, illisible ou vide : %s"), zChemin);
+            const wxString zPourquoi =
+                refus != ZorFirmware::RefusImage::AUCUN ? wxString::FromUTF8(ZorFirmware::TexteRefus(refus))
+                : zSomme.empty()                        ? wxString(wxT("illisible"))
+                                                        : wxString(wxT("vide"));
+            gTheLogFile.Write(wxT("ZorMAJTavlin::Image absente, illisible ou vide : %s (%s)"), zChemin,
+                              zPourquoi);
+            if (pzRaison)
+                *pzRaison = wxString(zNom) + wxT(" ") + zPourquoi;
             return false;
         }
         gTheLogFile.Write(wxT("ZorMAJTavlin::Image %s : %llu octets, SHA-256 %s"), zChemin,
@@ -253,7 +274,7 @@ void ZorMAJTavlin::JournaliserVersion(const ZorTavlinInfo& info) const
     // The record is the device as it answered after its restart from the bootloader.
     const wxString zAvant = m_zVersionAvant.empty() ? wxString(wxT("inconnue")) : m_zVersionAvant;
     ZorVersionTavlin attendue;
-    const wxString zAttendue = ZorLireVersion(wxFileName(m_zDossier).GetFullName(), attendue)
+    const wxString zAttendue = ZorLireVersionDossier(wxFileName(m_zDossier).GetFullName(), attendue)
                                    ? wxString::Format(wxT("%ld"), attendue.iPremier)
                                    : wxString(wxT("inconnue"));
     gTheLogFile.Write(wxT("ZorMAJTavlin::Version de la Tavlin %s après la mise à jour : %s ")

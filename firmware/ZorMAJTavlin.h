@@ -18,9 +18,11 @@ struct ZorVersionTavlin
 };
 
 // Reads the number after the last "v" or "V" of zTexte (the whole text when it has none). The
-// number must take up all of that tail and fit an int: "maj_v12" reads 12; "", "v", "v1a",
-// "2.3" and "v99999999999" do not read.
+// tail must be decimal digits only and fit an int: "maj_v12" reads 12, "0" reads 0; "", "v",
+// "v1a", "2.3", "v-1", "v+2", "v 3" and "v99999999999" do not read.
 bool ZorLireVersion(const wxString& zTexte, ZorVersionTavlin& version);
+// An update folder's name: its version must also be positive ("maj_v0" is no update).
+bool ZorLireVersionDossier(const wxString& zNom, ZorVersionTavlin& version);
 // -1, 0 or 1 as a is older than, the same as or newer than b.
 int ZorComparerVersions(const ZorVersionTavlin& a, const ZorVersionTavlin& b);
 
@@ -44,10 +46,12 @@ public:
     // -1 when either text does not read as a version, 1 when a is newer than b, else 0.
     int CompareVersion(const wxString& a, const wxString& b);
 
-    // Checks that both images of an update folder are there, readable and not empty, and writes
-    // their sizes and SHA-256 sums to the log, so the log says exactly what is about to be sent.
-    // False (with a log line naming the file) when one is not usable.
-    static bool VerifierImages(const wxString& zDossier);
+    // Checks that both images of an update folder are regular files of the folder (a link may
+    // lead to another file of it, nowhere else), readable, not empty and no larger than a device
+    // takes, and writes their sizes and SHA-256 sums to the log, so the log says exactly what is
+    // about to be sent. False (with a log line naming the file, and *pzRaison saying why) when
+    // one is not usable. Nothing that is not a regular file is opened: a FIFO would block.
+    static bool VerifierImages(const wxString& zDossier, wxString* pzRaison = nullptr);
 
     // How the two transfer stages run their transfers: the dialogs show them; a program
     // without a display runs them on its own event loop.

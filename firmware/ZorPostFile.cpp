@@ -5,7 +5,6 @@
 #include "infra/ZorLogFile.h"
 
 #include <wx/file.h>
-#include <wx/filename.h>
 
 #include <curl/curl.h>
 
@@ -63,9 +62,11 @@ bool ZorPostFile::Lancer(const wxString& zFichier, const wxString& zChemin, cons
     m_zDisposition = std::string(zDisposition.mb_str(wxConvISO8859_1));
     m_iTimeOutSec = iTimeOutSec;
     m_pzReponse = pzReponse;
-    if (Create() == wxTHREAD_NO_ERROR)
-        Run();
-    return true;
+    const bool bDemarre = m_demarrage ? m_demarrage(*this)
+                                      : Create() == wxTHREAD_NO_ERROR && Run() == wxTHREAD_NO_ERROR;
+    if (!bDemarre)
+        SetErreur(-4);
+    return bDemarre;
 }
 
 void ZorPostFile::StopThread()
@@ -225,7 +226,10 @@ bool ZorPostFileTransfert::Init(const wxString& zIP, const wxString& zIPLocal, c
     if (m_bEvenementsCoupes || m_bLance || zIP.empty() || zFichier.empty() || zChemin.empty())
         return false;
     wxFile fichier;
-    if (!wxFileName::FileExists(zFichier) || !fichier.Open(zFichier))
+    // Looked at before it is opened: opening a FIFO blocks.
+    if (ZorFirmware::VerifierImage(std::string(zFichier.fn_str()), std::string()) !=
+            ZorFirmware::RefusImage::AUCUN ||
+        !fichier.Open(zFichier))
         return false;
     m_iLongueur = wxULongLong(fichier.Length());
     m_zIP = zIP;
@@ -243,10 +247,13 @@ void ZorPostFileTransfert::Demarrer()
     if (m_bEvenementsCoupes || m_bLance)
         return;
     m_bLance = true;
-    m_thread.Lancer(m_zFichier, m_zChemin, m_zIP, m_zIPLocal, m_zDisposition, m_iTimeOutSec,
-                    &m_zReponse);
+    // A thread that did not start has nothing to join and sends no end event.
+    m_bJoint = !m_thread.Lancer(m_zFichier, m_zChemin, m_zIP, m_zIPLocal, m_zDisposition,
+                                m_iTimeOutSec, &m_zReponse);
     m_iDebut = m_clock.NowMs();
     m_iDelaiMax = m_iDebut + kDelaiMaxMs;
+    if (m_bJoint)
+        m_iFin = m_iDebut; // its error now, from the timer (never inside the caller's call)
     Armer();
 }
 

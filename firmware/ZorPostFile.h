@@ -14,6 +14,7 @@
 #include <wx/timer.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 // The upload thread's end (id 6000) and the second event it is given but never sends (6001).
@@ -29,12 +30,17 @@ public:
                 wxEventType typeSecond, int iIdSecond);
     ~ZorPostFile() override;
 
-    // Stores copies of the arguments and runs the thread once.
+    // Stores copies of the arguments and runs the thread once. False, with the error -4 (the
+    // request could not be made), when the system does not start the thread: no end event
+    // will come then.
     bool Lancer(const wxString& zFichier, const wxString& zChemin, const wxString& zIP,
                 const wxString& zIPLocal, const wxString& zDisposition, int iTimeOutSec,
                 wxString* pzReponse);
     // From the main thread: a connect or transfer in progress ends at once.
     void StopThread();
+    // How the system thread is started: Create then Run by default; tests put a start that
+    // fails in its place.
+    void SetDemarrage(std::function<bool(wxThread&)> demarrage) { m_demarrage = std::move(demarrage); }
     int GetErreur() const { return m_iErreur.load(); }
     // Keeps the code; a change to a code of -5 to -1 is written to the log once.
     void SetErreur(int iErreur);
@@ -59,6 +65,7 @@ private:
     wxString* m_pzReponse = nullptr;
     std::atomic<bool> m_bArret{false};
     void* m_pMulti = nullptr; // woken by StopThread
+    std::function<bool(wxThread&)> m_demarrage;
 };
 
 class ZOR_EXPORT ZorPostFileVue
@@ -85,7 +92,8 @@ public:
     bool Init(const wxString& zIP, const wxString& zIPLocal, const wxString& zFichier,
               const wxString& zChemin, const wxString& zDisposition, int iTimeOutSec,
               bool bAnnulable);
-    // Starts the thread and the deadlines.
+    // Starts the thread and the deadlines. A thread the system does not start ends the
+    // transfer at once with its error (-4), not after the 60 s limit.
     void Demarrer();
     // The user cancels: -11 when cancel is allowed; otherwise nothing happens (false).
     bool Annuler();
@@ -98,6 +106,7 @@ public:
     const wxString& GetIP() const { return m_zIP; }
     const wxString& GetReponse() const { return m_zReponse; }
     wxULongLong GetLongueur() const { return m_iLongueur; }
+    ZorPostFile& Thread() { return m_thread; }
 
 private:
     void OnEndUpload(wxThreadEvent& event);

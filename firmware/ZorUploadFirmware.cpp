@@ -66,7 +66,9 @@ void ZorUploadFirmwareLogique::DoCaptureTarget()
 void ZorUploadFirmwareLogique::EnvoyerCapture()
 {
     Envoyer(ZOR_BOOT_CAPTURE);
+    m_iDerniereCapture = m_clock.NowMs();
     m_iRelanceCapture = Echeance(kRelanceCaptureMs);
+    m_iRelanceNonPret = -1;
 }
 
 void ZorUploadFirmwareLogique::Recevoir(const uint8_t* pData, size_t iLen)
@@ -91,12 +93,16 @@ void ZorUploadFirmwareLogique::Recevoir(const uint8_t* pData, size_t iLen)
 void ZorUploadFirmwareLogique::OnTavlinDetecte(const Reponse& r)
 {
     if (r.iStatut == 0) {
-        // Not ready yet: ask again at once. The 15 s capture limit keeps running, so a device
-        // that never gets ready (or stops answering) still ends the transfer with 10.
-        EnvoyerCapture();
+        // Not ready yet: ask again (the identifier bytes kept) as soon as the spacing allows,
+        // not at once: a bootloader that answers at once would get a storm of multicast
+        // requests. The 15 s capture limit keeps running, so a device that never gets ready
+        // (or stops answering) still ends the transfer with 10.
+        m_iRelanceNonPret = m_iDerniereCapture + kEspacementNonPretMs;
+        if (m_clock.NowMs() >= m_iRelanceNonPret)
+            EnvoyerCapture();
         return;
     }
-    m_iRelanceCapture = m_iCapture = -1;
+    m_iRelanceCapture = m_iCapture = m_iRelanceNonPret = -1;
     m_bCapture = true;
     const wxString zId = TexteIdentifiant(m_iId1, m_iId2);
     if (!m_zMACAttendue.empty() && !m_zMACAttendue.EndsWith(zId)) {
@@ -185,6 +191,8 @@ void ZorUploadFirmwareLogique::Verifier()
         SetStatus(10);
         Terminer(10);
     }
+    if (!m_bTermine && echu(m_iRelanceNonPret))
+        EnvoyerCapture(); // the retry below is then set afresh
     if (!m_bTermine && echu(m_iRelanceCapture))
         DoCaptureTarget();
     if (!m_bTermine && echu(m_iAcquittement) && m_image.IsOuvert()) {
@@ -205,7 +213,7 @@ void ZorUploadFirmwareLogique::Verifier()
 int64_t ZorUploadFirmwareLogique::DelaiProchaineEcheance() const
 {
     int64_t iProchaine = -1;
-    for (int64_t e : {m_iRelanceCapture, m_iCapture, m_iAcquittement, m_iFin})
+    for (int64_t e : {m_iRelanceCapture, m_iRelanceNonPret, m_iCapture, m_iAcquittement, m_iFin})
         if (e >= 0 && (iProchaine < 0 || e < iProchaine))
             iProchaine = e;
     if (iProchaine < 0)
@@ -226,7 +234,7 @@ void ZorUploadFirmwareLogique::SetStatus(int iCode)
 void ZorUploadFirmwareLogique::Terminer(int iCode)
 {
     m_bTermine = true;
-    m_iRelanceCapture = m_iCapture = m_iAcquittement = m_iFin = -1;
+    m_iRelanceCapture = m_iRelanceNonPret = m_iCapture = m_iAcquittement = m_iFin = -1;
     m_image.Fermer();
     m_iId1 = m_iId2 = 0;
     m_sink.OnFin(iCode);

@@ -43,6 +43,9 @@ class ZOR_EXPORT ZorUploadFirmwareLogique
 {
 public:
     static constexpr int64_t kRelanceCaptureMs = 500;
+    // A "not ready" reply asks again, but not sooner than this after the last capture request:
+    // a bootloader that answers at once would otherwise get thousands of requests a second.
+    static constexpr int64_t kEspacementNonPretMs = 250;
     static constexpr int64_t kCaptureMs = 15000;
     static constexpr int64_t kAcquittementMs = 5000;
     static constexpr int64_t kFinMs = 6000;
@@ -57,7 +60,8 @@ public:
     void SetMACAttendue(const wxString& zMAC) { m_zMACAttendue = zMAC.Upper(); }
     // Opens the image; false when it does not exist or cannot be read.
     bool Init(const wxString& zChemin);
-    // Starts capturing: a capture request now and every 500 ms, for at most 15 s.
+    // Starts capturing: a capture request now and every 500 ms, for at most 15 s; after a "not
+    // ready" reply the next one goes 250 ms after the last, so at most 60 in the 15 s.
     void Demarrer();
     // Captures again at once (the "Find" button).
     void RelancerCapture();
@@ -103,6 +107,8 @@ private:
     bool m_bTermine = false;
     // Deadlines in clock milliseconds, -1 when not running.
     int64_t m_iRelanceCapture = -1;
+    int64_t m_iRelanceNonPret = -1; // the capture asked again after a "not ready" reply
+    int64_t m_iDerniereCapture = -1; // when the last capture request went out
     int64_t m_iCapture = -1;
     int64_t m_iAcquittement = -1;
     int64_t m_iFin = -1;

@@ -49,7 +49,8 @@ void VerifierBienFormee(const std::string& zTexte, const std::vector<std::string
     for (size_t i = 0; i < r.zMAC.size(); ++i)
         Verifier(i % 3 == 2 ? r.zMAC[i] == '-' : isxdigit((unsigned char)r.zMAC[i]) &&
                                                      !islower((unsigned char)r.zMAC[i]));
-    Verifier(!r.zMask.empty() && !r.zGateway.empty() && lignes.size() <= ZOR_LIGNES_MAX);
+    // Mask and gateway may be empty (a part the protocol cannot read), never the line too long.
+    Verifier(lignes[6].size() <= ZOR_LIGNE_COURTE_MAX && lignes.size() <= ZOR_LIGNES_MAX);
     Verifier(r.zNom.size() <= ZOR_NOM_MAX && r.zCommentaire.size() <= ZOR_COMMENTAIRE_MAX &&
              r.zLogin.size() <= ZOR_IDENTIFIANT_MAX && r.zPwd.size() <= ZOR_IDENTIFIANT_MAX &&
              r.zVersion.size() <= ZOR_VERSION_MAX);

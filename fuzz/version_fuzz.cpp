@@ -12,8 +12,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const wxString texte = wxString::From8BitData(reinterpret_cast<const char*>(data), size);
     ZorVersionTavlin v;
     if (ZorLireVersion(texte, v)) {
-        if (v.iPremier > INT_MAX || v.iPremier < INT_MIN || v.iSecond != 0 || v.iTroisieme != 0)
+        if (v.iPremier > INT_MAX || v.iPremier < 0 || v.iSecond != 0 || v.iTroisieme != 0)
             abort();
+        // Only digits were read: no sign, no blank.
+        for (wxUniChar c : texte.AfterLast('v').AfterLast('V'))
+            if (c < '0' || c > '9')
+                abort();
         // Reading is stable: the same text always gives the same number, and a version
         // compares equal to itself.
         ZorVersionTavlin w;
@@ -25,6 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             x.iPremier != v.iPremier)
             abort();
     }
+    // An update folder's name reads only as a positive version, and then as the same number.
+    ZorVersionTavlin d;
+    if (ZorLireVersionDossier(texte, d) && (d.iPremier < 1 || !ZorLireVersion(texte, v) || v.iPremier != d.iPremier))
+        abort();
     ZorMAJTavlin maj;
     const int c = maj.CompareVersion(texte, wxT("1"));
     if (c < -1 || c > 1)

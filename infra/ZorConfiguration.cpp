@@ -2,6 +2,7 @@
 
 #include "infra/ZorLogFile.h"
 #include "infra/ZorUtile.h"
+#include "platform/ZorPlatformVerrou.h"
 
 #include <wx/file.h>
 #include <wx/filefn.h>
@@ -19,6 +20,9 @@ namespace {
 
 // A settings file is a few lines; anything far larger is not ours and is not read into memory.
 const wxFileOffset kMaxFileSize = 16 * 1024 * 1024;
+// How long a write waits for another program that rewrites the same file: far more than a
+// rewrite takes, short enough for a window not to seem frozen when that program hangs.
+const int kAttenteVerrouMs = 3000;
 
 bool IsSpace(wxUniChar c)
 {
@@ -79,6 +83,13 @@ bool Failure(const wxString& zFormat, const wxString& zPath)
 {
     // The value stays in the map, but the user must learn that it will not survive the run.
     gTheLogFile.WriteFailure(wxString::Format(zFormat, zPath));
+    return false;
+}
+
+// A pair the file format cannot carry: logged, nothing changed; false.
+bool Refuse(const wxString& zPath)
+{
+    gTheLogFile.Write(wxT("Tavlin : Clé ou valeur refusée pour le fichier %s"), zPath);
     return false;
 }
 
@@ -197,17 +208,47 @@ int ZorConfiguration::ReadInt(const wxString& zKey) const
 
 bool ZorConfiguration::Write(const wxString& zKey, const wxString& zValue)
 {
-    wxString path = GetPath();
-    if (!IsStorable(zKey, zValue)) {
-        gTheLogFile.Write(wxT("Tavlin : Clé ou valeur refusée pour le fichier %s"), path);
-        return false;
-    }
-    m_map[zKey] = zValue;
+    if (!IsStorable(zKey, zValue))
+        return Refuse(GetPath());
+    return Update(zKey, [&zValue](const wxString&) { return zValue; });
+}
 
+bool ZorConfiguration::Update(const wxString& zKey,
+                              const std::function<wxString(const wxString& zActuel)>& calcul)
+{
+    wxString path = GetPath();
     wxLogNull noLog;
-    if (!wxDirExists(m_zDirectory) && !wxMkdir(m_zDirectory, 0777))
+    const bool bDossier = wxDirExists(m_zDirectory) || wxMkdir(m_zDirectory, 0777);
+
+    // Every program of the user rewrites this file under the same lock, after reading it again:
+    // two programs changing it at once both keep their keys.
+    ZorPlatform::VerrouFichier verrou;
+    bool bOccupe = false;
+    const bool bVerrou =
+        bDossier && verrou.Prendre(std::string(path.fn_str()) + ".lock", kAttenteVerrouMs, &bOccupe, nullptr);
+    ZorStringMap fichier;
+    wxString text;
+    if (!bVerrou || !wxFileName::FileExists(path))
+        fichier = bVerrou ? ZorStringMap() : m_map;
+    else if (ReadWholeFile(path, text))
+        ParseText(text, fichier);
+    else
+        fichier = m_map;   // not readable as ours: what this program knows is all there is
+    ZorStringMap::const_iterator actuel = fichier.find(zKey);
+    const wxString zValue = calcul(actuel == fichier.end() ? wxString() : actuel->second);
+    if (!IsStorable(zKey, zValue))
+        return Refuse(path);
+    fichier[zKey] = zValue;
+    for (ZorStringMap::const_iterator it = fichier.begin(); it != fichier.end(); ++it)
+        m_map[it->first] = it->second;
+
+    if (!bDossier)
         return Failure(wxT("Tavlin : Une erreur est survenue lors de la création du répertoire %s."),
                        m_zDirectory);
+    if (bOccupe)
+        return Failure(wxT("Tavlin : Le fichier %s reste occupé par un autre programme."), path);
+    if (!bVerrou)
+        return Failure(wxT("Tavlin :  Erreur d'ouverture du fichier %s"), path);
 
     // A file the user made read-only says "do not change it": the rename below would replace
     // it all the same, so it is left as it is.
@@ -222,7 +263,7 @@ bool ZorConfiguration::Write(const wxString& zKey, const wxString& zValue)
     wxString tmpPath = wxFileName::CreateTempFileName(path + wxT("."), &tmp);
     if (tmpPath.empty() || !tmp.IsOpened())
         return Failure(wxT("Tavlin :  Erreur d'ouverture du fichier %s"), path);
-    std::string bytes = ZorLogFile::ToUtf8(FormatText(m_map));
+    std::string bytes = ZorLogFile::ToUtf8(FormatText(fichier));
     bool ok = tmp.Write(bytes.data(), bytes.size()) == bytes.size() && tmp.Flush();
     ok = tmp.Close() && ok;
     if (ok) {

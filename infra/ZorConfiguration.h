@@ -6,6 +6,8 @@
 #include <wx/hashmap.h>
 #include <wx/string.h>
 
+#include <functional>
+
 WX_DECLARE_STRING_HASH_MAP_WITH_DECL(wxString, ZorStringMap, class ZOR_EXPORT);
 
 class ZOR_EXPORT ZorConfiguration
@@ -27,7 +29,13 @@ public:
     // False also when the file was not written (folder or file not writable, disk full, a file
     // the user made read-only, which is left as it is); the value then stays in the map only,
     // and the failure is logged and said once on standard error.
+    // Other programs of the user may write the same file at the same time: the file is re-read
+    // under a lock they all take, this one key is set in what it holds now, and the result
+    // replaces it, so no program loses another's keys.
     bool Write(const wxString& zKey, const wxString& zValue);
+    // Write of a value computed from the one the file holds at that moment (under the same lock),
+    // for a change that must not undo another program's change of the same key (a list).
+    bool Update(const wxString& zKey, const std::function<wxString(const wxString& zActuel)>& calcul);
 
     // Applies the file format's line rules to a whole text (exposed for tests and fuzzing).
     static void ParseText(const wxString& zText, ZorStringMap& map);

@@ -1,6 +1,7 @@
 #include "infra/ZorLogFile.h"
 
 #include "infra/ZorUtile.h"
+#include "platform/ZorPlatformVerrou.h"
 
 #include <wx/datetime.h>
 #include <wx/filefn.h>
@@ -39,10 +40,19 @@ wxString ZorLogFile::GetDirectory()
     return dir + wxT("Tavlin");
 }
 
-wxString ZorLogFile::GetPath()
+wxString ZorLogFile::GetPath(int iRang)
 {
     wxFileName exe(wxStandardPaths::Get().GetExecutablePath());
-    return wxFileName(GetDirectory(), wxT("ZorTavlin_") + exe.GetName(), wxT("log")).GetFullPath();
+    wxString zNom = wxT("ZorTavlin_") + exe.GetName();
+    if (iRang > 1)
+        zNom << wxT('.') << iRang;
+    return wxFileName(GetDirectory(), zNom, wxT("log")).GetFullPath();
+}
+
+wxString ZorLogFile::GetCheminOuvert()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_file.IsOpened() ? m_zChemin : wxString();
 }
 
 bool ZorLogFile::Open()
@@ -62,12 +72,25 @@ bool ZorLogFile::OpenLocked()
         ReportLogFailure(dir, errno);
         return false;
     }
-    const wxString path = GetPath();
-    if (!m_file.Create(path, true)) {
-        ReportLogFailure(path, errno);
-        return false;
+    // The first file no other run holds is emptied and kept locked while it is open: a run never
+    // empties the log of a run that is still going.
+    for (int iRang = 1; iRang <= kJournauxMax; ++iRang) {
+        const wxString path = GetPath(iRang);
+        bool bOccupe = false;
+        int iErreur = 0;
+        const int fd = ZorPlatform::OuvrirFichierExclusif(std::string(path.fn_str()), &bOccupe, &iErreur);
+        if (fd >= 0) {
+            m_file.Attach(fd);
+            m_zChemin = path;
+            return true;
+        }
+        if (!bOccupe) {
+            ReportLogFailure(path, iErreur);
+            return false;
+        }
     }
-    return true;
+    ReportLogFailure(GetPath(kJournauxMax), EWOULDBLOCK);
+    return false;
 }
 
 void ZorLogFile::ReportLogFailure(const wxString& zPath, int iErrno)
@@ -150,5 +173,5 @@ void ZorLogFile::WriteLine(const wxString& zMessage)
     std::string bytes = ToUtf8(FormatLine(now.FormatISODate(), now.FormatISOTime(), zMessage));
     // One system write per line: the line is in the file even if the host dies right after.
     if (m_file.Write(bytes.data(), bytes.size()) != bytes.size())
-        ReportLogFailure(GetPath(), errno);
+        ReportLogFailure(m_zChemin, errno);
 }

@@ -15,7 +15,9 @@ public:
     ZorLogFile();
     virtual ~ZorLogFile();
 
-    // Makes sure the log file is open; re-creates it (emptied) at the first line of a run.
+    // Makes sure the log file is open; re-creates it (emptied) at the first line of a run. The
+    // file stays locked while it is open: a run of the same program that starts meanwhile
+    // writes its own file, numbered (GetPath(2), then 3...), instead of emptying this one.
     bool Open();
     // printf-style message with the toolkit's rules (%s takes a wxString or a wide string,
     // %d an int); one line "date time\tmessage\r\n" in UTF-8, handed to the system at once.
@@ -39,9 +41,14 @@ public:
                                const wxString& zMessage);
     // UTF-8 bytes of a text; characters that have no UTF-8 form become U+FFFD.
     static std::string ToUtf8(const wxString& z);
-    // Folder and full path of the log file of this process.
+    // Folder and full path of the log file of this program: "ZorTavlin_<program>.log", or for
+    // iRang > 1 the file of a run that found the lower ranks in use, "ZorTavlin_<program>.<iRang>.log".
     static wxString GetDirectory();
-    static wxString GetPath();
+    static wxString GetPath(int iRang = 1);
+    // The file this object writes to; empty while it is closed.
+    wxString GetCheminOuvert();
+    // How many runs of one program at once get a log file each.
+    static constexpr int kJournauxMax = 99;
 
 private:
     void WriteLine(const wxString& zMessage);
@@ -50,6 +57,7 @@ private:
     void ReportLogFailure(const wxString& zPath, int iErrno);
 
     wxFile m_file;
+    wxString m_zChemin;
     std::recursive_mutex m_mutex;
     // Set by the destructor: a line written during the library's unload after that is dropped
     // instead of re-creating (and so emptying) the file.

@@ -96,7 +96,7 @@ std::string ZorSha256::TerminerHex()
     return std::string(hex, 64);
 }
 
-std::string ZorSha256::DeFichier(const std::string& zChemin, uint64_t* piTaille)
+std::string ZorSha256::DeFichier(const std::string& zChemin, uint64_t* piTaille, uint64_t iMax)
 {
     std::ifstream in(zChemin, std::ios::binary);
     if (!in)
@@ -105,6 +105,8 @@ std::string ZorSha256::DeFichier(const std::string& zChemin, uint64_t* piTaille)
     char bloc[65536];
     while (in.read(bloc, sizeof bloc) || in.gcount() > 0) {
         sha.Ajouter(bloc, size_t(in.gcount()));
+        if (sha.m_iTotal > iMax)
+            return std::string();
         if (in.eof())
             break;
     }

@@ -13,8 +13,10 @@ public:
     // The digest as 64 lower-case hexadecimal digits; the object is spent afterwards.
     std::string TerminerHex();
 
-    // The digest of a whole file, or an empty text when it cannot be read.
-    static std::string DeFichier(const std::string& zChemin, uint64_t* piTaille = nullptr);
+    // The digest of a whole file, or an empty text when it cannot be read or holds more than
+    // iMax bytes (reading stops there: a file that grows, or a device file, never ends).
+    static std::string DeFichier(const std::string& zChemin, uint64_t* piTaille = nullptr,
+                                 uint64_t iMax = UINT64_MAX);
 
 private:
     void Bloc(const uint8_t* p);

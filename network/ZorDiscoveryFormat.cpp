@@ -35,14 +35,6 @@ bool TexteInterdit(const std::string& z)
     return false;
 }
 
-bool HexaPur(const std::string& z)
-{
-    for (char c : z)
-        if (ValeurHexa(c) < 0)
-            return false;
-    return true;
-}
-
 } // namespace
 
 std::string ZorTexteDatagramme(const uint8_t* pData, size_t iLen)
@@ -182,7 +174,6 @@ const char* ZorTexteQualite(ZorQualiteReponse e)
     case ZOR_REPONSE_AUTRE: return "pas une reponse";
     case ZOR_REPONSE_LIGNES: return "trop de lignes";
     case ZOR_REPONSE_MAC: return "adresse MAC invalide";
-    case ZOR_REPONSE_ADRESSE: return "masque ou passerelle invalide";
     case ZOR_REPONSE_LONGUEUR: return "texte trop long";
     case ZOR_REPONSE_CARACTERE: return "caractere interdit";
     }
@@ -231,11 +222,10 @@ ZorQualiteReponse ZorLitReponse(const std::string& zTexte, ZorReponseTavlin* pRe
             return ZOR_REPONSE_CARACTERE;
     if (!ZorNormaliseMAC(r.zMAC, &r.zMAC))
         return ZOR_REPONSE_MAC;
-    if (lignes[6].size() != 16 || !HexaPur(lignes[6]))
-        return ZOR_REPONSE_ADRESSE;
     if (r.zNom.size() > ZOR_NOM_MAX || r.zCommentaire.size() > ZOR_COMMENTAIRE_MAX ||
         r.zLogin.size() > ZOR_IDENTIFIANT_MAX || r.zPwd.size() > ZOR_IDENTIFIANT_MAX ||
-        r.zVersion.size() > ZOR_VERSION_MAX || lignes[7].size() > ZOR_IDENTIFIANT_MAX)
+        r.zVersion.size() > ZOR_VERSION_MAX || lignes[6].size() > ZOR_LIGNE_COURTE_MAX ||
+        lignes[7].size() > ZOR_LIGNE_COURTE_MAX)
         return ZOR_REPONSE_LONGUEUR;
     return ZOR_REPONSE_OK;
 }

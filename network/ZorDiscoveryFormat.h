@@ -43,6 +43,7 @@ const size_t ZOR_NOM_MAX = 32;
 const size_t ZOR_COMMENTAIRE_MAX = 64;
 const size_t ZOR_IDENTIFIANT_MAX = 32; // login and password each
 const size_t ZOR_VERSION_MAX = 32;
+const size_t ZOR_LIGNE_COURTE_MAX = 32; // the mask and gateway line, the DHCP line
 // Lines an answer may carry: nine, and a few more that a later firmware might add (ignored);
 // hundreds of lines are no answer.
 const size_t ZOR_LIGNES_MAX = 16;
@@ -55,7 +56,6 @@ enum ZorQualiteReponse
                                 // and configuration texts of other PCs look like this)
     ZOR_REPONSE_LIGNES,         // more than ZOR_LIGNES_MAX lines
     ZOR_REPONSE_MAC,            // the hardware address is not six hexadecimal pairs
-    ZOR_REPONSE_ADRESSE,        // the mask and gateway line is not sixteen hexadecimal digits
     ZOR_REPONSE_LONGUEUR,       // a text longer than a device keeps
     ZOR_REPONSE_CARACTERE,      // a control character or ";" in a text
 };
@@ -68,7 +68,9 @@ const char* ZorTexteQualite(ZorQualiteReponse e);
 bool ZorNormaliseMAC(const std::string& zMAC, std::string* pzNormale);
 
 // Decodes an answer and checks it is one a device could send; on ZOR_REPONSE_OK the hardware
-// address is in its normal form. The answer format itself is that of ZorDecodeReponse.
+// address is in its normal form. The answer format itself is that of ZorDecodeReponse: only
+// what it cannot read is refused, so a mask and gateway line that is not sixteen hexadecimal
+// digits passes, its unreadable parts as empty texts, as the protocol reads them.
 ZorQualiteReponse ZorLitReponse(const std::string& zTexte, ZorReponseTavlin* pReponse);
 
 // Eight hexadecimal digits (most significant octet first) to dotted decimal; false, result

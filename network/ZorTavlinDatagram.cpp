@@ -72,6 +72,11 @@ bool ZorTavlinNetwork::SendDatagram(const wxString& zDest, const wxString& zIPLo
     return bOk;
 }
 
+int ZorTavlinNetwork::AutresProgrammesDecouverte()
+{
+    return ZorPlatform::SocketsUdpAutresProcessus(PORT_DECOUVERTE);
+}
+
 void ZorTavlinNetwork::SendHello(const wxString& zDest, const wxString& zIPLocal, uint8_t iType)
 {
     if (zDest.IsEmpty())

@@ -55,6 +55,10 @@ public:
     ZorRechercheAdresse& GetRechercheAdresse() { return m_recherche; }
     // Answers ignored because they were not well formed, since the object was made.
     uint64_t GetNombreReponsesIgnorees() const { return m_iReponsesIgnorees; }
+    // Sockets of other programs on the discovery port of this PC (-1: cannot tell). A device
+    // that answers by unicast reaches only one of the programs, so what this one hears may
+    // then be incomplete; broadcast answers reach them all.
+    static int AutresProgrammesDecouverte();
 
     // After the configuration datagram, hellos to the device at its new address once its
     // restart can be over (ms after the datagram), so it is registered again soon: a restart

@@ -58,6 +58,9 @@ bool DonneesEnAttente(ZorSocketHandle fd);
 int ViderSocket(ZorSocketHandle fd);
 // Largest datagram the socket can send.
 unsigned int TailleMaxMessage(ZorSocketHandle fd);
+// UDP sockets of other processes bound to local port iPort, on any address (of this network
+// namespace on Linux). -1 when the system cannot tell.
+int SocketsUdpAutresProcessus(uint16_t iPort);
 
 // Monotonic millisecond clock (wraps like a 32-bit tick count).
 uint32_t TempsMs();

@@ -21,6 +21,12 @@ const wchar_t* const kCarteExclue =
 const wchar_t* const kCarteUtilisee =
     L"Cette carte réseau sera utilisée par votre logiciel.\n\nFermez puis relancez le logiciel "
     L"pour prendre en compte les modifications.";
+const wchar_t* const kListeNonEcriteExclusion =
+    L"La liste des cartes réseau exclues n'a pas pu être enregistrée.\n\nCette carte réseau reste "
+    L"utilisée par votre logiciel.";
+const wchar_t* const kListeNonEcriteRetour =
+    L"La liste des cartes réseau exclues n'a pas pu être enregistrée.\n\nCette carte réseau reste "
+    L"exclue de votre logiciel.";
 const wchar_t* const kMotDePasseIncorrect = L"Mot de passe incorrect.";
 const wchar_t* const kMiseAJourImpossible = L"Impossible de lancer la mise à jour manuelle";
 
@@ -99,8 +105,15 @@ void ZorInfoCarteEthDlg::OnCheckCarte(wxCommandEvent& event)
     }
     wxString zMessage;
     if (m_bAdministrateur) {
-        carte.m_bBlackList = !carte.m_bBlackList;
-        gpTheTavlin->WriteListeCarteBlackList(carte.m_bBlackList, carte.m_zMAC);
+        const bool bExclure = !carte.m_bBlackList;
+        if (!gpTheTavlin->WriteListeCarteBlackList(bExclure, carte.m_zMAC)) {
+            // Nothing changed: the card keeps its state and its box, and the user learns why.
+            wxMessageBox(bExclure ? kListeNonEcriteExclusion : kListeNonEcriteRetour, wxT("Tavlin"),
+                         wxOK | wxICON_ERROR | wxCENTRE, this);
+            m_cases[iCarte]->SetValue(!carte.m_bBlackList);
+            return;
+        }
+        carte.m_bBlackList = bExclure;
         zMessage = carte.m_bBlackList ? kCarteExclue : kCarteUtilisee;
     } else {
         zMessage = kMotDePasseIncorrect;

@@ -9,8 +9,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <set>
 
 namespace ZorPlatform {
 
@@ -64,6 +68,54 @@ unsigned int TailleMaxMessage(ZorSocketHandle fd)
         return 0;
     // IPv4 limit of a UDP payload: 65535 less the IP and UDP headers.
     return 65507;
+}
+
+int SocketsUdpAutresProcessus(uint16_t iPort)
+{
+    // Our own sockets, by inode: the entries of /proc/self/fd that name a socket.
+    std::set<unsigned long> nos;
+    DIR* d = opendir("/proc/self/fd");
+    if (!d)
+        return -1;
+    while (dirent* e = readdir(d))
+    {
+        char lien[64] = {0};
+        const std::string zChemin = std::string("/proc/self/fd/") + e->d_name;
+        unsigned long iNoeud = 0;
+        if (readlink(zChemin.c_str(), lien, sizeof(lien) - 1) > 0 &&
+            sscanf(lien, "socket:[%lu]", &iNoeud) == 1)
+            nos.insert(iNoeud);
+    }
+    closedir(d);
+    // Every UDP socket of this namespace: "sl local rem st tx:rx tr:when retr uid timeout inode",
+    // the local address as hex address:port. IPv6 sockets hear IPv4 datagrams too.
+    int n = 0;
+    bool bLu = false;
+    for (const char* zTable : {"/proc/net/udp", "/proc/net/udp6"})
+    {
+        FILE* f = fopen(zTable, "r");
+        if (!f)
+            continue;
+        bLu = true;
+        char ligne[512];
+        if (!fgets(ligne, sizeof(ligne), f)) // the heading
+        {
+            fclose(f);
+            continue;
+        }
+        while (fgets(ligne, sizeof(ligne), f))
+        {
+            char zLocal[64];
+            unsigned long iNoeud = 0;
+            if (sscanf(ligne, " %*s %63s %*s %*s %*s %*s %*s %*s %*s %lu", zLocal, &iNoeud) != 2)
+                continue;
+            const char* p = strrchr(zLocal, ':');
+            if (p && strtoul(p + 1, nullptr, 16) == iPort && !nos.count(iNoeud))
+                ++n;
+        }
+        fclose(f);
+    }
+    return bLu ? n : -1;
 }
 
 uint32_t TempsMs()

@@ -11,6 +11,7 @@ import io
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -271,6 +272,151 @@ def scenarios(lan1, lan2, work):
     check(not {a["ip"]: a for a in (doc or {}).get("adapters", [])}.get("192.168.78.1", {}).get("blacklisted", True),
           "blacklist remove takes it off the list")
     injection(lan2)
+    two_discovers(lan1, lan2)
+    hostile_images_and_interrupts(lan2, work)
+    concurrent_files()
+
+
+def two_discovers(lan1, lan2):
+    """Two discovers at once: a unicast answer reaches one of them only, so neither may pass its
+    list off as complete (exit 5, the reason beside the devices); broadcast answers reach both.
+    Alone again, unicast answers give every device and exit 0."""
+    emus = [(e, len(e.devices())) for e in (lan1, lan2)]
+    total = sum(n for _, n in emus)
+    try:
+        for mode in ("unicast", "broadcast"):
+            for e, n in emus:
+                for i in range(n):
+                    e.cmd("SET %d answer=%s" % (i, mode))
+            ps = [subprocess.Popen([TAVLIN, "discover", "--seconds", "3", "--json"], stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, text=True) for _ in range(2)]
+            for p in ps:
+                out, err = p.communicate(timeout=60)
+                doc = json.loads(out or "{}")
+                n = len(doc.get("devices", []))
+                check(p.returncode == 5 and doc.get("error", {}).get("code") == 5 and
+                      "un autre programme Tavlin" in err and (mode == "unicast" or n == total),
+                      "two discovers, %s answers: exit %d, %d of %d devices, %s" % (mode, p.returncode, n, total, err.strip()))
+        for e, n in emus:
+            for i in range(n):
+                e.cmd("SET %d answer=unicast" % i)
+        rc, doc, _ = run_json("discover", "--seconds", "2")
+        check(rc == 0 and len((doc or {}).get("devices", [])) == total and "error" not in (doc or {}),
+              "one discover alone, unicast answers: every device, exit 0")
+    finally:
+        for e, n in emus:
+            for i in range(n):
+                e.cmd("SET %d answer=broadcast" % i)
+
+
+def hostile_images_and_interrupts(lan, work):
+    """Images that are not regular files of their folder are refused at once, dry run or not,
+    nothing sent; Ctrl-C ends a verb within a second; a bootloader that keeps answering "not
+    ready" gets a few captures a second. Each case is timed."""
+    mac = lan.devices()[0]["mac"]
+    outside = os.path.join(work, "outside.bin")
+    with open(outside, "wb") as f:
+        f.write(b"x" * 100)
+    sent = lambda: len(lan.lines("HTTP", "REBOOT", "BOOT-CAPTURE", "BOOT-NOTREADY", "BOOT-RECORD"))
+    for n, (image, make, dry) in enumerate([("tavlin.cry", "fifo", True), ("tavlin.bin", "zero", True),
+                                           ("tavlin.bin", "fifo", False), ("tavlin.cry", "zero", False),
+                                           ("tavlin.cry", "outside", False)]):
+        folder = os.path.join(work, "hostile%d" % n, "maj_v9")
+        os.makedirs(folder)
+        for name in ("tavlin.cry", "tavlin.bin"):
+            path = os.path.join(folder, name)
+            if name != image:
+                with open(path, "wb") as f:
+                    f.write(b"\x5a" * 48)
+            elif make == "fifo":
+                os.mkfifo(path)
+            else:
+                os.symlink("/dev/zero" if make == "zero" else outside, path)
+        before, t0 = sent(), time.monotonic()
+        try:
+            rc, doc, _ = run_json("update", mac, "--folder", folder, *(["--dry-run"] if dry else []), timeout=30)
+        except subprocess.TimeoutExpired:
+            rc, doc = None, None
+        took = time.monotonic() - t0
+        r = ((doc or {}).get("results") or [{}])[0]
+        check(rc == 1 and r.get("result") == "failed" and r.get("stage") == "preparation" and r.get("code") == 2
+              and image in r.get("reason", "") and sent() == before and took < 10,
+              "%s as %s%s: refused in %.2f s, nothing sent (%s)" % (image, make, " --dry-run" if dry else "", took, r))
+
+    # Ctrl-C while the bootloader keeps saying "not ready", and while discover --watch streams.
+    good = os.path.join(work, "hostile-ok", "maj_v9")
+    os.makedirs(good)
+    for name in ("tavlin.cry", "tavlin.bin"):
+        with open(os.path.join(good, name), "wb") as f:
+            f.write(b"\x5a" * 48)
+    check(lan.cmd("SET 0 bootnotready=100000").startswith("OK"), "the bootloader will keep answering not ready")
+    notready = len(lan.lines("BOOT-NOTREADY"))
+    for args, code in [(["update", mac, "--folder", good, "--json"], 1), (["discover", "--watch", "--json-lines"], 0)]:
+        p = subprocess.Popen([TAVLIN] + args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        deadline = time.monotonic() + 20
+        while args[0] == "update" and len(lan.lines("BOOT-NOTREADY")) == notready and time.monotonic() < deadline:
+            time.sleep(0.05)
+        time.sleep(1.5)
+        t0 = time.monotonic()
+        p.send_signal(signal.SIGINT)
+        try:
+            out, _ = p.communicate(timeout=10)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            out, _ = p.communicate()
+        took = time.monotonic() - t0
+        detail = out.strip().splitlines()[-1:] if out else []
+        ok = p.returncode == code and took < 1.0
+        if args[0] == "update":
+            r = ((json.loads(out) if out.startswith("{") else {}).get("results") or [{}])[0]
+            ok = ok and r.get("result") == "failed" and r.get("reason") == "interrompue" and r.get("stage") == "bootloader"
+        check(ok, "SIGINT ends %s in %.2f s with exit %s (%s)" % (args[0], took, p.returncode, detail))
+    # The emulated restart answers "not ready" for 3 s: at 4 a second that is a dozen, not thousands.
+    storm = len(lan.lines("BOOT-NOTREADY")) - notready
+    check(0 < storm <= 20, "not-ready bootloader got %d captures in its 3 s, not a storm" % storm)
+    lan.cmd("SET 0 bootnotready=0")
+    for _ in range(300):  # bounded: the device leaves its bootloader by itself
+        if lan.get(0, "boot") == "0" and lan.get(0, "rebooting") == "0":
+            break
+        time.sleep(0.1)
+
+
+def concurrent_files():
+    """Programs at the same time: 20 `blacklist add` (then 20 `remove`) keep every change; a
+    black list that cannot be written is an error; two overlapping runs each keep a whole log."""
+    home = os.environ["HOME"]
+    def find(name):
+        return next((os.path.join(d, name) for d, _, f in os.walk(home) if name in f), None)
+    def listed():
+        with open(find("tavlincarteblacklist.ini"), encoding="utf-8") as f:
+            return {m for l in f.read().splitlines() if l.startswith("ADDR_MAC_CARTE_BLACKLIST=")
+                    for m in l.split("=", 1)[1].split(";") if m}
+    macs = ["02-00-5E-10-00-%02X" % i for i in range(20)]
+    for verb, want in (("add", set(macs)), ("remove", set())):
+        ps = [subprocess.Popen([TAVLIN, "blacklist", verb, m], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True) for m in macs]
+        outs = [p.communicate(timeout=60)[0] for p in ps]
+        check(all(p.returncode == 0 for p in ps) and all(o.strip() for o in outs) and listed() == want,
+              "20 concurrent blacklist %s: %d of 20 in the file, as wanted" % (verb, len(listed() & set(macs))))
+    path = find("tavlincarteblacklist.ini")
+    before = open(path, "rb").read()
+    os.chmod(path, 0o444)
+    rc, doc, err = run_json("blacklist", "add", macs[0])
+    os.chmod(path, 0o644)
+    check(rc == 1 and (doc or {}).get("error", {}).get("code") == 1 and "liste noire" in err and
+          open(path, "rb").read() == before and macs[0] not in listed(),
+          "an unwritable black list: error, exit 1, file unchanged (%d, %s)" % (rc, err.strip()))
+    first = subprocess.Popen([TAVLIN, "discover", "--seconds", "4"], stdout=subprocess.DEVNULL)
+    time.sleep(1.5)
+    rc = run("discover", "--seconds", "1")[0]
+    first.wait(60)
+    for rank, name in ((1, "ZorTavlin_tavlin.log"), (2, "ZorTavlin_tavlin.2.log")):
+        p = find(name)
+        text = open(p, "rb").read().decode("utf-8", "replace") if p else ""
+        # Both overlapping runs see the other on the port (exit 5); each still keeps its own log.
+        check(rc in (0, 5) and first.returncode in (0, 5) and text.count("ZorTavlinObj::Start version") == 1 and
+              text.count("ExitNetwork") == 1 and "\0" not in text,
+              "overlapping discover runs: run %d keeps its whole log in %s" % (rank, name))
 
 
 FLAT_HOST = r"""

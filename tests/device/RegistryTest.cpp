@@ -1,5 +1,8 @@
 // Device registry, monitored device, master record and listeners of the device manager.
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorClock.h"
+#include "infra/ZorLogFile.h"
+#include "tests/common/ZorTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -152,6 +155,63 @@ TEST_F(RegistryTest, MonitoredDeviceIsFollowedThroughTheRegistry)
     obj->SurveillerAddrMAC(wxT("no-such-mac"));
     EXPECT_TRUE(obj->m_zTheIP.empty());
     EXPECT_TRUE(obj->m_zTheIPLocal.empty());
+}
+
+TEST_F(RegistryTest, FullRegistryGivesTheOldestPlaceToANewDevice)
+{
+    // A flood of forged answers with ever new addresses filled the registry; a real device that
+    // answers later must still get in, in the place of the record seen longest ago.
+    ZorManualClock clock;
+    obj->SetClock(&clock);
+    auto mac = [](size_t i) { return wxString::Format(wxT("02-00-00-00-%02X-%02X"), int(i >> 8), int(i & 0xFF)); };
+    auto present = [&](const wxString& m) {
+        ZorTavlinInfoArray all;
+        obj->GetLesTavlin(all);
+        EXPECT_EQ(ZorTavlinObj::iTavlinMax, all.GetCount());
+        for (size_t i = 0; i < all.GetCount(); ++i)
+            if (all[i].m_zMAC == m)
+                return true;
+        return false;
+    };
+    auto lignesLog = [] {
+        const std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
+        size_t n = 0;
+        for (size_t p = log.find("registre plein (1024"); p != std::string::npos; p = log.find("registre plein (1024", p + 1))
+            ++n;
+        return n;
+    };
+    for (size_t i = 0; i < ZorTavlinObj::iTavlinMax; ++i)
+        Answer(mac(i), wxT("192.168.77.2"));
+    const size_t iLog = lignesLog();
+    Journal* o = NewObserver();
+    obj->AddListener(o);
+
+    // Every record seen within the last seconds: the newcomer waits (one log line).
+    Answer(wxT("00-04-A3-00-00-AA"), wxT("192.168.77.10"));
+    EXPECT_FALSE(present(wxT("00-04-A3-00-00-AA")));
+    EXPECT_EQ(iLog + 1, lignesLog());
+
+    // Later: the oldest record goes, but never the monitored device nor one seen lately.
+    clock.Advance(5000);
+    obj->SurveillerAddrMAC(mac(0));
+    Answer(mac(1), wxT("192.168.77.2"));
+    Answer(wxT("00-04-A3-00-00-AA"), wxT("192.168.77.10"));
+    EXPECT_TRUE(present(wxT("00-04-A3-00-00-AA")));
+    EXPECT_TRUE(present(mac(0)));
+    EXPECT_TRUE(present(mac(1)));
+    EXPECT_FALSE(present(mac(2)));
+    EXPECT_EQ(2, o->Count(ZOR_EVT_TAVLIN_ADD));
+    EXPECT_EQ(wxT("192.168.77.2"), obj->m_zTheIP);
+    EXPECT_EQ(iLog + 1, lignesLog()); // still within the minute
+
+    // The next minute: said again.
+    clock.Advance(60000);
+    Answer(wxT("00-04-A3-00-00-BB"), wxT("192.168.77.11"));
+    EXPECT_TRUE(present(wxT("00-04-A3-00-00-BB")));
+    EXPECT_FALSE(present(mac(3)));
+    EXPECT_TRUE(present(mac(0)));
+    EXPECT_EQ(iLog + 2, lignesLog());
+    obj->SetClock(nullptr);
 }
 
 TEST_F(RegistryTest, MasterRecordLastAnswerWinsAndClears)

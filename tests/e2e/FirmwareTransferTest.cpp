@@ -86,8 +86,14 @@ protected:
             EXPECT_EQ(transfert->GetNombreSockets(), 2u);
         }
         bool resent = false;
+        size_t pasPrets = emu.LogLines("BOOT-NOTREADY").size();
         for (int i = 0; i < 600 && vue->fins.empty(); ++i) {
             zortest::PumpUntil([&] { return !vue->fins.empty(); }, 50);
+            if (emu.LogLines("BOOT-NOTREADY").size() > pasPrets) { // asked again once spaced out
+                pasPrets = emu.LogLines("BOOT-NOTREADY").size();
+                clock.Advance(ZorUploadFirmwareLogique::kEspacementNonPretMs);
+                transfert->Verifier();
+            }
             if (!resent && emu.LogLines("BOOT-DROP").size() > drops) {
                 resent = true;
                 clock.Advance(ZorUploadFirmwareLogique::kAcquittementMs);

@@ -137,8 +137,11 @@ std::string Malforme(unsigned i, std::mt19937& gen)
     }
     case 6:
     {
-        const std::string reseaux[] = {"", "FFFFFF00C0A84D0", "FFFFFF00C0A84D011", "FFFFFF00C0A84DZZ",
-                                       "../../../../etc/"};
+        // A short or odd mask and gateway line is read in parts (empty ones): only a line no
+        // device sends is refused.
+        const std::string reseaux[] = {std::string(33, 'F'), std::string(900, '0'),
+                                       "FFFFFF00\x1B[0mC0A84D01", "FFFFFF00C0A84D01" + controle(),
+                                       "../../../../etc/" + std::string(20, '.')};
         l[6] = reseaux[entre(0, 4)];
         break;
     }

@@ -1,7 +1,9 @@
 // The update stages that need no transfer: image checks, the search for the restarted device and
 // the codes of the completion stage.
 #include "device/ZorTavlinObj.h"
+#include "firmware/ZorFirmwareFormat.h"
 #include "firmware/ZorMAJTavlin.h"
+#include "firmware/ZorPostFile.h"
 #include "infra/ZorClock.h"
 #include "infra/ZorLogFile.h"
 #include "infra/ZorSha256.h"
@@ -10,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -48,6 +53,54 @@ TEST(UpdateStages, ImagesAreCheckedAndTheirSumsLogged)
         << added;
     EXPECT_NE(added.find("tavlin.cry : 48 octets"), std::string::npos);
     EXPECT_NE(added.find("illisible ou vide"), std::string::npos);
+}
+
+TEST(UpdateStages, ImagesThatAreNotRegularFilesOfTheFolderOrTooLargeAreRefusedUnopened)
+{
+    // Each would hang or flood a reader: a FIFO blocks the open, /dev/zero never ends.
+    namespace fs = std::filesystem;
+    const std::string base = zortest::MakeTempDir("hostile");
+    const std::string ailleurs = base + "/ailleurs.bin", fifo = base + "/fifo";
+    zortest::WriteFile(ailleurs, "abc");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct
+    {
+        const char* nom;
+        std::function<void(const std::string&)> faire; // makes the image at this path
+        const char* raison;                            // empty: accepted
+    } cas[] = {
+        {"fifo link", [&](const std::string& p) { fs::create_symlink(fifo, p); }, "pas un fichier ordinaire"},
+        {"fifo", [&](const std::string& p) { mkfifo(p.c_str(), 0600); }, "pas un fichier ordinaire"},
+        {"/dev/zero", [&](const std::string& p) { fs::create_symlink("/dev/zero", p); }, "pas un fichier ordinaire"},
+        {"folder", [&](const std::string& p) { fs::create_directory(p); }, "pas un fichier ordinaire"},
+        {"dangling", [&](const std::string& p) { fs::create_symlink(base + "/rien", p); }, "absente"},
+        {"outside", [&](const std::string& p) { fs::create_symlink(ailleurs, p); }, "hors du dossier"},
+        {"one too many", [&](const std::string& p) { zortest::WriteFile(p, ""); fs::resize_file(p, ZorFirmware::kTailleImageMax + 1); }, "1 572 864"},
+        {"inside link", [&](const std::string& p) { fs::create_symlink("autre.cry", p); }, ""},
+        {"largest", [&](const std::string& p) { zortest::WriteFile(p, ""); fs::resize_file(p, ZorFirmware::kTailleImageMax); }, ""},
+    };
+    int n = 0;
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.nom);
+        const std::string dir = base + "/maj_v" + std::to_string(++n);
+        fs::create_directory(dir);
+        zortest::WriteFile(dir + "/autre.cry", "xyz");
+        zortest::WriteFile(dir + "/tavlin.bin", "abc");
+        c.faire(dir + "/tavlin.cry");
+        wxString raison;
+        EXPECT_EQ(ZorMAJTavlin::VerifierImages(wxString::FromUTF8(dir), &raison), !*c.raison);
+        EXPECT_NE(raison.utf8_string().find(c.raison), std::string::npos) << raison;
+        // The two transfers refuse the same files without opening them.
+        if (std::string(c.raison).find("ordinaire") != std::string::npos) {
+            ZorFirmware::LecteurImage lecteur;
+            EXPECT_FALSE(lecteur.Ouvrir(dir + "/tavlin.cry"));
+            struct : ZorPostFileVue { void OnFin(int) override {} } vue;
+            ZorPostFileTransfert post(vue);
+            EXPECT_FALSE(post.Init("127.0.0.1", "", wxString::FromUTF8(dir + "/tavlin.cry"), "/x", "", 5, false));
+        }
+    }
+    // And the digest never reads past the bound, whatever the file turns out to hold.
+    EXPECT_EQ(ZorSha256::DeFichier("/dev/zero", nullptr, 1 << 20), "");
 }
 
 TEST(UpdateStages, SearchTakesOnlyADeviceSeenSinceTheBootloader)

@@ -176,18 +176,36 @@ TEST_F(Bootloader, RepliesOnlyCountWithTheLastSequenceAndOneMatchingIdentifierBy
     EXPECT_EQ(envoyees.size(), 3u);
 }
 
-TEST_F(Bootloader, SequenceWrapsAndNotReadyRepliesAskAgainAtOnce)
+TEST_F(Bootloader, NotReadyRepliesAreSpacedAndTheSequenceWrapsOnTheLargestImage)
 {
+    // A bootloader that answers every capture at once with "not ready", for the whole 15 s, the
+    // clock driven in steps of 1 ms: a few requests a second, never a storm, and still 10.
+    const int64_t debut = clock.NowMs();
     Lancer(24);
-    // 65535 "not ready" replies: each asks again at once, the counter goes round.
-    for (int i = 0; i < 65535; ++i)
-        Repondre(ZOR_BOOT_CAPTURE, 0);
-    ASSERT_EQ(envoyees.size(), 65536u);
-    EXPECT_EQ(Sequence(envoyees.back()), 65535);
-    Repondre(ZOR_BOOT_CAPTURE, 1); // the reply numbered 65535, the counter already at 0
-    ASSERT_EQ(envoyees.size(), 65537u);
-    EXPECT_EQ(Sequence(envoyees.back()), 0);
-    EXPECT_EQ(envoyees.back()[6], ZOR_BOOT_ENREGISTREMENT);
+    size_t vues = 0;
+    for (int ms = 0; ms < 15000 && fins.empty(); ++ms) {
+        for (; vues < envoyees.size() && vues < 1000; ++vues) { // bounded: a storm stops here
+            ASSERT_EQ(envoyees[vues][6], ZOR_BOOT_CAPTURE);
+            if (vues > 0) { // re-captures keep the identifier the first reply gave
+                EXPECT_EQ(envoyees[vues].substr(2, 2), "\x0F\x3A");
+            }
+            Repondre(ZOR_BOOT_CAPTURE, 0);
+        }
+        Avancer(1);
+    }
+    EXPECT_EQ(envoyees.size(), 60u) << "at 0, 250, ... 14750 ms";
+    EXPECT_EQ(fins, std::vector<int>{10});
+    EXPECT_EQ(clock.NowMs() - debut, 15000);
+
+    // An image of 65,536 records, the most a device takes: record n goes out numbered n, so
+    // the reply to the last one carries 0 again, and is still the reply to the last request.
+    Lancer(size_t(kTailleImageMax));
+    Transferer();
+    ASSERT_EQ(envoyees.size(), 65536u + 2u);
+    EXPECT_EQ(Sequence(envoyees[65535]), 65535);
+    EXPECT_EQ(Sequence(envoyees[65536]), 0);
+    EXPECT_EQ(envoyees.back()[6], ZOR_BOOT_FIN);
+    EXPECT_EQ(Sequence(envoyees.back()), 1);
 }
 
 TEST_F(Bootloader, FailuresEndWithTheirCodeLoggedOnce)
@@ -200,7 +218,7 @@ TEST_F(Bootloader, FailuresEndWithTheirCodeLoggedOnce)
         {"status 0x0800", [&] { Repondre(3, 1); Repondre(4, 0x0800); }, 5, {3, 5}, 2},
         {"other device", [&] { Repondre(3, 1, 0, 0x44, 0x55); }, 11, {11}, 1},
         {"nobody", [&] { for (int i = 0; i < 40; ++i) Avancer(500); }, 10, {10}, 30},
-        {"never ready", [&] { for (int i = 0; i < 30; ++i) { Repondre(3, 0); Avancer(500); } }, 10, {10}, 60},
+        {"never ready", [&] { for (int i = 0; i < 30; ++i) { Repondre(3, 0); Avancer(500); } }, 10, {10}, 30},
         {"five sends", [&] { Repondre(3, 1); for (int i = 0; i < 6; ++i) Avancer(5000); }, 8, {8}, 6},
         {"receive error", [&] { logique->ErreurReception(); }, 1, {1}, 1},
     };
@@ -313,6 +331,20 @@ TEST(PostFile, ArgumentsEndDelaysTimeOutAndCancel)
         EXPECT_FALSE(t.Annuler()); // not allowed
         clock.Advance(t.DelaiProchaineEcheance());
         t.Verifier();
+        EXPECT_EQ(vue.fins, std::vector<int>{-4});
+        const std::vector<int> journal = CodesJournal("ZorPostFile::");
+        EXPECT_EQ(std::vector<int>(journal.begin() + long(deja), journal.end()), std::vector<int>{-4});
+    }
+    // A thread the system does not start: -4 at once and logged, not -10 after 60 s.
+    {
+        const size_t deja = CodesJournal("ZorPostFile::").size();
+        VuePost vue;
+        ZorPostFileTransfert t(vue, clock);
+        ASSERT_TRUE(t.Init("127.0.0.1", "", fichier, "/mpfsupload", "", 5, false));
+        t.Thread().SetDemarrage([](wxThread&) { return false; });
+        t.Demarrer();
+        EXPECT_TRUE(vue.fins.empty()) << "never from inside the caller's call";
+        EXPECT_TRUE(zortest::PumpUntil([&] { return !vue.fins.empty(); }, 1000));
         EXPECT_EQ(vue.fins, std::vector<int>{-4});
         const std::vector<int> journal = CodesJournal("ZorPostFile::");
         EXPECT_EQ(std::vector<int>(journal.begin() + long(deja), journal.end()), std::vector<int>{-4});

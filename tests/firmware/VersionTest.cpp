@@ -15,20 +15,27 @@ namespace {
 struct CasVersion
 {
     const char* texte;
-    bool lu;
+    bool lu;      // as a device's version
     long valeur;
+    bool dossier; // as an update folder's name
 };
 
-TEST(Version, ReadsTheNumberAfterTheLastV)
+TEST(Version, ReadsTheDigitsAfterTheLastVAndFoldersOnlyAPositiveNumber)
 {
     const CasVersion cas[] = {
-        {"maj_v12", true, 12}, {"maj_V3", true, 3}, {"7", true, 7}, {"v2v5", true, 5},
-        {"maj_v", false, 0},   {"", false, 0},      {"v1a", false, 0}, {"2.3", false, 0},
-        {"vingt", false, 0},   {"v99999999999", false, 0}, {"v2147483647", true, 2147483647},
+        {"maj_v12", true, 12, true}, {"maj_V3", true, 3, true}, {"7", true, 7, true},
+        {"v2v5", true, 5, true},     {"maj_v007", true, 7, true}, {"v2147483647", true, 2147483647, true},
+        {"0", true, 0, false},       {"maj_v0", true, 0, false},
+        {"maj_v", false, 0, false},  {"", false, 0, false},     {"v1a", false, 0, false},
+        {"2.3", false, 0, false},    {"vingt", false, 0, false}, {"v99999999999", false, 0, false},
+        {"v2147483648", false, 0, false}, {"maj_v-1", false, 0, false}, {"maj_v+2", false, 0, false},
+        {"maj_v 3", false, 0, false}, {"maj_v4 ", false, 0, false}, {"maj_v\t5", false, 0, false},
+        {"maj_v-0", false, 0, false}, {"maj_v\xd9\xa3", false, 0, false}, // an Arabic-Indic 3
     };
     for (const CasVersion& c : cas) {
-        ZorVersionTavlin v;
+        ZorVersionTavlin v, d;
         EXPECT_EQ(ZorLireVersion(wxString::FromUTF8(c.texte), v), c.lu) << c.texte;
+        EXPECT_EQ(ZorLireVersionDossier(wxString::FromUTF8(c.texte), d), c.dossier) << c.texte;
         if (c.lu) {
             EXPECT_EQ(v.iPremier, c.valeur) << c.texte;
         }
@@ -73,7 +80,11 @@ TEST_F(UpdateFolders, NewestFolderWinsAndUnreadableOnesCountAsUpToDate)
     Folder("notes");
     Folder("maj_vbeta");
     Folder(".maj_v99"); // hidden: never an update
+    for (const char* pas : {"maj_v-1", "maj_v+99", "maj_v 5", "maj_v0"})
+        Folder(pas); // not a positive number
     EXPECT_TRUE(maj.VerifierVersion("v1", &dossier)) << "no folder reads as a version";
+    EXPECT_TRUE(maj.VerifierVersion("0", &dossier)) << "not even for the manual update";
+    EXPECT_FALSE(ZorMAJTavlin::DerniereMiseAJour(nullptr, nullptr));
 
     Folder("maj_v3");
     Folder("maj_v12");

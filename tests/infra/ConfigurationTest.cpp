@@ -1,17 +1,23 @@
 // Settings files: every odd line of the format, reading, rewriting and crash-safe replacement.
 #include "infra/ZorConfiguration.h"
 #include "infra/ZorLogFile.h"
+#include "platform/ZorPlatformVerrou.h"
 #include "tests/common/ZorTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <dirent.h>
 #include <map>
+#include <memory>
 #include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 using zortest::MakeTempDir;
 using zortest::ReadFile;
@@ -283,4 +289,56 @@ TEST(ConfigurationFile, WriteFailuresAreReported)
         EXPECT_EQ(ReadFile(file), before);
         EXPECT_EQ(after.st_mode, st.st_mode);
     }
+}
+
+// Programs that write one file at once (here threads with objects of their own): each keeps
+// its key, a list changed by all of them keeps every entry, a writer waits for a lock held a
+// moment, and nothing is left beside the file.
+TEST(ConfigurationFile, ConcurrentWritersKeepEveryKey)
+{
+    const std::string dir = MakeTempDir("conf");
+    const int kWriters = 20;
+    std::vector<std::thread> threads;
+    std::vector<int> ok(kWriters, 0);
+    for (int i = 0; i < kWriters; ++i)
+        threads.emplace_back([&dir, &ok, i] {
+            ZorConfiguration conf;
+            conf.Load(dir, wxT("s.ini"));
+            const wxString zMoi = wxString::Format(wxT("W%02d"), i);
+            ok[i] = conf.Write(zMoi, wxT("v")) &&
+                    conf.Update(wxT("LISTE"), [&](const wxString& z) { return z + zMoi + wxT(";"); });
+        });
+    for (std::thread& th : threads)
+        th.join();
+    EXPECT_EQ(std::count(ok.begin(), ok.end(), 1), kWriters);
+    ZorConfiguration lu;
+    ASSERT_TRUE(lu.Load(dir, wxT("s.ini")));
+    wxString zListe;
+    lu.Read(wxT("LISTE"), zListe);
+    for (int i = 0; i < kWriters; ++i) {
+        const wxString zMoi = wxString::Format(wxT("W%02d"), i);
+        wxString z;
+        lu.Read(zMoi, z);
+        EXPECT_EQ(z, wxT("v")) << zMoi;
+        EXPECT_NE(zListe.Find(zMoi + wxT(";")), wxNOT_FOUND) << zMoi;
+    }
+    EXPECT_EQ(lu.GetMap().size(), size_t(kWriters + 1));
+    EXPECT_EQ(Entries(dir), std::set<std::string>{"s.ini"});
+
+    // Another program holds the lock for a moment: the writer waits, then keeps both keys.
+    auto verrou = std::make_unique<ZorPlatform::VerrouFichier>();
+    ASSERT_TRUE(verrou->Prendre(dir + "/s.ini.lock", 0, nullptr, nullptr));
+    bool bOccupe = false;
+    EXPECT_FALSE(ZorPlatform::VerrouFichier().Prendre(dir + "/s.ini.lock", 50, &bOccupe, nullptr));
+    EXPECT_TRUE(bOccupe);
+    std::thread liberer([&verrou] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        verrou.reset();
+    });
+    ZorConfiguration tard;
+    tard.Load(dir, wxT("s.ini"));
+    WriteFile(dir + "/s.ini", "AUTRE=1\r\n");   // written by the other program after our Load
+    EXPECT_TRUE(tard.Write(wxT("TARD"), wxT("2")));
+    liberer.join();
+    EXPECT_EQ(Lines(ReadFile(dir + "/s.ini")), (std::multiset<std::string>{"AUTRE=1", "TARD=2"}));
 }

@@ -221,3 +221,43 @@ TEST(LogFile, FailuresAreSaidOnceOnStandardError)
         EXPECT_EQ(zortest::Count(said, home + "/Tavlin"), 1u) << said;
     }
 }
+
+// Runs that overlap (here objects of one process, each with its own lock): a run never empties
+// the log of a run still going, a second one writes its own numbered file (emptying a stale
+// one), and once the first has ended the next run overwrites the first file as before.
+TEST(LogFile, OverlappingRunsEachKeepTheirLines)
+{
+    const std::string home = MakeTempDir("log");
+    HomeScope scope(home);
+    auto lignes = [](int iRang) {
+        std::vector<std::string> messages;
+        for (const std::string& line : SplitLines(ReadFile(ZorLogFile::GetPath(iRang).ToStdString()))) {
+            std::smatch m;
+            messages.push_back(std::regex_match(line, m, kLine) ? m[7].str() : "?" + line);
+        }
+        return messages;
+    };
+    EXPECT_EQ(ZorLogFile::GetPath(2).ToStdString(),
+              home + "/Tavlin/ZorTavlin_" +
+                  wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetName().ToStdString() + ".2.log");
+    mkdir((home + "/Tavlin").c_str(), 0777);
+    WriteFile(ZorLogFile::GetPath(2).ToStdString(), "vieille ligne\r\n");
+    {
+        ZorLogFile premier, second, troisieme;
+        premier.Write(wxT("un"));
+        second.Write(wxT("deux"));
+        premier.Write(wxT("un bis"));
+        troisieme.Write(wxT("trois"));
+        EXPECT_EQ(premier.GetCheminOuvert(), ZorLogFile::GetPath(1));
+        EXPECT_EQ(second.GetCheminOuvert(), ZorLogFile::GetPath(2));
+        EXPECT_EQ(troisieme.GetCheminOuvert(), ZorLogFile::GetPath(3));
+        EXPECT_EQ(lignes(1), (std::vector<std::string>{"un", "un bis"}));
+        EXPECT_EQ(lignes(2), std::vector<std::string>{"deux"});
+        EXPECT_EQ(lignes(3), std::vector<std::string>{"trois"});
+    }
+    ZorLogFile suivant;
+    suivant.Write(wxT("quatre"));
+    EXPECT_EQ(suivant.GetCheminOuvert(), ZorLogFile::GetPath(1));
+    EXPECT_EQ(lignes(1), std::vector<std::string>{"quatre"});
+    EXPECT_EQ(lignes(2), std::vector<std::string>{"deux"});
+}

@@ -247,9 +247,14 @@ TEST(DiscoveryAnswer, OnlyWellFormedAnswersPass)
         {2, "00-1A-2B-3C-4D-5G", ZOR_REPONSE_MAC},
         {2, "001A2B3C4D5E", ZOR_REPONSE_MAC},
         {2, std::string(600, 'A'), ZOR_REPONSE_MAC},
-        {6, "FFFFFF00C0A8010", ZOR_REPONSE_ADRESSE},
-        {6, "FFFFFF00C0A80101FF", ZOR_REPONSE_ADRESSE},
-        {6, "FFFFFF00C0A8010Z", ZOR_REPONSE_ADRESSE},
+        // A mask and gateway line the protocol reads in parts (see NetworkLineReadInParts).
+        {6, "FFFFFF00C0A8010", ZOR_REPONSE_OK},
+        {6, "FFFFFF00C0A80101FF", ZOR_REPONSE_OK},
+        {6, "FFFFFF00C0A8010Z", ZOR_REPONSE_OK},
+        {1, "", ZOR_REPONSE_OK},
+        {3, "", ZOR_REPONSE_OK},
+        {4, "", ZOR_REPONSE_OK},
+        {5, "", ZOR_REPONSE_OK},
         {1, std::string(32, 'n'), ZOR_REPONSE_OK},
         {1, std::string(33, 'n'), ZOR_REPONSE_LONGUEUR},
         {3, std::string(64, 'c'), ZOR_REPONSE_OK},
@@ -295,4 +300,123 @@ TEST(DiscoveryAnswer, OnlyWellFormedAnswersPass)
         zLongue += "x\n";
     EXPECT_EQ(ZorLitReponse(zLongue, &r), ZOR_REPONSE_LIGNES);
     EXPECT_EQ(ZorLitReponse(std::string(zHuit.c_str(), 12), &r), ZOR_REPONSE_AUTRE);
+}
+
+namespace {
+
+// A nine-line answer with the given lines replaced (index, text), and how the check reads it.
+const std::vector<std::string> kNeuf = {"D", "Tavlin-1", "00-1A-2B-3C-4D-5E", "Salle 2", "admin",
+                                        "secret", "FFFFFF00C0A80101", "1", "2.3"};
+std::string Texte(const std::vector<std::string>& lignes)
+{
+    std::string z;
+    for (const std::string& l : lignes)
+        z += l + "\n";
+    return z;
+}
+ZorQualiteReponse Lire(size_t iLigne, const std::string& zLigne, ZorReponseTavlin* r)
+{
+    std::vector<std::string> lignes = kNeuf;
+    lignes[iLigne] = zLigne;
+    return ZorLitReponse(Texte(lignes), r);
+}
+
+} // namespace
+
+// Each rule of the answer format in one table: what a device may send is accepted and read as
+// the protocol says; only what it cannot read is refused.
+TEST(DiscoveryAnswerRules, TypeLine)
+{
+    const struct { const char* zType; ZorQualiteReponse attendu; } cas[] = {
+        {"A", ZOR_REPONSE_OK}, {"D", ZOR_REPONSE_OK}, {"M", ZOR_REPONSE_OK},
+        {"D \r", ZOR_REPONSE_OK}, // trimmed on the right
+        {" D", ZOR_REPONSE_AUTRE}, {"d", ZOR_REPONSE_AUTRE}, {"DA", ZOR_REPONSE_AUTRE},
+        {"N", ZOR_REPONSE_AUTRE}, {"", ZOR_REPONSE_AUTRE},
+    };
+    for (const auto& c : cas)
+    {
+        ZorReponseTavlin r;
+        EXPECT_EQ(Lire(0, c.zType, &r), c.attendu) << c.zType;
+    }
+}
+
+TEST(DiscoveryAnswerRules, LineCountDecidesVersion)
+{
+    const std::string z8 = Texte({kNeuf.begin(), kNeuf.begin() + 8});
+    const std::string x7 = "x\nx\nx\nx\nx\nx\nx\n";
+    const struct { std::string zTexte; ZorQualiteReponse attendu; const char* zVersion; } cas[] = {
+        {z8.substr(0, z8.size() - 2), ZOR_REPONSE_AUTRE, ""}, // seven lines
+        {z8, ZOR_REPONSE_OK, "1"},
+        {z8 + "\n\n\r\n", ZOR_REPONSE_OK, "1"},  // empty lines at the end are no lines
+        {z8 + "2.3", ZOR_REPONSE_OK, "2.3"},     // no line feed after the last line
+        {z8 + "2.3\r\n\n", ZOR_REPONSE_OK, "2.3"},
+        {z8 + "  \n", ZOR_REPONSE_OK, ""},       // a ninth line of blanks: an empty version
+        {z8 + std::string(32, 'v'), ZOR_REPONSE_OK, "vvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvv"},
+        {z8 + std::string(33, 'v'), ZOR_REPONSE_LONGUEUR, ""},
+        {z8 + "2.3\nx\n", ZOR_REPONSE_OK, "1"},  // ten lines: extra lines ignored, version "1"
+        {z8 + "\x1b\n\x01\n", ZOR_REPONSE_OK, "1"}, // and the unused lines are not read
+        {z8 + std::string(33, 'v') + "\nx\n", ZOR_REPONSE_OK, "1"},
+        {z8 + "2.3\n" + x7, ZOR_REPONSE_OK, "1"},          // sixteen lines
+        {z8 + "2.3\n" + x7 + "x\n", ZOR_REPONSE_LIGNES, ""}, // seventeen
+    };
+    for (const auto& c : cas)
+    {
+        ZorReponseTavlin r;
+        ASSERT_EQ(ZorLitReponse(c.zTexte, &r), c.attendu) << c.zTexte;
+        if (c.attendu == ZOR_REPONSE_OK)
+        {
+            EXPECT_EQ(r.zVersion, c.zVersion) << c.zTexte;
+        }
+    }
+}
+
+TEST(DiscoveryAnswerRules, NetworkLineReadInParts)
+{
+    // The first eight characters give the mask, the next eight the gateway; a part that is not
+    // eight hexadecimal digits gives an empty text and the device is still registered, with
+    // its ninth line as version.
+    const struct { std::string zLigne; ZorQualiteReponse attendu; const char* zMask; const char* zGateway; } cas[] = {
+        {"FFFFFF00C0A80101", ZOR_REPONSE_OK, "255.255.255.0", "192.168.1.1"},
+        {"ffffff00c0a80101", ZOR_REPONSE_OK, "255.255.255.0", "192.168.1.1"},
+        {"FFFFFF00C0A8", ZOR_REPONSE_OK, "255.255.255.0", ""},
+        {"FFFFFF00", ZOR_REPONSE_OK, "255.255.255.0", ""},
+        {"FFFFFF00C0A80101FF", ZOR_REPONSE_OK, "255.255.255.0", "192.168.1.1"},
+        {"FFFFFF0", ZOR_REPONSE_OK, "", ""},
+        {"", ZOR_REPONSE_OK, "", ""},
+        {"zzzzzzzzC0A80101", ZOR_REPONSE_OK, "", "192.168.1.1"},
+        {"FFFFFF00 C0A8010", ZOR_REPONSE_OK, "255.255.255.0", ""},
+        {std::string(32, 'F'), ZOR_REPONSE_OK, "255.255.255.255", "255.255.255.255"},
+        {std::string(33, 'F'), ZOR_REPONSE_LONGUEUR, "", ""},
+        {"FFFFFF00\x01" "0A80101", ZOR_REPONSE_CARACTERE, "", ""},
+    };
+    for (const auto& c : cas)
+    {
+        ZorReponseTavlin r;
+        ASSERT_EQ(Lire(6, c.zLigne, &r), c.attendu) << c.zLigne;
+        if (c.attendu != ZOR_REPONSE_OK)
+            continue;
+        EXPECT_EQ(r.zMask, c.zMask) << c.zLigne;
+        EXPECT_EQ(r.zGateway, c.zGateway) << c.zLigne;
+        EXPECT_EQ(r.zVersion, "2.3") << c.zLigne;
+        EXPECT_EQ(r.zMAC, "00-1A-2B-3C-4D-5E") << c.zLigne;
+    }
+}
+
+TEST(DiscoveryAnswerRules, DhcpLineIsOneOrNot)
+{
+    const struct { std::string zLigne; ZorQualiteReponse attendu; bool bDhcp; } cas[] = {
+        {"1", ZOR_REPONSE_OK, true},    {"1 \r", ZOR_REPONSE_OK, true}, {"0", ZOR_REPONSE_OK, false},
+        {"", ZOR_REPONSE_OK, false},    {"01", ZOR_REPONSE_OK, false},  {" 1", ZOR_REPONSE_OK, false},
+        {"oui", ZOR_REPONSE_OK, false}, {std::string(32, '1'), ZOR_REPONSE_OK, false},
+        {std::string(33, '1'), ZOR_REPONSE_LONGUEUR, false}, {"1\x7f", ZOR_REPONSE_CARACTERE, false},
+    };
+    for (const auto& c : cas)
+    {
+        ZorReponseTavlin r;
+        ASSERT_EQ(Lire(7, c.zLigne, &r), c.attendu) << c.zLigne;
+        if (c.attendu == ZOR_REPONSE_OK)
+        {
+            EXPECT_EQ(r.bDhcp, c.bDhcp) << c.zLigne;
+        }
+    }
 }
