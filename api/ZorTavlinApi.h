@@ -148,7 +148,9 @@ ZOR_CAPI int ZOR_CALL Tavlin_SetPathDll(const char* zPath);
 ZOR_CAPI int ZOR_CALL Tavlin_SetDefaultTimeSurveillanceMs(int iMs);
 ZOR_CAPI int ZOR_CALL Tavlin_SetAuto(int iValeur);
 
-/* Serial port: text received by the device, text to send, clearing the device's buffer. */
+/* Serial port: text received by the device, text to send, clearing the device's buffer. The
+ * text sent reaches the device's serial port byte for byte, whatever it holds ("&", "=", "%"...):
+ * it travels percent-encoded and can never be read as a command of its own. */
 ZOR_CAPI int ZOR_CALL Tavlin_ReadUart(char* zBuffer, int iLongueur);
 ZOR_CAPI int ZOR_CALL Tavlin_WriteUart(const char* zTexte);
 ZOR_CAPI int ZOR_CALL Tavlin_RazUart(void);

@@ -2,6 +2,7 @@
 
 #include "cli/ZorCliJson.h"
 #include "cli/ZorCliOutils.h"
+#include "device/ZorTavlinCommandes.h"
 #include "device/ZorTavlinObj.h"
 #include "firmware/ZorMAJTavlin.h"
 #include "infra/ZorClock.h"
@@ -131,7 +132,7 @@ std::string TexteEtat(const ZorTavlinData& e)
     std::string zRelais;
     for (int i = 0; i < 4; ++i)
         zRelais += std::to_string(i + 1) + (e.m_iSRELAIS >> i & 1 ? ":on" : ":off") + (i < 3 ? " " : "");
-    char buf[640];
+    char buf[2048]; // device texts may come escaped, four characters a byte
     std::snprintf(buf, sizeof buf,
                   "relais             %s\nsorties            0x%02X\nentrées            0x%02X\n"
                   "sorties analog.    %d %d\nentrées analog.    %d %d %d %d\nbouton             %s\n"
@@ -139,19 +140,19 @@ std::string TexteEtat(const ZorTavlinData& e)
                   "commentaire        %s",
                   zRelais.c_str(), e.m_iSNUM, e.m_iENUM, e.m_iSANA1, e.m_iSANA2, e.m_iEANA1,
                   e.m_iEANA2, e.m_iEANA3, e.m_iEANA4, e.m_bBOUTON ? "appuyé" : "relâché",
-                  int(e.m_iAUTO), ZorCliU8(e.m_zDATETIME).c_str(), ZorCliU8(e.m_zVERSION).c_str(),
-                  ZorCliU8(e.m_zCOMMENT).c_str());
+                  int(e.m_iAUTO), ZorCliSur(ZorCliU8(e.m_zDATETIME)).c_str(),
+                  ZorCliSur(ZorCliU8(e.m_zVERSION)).c_str(), ZorCliSur(ZorCliU8(e.m_zCOMMENT)).c_str());
     return buf;
 }
 
-std::string Csv(const std::string& z)
+// Our own line breaks stay; each line is written (and its device texts escaped) on its own, so a
+// line feed inside a device's text cannot start a false line.
+void EcrireLignes(const std::string& z)
 {
-    if (z.find_first_of(",\"\r\n") == std::string::npos)
-        return z;
-    std::string out = "\"";
-    for (char c : z)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
+    size_t debut = 0;
+    for (size_t fin; (fin = z.find('\n', debut)) != std::string::npos; debut = fin + 1)
+        ZorCliEcrire(z.substr(debut, fin - debut));
+    ZorCliEcrire(z.substr(debut));
 }
 
 // --- Verbs ------------------------------------------------------------------------------
@@ -239,7 +240,7 @@ private:
                       ZorCliU8(d.m_zGateway), std::string(d.m_bDHCPEnabled ? "1" : "0"), ZorCliU8(d.m_zLogin),
                       std::to_string(d.m_iTimeLastSeen), std::to_string(d.m_iEtatPresence),
                       std::string(d.m_bMultipleCarte ? "1" : "0")})
-                    l += (l.empty() ? "" : ",") + Csv(f);
+                    l += (l.empty() ? "" : ",") + ZorCliCsv(f);
                 ZorCliEcrire(l);
             }
             return FinListe();
@@ -340,7 +341,7 @@ private:
             if (Json())
                 ZorCliEcrire(JsonEtat(etat).Ajouter("mac", ZorCliU8(d.m_zMAC)).Ajouter("ip", ZorCliU8(d.m_zIP)).Texte());
             else
-                ZorCliEcrire(TexteEtat(etat) + (m_o.bWatch ? "\n" : ""));
+                EcrireLignes(TexteEtat(etat) + (m_o.bWatch ? "\n" : ""));
         };
         montrer(e);
         if (!m_o.bWatch)
@@ -367,6 +368,15 @@ private:
     {
         ZorCliReglage r;
         ZorCliLireReglage(std::vector<std::string>(m_o.arguments.begin() + 1, m_o.arguments.end()), r);
+        if (r.type == ZorCliReglage::UART_ECRIRE) {
+            // Refused before any device is looked for, so the user learns why at once.
+            wxString zRaison;
+            const wxString zTexte = ZorCliW(r.zTexte);
+            if (zTexte.empty())
+                return Sortie(ZOR_CLI_USAGE, "uart write : le texte n'est pas de l'UTF-8 valide");
+            if (!ZorEncoderTexte(zTexte, false, nullptr, &zRaison))
+                return Sortie(ZOR_CLI_USAGE, "uart write : " + ZorCliU8(zRaison));
+        }
         ZorTavlinInfo d;
         if (int iCode = Surveiller(m_o.arguments[0], &d))
             return iCode;
@@ -563,7 +573,7 @@ private:
 
 int ZorCliSortie(const ZorCliOptions& o, int iCode, const std::string& zMessage)
 {
-    std::fprintf(stderr, "tavlin: %s\n", zMessage.c_str());
+    std::fprintf(stderr, "tavlin: %s\n", ZorCliSur(zMessage).c_str());
     if (o.bJson || o.bJsonLines)
         ZorCliEcrire(ZorJson::Objet()
                    .Ajouter("error", ZorJson::Objet().Ajouter("code", iCode).Ajouter("message", zMessage))

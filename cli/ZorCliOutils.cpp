@@ -60,8 +60,62 @@ bool ZorCliPomper(int iMs, const std::function<bool()>& done)
     return bFait;
 }
 
-void ZorCliEcrire(const std::string& z)
+std::string ZorCliSur(const std::string& z)
 {
+    std::string out;
+    out.reserve(z.size());
+    auto echapper = [&out](unsigned char c) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\x%02x", unsigned(c));
+        out += buf;
+    };
+    for (size_t i = 0; i < z.size();) {
+        const unsigned char c = static_cast<unsigned char>(z[i]);
+        if (c < 0x20 || c == 0x7F) {
+            echapper(c);
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            out += char(c);
+            ++i;
+            continue;
+        }
+        // A UTF-8 sequence: its length from the lead byte, then continuation bytes only.
+        const size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        bool bValide = n > 0 && i + n <= z.size();
+        for (size_t k = 1; bValide && k < n; ++k)
+            bValide = (static_cast<unsigned char>(z[i + k]) & 0xC0) == 0x80;
+        if (!bValide) {
+            echapper(c);
+            ++i;
+        } else if (c == 0xC2 && static_cast<unsigned char>(z[i + 1]) < 0xA0) {
+            echapper(static_cast<unsigned char>(z[i + 1])); // a C1 control, e.g. CSI
+            i += 2;
+        } else {
+            out.append(z, i, n);
+            i += n;
+        }
+    }
+    return out;
+}
+
+std::string ZorCliCsv(const std::string& zTexte)
+{
+    std::string z = zTexte;
+    if (!z.empty() && std::string("=+-@\t\r").find(z[0]) != std::string::npos)
+        z.insert(0, 1, '\'');
+    if (z.find_first_of(",\"\r\n") == std::string::npos)
+        return z;
+    std::string out = "\"";
+    for (char c : z)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+void ZorCliEcrire(const std::string& zTexte)
+{
+    const std::string z = ZorCliSur(zTexte);
     std::fputs(z.c_str(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);

@@ -1,5 +1,6 @@
 // What the verbs share: the event loop pumped while they wait, finding devices, and output.
-// Main thread only, with the device manager started (ZorCliPomper and ZorCliEcrire excepted).
+// Main thread only, with the device manager started (ZorCliPomper and the output functions
+// excepted).
 #pragma once
 
 #include "cli/ZorCliCommande.h"
@@ -26,7 +27,14 @@ bool ZorCliChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCibl
 bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* pInfo);
 // On the network of the adapter that found it.
 bool ZorCliJoignable(const ZorTavlinInfo& d);
-// One line on standard output, flushed (a reader of a stream sees it at once).
+// A text as it may reach a terminal: the control characters (C0, DEL, and C1 as U+0080 to
+// U+009F) and bytes that are not UTF-8 are shown as \xhh, never written, so that no text from a
+// device can move the cursor, retitle the window or set the clipboard. The rest is unchanged.
+std::string ZorCliSur(const std::string& zUtf8);
+// One CSV cell: a text a spreadsheet would take for a formula (first character "=", "+", "-",
+// "@", tab or CR) gets a leading "'"; then quoted when it holds a comma, a quote or a line end.
+std::string ZorCliCsv(const std::string& z);
+// One line on standard output through ZorCliSur, flushed (a reader of a stream sees it at once).
 void ZorCliEcrire(const std::string& z);
 inline std::string ZorCliU8(const wxString& z) { return std::string(z.utf8_str()); }
 inline wxString ZorCliW(const std::string& z) { return wxString::FromUTF8(z.c_str()); }

@@ -22,20 +22,99 @@ inline int Annee2000(int iAnnee)
     return iAnnee < 2000 ? 0 : iAnnee - 2000;
 }
 
+// The text's ISO 8859-1 bytes, the character set of the device; false at the first character
+// beyond it (given in *pzHors when asked for).
+bool OctetsLatin1(const wxString& zTexte, std::string* pOctets, wxString* pzHors = nullptr)
+{
+    pOctets->clear();
+    pOctets->reserve(zTexte.length());
+    for (wxString::const_iterator it = zTexte.begin(); it != zTexte.end(); ++it) {
+        const wxUint32 u = (*it).GetValue();
+        if (u > 0xFF) {
+            if (pzHors)
+                *pzHors = wxString(*it);
+            return false;
+        }
+        *pOctets += char(u);
+    }
+    return true;
+}
+
+// The texts of one command, encoded as ";"-separated fields; remembers a refusal so that the
+// command queues nothing when any of its fields was refused.
+class Champs
+{
+public:
+    wxString operator()(const wxString& zTexte)
+    {
+        wxString z;
+        if (!ZorEncoderTexte(zTexte, true, &z))
+            m_bRefus = true;
+        return z;
+    }
+    bool Refus() const { return m_bRefus; }
+
+private:
+    bool m_bRefus = false;
+};
+
+// A whole parameter value of one text (no field splitting on the device's side).
+bool Valeur(const wxString& zTexte, wxString* pz)
+{
+    return ZorEncoderTexte(zTexte, false, pz);
+}
+
 } // namespace
+
+std::string ZorPourcentEncoder(const std::string& octets)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(octets.size() * 3);
+    for (unsigned char b : octets) {
+        const bool bLibre = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') ||
+                            (b >= '0' && b <= '9') || b == '-' || b == '.' || b == '_' || b == '~';
+        if (bLibre) {
+            out += char(b);
+        } else {
+            out += '%';
+            out += hex[b >> 4];
+            out += hex[b & 0x0F];
+        }
+    }
+    return out;
+}
+
+bool ZorEncoderTexte(const wxString& zTexte, bool bChamp, wxString* pzEncode, wxString* pzRaison)
+{
+    std::string octets;
+    wxString zHors, zRaison;
+    if (bChamp && zTexte.Find(wxT(';')) != wxNOT_FOUND)
+        zRaison = wxString::FromUTF8("le caractère « ; » sépare les champs de la commande : "
+                                     "un texte ne peut pas le contenir");
+    else if (!OctetsLatin1(zTexte, &octets, &zHors))
+        zRaison = wxString::Format(wxString::FromUTF8("le caractère « %s » ne peut pas être envoyé "
+                                                      "à une Tavlin (hors ISO 8859-1)"),
+                                   zHors);
+    if (!zRaison.empty()) {
+        if (pzRaison)
+            *pzRaison = zRaison;
+        return false;
+    }
+    if (pzEncode)
+        *pzEncode = wxString::FromAscii(ZorPourcentEncoder(octets).c_str());
+    if (pzRaison)
+        pzRaison->clear();
+    return true;
+}
 
 bool ZorEncodeEmailPwd(const wxString& zPwd, wxString* pzCode)
 {
     if (!pzCode)
         return false;
     std::string octets;
-    octets.reserve(zPwd.length());
-    for (wxString::const_iterator it = zPwd.begin(); it != zPwd.end(); ++it) {
-        wxUint32 u = (*it).GetValue();
-        if (u > 0xFF)
-            return false;
-        octets += char(u);
-    }
+    if (!OctetsLatin1(zPwd, &octets))
+        return false;
     *pzCode = wxString::FromAscii(zoremail::Encode(octets).c_str());
     return true;
 }
@@ -71,8 +150,11 @@ bool ZorTavlinObj::RazUARTTout(bool bWait)
 
 bool ZorTavlinObj::WriteUART(const wxString& zTexte, bool bWait)
 {
-    return PushCommande(wxT("&WRITE_UART=") + zTexte + wxT(";"), wxEmptyString, wxEmptyString,
-                        bWait, kPageEtat);
+    // One text, closed by ";": a ";" inside it stays in the text (encoded).
+    wxString z;
+    return Valeur(zTexte, &z) &&
+           PushCommande(wxT("&WRITE_UART=") + z + wxT(";"), wxEmptyString, wxEmptyString, bWait,
+                        kPageEtat);
 }
 
 bool ZorTavlinObj::ShowFab(bool bOn, bool bWait)
@@ -102,8 +184,10 @@ bool ZorTavlinObj::ShowEeprom(bool bOn, bool bWait)
 bool ZorTavlinObj::Inscription(const wxString& s1, const wxString& s2, const wxString& s3,
                                bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&INSCRIPTION=%s;%s;%s;"), s1, s2, s3),
-                        wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&INSCRIPTION=%s;%s;%s;"), c(s1), c(s2), c(s3));
+    return !c.Refus() &&
+           PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
 }
 
 bool ZorTavlinObj::ResetInscription(bool bWait)
@@ -122,22 +206,27 @@ bool ZorTavlinObj::StopAcquisition(bool bWait)
 bool ZorTavlinObj::StartAcquisitionToMem(const wxString& s, unsigned int a, unsigned int b,
                                          bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&START_ACQ=0;%s;%u;%u;;"), s, a, b), wxEmptyString,
-                        wxEmptyString, bWait, kPageEnregistrement);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&START_ACQ=0;%s;%u;%u;;"), c(s), a, b);
+    return !c.Refus() &&
+           PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
 }
 
 bool ZorTavlinObj::StartAcquisitionToZorSrv(const wxString& s, unsigned int a, unsigned int b,
                                             const wxString& t, bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&START_ACQ=1;%s;%u;%u;%s;"), s, a, b, t),
-                        wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&START_ACQ=1;%s;%u;%u;%s;"), c(s), a, b, c(t));
+    return !c.Refus() &&
+           PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
 }
 
 bool ZorTavlinObj::ResetMemAcquisitionByIp(const wxString& zCode, const wxString& zIP,
                                            const wxString& zIPLocal, bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&RESET_MEM_ACQUISITION=%s;"), zCode), zIP,
-                        zIPLocal, bWait, kPageEnregistrement);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&RESET_MEM_ACQUISITION=%s;"), c(zCode));
+    return !c.Refus() && PushCommande(q, zIP, zIPLocal, bWait, kPageEnregistrement);
 }
 
 bool ZorTavlinObj::ResetMemAcquisition(const wxString& zCode, bool bWait)
@@ -148,8 +237,9 @@ bool ZorTavlinObj::ResetMemAcquisition(const wxString& zCode, bool bWait)
 bool ZorTavlinObj::EraseFlashTotalByIp(const wxString& zCode, const wxString& zIP,
                                        const wxString& zIPLocal, bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&ERASE_FLASH=%s;0;"), zCode), zIP, zIPLocal, bWait,
-                        kPageEtat);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&ERASE_FLASH=%s;0;"), c(zCode));
+    return !c.Refus() && PushCommande(q, zIP, zIPLocal, bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::EraseFlashTotal(const wxString& zCode, bool bWait)
@@ -160,8 +250,9 @@ bool ZorTavlinObj::EraseFlashTotal(const wxString& zCode, bool bWait)
 bool ZorTavlinObj::EraseEepromTotalByIp(const wxString& zCode, const wxString& zIP,
                                         const wxString& zIPLocal, bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&ERASE_EEPROM=%s;0;"), zCode), zIP, zIPLocal,
-                        bWait, kPageEtat);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&ERASE_EEPROM=%s;0;"), c(zCode));
+    return !c.Refus() && PushCommande(q, zIP, zIPLocal, bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::EraseEepromTotal(const wxString& zCode, bool bWait)
@@ -171,19 +262,23 @@ bool ZorTavlinObj::EraseEepromTotal(const wxString& zCode, bool bWait)
 
 bool ZorTavlinObj::WriteFlash(const wxString& s1, const wxString& s2, bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&WRITE_FLASH=%s;%s;"), s1, s2), wxEmptyString,
-                        wxEmptyString, bWait, kPageEtat);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&WRITE_FLASH=%s;%s;"), c(s1), c(s2));
+    return !c.Refus() && PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::WriteEeprom(const wxString& s1, const wxString& s2, bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&WRITE_EEPROM=%s;%s;"), s1, s2), wxEmptyString,
-                        wxEmptyString, bWait, kPageEtat);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&WRITE_EEPROM=%s;%s;"), c(s1), c(s2));
+    return !c.Refus() && PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::SetSNUM(const wxString& zBits, bool bWait)
 {
-    return PushCommande(wxT("&SNUM=") + zBits, wxEmptyString, wxEmptyString, bWait, kPageEtat);
+    wxString z;
+    return Valeur(zBits, &z) &&
+           PushCommande(wxT("&SNUM=") + z, wxEmptyString, wxEmptyString, bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::SetSNUM(uint8_t iValeur, bool bWait)
@@ -193,8 +288,9 @@ bool ZorTavlinObj::SetSNUM(uint8_t iValeur, bool bWait)
 
 bool ZorTavlinObj::SetSRELAIS(const wxString& zBits, bool bWait)
 {
-    return PushCommande(wxT("&SRELAIS=") + zBits, wxEmptyString, wxEmptyString, bWait,
-                        kPageEtat);
+    wxString z;
+    return Valeur(zBits, &z) &&
+           PushCommande(wxT("&SRELAIS=") + z, wxEmptyString, wxEmptyString, bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::SetSRELAIS(uint8_t iValeur, bool bWait)
@@ -244,8 +340,9 @@ bool ZorTavlinObj::EraseProgAutomate(int n, bool bWait)
 bool ZorTavlinObj::ResetMemAutomateByIp(const wxString& zCode, const wxString& zIP,
                                         const wxString& zIPLocal, bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&RESET_MEM_AUTOMATE=%s;"), zCode), zIP, zIPLocal,
-                        bWait, kPageAutomate);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&RESET_MEM_AUTOMATE=%s;"), c(zCode));
+    return !c.Refus() && PushCommande(q, zIP, zIPLocal, bWait, kPageAutomate);
 }
 
 bool ZorTavlinObj::ResetMemAutomate(const wxString& zCode, bool bWait)
@@ -273,9 +370,10 @@ bool ZorTavlinObj::PersonnaliserByIp(const wxString& zIP, const wxString& zIPLoc
                                      const wxString& zLogin, const wxString& zPwd,
                                      const wxString& zNewPwd, bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&PERSO=%s;%s;%s;%s;%s;"), zLogin, zPwd, zNewPwd,
-                                         zNom, zCommentaire),
-                        zIP, zIPLocal, bWait, kPageEtat);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&PERSO=%s;%s;%s;%s;%s;"), c(zLogin), c(zPwd),
+                                        c(zNewPwd), c(zNom), c(zCommentaire));
+    return !c.Refus() && PushCommande(q, zIP, zIPLocal, bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::Personnaliser(const wxString& zNom, const wxString& zCommentaire,
@@ -291,18 +389,20 @@ bool ZorTavlinObj::SetNewConfigNetworkByIp(const wxString& zIP, const wxString& 
                                            const wxString& zNewIP, const wxString& zNewMask,
                                            const wxString& zNewGateway, bool bDHCP, bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&NETWORK=%s;%s;%s;%s;%s;%d;"), zLogin, zPwd,
-                                         zNewIP, zNewMask, zNewGateway, bDHCP ? 1 : 0),
-                        zIP, zIPLocal, bWait, kPageEtat);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&NETWORK=%s;%s;%s;%s;%s;%d;"), c(zLogin), c(zPwd),
+                                        c(zNewIP), c(zNewMask), c(zNewGateway), bDHCP ? 1 : 0);
+    return !c.Refus() && PushCommande(q, zIP, zIPLocal, bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::WriteFab(const wxString& zId, int iJour, int iMois, int iAnnee, int iHeure,
                             int iMinute, int iSeconde, int iFab1, int iFab2, bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&FAB=%s;%02d%02d%02d;%02d%02d%02d;%02d;%02d;"), zId,
-                                         iJour, iMois, Annee2000(iAnnee), iHeure, iMinute,
-                                         iSeconde, iFab1, iFab2),
-                        wxEmptyString, wxEmptyString, bWait, kPageEtat);
+    Champs c;
+    const wxString q = wxString::Format(wxT("&FAB=%s;%02d%02d%02d;%02d%02d%02d;%02d;%02d;"),
+                                        c(zId), iJour, iMois, Annee2000(iAnnee), iHeure, iMinute,
+                                        iSeconde, iFab1, iFab2);
+    return !c.Refus() && PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::SetHorloge(int iJour, int iMois, int iAnnee, int iHeure, int iMinute,
@@ -324,9 +424,12 @@ bool ZorTavlinObj::WriteEmailConfByIp(const wxString& zCode, const wxString& zIP
     wxString zPwdCode;
     if (!ZorEncodeEmailPwd(zPwd, &zPwdCode))
         return false;
-    return PushCommande(wxString::Format(wxT("&EMAILCONF=%s;%s;%s;%s;%s;%c;"), zCode, zServeur,
-                                         zPort, zLogin, zPwdCode, bSSL ? '1' : '0'),
-                        zIP, zIPLocal, bWait, kPageEtat);
+    // The scrambled password is written in "@" to "O" only: it goes as it is.
+    Champs c;
+    const wxString q = wxString::Format(wxT("&EMAILCONF=%s;%s;%s;%s;%s;%c;"), c(zCode),
+                                        c(zServeur), c(zPort), c(zLogin), zPwdCode,
+                                        bSSL ? '1' : '0');
+    return !c.Refus() && PushCommande(q, zIP, zIPLocal, bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::WriteEmailConf(const wxString& zCode, const wxString& zServeur,

@@ -504,7 +504,12 @@ std::string StatePage(const Device& d, const std::string& page, int64_t monoMs,
     line("SMTPLOGIN", d.showEmail ? LineValue(d.smtpLogin) : "");
     line("SMTPPWD", d.showEmail ? LineValue(d.smtpPwd) : "");
     line("SMTPSSL", d.showEmail ? d.smtpSsl : "");
-    line("UART", LineValue(d.uart));
+    // The serial bytes pass through as a device's page carries them: only a line end is replaced.
+    std::string uart = d.uart;
+    for (char& c : uart)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    line("UART", uart);
     line("FLASH", d.showFlash ? LineValue(d.flash) : "");
     line("EEPROM", d.showEeprom ? LineValue(d.eeprom) : "");
     if (page == "etatautomate.htm") {

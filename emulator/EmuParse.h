@@ -23,8 +23,10 @@ struct HttpRequest {
 // Index of the blank line ending the request head in the bytes received so far; npos while
 // the head is incomplete.
 size_t RequestHeadEnd(const std::string& received);
-// Reads the request line of a complete head. Parameters arrive unencoded, spaces included, so
-// the target is everything between the first and the last space.
+// Reads the request line of a complete head. Parameters arrive percent-encoded (decoded per
+// parameter, as a device's web server does, after the split at "&" and "="), but an older client
+// may send them raw, spaces included, so the target is everything between the first and the last
+// space.
 HttpRequest ParseRequest(const std::string& head);
 
 std::string HttpResponse(const std::string& version, int code, const std::string& reason,

@@ -1,11 +1,14 @@
 #include "ui/ZorPersonnalisation.h"
 
 #include "device/ZorEmailPwdCodec.h"
+#include "device/ZorTavlinCommandes.h"
 #include "device/ZorTavlinObj.h"
 #include "firmware/ZorMAJTavlin.h"
 #include "infra/ZorClock.h"
 
 #include <wx/defs.h>
+
+#include <utility>
 
 namespace {
 
@@ -136,6 +139,17 @@ ZorPersonnalisation::Reaction ZorPersonnalisation::Ok(const Saisie& saisie)
                 r.zMessage = kMotsDePasseSMTPDifferents;
                 r.bViderMdpEmail = true;
                 return r;
+            }
+            // The login entry takes any ASCII character, and these fields are ";"-separated
+            // on the device: say so here rather than let the write be refused unseen.
+            const std::pair<const char*, const wxString*> champs[] = {
+                {"Nom du serveur SMTP", &e.zServeur}, {"Port", &e.zPort}, {"Login", &e.zLogin}};
+            for (const auto& c : champs) {
+                wxString zRaison;
+                if (!ZorEncoderTexte(*c.second, true, nullptr, &zRaison)) {
+                    r.zMessage = wxString::FromUTF8(c.first) + wxT(" : ") + zRaison + wxT(".");
+                    return r;
+                }
             }
         }
         // Kept so that the page shows them again, and written when the dialog ends.

@@ -1,5 +1,6 @@
 #include "ui/ZorTavlinDlgAfficherListe.h"
 
+#include "device/ZorTavlinCommandes.h"
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorUtile.h"
 #include "network/ZorAdresseIP.h"
@@ -515,6 +516,15 @@ void ZorTavlinDlgAfficherListe::DoPersonnaliser()
     const wxString zMasque = dlg.GetMasque();
     const wxString zPasserelle = dlg.GetPasserelle();
     const bool bNouveauDHCP = dlg.IsDHCP();
+    // The entries take no ";", but the login and password come from the device's answer.
+    for (const wxString& z : {c[4], c[5]}) {
+        wxString zRaison;
+        if (!ZorEncoderTexte(z, true, nullptr, &zRaison)) {
+            Message(wxString::FromUTF8("Identifiant de la Tavlin refusé : ") + zRaison + wxT("."),
+                    wxOK | wxICON_ERROR);
+            return;
+        }
+    }
     if (zNom == c[0] && zCommentaire == c[2] && zPwd == c[5]) {
         if (zIP == c[1] && zMasque == c[6] && zPasserelle == c[7] && bNouveauDHCP == bDHCP)
             return;

@@ -302,7 +302,10 @@ TEST_F(CarteVirtuelle, SerialTextCrossesAsEightBitData)
 {
     // Incoming bytes are ISO 8859-1, whatever the locale.
     EXPECT_EQ(Tavlin_WriteUart("caf\xE9 1"), 1);
-    EXPECT_EQ(Requetes(), std::vector<wxString>{wxString(wxT("&WRITE_UART=caf\u00E9 1;"))});
+    EXPECT_EQ(Requetes(), std::vector<wxString>{wxT("&WRITE_UART=caf%E9%201;")});
+    // ... and percent-encoded: a host's text cannot carry a command of its own.
+    EXPECT_EQ(Tavlin_WriteUart("y&SRELAIS=0110&z="), 1);
+    EXPECT_EQ(Requetes(), std::vector<wxString>{wxT("&WRITE_UART=y%26SRELAIS%3D0110%26z%3D;")});
 
     ZorTavlinData etat = Etat();
     etat.m_zUART = wxT("caf\u00E9");

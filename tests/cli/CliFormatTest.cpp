@@ -2,6 +2,7 @@
 // of its command line (what scripts pass).
 #include "cli/ZorCliCommande.h"
 #include "cli/ZorCliJson.h"
+#include "cli/ZorCliOutils.h"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,41 @@ TEST(CliCommande, CommandLines)
     ASSERT_EQ(ZorCliLire({"update", "--folder=/d", "--seconds", "7", "02-54-56-4D-14-00"}, o), "");
     EXPECT_TRUE(o.zVerbe == "update" && o.zDossier == "/d" && o.iSecondes == 7 && o.arguments.size() == 1);
     EXPECT_NE(ZorCliAide("update").find("--dry-run"), std::string::npos);
+}
+
+TEST(CliSortie, ControlCharactersAreShownNeverWritten)
+{
+    const struct { std::string in, out; } cas[] = {
+        {"relais 1:on é €", "relais 1:on é €"},
+        {"\x1b]52;c;aGk=\x07", "\\x1b]52;c;aGk=\\x07"},  // sets the clipboard
+        {"a\r\nb\tc\x7f", "a\\x0d\\x0ab\\x09c\\x7f"},
+        {std::string("a\0b", 3), "a\\x00b"},
+        {"\xC2\x9B" "2J \xC2\xA0", "\\x9b2J \xC2\xA0"}, // C1 CSI escaped, no-break space kept
+        {"\x9B\xE9t\xC3", "\\x9b\\xe9t\\xc3"},        // not UTF-8: byte by byte
+        {"\\x1b", "\\x1b"},                                // already shown: unchanged
+    };
+    for (const auto& c : cas) {
+        EXPECT_EQ(ZorCliSur(c.in), c.out) << c.in;
+        EXPECT_EQ(ZorCliSur(ZorCliSur(c.in)), ZorCliSur(c.in)) << "applied twice";
+    }
+}
+
+TEST(CliSortie, CsvCellsAreNeverTakenForFormulas)
+{
+    const struct { std::string in, out; } cas[] = {
+        {"", ""},
+        {"Salle 1", "Salle 1"},
+        {"=HYPERLINK(\"http://e/\",\"x\")", "\"'=HYPERLINK(\"\"http://e/\"\",\"\"x\"\")\""},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"+33", "'+33"},
+        {"-1", "'-1"},
+        {"\tx", "'\tx"},
+        {"\rx", "\"'\rx\""},
+        {"a=b,c", "\"a=b,c\""},
+        {"l1\nl2", "\"l1\nl2\""},
+    };
+    for (const auto& c : cas)
+        EXPECT_EQ(ZorCliCsv(c.in), c.out) << c.in;
 }
 
 } // namespace

@@ -275,6 +275,7 @@ def scenarios(lan1, lan2, work):
     rc, doc, _ = run_json("adapters")
     check(not {a["ip"]: a for a in (doc or {}).get("adapters", [])}.get("192.168.78.1", {}).get("blacklisted", True),
           "blacklist remove takes it off the list")
+    injection(lan2)
     two_discovers(lan1, lan2)
     hostile_images_and_interrupts(lan2, work)
     concurrent_files()
@@ -511,6 +512,79 @@ def scenario_update_results(emu_exe, work):
                   "upload page %s: ends after %.1f s with code 6, transfer, post code %d (%s)" % (fault, took, code, r))
     finally:
         emu.stop()
+
+FLAT_HOST = r"""
+import ctypes, sys, time
+lib = ctypes.CDLL(sys.argv[1])
+for name, args in {"Tavlin_StartPasWx": [ctypes.c_char_p, ctypes.c_int], "Tavlin_Stop": [],
+                   "Tavlin_SurveillerAddrMAC": [ctypes.c_char_p], "Tavlin_WriteUart": [ctypes.c_char_p],
+                   "GetIO32": [ctypes.c_uint32, ctypes.POINTER(ctypes.c_uint32)]}.items():
+    getattr(lib, name).argtypes = args
+w = ctypes.c_uint32(0)
+def pump(seconds, until=lambda: False):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end and not until():
+        lib.GetIO32(0, ctypes.byref(w))
+        time.sleep(0.05)
+lib.Tavlin_StartPasWx(b"injection", 0)
+lib.Tavlin_SurveillerAddrMAC(sys.argv[2].encode())
+pump(20, lambda: w.value & 0xFF == 0xA5)
+lib.Tavlin_WriteUart(sys.argv[3].encode("latin-1"))
+pump(2)
+lib.Tavlin_Stop()
+sys.exit(0 if w.value & 0xFF == 0xA5 else 1)
+"""
+
+
+def injection(emu):
+    """Texts that look like commands reach the device as one serial text each, through tavlin
+    and the flat interface, and change nothing else; device texts reach the terminal escaped and
+    a spreadsheet as text."""
+    from urllib.parse import unquote_to_bytes
+    dev = emu.devices()[0]
+    mac, ip = dev["mac"], dev["ip"]
+    emu.cmd("SET 0 relais=0000")
+    emu.cmd("SET 0 ena=10100101")
+    keys = ["name", "comment", "login", "password", "ip", "mask", "gateway", "relais", "snum", "sana1",
+            "sana2", "auto", "lasterror"]
+    before = {k: emu.get(0, k) for k in keys}
+    lib = os.path.join(os.path.dirname(TAVLIN), "libZorTavlinDllCom.so")
+    texts = [("tavlin", "x&SRELAIS=1111&z="), ("tavlin", "x&PERSO=admin;tavlin;owned;Pwned;hacked;&z="),
+             ("tavlin", "x&NETWORK=admin;tavlin;192.168.78.99;255.255.255.0;192.168.78.254;0;&z="),
+             ("tavlin", "50%41%42"), ("tavlin", "%00"), ("tavlin", "é & = # ? + / ; ~"),
+             ("flat", "y&SRELAIS=0110&z=")]
+    for how, text in texts:
+        n = len(emu.lines("HTTP"))
+        if how == "tavlin":
+            rc, doc, err = run_json("set", mac, "uart", "write", text)
+            ok = rc == 0 and (doc or {}).get("done") is True
+        else:
+            ok = subprocess.run([sys.executable, "-c", FLAT_HOST, lib, mac, text], timeout=60).returncode == 0
+        params = [[p.split("=", 1) for p in l.split()[-1].split("?", 1)[-1].split("&")]
+                  for l in emu.lines("HTTP")[n:] if "WRITE_UART" in l]
+        check(ok and len(params) == 1 and [k for k, _ in params[0]] == ["date", "WRITE_UART"] and
+              unquote_to_bytes(params[0][1][1]) == (text + ";").encode("latin-1"),
+              "%s: %r reaches the device as one parameter (%s)" % (how, text, params))
+        check((emu.get(0, "uarttx") or "").endswith(text), "%s: %r is the serial text" % (how, text))
+        after = {k: emu.get(0, k) for k in keys}
+        check(after == before, "%s: %r changes no other setting (%s)" % (
+            how, text, {k: after[k] for k in keys if after[k] != before[k]}))
+    rc, _, err = run("set", mac, "uart", "write", "5 €")
+    check(rc == 2 and "ISO 8859-1" in err, "a character the device cannot hold is refused: %s" % err.strip())
+
+    emu.cmd("SET 0 uart=\x1b]52;c;aGk=\x07")
+    rc, out, _ = run("set", ip, "uart", "read")
+    check(rc == 0 and "\x1b" not in out and "\x07" not in out and "\\x1b]52;c;aGk=\\x07" in out,
+          "uart read shows the escape sequence, never writes it: %r" % out)
+
+    emu.cmd('SET 0 name==HYPERLINK("http://e/","x")')
+    emu.cmd("SET 0 comment=@SUM(1+1)")
+    rc, out, _ = run("export", "--csv", "--seconds", "2")
+    row = {r["mac"]: r for r in csv.DictReader(io.StringIO(out))}.get(mac, {})
+    check(rc == 0 and row.get("name") == "'=HYPERLINK(\"http://e/\",\"x\")" and row.get("comment") == "'@SUM(1+1)",
+          "export --csv: formulas become texts (%s)" % row)
+    emu.cmd("SET 0 name=" + before["name"])
+    emu.cmd("SET 0 comment=" + before["comment"])
 
 
 if __name__ == "__main__":

@@ -63,7 +63,7 @@ TEST_F(CommandTest, StatePageCommands)
 {
     const char* etat = "etat.htm";
     Expect([&] { return obj->RazUARTTout(false); }, "&RAZ_UART=1", etat);
-    Expect([&] { return obj->WriteUART(wxT("S0F;"), false); }, "&WRITE_UART=S0F;;", etat);
+    Expect([&] { return obj->WriteUART(wxT("S0F;"), false); }, "&WRITE_UART=S0F%3B;", etat);
     Expect([&] { return obj->ShowFab(true, false); }, "&SHOWFAB=1", etat);
     Expect([&] { return obj->ShowEmailConf(false, false); }, "&SHOWEMAILCONF=0", etat);
     Expect([&] { return obj->ShowFlash(true, false); }, "&SHOWFLASH=1", etat);
@@ -71,7 +71,7 @@ TEST_F(CommandTest, StatePageCommands)
     Expect([&] { return obj->WriteFlash(wxT("12"), wxT("ab"), false); }, "&WRITE_FLASH=12;ab;",
            etat);
     Expect([&] { return obj->WriteEeprom(wxT("3"), wxT("x y"), false); },
-           "&WRITE_EEPROM=3;x y;", etat);
+           "&WRITE_EEPROM=3;x%20y;", etat);
     Expect([&] { return obj->EraseFlashTotal(ZOR_CODE_ACCES, false); },
            "&ERASE_FLASH=Wd3kPv;0;", etat);
     Expect([&] { return obj->EraseEepromTotal(wxT("c"), false); }, "&ERASE_EEPROM=c;0;", etat);
@@ -268,3 +268,70 @@ TEST_F(CommandTest, FullQueueWaitsFiveSecondsOnTheClockOrNotAtAll)
 }
 
 } // namespace
+
+TEST(CommandEncoding, TextsArePercentEncodedByteByByteOutsideTheUnreservedCharacters)
+{
+    const struct { std::string in, out; } cas[] = {
+        {"", ""},
+        {"AZaz09-._~", "AZaz09-._~"},
+        {"& = % # ? + ; /", "%26%20%3D%20%25%20%23%20%3F%20%2B%20%3B%20%2F"},
+        {"\t \r\n", "%09%20%0D%0A"},
+        {std::string("a\0b", 3), "a%00b"},
+        {"50%41%42", "50%2541%2542"},
+        {"x&SRELAIS=1111&z=", "x%26SRELAIS%3D1111%26z%3D"},
+        {"\xE9\xFF\x7F\x80", "%E9%FF%7F%80"},
+        {std::string(300, 'a'), std::string(300, 'a')},
+        {std::string(300, '&'), [] {
+             std::string z;
+             for (int i = 0; i < 300; ++i)
+                 z += "%26";
+             return z;
+         }()},
+    };
+    for (const auto& c : cas)
+        EXPECT_EQ(ZorPourcentEncoder(c.in), c.out) << c.in;
+
+    // From text: ISO 8859-1 bytes; a ";" only refused inside a field; beyond Latin-1 refused.
+    wxString z, zRaison;
+    EXPECT_TRUE(ZorEncoderTexte(wxString::FromUTF8("été ; ok"), false, &z, &zRaison));
+    EXPECT_EQ(z, wxT("%E9t%E9%20%3B%20ok"));
+    EXPECT_TRUE(zRaison.empty());
+    EXPECT_FALSE(ZorEncoderTexte(wxT("a;b"), true, &z, &zRaison));
+    EXPECT_EQ(z, wxT("%E9t%E9%20%3B%20ok")) << "left as it was";
+    EXPECT_TRUE(zRaison.Contains(wxString::FromUTF8("« ; » sépare"))) << zRaison;
+    EXPECT_FALSE(ZorEncoderTexte(wxString::FromUTF8("5 €"), false, &z, &zRaison));
+    EXPECT_TRUE(zRaison.Contains(wxString::FromUTF8("« € »"))) << zRaison;
+}
+
+TEST_F(CommandTest, TextsCannotAddParametersAndAFieldCannotHoldItsSeparator)
+{
+    const char* etat = "etat.htm";
+    Expect([&] { return obj->WriteUART(wxT("x&PERSO=admin;tavlin;owned;Pwned;hacked;&z="), false); },
+           "&WRITE_UART=x%26PERSO%3Dadmin%3Btavlin%3Bowned%3BPwned%3Bhacked%3B%26z%3D;", etat);
+    Expect([&] { return obj->SetSRELAIS(wxT("1&SNUM=11111111"), false); },
+           "&SRELAIS=1%26SNUM%3D11111111", etat);
+    Expect([&] {
+        return obj->Personnaliser(wxT("n&m"), wxString::FromUTF8("Pièce #2"), wxT("a"), wxT("p"),
+                                  wxT("q=1"), false);
+    }, "&PERSO=a;p;q%3D1;n%26m;Pi%E8ce%20%232;", etat);
+    Expect([&] {
+        return obj->WriteEmailConf(wxT("c"), wxT("smtp.x.fr"), wxT("25"), wxT("a@b"), wxT(""),
+                                   false, false);
+    }, "&EMAILCONF=c;smtp.x.fr;25;a%40b;;0;", etat);
+
+    // A ";" in any field of a multi-field command, or a character beyond ISO 8859-1: refused,
+    // nothing queued.
+    obj->m_arrayCommande.Empty();
+    EXPECT_FALSE(obj->Personnaliser(wxT("n"), wxT("c;x"), wxT("a"), wxT("p"), wxT("q"), false));
+    EXPECT_FALSE(obj->PersonnaliserByIp(kIP2, kLocal2, wxT("n"), wxT("c"), wxT("a;"), wxT("p"),
+                                        wxT("q"), false));
+    EXPECT_FALSE(obj->SetNewConfigNetworkByIp(kIP2, kLocal2, wxT("l"), wxT("p;1.2.3.4"),
+                                              wxT("1.2.3.4"), wxT("255.0.0.0"), wxT(""), false,
+                                              false));
+    EXPECT_FALSE(obj->WriteEmailConf(wxT("c"), wxT("s"), wxT("25"), wxT("l;x"), wxT(""), false,
+                                     false));
+    EXPECT_FALSE(obj->Inscription(wxT("a"), wxT("b;"), wxT("c"), false));
+    EXPECT_FALSE(obj->WriteFab(wxT("a;b"), 1, 1, 2020, 0, 0, 0, 0, 0, false));
+    EXPECT_FALSE(obj->WriteUART(wxString::FromUTF8("5 €"), false));
+    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 0u);
+}

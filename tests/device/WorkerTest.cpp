@@ -106,7 +106,7 @@ TEST_F(WorkerTest, RequestLeavesFromTheDevicesLocalAddress)
         EXPECT_EQ(p, "127.0.0.7");
 }
 
-TEST_F(WorkerTest, CommandsGoInOrderWithTheirParametersAsGiven)
+TEST_F(WorkerTest, CommandsGoInOrderWithTheirTextsEncoded)
 {
     ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
         return zortest::FakeDevice::Page(Body("0000"));
@@ -121,9 +121,9 @@ TEST_F(WorkerTest, CommandsGoInOrderWithTheirParametersAsGiven)
     std::vector<std::string> t = devA.Targets();
     ASSERT_EQ(t.size(), 3u);
     std::smatch m;
-    // Parameters stand exactly as given; only bytes a request line cannot carry are escaped.
-    EXPECT_TRUE(std::regex_match(t[0], m,
-                                 std::regex("^/etat\\.htm\\?date=[0-9A-F]+&WRITE_UART=a#b&c=d/%E9;$")))
+    // A text arrives percent-encoded, as one parameter: none of its characters can add another.
+    EXPECT_TRUE(std::regex_match(
+        t[0], m, std::regex("^/etat\\.htm\\?date=[0-9A-F]+&WRITE_UART=a%23b%26c%3Dd%2F%E9;$")))
         << t[0];
     EXPECT_TRUE(std::regex_match(t[1], m, std::regex("^/etatautomate\\.htm\\?date=[0-9A-F]+&PAUSE=1$")))
         << t[1];

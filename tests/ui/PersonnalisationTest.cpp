@@ -132,6 +132,12 @@ TEST(Personnalisation, EmailSettingsLoadedThenWrittenOnlyWhenModified)
     EXPECT_EQ(r.zMessage, wxString::FromUTF8("Les mots de passe SMTP saisis sont différents."));
     EXPECT_TRUE(r.bViderMdpEmail);
     d.s.email.zPwd = d.s.email.zConfirmation = "neuf";
+    // The login entry takes any ASCII character; a ";" would split the device's fields.
+    d.s.email.zLogin = "a;b";
+    r = d.p.Ok(d.s);
+    EXPECT_TRUE(r.zMessage.StartsWith(wxString::FromUTF8("Login : le caractère « ; »"))) << r.zMessage;
+    EXPECT_EQ(r.iPage, -1);
+    d.s.email.zLogin = "atelier";
     d.p.MarquerEmailModifie();
     EXPECT_EQ(d.p.Ok(d.s).iPage, P::PAGE_PRINCIPALE);
     EXPECT_TRUE(d.p.ChargerEmail().bRemplirEmail) << "after ok the page shows what was entered";
