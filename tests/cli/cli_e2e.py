@@ -274,6 +274,7 @@ def scenarios(lan1, lan2, work):
     two_discovers(lan1, lan2)
     hostile_images_and_interrupts(lan2, work)
     concurrent_files()
+    readdress_without_echo(lan1, work)
 
 
 def two_discovers(lan1, lan2):
@@ -416,6 +417,34 @@ def concurrent_files():
         check(rc in (0, 5) and first.returncode in (0, 5) and text.count("ZorTavlinObj::Start version") == 1 and
               text.count("ExitNetwork") == 1 and "\0" not in text,
               "overlapping discover runs: run %d keeps its whole log in %s" % (rank, name))
+
+
+def readdress_without_echo(lan1, work):
+    # An ordinary user whom ping_group_range leaves out cannot test an address: readdress says
+    # so and fails, and the device outside the network keeps its address.
+    mac = "02-54-56-EE-00-01"
+    i = [n for n, d in enumerate(lan1.devices()) if d["mac"] == mac][0]
+    lan1.cmd("SET %d ip=10.9.9.10/24" % i)
+    moves = len(lan1.lines("MOVED", "NETWORK"))
+    os.chmod(work, 0o711)  # nobody reaches its home through it
+    home = os.path.join(work, "nobody")
+    os.makedirs(home)
+    os.chown(home, 65534, 65534)
+    plage = "/proc/sys/net/ipv4/ping_group_range"
+    with open(plage) as f:
+        avant = f.read()
+    with open(plage, "w") as f:
+        f.write("1 0")
+    try:
+        p = subprocess.run([TAVLIN, "readdress", mac], env=dict(os.environ, HOME=home), user=65534, group=65534,
+                           extra_groups=[], capture_output=True, text=True, timeout=120)
+    finally:
+        with open(plage, "w") as f:
+            f.write(avant)
+    check(p.returncode == 1 and "n'a pas été déplacée" in p.stderr and "ping_group_range" in p.stderr and
+          [d["ip"] for d in lan1.devices() if d["mac"] == mac] == ["10.9.9.10"] and
+          len(lan1.lines("MOVED", "NETWORK")) == moves,
+          "readdress without any echo socket moves nothing and says why (%d, %s)" % (p.returncode, p.stderr.strip()))
 
 
 if __name__ == "__main__":
