@@ -470,6 +470,9 @@ private:
     {
         ZorJson liste = ZorJson::Tableau();
         for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth()) {
+            // The loopback record serves the library alone: it is no adapter of the PC.
+            if (c->m_bLoopback)
+                continue;
             if (Json()) {
                 liste.Ajouter(ZorJson::Objet()
                                   .Ajouter("name", ZorCliU8(c->m_zNomInterface)).Ajouter("description", ZorCliU8(c->m_zDescription))
@@ -529,15 +532,19 @@ private:
                     aleatoire[i] = octets[i];
             });
             auto pTeste = std::make_shared<std::atomic<bool>>(false);
-            recherche.SetTestLibre([pOccupee, pTeste](const std::string& zIP, const std::atomic<bool>& bArret) {
-                if (!pTeste->exchange(true))
-                    *pOccupee = !ZorRechercheAdresse::TestEcho(zIP, bArret);
-                return !pOccupee->load();
+            auto pVerdict = std::make_shared<ZorRechercheAdresse::Verdict>(false);
+            recherche.SetTestLibre([pOccupee, pTeste, pVerdict](const std::string& zIP, const std::atomic<bool>& bArret) {
+                if (!pTeste->exchange(true)) {
+                    *pVerdict = ZorRechercheAdresse::TestAdresse(zIP, bArret);
+                    *pOccupee = *pVerdict == ZorRechercheAdresse::Verdict::Occupee;
+                }
+                return *pVerdict;
             });
         }
         gpTheTavlin->ConfigureAdresseTavlin(d.m_zMAC, d.m_zLogin, d.m_zPwd, d.m_zIPLocal,
                                             d.m_zMaskLocal, d.m_zGatewayLocal);
         ZorTavlinInfo nouvelle;
+        ZorIssueAdresse eEchec = ZorIssueAdresse::Trouvee;
         const bool bDeplacee = [&] {
             bool bOk = false;
             ZorCliDecouvrir(Secondes(kReadresseS) * 1000, [&] {
@@ -545,12 +552,19 @@ private:
                 gpTheTavlin->GetLesTavlin(tous);
                 bOk = ZorCliChercherDans(tous, zMAC, &nouvelle) && nouvelle.m_zIP != zAncienne && ZorCliJoignable(nouvelle) &&
                       (m_o.zVers.empty() || ZorCliU8(nouvelle.m_zIP) == m_o.zVers);
-                return bOk || pOccupee->load();
+                return bOk || pOccupee->load() || gpTheTavlin->EchecConfigurationAdresse(d.m_zMAC, &eEchec);
             });
             return bOk;
         }();
         if (pOccupee->load())
             return Sortie(ZOR_CLI_ECHEC, "l'adresse " + m_o.zVers + " est déjà utilisée");
+        if (eEchec == ZorIssueAdresse::TestImpossible)
+            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + zMAC + " n'a pas été déplacée : cet ordinateur ne peut vérifier "
+                                         "qu'aucun appareil n'occupe une adresse (écho ICMP refusé : droits insuffisants "
+                                         "ou net.ipv4.ping_group_range)");
+        if (eEchec == ZorIssueAdresse::AucuneLibre)
+            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + zMAC + " n'a pas été déplacée : aucune adresse libre trouvée sur le "
+                                         "réseau de la carte " + ZorCliU8(d.m_zIPLocal));
         if (!bDeplacee)
             return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + zMAC + " ne répond pas à une nouvelle adresse");
         if (Json())

@@ -16,6 +16,7 @@ const int ZOR_EVT_TAVLIN_ADD = wxNewEventType();
 const int ZOR_EVT_TAVLIN_REMOVE = wxNewEventType();
 const int ZOR_EVT_TAVLIN_MASTER_NEW = wxNewEventType();
 const int ZOR_EVT_TAVLIN_CONFIGURE = wxNewEventType();
+const int ZOR_EVT_TAVLIN_CONFIGURE_ECHEC = wxNewEventType();
 const int ZOR_EVT_SOCKET_ERROR = wxNewEventType();
 const int ZOR_EVT_FIN_OK = wxNewEventType();
 const int ZOR_EVT_FIN_KO = wxNewEventType();
@@ -215,6 +216,16 @@ void ZorTavlinObj::NewTavlinMaster(const wxString& zIP, const wxString& zNom,
 void ZorTavlinObj::ConfigurationAdresseDemarree()
 {
     NotifyListeners(ZOR_EVT_TAVLIN_CONFIGURE);
+}
+
+void ZorTavlinObj::ConfigurationAdresseEchouee(const wxString&)
+{
+    NotifyListeners(ZOR_EVT_TAVLIN_CONFIGURE_ECHEC);
+}
+
+bool ZorTavlinObj::EchecConfigurationAdresse(const wxString& zMAC, ZorIssueAdresse* pIssue) const
+{
+    return m_network.EchecConfiguration(zMAC, pIssue);
 }
 
 void ZorTavlinObj::RazTavlinMaster()

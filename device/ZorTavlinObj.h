@@ -49,6 +49,8 @@ extern ZOR_EXPORT const int ZOR_EVT_TAVLIN_ADD;
 extern ZOR_EXPORT const int ZOR_EVT_TAVLIN_REMOVE;
 extern ZOR_EXPORT const int ZOR_EVT_TAVLIN_MASTER_NEW;
 extern ZOR_EXPORT const int ZOR_EVT_TAVLIN_CONFIGURE;
+// An address configuration ended without moving the device (EchecConfigurationAdresse says why).
+extern ZOR_EXPORT const int ZOR_EVT_TAVLIN_CONFIGURE_ECHEC;
 extern ZOR_EXPORT const int ZOR_EVT_SOCKET_ERROR;
 extern ZOR_EXPORT const int ZOR_EVT_FIN_OK;
 extern ZOR_EXPORT const int ZOR_EVT_FIN_KO;
@@ -92,6 +94,10 @@ public:
                          const wxString& zGatewayLocal, const wxString& zVersion) override;
     // Tells every listener and observer ZOR_EVT_TAVLIN_CONFIGURE.
     void ConfigurationAdresseDemarree() override;
+    // Tells every listener and observer ZOR_EVT_TAVLIN_CONFIGURE_ECHEC.
+    void ConfigurationAdresseEchouee(const wxString& zMAC) override;
+    // True when the last address configuration of this device gave it no address, and why.
+    bool EchecConfigurationAdresse(const wxString& zMAC, ZorIssueAdresse* pIssue) const;
     void RazTavlinMaster();
     void GetTavlinMaster(ZorTavlinInfo* pInfo);
     void SurveillerAddrMAC(const wxString& zMAC);

@@ -1,5 +1,5 @@
-// What the network object tells the layer above it: registered answers, master answers and the
-// start of an address configuration. The device manager implements it; tests give their own.
+// What the network object tells the layer above it: registered answers, master answers, the
+// start of an address configuration and its failure. The device manager implements it; tests give their own.
 //
 // Thread rules: every member is called on the toolkit's main thread (socket events, timers and
 // ForceReadOnDatagram), never while the network object holds a lock.
@@ -33,4 +33,7 @@ public:
                                  const wxString& zGatewayLocal, const wxString& zVersion) = 0;
     // An address configuration starts (before its free-address search).
     virtual void ConfigurationAdresseDemarree() = 0;
+    // An address configuration of the device of this hardware address ended without giving it
+    // an address (ZorTavlinNetwork::EchecConfiguration says why). Nothing by default.
+    virtual void ConfigurationAdresseEchouee(const wxString& zMAC);
 };

@@ -3,6 +3,7 @@
 #include "infra/ZorClock.h"
 #include "network/ZorDiscoveryFormat.h"
 #include "network/ZorPing.h"
+#include "platform/ZorPlatform.h"
 
 #include <wx/arrstr.h>
 
@@ -19,6 +20,9 @@ const char* const ECHO_ATTENTE_MS = "500";
 const int64_t ECHO_PAUSE_MS = 1000;
 // Steps of the pause, so that stopping is noticed soon.
 const int64_t PAS_ARRET_MS = 50;
+// How long a host has to answer address resolution (on a LAN it takes milliseconds, and the
+// echo requests before have usually resolved it already).
+const int VOISIN_ATTENTE_MS = 1000;
 
 std::string Pointee(const uint8_t o[4])
 {
@@ -39,9 +43,16 @@ ZorRechercheAdresse::SourceCandidats SourceAleatoire()
     };
 }
 
+ZorRechercheAdresse::TestLibre DefautTest()
+{
+    return [](const std::string& zIP, const std::atomic<bool>& bArret) {
+        return ZorRechercheAdresse::TestAdresse(zIP, bArret);
+    };
+}
+
 } // namespace
 
-ZorRechercheAdresse::ZorRechercheAdresse() : m_test(&ZorRechercheAdresse::TestEcho) {}
+ZorRechercheAdresse::ZorRechercheAdresse() : m_test(DefautTest()) {}
 
 ZorRechercheAdresse::~ZorRechercheAdresse()
 {
@@ -51,7 +62,7 @@ ZorRechercheAdresse::~ZorRechercheAdresse()
 void ZorRechercheAdresse::SetTestLibre(TestLibre f)
 {
     std::lock_guard<std::mutex> l(m_mutex);
-    m_test = f ? std::move(f) : TestLibre(&ZorRechercheAdresse::TestEcho);
+    m_test = f ? std::move(f) : DefautTest();
 }
 
 void ZorRechercheAdresse::SetSourceCandidats(SourceCandidats f)
@@ -123,7 +134,7 @@ void ZorRechercheAdresse::Boucle()
             test = m_test;
             source = m_source ? m_source : SourceAleatoire();
         }
-        Resultat r{d.zCle, Chercher(d, test, source)};
+        Resultat r = Chercher(d, test, source);
         std::lock_guard<std::mutex> l(m_mutex);
         if (m_bArret)
         {
@@ -134,9 +145,11 @@ void ZorRechercheAdresse::Boucle()
     }
 }
 
-std::string ZorRechercheAdresse::Chercher(const Demande& d, TestLibre& test,
-                                          SourceCandidats& source)
+ZorRechercheAdresse::Resultat ZorRechercheAdresse::Chercher(const Demande& d, TestLibre& test,
+                                                          SourceCandidats& source)
 {
+    Resultat r;
+    r.zCle = d.zCle;
     uint8_t reseau[4];
     for (int i = 0; i < 4; ++i)
         reseau[i] = uint8_t(d.adresse[i] & d.masque[i]);
@@ -150,13 +163,51 @@ std::string ZorRechercheAdresse::Chercher(const Demande& d, TestLibre& test,
         const std::string z = Pointee(octets);
         if (z == zAdapteur || z == ADRESSE_USINE)
             continue;
-        if (test(z, m_bArret))
-            return z;
+        const Verdict v = test(z, m_bArret);
+        if (v == Verdict::Intestable)
+        {
+            // The next candidate could not be tested either: never hand out a guess.
+            r.eIssue = ZorIssueAdresse::TestImpossible;
+            return r;
+        }
+        if (v == Verdict::Libre)
+        {
+            r.zAdresse = z;
+            r.eIssue = ZorIssueAdresse::Trouvee;
+            return r;
+        }
     }
-    return std::string();
+    return r;
 }
 
-bool ZorRechercheAdresse::TestEcho(const std::string& zIP, const std::atomic<bool>& bArret)
+ZorRechercheAdresse::Verdict ZorRechercheAdresse::TestAdresse(const std::string& zIP,
+                                                              const std::atomic<bool>& bArret,
+                                                              const TestLibre& echo,
+                                                              const TestLibre& voisin)
+{
+    const Verdict v = echo(zIP, bArret);
+    if (!(v == Verdict::Libre) || bArret)
+        return v;
+    return voisin(zIP, bArret);
+}
+
+ZorRechercheAdresse::Verdict ZorRechercheAdresse::TestVoisin(const std::string& zIP,
+                                                             const std::atomic<bool>& bArret)
+{
+    uint32_t iAdresse = 0;
+    if (!ZorPlatform::ResoudreIPv4(zIP, &iAdresse, nullptr))
+        return Verdict::Intestable;
+    switch (ZorPlatform::ChercherVoisin(iAdresse, VOISIN_ATTENTE_MS, &bArret))
+    {
+    case ZorPlatform::ZorVoisin::Present: return Verdict::Occupee;
+    case ZorPlatform::ZorVoisin::Absent: return Verdict::Libre;
+    case ZorPlatform::ZorVoisin::Inconnu: break;
+    }
+    return Verdict::Intestable;
+}
+
+ZorRechercheAdresse::Verdict ZorRechercheAdresse::TestEcho(const std::string& zIP,
+                                                           const std::atomic<bool>& bArret)
 {
     // One request at a time, so that a stop is seen between them; the wire sees the same three
     // requests and pauses as one run of three.
@@ -174,11 +225,11 @@ bool ZorRechercheAdresse::TestEcho(const std::string& zIP, const std::atomic<boo
         args.Add(ECHO_ATTENTE_MS);
         args.Add(wxString::FromUTF8(zIP.c_str()));
         int iCompletes = 0, iPerdues = 0;
-        // A test that cannot run leaves the candidate free, as a lost request does.
+        // The candidate is dotted: a run that fails could open no echo socket.
         if (ping.Ping(args, &iCompletes, &iPerdues) != 0)
-            return true;
+            return Verdict::Intestable;
         if (iCompletes - iPerdues > 0)
-            return false;
+            return Verdict::Occupee;
     }
-    return true;
+    return Verdict::Libre;
 }

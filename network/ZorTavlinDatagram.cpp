@@ -47,6 +47,8 @@ wxString De8Bits(const std::string& z)
 
 ZorDiscoverySink::~ZorDiscoverySink() {}
 
+void ZorDiscoverySink::ConfigurationAdresseEchouee(const wxString&) {}
+
 bool ZorTavlinNetwork::SendDatagram(const wxString& zDest, const wxString& zIPLocal,
                                     uint16_t iPort, const void* pData, size_t iLen)
 {
@@ -150,6 +152,9 @@ void ZorTavlinNetwork::ConfigureAdresseTavlin(const wxString& zMAC, const wxStri
         return;
     }
     m_enConfiguration[zMac8] = Configuration{zMac8, zLogin8, zPwd8, zMask8, zGateway8, zIPLocal};
+    auto echec = m_echecs.find(zMac8);
+    if (echec != m_echecs.end())
+        echec->second.bActif = false;
 
     if (m_pSink)
         m_pSink->ConfigurationAdresseDemarree();
@@ -179,7 +184,7 @@ void ZorTavlinNetwork::LivrerRecherches()
         const wxString zMAC = De8Bits(c.zMAC);
         if (r.zAdresse.empty())
         {
-            wxLogDebug(wxT("ConfigureAdresseTavlin %s: aucune adresse libre"), zMAC);
+            NoterEchecConfiguration(c.zMAC, r.eIssue, c.zIPLocal);
             continue;
         }
         const wxString zCandidat = De8Bits(r.zAdresse);
@@ -193,6 +198,50 @@ void ZorTavlinNetwork::LivrerRecherches()
         for (int64_t iDelai : iHelloApresConfigurationMs)
             m_hellosPrevus.push_back(HelloPrevu{m_pClock->NowMs() + iDelai, zCandidat, c.zIPLocal});
     }
+}
+
+void ZorTavlinNetwork::NoterEchecConfiguration(const std::string& zMac8, ZorIssueAdresse eIssue,
+                                               const wxString& zIPLocal)
+{
+    const int64_t iMaintenant = m_pClock->NowMs();
+    for (auto it = m_echecs.begin(); it != m_echecs.end();)
+        it = iMaintenant - it->second.iLogMs >= iLogIgnoreesMs ? m_echecs.erase(it) : std::next(it);
+    const wxString zMAC = De8Bits(zMac8);
+    // A device that keeps answering from outside the network is configured again at each
+    // answer (automatic modes): its failure is logged once a minute.
+    auto it = m_echecs.find(zMac8);
+    if (it == m_echecs.end() || it->second.eIssue != eIssue)
+    {
+        if (eIssue == ZorIssueAdresse::TestImpossible)
+            gTheLogFile.Write(wxString::Format(
+                wxT("ZorTavlinNetwork::ConfigureAdresseTavlin %s: aucune adresse donnee, aucune "
+                    "adresse ne peut etre testee sur %s (ni socket ICMP brute ni socket d'echo "
+                    "permise par net.ipv4.ping_group_range, ou table des voisins illisible)"),
+                zMAC, zIPLocal));
+        else
+            gTheLogFile.Write(wxString::Format(
+                wxT("ZorTavlinNetwork::ConfigureAdresseTavlin %s: aucune adresse libre trouvee "
+                    "sur le reseau de %s"),
+                zMAC, zIPLocal));
+        m_echecs[zMac8] = Echec{eIssue, iMaintenant, true};
+    }
+    else
+        it->second.bActif = true;
+    if (m_pSink)
+        m_pSink->ConfigurationAdresseEchouee(zMAC);
+}
+
+bool ZorTavlinNetwork::EchecConfiguration(const wxString& zMAC, ZorIssueAdresse* pIssue) const
+{
+    std::string zMac8;
+    if (!Vers8Bits(zMAC, &zMac8))
+        return false;
+    auto it = m_echecs.find(zMac8);
+    if (it == m_echecs.end() || !it->second.bActif)
+        return false;
+    if (pIssue)
+        *pIssue = it->second.eIssue;
+    return true;
 }
 
 void ZorTavlinNetwork::EnvoyerHellosPrevus()

@@ -106,6 +106,7 @@ void ZorTavlinNetwork::ExitNetwork()
     m_recherche.Arreter();
     m_enConfiguration.clear();
     m_configurees.clear();
+    m_echecs.clear();
     m_hellosPrevus.clear();
     m_timerSuivi.Stop();
     DestroyDatagramSocket();

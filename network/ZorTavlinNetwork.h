@@ -53,6 +53,10 @@ public:
     void SetClock(ZorClock& clock) { m_pClock = &clock; }
     // The free-address search: tests give it their own free-address test and candidates.
     ZorRechercheAdresse& GetRechercheAdresse() { return m_recherche; }
+    // True when the last address configuration of this device (hardware address as the
+    // answers give it) ended without an address, and why; false while one runs, after one
+    // succeeded, or a minute after the failure was first logged.
+    bool EchecConfiguration(const wxString& zMAC, ZorIssueAdresse* pIssue) const;
     // Answers ignored because they were not well formed, since the object was made.
     uint64_t GetNombreReponsesIgnorees() const { return m_iReponsesIgnorees; }
     // Sockets of other programs on the discovery port of this PC (-1: cannot tell). A device
@@ -122,6 +126,9 @@ private:
     void SuivreConfigurations();
     void OnTimerSuivi(wxTimerEvent& event);
     void NoterIgnoree(const wxString& zSource, int iQualite);
+    // Logs (once a minute per device and reason) and reports a search that found no address.
+    void NoterEchecConfiguration(const std::string& zMac8, ZorIssueAdresse eIssue,
+                                 const wxString& zIPLocal);
 
     ZorDiscoverySink* m_pSink;
     ZorClock* m_pClock;
@@ -130,6 +137,14 @@ private:
     // When each device's configuration datagram went out (entries older than the calm go).
     std::map<std::string, int64_t> m_configurees;
     std::vector<HelloPrevu> m_hellosPrevus;
+    // Address configurations that ended without an address, by hardware address.
+    struct Echec
+    {
+        ZorIssueAdresse eIssue;
+        int64_t iLogMs; // when it was logged
+        bool bActif;    // no configuration of the device started since
+    };
+    std::map<std::string, Echec> m_echecs;
     wxTimer m_timerSuivi;
     uint64_t m_iReponsesIgnorees;
     // When each sender of ignored answers was last logged (bounded, see NoterIgnoree).

@@ -3,6 +3,7 @@
 // platform is one implementation file set (platform/linux/ here).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -68,6 +69,18 @@ uint32_t IdProcessus();
 
 // Resolves a dotted address or a host name to an IPv4 address (network byte order).
 bool ResoudreIPv4(const std::string& zHote, uint32_t* piAdresse, std::string* pzTexte);
+
+// What the system's neighbour table (address resolution) says of an IPv4 address of a link.
+enum class ZorVoisin
+{
+    Present, // a host holds it: it answered address resolution (even one that ignores echoes)
+    Absent,  // nobody answered for it in the time given
+    Inconnu  // the table cannot be read: nothing is known
+};
+// Makes the system resolve the address (network byte order; one datagram to it) and waits at
+// most iAttenteMs for a resolved entry. Needs no privilege. *pArret, when given, cuts the wait
+// short (Absent then means only "not yet").
+ZorVoisin ChercherVoisin(uint32_t iAdresse, int iAttenteMs, const std::atomic<bool>* pArret);
 
 // ICMP echo socket: the raw socket when allowed, else the unprivileged echo datagram socket.
 class SocketEcho

@@ -45,7 +45,10 @@ ZorInfoCarteEthDlg::ZorInfoCarteEthDlg(ZorTavlinDlgAfficherListe* pParent)
       m_pParent(pParent)
 {
     ZorCarteEthPtrArray* pCartes = gpTheTavlin ? &gpTheTavlin->GetArrayCarteEth() : nullptr;
-    const size_t iCartes = pCartes ? pCartes->GetCount() : 0;
+    for (size_t i = 0; pCartes && i < pCartes->GetCount() && m_indices.size() < kCartesMax; ++i)
+        if (!(*pCartes)[i]->m_bLoopback)
+            m_indices.push_back(i);
+    const size_t iCartes = m_indices.size();
 
     auto* pSizer = new wxBoxSizer(wxVERTICAL);
     auto ajouter = [&](wxWindow* w) { pSizer->Add(w, 0, wxLEFT | wxRIGHT, 10); };
@@ -54,7 +57,7 @@ ZorInfoCarteEthDlg::ZorInfoCarteEthDlg(ZorTavlinDlgAfficherListe* pParent)
     ajouter(pTitre);
     ajouter(new wxStaticText(this, wxID_ANY,
                              wxString::Format(wxT("Interface réseau : %d\n"), int(iCartes))));
-    for (size_t i = 0; i < iCartes && i < kCartesMax; ++i) {
+    for (size_t i : m_indices) {
         const ZorCarteEth& carte = *(*pCartes)[i];
         auto* pCase = new wxCheckBox(this, wxID_ANY, wxT("Carte utilisée par le logiciel"));
         pCase->SetFont(Gras(pCase));
@@ -95,9 +98,9 @@ void ZorInfoCarteEthDlg::OnCheckCarte(wxCommandEvent& event)
     size_t iCarte = 0;
     while (iCarte < m_cases.size() && m_cases[iCarte] != event.GetEventObject())
         ++iCarte;
-    if (iCarte == m_cases.size() || !pCartes || iCarte >= pCartes->GetCount())
+    if (iCarte == m_cases.size() || !pCartes || m_indices[iCarte] >= pCartes->GetCount())
         return;
-    ZorCarteEth& carte = *(*pCartes)[iCarte];
+    ZorCarteEth& carte = *(*pCartes)[m_indices[iCarte]];
     if (!m_bAdministrateur) {
         const wxString zSaisie = wxGetPasswordFromUser(kDemandeAdministrateur, wxT("Tavlin"),
                                                        wxEmptyString, nullptr);

@@ -16,7 +16,7 @@ class ZorTavlinDlgAfficherListe;
 class ZOR_EXPORT ZorInfoCarteEthDlg : public wxDialog
 {
 public:
-    // At most this many cards are listed.
+    // The PC's adapters, not the library's loopback record. At most this many are listed.
     static constexpr size_t kCartesMax = 255;
 
     explicit ZorInfoCarteEthDlg(ZorTavlinDlgAfficherListe* pParent);
@@ -33,6 +33,8 @@ private:
 
     ZorTavlinDlgAfficherListe* m_pParent;
     std::vector<wxCheckBox*> m_cases;
+    // Where each box's card stands in the manager's list (the loopback record is not shown).
+    std::vector<size_t> m_indices;
     wxButton* m_pMiseAJour = nullptr;
     bool m_bAdministrateur = false;
 };

@@ -39,6 +39,13 @@ const wchar_t* const kInaccessible =
 const wchar_t* const kSaisirMotDePasse = L"Saisissez le mot de passe de cette Tavlin.";
 const wchar_t* const kMotDePasseIncorrect = L"Le mot de passe saisi est incorrect.";
 const wchar_t* const kConfiguration = L"Configuration de votre Tavlin.\nVeuillez patienter ...";
+const wchar_t* const kConfigurationSansTest =
+    L"La configuration de votre Tavlin n'a pas été modifiée : cet ordinateur ne peut pas vérifier "
+    L"qu'une adresse est libre sur le réseau (le test par écho ICMP n'est pas autorisé).\n\n"
+    L"Veuillez contacter votre administrateur réseau ou le Support Technique Tavlin.";
+const wchar_t* const kConfigurationSansAdresse =
+    L"La configuration de votre Tavlin n'a pas été modifiée : aucune adresse libre n'a été "
+    L"trouvée sur le réseau de cet ordinateur.";
 const wchar_t* const kTestEnCours = L"Test en cours ...\n(le voyant de couleur orange clignote)";
 const wchar_t* const kRedemarrage = L"Redémarrage de votre Tavlin.\nVeuillez patienter ...";
 
@@ -115,6 +122,8 @@ ZorTavlinDlgAfficherListe::ZorTavlinDlgAfficherListe(const wxString& zMACAPresel
     Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_ADD), &ZorTavlinDlgAfficherListe::OnTavlinAjout, this);
     Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_REMOVE), &ZorTavlinDlgAfficherListe::OnTavlinRetrait, this);
     Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_CONFIGURE), &ZorTavlinDlgAfficherListe::OnTavlinConfigure, this);
+    Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_CONFIGURE_ECHEC), &ZorTavlinDlgAfficherListe::OnTavlinConfigureEchec,
+         this);
 }
 
 ZorTavlinDlgAfficherListe::~ZorTavlinDlgAfficherListe()
@@ -337,6 +346,22 @@ void ZorTavlinDlgAfficherListe::OnTavlinConfigure(wxCommandEvent&)
     AfficherAttente(m_personnaliser1, m_personnaliser2, kConfiguration, kAttenteConfigurationMs);
 }
 
+void ZorTavlinDlgAfficherListe::OnTavlinConfigureEchec(wxCommandEvent&)
+{
+    // Only the configuration this dialog asked for is reported: the automatic ones would
+    // otherwise bring a box at every answer of a device outside the network.
+    ZorIssueAdresse eIssue = ZorIssueAdresse::Trouvee;
+    if (m_zMACConfiguration.empty() || !gpTheTavlin ||
+        !gpTheTavlin->EchecConfigurationAdresse(m_zMACConfiguration, &eIssue))
+        return;
+    m_zMACConfiguration.clear();
+    CacherAttente();
+    // Told from the network object's timer: the box waits until that has returned.
+    const wxString zTexte = eIssue == ZorIssueAdresse::TestImpossible ? kConfigurationSansTest
+                                                                     : kConfigurationSansAdresse;
+    CallAfter([this, zTexte] { Message(zTexte, wxOK | wxICON_ERROR); });
+}
+
 // --- Drawing ---------------------------------------------------------------------------------
 
 void ZorTavlinDlgAfficherListe::OnPaint(wxPaintEvent&)
@@ -483,6 +508,7 @@ void ZorTavlinDlgAfficherListe::DoConfigurer(const ZorColonnesListe& colonnes)
         Message(kMotDePasseIncorrect, wxOK | wxICON_WARNING);
         return;
     }
+    m_zMACConfiguration = colonnes[3];
     if (gpTheTavlin)
         gpTheTavlin->ConfigureAdresseTavlin(colonnes[3], colonnes[4], colonnes[5], colonnes[9],
                                             colonnes[10], colonnes[11]);

@@ -84,6 +84,7 @@ private:
     void OnTavlinAjout(wxCommandEvent& event);
     void OnTavlinRetrait(wxCommandEvent& event);
     void OnTavlinConfigure(wxCommandEvent& event);
+    void OnTavlinConfigureEchec(wxCommandEvent& event);
     void OnBouton(wxCommandEvent& event);
     void OnSelection(wxListEvent& event);
     void OnActivation(wxListEvent& event);
@@ -116,6 +117,8 @@ private:
     void AccederMaintenant() override;
 
     wxString m_zMACAPreselectionner;
+    // The device this dialog asked to readdress, until its configuration ended.
+    wxString m_zMACConfiguration;
     bool m_bSelectionParProgramme = false;
     wxListCtrl* m_pListe = nullptr;
     wxImageList m_images;

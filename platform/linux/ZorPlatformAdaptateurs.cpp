@@ -2,6 +2,7 @@
 // lifetimes from rtnetlink (a leased address is not permanent), gateways from the routing
 // table, types and descriptions from sysfs and the driver.
 #include "platform/ZorPlatform.h"
+#include "platform/linux/ZorNetlink.h"
 
 #include <arpa/inet.h>
 #include <dirent.h>
@@ -61,73 +62,30 @@ bool Existe(const std::string& zChemin)
 std::map<std::pair<int, uint32_t>, uint32_t> LireDrapeauxAdresses()
 {
     std::map<std::pair<int, uint32_t>, uint32_t> drapeaux;
-    int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-    if (fd < 0)
-        return drapeaux;
-    timeval tv{1, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
-
-    struct
-    {
-        nlmsghdr nh;
-        ifaddrmsg ifa;
-    } req;
-    memset(&req, 0, sizeof(req));
-    req.nh.nlmsg_len = NLMSG_LENGTH(sizeof(ifaddrmsg));
-    req.nh.nlmsg_type = RTM_GETADDR;
-    req.nh.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    req.nh.nlmsg_seq = 1;
-    req.ifa.ifa_family = AF_INET;
-    sockaddr_nl nl;
-    memset(&nl, 0, sizeof(nl));
-    nl.nl_family = AF_NETLINK;
-    if (sendto(fd, &req, req.nh.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&nl), sizeof(nl)) < 0)
-    {
-        close(fd);
-        return drapeaux;
-    }
-
-    std::vector<char> buf(32768);
-    bool fini = false;
-    // A dump ends with NLMSG_DONE; the bound only guards against a kernel that never says so.
-    for (int tour = 0; tour < 1000 && !fini; ++tour)
-    {
-        ssize_t n = recv(fd, buf.data(), buf.size(), 0);
-        if (n <= 0)
-            break;
-        for (nlmsghdr* nh = reinterpret_cast<nlmsghdr*>(buf.data()); NLMSG_OK(nh, size_t(n));
-             nh = NLMSG_NEXT(nh, n))
+    ZorPlatform::DumpNetlink(RTM_GETADDR, AF_INET, sizeof(ifaddrmsg), [&](const nlmsghdr* nh) {
+        if (nh->nlmsg_type != RTM_NEWADDR)
+            return;
+        const ifaddrmsg* ifa = static_cast<const ifaddrmsg*>(NLMSG_DATA(nh));
+        if (ifa->ifa_family != AF_INET)
+            return;
+        uint32_t flags = ifa->ifa_flags;
+        uint32_t adresse = 0;
+        bool bLocal = false;
+        int len = int(IFA_PAYLOAD(nh));
+        for (const rtattr* rta = IFA_RTA(ifa); RTA_OK(rta, len); rta = RTA_NEXT(rta, len))
         {
-            if (nh->nlmsg_type == NLMSG_DONE || nh->nlmsg_type == NLMSG_ERROR)
+            if (rta->rta_type == IFA_FLAGS && RTA_PAYLOAD(rta) >= 4)
+                memcpy(&flags, RTA_DATA(rta), 4);
+            else if (rta->rta_type == IFA_LOCAL && RTA_PAYLOAD(rta) >= 4)
             {
-                fini = true;
-                break;
+                memcpy(&adresse, RTA_DATA(rta), 4);
+                bLocal = true;
             }
-            if (nh->nlmsg_type != RTM_NEWADDR)
-                continue;
-            ifaddrmsg* ifa = static_cast<ifaddrmsg*>(NLMSG_DATA(nh));
-            if (ifa->ifa_family != AF_INET)
-                continue;
-            uint32_t flags = ifa->ifa_flags;
-            uint32_t adresse = 0;
-            bool bLocal = false;
-            int len = int(IFA_PAYLOAD(nh));
-            for (rtattr* rta = IFA_RTA(ifa); RTA_OK(rta, len); rta = RTA_NEXT(rta, len))
-            {
-                if (rta->rta_type == IFA_FLAGS && RTA_PAYLOAD(rta) >= 4)
-                    memcpy(&flags, RTA_DATA(rta), 4);
-                else if (rta->rta_type == IFA_LOCAL && RTA_PAYLOAD(rta) >= 4)
-                {
-                    memcpy(&adresse, RTA_DATA(rta), 4);
-                    bLocal = true;
-                }
-                else if (rta->rta_type == IFA_ADDRESS && RTA_PAYLOAD(rta) >= 4 && !bLocal)
-                    memcpy(&adresse, RTA_DATA(rta), 4);
-            }
-            drapeaux[{int(ifa->ifa_index), adresse}] = flags;
+            else if (rta->rta_type == IFA_ADDRESS && RTA_PAYLOAD(rta) >= 4 && !bLocal)
+                memcpy(&adresse, RTA_DATA(rta), 4);
         }
-    }
-    close(fd);
+        drapeaux[{int(ifa->ifa_index), adresse}] = flags;
+    });
     return drapeaux;
 }
 

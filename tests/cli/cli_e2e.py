@@ -279,6 +279,7 @@ def scenarios(lan1, lan2, work):
     two_discovers(lan1, lan2)
     hostile_images_and_interrupts(lan2, work)
     concurrent_files()
+    readdress_without_echo(lan1, work)
 
 
 def two_discovers(lan1, lan2):
@@ -585,6 +586,33 @@ def injection(emu):
           "export --csv: formulas become texts (%s)" % row)
     emu.cmd("SET 0 name=" + before["name"])
     emu.cmd("SET 0 comment=" + before["comment"])
+
+def readdress_without_echo(lan1, work):
+    # An ordinary user whom ping_group_range leaves out cannot test an address: readdress says
+    # so and fails, and the device outside the network keeps its address.
+    mac = "02-54-56-EE-00-01"
+    i = [n for n, d in enumerate(lan1.devices()) if d["mac"] == mac][0]
+    lan1.cmd("SET %d ip=10.9.9.10/24" % i)
+    moves = len(lan1.lines("MOVED", "NETWORK"))
+    os.chmod(work, 0o711)  # nobody reaches its home through it
+    home = os.path.join(work, "nobody")
+    os.makedirs(home)
+    os.chown(home, 65534, 65534)
+    plage = "/proc/sys/net/ipv4/ping_group_range"
+    with open(plage) as f:
+        avant = f.read()
+    with open(plage, "w") as f:
+        f.write("1 0")
+    try:
+        p = subprocess.run([TAVLIN, "readdress", mac], env=dict(os.environ, HOME=home), user=65534, group=65534,
+                           extra_groups=[], capture_output=True, text=True, timeout=120)
+    finally:
+        with open(plage, "w") as f:
+            f.write(avant)
+    check(p.returncode == 1 and "n'a pas été déplacée" in p.stderr and "ping_group_range" in p.stderr and
+          [d["ip"] for d in lan1.devices() if d["mac"] == mac] == ["10.9.9.10"] and
+          len(lan1.lines("MOVED", "NETWORK")) == moves,
+          "readdress without any echo socket moves nothing and says why (%d, %s)" % (p.returncode, p.stderr.strip()))
 
 
 if __name__ == "__main__":

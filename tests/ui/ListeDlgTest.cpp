@@ -6,10 +6,13 @@
 #include "infra/ZorUtile.h"
 #include "tests/common/ZorTestSupport.h"
 #include "ui/ZorBitmapButtonWnd.h"
+#include "ui/ZorInfoCarteEthDlg.h"
 #include "ui/ZorTavlinAttenteWnd.h"
 #include "ui/ZorTavlinDlgAfficherListe.h"
 
+#include <wx/checkbox.h>
 #include <wx/listctrl.h>
+#include <wx/stattext.h>
 #include <wx/uiaction.h>
 
 #include <filesystem>
@@ -165,6 +168,54 @@ TEST_F(ListeDlgTest, AnnulerAndAWaitWindowPerAction)
     zorui::Settle(100);
     EXPECT_EQ(dlg.GetReturnCode(), wxID_CANCEL);
     zorui::Settle();
+}
+
+TEST_F(ListeDlgTest, AReaddressThatCouldNotTestAnAddressSaysSoAndTheCardsShowNoLoopback)
+{
+    // Outside the network: the reconfiguration flow, whose search cannot test any address.
+    Ajouter("10.9.9.10", "Serre", "02-54-56-4D-0A-09", "v3");
+    gpTheTavlin->m_network.GetRechercheAdresse().SetTestLibre(
+        [](const std::string&, const std::atomic<bool>&) { return ZorRechercheAdresse::Verdict::Intestable; });
+    Dlg dlg("02-54-56-4D-0A-09");
+    dlg.Show();
+    zorui::SettleUntil([&] { return dlg.IsShownOnScreen(); });
+    zorui::Settle(200);
+    {
+        zorui::ModalScript script;
+        script.Expect(wxString::FromUTF8("n'est pas accessible"), wxID_YES)
+            .Expect(wxString::FromUTF8("mot de passe"), wxID_OK, "tavlin")
+            .Expect(wxString::FromUTF8("La configuration de votre Tavlin n'a pas été modifiée : cet ordinateur ne "
+                                       "peut pas vérifier qu'une adresse est libre"),
+                    wxID_OK);
+        zorui::Click(dlg.GetBouton(Dlg::ID_WARNING));
+        EXPECT_TRUE(zorui::SettleUntil([&] { return script.Pending() == 0; }, 5000));
+        ASSERT_EQ(script.Records().size(), 3u);
+        EXPECT_EQ(script.Records()[2].zTitre, "Tavlin");
+        EXPECT_TRUE(script.Records()[2].iStyle & wxICON_ERROR);
+    }
+    zorui::Settle(100);
+    EXPECT_FALSE(dlg.GetAttente()->IsShown()) << "the configuration wait ends with the failure";
+    zorui::Screenshot(&dlg, "liste_configuration_sans_test");
+
+    // Only a loopback here: the library keeps its record, the card dialog lists no adapter.
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("cartes"), false));
+    const ZorCarteEthPtrArray& cartes = gpTheTavlin->GetArrayCarteEth();
+    EXPECT_TRUE(std::any_of(cartes.begin(), cartes.end(), [](const ZorCarteEth* c) { return c->m_bLoopback; }));
+    ZorInfoCarteEthDlg cartesDlg(&dlg);
+    cartesDlg.Show();
+    zorui::SettleUntil([&] { return cartesDlg.IsShownOnScreen(); });
+    zorui::Settle(200);
+    EXPECT_TRUE(cartesDlg.GetCases().empty());
+    bool bZero = false;
+    for (const wxWindow* w : cartesDlg.GetChildren())
+        if (const auto* t = dynamic_cast<const wxStaticText*>(w))
+            bZero |= t->GetLabel().StartsWith(wxString::FromUTF8("Interface réseau : 0"));
+    EXPECT_TRUE(bZero);
+    zorui::Screenshot(&cartesDlg, "cartes_sans_adaptateur");
+    cartesDlg.Hide();
+    gpTheTavlin->Stop();
+    zorui::Click(dlg.GetBouton(Dlg::ID_ANNULER));
+    zorui::Settle(100);
 }
 
 } // namespace

@@ -690,7 +690,7 @@ TEST_F(ListeDlgLan, TheNetworkCardDialogBlackListsACardAndStartsAManualUpdate)
         zorui::Settle(200);
         zorui::Screenshot(p, "cartes_information");
         const ZorCarteEthPtrArray& cartes = gpTheTavlin->GetArrayCarteEth();
-        ASSERT_EQ(p->GetCases().size(), cartes.GetCount());
+        ASSERT_EQ(p->GetCases().size(), cartes.GetCount() - 1) << "the loopback record is not shown";
         while (iCarte < cartes.GetCount() && cartes[iCarte]->m_zIP != "192.168.78.1")
             ++iCarte;
         ASSERT_LT(iCarte, cartes.GetCount());
