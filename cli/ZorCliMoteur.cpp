@@ -421,7 +421,9 @@ private:
         case ZorCliReglage::UART_LIRE:
             break;
         case ZorCliReglage::REBOOT:
-            gpTheTavlin->Reboot(d.m_zIP);
+            if (!gpTheTavlin->Reboot(d.m_zIP))
+                return Sortie(ZOR_CLI_ECHEC, "le redémarrage de la Tavlin " + ZorCliU8(d.m_zMAC) +
+                                                 " n'a pas pu être envoyé");
             // The datagram leaves on the next turn of the loop; the device then goes silent.
             ZorCliPomper(200, [] { return false; });
             return Resultat(d, "reboot", nullptr);
