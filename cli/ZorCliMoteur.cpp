@@ -25,6 +25,7 @@ constexpr int kRechercheS = 5;        // finding the device a verb names
 constexpr int kReadresseS = 60;       // readdress: search, datagram, restart, answer
 constexpr int kEtatMs = 6000;         // a fresh state page
 constexpr int kCommandeMs = 10000;    // a command delivered and seen in the state
+constexpr int kAutreCarteMs = 1000;   // a device found off the network, heard through another adapter
 
 // The device manager for one run. Automatic addressing is off: a command that reads must not
 // move devices; only readdress does, on request.
@@ -313,6 +314,13 @@ private:
     {
         if (!ZorCliTrouver(zCible, Secondes(kRechercheS), pInfo))
             return Sortie(ZOR_CLI_INTROUVABLE, "Tavlin introuvable : " + zCible);
+        // Two adapters on one link hear each answer in no set order: the one through the
+        // adapter on the device's network may come a moment after the first.
+        ZorCliPomper(kAutreCarteMs, [&] {
+            ZorTavlinInfoArray tous;
+            gpTheTavlin->GetLesTavlin(tous);
+            return ZorCliChercherDans(tous, zCible, pInfo) && ZorCliJoignable(*pInfo);
+        });
         if (!ZorCliJoignable(*pInfo))
             return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " (" + ZorCliU8(pInfo->m_zIP) +
                                              ") n'est pas sur le réseau de l'ordinateur : tavlin readdress " +
@@ -421,7 +429,9 @@ private:
         case ZorCliReglage::UART_LIRE:
             break;
         case ZorCliReglage::REBOOT:
-            gpTheTavlin->Reboot(d.m_zIP);
+            if (!gpTheTavlin->Reboot(d.m_zIP))
+                return Sortie(ZOR_CLI_ECHEC, "le redémarrage de la Tavlin " + ZorCliU8(d.m_zMAC) +
+                                                 " n'a pas pu être envoyé");
             // The datagram leaves on the next turn of the loop; the device then goes silent.
             ZorCliPomper(200, [] { return false; });
             return Resultat(d, "reboot", nullptr);

@@ -3,6 +3,7 @@
 #include "device/ZorTavlinDelais.h"
 #include "infra/ZorClock.h"
 #include "infra/ZorLogFile.h"
+#include "network/ZorAdresseIP.h"
 
 #include <wx/log.h>
 
@@ -120,16 +121,28 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
                                               m_arrayTavlin.GetCount(), m_arrayTavlin.Last()));
         } else {
             ZorTavlinInfo& info = *pInfo;
+            // Two adapters of the PC on one link hear every answer twice. The device is on the
+            // PC's network when any of them is on its network: the record keeps that adapter
+            // (for sending and for every "on the network" check) while it is still there.
+            const bool bGarderCarte =
+                zIPLocal != info.m_zIPLocal &&
+                ZorAdresseIP::IsSameReseau(zIP, info.m_zIPLocal, info.m_zMaskLocal) &&
+                m_network.EstCarteActive(info.m_zIPLocal, info.m_zMaskLocal);
+            const wxString zCarteIP = bGarderCarte ? info.m_zIPLocal : zIPLocal;
+            const wxString zCarteMask = bGarderCarte ? info.m_zMaskLocal : zMaskLocal;
+            const wxString zCarteGateway = bGarderCarte ? info.m_zGatewayLocal : zGatewayLocal;
             bChange = info.m_zNom != zNom || info.m_zIP != zIP ||
                       info.m_zCommentaire != zCommentaire || info.m_zLogin != zLogin ||
                       info.m_zPwd != zPwd || info.m_zMask != zMask ||
                       info.m_zGateway != zGateway || info.m_bDHCPEnabled != bDHCPEnabled ||
-                      info.m_zIPLocal != zIPLocal || info.m_zMaskLocal != zMaskLocal ||
-                      info.m_zGatewayLocal != zGatewayLocal || info.m_zVersion != zVersion;
+                      info.m_zIPLocal != zCarteIP || info.m_zMaskLocal != zCarteMask ||
+                      info.m_zGatewayLocal != zCarteGateway || info.m_zVersion != zVersion;
+            // Seen through a second adapter of the PC: the flag is set once and never falls back.
+            if (!info.m_bMultipleCarte && info.m_zIPLocal != zIPLocal) {
+                info.m_bMultipleCarte = true;
+                bChange = true;
+            }
             if (bChange) {
-                // Seen through a second adapter of the PC: the flag is set once and never falls back.
-                if (!info.m_bMultipleCarte && info.m_zIPLocal != zIPLocal)
-                    info.m_bMultipleCarte = true;
                 info.m_zNom = zNom;
                 info.m_zIP = zIP;
                 info.m_zCommentaire = zCommentaire;
@@ -138,9 +151,9 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
                 info.m_zMask = zMask;
                 info.m_zGateway = zGateway;
                 info.m_bDHCPEnabled = bDHCPEnabled;
-                info.m_zIPLocal = zIPLocal;
-                info.m_zMaskLocal = zMaskLocal;
-                info.m_zGatewayLocal = zGatewayLocal;
+                info.m_zIPLocal = zCarteIP;
+                info.m_zMaskLocal = zCarteMask;
+                info.m_zGatewayLocal = zCarteGateway;
                 info.m_zVersion = zVersion;
             }
             info.m_iTimeLastSeen = Clock().EpochSeconds();

@@ -135,11 +135,14 @@ public:
     // False, the list in memory unchanged, when the file could not be written (the reason is
     // logged and said on standard error) or the address is empty or holds a ";".
     bool WriteListeCarteBlackList(bool bAjouter, const wxString& zMACCarte);
-    void Reboot(const wxString& zIP);
-    void DiscoverMaster();
+    // The restart datagram to the device on every adapter; false when the manager is not
+    // started or no adapter could send it.
+    bool Reboot(const wxString& zIP);
+    // The master hello on every adapter; false when no adapter could send it.
+    bool DiscoverMaster();
     // A discovery hello on every adapter now, besides the periodic ones: for a caller waiting
-    // for a device that restarts, perhaps at another address.
-    void Decouvrir();
+    // for a device that restarts, perhaps at another address. False as DiscoverMaster.
+    bool Decouvrir();
     void SetModeAdresseAutomatique(int iMode);
     void ConfigureAdresseTavlin(const wxString& zMAC, const wxString& zLogin,
                                 const wxString& zPwd, const wxString& zIPLocal,
@@ -241,6 +244,8 @@ private:
     // One surveillance tick: presence stages and the periodic hello (under the lock), then the
     // datagrams and the removal event (without it).
     void Surveiller();
+    // The discovery hello on every adapter; a failure is logged when it begins and ends.
+    bool EnvoyerHelloDiffuse();
     // Lets the worker deliver commands queued within the last second, then ends it.
     void ArretThread();
     void LivrerCommandes();
@@ -284,6 +289,8 @@ public:
     int64_t m_iLogRegistrePleinMs = -1;
     uint64_t m_iRegistreRemplacees = 0;
     uint64_t m_iRegistreRefusees = 0;
+    // The last broadcast hello could not be sent (logged once until one goes out again).
+    bool m_bHelloEnEchec = false;
 
     wxDECLARE_EVENT_TABLE();
 };

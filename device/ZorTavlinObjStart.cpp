@@ -61,7 +61,7 @@ bool ZorTavlinObj::Start(const wxString& zNom, bool bRestaurer)
 
     LanceThread();
     m_iLastHello = Clock().EpochSeconds();
-    m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
+    EnvoyerHelloDiffuse();
     m_pTimer->StartOnce(ZorDelais::kPremierTickMs);
 
     if (bRestaurer) {
@@ -125,21 +125,35 @@ bool ZorTavlinObj::WriteListeCarteBlackList(bool bAjouter, const wxString& zMACC
     return true;
 }
 
-void ZorTavlinObj::Reboot(const wxString& zIP)
+bool ZorTavlinObj::Reboot(const wxString& zIP)
 {
-    if (m_bStarted)
-        m_network.SendReboot(zIP, wxEmptyString);
+    if (!m_bStarted)
+        return false;
+    if (m_network.SendReboot(zIP, wxEmptyString))
+        return true;
+    gTheLogFile.Write(wxT("ZorTavlinObj::Reboot IP=%s: redemarrage non envoye"), zIP.wc_str());
+    return false;
 }
 
-void ZorTavlinObj::DiscoverMaster()
+bool ZorTavlinObj::DiscoverMaster()
 {
-    m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'M');
+    return m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'M');
 }
 
-void ZorTavlinObj::Decouvrir()
+bool ZorTavlinObj::Decouvrir()
 {
-    if (m_bStarted)
-        m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
+    return m_bStarted && EnvoyerHelloDiffuse();
+}
+
+bool ZorTavlinObj::EnvoyerHelloDiffuse()
+{
+    const bool bOk = m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
+    // Said once when the hellos stop going out and once when they go again, not every 30 s.
+    if (bOk == m_bHelloEnEchec)
+        gTheLogFile.Write(bOk ? wxT("ZorTavlinObj hello de decouverte envoye a nouveau")
+                              : wxT("ZorTavlinObj hello de decouverte non envoye (aucune carte)"));
+    m_bHelloEnEchec = !bOk;
+    return bOk;
 }
 
 void ZorTavlinObj::SetModeAdresseAutomatique(int iMode)

@@ -90,8 +90,12 @@ void ZorTavlinObj::Surveiller()
                 hellos.push_back({kBroadcast, wxEmptyString});
         }
     }
-    for (const ZorHello& h : hellos)
-        m_network.SendHello(h.zIP, h.zIPLocal, 'D');
+    for (const ZorHello& h : hellos) {
+        if (h.zIP == kBroadcast && h.zIPLocal.empty())
+            EnvoyerHelloDiffuse();
+        else if (!m_network.SendHello(h.zIP, h.zIPLocal, 'D'))
+            wxLogDebug(wxT("ZorTavlinObj hello non envoye a %s par %s"), h.zIP, h.zIPLocal);
+    }
     if (bSupprime)
         NotifyListeners(ZOR_EVT_TAVLIN_REMOVE);
 }

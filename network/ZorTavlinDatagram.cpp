@@ -79,19 +79,15 @@ int ZorTavlinNetwork::AutresProgrammesDecouverte()
     return ZorPlatform::SocketsUdpAutresProcessus(PORT_DECOUVERTE);
 }
 
-void ZorTavlinNetwork::SendHello(const wxString& zDest, const wxString& zIPLocal, uint8_t iType)
+bool ZorTavlinNetwork::SendHello(const wxString& zDest, const wxString& zIPLocal, uint8_t iType)
 {
-    if (zDest.IsEmpty())
-        return;
-    SendDatagram(zDest, zIPLocal, PORT_DECOUVERTE, &iType, 1);
+    return !zDest.IsEmpty() && SendDatagram(zDest, zIPLocal, PORT_DECOUVERTE, &iType, 1);
 }
 
-void ZorTavlinNetwork::SendReboot(const wxString& zDest, const wxString& zIPLocal)
+bool ZorTavlinNetwork::SendReboot(const wxString& zDest, const wxString& zIPLocal)
 {
-    if (zDest.IsEmpty())
-        return;
     const uint8_t iOctet = 'R';
-    SendDatagram(zDest, zIPLocal, PORT_REDEMARRAGE, &iOctet, 1);
+    return !zDest.IsEmpty() && SendDatagram(zDest, zIPLocal, PORT_REDEMARRAGE, &iOctet, 1);
 }
 
 void ZorTavlinNetwork::HexaToAdresseIP(wxString zHexa, wxString* pzResult)
@@ -193,7 +189,15 @@ void ZorTavlinNetwork::LivrerRecherches()
         std::string zTexte;
         ZorTexteConfiguration(c.zMAC, c.zLogin, c.zPwd, std::string(zCandidatHexa.utf8_str()),
                               c.zMaskHexa, c.zGatewayHexa, &zTexte);
-        SendDatagram(ADRESSE_DIFFUSION, c.zIPLocal, PORT_DECOUVERTE, zTexte.data(), zTexte.size());
+        if (!SendDatagram(ADRESSE_DIFFUSION, c.zIPLocal, PORT_DECOUVERTE, zTexte.data(), zTexte.size()))
+        {
+            // Nothing left: the device is not waited for, and a new request may try again.
+            gTheLogFile.WriteFailure(wxString::Format(
+                wxT("ZorTavlinNetwork::ConfigureAdresseTavlin MAC=%s: envoi impossible par la ")
+                    wxT("carte %s, adresse non configuree"),
+                zMAC, c.zIPLocal));
+            continue;
+        }
         m_configurees[c.zMAC] = m_pClock->NowMs();
         for (int64_t iDelai : iHelloApresConfigurationMs)
             m_hellosPrevus.push_back(HelloPrevu{m_pClock->NowMs() + iDelai, zCandidat, c.zIPLocal});

@@ -134,6 +134,14 @@ ZorCarteEth* ZorTavlinNetwork::ChercheCarte(const wxString& zMAC, int iIndex,
     return pLibre;
 }
 
+bool ZorTavlinNetwork::EstCarteActive(const wxString& zIP, const wxString& zMask) const
+{
+    for (const ZorCarteEth* pCarte : m_arrayCarteEth)
+        if (pCarte->m_zIP == zIP && pCarte->m_zMask == zMask && !pCarte->m_bBlackList)
+            return true;
+    return false;
+}
+
 void ZorTavlinNetwork::LogCarteSocket(ZorCarteEth* pCarte)
 {
     if (pCarte->m_bBlackList)

@@ -36,10 +36,13 @@ public:
     void ExitNetwork();
     bool SearchCarteEth();
     void AddLoopback();
+    // True when a usable adapter of the PC (not black-listed) has this address and mask.
+    bool EstCarteActive(const wxString& zIP, const wxString& zMask) const;
 
-    // Discovery and addressing.
-    void SendHello(const wxString& zDest, const wxString& zIPLocal, uint8_t iType);
-    void SendReboot(const wxString& zDest, const wxString& zIPLocal);
+    // Discovery and addressing. The sends are true when at least one adapter sent the datagram
+    // (an empty destination sends nothing: false).
+    bool SendHello(const wxString& zDest, const wxString& zIPLocal, uint8_t iType);
+    bool SendReboot(const wxString& zDest, const wxString& zIPLocal);
     void ConfigureAdresseTavlin(const wxString& zMAC, const wxString& zLogin,
                                 const wxString& zPwd, const wxString& zIPLocal,
                                 const wxString& zMaskLocal, const wxString& zGatewayLocal);

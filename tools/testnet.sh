@@ -12,22 +12,32 @@
 #     TAVLIN_PC_IF1, TAVLIN_PC_IF2                   the PC's adapter names
 #     TAVLIN_LAN_IF                                  the LAN side interface name (in both LAN namespaces)
 #     TAVLIN_TESTNET=1
+# --one-link (with --lan): both PC adapters on ONE link instead (two cards of a PC on one switch):
+#     PC  tvp0 192.168.77.1/24, tvp1 192.168.78.1/24  <->  LAN1  bridge lan0 (192.168.77.253/24 and
+#     192.168.78.253/24), its ports lanp0 and lanp1 leading to tvp0 and tvp1
+#   Every broadcast reaches both adapters. TAVLIN_NS_LAN2 names the same namespace as
+#   TAVLIN_NS_LAN1, and TAVLIN_ONE_LINK=1. Run ONE emulator there with the devices of both subnets:
+#   two would share the discovery port, and a unicast datagram reaches only one of them. The PC
+#   answers ARP only on the adapter that holds the address and does not filter by reverse path,
+#   as a Windows PC: a device's answer is heard on both adapters.
 # --xvfb: the command also gets a private X display (xvfb-run).
 # No datagram of the command can leave through the machine's own interfaces: the namespaces
 # have no link to them. Processes left in the namespaces are killed before removal.
 set -u
 mode=isolated
 xvfb=0
+onelink=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --isolated) mode=isolated; shift;;
     --lan) mode=lan; shift;;
+    --one-link) onelink=1; shift;;
     --xvfb) xvfb=1; shift;;
     --) shift; break;;
     *) break;;
   esac
 done
-[ $# -gt 0 ] || { echo "usage: $0 [--isolated|--lan] [--xvfb] -- command [args...]" >&2; exit 2; }
+[ $# -gt 0 ] || { echo "usage: $0 [--isolated|--lan [--one-link]] [--xvfb] -- command [args...]" >&2; exit 2; }
 
 if [ "$(id -u)" != 0 ]; then
   echo "testnet: network namespaces need root" >&2
@@ -64,7 +74,32 @@ mkns() { ip netns add "$1" && made+=("$1") && ip -n "$1" link set lo up; }
 
 set -e
 mkns "$pc"
-if [ "$mode" = lan ]; then
+if [ "$mode" = lan ] && [ "$onelink" = 1 ]; then
+  mkns "$lan1"
+  ip -n "$pc" link add tvp0 type veth peer name lanp0 netns "$lan1"
+  ip -n "$pc" link add tvp1 type veth peer name lanp1 netns "$lan1"
+  ip -n "$lan1" link add lan0 type bridge
+  for port in lanp0 lanp1; do
+    ip -n "$lan1" link set "$port" master lan0
+    ip -n "$lan1" link set "$port" up
+  done
+  ip -n "$lan1" link set lan0 up
+  ip -n "$lan1" addr add 192.168.77.253/24 broadcast 192.168.77.255 dev lan0
+  ip -n "$lan1" addr add 192.168.78.253/24 broadcast 192.168.78.255 dev lan0
+  ip -n "$lan1" route add default dev lan0
+  for key in all.arp_ignore=1 all.arp_announce=2 all.rp_filter=0 default.rp_filter=0; do
+    ip netns exec "$pc" sysctl -qw "net.ipv4.conf.$key"
+  done
+  ip -n "$pc" addr add 192.168.77.1/24 broadcast 192.168.77.255 dev tvp0
+  ip -n "$pc" addr add 192.168.78.1/24 broadcast 192.168.78.255 dev tvp1
+  for ifc in tvp0 tvp1; do
+    ip netns exec "$pc" sysctl -qw "net.ipv4.conf.$ifc.rp_filter=0"
+    ip -n "$pc" link set "$ifc" up
+  done
+  ip -n "$pc" route add default via 192.168.77.254 dev tvp0
+  export TAVLIN_NS_LAN1="$lan1" TAVLIN_NS_LAN2="$lan1" TAVLIN_ONE_LINK=1
+  export TAVLIN_PC_IF1=tvp0 TAVLIN_PC_IF2=tvp1 TAVLIN_LAN_IF=lan0
+elif [ "$mode" = lan ]; then
   mkns "$lan1"
   mkns "$lan2"
   ip -n "$pc" link add tvp0 type veth peer name lan0 netns "$lan1"

@@ -1,8 +1,16 @@
 // The device manager's AfficherListe lives with the dialog it shows.
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorLogFile.h"
 #include "ui/ZorTavlinDlgAfficherListe.h"
 
+#include <wx/msgdlg.h>
+
 namespace {
+
+const char* const kChoixNonEnregistre =
+    "Le choix de cette Tavlin n'a pas pu être enregistré dans les réglages : il ne sera pas "
+    "repris au prochain démarrage.\n\nVérifiez que le dossier des réglages Tavlin est "
+    "accessible en écriture.";
 
 template <typename T>
 void Donner(T* p, const T& valeur)
@@ -31,9 +39,17 @@ bool ZorTavlinObj::AfficherListe(wxString* pzMAC, wxString* pzIP, wxString* pzNo
             choisie = dlg.GetTavlinChoisie();
     }
     if (bChoisie) {
-        m_config.Write(wxT("ADDR_MAC"), choisie.m_zMAC);
-        m_config.Write(wxT("ADDR_IP"), choisie.m_zIP);
-        m_config.Write(wxT("ADDR_IPLOCAL"), choisie.m_zIPLocal);
+        // All three are tried: each that goes in is kept. The choice itself stands, but the
+        // user must learn that the next start will not find it again.
+        bool bGarde = m_config.Write(wxT("ADDR_MAC"), choisie.m_zMAC);
+        bGarde = m_config.Write(wxT("ADDR_IP"), choisie.m_zIP) && bGarde;
+        bGarde = m_config.Write(wxT("ADDR_IPLOCAL"), choisie.m_zIPLocal) && bGarde;
+        if (!bGarde) {
+            gTheLogFile.Write(wxT("ZorTavlinObj::AfficherListe choix non enregistre MAC=%s"),
+                              choisie.m_zMAC.wc_str());
+            wxMessageBox(wxString::FromUTF8(kChoixNonEnregistre), wxT("Tavlin"),
+                         wxOK | wxICON_WARNING);
+        }
     }
     Donner(pzMAC, choisie.m_zMAC);
     Donner(pzIP, choisie.m_zIP);

@@ -617,3 +617,50 @@ def readdress_without_echo(lan1, work):
 
 if __name__ == "__main__":
     sys.exit(main())
+
+
+def one_link_main(tavlin, emu_exe):
+    """Both adapters of the PC on one link (tools/testnet.sh --lan --one-link): every answer is
+    heard through both. Each device keeps the adapter of its own subnet, so it is reachable, its
+    status and settings work every time, the update check takes it, and it is never moved."""
+    global TAVLIN
+    if os.environ.get("TAVLIN_ONE_LINK") != "1":
+        print("refused: run inside tools/testnet.sh --lan --one-link")
+        return 2
+    TAVLIN = tavlin
+    work = tempfile.mkdtemp(prefix="tavlin-cli-link-")
+    os.environ["HOME"] = os.path.join(work, "home")
+    os.makedirs(os.environ["HOME"])
+    emu = Emu(emu_exe, os.environ["TAVLIN_NS_LAN1"], work, "link",
+              ["--version", "Tavlin v3", "--device", "ip=192.168.77.10", "--device",
+               "ip=192.168.77.11,answer=unicast", "--device", "ip=192.168.78.20/24"])
+    try:
+        devs = emu.devices()
+        adapter = {d["mac"]: d["ip"].rsplit(".", 1)[0] + ".1" for d in devs}
+        for n in range(3):
+            rc, doc, _ = run_json("export", "--seconds", "2")
+            seen = {d["mac"]: (d["adapter"]["ip"], d["reachable"], d["multiple_adapters"])
+                    for d in (doc or {}).get("devices", [])}
+            check(rc == 0 and seen == {m: (a, True, True) for m, a in adapter.items()},
+                  "one link, discovery %d: each device via its own subnet's adapter (%s)" % (n, seen))
+        for d in devs:
+            for _ in range(2):
+                rc, st, err = run_json("status", d["mac"])
+                check(rc == 0 and (st or {}).get("ip") == d["ip"], "one link: status %s (%s)" % (d["ip"], err.strip()))
+            rc, doc, err = run_json("set", d["mac"], "relay", "1", "on")
+            check(rc == 0 and (doc or {}).get("done") is True and emu.get(devs.index(d), "relais") == "0001",
+                  "one link: set %s relay 1 on (%s)" % (d["ip"], err.strip()))
+        maj = os.path.join(work, "maj", "maj_v4")
+        os.makedirs(maj)
+        for name, size in (("tavlin.cry", 24 * 40 + 5), ("tavlin.bin", 3000)):
+            with open(os.path.join(maj, name), "wb") as f:
+                f.write(bytes((i * 7 + 3) & 0xFF for i in range(size)))
+        rc, doc, _ = run_json("update", "--all", "--folder", maj, "--dry-run")
+        results = {r["mac"]: r["result"] for r in (doc or {}).get("results", [])}
+        check(rc == 0 and results == {m: "would-update" for m in adapter},
+              "one link: update --all --dry-run would update every device (%s)" % results)
+        check(not emu.lines("MOVED", "CONFIG", "REBOOT"), "one link: no device was moved or restarted")
+    finally:
+        emu.stop()
+    print("%d failure(s)" % len(failures))
+    return 1 if failures else 0

@@ -134,6 +134,49 @@ TEST_F(RegistryTest, SecondAdapterSetsMultipleCardFlagForGood)
     EXPECT_EQ(wxT("192.168.77.1"), Record(0).m_zIPLocal);
 }
 
+TEST_F(RegistryTest, TwoAdaptersOnOneLinkKeepTheAdapterOnTheDevicesNetwork)
+{
+    // The PC's two cards, 192.168.77.1/24 and 192.168.78.1/24, hear every answer.
+    ZorCarteEth* cartes[2] = {new ZorCarteEth, new ZorCarteEth};
+    for (int i = 0; i < 2; ++i) {
+        cartes[i]->m_zIP = wxString::Format(wxT("192.168.%d.1"), 77 + i);
+        cartes[i]->m_zMask = wxT("255.255.255.0");
+        obj->m_network.m_arrayCarteEth.Add(cartes[i]);
+    }
+    Journal* o = NewObserver();
+    obj->AddListener(o);
+    const wxString mac = wxT("00-04-A3-00-00-01");
+    struct Cas
+    {
+        const char* ip;
+        const char* entendue; // the adapter the answer came through
+        const char* gardee;   // the adapter on record after it
+        int evenements;       // ADD events so far
+    } cas[] = {
+        {"192.168.77.10", "192.168.78.1", "192.168.78.1", 2}, // first heard off its network
+        {"192.168.77.10", "192.168.77.1", "192.168.77.1", 3}, // then on it: taken, flag set
+        {"192.168.77.10", "192.168.78.1", "192.168.77.1", 3}, // kept, nothing new to tell
+        {"192.168.77.10", "192.168.77.1", "192.168.77.1", 3},
+        {"192.168.78.10", "192.168.78.1", "192.168.78.1", 4}, // moved to the other subnet
+        {"192.168.78.10", "192.168.77.1", "192.168.78.1", 4},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(std::string(c.ip) + " via " + c.entendue);
+        Answer(mac, c.ip, wxT("c"), c.entendue);
+        EXPECT_EQ(Record(0).m_zIPLocal, c.gardee);
+        EXPECT_EQ(o->Count(ZOR_EVT_TAVLIN_ADD), c.evenements);
+        EXPECT_EQ(Record(0).m_bMultipleCarte, c.evenements > 2);
+    }
+    // Its card gone (cable pulled: no address), the device is heard through the other again.
+    cartes[1]->m_zIP = wxT("0.0.0.0");
+    Answer(mac, wxT("192.168.78.10"), wxT("c"), wxT("192.168.77.1"));
+    EXPECT_EQ(Record(0).m_zIPLocal, wxT("192.168.77.1"));
+    EXPECT_TRUE(Record(0).m_bMultipleCarte);
+    // The device the worker polls is reached through the adapter on record.
+    obj->SurveillerAddrMAC(mac);
+    EXPECT_EQ(obj->m_zTheIPLocal, wxT("192.168.77.1"));
+}
+
 TEST_F(RegistryTest, MonitoredDeviceIsFollowedThroughTheRegistry)
 {
     obj->SurveillerAddrMAC(wxT("00-04-A3-00-00-02"));

@@ -32,6 +32,23 @@ TEST_F(StartStopTest, StartTwiceStopTwice)
     EXPECT_NE(log.find("ZorTavlinObj::GetDirectoryAndFileConf [deux]"), std::string::npos);
 }
 
+TEST_F(StartStopTest, ARestartOrHelloThatCannotBeSentIsReportedNotDone)
+{
+    // Stopped, nothing is sent. Started in the isolated network, no adapter may broadcast (the
+    // loopback never does), and no adapter has the address 192.168.77.1.
+    EXPECT_FALSE(obj->Reboot(wxT("192.168.77.10")));
+    ASSERT_TRUE(obj->Start(wxT("envoi"), false));
+    EXPECT_FALSE(obj->Reboot(wxT("255.255.255.255")));
+    EXPECT_FALSE(obj->Reboot(wxEmptyString));
+    EXPECT_FALSE(obj->Decouvrir());
+    EXPECT_FALSE(obj->DiscoverMaster());
+    EXPECT_FALSE(obj->m_network.SendHello(wxEmptyString, wxEmptyString, 'D'));
+    EXPECT_FALSE(obj->m_network.SendReboot(wxT("192.168.77.10"), wxT("192.168.77.1")));
+    const std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
+    EXPECT_NE(log.find("ZorTavlinObj::Reboot IP=255.255.255.255: redemarrage non envoye"), std::string::npos);
+    EXPECT_NE(log.find("hello de decouverte non envoye"), std::string::npos);
+}
+
 TEST_F(StartStopTest, RestoreFlagPollsTheLastDeviceAtOnce)
 {
     zortest::WriteFile(Dossier() + "/tavlindll_resto.ini",

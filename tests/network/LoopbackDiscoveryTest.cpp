@@ -372,6 +372,11 @@ TEST_F(ReseauSeul, MalformedAnswersAreCountedAndLoggedOncePerSenderAndMinute)
 TEST_F(ReseauSeul, AddressSearchLeavesTheEventLoopRunningThenSaysHelloAtTheNewAddress)
 {
     RechercheBloquee(160);
+    // The loopback pseudo-adapter may not broadcast; here it stands for a card, which may.
+    int iUn = 1;
+    for (ZorCarteEth* p : m_reseau.m_arrayCarteEth)
+        if (p->m_pDatagramSocket)
+            setsockopt(p->m_pDatagramSocket->GetSocket(), SOL_SOCKET, SO_BROADCAST, &iUn, sizeof(iUn));
     Appareil nouvelle("127.0.0.160");
     Appareil autre("127.0.0.23", 30412);
     ASSERT_TRUE(nouvelle.Lie() && autre.Lie());
@@ -453,4 +458,18 @@ TEST_F(ReseauSeul, ClosingDuringTheSearchDeliversNothing)
     }
     EXPECT_TRUE(m_bArretVu);
     zortest::Pump(300);
+}
+
+TEST_F(ReseauSeul, AConfigurationDatagramThatCannotBeSentLeavesTheDeviceRetryable)
+{
+    // No adapter of this PC has the address 10.1.1.1: the datagram cannot leave.
+    RechercheBloquee(162);
+    m_bLibere = true;
+    m_reseau.ConfigureAdresseTavlin("02-00-00-00-00-03", "a", "b", "10.1.1.1", "255.255.255.0", "");
+    ASSERT_TRUE(zortest::PumpUntil([&] { return LignesLog("02-00-00-00-00-03: envoi impossible") == 1; }, 3000));
+    EXPECT_EQ(m_sink.iConfigurations, 1);
+    // Not marked as configured: the next request starts a new configuration at once.
+    m_reseau.ConfigureAdresseTavlin("02-00-00-00-00-03", "a", "b", "10.1.1.1", "255.255.255.0", "");
+    EXPECT_EQ(m_sink.iConfigurations, 2);
+    ASSERT_TRUE(zortest::PumpUntil([&] { return LignesLog("02-00-00-00-00-03: envoi impossible") == 2; }, 3000));
 }

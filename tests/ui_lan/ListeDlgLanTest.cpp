@@ -24,6 +24,7 @@
 #include <wx/listctrl.h>
 #include <wx/msgdlg.h>
 #include <wx/stattext.h>
+#include <wx/stdpaths.h>
 #include <wx/textdlg.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
@@ -717,3 +718,73 @@ TEST_F(ListeDlgLan, TheNetworkCardDialogBlackListsACardAndStartsAManualUpdate)
 }
 
 } // namespace
+
+// Both adapters of the PC on one link (tools/testnet.sh --lan --one-link), shown by
+// AfficherListe as a program does: each device keeps the adapter of its own subnet, its row is
+// bold with the warning icon, and validating it chooses it without moving it. The settings file
+// is read-only, so the user is told that the choice will not be kept.
+TEST_F(ListeDlgLan, OneLinkTwoAdaptersADeviceIsChosenNotMovedAndAnUnkeptChoiceIsSaid)
+{
+    if (!std::getenv("TAVLIN_ONE_LINK"))
+        GTEST_SKIP() << "needs tools/testnet.sh --lan --one-link";
+    zortest::Emu emu;
+    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Atelier,version=v3",
+                                   "--device", "ip=192.168.78.20/24,name=Cave,version=v3"}));
+    const std::string zDossier = std::string(wxStandardPaths::Get().GetDocumentsDir().utf8_str()) + "/Tavlin";
+    std::filesystem::create_directories(zDossier);
+    zortest::WriteFile(zDossier + "/tavlindll_unlien.ini", "SELECT_UART=0\r\n");
+    std::filesystem::permissions(zDossier + "/tavlindll_unlien.ini", std::filesystem::perms::owner_read |
+                                 std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+    ASSERT_TRUE(gpTheTavlin->Start(wxT("unlien"), false));
+
+    Reponses reponses(nullptr);
+    reponses.Attendre(U("Le choix de cette Tavlin n'a pas pu être enregistré dans les réglages : il ne "
+                        "sera pas repris au prochain démarrage.\n\nVérifiez que le dossier des réglages "
+                        "Tavlin est accessible en écriture."), wxID_OK);
+    wxTimer garde, clics;
+    Dlg* pDlg = nullptr;
+    garde.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (pDlg && pDlg->IsModal())
+            pDlg->EndModal(wxID_ABORT);
+    });
+    garde.StartOnce(30000);
+    clics.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        for (wxWindow* w : wxTopLevelWindows)
+            if (auto* d = dynamic_cast<Dlg*>(w))
+                pDlg = d;
+        ASSERT_NE(pDlg, nullptr);
+        // Both answers of each device arrived: it is flagged as seen on both adapters.
+        ASSERT_TRUE(zorui::SettleUntil([&] {
+            return pDlg->GetListe()->GetItemCount() == 2 && Colonne(*pDlg, 0, 13) == "1" &&
+                   Colonne(*pDlg, 1, 13) == "1";
+        }, 8000));
+        zorui::MoveTo(wxPoint(1270, 1010));
+        zorui::Settle(200);
+        for (const char* nom : {"Atelier", "Cave"}) {
+            SCOPED_TRACE(nom);
+            const long i = Ligne(*pDlg, nom);
+            ASSERT_GE(i, 0);
+            EXPECT_EQ(Colonne(*pDlg, i, 9), Colonne(*pDlg, i, 1).BeforeLast('.') + ".1");
+            EXPECT_EQ(Image(*pDlg, i), ZOR_ICONE_ALERTE);
+            EXPECT_EQ(pDlg->GetListe()->GetItemTextColour(i), *wxBLACK);
+            EXPECT_EQ(pDlg->GetListe()->GetItemFont(i).GetWeight(), wxFONTWEIGHT_BOLD);
+        }
+        zorui::Screenshot(pDlg, "liste_lan_un_lien_deux_cartes");
+        Selectionner(*pDlg, Ligne(*pDlg, "Atelier"));
+        EXPECT_TRUE(pDlg->GetBouton(Dlg::ID_WARNING)->IsShown());
+        zorui::Click(pDlg->GetBouton(Dlg::ID_WARNING));
+    });
+    clics.StartOnce(300);
+    wxString zIP, zIPLocal;
+    bool bMultiple = false;
+    ASSERT_TRUE(gpTheTavlin->AfficherListe(nullptr, &zIP, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, &zIPLocal, nullptr, nullptr, nullptr,
+                                           &bMultiple));
+    EXPECT_TRUE(reponses.Fini());
+    EXPECT_EQ(zIP, "192.168.77.10");
+    EXPECT_EQ(zIPLocal, "192.168.77.1");
+    EXPECT_TRUE(bMultiple);
+    EXPECT_EQ(ReglagesContenant("ADDR_MAC="), "") << "the read-only file is left as it was";
+    for (const char* genre : {"MOVED", "NETWORK", "CONFIG"})
+        EXPECT_TRUE(emu.LogLines(genre).empty()) << genre;
+}
