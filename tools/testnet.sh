@@ -20,7 +20,7 @@
 #   two would share the discovery port, and a unicast datagram reaches only one of them. The PC
 #   answers ARP only on the adapter that holds the address and does not filter by reverse path,
 #   as a Windows PC: a device's answer is heard on both adapters.
-# --xvfb: the command also gets a private X display (xvfb-run).
+# --xvfb: the command also gets a private X display (DISPLAY, XAUTHORITY), removed at the end.
 # No datagram of the command can leave through the machine's own interfaces: the namespaces
 # have no link to them. Processes left in the namespaces are killed before removal.
 set -u
@@ -47,9 +47,24 @@ fi
 id=$$
 pc="tvpc$id"; lan1="tvla$id"; lan2="tvlb$id"
 made=()
+xdir=""
+
+# Ends the X server of --xvfb (its pid in DIR/pid) and removes DIR.
+stop_x() {
+  local dir=$1 pid i
+  pid=$(cat "$dir/pid" 2>/dev/null)
+  # Only our server: a recycled pid names another program, and nothing else uses this folder.
+  if [ -n "$pid" ] && tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF -- "-auth $dir/"; then
+    kill -TERM "$pid" 2>/dev/null
+    for i in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null
+  fi
+  rm -rf "$dir"
+}
 
 cleanup() {
   local ns pids
+  [ -n "$xdir" ] && stop_x "$xdir"
   for ns in "${made[@]}"; do
     pids=$(ip netns pids "$ns" 2>/dev/null)
     [ -n "$pids" ] && kill -9 $pids 2>/dev/null
@@ -68,6 +83,11 @@ for ns in $(ip netns list 2>/dev/null | awk '{print $1}' | grep -E '^tv(pc|la|lb
   pids=$(ip netns pids "$ns" 2>/dev/null)
   [ -n "$pids" ] && kill -9 $pids 2>/dev/null
   ip netns del "$ns" 2>/dev/null
+done
+for dir in /tmp/tavlin-x.*; do
+  [ -d "$dir" ] || continue
+  owner=${dir#/tmp/tavlin-x.}; owner=${owner%%.*}
+  kill -0 "$owner" 2>/dev/null || stop_x "$dir"
 done
 
 mkns() { ip netns add "$1" && made+=("$1") && ip -n "$1" link set lo up; }
@@ -123,10 +143,37 @@ fi
 export TAVLIN_NS_PC="$pc" TAVLIN_TESTNET=1
 set +e
 
+# The X server picks its display itself (-displayfd): a display number chosen beforehand (as
+# "xvfb-run -a" does) can be taken by a test started at the same moment. It runs outside the
+# namespaces, where the servers of every run see each other's sockets and so never share a
+# number; the tests reach it through its socket file in /tmp/.X11-unix. Only local sockets, and
+# only with the cookie of this run.
+start_x() {
+  local n cookie
+  xdir=$(mktemp -d "/tmp/tavlin-x.$id.XXXXXX") || return 1
+  cookie=$(mcookie) || return 1
+  touch "$xdir/server" "$xdir/Xauthority" || return 1
+  # The server takes every cookie of its file, whatever display the entry names (its own number
+  # is not known yet); the clients' file gets the entry of the real number below.
+  xauth -q -f "$xdir/server" add :0 . "$cookie" || return 1
+  mkfifo "$xdir/ready" || return 1
+  Xvfb -displayfd 3 -auth "$xdir/server" -screen 0 1280x1024x24 -nolisten tcp \
+    3>"$xdir/ready" </dev/null >"$xdir/log" 2>&1 &
+  echo $! >"$xdir/pid"
+  # The number comes once the server accepts connections; nothing (end of file) if it failed.
+  read -r -t 60 n <"$xdir/ready"
+  if ! [[ "$n" =~ ^[0-9]+$ ]]; then
+    echo "testnet: the X server did not start:" >&2
+    cat "$xdir/log" >&2
+    return 1
+  fi
+  xauth -q -f "$xdir/Xauthority" add ":$n" . "$cookie" || return 1
+  export DISPLAY=":$n" XAUTHORITY="$xdir/Xauthority"
+}
+
 if [ "$xvfb" = 1 ]; then
-  ip netns exec "$pc" xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@"
-else
-  ip netns exec "$pc" "$@"
+  start_x || exit 2
 fi
+ip netns exec "$pc" "$@"
 rc=$?
 exit $rc

@@ -1,5 +1,7 @@
 #include "tests/common/ZorTestSupport.h"
 
+#include "infra/ZorClock.h"
+
 #include <wx/app.h>
 #include <wx/apptrait.h>
 #include <wx/evtloop.h>
@@ -61,6 +63,32 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
         delete own;
     }
     return ok;
+}
+
+testing::AssertionResult OneEventPerSpacing(ZorManualClock& clock, int64_t iSpacingMs, int n,
+                                            const std::function<size_t()>& count)
+{
+    const int kQuietMs = 150;
+    for (int i = 0; i <= n; ++i) {
+        const size_t avant = count();
+        if (i < n) {
+            clock.Advance(iSpacingMs - 1);
+            Pump(kQuietMs);
+            if (count() != avant)
+                return testing::AssertionFailure() << "step " << i << ": " << count() - avant
+                                                   << " event(s) before the spacing was over";
+            clock.Advance(1);
+        } else {
+            clock.Advance(10 * iSpacingMs);
+        }
+        if (!PumpUntil([&] { return count() > avant; }, 5000))
+            return testing::AssertionFailure() << "step " << i << ": nothing once it was over";
+        Pump(kQuietMs);
+        if (count() != avant + 1)
+            return testing::AssertionFailure() << "step " << i << ": " << count() - avant
+                                               << " events for one spacing";
+    }
+    return testing::AssertionSuccess();
 }
 
 BoucleActive::BoucleActive()

@@ -4,11 +4,15 @@
 
 #include <wx/string.h>
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 class wxEventLoopBase;
+class ZorManualClock;
 
 namespace zortest {
 
@@ -16,6 +20,14 @@ namespace zortest {
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
 // Runs the event loop for a while.
 void Pump(int ms);
+
+// For a rule that lets one event through per spacing of a manual clock (the worker's polls),
+// counted by count(): n times, the clock moves one millisecond short of the spacing (nothing may
+// come) and then to its end (exactly one must); last, a jump of ten spacings lets exactly one
+// through too (a late poll is not caught up with a burst). The counts, not the machine's speed,
+// decide; a wait for nothing can only be a fixed one, so those are short.
+testing::AssertionResult OneEventPerSpacing(ZorManualClock& clock, int64_t iSpacingMs, int n,
+                                            const std::function<size_t()>& count);
 
 // An event loop made active for as long as it lives, so that PumpUntil uses it instead of making
 // one per wait: threads started meanwhile then wake a loop that existed before them.
