@@ -44,7 +44,7 @@ stop_x() {
   local dir=$1 pid i
   pid=$(cat "$dir/pid" 2>/dev/null)
   # Only our server: a recycled pid names another program, and nothing else uses this folder.
-  if [ -n "$pid" ] && tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF -- "-auth $dir/"; then
+  if [ -n "$pid" ] && { tr '\0' ' ' <"/proc/$pid/cmdline"; } 2>/dev/null | grep -qF -- "-auth $dir/"; then
     kill -TERM "$pid" 2>/dev/null
     for i in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     kill -9 "$pid" 2>/dev/null
