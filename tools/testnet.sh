@@ -54,7 +54,7 @@ stop_x() {
   local dir=$1 pid i
   pid=$(cat "$dir/pid" 2>/dev/null)
   # Only our server: a recycled pid names another program, and nothing else uses this folder.
-  if [ -n "$pid" ] && tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF -- "-auth $dir/"; then
+  if [ -n "$pid" ] && { tr '\0' ' ' <"/proc/$pid/cmdline"; } 2>/dev/null | grep -qF -- "-auth $dir/"; then
     kill -TERM "$pid" 2>/dev/null
     for i in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     kill -9 "$pid" 2>/dev/null
@@ -143,11 +143,11 @@ fi
 export TAVLIN_NS_PC="$pc" TAVLIN_TESTNET=1
 set +e
 
-# The X server picks its display itself (-displayfd): a display number chosen beforehand (as
-# "xvfb-run -a" does) can be taken by a test started at the same moment. It runs outside the
-# namespaces, where the servers of every run see each other's sockets and so never share a
-# number; the tests reach it through its socket file in /tmp/.X11-unix. Only local sockets, and
-# only with the cookie of this run.
+# The X server runs in the PC namespace and listens only on the abstract socket of its display,
+# which exists in that namespace alone: parallel runs share no display socket, no lock file and
+# no socket file in /tmp/.X11-unix (where a server ending could remove another's file, and
+# "xvfb-run -a" picks a number before taking it). It gives its number once it accepts
+# connections (-displayfd). Only clients with this run's cookie get in.
 start_x() {
   local n cookie
   xdir=$(mktemp -d "/tmp/tavlin-x.$id.XXXXXX") || return 1
@@ -157,7 +157,8 @@ start_x() {
   # is not known yet); the clients' file gets the entry of the real number below.
   xauth -q -f "$xdir/server" add :0 . "$cookie" || return 1
   mkfifo "$xdir/ready" || return 1
-  Xvfb -displayfd 3 -auth "$xdir/server" -screen 0 1280x1024x24 -nolisten tcp \
+  ip netns exec "$pc" Xvfb -displayfd 3 -auth "$xdir/server" -screen 0 1280x1024x24 \
+    -nolisten tcp -nolisten unix \
     3>"$xdir/ready" </dev/null >"$xdir/log" 2>&1 &
   echo $! >"$xdir/pid"
   # The number comes once the server accepts connections; nothing (end of file) if it failed.
