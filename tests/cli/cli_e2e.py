@@ -560,7 +560,10 @@ def injection(emu):
             rc, doc, err = run_json("set", mac, "uart", "write", text)
             ok = rc == 0 and (doc or {}).get("done") is True
         else:
-            ok = subprocess.run([sys.executable, "-c", FLAT_HOST, lib, mac, text], timeout=60).returncode == 0
+            preload = os.environ.get("TAVLIN_FLAT_PRELOAD")
+            env = dict(os.environ, **({"LD_PRELOAD": preload} if preload else {}))
+            ok = subprocess.run([sys.executable, "-c", FLAT_HOST, lib, mac, text], env=env,
+                                timeout=60).returncode == 0
         params = [[p.split("=", 1) for p in l.split()[-1].split("?", 1)[-1].split("&")]
                   for l in emu.lines("HTTP")[n:] if "WRITE_UART" in l]
         check(ok and len(params) == 1 and [k for k, _ in params[0]] == ["date", "WRITE_UART"] and
