@@ -158,7 +158,7 @@ start_x() {
   xauth -q -f "$xdir/server" add :0 . "$cookie" || return 1
   mkfifo "$xdir/ready" || return 1
   ip netns exec "$pc" Xvfb -displayfd 3 -auth "$xdir/server" -screen 0 1280x1024x24 \
-    -nolisten tcp -nolisten unix \
+    -nolisten tcp -nolisten unix -noreset \
     3>"$xdir/ready" </dev/null >"$xdir/log" 2>&1 &
   echo $! >"$xdir/pid"
   # The number comes once the server accepts connections; nothing (end of file) if it failed.

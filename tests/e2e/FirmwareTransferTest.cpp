@@ -77,7 +77,9 @@ protected:
         vue = std::make_unique<Vue>();
         transfert = std::make_unique<ZorUploadFirmwareTransfert>(*vue, macAttendue, clock);
         EXPECT_TRUE(transfert->Init(dossier + "/tavlin.cry"));
+        // Counted before the start: the device may answer the first capture before Demarrer returns.
         const size_t fins = emu.LogLines("BOOT-END").size(), drops = emu.LogLines("BOOT-DROP").size();
+        size_t pasPrets = emu.LogLines("BOOT-NOTREADY").size();
         if (bCartesDuGestionnaire) {
             transfert->Demarrer();
             EXPECT_GE(transfert->GetNombreSockets(), 2u); // both test adapters, maybe the loopback
@@ -86,7 +88,6 @@ protected:
             EXPECT_EQ(transfert->GetNombreSockets(), 2u);
         }
         bool resent = false;
-        size_t pasPrets = emu.LogLines("BOOT-NOTREADY").size();
         for (int i = 0; i < 600 && vue->fins.empty(); ++i) {
             zortest::PumpUntil([&] { return !vue->fins.empty(); }, 50);
             if (emu.LogLines("BOOT-NOTREADY").size() > pasPrets) { // asked again once spaced out
