@@ -7,7 +7,7 @@
 
 #if defined(_WIN32)
 
-#include <windows.h>
+#  include <windows.h>
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID)
 {

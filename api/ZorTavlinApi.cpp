@@ -163,9 +163,9 @@ class SansAssertionHorsApplication
 {
 public:
     SansAssertionHorsApplication()
-        : m_bActif(!wxAppConsole::GetInstance()), m_ancien(m_bActif ? wxSetAssertHandler(nullptr) : nullptr)
-    {
-    }
+        : m_bActif(!wxAppConsole::GetInstance()),
+          m_ancien(m_bActif ? wxSetAssertHandler(nullptr) : nullptr)
+    {}
     ~SansAssertionHorsApplication()
     {
         if (m_bActif)
@@ -312,8 +312,8 @@ int ZOR_CALL SetIO32(uint32_t iInterface, uint32_t iValue)
     if (ModeUART())
         gpTheTavlin->WriteUART(CommandeCarte('S', iValue), true);
     else
-        gpTheTavlin->SetSNUM_SRELAIS(uint8_t((iValue >> 8) & 0xFF),
-                                     uint8_t((iValue >> 20) & 0x0F), true);
+        gpTheTavlin->SetSNUM_SRELAIS(uint8_t((iValue >> 8) & 0xFF), uint8_t((iValue >> 20) & 0x0F),
+                                     true);
     return 1;
 }
 
@@ -421,11 +421,11 @@ int ZOR_CALL Tavlin_AfficherListe(char* zMAC, int iLongueurMAC, char* zIP, int i
     if (gpTheTavlin && !gpTheTavlin->IsStarted())
         return 0;
     wxString zTextes[4];
-    const bool bChoisie = gpTheTavlin && ZorHostingFenetresPossibles() &&
-                          gpTheTavlin->AfficherListe(&zTextes[0], &zTextes[1], &zTextes[2],
-                                                     &zTextes[3], nullptr, nullptr, nullptr,
-                                                     nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                     nullptr, nullptr);
+    const bool bChoisie =
+        gpTheTavlin && ZorHostingFenetresPossibles() &&
+        gpTheTavlin->AfficherListe(&zTextes[0], &zTextes[1], &zTextes[2], &zTextes[3], nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr);
     struct Tampon
     {
         char* z;

@@ -44,8 +44,7 @@ public:
     bool OnInit() override { return true; }
 };
 
-template <class App>
-wxAppConsole* CreerApp()
+template <class App> wxAppConsole* CreerApp()
 {
     if (!wxAppConsoleBase::CheckBuildOptions(WX_BUILD_OPTIONS_SIGNATURE, "monappdlltavlin"))
         return nullptr;

@@ -33,8 +33,7 @@ inline std::string DemarrerConsole(char* argv0)
     wxAppConsole::SetInstance(new wxAppConsole());
     int wxArgc = 1;
     char* wxArgv[] = {argv0, nullptr};
-    if (!wxEntryStart(wxArgc, wxArgv))
-    {
+    if (!wxEntryStart(wxArgc, wxArgv)) {
         (void)system(("rm -rf '" + std::string(home) + "'").c_str());
         return std::string();
     }

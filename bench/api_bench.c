@@ -154,9 +154,8 @@ static void Report(const char* name, Serie* s)
     double sum = 0;
     for (int i = 0; i < s->n; ++i)
         sum += s->v[i];
-    printf("%-34s n=%-4d min=%7.2f p50=%7.2f p90=%7.2f p99=%7.2f max=%7.2f mean=%7.2f ms\n",
-           name, s->n, s->v[0], Rank(s, 50), Rank(s, 90), Rank(s, 99), s->v[s->n - 1],
-           sum / s->n);
+    printf("%-34s n=%-4d min=%7.2f p50=%7.2f p90=%7.2f p99=%7.2f max=%7.2f mean=%7.2f ms\n", name,
+           s->n, s->v[0], Rank(s, 50), Rank(s, 90), Rank(s, 99), s->v[s->n - 1], sum / s->n);
 }
 
 static Serie gCoutAppel; /* duration of one GetIO32 call */

@@ -110,7 +110,8 @@ void BM_TransportGet(benchmark::State& state)
             break;
         }
     }
-    state.counters["req/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["req/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_TransportGet)->UseRealTime()->MinTime(2.0);
 
@@ -141,7 +142,8 @@ void BM_RawCurlGet(benchmark::State& state)
             break;
         }
     }
-    state.counters["req/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["req/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_RawCurlGet)->UseRealTime()->MinTime(2.0);
 
@@ -156,9 +158,9 @@ void BM_WorkerPoll(benchmark::State& state)
     ZorTavlinObj::CreateTavlinObj();
     ZorTavlinObj* obj = gpTheTavlin;
     obj->SetDefaultTimeSurveillanceMs(int(state.range(0)));
-    obj->AddTavlin(wxString::FromUTF8(kIP), wxT("T"), wxT("02-00-00-00-00-01"), wxT(""),
-                   wxT(""), wxT(""), wxT("255.255.255.0"), wxT(""), false,
-                   wxString::FromUTF8(kLocal), wxT("255.255.255.0"), wxT(""), wxT("3.4"));
+    obj->AddTavlin(wxString::FromUTF8(kIP), wxT("T"), wxT("02-00-00-00-00-01"), wxT(""), wxT(""),
+                   wxT(""), wxT("255.255.255.0"), wxT(""), false, wxString::FromUTF8(kLocal),
+                   wxT("255.255.255.0"), wxT(""), wxT("3.4"));
     obj->SurveillerAddrMAC(wxT("02-00-00-00-00-01"));
     obj->SetTimeAlive(-1);
     if (!obj->Start(wxT("bench"), false)) {
@@ -263,9 +265,9 @@ void CommandLatency()
         recu = 0;
         if (!obj->SetSNUM(uint8_t(i), true))
             continue;
-        const long long t0 = std::chrono::duration_cast<std::chrono::microseconds>(
-                                 Horloge::now().time_since_epoch())
-                                 .count();
+        const long long t0 =
+            std::chrono::duration_cast<std::chrono::microseconds>(Horloge::now().time_since_epoch())
+                .count();
         if (!Attendre([&] { return recu.load() != 0; }, 2000))
             continue;
         us.push_back(double(std::max(0LL, recu.load() - t0)));

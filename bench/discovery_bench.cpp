@@ -56,14 +56,12 @@ double Baseline()
     sa.sin_port = htons(30303);
     sa.sin_addr.s_addr = htonl(INADDR_ANY);
     double ms = -1;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) == 0)
-    {
+    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) == 0) {
         sa.sin_addr.s_addr = htonl(INADDR_BROADCAST);
         std::set<uint32_t> sources;
         const auto t0 = Horloge::now();
         sendto(fd, "D", 1, 0, reinterpret_cast<sockaddr*>(&sa), sizeof(sa));
-        while (sources.size() < kDevices && MsDepuis(t0) < 5000)
-        {
+        while (sources.size() < kDevices && MsDepuis(t0) < 5000) {
             pollfd p{fd, POLLIN, 0};
             if (poll(&p, 1, 100) <= 0)
                 continue;
@@ -87,8 +85,7 @@ double Bibliotheque()
     if (!ZorTavlinObj::CreateTavlinObj())
         return -1;
     double ms = -1;
-    if (gpTheTavlin->m_network.InitNetwork())
-    {
+    if (gpTheTavlin->m_network.InitNetwork()) {
         const auto t0 = Horloge::now();
         gpTheTavlin->m_network.SendHello("255.255.255.255", kLocal, 'D');
         if (zortest::PumpUntil([] { return gpTheTavlin->m_arrayTavlin.GetCount() >= kDevices; },
@@ -105,13 +102,13 @@ void Imprimer(const char* quoi, std::vector<double> v)
     const size_t n = v.size();
     v.erase(std::remove(v.begin(), v.end(), -1.0), v.end());
     std::sort(v.begin(), v.end());
-    if (v.empty())
-    {
+    if (v.empty()) {
         printf("%s: no round saw all %zu devices\n", quoi, kDevices);
         return;
     }
     printf("%s: hello to the %zuth device, median %.1f ms, worst %.1f ms (%zu of %zu rounds "
-           "complete)\n", quoi, kDevices, v[v.size() / 2], v.back(), v.size(), n);
+           "complete)\n",
+           quoi, kDevices, v[v.size() / 2], v.back(), v.size(), n);
 }
 
 } // namespace
@@ -119,9 +116,9 @@ void Imprimer(const char* quoi, std::vector<double> v)
 int main(int argc, char** argv)
 {
     const int iTours = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
-    if (!zortest::InTestNetwork())
-    {
-        fprintf(stderr, "discovery_bench: run it inside the test network (tools/bench.sh discovery)\n");
+    if (!zortest::InTestNetwork()) {
+        fprintf(stderr,
+                "discovery_bench: run it inside the test network (tools/bench.sh discovery)\n");
         return 2;
     }
     const std::string home = zorbench::DemarrerConsole(argv[0]);
@@ -135,17 +132,13 @@ int main(int argc, char** argv)
         if (!emu.Start(zortest::EnvOr("TAVLIN_NS_LAN1", ""),
                        {"--count", std::to_string(kDevices), "--first-ip", "192.168.77.2/24",
                         "--version", "3.4"},
-                       30000))
-        {
+                       30000)) {
             fprintf(stderr, "discovery_bench: the emulator did not start\n");
             iCode = 4;
-        }
-        else
-        {
+        } else {
             std::vector<double> base, lib;
             // Rounds alternate, so that both meet the same load of the machine.
-            for (int i = 0; i < iTours; ++i)
-            {
+            for (int i = 0; i < iTours; ++i) {
                 base.push_back(Baseline());
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
                 lib.push_back(Bibliotheque());

@@ -50,7 +50,8 @@ const int kToursPost = 15;
 
 double Maintenant()
 {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // The device restarts into its bootloader and listens to the group.
@@ -58,12 +59,14 @@ bool EnBootloader(zortest::Emu& emu)
 {
     if (emu.Command("REBOOT 0") != "OK")
         return false;
-    return zortest::PumpUntil([&] {
-        const std::string log = emu.Log();
-        const size_t join = log.rfind("BOOT-JOIN"), leave = log.rfind("BOOT-LEAVE");
-        return emu.Get(0, "boot") == "1" && join != std::string::npos &&
-               (leave == std::string::npos || join > leave);
-    }, 5000);
+    return zortest::PumpUntil(
+        [&] {
+            const std::string log = emu.Log();
+            const size_t join = log.rfind("BOOT-JOIN"), leave = log.rfind("BOOT-LEAVE");
+            return emu.Get(0, "boot") == "1" && join != std::string::npos &&
+                   (leave == std::string::npos || join > leave);
+        },
+        5000);
 }
 
 // Plain stop-and-wait with bare sockets: records per second, 0 on failure.
@@ -122,7 +125,8 @@ double BootBrut(const std::string& image)
     return records * kTailleEnregistrement >= image.size() ? records / (fin - debut) : 0;
 }
 
-struct Vue : ZorUploadFirmwareVue {
+struct Vue : ZorUploadFirmwareVue
+{
     double debut = 0, fin = 0;
     uint64_t envoyes = 0;
     std::vector<int> fins;
@@ -156,7 +160,10 @@ double BootNotre(const std::string& chemin, size_t taille)
     return vue.fins == std::vector<int>{0} ? records / (vue.fin - vue.debut) : 0;
 }
 
-size_t Ignorer(char*, size_t size, size_t nmemb, void*) { return size * nmemb; }
+size_t Ignorer(char*, size_t size, size_t nmemb, void*)
+{
+    return size * nmemb;
+}
 
 // Bare libcurl POST of the same body: seconds.
 double PostBrut(const std::string& corps)
@@ -199,7 +206,8 @@ double Meilleur(std::vector<double> v, bool bPlusGrand)
     v.erase(std::remove(v.begin(), v.end(), 0.0), v.end());
     if (v.empty())
         return 0;
-    return bPlusGrand ? *std::max_element(v.begin(), v.end()) : *std::min_element(v.begin(), v.end());
+    return bPlusGrand ? *std::max_element(v.begin(), v.end())
+                      : *std::min_element(v.begin(), v.end());
 }
 
 } // namespace
@@ -214,8 +222,8 @@ int main()
     int rc = 0;
     {
         zortest::Emu emu;
-        if (!zortest::InTestNetwork() ||
-            !emu.Start(zortest::EnvOr("TAVLIN_NS_LAN1", ""), {"--first-ip", kIP, "--reboot-secs", "600"})) {
+        if (!zortest::InTestNetwork() || !emu.Start(zortest::EnvOr("TAVLIN_NS_LAN1", ""),
+                                                    {"--first-ip", kIP, "--reboot-secs", "600"})) {
             fprintf(stderr, "firmware_bench: needs the test network (tools/bench.sh firmware)\n");
             rc = 1;
         } else {

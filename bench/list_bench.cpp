@@ -32,7 +32,8 @@ constexpr double kCibleMs = 20.0;
 
 double Maintenant()
 {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 double Mediane(std::vector<double> v)
@@ -48,8 +49,8 @@ void Remplir()
     for (int i = 0; i < kDevices; ++i) {
         const wxString zIP = wxString::Format(wxT("192.168.%d.%d"), 77 + i / 200, 10 + i % 200);
         const wxString zMAC = wxString::Format(wxT("02-54-56-00-%02X-%02X"), i / 256, i % 256);
-        gpTheTavlin->AddTavlin(zIP, wxString::Format(wxT("Tavlin %d"), i), zMAC,
-                               wxT("Atelier"), wxT("admin"), wxT("tavlin"), wxT("255.255.255.0"),
+        gpTheTavlin->AddTavlin(zIP, wxString::Format(wxT("Tavlin %d"), i), zMAC, wxT("Atelier"),
+                               wxT("admin"), wxT("tavlin"), wxT("255.255.255.0"),
                                wxT("192.168.77.254"), false, wxT("192.168.77.1"),
                                wxT("255.255.255.0"), wxT("192.168.77.254"), wxT("v3"));
     }
@@ -117,11 +118,13 @@ int main()
             vider.push_back(ViderEtRemplir(pListe, lignes));
         }
         const double r = Mediane(rafraichir), v = Mediane(vider);
-        std::printf("device list with %d devices, nothing changed (median of %d):\n", kDevices, kTours);
+        std::printf("device list with %d devices, nothing changed (median of %d):\n", kDevices,
+                    kTours);
         std::printf("  rows in the list      %8d\n", pListe->GetItemCount());
         std::printf("  clear and refill      %8.2f ms\n", v);
-        std::printf("  refresh               %8.2f ms  (%.2fx clear and refill, target < %.0f ms)\n",
-                    r, v > 0 ? r / v : 0, kCibleMs);
+        std::printf(
+            "  refresh               %8.2f ms  (%.2fx clear and refill, target < %.0f ms)\n", r,
+            v > 0 ? r / v : 0, kCibleMs);
         std::printf("  rows rewritten        %8zu      (target 0)\n", iEcrites);
         rc = pListe->GetItemCount() == kDevices ? 0 : 1;
         pDlg->Destroy();

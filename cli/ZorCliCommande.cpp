@@ -15,27 +15,35 @@ struct Verbe
 const std::map<std::string, Verbe>& Verbes()
 {
     static const std::map<std::string, Verbe> verbes = {
-        {"discover", {"tavlin discover [--seconds S] [--watch] [--json|--json-lines]",
-                      "Liste les Tavlin trouvées sur chaque carte réseau (attente de S secondes, 3 "
-                      "par défaut) ; --watch suit les arrivées et les départs."}},
-        {"status", {"tavlin status MAC|IP [--watch] [--seconds S] [--json|--json-lines]",
-                    "Affiche l'état de la Tavlin : relais, sorties, entrées, valeurs analogiques, "
-                    "bouton, horloge, version, commentaire ; --watch suit les changements."}},
-        {"set", {"tavlin set MAC|IP relay N on|off | outputs 0xHH | analog N V | auto N | "
-                 "clock now | blink | uart write TEXTE | uart read | reboot [--json]",
-                 "Envoie une commande à la Tavlin et attend qu'elle soit faite."}},
-        {"readdress", {"tavlin readdress MAC [--to ADRESSE] [--seconds S] [--json]",
-                       "Donne à la Tavlin une adresse libre du réseau de sa carte (ou ADRESSE) et "
-                       "attend qu'elle réponde à sa nouvelle adresse (S secondes, 60 par défaut)."}},
-        {"update", {"tavlin update MAC...|--all [--folder DOSSIER] [--dry-run] [--json]",
-                    "Met à jour les Tavlin l'une après l'autre ; --dry-run vérifie tout sans rien "
-                    "envoyer. DOSSIER : un dossier de mise à jour (maj_vN)."}},
-        {"export", {"tavlin export [--csv|--json] [--seconds S]",
-                    "Exporte la liste des Tavlin avec toutes les valeurs connues."}},
-        {"adapters", {"tavlin adapters [--json]",
-                      "Liste les cartes réseau de l'ordinateur, sur liste noire ou non."}},
-        {"blacklist", {"tavlin blacklist add|remove MAC [--json]",
-                       "Ajoute une carte réseau à la liste noire ou l'en retire."}},
+        {"discover",
+         {"tavlin discover [--seconds S] [--watch] [--json|--json-lines]",
+          "Liste les Tavlin trouvées sur chaque carte réseau (attente de S secondes, 3 "
+          "par défaut) ; --watch suit les arrivées et les départs."}},
+        {"status",
+         {"tavlin status MAC|IP [--watch] [--seconds S] [--json|--json-lines]",
+          "Affiche l'état de la Tavlin : relais, sorties, entrées, valeurs analogiques, "
+          "bouton, horloge, version, commentaire ; --watch suit les changements."}},
+        {"set",
+         {"tavlin set MAC|IP relay N on|off | outputs 0xHH | analog N V | auto N | "
+          "clock now | blink | uart write TEXTE | uart read | reboot [--json]",
+          "Envoie une commande à la Tavlin et attend qu'elle soit faite."}},
+        {"readdress",
+         {"tavlin readdress MAC [--to ADRESSE] [--seconds S] [--json]",
+          "Donne à la Tavlin une adresse libre du réseau de sa carte (ou ADRESSE) et "
+          "attend qu'elle réponde à sa nouvelle adresse (S secondes, 60 par défaut)."}},
+        {"update",
+         {"tavlin update MAC...|--all [--folder DOSSIER] [--dry-run] [--json]",
+          "Met à jour les Tavlin l'une après l'autre ; --dry-run vérifie tout sans rien "
+          "envoyer. DOSSIER : un dossier de mise à jour (maj_vN)."}},
+        {"export",
+         {"tavlin export [--csv|--json] [--seconds S]",
+          "Exporte la liste des Tavlin avec toutes les valeurs connues."}},
+        {"adapters",
+         {"tavlin adapters [--json]",
+          "Liste les cartes réseau de l'ordinateur, sur liste noire ou non."}},
+        {"blacklist",
+         {"tavlin blacklist add|remove MAC [--json]",
+          "Ajoute une carte réseau à la liste noire ou l'en retire."}},
     };
     return verbes;
 }
@@ -48,7 +56,8 @@ bool LireEntier(const std::string& z, long iMin, long iMax, int* pi)
     const bool bHexa = z.size() > 2 && z[0] == '0' && (z[1] == 'x' || z[1] == 'X');
     char* fin = nullptr;
     const long v = std::strtol(z.c_str() + (bHexa ? 2 : 0), &fin, bHexa ? 16 : 10);
-    if (*fin != '\0' || v < iMin || v > iMax || !std::isalnum(static_cast<unsigned char>(z[bHexa ? 2 : 0])))
+    if (*fin != '\0' || v < iMin || v > iMax ||
+        !std::isalnum(static_cast<unsigned char>(z[bHexa ? 2 : 0])))
         return false;
     *pi = int(v);
     return true;
@@ -104,9 +113,9 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
             return true;
         };
         static const std::pair<const char*, bool ZorCliOptions::*> interrupteurs[] = {
-            {"--help", &ZorCliOptions::bAide},   {"-h", &ZorCliOptions::bAide},
-            {"--json", &ZorCliOptions::bJson},   {"--json-lines", &ZorCliOptions::bJsonLines},
-            {"--csv", &ZorCliOptions::bCsv},     {"--watch", &ZorCliOptions::bWatch},
+            {"--help", &ZorCliOptions::bAide},      {"-h", &ZorCliOptions::bAide},
+            {"--json", &ZorCliOptions::bJson},      {"--json-lines", &ZorCliOptions::bJsonLines},
+            {"--csv", &ZorCliOptions::bCsv},        {"--watch", &ZorCliOptions::bWatch},
             {"--dry-run", &ZorCliOptions::bDryRun}, {"--all", &ZorCliOptions::bTous},
         };
         bool bInterrupteur = false;
@@ -125,7 +134,8 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
         } else if (a == "--to") {
             if (!valeur(&o.zVers) || !ZorCliIPv4(o.zVers))
                 return "--to attend une adresse IPv4";
-        } else if (a.size() > 1 && a[0] == '-' && !(a.size() > 1 && std::isdigit(static_cast<unsigned char>(a[1]))))
+        } else if (a.size() > 1 && a[0] == '-' &&
+                   !(a.size() > 1 && std::isdigit(static_cast<unsigned char>(a[1]))))
             return "option inconnue : " + a;
         else if (o.zVerbe.empty())
             o.zVerbe = a;
@@ -164,8 +174,8 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
         return "Tavlin à désigner par son adresse MAC ou IP : " + o.arguments[0];
     if (v == "set") {
         ZorCliReglage r;
-        const std::string z =
-            ZorCliLireReglage(std::vector<std::string>(o.arguments.begin() + 1, o.arguments.end()), r);
+        const std::string z = ZorCliLireReglage(
+            std::vector<std::string>(o.arguments.begin() + 1, o.arguments.end()), r);
         if (!z.empty())
             return z;
     }

@@ -9,7 +9,7 @@
 // Exit codes scripts rely on (documented in the manual page).
 enum ZorCliCode {
     ZOR_CLI_OK = 0,
-    ZOR_CLI_ECHEC = 1,       // some device failed, or was skipped
+    ZOR_CLI_ECHEC = 1, // some device failed, or was skipped
     ZOR_CLI_USAGE = 2,
     ZOR_CLI_INTROUVABLE = 3, // device not found
     ZOR_CLI_RESEAU = 4,      // network not available

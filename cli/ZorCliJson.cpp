@@ -71,11 +71,21 @@ std::string ZorJson::Chaine(const std::string& s)
     for (size_t i = 0; i < s.size();) {
         const uint32_t cp = LireCaractere(s, i);
         switch (cp) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (cp >= 0x20 && cp < 0x7F) {
                 out += char(cp);
@@ -94,10 +104,18 @@ std::string ZorJson::Chaine(const std::string& s)
 void ZorJson::Ecrire(std::string& out) const
 {
     switch (m_type) {
-    case NUL: out += "null"; break;
-    case BOOL: out += m_bool ? "true" : "false"; break;
-    case NOMBRE: out += std::to_string(m_nombre); break;
-    case TEXTE: out += Chaine(m_texte); break;
+    case NUL:
+        out += "null";
+        break;
+    case BOOL:
+        out += m_bool ? "true" : "false";
+        break;
+    case NOMBRE:
+        out += std::to_string(m_nombre);
+        break;
+    case TEXTE:
+        out += Chaine(m_texte);
+        break;
     case TABLEAU:
     case OBJET: {
         out += m_type == OBJET ? '{' : '[';

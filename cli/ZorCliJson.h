@@ -21,8 +21,18 @@ public:
     ZorJson(const char* s) : m_type(TEXTE), m_texte(s ? s : "") {}
     ZorJson(std::string s) : m_type(TEXTE), m_texte(std::move(s)) {}
 
-    static ZorJson Objet() { ZorJson j; j.m_type = OBJET; return j; }
-    static ZorJson Tableau() { ZorJson j; j.m_type = TABLEAU; return j; }
+    static ZorJson Objet()
+    {
+        ZorJson j;
+        j.m_type = OBJET;
+        return j;
+    }
+    static ZorJson Tableau()
+    {
+        ZorJson j;
+        j.m_type = TABLEAU;
+        return j;
+    }
 
     // Adds a member (objects keep the order of insertion) or an element; returns *this.
     ZorJson& Ajouter(const std::string& zCle, ZorJson valeur);

@@ -18,9 +18,9 @@
 
 namespace {
 
-constexpr int kAttenteDevicesS = 5;       // the devices named, or --all, answering discovery
+constexpr int kAttenteDevicesS = 5;             // the devices named, or --all, answering discovery
 constexpr int kTransfertMaxMs = 15 * 60 * 1000; // bound on one transfer (it ends by itself)
-constexpr int kHelloRechercheMs = 1000;   // hellos while the restarted device is looked for
+constexpr int kHelloRechercheMs = 1000;         // hellos while the restarted device is looked for
 // After a failure once the device was sent to its bootloader: how long it may take to come back
 // (a bootloader left alone gives up on its own within seconds) before it counts as stuck there.
 constexpr int kSortieBootloaderMs = 30000;
@@ -28,12 +28,18 @@ constexpr int kSortieBootloaderMs = 30000;
 const char* NomEtape(ZorSequenceMAJ::Etat e)
 {
     switch (e) {
-    case ZorSequenceMAJ::ATTENTE_ETAT: return "verification";
-    case ZorSequenceMAJ::BOOTLOADER: return "bootloader";
-    case ZorSequenceMAJ::RECHERCHE: return "search";
-    case ZorSequenceMAJ::TRANSFERT: return "transfer";
-    case ZorSequenceMAJ::REINITIALISATION: return "completion";
-    default: return "preparation";
+    case ZorSequenceMAJ::ATTENTE_ETAT:
+        return "verification";
+    case ZorSequenceMAJ::BOOTLOADER:
+        return "bootloader";
+    case ZorSequenceMAJ::RECHERCHE:
+        return "search";
+    case ZorSequenceMAJ::TRANSFERT:
+        return "transfer";
+    case ZorSequenceMAJ::REINITIALISATION:
+        return "completion";
+    default:
+        return "preparation";
     }
 }
 
@@ -47,8 +53,10 @@ struct Resultat
 // The sequence's surroundings without a window: the stages run their transfers on our pumped
 // event loop, the user's questions get the answer that ends the sequence without the manual
 // procedure (nobody is there to power-cycle the device).
-class Contexte : public ZorSequenceMAJ::Contexte, private ZorMAJTavlin::Transferts,
-                 private ZorUploadFirmwareVue, private ZorPostFileVue
+class Contexte : public ZorSequenceMAJ::Contexte,
+                 private ZorMAJTavlin::Transferts,
+                 private ZorUploadFirmwareVue,
+                 private ZorPostFileVue
 {
 public:
     Contexte(const std::string& zMAC, bool bJsonLines) : m_zMAC(zMAC), m_bJsonLines(bJsonLines) {}
@@ -64,7 +72,10 @@ public:
         m_zEtape = zEtape;
         m_iPourcent = iPourcent;
         if (m_bJsonLines) {
-            ZorJson j = ZorJson::Objet().Ajouter("event", "progress").Ajouter("mac", m_zMAC).Ajouter("stage", zEtape);
+            ZorJson j = ZorJson::Objet()
+                            .Ajouter("event", "progress")
+                            .Ajouter("mac", m_zMAC)
+                            .Ajouter("stage", zEtape);
             ZorCliEcrire((iPourcent >= 0 ? j.Ajouter("percent", iPourcent) : j).Texte());
         } else {
             std::fprintf(stderr, "%s : %s%s\n", m_zMAC.c_str(), zEtape,
@@ -112,8 +123,7 @@ private:
     }
     // Runs a started transfer until its end (bounded); its code, kept when it is a failure.
     // (The post's failures are negative, the bootloader's positive.)
-    template <typename Transfert>
-    int Executer(Transfert& transfert)
+    template <typename Transfert> int Executer(Transfert& transfert)
     {
         m_bFini = false;
         transfert.Demarrer();
@@ -140,13 +150,15 @@ private:
         return bTrouvee;
     }
 
-    bool EnvoyerFichiers(const wxString& zDossier, const wxString& zIP, const wxString& zIPLocal) override
+    bool EnvoyerFichiers(const wxString& zDossier, const wxString& zIP,
+                         const wxString& zIPLocal) override
     {
         Progression("transfer", -1);
         return m_maj.EnvoyerFichiers(zDossier, zIP, zIPLocal, *this);
     }
 
-    bool ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal, const ZorTavlinInfo& info) override
+    bool ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal,
+                             const ZorTavlinInfo& info) override
     {
         Progression("completion", -1);
         return m_maj.ReinitialiserTavlin(zIP, zIPLocal, info);
@@ -229,10 +241,12 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
             (avant == ZorSequenceMAJ::ATTENTE_ETAT && apres == ZorSequenceMAJ::AUCUN)) {
             // The windows would now offer the manual procedure; here the failure is the answer.
             sequence.Arreter();
-            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.iCode = contexte.m_maj.GetErreur();
+            r.zResultat = "failed", r.zEtape = NomEtape(avant),
+            r.iCode = contexte.m_maj.GetErreur();
             r.zRaison = avant == ZorSequenceMAJ::ATTENTE_ETAT ? "la Tavlin ne répond pas"
-                        : contexte.m_iCodeTransfert ? "code du transfert " + std::to_string(contexte.m_iCodeTransfert)
-                                                    : std::string();
+                        : contexte.m_iCodeTransfert
+                            ? "code du transfert " + std::to_string(contexte.m_iCodeTransfert)
+                            : std::string();
             if ((avant == ZorSequenceMAJ::BOOTLOADER || avant == ZorSequenceMAJ::RECHERCHE) &&
                 !ZorCliInterrompu())
                 r.bBootloader = !AttendreSortieBootloader(d.m_zMAC);
@@ -241,7 +255,8 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
         if (apres == ZorSequenceMAJ::ECHEC_VERSION) {
             // Every stage went through, but the device does not run the folder's version.
             sequence.Arreter();
-            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.iCode = contexte.m_maj.GetErreur();
+            r.zResultat = "failed", r.zEtape = NomEtape(avant),
+            r.iCode = contexte.m_maj.GetErreur();
             r.zApres = ZorCliU8(contexte.m_retrouvee.m_zVersion);
             r.zIP = ZorCliU8(contexte.m_retrouvee.m_zIP);
             r.zRaison = ZorCliU8(ZorVersionNonApportee(zDossier, contexte.m_retrouvee.m_zVersion));
@@ -262,10 +277,13 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
 
 ZorJson JsonResultat(const Resultat& r)
 {
-    ZorJson j = ZorJson::Objet().Ajouter("mac", r.zMAC).Ajouter("ip", r.zIP).Ajouter("result", r.zResultat);
+    ZorJson j =
+        ZorJson::Objet().Ajouter("mac", r.zMAC).Ajouter("ip", r.zIP).Ajouter("result", r.zResultat);
     j.Ajouter("version_before", r.zAvant).Ajouter("version_after", r.zApres);
     if (r.zResultat == "failed")
-        j.Ajouter("code", r.iCode).Ajouter("stage", r.zEtape).Ajouter("left_in_bootloader", r.bBootloader);
+        j.Ajouter("code", r.iCode)
+            .Ajouter("stage", r.zEtape)
+            .Ajouter("left_in_bootloader", r.bBootloader);
     if (!r.zRaison.empty())
         j.Ajouter("reason", r.zRaison);
     return j;
@@ -284,10 +302,14 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
         nom.MakeAbsolute();
         zDossier = nom.GetPath();
         const wxArrayString parties = nom.GetDirs();
-        if (!wxDir::Exists(zDossier) || parties.empty() || !ZorLireVersionDossier(parties.Last(), version))
-            return sortie(ZOR_CLI_USAGE, "--folder attend un dossier de mise à jour existant (maj_vN) : " + o.zDossier);
+        if (!wxDir::Exists(zDossier) || parties.empty() ||
+            !ZorLireVersionDossier(parties.Last(), version))
+            return sortie(ZOR_CLI_USAGE,
+                          "--folder attend un dossier de mise à jour existant (maj_vN) : " +
+                              o.zDossier);
     } else if (!ZorMAJTavlin::DerniereMiseAJour(&zDossier, &version)) {
-        return sortie(ZOR_CLI_ECHEC, "aucune mise à jour dans " + ZorCliU8(ZorMAJTavlin::GetDossierMAJ()));
+        return sortie(ZOR_CLI_ECHEC,
+                      "aucune mise à jour dans " + ZorCliU8(ZorMAJTavlin::GetDossierMAJ()));
     }
 
     // The devices: those named (each once, in the order given) or every one found.
@@ -337,10 +359,12 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
         if (!ZorLireVersion(d.m_zVersion, actuelle) || ZorComparerVersions(actuelle, version) >= 0)
             r.zResultat = "current", r.zApres = r.zAvant;
         else if (!ZorCliJoignable(d))
-            r.zResultat = "skipped", r.zRaison = "hors du réseau de l'ordinateur (tavlin readdress)";
+            r.zResultat = "skipped",
+            r.zRaison = "hors du réseau de l'ordinateur (tavlin readdress)";
         else if (!bImages)
             r.zResultat = "failed", r.zEtape = "preparation", r.iCode = 2,
-            r.zRaison = "image refusée : " + ZorCliU8(zRaisonImages) + " (" + ZorCliU8(zDossier) + ")";
+            r.zRaison =
+                "image refusée : " + ZorCliU8(zRaisonImages) + " (" + ZorCliU8(zDossier) + ")";
         else
             r.zResultat = o.bDryRun ? "would-update" : "pending";
     }
@@ -359,18 +383,22 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
         liste.Ajouter(JsonResultat(r));
     }
     if (o.bJson || o.bJsonLines) {
-        ZorCliEcrire(ZorJson::Objet().Ajouter("folder", ZorCliU8(zDossier)).Ajouter("dry_run", o.bDryRun)
-                         .Ajouter("results", liste).Texte());
+        ZorCliEcrire(ZorJson::Objet()
+                         .Ajouter("folder", ZorCliU8(zDossier))
+                         .Ajouter("dry_run", o.bDryRun)
+                         .Ajouter("results", liste)
+                         .Texte());
     } else {
         for (const Resultat& r : resultats) {
             char buf[512];
-            std::snprintf(buf, sizeof buf, "%-17s %-15s %-12s %-10s -> %-10s %s", r.zMAC.c_str(), r.zIP.c_str(),
-                          r.zResultat.c_str(), r.zAvant.c_str(), r.zApres.c_str(),
-                          r.zResultat == "failed"
-                              ? ("code " + std::to_string(r.iCode) + ", étape " + r.zEtape + " " + r.zRaison +
-                                 (r.bBootloader ? " ; laissée dans son bootloader (ne répond plus)" : ""))
-                                    .c_str()
-                              : r.zRaison.c_str());
+            std::snprintf(
+                buf, sizeof buf, "%-17s %-15s %-12s %-10s -> %-10s %s", r.zMAC.c_str(),
+                r.zIP.c_str(), r.zResultat.c_str(), r.zAvant.c_str(), r.zApres.c_str(),
+                r.zResultat == "failed"
+                    ? ("code " + std::to_string(r.iCode) + ", étape " + r.zEtape + " " + r.zRaison +
+                       (r.bBootloader ? " ; laissée dans son bootloader (ne répond plus)" : ""))
+                          .c_str()
+                    : r.zRaison.c_str());
             ZorCliEcrire(buf);
         }
     }

@@ -20,12 +20,12 @@
 namespace {
 
 // How long verbs wait, in ms unless said otherwise.
-constexpr int kDecouverteS = 3;       // discover and export without --seconds
-constexpr int kRechercheS = 5;        // finding the device a verb names
-constexpr int kReadresseS = 60;       // readdress: search, datagram, restart, answer
-constexpr int kEtatMs = 6000;         // a fresh state page
-constexpr int kCommandeMs = 10000;    // a command delivered and seen in the state
-constexpr int kAutreCarteMs = 1000;   // a device found off the network, heard through another adapter
+constexpr int kDecouverteS = 3;     // discover and export without --seconds
+constexpr int kRechercheS = 5;      // finding the device a verb names
+constexpr int kReadresseS = 60;     // readdress: search, datagram, restart, answer
+constexpr int kEtatMs = 6000;       // a fresh state page
+constexpr int kCommandeMs = 10000;  // a command delivered and seen in the state
+constexpr int kAutreCarteMs = 1000; // a device found off the network, heard through another adapter
 
 // The device manager for one run. Automatic addressing is off: a command that reads must not
 // move devices; only readdress does, on request.
@@ -79,16 +79,21 @@ const ZorCarteEth* CarteDe(const ZorTavlinInfo& d)
     return nullptr;
 }
 
-ZorJson JsonDevice(const ZorTavlinInfo& d, bool bTout, const std::function<bool(const wxString&)>& aJour)
+ZorJson JsonDevice(const ZorTavlinInfo& d, bool bTout,
+                   const std::function<bool(const wxString&)>& aJour)
 {
     ZorJson j = ZorJson::Objet();
-    j.Ajouter("mac", ZorCliU8(d.m_zMAC)).Ajouter("ip", ZorCliU8(d.m_zIP)).Ajouter("name", ZorCliU8(d.m_zNom));
+    j.Ajouter("mac", ZorCliU8(d.m_zMAC))
+        .Ajouter("ip", ZorCliU8(d.m_zIP))
+        .Ajouter("name", ZorCliU8(d.m_zNom));
     j.Ajouter("comment", ZorCliU8(d.m_zCommentaire)).Ajouter("version", ZorCliU8(d.m_zVersion));
     const ZorCarteEth* c = CarteDe(d);
     ZorJson carte = ZorJson::Objet();
-    carte.Ajouter("ip", ZorCliU8(d.m_zIPLocal)).Ajouter("name", c ? ZorCliU8(c->m_zNomInterface) : std::string());
+    carte.Ajouter("ip", ZorCliU8(d.m_zIPLocal))
+        .Ajouter("name", c ? ZorCliU8(c->m_zNomInterface) : std::string());
     if (bTout)
-        carte.Ajouter("mask", ZorCliU8(d.m_zMaskLocal)).Ajouter("gateway", ZorCliU8(d.m_zGatewayLocal));
+        carte.Ajouter("mask", ZorCliU8(d.m_zMaskLocal))
+            .Ajouter("gateway", ZorCliU8(d.m_zGatewayLocal));
     j.Ajouter("adapter", carte);
     j.Ajouter("reachable", ZorCliJoignable(d)).Ajouter("update_available", !aJour(d.m_zVersion));
     if (bTout) {
@@ -118,10 +123,13 @@ ZorJson JsonEtat(const ZorTavlinData& e)
     ZorJson j = ZorJson::Objet();
     j.Ajouter("relays", int(e.m_iSRELAIS)).Ajouter("outputs", int(e.m_iSNUM));
     j.Ajouter("inputs", int(e.m_iENUM));
-    j.Ajouter("analog_outputs", ZorJson::Tableau().Ajouter(int(e.m_iSANA1)).Ajouter(int(e.m_iSANA2)));
+    j.Ajouter("analog_outputs",
+              ZorJson::Tableau().Ajouter(int(e.m_iSANA1)).Ajouter(int(e.m_iSANA2)));
     j.Ajouter("analog_inputs", ZorJson::Tableau()
-                                   .Ajouter(int(e.m_iEANA1)).Ajouter(int(e.m_iEANA2))
-                                   .Ajouter(int(e.m_iEANA3)).Ajouter(int(e.m_iEANA4)));
+                                   .Ajouter(int(e.m_iEANA1))
+                                   .Ajouter(int(e.m_iEANA2))
+                                   .Ajouter(int(e.m_iEANA3))
+                                   .Ajouter(int(e.m_iEANA4)));
     j.Ajouter("button", e.m_bBOUTON).Ajouter("auto", int64_t(e.m_iAUTO));
     j.Ajouter("clock", ZorCliU8(e.m_zDATETIME)).Ajouter("version", ZorCliU8(e.m_zVERSION));
     j.Ajouter("comment", ZorCliU8(e.m_zCOMMENT)).Ajouter("uart", ZorCliU8(e.m_zUART));
@@ -132,17 +140,19 @@ std::string TexteEtat(const ZorTavlinData& e)
 {
     std::string zRelais;
     for (int i = 0; i < 4; ++i)
-        zRelais += std::to_string(i + 1) + (e.m_iSRELAIS >> i & 1 ? ":on" : ":off") + (i < 3 ? " " : "");
+        zRelais +=
+            std::to_string(i + 1) + (e.m_iSRELAIS >> i & 1 ? ":on" : ":off") + (i < 3 ? " " : "");
     char buf[2048]; // device texts may come escaped, four characters a byte
-    std::snprintf(buf, sizeof buf,
-                  "relais             %s\nsorties            0x%02X\nentrées            0x%02X\n"
-                  "sorties analog.    %d %d\nentrées analog.    %d %d %d %d\nbouton             %s\n"
-                  "automate           %d\nhorloge            %s\nversion            %s\n"
-                  "commentaire        %s",
-                  zRelais.c_str(), e.m_iSNUM, e.m_iENUM, e.m_iSANA1, e.m_iSANA2, e.m_iEANA1,
-                  e.m_iEANA2, e.m_iEANA3, e.m_iEANA4, e.m_bBOUTON ? "appuyé" : "relâché",
-                  int(e.m_iAUTO), ZorCliSur(ZorCliU8(e.m_zDATETIME)).c_str(),
-                  ZorCliSur(ZorCliU8(e.m_zVERSION)).c_str(), ZorCliSur(ZorCliU8(e.m_zCOMMENT)).c_str());
+    std::snprintf(
+        buf, sizeof buf,
+        "relais             %s\nsorties            0x%02X\nentrées            0x%02X\n"
+        "sorties analog.    %d %d\nentrées analog.    %d %d %d %d\nbouton             %s\n"
+        "automate           %d\nhorloge            %s\nversion            %s\n"
+        "commentaire        %s",
+        zRelais.c_str(), e.m_iSNUM, e.m_iENUM, e.m_iSANA1, e.m_iSANA2, e.m_iEANA1, e.m_iEANA2,
+        e.m_iEANA3, e.m_iEANA4, e.m_bBOUTON ? "appuyé" : "relâché", int(e.m_iAUTO),
+        ZorCliSur(ZorCliU8(e.m_zDATETIME)).c_str(), ZorCliSur(ZorCliU8(e.m_zVERSION)).c_str(),
+        ZorCliSur(ZorCliU8(e.m_zCOMMENT)).c_str());
     return buf;
 }
 
@@ -218,7 +228,8 @@ private:
     }
     static const char* TextePortPartage()
     {
-        return "un autre programme Tavlin reçoit les réponses des Tavlin sur cet ordinateur (port 30303) : "
+        return "un autre programme Tavlin reçoit les réponses des Tavlin sur cet ordinateur (port "
+               "30303) : "
                "la liste peut être incomplète, relancez quand il aura fini";
     }
 
@@ -226,20 +237,23 @@ private:
     {
         const ZorTavlinInfoArray tous = Liste(Secondes(kDecouverteS));
         if (bExport && m_o.bCsv) {
-            ZorCliEcrire("mac,ip,name,comment,version,adapter_ip,adapter_name,adapter_mask,adapter_gateway,"
-                   "reachable,update_available,mask,gateway,dhcp,login,last_seen,presence,"
-                   "multiple_adapters");
+            ZorCliEcrire(
+                "mac,ip,name,comment,version,adapter_ip,adapter_name,adapter_mask,adapter_gateway,"
+                "reachable,update_available,mask,gateway,dhcp,login,last_seen,presence,"
+                "multiple_adapters");
             for (size_t i = 0; i < tous.GetCount(); ++i) {
                 const ZorTavlinInfo& d = tous[i];
                 const ZorCarteEth* c = CarteDe(d);
                 std::string l;
                 for (const std::string& f :
-                     {ZorCliU8(d.m_zMAC), ZorCliU8(d.m_zIP), ZorCliU8(d.m_zNom), ZorCliU8(d.m_zCommentaire),
-                      ZorCliU8(d.m_zVersion), ZorCliU8(d.m_zIPLocal), c ? ZorCliU8(c->m_zNomInterface) : std::string(),
-                      ZorCliU8(d.m_zMaskLocal), ZorCliU8(d.m_zGatewayLocal), std::string(ZorCliJoignable(d) ? "1" : "0"),
+                     {ZorCliU8(d.m_zMAC), ZorCliU8(d.m_zIP), ZorCliU8(d.m_zNom),
+                      ZorCliU8(d.m_zCommentaire), ZorCliU8(d.m_zVersion), ZorCliU8(d.m_zIPLocal),
+                      c ? ZorCliU8(c->m_zNomInterface) : std::string(), ZorCliU8(d.m_zMaskLocal),
+                      ZorCliU8(d.m_zGatewayLocal), std::string(ZorCliJoignable(d) ? "1" : "0"),
                       std::string(m_aJour(d.m_zVersion) ? "0" : "1"), ZorCliU8(d.m_zMask),
-                      ZorCliU8(d.m_zGateway), std::string(d.m_bDHCPEnabled ? "1" : "0"), ZorCliU8(d.m_zLogin),
-                      std::to_string(d.m_iTimeLastSeen), std::to_string(d.m_iEtatPresence),
+                      ZorCliU8(d.m_zGateway), std::string(d.m_bDHCPEnabled ? "1" : "0"),
+                      ZorCliU8(d.m_zLogin), std::to_string(d.m_iTimeLastSeen),
+                      std::to_string(d.m_iEtatPresence),
                       std::string(d.m_bMultipleCarte ? "1" : "0")})
                     l += (l.empty() ? "" : ",") + ZorCliCsv(f);
                 ZorCliEcrire(l);
@@ -253,7 +267,8 @@ private:
             // One document: the devices heard, and the error beside them when the list may be short.
             ZorJson doc = ZorJson::Objet().Ajouter("devices", liste);
             if (m_bPortPartage)
-                doc.Ajouter("error", ZorJson::Objet().Ajouter("code", int(ZOR_CLI_PARTAGE))
+                doc.Ajouter("error", ZorJson::Objet()
+                                         .Ajouter("code", int(ZOR_CLI_PARTAGE))
                                          .Ajouter("message", TextePortPartage()));
             ZorCliEcrire(doc.Texte());
             return FinListe();
@@ -303,7 +318,10 @@ private:
     void Evenement(const char* zQuoi, const ZorTavlinInfo& d)
     {
         if (Json())
-            ZorCliEcrire(ZorJson::Objet().Ajouter("event", zQuoi).Ajouter("device", JsonDevice(d, false, m_aJour)).Texte());
+            ZorCliEcrire(ZorJson::Objet()
+                             .Ajouter("event", zQuoi)
+                             .Ajouter("device", JsonDevice(d, false, m_aJour))
+                             .Texte());
         else
             ZorCliEcrire(std::string(zQuoi[0] == 'a' ? "+ " : "- ") + LigneDevice(d, m_aJour));
     }
@@ -322,9 +340,10 @@ private:
             return ZorCliChercherDans(tous, zCible, pInfo) && ZorCliJoignable(*pInfo);
         });
         if (!ZorCliJoignable(*pInfo))
-            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " (" + ZorCliU8(pInfo->m_zIP) +
-                                             ") n'est pas sur le réseau de l'ordinateur : tavlin readdress " +
-                                             ZorCliU8(pInfo->m_zMAC));
+            return Sortie(ZOR_CLI_ECHEC,
+                          "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " (" + ZorCliU8(pInfo->m_zIP) +
+                              ") n'est pas sur le réseau de l'ordinateur : tavlin readdress " +
+                              ZorCliU8(pInfo->m_zMAC));
         gpTheTavlin->SurveillerAddrMAC(pInfo->m_zMAC);
         if (!EtatFrais())
             return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " ne répond pas");
@@ -335,7 +354,8 @@ private:
     {
         gpTheTavlin->RazNewEtat();
         gpTheTavlin->AppelerPageEtat(false);
-        return ZorCliPomper(kEtatMs, [] { return gpTheTavlin->IsNewEtat() && gpTheTavlin->IsEtatValide(); });
+        return ZorCliPomper(kEtatMs,
+                            [] { return gpTheTavlin->IsNewEtat() && gpTheTavlin->IsEtatValide(); });
     }
 
     int Status()
@@ -347,7 +367,10 @@ private:
         gpTheTavlin->GetEtat(e);
         auto montrer = [&](const ZorTavlinData& etat) {
             if (Json())
-                ZorCliEcrire(JsonEtat(etat).Ajouter("mac", ZorCliU8(d.m_zMAC)).Ajouter("ip", ZorCliU8(d.m_zIP)).Texte());
+                ZorCliEcrire(JsonEtat(etat)
+                                 .Ajouter("mac", ZorCliU8(d.m_zMAC))
+                                 .Ajouter("ip", ZorCliU8(d.m_zIP))
+                                 .Texte());
             else
                 EcrireLignes(TexteEtat(etat) + (m_o.bWatch ? "\n" : ""));
         };
@@ -375,7 +398,8 @@ private:
     int Set()
     {
         ZorCliReglage r;
-        ZorCliLireReglage(std::vector<std::string>(m_o.arguments.begin() + 1, m_o.arguments.end()), r);
+        ZorCliLireReglage(std::vector<std::string>(m_o.arguments.begin() + 1, m_o.arguments.end()),
+                          r);
         if (r.type == ZorCliReglage::UART_ECRIRE) {
             // Refused before any device is looked for, so the user learns why at once.
             wxString zRaison;
@@ -396,9 +420,12 @@ private:
         switch (r.type) {
         case ZorCliReglage::RELAIS: {
             const uint8_t bit = uint8_t(1u << (r.iIndex - 1));
-            const uint8_t voulu = r.iValeur ? uint8_t(e.m_iSRELAIS | bit) : uint8_t(e.m_iSRELAIS & ~bit);
+            const uint8_t voulu =
+                r.iValeur ? uint8_t(e.m_iSRELAIS | bit) : uint8_t(e.m_iSRELAIS & ~bit);
             bQueued = gpTheTavlin->SetSRELAIS(voulu, true);
-            attendu = [bit, on = r.iValeur != 0](const ZorTavlinData& s) { return bool(s.m_iSRELAIS & bit) == on; };
+            attendu = [bit, on = r.iValeur != 0](const ZorTavlinData& s) {
+                return bool(s.m_iSRELAIS & bit) == on;
+            };
             break;
         }
         case ZorCliReglage::SORTIES:
@@ -440,12 +467,15 @@ private:
             return Sortie(ZOR_CLI_ECHEC, "la commande n'a pas pu être mise en file");
         // Delivered: the queue emptied, then two state pages read after it (the worker takes
         // one request at a time, so the second one was asked after the command's reply).
-        const bool bLivre = ZorCliPomper(kCommandeMs, [] {
-            wxCriticalSectionLocker lock(ZorGlobalLock());
-            return gpTheTavlin->m_arrayCommande.GetCount() == 0;
-        }) && EtatFrais() && EtatFrais();
+        const bool bLivre = ZorCliPomper(kCommandeMs,
+                                         [] {
+                                             wxCriticalSectionLocker lock(ZorGlobalLock());
+                                             return gpTheTavlin->m_arrayCommande.GetCount() == 0;
+                                         }) &&
+                            EtatFrais() && EtatFrais();
         if (!bLivre)
-            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) + " n'a pas pris la commande");
+            return Sortie(ZOR_CLI_ECHEC,
+                          "la Tavlin " + ZorCliU8(d.m_zMAC) + " n'a pas pris la commande");
         if (attendu) {
             const bool bVu = ZorCliPomper(kCommandeMs, [&] {
                 ZorTavlinData s;
@@ -453,7 +483,8 @@ private:
                 return attendu(s);
             });
             if (!bVu)
-                return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) + " ne montre pas la valeur demandée");
+                return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) +
+                                                 " ne montre pas la valeur demandée");
         }
         ZorTavlinData apres;
         gpTheTavlin->GetEtat(apres);
@@ -463,7 +494,9 @@ private:
     int Resultat(const ZorTavlinInfo& d, const std::string& zAction, const ZorTavlinData* pEtat)
     {
         if (Json()) {
-            ZorJson j = ZorJson::Objet().Ajouter("mac", ZorCliU8(d.m_zMAC)).Ajouter("ip", ZorCliU8(d.m_zIP));
+            ZorJson j = ZorJson::Objet()
+                            .Ajouter("mac", ZorCliU8(d.m_zMAC))
+                            .Ajouter("ip", ZorCliU8(d.m_zIP));
             j.Ajouter("action", zAction).Ajouter("done", true);
             if (pEtat)
                 j.Ajouter("state", JsonEtat(*pEtat));
@@ -485,16 +518,21 @@ private:
                 continue;
             if (Json()) {
                 liste.Ajouter(ZorJson::Objet()
-                                  .Ajouter("name", ZorCliU8(c->m_zNomInterface)).Ajouter("description", ZorCliU8(c->m_zDescription))
-                                  .Ajouter("mac", ZorCliU8(c->m_zMAC)).Ajouter("ip", ZorCliU8(c->m_zIP))
-                                  .Ajouter("mask", ZorCliU8(c->m_zMask)).Ajouter("gateway", ZorCliU8(c->m_zGateway))
-                                  .Ajouter("dhcp", c->m_bDhcp).Ajouter("loopback", c->m_bLoopback)
+                                  .Ajouter("name", ZorCliU8(c->m_zNomInterface))
+                                  .Ajouter("description", ZorCliU8(c->m_zDescription))
+                                  .Ajouter("mac", ZorCliU8(c->m_zMAC))
+                                  .Ajouter("ip", ZorCliU8(c->m_zIP))
+                                  .Ajouter("mask", ZorCliU8(c->m_zMask))
+                                  .Ajouter("gateway", ZorCliU8(c->m_zGateway))
+                                  .Ajouter("dhcp", c->m_bDhcp)
+                                  .Ajouter("loopback", c->m_bLoopback)
                                   .Ajouter("blacklisted", c->m_bBlackList));
                 continue;
             }
             char buf[256];
-            std::snprintf(buf, sizeof buf, "%-10s %-17s %-15s %-15s %s", ZorCliU8(c->m_zNomInterface).c_str(),
-                          ZorCliU8(c->m_zMAC).c_str(), ZorCliU8(c->m_zIP).c_str(), ZorCliU8(c->m_zMask).c_str(),
+            std::snprintf(buf, sizeof buf, "%-10s %-17s %-15s %-15s %s",
+                          ZorCliU8(c->m_zNomInterface).c_str(), ZorCliU8(c->m_zMAC).c_str(),
+                          ZorCliU8(c->m_zIP).c_str(), ZorCliU8(c->m_zMask).c_str(),
                           c->m_bBlackList ? "liste noire" : "");
             ZorCliEcrire(buf);
         }
@@ -509,10 +547,12 @@ private:
         ZorCliMAC(m_o.arguments[1], &zMAC);
         const bool bAjouter = m_o.arguments[0] == "add";
         if (!gpTheTavlin->WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC)))
-            return Sortie(ZOR_CLI_ECHEC, "la liste noire des cartes n'a pas pu être enregistrée : " + zMAC +
-                                             (bAjouter ? " n'y est pas ajoutée" : " n'en est pas retirée"));
+            return Sortie(ZOR_CLI_ECHEC,
+                          "la liste noire des cartes n'a pas pu être enregistrée : " + zMAC +
+                              (bAjouter ? " n'y est pas ajoutée" : " n'en est pas retirée"));
         if (Json())
-            ZorCliEcrire(ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("blacklisted", bAjouter).Texte());
+            ZorCliEcrire(
+                ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("blacklisted", bAjouter).Texte());
         else
             ZorCliEcrire(zMAC + (bAjouter ? " : sur liste noire" : " : retirée de la liste noire"));
         return ZOR_CLI_OK;
@@ -529,9 +569,11 @@ private:
         std::shared_ptr<std::atomic<bool>> pOccupee = std::make_shared<std::atomic<bool>>(false);
         if (!m_o.zVers.empty()) {
             const wxString zVers = ZorCliW(m_o.zVers);
-            if (!ZorAdresseIP::IsSameReseau(zVers, d.m_zIPLocal, d.m_zMaskLocal) || zVers == d.m_zIPLocal)
-                return Sortie(ZOR_CLI_USAGE, m_o.zVers + " n'est pas une adresse libre du réseau de la carte " +
-                                                 ZorCliU8(d.m_zIPLocal) + "/" + ZorCliU8(d.m_zMaskLocal));
+            if (!ZorAdresseIP::IsSameReseau(zVers, d.m_zIPLocal, d.m_zMaskLocal) ||
+                zVers == d.m_zIPLocal)
+                return Sortie(ZOR_CLI_USAGE,
+                              m_o.zVers + " n'est pas une adresse libre du réseau de la carte " +
+                                  ZorCliU8(d.m_zIPLocal) + "/" + ZorCliU8(d.m_zMaskLocal));
             // The search draws its candidates from us: always the address asked for, tested once
             // (a busy address would otherwise be tested again at every draw).
             ZorAdresseIP a(zVers);
@@ -543,7 +585,8 @@ private:
             });
             auto pTeste = std::make_shared<std::atomic<bool>>(false);
             auto pVerdict = std::make_shared<ZorRechercheAdresse::Verdict>(false);
-            recherche.SetTestLibre([pOccupee, pTeste, pVerdict](const std::string& zIP, const std::atomic<bool>& bArret) {
+            recherche.SetTestLibre([pOccupee, pTeste, pVerdict](const std::string& zIP,
+                                                                const std::atomic<bool>& bArret) {
                 if (!pTeste->exchange(true)) {
                     *pVerdict = ZorRechercheAdresse::TestAdresse(zIP, bArret);
                     *pOccupee = *pVerdict == ZorRechercheAdresse::Verdict::Occupee;
@@ -560,26 +603,39 @@ private:
             ZorCliDecouvrir(Secondes(kReadresseS) * 1000, [&] {
                 ZorTavlinInfoArray tous;
                 gpTheTavlin->GetLesTavlin(tous);
-                bOk = ZorCliChercherDans(tous, zMAC, &nouvelle) && nouvelle.m_zIP != zAncienne && ZorCliJoignable(nouvelle) &&
+                bOk = ZorCliChercherDans(tous, zMAC, &nouvelle) && nouvelle.m_zIP != zAncienne &&
+                      ZorCliJoignable(nouvelle) &&
                       (m_o.zVers.empty() || ZorCliU8(nouvelle.m_zIP) == m_o.zVers);
-                return bOk || pOccupee->load() || gpTheTavlin->EchecConfigurationAdresse(d.m_zMAC, &eEchec);
+                return bOk || pOccupee->load() ||
+                       gpTheTavlin->EchecConfigurationAdresse(d.m_zMAC, &eEchec);
             });
             return bOk;
         }();
         if (pOccupee->load())
             return Sortie(ZOR_CLI_ECHEC, "l'adresse " + m_o.zVers + " est déjà utilisée");
         if (eEchec == ZorIssueAdresse::TestImpossible)
-            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + zMAC + " n'a pas été déplacée : cet ordinateur ne peut vérifier "
-                                         "qu'aucun appareil n'occupe une adresse (écho ICMP refusé : droits insuffisants "
-                                         "ou net.ipv4.ping_group_range)");
+            return Sortie(ZOR_CLI_ECHEC,
+                          "la Tavlin " + zMAC +
+                              " n'a pas été déplacée : cet ordinateur ne peut vérifier "
+                              "qu'aucun appareil n'occupe une adresse (écho ICMP refusé : droits "
+                              "insuffisants "
+                              "ou net.ipv4.ping_group_range)");
         if (eEchec == ZorIssueAdresse::AucuneLibre)
-            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + zMAC + " n'a pas été déplacée : aucune adresse libre trouvée sur le "
-                                         "réseau de la carte " + ZorCliU8(d.m_zIPLocal));
+            return Sortie(ZOR_CLI_ECHEC,
+                          "la Tavlin " + zMAC +
+                              " n'a pas été déplacée : aucune adresse libre trouvée sur le "
+                              "réseau de la carte " +
+                              ZorCliU8(d.m_zIPLocal));
         if (!bDeplacee)
-            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + zMAC + " ne répond pas à une nouvelle adresse");
+            return Sortie(ZOR_CLI_ECHEC,
+                          "la Tavlin " + zMAC + " ne répond pas à une nouvelle adresse");
         if (Json())
-            ZorCliEcrire(ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("old_ip", ZorCliU8(zAncienne))
-                       .Ajouter("ip", ZorCliU8(nouvelle.m_zIP)).Ajouter("adapter", ZorCliU8(nouvelle.m_zIPLocal)).Texte());
+            ZorCliEcrire(ZorJson::Objet()
+                             .Ajouter("mac", zMAC)
+                             .Ajouter("old_ip", ZorCliU8(zAncienne))
+                             .Ajouter("ip", ZorCliU8(nouvelle.m_zIP))
+                             .Ajouter("adapter", ZorCliU8(nouvelle.m_zIPLocal))
+                             .Texte());
         else
             ZorCliEcrire(zMAC + " : " + ZorCliU8(zAncienne) + " -> " + ZorCliU8(nouvelle.m_zIP));
         return ZOR_CLI_OK;
@@ -599,9 +655,11 @@ int ZorCliSortie(const ZorCliOptions& o, int iCode, const std::string& zMessage)
 {
     std::fprintf(stderr, "tavlin: %s\n", ZorCliSur(zMessage).c_str());
     if (o.bJson || o.bJsonLines)
-        ZorCliEcrire(ZorJson::Objet()
-                   .Ajouter("error", ZorJson::Objet().Ajouter("code", iCode).Ajouter("message", zMessage))
-                   .Texte());
+        ZorCliEcrire(
+            ZorJson::Objet()
+                .Ajouter("error",
+                         ZorJson::Objet().Ajouter("code", iCode).Ajouter("message", zMessage))
+                .Texte());
     return iCode;
 }
 

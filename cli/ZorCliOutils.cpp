@@ -25,7 +25,10 @@ void SurSignal(int iSignal)
     std::signal(iSignal, SIG_DFL);
 }
 
-const ZorClock& Horloge() { return ZorDefaultClock(); }
+const ZorClock& Horloge()
+{
+    return ZorDefaultClock();
+}
 
 } // namespace
 
@@ -35,7 +38,10 @@ void ZorCliSuivreInterruptions()
     std::signal(SIGTERM, SurSignal);
 }
 
-bool ZorCliInterrompu() { return gbInterrompu != 0; }
+bool ZorCliInterrompu()
+{
+    return gbInterrompu != 0;
+}
 
 bool ZorCliPomper(int iMs, const std::function<bool()>& done)
 {
@@ -82,7 +88,10 @@ std::string ZorCliSur(const std::string& z)
             continue;
         }
         // A UTF-8 sequence: its length from the lead byte, then continuation bytes only.
-        const size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        const size_t n = c >= 0xC2 && c <= 0xDF   ? 2
+                         : c >= 0xE0 && c <= 0xEF ? 3
+                         : c >= 0xF0 && c <= 0xF4 ? 4
+                                                  : 0;
         bool bValide = n > 0 && i + n <= z.size();
         for (size_t k = 1; bValide && k < n; ++k)
             bValide = (static_cast<unsigned char>(z[i + k]) & 0xC0) == 0x80;
@@ -121,7 +130,10 @@ void ZorCliEcrire(const std::string& zTexte)
     std::fflush(stdout);
 }
 
-void ZorCliHello() { gpTheTavlin->m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D'); }
+void ZorCliHello()
+{
+    gpTheTavlin->m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
+}
 
 bool ZorCliDecouvrir(int iMs, const std::function<bool()>& done)
 {

@@ -22,7 +22,8 @@ void ZorCliHello();
 // Pumps with a hello each second, so devices that missed one are found too.
 bool ZorCliDecouvrir(int iMs, const std::function<bool()>& done = nullptr);
 // The device named by MAC (either form) or IPv4 address among those given.
-bool ZorCliChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCible, ZorTavlinInfo* p);
+bool ZorCliChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCible,
+                        ZorTavlinInfo* p);
 // Waits up to iSecondes for that device in the registry.
 bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* pInfo);
 // On the network of the adapter that found it.
@@ -36,8 +37,14 @@ std::string ZorCliSur(const std::string& zUtf8);
 std::string ZorCliCsv(const std::string& z);
 // One line on standard output through ZorCliSur, flushed (a reader of a stream sees it at once).
 void ZorCliEcrire(const std::string& z);
-inline std::string ZorCliU8(const wxString& z) { return std::string(z.utf8_str()); }
-inline wxString ZorCliW(const std::string& z) { return wxString::FromUTF8(z.c_str()); }
+inline std::string ZorCliU8(const wxString& z)
+{
+    return std::string(z.utf8_str());
+}
+inline wxString ZorCliW(const std::string& z)
+{
+    return wxString::FromUTF8(z.c_str());
+}
 
 // The update verb.
 int ZorCliMiseAJour(const ZorCliOptions& o);

@@ -45,8 +45,8 @@ ZorChoixRequete ZorChoisirRequete(const ZorChoixEntree& e)
         r.zCible = pCmd->m_zIP;
         r.zLocal = pCmd->m_zIPLocal;
     }
-    r.bEtapeUART = e.bUART && !r.zCible.empty() && r.zCible == e.zTheIP &&
-                   (e.bAuto || r.genre == ZorChoixRequete::ZOR_TENUE ||
-                    r.genre == ZorChoixRequete::ZOR_TENIR);
+    r.bEtapeUART =
+        e.bUART && !r.zCible.empty() && r.zCible == e.zTheIP &&
+        (e.bAuto || r.genre == ZorChoixRequete::ZOR_TENUE || r.genre == ZorChoixRequete::ZOR_TENIR);
     return r;
 }

@@ -22,8 +22,7 @@ struct ZorChoixEntree
 
 struct ZorChoixRequete
 {
-    enum Genre
-    {
+    enum Genre {
         ZOR_AUCUNE,   // nothing to send in this pass
         ZOR_TENUE,    // the held command's page again, for the exchange's next step
         ZOR_COMMANDE, // a queued command, sent at once with its parameters

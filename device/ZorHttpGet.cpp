@@ -11,8 +11,8 @@ const size_t kTailleMaxDefaut = 1024 * 1024;
 
 bool CaractereHote(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == ':';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == ':';
 }
 
 } // namespace
@@ -24,15 +24,8 @@ void ZorHttpGet::InitGlobal()
 }
 
 ZorHttpGet::ZorHttpGet()
-    : m_pEasy(nullptr),
-      m_pMulti(nullptr),
-      m_bAbort(false),
-      m_iConnexionMs(3000),
-      m_iTotalMs(10000),
-      m_iTailleMax(kTailleMaxDefaut),
-      m_iStatut(0),
-      m_pBody(nullptr),
-      m_bTropLong(false)
+    : m_pEasy(nullptr), m_pMulti(nullptr), m_bAbort(false), m_iConnexionMs(3000), m_iTotalMs(10000),
+      m_iTailleMax(kTailleMaxDefaut), m_iStatut(0), m_pBody(nullptr), m_bTropLong(false)
 {
     InitGlobal();
     m_pEasy = curl_easy_init();
@@ -85,7 +78,8 @@ bool ZorHttpGet::DecouperURL(const wxString& zURL, std::string* pHote, std::stri
     if (pHote)
         *pHote = h;
     if (pCible)
-        *pCible = CibleRequete(slash == wxNOT_FOUND ? wxString(wxT("/")) : reste.Mid(size_t(slash)));
+        *pCible =
+            CibleRequete(slash == wxNOT_FOUND ? wxString(wxT("/")) : reste.Mid(size_t(slash)));
     return true;
 }
 

@@ -10,8 +10,7 @@
 class ZorHttpGet
 {
 public:
-    enum Resultat
-    {
+    enum Resultat {
         ZOR_HTTP_OK = 0,
         ZOR_HTTP_URL,       // not an "http://host/path" URL, or a host we do not accept
         ZOR_HTTP_CONNEXION, // no connection (refused, unreachable, local address unusable)

@@ -152,9 +152,8 @@ bool ZorTavlinObj::WriteUART(const wxString& zTexte, bool bWait)
 {
     // One text, closed by ";": a ";" inside it stays in the text (encoded).
     wxString z;
-    return Valeur(zTexte, &z) &&
-           PushCommande(wxT("&WRITE_UART=") + z + wxT(";"), wxEmptyString, wxEmptyString, bWait,
-                        kPageEtat);
+    return Valeur(zTexte, &z) && PushCommande(wxT("&WRITE_UART=") + z + wxT(";"), wxEmptyString,
+                                              wxEmptyString, bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::ShowFab(bool bOn, bool bWait)
@@ -171,14 +170,14 @@ bool ZorTavlinObj::ShowEmailConf(bool bOn, bool bWait)
 
 bool ZorTavlinObj::ShowFlash(bool bOn, bool bWait)
 {
-    return PushCommande(wxString(wxT("&SHOWFLASH=")) + UnZero(bOn), wxEmptyString,
-                        wxEmptyString, bWait, kPageEtat);
+    return PushCommande(wxString(wxT("&SHOWFLASH=")) + UnZero(bOn), wxEmptyString, wxEmptyString,
+                        bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::ShowEeprom(bool bOn, bool bWait)
 {
-    return PushCommande(wxString(wxT("&SHOWEEPROM=")) + UnZero(bOn), wxEmptyString,
-                        wxEmptyString, bWait, kPageEtat);
+    return PushCommande(wxString(wxT("&SHOWEEPROM=")) + UnZero(bOn), wxEmptyString, wxEmptyString,
+                        bWait, kPageEtat);
 }
 
 bool ZorTavlinObj::Inscription(const wxString& s1, const wxString& s2, const wxString& s3,
@@ -186,8 +185,7 @@ bool ZorTavlinObj::Inscription(const wxString& s1, const wxString& s2, const wxS
 {
     Champs c;
     const wxString q = wxString::Format(wxT("&INSCRIPTION=%s;%s;%s;"), c(s1), c(s2), c(s3));
-    return !c.Refus() &&
-           PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
+    return !c.Refus() && PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
 }
 
 bool ZorTavlinObj::ResetInscription(bool bWait)
@@ -198,8 +196,7 @@ bool ZorTavlinObj::ResetInscription(bool bWait)
 
 bool ZorTavlinObj::StopAcquisition(bool bWait)
 {
-    return PushCommande(wxT("&STOP_ACQ"), wxEmptyString, wxEmptyString, bWait,
-                        kPageEnregistrement);
+    return PushCommande(wxT("&STOP_ACQ"), wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
 }
 
 // The counts are unsigned: printed as such, a large value never turns negative on the wire.
@@ -208,8 +205,7 @@ bool ZorTavlinObj::StartAcquisitionToMem(const wxString& s, unsigned int a, unsi
 {
     Champs c;
     const wxString q = wxString::Format(wxT("&START_ACQ=0;%s;%u;%u;;"), c(s), a, b);
-    return !c.Refus() &&
-           PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
+    return !c.Refus() && PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
 }
 
 bool ZorTavlinObj::StartAcquisitionToZorSrv(const wxString& s, unsigned int a, unsigned int b,
@@ -217,8 +213,7 @@ bool ZorTavlinObj::StartAcquisitionToZorSrv(const wxString& s, unsigned int a, u
 {
     Champs c;
     const wxString q = wxString::Format(wxT("&START_ACQ=1;%s;%u;%u;%s;"), c(s), a, b, c(t));
-    return !c.Refus() &&
-           PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
+    return !c.Refus() && PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEnregistrement);
 }
 
 bool ZorTavlinObj::ResetMemAcquisitionByIp(const wxString& zCode, const wxString& zIP,
@@ -333,8 +328,8 @@ bool ZorTavlinObj::SetPauseAutomate(bool bPause, bool bWait)
 
 bool ZorTavlinObj::EraseProgAutomate(int n, bool bWait)
 {
-    return PushCommande(wxString::Format(wxT("&ERASE_PROG=%d"), n), wxEmptyString,
-                        wxEmptyString, bWait, kPageAutomate);
+    return PushCommande(wxString::Format(wxT("&ERASE_PROG=%d"), n), wxEmptyString, wxEmptyString,
+                        bWait, kPageAutomate);
 }
 
 bool ZorTavlinObj::ResetMemAutomateByIp(const wxString& zCode, const wxString& zIP,
@@ -399,9 +394,9 @@ bool ZorTavlinObj::WriteFab(const wxString& zId, int iJour, int iMois, int iAnne
                             int iMinute, int iSeconde, int iFab1, int iFab2, bool bWait)
 {
     Champs c;
-    const wxString q = wxString::Format(wxT("&FAB=%s;%02d%02d%02d;%02d%02d%02d;%02d;%02d;"),
-                                        c(zId), iJour, iMois, Annee2000(iAnnee), iHeure, iMinute,
-                                        iSeconde, iFab1, iFab2);
+    const wxString q =
+        wxString::Format(wxT("&FAB=%s;%02d%02d%02d;%02d%02d%02d;%02d;%02d;"), c(zId), iJour, iMois,
+                         Annee2000(iAnnee), iHeure, iMinute, iSeconde, iFab1, iFab2);
     return !c.Refus() && PushCommande(q, wxEmptyString, wxEmptyString, bWait, kPageEtat);
 }
 
@@ -418,17 +413,15 @@ bool ZorTavlinObj::WriteEmailConfByIp(const wxString& zCode, const wxString& zIP
                                       const wxString& zPort, const wxString& zLogin,
                                       const wxString& zPwd, bool bSSL, bool bWait)
 {
-    if (zServeur.length() > 99 || zPort.length() > 5 || zLogin.length() > 49 ||
-        zPwd.length() > 19)
+    if (zServeur.length() > 99 || zPort.length() > 5 || zLogin.length() > 49 || zPwd.length() > 19)
         return false;
     wxString zPwdCode;
     if (!ZorEncodeEmailPwd(zPwd, &zPwdCode))
         return false;
     // The scrambled password is written in "@" to "O" only: it goes as it is.
     Champs c;
-    const wxString q = wxString::Format(wxT("&EMAILCONF=%s;%s;%s;%s;%s;%c;"), c(zCode),
-                                        c(zServeur), c(zPort), c(zLogin), zPwdCode,
-                                        bSSL ? '1' : '0');
+    const wxString q = wxString::Format(wxT("&EMAILCONF=%s;%s;%s;%s;%s;%c;"), c(zCode), c(zServeur),
+                                        c(zPort), c(zLogin), zPwdCode, bSSL ? '1' : '0');
     return !c.Refus() && PushCommande(q, zIP, zIPLocal, bWait, kPageEtat);
 }
 

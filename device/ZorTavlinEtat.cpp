@@ -8,13 +8,12 @@
 namespace {
 
 // How a key's value fills the record.
-enum Genre
-{
+enum Genre {
     G_AUCUN,
     G_TEXTE,      // the value as it is
     G_DECIMAL_IO, // decimal, low 16 bits; ignored in UART mode
     G_SRELAIS,
-    G_BITS_IO,    // 8-character bit string; ignored in UART mode
+    G_BITS_IO, // 8-character bit string; ignored in UART mode
     G_AUTO,
     G_BOUTON,
     G_DATETIME,
@@ -33,10 +32,22 @@ struct NomCle
     uint8_t ZorTavlinData::*bits;
 };
 
-#define ZOR_TEXTE(n, m) {L##n, sizeof(n) - 1, G_TEXTE, &ZorTavlinData::m, nullptr, nullptr}
-#define ZOR_DECIMAL(n, m) {L##n, sizeof(n) - 1, G_DECIMAL_IO, nullptr, &ZorTavlinData::m, nullptr}
-#define ZOR_BITS(n, m) {L##n, sizeof(n) - 1, G_BITS_IO, nullptr, nullptr, &ZorTavlinData::m}
-#define ZOR_AUTRE(n, g) {L##n, sizeof(n) - 1, g, nullptr, nullptr, nullptr}
+#define ZOR_TEXTE(n, m)                                                                            \
+  {                                                                                                \
+    L##n, sizeof(n) - 1, G_TEXTE, &ZorTavlinData::m, nullptr, nullptr                              \
+  }
+#define ZOR_DECIMAL(n, m)                                                                          \
+  {                                                                                                \
+    L##n, sizeof(n) - 1, G_DECIMAL_IO, nullptr, &ZorTavlinData::m, nullptr                         \
+  }
+#define ZOR_BITS(n, m)                                                                             \
+  {                                                                                                \
+    L##n, sizeof(n) - 1, G_BITS_IO, nullptr, nullptr, &ZorTavlinData::m                            \
+  }
+#define ZOR_AUTRE(n, g)                                                                            \
+  {                                                                                                \
+    L##n, sizeof(n) - 1, g, nullptr, nullptr, nullptr                                              \
+  }
 const NomCle kCles[] = {
     ZOR_AUTRE("SRELAIS", G_SRELAIS),
     ZOR_BITS("SNUM", m_iSNUM),

@@ -48,16 +48,10 @@ void ZorTavlinObj::DeleteTavlinObj()
 }
 
 ZorTavlinObj::ZorTavlinObj()
-    : m_bVerifierEtatAuto(true),
-      m_bModeUART(false),
-      m_bStarted(false),
-      m_iDerniereCommande(0),
+    : m_bVerifierEtatAuto(true), m_bModeUART(false), m_bStarted(false), m_iDerniereCommande(0),
       m_iTimeAlive(ZorDelais::kTimeAliveDefautS),
-      m_iTimeSurveillanceMs(ZorDelais::kEspacementPollDefautMs),
-      m_pTimer(nullptr),
-      m_iLastHello(0),
-      m_bNewEtat(false),
-      m_iCountTimer(0)
+      m_iTimeSurveillanceMs(ZorDelais::kEspacementPollDefautMs), m_pTimer(nullptr), m_iLastHello(0),
+      m_bNewEtat(false), m_iCountTimer(0)
 {
     m_network.SetSink(this);
     m_etat.ReInit();
@@ -81,22 +75,20 @@ wxString TraceTavlin(const wxString& zEntete, const wxString& zMaskLabel, size_t
     return wxString::Format(
         wxT("%s nb=%d [Name]=%s [ip]=%s %s=%s [ipGateway]=%s [DHCPEnabled]=%d [MAC]=%s ")
             wxT("[Commentaire]=%s [login]=%s [pwd]=%s [iplocal]=%s [masklocal]=%s ")
-            wxT("[gatewaylocal]=%s [version]=%s  **********"),
-        zEntete, int(nb), info.m_zNom, info.m_zIP,
-        zMaskLabel, info.m_zMask,
-        info.m_zGateway, int(info.m_bDHCPEnabled), info.m_zMAC, info.m_zCommentaire,
-        info.m_zLogin, info.m_zPwd, info.m_zIPLocal, info.m_zMaskLocal, info.m_zGatewayLocal,
-        info.m_zVersion);
+                wxT("[gatewaylocal]=%s [version]=%s  **********"),
+        zEntete, int(nb), info.m_zNom, info.m_zIP, zMaskLabel, info.m_zMask, info.m_zGateway,
+        int(info.m_bDHCPEnabled), info.m_zMAC, info.m_zCommentaire, info.m_zLogin, info.m_zPwd,
+        info.m_zIPLocal, info.m_zMaskLocal, info.m_zGatewayLocal, info.m_zVersion);
 }
 
 } // namespace
 
 void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
                              const wxString& zCommentaire, const wxString& zLogin,
-                             const wxString& zPwd, const wxString& zMask,
-                             const wxString& zGateway, bool bDHCPEnabled,
-                             const wxString& zIPLocal, const wxString& zMaskLocal,
-                             const wxString& zGatewayLocal, const wxString& zVersion)
+                             const wxString& zPwd, const wxString& zMask, const wxString& zGateway,
+                             bool bDHCPEnabled, const wxString& zIPLocal,
+                             const wxString& zMaskLocal, const wxString& zGatewayLocal,
+                             const wxString& zVersion)
 {
     bool bChange = false;
     {
@@ -114,8 +106,8 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
             return;
         if (!pInfo) {
             m_arrayTavlin.Add(ZorTavlinInfo(zIP, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
-                                            zGateway, bDHCPEnabled, Clock().EpochSeconds(), 0, zIPLocal,
-                                            zMaskLocal, zGatewayLocal, zVersion, false));
+                                            zGateway, bDHCPEnabled, Clock().EpochSeconds(), 0,
+                                            zIPLocal, zMaskLocal, zGatewayLocal, zVersion, false));
             bChange = true;
             wxLogDebug(wxT("%s"), TraceTavlin(wxT("Nouvelle console TAVLIN"), wxT("[ipMask]"),
                                               m_arrayTavlin.GetCount(), m_arrayTavlin.Last()));
@@ -133,10 +125,10 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
             const wxString zCarteGateway = bGarderCarte ? info.m_zGatewayLocal : zGatewayLocal;
             bChange = info.m_zNom != zNom || info.m_zIP != zIP ||
                       info.m_zCommentaire != zCommentaire || info.m_zLogin != zLogin ||
-                      info.m_zPwd != zPwd || info.m_zMask != zMask ||
-                      info.m_zGateway != zGateway || info.m_bDHCPEnabled != bDHCPEnabled ||
-                      info.m_zIPLocal != zCarteIP || info.m_zMaskLocal != zCarteMask ||
-                      info.m_zGatewayLocal != zCarteGateway || info.m_zVersion != zVersion;
+                      info.m_zPwd != zPwd || info.m_zMask != zMask || info.m_zGateway != zGateway ||
+                      info.m_bDHCPEnabled != bDHCPEnabled || info.m_zIPLocal != zCarteIP ||
+                      info.m_zMaskLocal != zCarteMask || info.m_zGatewayLocal != zCarteGateway ||
+                      info.m_zVersion != zVersion;
             // Seen through a second adapter of the PC: the flag is set once and never falls back.
             if (!info.m_bMultipleCarte && info.m_zIPLocal != zIPLocal) {
                 info.m_bMultipleCarte = true;
@@ -189,16 +181,19 @@ bool ZorTavlinObj::FaireDeLaPlace(const wxString& zMAC)
     if (m_iLogRegistrePleinMs < 0 || iMs - m_iLogRegistrePleinMs >= kLogRegistrePleinMs) {
         m_iLogRegistrePleinMs = iMs;
         const wxString zQuoi =
-            bPlace ? wxString::Format(wxT("nouvelle console MAC=%s a la place de MAC=%s vue il y a %lld s"),
-                                      zMAC, m_arrayTavlin[iPlusVieux].m_zMAC,
-                                      static_cast<long long>(iMaintenant - int64_t(m_arrayTavlin[iPlusVieux].m_iTimeLastSeen)))
-                   : wxString::Format(wxT("nouvelle console refusee MAC=%s (toutes vues depuis moins de %d s)"),
-                                      zMAC, int(iTavlinProtegeS));
-        gTheLogFile.Write(wxString::Format(wxT("ZorTavlinObj::AddTavlin registre plein (%d consoles), %s ")
-                                               wxT("(%llu remplacees, %llu refusees en tout)"),
-                                           int(iTavlinMax), zQuoi,
-                                           static_cast<unsigned long long>(m_iRegistreRemplacees),
-                                           static_cast<unsigned long long>(m_iRegistreRefusees)));
+            bPlace ? wxString::Format(
+                         wxT("nouvelle console MAC=%s a la place de MAC=%s vue il y a %lld s"),
+                         zMAC, m_arrayTavlin[iPlusVieux].m_zMAC,
+                         static_cast<long long>(iMaintenant -
+                                                int64_t(m_arrayTavlin[iPlusVieux].m_iTimeLastSeen)))
+                   : wxString::Format(
+                         wxT("nouvelle console refusee MAC=%s (toutes vues depuis moins de %d s)"),
+                         zMAC, int(iTavlinProtegeS));
+        gTheLogFile.Write(wxString::Format(
+            wxT("ZorTavlinObj::AddTavlin registre plein (%d consoles), %s ")
+                wxT("(%llu remplacees, %llu refusees en tout)"),
+            int(iTavlinMax), zQuoi, static_cast<unsigned long long>(m_iRegistreRemplacees),
+            static_cast<unsigned long long>(m_iRegistreRefusees)));
     }
     if (bPlace)
         m_arrayTavlin.RemoveAt(iPlusVieux);
@@ -212,17 +207,16 @@ void ZorTavlinObj::GetLesTavlin(ZorTavlinInfoArray& array)
         array.Add(m_arrayTavlin[i]);
 }
 
-void ZorTavlinObj::NewTavlinMaster(const wxString& zIP, const wxString& zNom,
-                                   const wxString& zMAC, const wxString& zCommentaire,
-                                   const wxString& zLogin, const wxString& zPwd,
-                                   const wxString& zMask, const wxString& zGateway,
-                                   bool bDHCPEnabled, const wxString& zIPLocal,
-                                   const wxString& zMaskLocal, const wxString& zGatewayLocal,
-                                   const wxString& zVersion)
+void ZorTavlinObj::NewTavlinMaster(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
+                                   const wxString& zCommentaire, const wxString& zLogin,
+                                   const wxString& zPwd, const wxString& zMask,
+                                   const wxString& zGateway, bool bDHCPEnabled,
+                                   const wxString& zIPLocal, const wxString& zMaskLocal,
+                                   const wxString& zGatewayLocal, const wxString& zVersion)
 {
-    m_master = ZorTavlinInfo(zIP, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask, zGateway,
-                             bDHCPEnabled, 0, 0, zIPLocal, zMaskLocal, zGatewayLocal, zVersion,
-                             false);
+    m_master =
+        ZorTavlinInfo(zIP, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask, zGateway, bDHCPEnabled, 0,
+                      0, zIPLocal, zMaskLocal, zGatewayLocal, zVersion, false);
     NotifyListeners(ZOR_EVT_TAVLIN_MASTER_NEW);
 }
 

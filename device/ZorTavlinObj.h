@@ -88,9 +88,9 @@ public:
                    const wxString& zGatewayLocal, const wxString& zVersion) override;
     void GetLesTavlin(ZorTavlinInfoArray& array);
     void NewTavlinMaster(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
-                         const wxString& zCommentaire, const wxString& zLogin,
-                         const wxString& zPwd, const wxString& zMask, const wxString& zGateway,
-                         bool bDHCPEnabled, const wxString& zIPLocal, const wxString& zMaskLocal,
+                         const wxString& zCommentaire, const wxString& zLogin, const wxString& zPwd,
+                         const wxString& zMask, const wxString& zGateway, bool bDHCPEnabled,
+                         const wxString& zIPLocal, const wxString& zMaskLocal,
                          const wxString& zGatewayLocal, const wxString& zVersion) override;
     // Tells every listener and observer ZOR_EVT_TAVLIN_CONFIGURE.
     void ConfigurationAdresseDemarree() override;
@@ -144,9 +144,9 @@ public:
     // for a device that restarts, perhaps at another address. False as DiscoverMaster.
     bool Decouvrir();
     void SetModeAdresseAutomatique(int iMode);
-    void ConfigureAdresseTavlin(const wxString& zMAC, const wxString& zLogin,
-                                const wxString& zPwd, const wxString& zIPLocal,
-                                const wxString& zMaskLocal, const wxString& zGatewayLocal);
+    void ConfigureAdresseTavlin(const wxString& zMAC, const wxString& zLogin, const wxString& zPwd,
+                                const wxString& zIPLocal, const wxString& zMaskLocal,
+                                const wxString& zGatewayLocal);
     ZorCarteEthPtrArray& GetArrayCarteEth();
     void GetVersion(wxString* pzVersion);
 
@@ -180,11 +180,11 @@ public:
     bool ResetMemAcquisitionByIp(const wxString& zCode, const wxString& zIP,
                                  const wxString& zIPLocal, bool bWait);
     bool ResetMemAcquisition(const wxString& zCode, bool bWait);
-    bool EraseFlashTotalByIp(const wxString& zCode, const wxString& zIP,
-                             const wxString& zIPLocal, bool bWait);
+    bool EraseFlashTotalByIp(const wxString& zCode, const wxString& zIP, const wxString& zIPLocal,
+                             bool bWait);
     bool EraseFlashTotal(const wxString& zCode, bool bWait);
-    bool EraseEepromTotalByIp(const wxString& zCode, const wxString& zIP,
-                              const wxString& zIPLocal, bool bWait);
+    bool EraseEepromTotalByIp(const wxString& zCode, const wxString& zIP, const wxString& zIPLocal,
+                              bool bWait);
     bool EraseEepromTotal(const wxString& zCode, bool bWait);
     bool WriteFlash(const wxString& s1, const wxString& s2, bool bWait);
     bool WriteEeprom(const wxString& s1, const wxString& s2, bool bWait);
@@ -198,8 +198,8 @@ public:
     bool SetAuto(int iValeur, bool bWait);
     bool SetPauseAutomate(bool bPause, bool bWait);
     bool EraseProgAutomate(int n, bool bWait);
-    bool ResetMemAutomateByIp(const wxString& zCode, const wxString& zIP,
-                              const wxString& zIPLocal, bool bWait);
+    bool ResetMemAutomateByIp(const wxString& zCode, const wxString& zIP, const wxString& zIPLocal,
+                              bool bWait);
     bool ResetMemAutomate(const wxString& zCode, bool bWait);
     bool BlinkByIp(const wxString& zIP, const wxString& zIPLocal, bool bWait);
     bool Blink(bool bWait);
@@ -207,21 +207,19 @@ public:
     bool PersonnaliserByIp(const wxString& zIP, const wxString& zIPLocal, const wxString& zNom,
                            const wxString& zCommentaire, const wxString& zLogin,
                            const wxString& zPwd, const wxString& zNewPwd, bool bWait);
-    bool Personnaliser(const wxString& zNom, const wxString& zCommentaire,
-                       const wxString& zLogin, const wxString& zPwd, const wxString& zNewPwd,
-                       bool bWait);
+    bool Personnaliser(const wxString& zNom, const wxString& zCommentaire, const wxString& zLogin,
+                       const wxString& zPwd, const wxString& zNewPwd, bool bWait);
     bool SetNewConfigNetworkByIp(const wxString& zIP, const wxString& zIPLocal,
                                  const wxString& zLogin, const wxString& zPwd,
                                  const wxString& zNewIP, const wxString& zNewMask,
                                  const wxString& zNewGateway, bool bDHCP, bool bWait);
-    bool WriteFab(const wxString& zId, int iJour, int iMois, int iAnnee, int iHeure,
-                  int iMinute, int iSeconde, int iFab1, int iFab2, bool bWait);
+    bool WriteFab(const wxString& zId, int iJour, int iMois, int iAnnee, int iHeure, int iMinute,
+                  int iSeconde, int iFab1, int iFab2, bool bWait);
     bool SetHorloge(int iJour, int iMois, int iAnnee, int iHeure, int iMinute, int iSeconde,
                     bool bWait);
     bool WriteEmailConfByIp(const wxString& zCode, const wxString& zIP, const wxString& zIPLocal,
-                            const wxString& zServeur, const wxString& zPort,
-                            const wxString& zLogin, const wxString& zPwd, bool bSSL,
-                            bool bWait);
+                            const wxString& zServeur, const wxString& zPort, const wxString& zLogin,
+                            const wxString& zPwd, bool bSSL, bool bWait);
     bool WriteEmailConf(const wxString& zCode, const wxString& zServeur, const wxString& zPort,
                         const wxString& zLogin, const wxString& zPwd, bool bSSL, bool bWait);
 
@@ -249,8 +247,7 @@ private:
     // Lets the worker deliver commands queued within the last second, then ends it.
     void ArretThread();
     void LivrerCommandes();
-    void GetDirectoryAndFileConf(const wxString& zNom, wxString* pzDirectory,
-                                 wxString* pzFile);
+    void GetDirectoryAndFileConf(const wxString& zNom, wxString* pzDirectory, wxString* pzFile);
 
 public:
     ZorTavlinData m_etat;

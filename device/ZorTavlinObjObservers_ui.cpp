@@ -11,7 +11,8 @@ class ZorObserverWindow : public ZorTavlinListener
 {
 public:
     ZorObserverWindow(ZorTavlinObj* pSource, wxWindow* pWindow)
-        : m_pSource(pSource), m_pWindow(pWindow) {}
+        : m_pSource(pSource), m_pWindow(pWindow)
+    {}
     wxWindow* Window() const { return m_pWindow; }
     void OnTavlinEvent(int iEventType) override { Envoyer(iEventType, m_pSource, m_pWindow); }
 

@@ -50,8 +50,8 @@ bool ZorTavlinObj::Start(const wxString& zNom, bool bRestaurer)
     m_bModeUART = zUART == wxT("1");
 
     if (!m_network.InitNetwork() && gbAppHote) {
-        const wxString zTexte(
-            wxT("Détection impossible des Tavlin.\nFermez les autres logiciels utilisant la Tavlin."));
+        const wxString zTexte(wxT(
+            "Détection impossible des Tavlin.\nFermez les autres logiciels utilisant la Tavlin."));
         ZorUserNotice(zTexte, wxT("Tavlin"));
         m_network.ExitNetwork();
         // Left startable: a later Start may succeed once the other program is gone.
@@ -163,8 +163,7 @@ void ZorTavlinObj::SetModeAdresseAutomatique(int iMode)
 
 void ZorTavlinObj::ConfigureAdresseTavlin(const wxString& zMAC, const wxString& zLogin,
                                           const wxString& zPwd, const wxString& zIPLocal,
-                                          const wxString& zMaskLocal,
-                                          const wxString& zGatewayLocal)
+                                          const wxString& zMaskLocal, const wxString& zGatewayLocal)
 {
     m_network.ConfigureAdresseTavlin(zMAC, zLogin, zPwd, zIPLocal, zMaskLocal, zGatewayLocal);
 }

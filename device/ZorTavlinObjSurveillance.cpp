@@ -10,20 +10,20 @@
 
 #include <vector>
 
-wxBEGIN_EVENT_TABLE(ZorTavlinObj, wxEvtHandler)
-    EVT_TIMER(wxID_ANY, ZorTavlinObj::OnTimer)
-wxEND_EVENT_TABLE()
+wxBEGIN_EVENT_TABLE(ZorTavlinObj, wxEvtHandler) EVT_TIMER(wxID_ANY, ZorTavlinObj::OnTimer)
+    wxEND_EVENT_TABLE()
 
-namespace {
-
-const wxChar* const kBroadcast = wxT("255.255.255.255");
-
-// A hello decided during the registry walk and sent once the lock is released.
-struct ZorHello
+        namespace
 {
-    wxString zIP;
-    wxString zIPLocal;
-};
+
+    const wxChar* const kBroadcast = wxT("255.255.255.255");
+
+    // A hello decided during the registry walk and sent once the lock is released.
+    struct ZorHello
+    {
+        wxString zIP;
+        wxString zIPLocal;
+    };
 
 } // namespace
 

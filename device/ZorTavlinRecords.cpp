@@ -23,8 +23,7 @@ int NumberAt(const wxString& z, size_t pos, size_t len)
 
 ZorTavlinInfo::ZorTavlinInfo()
     : m_bDHCPEnabled(false), m_iTimeLastSeen(0), m_iEtatPresence(0), m_bMultipleCarte(false)
-{
-}
+{}
 
 ZorTavlinInfo::ZorTavlinInfo(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
                              const wxString& zCommentaire, const wxString& zLogin,
@@ -33,24 +32,12 @@ ZorTavlinInfo::ZorTavlinInfo(const wxString& zIP, const wxString& zNom, const wx
                              const wxString& zIPLocal, const wxString& zMaskLocal,
                              const wxString& zGatewayLocal, const wxString& zVersion,
                              bool bMultipleCarte)
-    : m_zNom(zNom),
-      m_zIP(zIP),
-      m_zMAC(zMAC),
-      m_zCommentaire(zCommentaire),
-      m_zLogin(zLogin),
-      m_zPwd(zPwd),
-      m_zMask(zMask),
-      m_zGateway(zGateway),
-      m_bDHCPEnabled(bDHCPEnabled),
-      m_iTimeLastSeen(iTimeLastSeen),
-      m_iEtatPresence(iEtatPresence),
-      m_zIPLocal(zIPLocal),
-      m_zMaskLocal(zMaskLocal),
-      m_zGatewayLocal(zGatewayLocal),
-      m_zVersion(zVersion),
+    : m_zNom(zNom), m_zIP(zIP), m_zMAC(zMAC), m_zCommentaire(zCommentaire), m_zLogin(zLogin),
+      m_zPwd(zPwd), m_zMask(zMask), m_zGateway(zGateway), m_bDHCPEnabled(bDHCPEnabled),
+      m_iTimeLastSeen(iTimeLastSeen), m_iEtatPresence(iEtatPresence), m_zIPLocal(zIPLocal),
+      m_zMaskLocal(zMaskLocal), m_zGatewayLocal(zGatewayLocal), m_zVersion(zVersion),
       m_bMultipleCarte(bMultipleCarte)
-{
-}
+{}
 
 ZorTavlinInfo::ZorTavlinInfo(const ZorTavlinInfo& other) = default;
 ZorTavlinInfo& ZorTavlinInfo::operator=(const ZorTavlinInfo& other) = default;
@@ -140,7 +127,7 @@ void ZorTavlinData::FormatDateTime(int* piJour, int* piMois, int* piAnnee, int* 
     {
         int* p;
         size_t pos, len;
-    } fields[] = {{piJour, 0, 2},   {piMois, 3, 2},   {piAnnee, 6, 4},
+    } fields[] = {{piJour, 0, 2},   {piMois, 3, 2},    {piAnnee, 6, 4},
                   {piHeure, 11, 2}, {piMinute, 14, 2}, {piSeconde, 17, 2}};
     bool bWellSized = m_zDATETIME.length() == 19;
     for (const Field& f : fields)
@@ -155,21 +142,15 @@ void ZorTavlinData::FormatDateTime(int* piJour, int* piMois, int* piAnnee, int* 
 ZorTavlinCommande::ZorTavlinCommande() {}
 
 ZorTavlinCommande::ZorTavlinCommande(const ZorTavlinCommande& other)
-    : m_zPage(DeepCopy(other.m_zPage)),
-      m_zQuery(DeepCopy(other.m_zQuery)),
-      m_zIP(DeepCopy(other.m_zIP)),
-      m_zIPLocal(DeepCopy(other.m_zIPLocal))
-{
-}
+    : m_zPage(DeepCopy(other.m_zPage)), m_zQuery(DeepCopy(other.m_zQuery)),
+      m_zIP(DeepCopy(other.m_zIP)), m_zIPLocal(DeepCopy(other.m_zIPLocal))
+{}
 
 ZorTavlinCommande::ZorTavlinCommande(const wxString& zQuery, const wxString& zIP,
                                      const wxString& zIPLocal, const wxString& zPage)
-    : m_zPage(DeepCopy(zPage)),
-      m_zQuery(DeepCopy(zQuery)),
-      m_zIP(DeepCopy(zIP)),
+    : m_zPage(DeepCopy(zPage)), m_zQuery(DeepCopy(zQuery)), m_zIP(DeepCopy(zIP)),
       m_zIPLocal(DeepCopy(zIPLocal))
-{
-}
+{}
 
 ZorTavlinCommande& ZorTavlinCommande::operator=(const ZorTavlinCommande& other)
 {

@@ -106,8 +106,7 @@ public:
 };
 
 // Array that owns heap copies of its elements: adding stores a copy, removing deletes it.
-template <class T>
-class ZorOwningArray
+template <class T> class ZorOwningArray
 {
 public:
     ZorOwningArray() = default;
@@ -192,10 +191,7 @@ private:
 };
 
 class ZOR_EXPORT ZorTavlinInfoArray : public ZorOwningArray<ZorTavlinInfo>
-{
-};
+{};
 
 class ZOR_EXPORT ZorTavlinCommandeArray : public ZorOwningArray<ZorTavlinCommande>
-{
-};
-
+{};

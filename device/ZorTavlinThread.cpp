@@ -180,9 +180,7 @@ void ZorTavlinObj::ArretThread()
 // ---------------------------------------------------------------------------------------------
 // The worker.
 
-ZorTavlinThread::ZorTavlinThread() : wxThread(wxTHREAD_JOINABLE), m_bStop(false), m_bFini(false)
-{
-}
+ZorTavlinThread::ZorTavlinThread() : wxThread(wxTHREAD_JOINABLE), m_bStop(false), m_bFini(false) {}
 
 ZorTavlinThread::~ZorTavlinThread()
 {
@@ -226,8 +224,8 @@ wxString ZorTavlinThread::DateTimeQuery(const wxDateTime& moment)
     if (!moment.IsValid() || wxDateTime::GetCentury(moment.GetYear()) >= 21)
         return wxString();
     return wxString::Format(wxT("&DATETIME=%d;%d;%d;%d;%d;%d;"), moment.GetDay(),
-                            int(moment.GetMonth()) + 1, moment.GetYear() - 2000,
-                            moment.GetHour(), moment.GetMinute(), moment.GetSecond());
+                            int(moment.GetMonth()) + 1, moment.GetYear() - 2000, moment.GetHour(),
+                            moment.GetMinute(), moment.GetSecond());
 }
 
 wxString ZorTavlinThread::DateSuffix(wxLongLong iMs)
@@ -235,8 +233,8 @@ wxString ZorTavlinThread::DateSuffix(wxLongLong iMs)
     return wxString::Format(wxT("?date=%X%X"), unsigned(iMs.GetHi()), unsigned(iMs.GetLo()));
 }
 
-int ZorTavlinThread::GetPage(const wxString& zIPLocal, const wxString& zIP,
-                             const wxString& zPage, wxString* pzReply)
+int ZorTavlinThread::GetPage(const wxString& zIPLocal, const wxString& zIP, const wxString& zPage,
+                             wxString* pzReply)
 {
     if (!pzReply || zPage.empty())
         return ZOR_PAGE_ARGUMENT;
@@ -279,7 +277,7 @@ void ZorTavlinThread::Parse(const wxString& zReply, const wxString& zIP)
 
 wxThread::ExitCode ZorTavlinThread::Entry()
 {
-    wxLogNull pasDeLog; // nothing of the transfers reaches the host's log
+    wxLogNull pasDeLog;               // nothing of the transfers reaches the host's log
     ZorTavlinObj* pObj = gpTheTavlin; // outlives its worker: Stop joins it first
     if (!pObj) {
         m_bFini = true;

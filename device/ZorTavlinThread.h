@@ -37,8 +37,7 @@ public:
     static bool Pause(int iMs);
 
     // Result codes of GetPage.
-    enum
-    {
+    enum {
         ZOR_PAGE_OK = 0,
         ZOR_PAGE_ECHEC = 1,
         ZOR_PAGE_VIDE = 2,

@@ -12,7 +12,7 @@ namespace {
 constexpr size_t kRequestShort = 7;
 constexpr size_t kRequestRecord = 31;
 constexpr size_t kRecord = 24;
-constexpr unsigned kCaptured = 0x0001;      // capture status: ready
+constexpr unsigned kCaptured = 0x0001; // capture status: ready
 
 std::vector<uint8_t> Reply(const Device& d, uint16_t seq, uint8_t cmd, unsigned status)
 {
@@ -57,8 +57,8 @@ void BootId(const Device& d, uint8_t* id1, uint8_t* id2)
 BootResult BootRequest(Device& d, const std::string& data, int64_t monoMs)
 {
     BootResult out;
-    if (!Rebooting(d, monoMs) || data.size() < kRequestShort || uint8_t(data[0]) != 0x5A
-        || uint8_t(data[1]) != 0xA5)
+    if (!Rebooting(d, monoMs) || data.size() < kRequestShort || uint8_t(data[0]) != 0x5A ||
+        uint8_t(data[1]) != 0xA5)
         return out;
     uint8_t id1 = 0, id2 = 0;
     BootId(d, &id1, &id2);
@@ -123,14 +123,15 @@ BootResult BootRequest(Device& d, const std::string& data, int64_t monoMs)
         d.bootCaptured = false;
         d.rebootUntilMs = monoMs + d.bootReturnMs; // the new image starts
         out.kind = "BOOT-END";
-        out.note = "records=" + std::to_string(d.bootImage.size() / kRecord) + " bytes="
-                   + std::to_string(d.bootImage.size()) + " fnv=" + Fnv64(d.bootImage) + " version="
-                   + (old.empty() ? "-" : old) + "->" + d.version + seqText;
+        out.note = "records=" + std::to_string(d.bootImage.size() / kRecord) +
+                   " bytes=" + std::to_string(d.bootImage.size()) + " fnv=" + Fnv64(d.bootImage) +
+                   " version=" + (old.empty() ? "-" : old) + "->" + d.version + seqText;
         out.reply = Reply(d, seq, cmd, 0);
         return out;
     }
     out.kind = "BOOT-IGNORED";
-    out.note = "command=" + std::to_string(cmd) + " length=" + std::to_string(data.size()) + seqText;
+    out.note =
+        "command=" + std::to_string(cmd) + " length=" + std::to_string(data.size()) + seqText;
     return out;
 }
 
@@ -150,7 +151,8 @@ bool HeaderValue(const std::string& head, const std::string& name, std::string* 
 {
     const std::string wanted = Lower(name);
     for (const std::string& raw : Split(head, '\n')) {
-        const std::string line = raw.size() && raw.back() == '\r' ? raw.substr(0, raw.size() - 1) : raw;
+        const std::string line =
+            raw.size() && raw.back() == '\r' ? raw.substr(0, raw.size() - 1) : raw;
         const size_t colon = line.find(':');
         if (colon != std::string::npos && Lower(Trim(line.substr(0, colon))) == wanted) {
             *value = Trim(line.substr(colon + 1));
@@ -193,13 +195,13 @@ std::string ParseUpload(const std::string& contentType, const std::string& body,
     const size_t headEnd = body.find("\r\n\r\n", opening.size() - 2);
     if (headEnd == std::string::npos)
         return "part headers do not end";
-    if (body.size() < headEnd + 4 + closing.size()
-        || body.compare(body.size() - closing.size(), closing.size(), closing) != 0)
+    if (body.size() < headEnd + 4 + closing.size() ||
+        body.compare(body.size() - closing.size(), closing.size(), closing) != 0)
         return "body does not end with the closing boundary line";
     const std::string headers = body.substr(opening.size(), headEnd + 2 - opening.size());
     std::string disposition;
-    if (!HeaderValue(headers, "Content-Disposition", &disposition)
-        || Lower(disposition.substr(0, 10)) != "form-data;")
+    if (!HeaderValue(headers, "Content-Disposition", &disposition) ||
+        Lower(disposition.substr(0, 10)) != "form-data;")
         return "part without a form-data Content-Disposition";
     for (const std::string& line : Split(headers, '\n'))
         if (!line.empty() && (line.back() != '\r' || line.find(':') == std::string::npos))
@@ -226,8 +228,8 @@ std::string UploadReply(Device& d, const std::string& version, const std::string
 {
     if (path.empty() || path == "index.htm" || path == "index.html" || IsStatePage(path)) {
         *logNote = "405 /" + path;
-        return HttpResponse(version, 405, "Method Not Allowed", "text/plain", "method not allowed\n",
-                            true, "Allow: GET, HEAD\r\n");
+        return HttpResponse(version, 405, "Method Not Allowed", "text/plain",
+                            "method not allowed\n", true, "Allow: GET, HEAD\r\n");
     }
     if (path != "mpfsupload") {
         *logNote = "404 /" + path;
@@ -242,32 +244,52 @@ std::string UploadReply(Device& d, const std::string& version, const std::string
     d.webImage = content;
     d.webName = name;
     ++d.webUploads;
-    *logNote = "200 name=" + name + " bytes=" + std::to_string(content.size()) + " fnv=" + Fnv64(content);
+    *logNote =
+        "200 name=" + name + " bytes=" + std::to_string(content.size()) + " fnv=" + Fnv64(content);
     return HttpResponse(version, 200, "OK", "text/plain", "OK\n", true);
 }
 
 bool GetBootField(const Device& d, const std::string& key, int64_t monoMs, std::string* out)
 {
-    if (key == "boot") *out = Rebooting(d, monoMs) ? "1" : "0";
-    else if (key == "bootcaptured") *out = d.bootCaptured ? "1" : "0";
-    else if (key == "bootrecords") *out = std::to_string(d.bootRecords.size() / kRecord);
-    else if (key == "bootnotready") *out = std::to_string(d.bootNotReady);
-    else if (key == "bootdrop") *out = std::to_string(d.bootDropRecord);
-    else if (key == "bootstatus") *out = std::to_string(d.bootStatusRecord) + ":" + Hex4(d.bootStatus);
-    else if (key == "nextversion") *out = Latin1ToUtf8(d.nextVersion);
-    else if (key == "bootreturn") *out = std::to_string(d.bootReturnMs);
+    if (key == "boot")
+        *out = Rebooting(d, monoMs) ? "1" : "0";
+    else if (key == "bootcaptured")
+        *out = d.bootCaptured ? "1" : "0";
+    else if (key == "bootrecords")
+        *out = std::to_string(d.bootRecords.size() / kRecord);
+    else if (key == "bootnotready")
+        *out = std::to_string(d.bootNotReady);
+    else if (key == "bootdrop")
+        *out = std::to_string(d.bootDropRecord);
+    else if (key == "bootstatus")
+        *out = std::to_string(d.bootStatusRecord) + ":" + Hex4(d.bootStatus);
+    else if (key == "nextversion")
+        *out = Latin1ToUtf8(d.nextVersion);
+    else if (key == "bootreturn")
+        *out = std::to_string(d.bootReturnMs);
     else if (key == "bootreturnip")
-        *out = d.bootReturnIp ? IpText(d.bootReturnIp) + "/" + std::to_string(d.bootReturnPrefix) : "";
-    else if (key == "bootuploads") *out = std::to_string(d.bootUploads);
-    else if (key == "bootsize") *out = std::to_string(d.bootImage.size());
-    else if (key == "bootfnv") *out = Fnv64(d.bootImage);
-    else if (key == "webuploads") *out = std::to_string(d.webUploads);
-    else if (key == "websize") *out = std::to_string(d.webImage.size());
-    else if (key == "webfnv") *out = Fnv64(d.webImage);
-    else if (key == "webname") *out = Latin1ToUtf8(d.webName);
-    else if (key == "uploadfault") *out = d.uploadFault.empty() ? "none" : d.uploadFault;
-    else if (key == "uploadmax") *out = std::to_string(d.uploadMax);
-    else return false;
+        *out =
+            d.bootReturnIp ? IpText(d.bootReturnIp) + "/" + std::to_string(d.bootReturnPrefix) : "";
+    else if (key == "bootuploads")
+        *out = std::to_string(d.bootUploads);
+    else if (key == "bootsize")
+        *out = std::to_string(d.bootImage.size());
+    else if (key == "bootfnv")
+        *out = Fnv64(d.bootImage);
+    else if (key == "webuploads")
+        *out = std::to_string(d.webUploads);
+    else if (key == "websize")
+        *out = std::to_string(d.webImage.size());
+    else if (key == "webfnv")
+        *out = Fnv64(d.webImage);
+    else if (key == "webname")
+        *out = Latin1ToUtf8(d.webName);
+    else if (key == "uploadfault")
+        *out = d.uploadFault.empty() ? "none" : d.uploadFault;
+    else if (key == "uploadmax")
+        *out = std::to_string(d.uploadMax);
+    else
+        return false;
     return true;
 }
 
@@ -287,9 +309,9 @@ std::string SetBootField(Device& d, const std::string& key, const std::string& v
         // N:HHHH, record N answered with status word HHHH; 0:0 for none
         const size_t colon = value.find(':');
         long status = 0;
-        if (colon == std::string::npos || !ParseLong(value.substr(0, colon), 0, 1000000, &n)
-            || value.size() - colon - 1 != 4
-            || sscanf(value.c_str() + colon + 1, "%4lx", &status) != 1)
+        if (colon == std::string::npos || !ParseLong(value.substr(0, colon), 0, 1000000, &n) ||
+            value.size() - colon - 1 != 4 ||
+            sscanf(value.c_str() + colon + 1, "%4lx", &status) != 1)
             return "expected N:HHHH";
         d.bootStatusRecord = int(n);
         d.bootStatus = unsigned(status);
@@ -313,8 +335,8 @@ std::string SetBootField(Device& d, const std::string& key, const std::string& v
     } else if (key == "uploadfault") {
         // How the upload page fails: 500 after the body, hang (no answer), trickle (an answer
         // of a byte a second), close (at once, the body unread), midway (half the body read).
-        if (value != "none" && value != "500" && value != "hang" && value != "trickle"
-            && value != "close" && value != "midway")
+        if (value != "none" && value != "500" && value != "hang" && value != "trickle" &&
+            value != "close" && value != "midway")
             return "expected none, 500, hang, trickle, close or midway";
         d.uploadFault = value == "none" ? "" : value;
     } else if (key == "uploadmax") {

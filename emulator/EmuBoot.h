@@ -13,18 +13,19 @@
 namespace emu {
 
 constexpr uint16_t kBootPort = 16388;
-constexpr uint32_t kBootGroup = 0xE60A0A0B;   // 230.10.10.11
-constexpr int kBootIdleMs = 10000;            // a captured bootloader gives up after this silence
+constexpr uint32_t kBootGroup = 0xE60A0A0B; // 230.10.10.11
+constexpr int kBootIdleMs = 10000;          // a captured bootloader gives up after this silence
 constexpr size_t kMaxUpload = 4 * 1024 * 1024;
 
 // The identifier bytes a bootloader answers with: the last byte of its MAC address (reply byte
 // 10), and the one before it (byte 11).
 void BootId(const Device& d, uint8_t* id1, uint8_t* id2);
 
-struct BootResult {
-    std::vector<uint8_t> reply;        // empty: no answer
-    std::string kind;                  // log event, empty when the datagram is not for d
-    std::string note;                  // its payload
+struct BootResult
+{
+    std::vector<uint8_t> reply; // empty: no answer
+    std::string kind;           // log event, empty when the datagram is not for d
+    std::string note;           // its payload
 };
 // One bootloader request reaching device d (which must be restarting).
 BootResult BootRequest(Device& d, const std::string& data, int64_t monoMs);

@@ -24,8 +24,8 @@ int64_t LocalEpochS()
 // Seconds for a broken-down device date read as UTC; -1 when the date does not exist.
 int64_t DeviceSeconds(int day, int month, int year, int hour, int minute, int second)
 {
-    if (month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 || minute > 59
-        || second < 0 || second > 59)
+    if (month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        second < 0 || second > 59)
         return -1;
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -72,11 +72,20 @@ std::string HtmlEscape(const std::string& utf8)
     std::string out;
     for (char c : utf8) {
         switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -147,7 +156,8 @@ std::vector<std::string> Fields(const std::string& value)
     return Split(v, ';');
 }
 
-struct Refusal {
+struct Refusal
+{
     Effects& fx;
     Device& d;
     void operator()(const std::string& key, const std::string& why)
@@ -275,7 +285,8 @@ Effects ApplyQuery(Device& d, const std::string& query, int64_t monoMs)
             continue;
         size_t eq = item.find('=');
         std::string key = PercentDecode(item.substr(0, eq));
-        std::string value = eq == std::string::npos ? "" : ToLatin1(PercentDecode(item.substr(eq + 1)));
+        std::string value =
+            eq == std::string::npos ? "" : ToLatin1(PercentDecode(item.substr(eq + 1)));
         std::vector<std::string> f = Fields(value);
         long n = 0;
         unsigned bits = 0;
@@ -289,17 +300,17 @@ Effects ApplyQuery(Device& d, const std::string& query, int64_t monoMs)
             if (!text.empty() && text.back() == ';')
                 text.pop_back();
             SerialWrite(d, text, monoMs);
-        } else if (key == "SHOWFAB" || key == "SHOWEMAILCONF" || key == "SHOWFLASH"
-                   || key == "SHOWEEPROM") {
+        } else if (key == "SHOWFAB" || key == "SHOWEMAILCONF" || key == "SHOWFLASH" ||
+                   key == "SHOWEEPROM") {
             if (value != "0" && value != "1") {
                 refuse(key, "expected 0 or 1");
                 continue;
             }
             bool on = value == "1";
-            (key == "SHOWFAB" ? d.showFab
+            (key == "SHOWFAB"         ? d.showFab
              : key == "SHOWEMAILCONF" ? d.showEmail
-             : key == "SHOWFLASH" ? d.showFlash
-                                  : d.showEeprom) = on;
+             : key == "SHOWFLASH"     ? d.showFlash
+                                      : d.showEeprom) = on;
         } else if (key == "SNUM") {
             if (!ParseBits(value, 8, &bits))
                 refuse(key, "expected 8 characters 0/1");
@@ -350,8 +361,8 @@ Effects ApplyQuery(Device& d, const std::string& query, int64_t monoMs)
             else if (!AppendRecord(key == "WRITE_FLASH" ? d.flash : d.eeprom, f[0], f[1]))
                 refuse(key, "memory full");
         } else if (key == "INSCRIPTION") {
-            if (f.size() != 3 || !ValidText(f[0], 64, true) || !ValidText(f[1], 64, true)
-                || !ValidText(f[2], 64, true))
+            if (f.size() != 3 || !ValidText(f[0], 64, true) || !ValidText(f[1], 64, true) ||
+                !ValidText(f[2], 64, true))
                 refuse(key, "expected three fields");
             else
                 d.inscription = f[0] + ";" + f[1] + ";" + f[2];
@@ -362,9 +373,10 @@ Effects ApplyQuery(Device& d, const std::string& query, int64_t monoMs)
             d.acqParams.clear();
         } else if (key == "START_ACQ") {
             long a = 0, b = 0;
-            if (f.size() != 5 || (f[0] != "0" && f[0] != "1") || !ParseLong(f[2], 0, 4294967295L, &a)
-                || !ParseLong(f[3], 0, 4294967295L, &b) || (f[0] == "1" && f[4].empty())
-                || !ValidText(f[1], 64, true) || !ValidText(f[4], 99, true)) {
+            if (f.size() != 5 || (f[0] != "0" && f[0] != "1") ||
+                !ParseLong(f[2], 0, 4294967295L, &a) || !ParseLong(f[3], 0, 4294967295L, &b) ||
+                (f[0] == "1" && f[4].empty()) || !ValidText(f[1], 64, true) ||
+                !ValidText(f[4], 99, true)) {
                 refuse(key, "expected mode;s;a;b;target");
             } else {
                 d.acqStored = AcqRecords(d, monoMs);
@@ -381,8 +393,8 @@ Effects ApplyQuery(Device& d, const std::string& query, int64_t monoMs)
                 refuse(key, "expected login;password;new password;name;comment");
             } else if (f[0] != d.login || f[1] != d.password) {
                 refuse(key, "bad login or password");
-            } else if (!ValidText(f[2], kMaxPassword, true) || !ValidText(f[3], kMaxName, false)
-                       || !ValidText(f[4], kMaxComment, true)) {
+            } else if (!ValidText(f[2], kMaxPassword, true) || !ValidText(f[3], kMaxName, false) ||
+                       !ValidText(f[4], kMaxComment, true)) {
                 refuse(key, "field too long or empty name");
             } else {
                 d.password = f[2];
@@ -395,9 +407,9 @@ Effects ApplyQuery(Device& d, const std::string& query, int64_t monoMs)
                 refuse(key, "expected login;password;ip;mask;gateway;dhcp");
             } else if (f[0] != d.login || f[1] != d.password) {
                 refuse(key, "bad login or password");
-            } else if (!ParseIp(f[2], &ip) || !ParseIp(f[3], &mask) || !ParseIp(f[4], &gw)
-                       || MaskPrefix(mask) < 1 || (f[5] != "0" && f[5] != "1")
-                       || !UsableHost(ip, MaskPrefix(mask))) {
+            } else if (!ParseIp(f[2], &ip) || !ParseIp(f[3], &mask) || !ParseIp(f[4], &gw) ||
+                       MaskPrefix(mask) < 1 || (f[5] != "0" && f[5] != "1") ||
+                       !UsableHost(ip, MaskPrefix(mask))) {
                 refuse(key, "bad address, mask, gateway or flag");
             } else {
                 fx.move = true;
@@ -409,15 +421,15 @@ Effects ApplyQuery(Device& d, const std::string& query, int64_t monoMs)
             }
         } else if (key == "FAB") {
             long nb1 = 0, nb2 = 0;
-            if (f.size() != 5 || !ValidText(f[0], 32, false) || !Digits(f[1], 6) || !Digits(f[2], 6)
-                || !Digits(f[3], f[3].size()) || !Digits(f[4], f[4].size())
-                || !ParseLong(f[3], 0, 9999, &nb1) || !ParseLong(f[4], 0, 9999, &nb2)) {
+            if (f.size() != 5 || !ValidText(f[0], 32, false) || !Digits(f[1], 6) ||
+                !Digits(f[2], 6) || !Digits(f[3], f[3].size()) || !Digits(f[4], f[4].size()) ||
+                !ParseLong(f[3], 0, 9999, &nb1) || !ParseLong(f[4], 0, 9999, &nb2)) {
                 refuse(key, "expected id;ddmmyy;hhmmss;n;n");
             } else {
                 d.idFab = f[0];
-                d.dateTimeFab = f[1].substr(0, 2) + "/" + f[1].substr(2, 2) + "/20" + f[1].substr(4, 2)
-                                + "_" + f[2].substr(0, 2) + ":" + f[2].substr(2, 2) + ":"
-                                + f[2].substr(4, 2);
+                d.dateTimeFab = f[1].substr(0, 2) + "/" + f[1].substr(2, 2) + "/20" +
+                                f[1].substr(4, 2) + "_" + f[2].substr(0, 2) + ":" +
+                                f[2].substr(2, 2) + ":" + f[2].substr(4, 2);
                 d.bancFab = f[3];
                 d.serieFab = f[4];
             }
@@ -443,10 +455,10 @@ Effects ApplyQuery(Device& d, const std::string& query, int64_t monoMs)
                 refuse(key, "expected code;server;port;login;password;ssl");
             } else if (f[0] != d.accessCode) {
                 refuse(key, "bad access code");
-            } else if (!ValidText(f[1], 99, false) || !Digits(f[2], f[2].size()) || f[2].size() > 5
-                       || !ParseLong(f[2], 1, 65535, &port)
-                       || !ValidText(f[3], 49, true) || !ValidText(f[4], 40, true)
-                       || f[4].size() % 2 != 0 || (f[5] != "0" && f[5] != "1")) {
+            } else if (!ValidText(f[1], 99, false) || !Digits(f[2], f[2].size()) ||
+                       f[2].size() > 5 || !ParseLong(f[2], 1, 65535, &port) ||
+                       !ValidText(f[3], 49, true) || !ValidText(f[4], 40, true) ||
+                       f[4].size() % 2 != 0 || (f[5] != "0" && f[5] != "1")) {
                 refuse(key, "bad server, port, login, password or flag");
             } else {
                 d.smtpServer = f[1];
@@ -531,9 +543,9 @@ std::string IndexPage(const Device& d, int64_t monoMs)
         return "<tr><th>" + k + "</th><td>" + HtmlEscape(v) + "</td></tr>\n";
     };
     std::string html = "<!DOCTYPE html>\n<html lang=\"fr\"><head><meta charset=\"utf-8\">"
-                       "<meta http-equiv=\"refresh\" content=\"2\"><title>Tavlin "
-                       + HtmlEscape(Latin1ToUtf8(d.name)) + "</title></head><body>\n<h1>Tavlin "
-                       + HtmlEscape(Latin1ToUtf8(d.name)) + "</h1>\n<table>\n";
+                       "<meta http-equiv=\"refresh\" content=\"2\"><title>Tavlin " +
+                       HtmlEscape(Latin1ToUtf8(d.name)) + "</title></head><body>\n<h1>Tavlin " +
+                       HtmlEscape(Latin1ToUtf8(d.name)) + "</h1>\n<table>\n";
     html += row("Commentaire", Latin1ToUtf8(d.comment));
     html += row("Adresse IP", IpText(d.ip));
     html += row("Adresse MAC", d.mac);
@@ -556,7 +568,8 @@ std::string IndexPage(const Device& d, int64_t monoMs)
 
 namespace {
 
-struct TextField {
+struct TextField
+{
     const char* key;
     std::string Device::*member;
     size_t max;
@@ -586,60 +599,112 @@ bool GetField(const Device& d, const std::string& keyIn, int64_t monoMs, std::st
             return true;
         }
     }
-    if (key == "ip") *out = IpText(d.ip);
-    else if (key == "mask") *out = IpText(PrefixMask(d.prefix));
-    else if (key == "gateway") *out = IpText(d.gateway);
-    else if (key == "dhcp") *out = d.dhcp ? "1" : "0";
-    else if (key == "mac") *out = d.mac;
-    else if (key == "answer") *out = d.answer == AnswerMode::Broadcast ? "broadcast" : "unicast";
-    else if (key == "master") *out = d.master ? "1" : "0";
-    else if (key == "silent") *out = Silent(d, monoMs) ? "1" : "0";
-    else if (key == "http") *out = d.http ? "1" : "0";
-    else if (key == "httpdelay") *out = std::to_string(d.httpDelayMs);
-    else if (key == "uartboard") *out = d.uartBoard ? "1" : "0";
-    else if (key == "animate") *out = d.animate ? "1" : "0";
-    else if (key == "rebooting") *out = Rebooting(d, monoMs) ? "1" : "0";
-    else if (key == "relais") *out = Bits(d.relais, 4);
-    else if (key == "snum") *out = Bits(d.snum, 8);
-    else if (key == "ena" || key == "enum") *out = Bits(Inputs(d, monoMs), 8);
-    else if (key == "sana1" || key == "sana2") *out = std::to_string(d.sana[key[4] - '1']);
+    if (key == "ip")
+        *out = IpText(d.ip);
+    else if (key == "mask")
+        *out = IpText(PrefixMask(d.prefix));
+    else if (key == "gateway")
+        *out = IpText(d.gateway);
+    else if (key == "dhcp")
+        *out = d.dhcp ? "1" : "0";
+    else if (key == "mac")
+        *out = d.mac;
+    else if (key == "answer")
+        *out = d.answer == AnswerMode::Broadcast ? "broadcast" : "unicast";
+    else if (key == "master")
+        *out = d.master ? "1" : "0";
+    else if (key == "silent")
+        *out = Silent(d, monoMs) ? "1" : "0";
+    else if (key == "http")
+        *out = d.http ? "1" : "0";
+    else if (key == "httpdelay")
+        *out = std::to_string(d.httpDelayMs);
+    else if (key == "uartboard")
+        *out = d.uartBoard ? "1" : "0";
+    else if (key == "animate")
+        *out = d.animate ? "1" : "0";
+    else if (key == "rebooting")
+        *out = Rebooting(d, monoMs) ? "1" : "0";
+    else if (key == "relais")
+        *out = Bits(d.relais, 4);
+    else if (key == "snum")
+        *out = Bits(d.snum, 8);
+    else if (key == "ena" || key == "enum")
+        *out = Bits(Inputs(d, monoMs), 8);
+    else if (key == "sana1" || key == "sana2")
+        *out = std::to_string(d.sana[key[4] - '1']);
     else if (key.size() == 4 && key.compare(0, 3, "ana") == 0 && key[3] >= '1' && key[3] <= '4')
         *out = std::to_string(AnalogInput(d, key[3] - '1', monoMs));
     else if (key.size() == 5 && key.compare(0, 4, "eana") == 0 && key[4] >= '1' && key[4] <= '4')
         *out = std::to_string(AnalogInput(d, key[4] - '1', monoMs));
-    else if (key == "bouton") *out = Button(d, monoMs) ? "1" : "0";
-    else if (key == "uart") *out = Latin1ToUtf8(d.uart);
-    else if (key == "uarttx") *out = Latin1ToUtf8(d.uartTx);
-    else if (key == "dir") { char b[8]; snprintf(b, sizeof b, "%04X", d.boardDir & 0xFFFF); *out = b; }
-    else if (key == "auto") *out = std::to_string(d.autoState);
-    else if (key == "pause") *out = d.pause ? "1" : "0";
-    else if (key == "prog") *out = Bits(d.programs, kPrograms);
-    else if (key == "memautomate") *out = std::to_string(d.memAutomate);
-    else if (key == "inscription") *out = Latin1ToUtf8(d.inscription);
-    else if (key == "acq") *out = d.acqParams.empty() ? "0" : "1";
-    else if (key == "acqparam") *out = Latin1ToUtf8(d.acqParams);
-    else if (key == "acqmem") *out = std::to_string(AcqRecords(d, monoMs));
-    else if (key == "flash") *out = Latin1ToUtf8(d.flash);
-    else if (key == "eeprom") *out = Latin1ToUtf8(d.eeprom);
-    else if (key == "datetime") *out = ClockText(d);
-    else if (key == "blink") *out = monoMs < d.blinkUntilMs ? "1" : "0";
-    else if (key == "showfab") *out = d.showFab ? "1" : "0";
-    else if (key == "showemailconf") *out = d.showEmail ? "1" : "0";
-    else if (key == "showflash") *out = d.showFlash ? "1" : "0";
-    else if (key == "showeeprom") *out = d.showEeprom ? "1" : "0";
-    else if (key == "datetimefab") *out = d.dateTimeFab;
-    else if (key == "bancfab") *out = d.bancFab;
-    else if (key == "seriefab") *out = d.serieFab;
-    else if (key == "smtpserver") *out = Latin1ToUtf8(d.smtpServer);
-    else if (key == "smtpport") *out = d.smtpPort;
-    else if (key == "smtplogin") *out = Latin1ToUtf8(d.smtpLogin);
-    else if (key == "smtppwd") *out = d.smtpPwd;
-    else if (key == "smtpssl") *out = d.smtpSsl;
-    else if (key == "lasterror") *out = Latin1ToUtf8(d.lastError);
-    else if (key == "requests") *out = std::to_string(d.requests);
-    else if (key == "hellos") *out = std::to_string(d.hellos);
-    else if (key == "answers") *out = std::to_string(d.answers);
-    else return GetBootField(d, key, monoMs, out);
+    else if (key == "bouton")
+        *out = Button(d, monoMs) ? "1" : "0";
+    else if (key == "uart")
+        *out = Latin1ToUtf8(d.uart);
+    else if (key == "uarttx")
+        *out = Latin1ToUtf8(d.uartTx);
+    else if (key == "dir") {
+        char b[8];
+        snprintf(b, sizeof b, "%04X", d.boardDir & 0xFFFF);
+        *out = b;
+    } else if (key == "auto")
+        *out = std::to_string(d.autoState);
+    else if (key == "pause")
+        *out = d.pause ? "1" : "0";
+    else if (key == "prog")
+        *out = Bits(d.programs, kPrograms);
+    else if (key == "memautomate")
+        *out = std::to_string(d.memAutomate);
+    else if (key == "inscription")
+        *out = Latin1ToUtf8(d.inscription);
+    else if (key == "acq")
+        *out = d.acqParams.empty() ? "0" : "1";
+    else if (key == "acqparam")
+        *out = Latin1ToUtf8(d.acqParams);
+    else if (key == "acqmem")
+        *out = std::to_string(AcqRecords(d, monoMs));
+    else if (key == "flash")
+        *out = Latin1ToUtf8(d.flash);
+    else if (key == "eeprom")
+        *out = Latin1ToUtf8(d.eeprom);
+    else if (key == "datetime")
+        *out = ClockText(d);
+    else if (key == "blink")
+        *out = monoMs < d.blinkUntilMs ? "1" : "0";
+    else if (key == "showfab")
+        *out = d.showFab ? "1" : "0";
+    else if (key == "showemailconf")
+        *out = d.showEmail ? "1" : "0";
+    else if (key == "showflash")
+        *out = d.showFlash ? "1" : "0";
+    else if (key == "showeeprom")
+        *out = d.showEeprom ? "1" : "0";
+    else if (key == "datetimefab")
+        *out = d.dateTimeFab;
+    else if (key == "bancfab")
+        *out = d.bancFab;
+    else if (key == "seriefab")
+        *out = d.serieFab;
+    else if (key == "smtpserver")
+        *out = Latin1ToUtf8(d.smtpServer);
+    else if (key == "smtpport")
+        *out = d.smtpPort;
+    else if (key == "smtplogin")
+        *out = Latin1ToUtf8(d.smtpLogin);
+    else if (key == "smtppwd")
+        *out = d.smtpPwd;
+    else if (key == "smtpssl")
+        *out = d.smtpSsl;
+    else if (key == "lasterror")
+        *out = Latin1ToUtf8(d.lastError);
+    else if (key == "requests")
+        *out = std::to_string(d.requests);
+    else if (key == "hellos")
+        *out = std::to_string(d.hellos);
+    else if (key == "answers")
+        *out = std::to_string(d.answers);
+    else
+        return GetBootField(d, key, monoMs, out);
     return true;
 }
 
@@ -667,8 +732,10 @@ std::string SetField(Device& d, const std::string& keyIn, const std::string& val
         if (!ParseBits(value, 8, &bits))
             return "expected 8 characters 0/1";
         d.ena = bits;
-    } else if ((key.size() == 4 && key.compare(0, 3, "ana") == 0 && key[3] >= '1' && key[3] <= '4')
-               || (key.size() == 5 && key.compare(0, 4, "eana") == 0 && key[4] >= '1' && key[4] <= '4')) {
+    } else if ((key.size() == 4 && key.compare(0, 3, "ana") == 0 && key[3] >= '1' &&
+                key[3] <= '4') ||
+               (key.size() == 5 && key.compare(0, 4, "eana") == 0 && key[4] >= '1' &&
+                key[4] <= '4')) {
         if (!ParseLong(value, 0, kAnalogMax, &n))
             return "expected 0 to 4095";
         d.ana[key.back() - '1'] = static_cast<int>(n);

@@ -17,14 +17,15 @@ constexpr size_t kMaxComment = 64;
 constexpr size_t kMaxLogin = 32;
 constexpr size_t kMaxPassword = 32;
 constexpr size_t kMaxVersion = 32;
-constexpr size_t kMaxUart = 255;       // serial receive buffer
-constexpr size_t kMaxMemory = 255;     // flash and EEPROM record text
+constexpr size_t kMaxUart = 255;   // serial receive buffer
+constexpr size_t kMaxMemory = 255; // flash and EEPROM record text
 constexpr int kBlinkMs = 5000;
-constexpr int kAnalogMax = 4095;       // 12-bit analog inputs
+constexpr int kAnalogMax = 4095; // 12-bit analog inputs
 constexpr int kAutoMax = 999;
-constexpr int kPrograms = 8;           // program slots of the automate
+constexpr int kPrograms = 8; // program slots of the automate
 
-struct Device {
+struct Device
+{
     int index = 0;
 
     // Identity and network. Texts are 8-bit (Latin-1), as the device stores them.
@@ -32,9 +33,9 @@ struct Device {
     int prefix = 24;
     uint32_t gateway = 0;
     bool dhcp = false;
-    std::string mac;                   // "02-54-56-4D-0A-00"
+    std::string mac; // "02-54-56-4D-0A-00"
     std::string name, comment, login, password;
-    std::string version;               // empty: 8-line discovery answer, state page "1"
+    std::string version; // empty: 8-line discovery answer, state page "1"
     std::string type = "IO8R4";
     std::string accessCode = "Wd3kPv";
     AnswerMode answer = AnswerMode::Broadcast;
@@ -42,33 +43,33 @@ struct Device {
 
     // Behaviour switches (control socket and options).
     bool silent = false;
-    int64_t silentAtMs = -1;           // monotonic time from which hellos get no answer
+    int64_t silentAtMs = -1; // monotonic time from which hellos get no answer
     bool http = true;
     int httpDelayMs = 0;
-    bool uartBoard = false;            // an I/O board answers on the serial line
-    bool animate = false;              // inputs move by themselves
-    int64_t rebootUntilMs = 0;         // monotonic end of a restart
+    bool uartBoard = false;    // an I/O board answers on the serial line
+    bool animate = false;      // inputs move by themselves
+    int64_t rebootUntilMs = 0; // monotonic end of a restart
 
     // I/O.
-    unsigned relais = 0;               // 4 relays, bit 3 first on the page
-    unsigned snum = 0;                 // 8 digital outputs
-    unsigned ena = 0;                  // 8 digital inputs
-    int sana[2] = {0, 0};              // analog outputs 0..255
-    int ana[4] = {0, 0, 0, 0};         // analog inputs 0..4095
+    unsigned relais = 0;       // 4 relays, bit 3 first on the page
+    unsigned snum = 0;         // 8 digital outputs
+    unsigned ena = 0;          // 8 digital inputs
+    int sana[2] = {0, 0};      // analog outputs 0..255
+    int ana[4] = {0, 0, 0, 0}; // analog inputs 0..4095
     bool bouton = false;
-    unsigned boardDir = 0xFF00;        // direction word last written to the I/O board
-    std::string uart;                  // text received on the serial line
-    std::string uartTx;                // text written to the serial line (latest last)
+    unsigned boardDir = 0xFF00; // direction word last written to the I/O board
+    std::string uart;           // text received on the serial line
+    std::string uartTx;         // text written to the serial line (latest last)
 
     // Internal program, acquisition, memories.
     int autoState = 0;
     bool pause = false;
-    unsigned programs = 0x03;          // bit i: program slot i + 1 is loaded
-    unsigned memAutomate = 12;         // records in the automate's memory
+    unsigned programs = 0x03;  // bit i: program slot i + 1 is loaded
+    unsigned memAutomate = 12; // records in the automate's memory
     std::string inscription;
-    std::string acqParams;             // empty: no acquisition running
+    std::string acqParams; // empty: no acquisition running
     int64_t acqSinceMs = 0;
-    unsigned acqStored = 0;            // records before the running acquisition
+    unsigned acqStored = 0; // records before the running acquisition
     std::string flash, eeprom;
 
     // Clock: device time = PC local time + offset; unset clocks read 00/00/2000_00:00:00.
@@ -89,37 +90,38 @@ struct Device {
     // and once captured until the end request or bootIdleUntilMs (no request for a while).
     bool bootCaptured = false;
     int64_t bootIdleUntilMs = 0;
-    std::string bootRecords;           // the records of the running upload, 24 bytes each
-    int bootNotReady = 0;              // knob: "not ready" answers to the first captures
+    std::string bootRecords; // the records of the running upload, 24 bytes each
+    int bootNotReady = 0;    // knob: "not ready" answers to the first captures
     int bootNotReadyLeft = 0;
-    int bootDropRecord = 0;            // knob: record n (from 1) gets no answer the first time
+    int bootDropRecord = 0; // knob: record n (from 1) gets no answer the first time
     bool bootDropped = false;
-    int bootStatusRecord = 0;          // knob: record n is answered with bootStatus
+    int bootStatusRecord = 0; // knob: record n is answered with bootStatus
     unsigned bootStatus = 0;
-    std::string nextVersion;           // knob: version after an upload (else the number + 1)
-    int bootReturnMs = 0;              // knob: the restart after an upload lasts this long
-    uint32_t bootReturnIp = 0;         // knob: the next upload brings the device back at this
-    int bootReturnPrefix = 24;         //   address (its settings reset by the image); 0: none
-    std::string bootImage;             // image stored by the last complete upload
+    std::string nextVersion;   // knob: version after an upload (else the number + 1)
+    int bootReturnMs = 0;      // knob: the restart after an upload lasts this long
+    uint32_t bootReturnIp = 0; // knob: the next upload brings the device back at this
+    int bootReturnPrefix = 24; //   address (its settings reset by the image); 0: none
+    std::string bootImage;     // image stored by the last complete upload
     uint64_t bootUploads = 0;
 
     // Web-server image posted to /mpfsupload.
     std::string webImage, webName;
     uint64_t webUploads = 0;
-    std::string uploadFault;           // knob: how the upload page fails (empty: it does not)
-    size_t uploadMax = 0;              // knob: a longer body is refused with 413 (0: the
-                                       //   server's own bound)
+    std::string uploadFault; // knob: how the upload page fails (empty: it does not)
+    size_t uploadMax = 0;    // knob: a longer body is refused with 413 (0: the
+                             //   server's own bound)
 };
 
 // What a command asks of the server beyond the device record.
-struct Effects {
-    bool move = false;                 // change the device's address (after the reply)
+struct Effects
+{
+    bool move = false; // change the device's address (after the reply)
     uint32_t ip = 0;
     int prefix = 24;
     uint32_t gateway = 0;
     bool dhcp = false;
-    bool reboot = false;               // restart after the reply
-    std::vector<std::string> notes;    // one line per refused command
+    bool reboot = false;            // restart after the reply
+    std::vector<std::string> notes; // one line per refused command
 };
 
 // A host address a device may take: not 0, loopback, multicast or reserved, nor the network or

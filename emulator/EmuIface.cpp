@@ -17,7 +17,10 @@
 
 namespace emu {
 
-Iface::~Iface() { Close(); }
+Iface::~Iface()
+{
+    Close();
+}
 
 void Iface::Close()
 {
@@ -76,8 +79,8 @@ bool Iface::HasAddress(uint32_t ip) const
         return false;
     bool found = false;
     for (struct ifaddrs* a = list; a; a = a->ifa_next) {
-        if (a->ifa_addr && a->ifa_addr->sa_family == AF_INET && m_name == a->ifa_name
-            && ntohl(reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr) == ip)
+        if (a->ifa_addr && a->ifa_addr->sa_family == AF_INET && m_name == a->ifa_name &&
+            ntohl(reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr) == ip)
             found = true;
     }
     freeifaddrs(list);
@@ -94,7 +97,8 @@ bool Iface::Add(uint32_t ip, int prefix, bool* existed, std::string* error)
         *existed = true;
         return true;
     }
-    *error = "cannot add " + IpText(ip) + "/" + std::to_string(prefix) + " to " + m_name + ": " + err;
+    *error =
+        "cannot add " + IpText(ip) + "/" + std::to_string(prefix) + " to " + m_name + ": " + err;
     return false;
 }
 
@@ -124,7 +128,8 @@ bool Iface::Request(int type, int flags, uint32_t ip, int prefix, std::string* e
         *error = "interface not open";
         return false;
     }
-    struct {
+    struct
+    {
         struct nlmsghdr nh;
         struct ifaddrmsg ifa;
         char attrs[64];
@@ -139,8 +144,8 @@ bool Iface::Request(int type, int flags, uint32_t ip, int prefix, std::string* e
     req.ifa.ifa_scope = RT_SCOPE_UNIVERSE;
     req.ifa.ifa_index = static_cast<unsigned>(m_index);
     auto addAttr = [&req](unsigned short attrType, uint32_t value) {
-        struct rtattr* rta = reinterpret_cast<struct rtattr*>(
-            reinterpret_cast<char*>(&req) + NLMSG_ALIGN(req.nh.nlmsg_len));
+        struct rtattr* rta = reinterpret_cast<struct rtattr*>(reinterpret_cast<char*>(&req) +
+                                                              NLMSG_ALIGN(req.nh.nlmsg_len));
         rta->rta_type = attrType;
         rta->rta_len = RTA_LENGTH(sizeof value);
         uint32_t be = htonl(value);
@@ -154,8 +159,8 @@ bool Iface::Request(int type, int flags, uint32_t ip, int prefix, std::string* e
 
     struct sockaddr_nl kernel = {};
     kernel.nl_family = AF_NETLINK;
-    if (sendto(m_fd, &req, req.nh.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel)
-        < 0) {
+    if (sendto(m_fd, &req, req.nh.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel),
+               sizeof kernel) < 0) {
         *error = strerror(errno);
         return false;
     }

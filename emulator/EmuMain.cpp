@@ -86,7 +86,8 @@ const char* kHelp =
     "  ip netns exec LAN tavlin-emu --count 3 --first-ip 192.168.77.10 --version 2.3 \\\n"
     "      --control /tmp/emu.ctl --log /tmp/emu.log\n";
 
-struct Settings {
+struct Settings
+{
     bool haveIp = false;
     uint32_t ip = 0;
     int prefix = -1;
@@ -95,7 +96,7 @@ struct Settings {
     bool haveGateway = false;
     uint32_t gateway = 0;
     bool factory = false;
-    std::string mac;                   // explicit MAC (--device only)
+    std::string mac; // explicit MAC (--device only)
     std::string name = "Tavlin", comment = "Emulation", login = "admin", password = "tavlin";
     std::string version;
     std::string accessCode = "Wd3kPv";
@@ -172,12 +173,15 @@ bool Apply(Settings& s, const std::string& key, const std::string& value, bool p
         if (!ParseMac(value, 6, &b))
             return Fail("bad MAC address " + value);
         s.mac = MacText(b);
-    } else if (key == "name" || key == "comment" || key == "login" || key == "password"
-               || key == "version" || key == "access-code") {
+    } else if (key == "name" || key == "comment" || key == "login" || key == "password" ||
+               key == "version" || key == "access-code") {
         std::string v = ToLatin1(value);
-        size_t max = key == "name" ? kMaxName : key == "comment" ? kMaxComment
-                   : key == "login" ? kMaxLogin : key == "password" ? kMaxPassword
-                   : key == "version" ? kMaxVersion : 32;
+        size_t max = key == "name"       ? kMaxName
+                     : key == "comment"  ? kMaxComment
+                     : key == "login"    ? kMaxLogin
+                     : key == "password" ? kMaxPassword
+                     : key == "version"  ? kMaxVersion
+                                         : 32;
         if (v.size() > max)
             return Fail(key + " longer than " + std::to_string(max) + " bytes");
         for (unsigned char c : v)
@@ -185,8 +189,12 @@ bool Apply(Settings& s, const std::string& key, const std::string& value, bool p
                 return Fail(key + " with a control character or ';'");
         if ((key == "name" || key == "access-code") && v.empty())
             return Fail(key + " is empty");
-        (key == "name" ? s.name : key == "comment" ? s.comment : key == "login" ? s.login
-         : key == "password" ? s.password : key == "version" ? s.version : s.accessCode) = v;
+        (key == "name"       ? s.name
+         : key == "comment"  ? s.comment
+         : key == "login"    ? s.login
+         : key == "password" ? s.password
+         : key == "version"  ? s.version
+                             : s.accessCode) = v;
     } else if (key == "answer") {
         if (value == "broadcast")
             s.answer = AnswerMode::Broadcast;
@@ -200,11 +208,14 @@ bool Apply(Settings& s, const std::string& key, const std::string& value, bool p
     } else if (key == "http-delay-ms") {
         if (!ParseLong(value, 0, 60000, &s.httpDelayMs))
             return Fail("bad --http-delay-ms " + value);
-    } else if (perDevice && (key == "dhcp" || key == "master" || key == "uart-board"
-                             || key == "animate" || key == "clock-unset" || key == "factory")) {
-        bool* target = key == "dhcp" ? &s.dhcp : key == "master" ? &s.master
-                     : key == "uart-board" ? &s.uartBoard : key == "animate" ? &s.animate
-                     : key == "clock-unset" ? &s.clockUnset : &s.factory;
+    } else if (perDevice && (key == "dhcp" || key == "master" || key == "uart-board" ||
+                             key == "animate" || key == "clock-unset" || key == "factory")) {
+        bool* target = key == "dhcp"          ? &s.dhcp
+                       : key == "master"      ? &s.master
+                       : key == "uart-board"  ? &s.uartBoard
+                       : key == "animate"     ? &s.animate
+                       : key == "clock-unset" ? &s.clockUnset
+                                              : &s.factory;
         if (!Flag(value, target))
             return Fail(key + " takes 0 or 1");
     } else {
@@ -275,8 +286,8 @@ int main(int argc, char** argv)
         std::string key = a.substr(2);
         std::string value;
         size_t eq = key.find('=');
-        bool flag = key == "factory" || key == "dhcp" || key == "master" || key == "uart-board"
-                    || key == "animate" || key == "clock-unset";
+        bool flag = key == "factory" || key == "dhcp" || key == "master" || key == "uart-board" ||
+                    key == "animate" || key == "clock-unset";
         if (eq != std::string::npos) {
             value = key.substr(eq + 1);
             key = key.substr(0, eq);
@@ -347,7 +358,8 @@ int main(int argc, char** argv)
         bool sameAsIface = ifIp && ((*ip ^ ifIp) & PrefixMask(ifPrefix)) == 0;
         *prefix = s.prefix > 0 ? s.prefix : s.haveMask ? s.maskPrefix : sameAsIface ? ifPrefix : 24;
         if (!UsableHost(*ip, *prefix))
-            return Fail(IpText(*ip) + "/" + std::to_string(*prefix) + " is not a usable device address");
+            return Fail(IpText(*ip) + "/" + std::to_string(*prefix) +
+                        " is not a usable device address");
         next = *ip + 1;
         return true;
     };
@@ -359,7 +371,8 @@ int main(int argc, char** argv)
         int prefix = 24;
         if (!addresses(s, &ip, &prefix))
             return 2;
-        std::string name = count > 1 || !deviceOptions.empty() ? global.name + std::to_string(i + 1) : global.name;
+        std::string name =
+            count > 1 || !deviceOptions.empty() ? global.name + std::to_string(i + 1) : global.name;
         if (name.size() > kMaxName)
             return Fail("name too long"), 2;
         devices.push_back(Make(s, static_cast<int>(i), ip, prefix, name, macPrefix, start));
@@ -384,7 +397,8 @@ int main(int argc, char** argv)
         int prefix = 24;
         if (!addresses(s, &ip, &prefix))
             return 2;
-        devices.push_back(Make(s, static_cast<int>(devices.size()), ip, prefix, s.name, macPrefix, start));
+        devices.push_back(
+            Make(s, static_cast<int>(devices.size()), ip, prefix, s.name, macPrefix, start));
     }
 
     Server server(opt, std::move(devices));

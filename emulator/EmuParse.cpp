@@ -37,7 +37,8 @@ HttpRequest ParseRequest(const std::string& head)
         return r;
     }
     size_t q = r.target.find('?');
-    r.path = Lower(PercentDecode(r.target.substr(1, q == std::string::npos ? std::string::npos : q - 1)));
+    r.path = Lower(
+        PercentDecode(r.target.substr(1, q == std::string::npos ? std::string::npos : q - 1)));
     r.query = q == std::string::npos ? "" : r.target.substr(q + 1);
     return r;
 }
@@ -62,10 +63,11 @@ std::string HttpReply(Device& d, const HttpRequest& r, int64_t monoMs, Effects* 
 {
     bool head = r.method == "HEAD";
     if (r.method != "GET" && !head)
-        return HttpResponse(r.version, 405, "Method Not Allowed", "text/plain", "method not allowed\n",
-                            true, "Allow: GET, HEAD\r\n");
+        return HttpResponse(r.version, 405, "Method Not Allowed", "text/plain",
+                            "method not allowed\n", true, "Allow: GET, HEAD\r\n");
     if (r.path.empty() || r.path == "index.htm" || r.path == "index.html")
-        return HttpResponse(r.version, 200, "OK", "text/html; charset=utf-8", IndexPage(d, monoMs), !head);
+        return HttpResponse(r.version, 200, "OK", "text/html; charset=utf-8", IndexPage(d, monoMs),
+                            !head);
     if (IsStatePage(r.path)) {
         *fx = ApplyQuery(d, r.query, monoMs);
         return HttpResponse(r.version, 200, "OK", "text/plain; charset=iso-8859-1",
@@ -119,8 +121,9 @@ std::string ConfigRefusal(const Device& d, const ConfigRequest& c, int64_t monoM
         return "restarting";
     if (c.login != d.login || c.password != d.password)
         return "bad login or password";
-    if (!ParseIpHex(c.address, ip) || !ParseIpHex(c.mask, &mask) || !ParseIpHex(c.gateway, gateway)
-        || MaskPrefix(mask) < 1 || !UsableHost(*ip, MaskPrefix(mask)))
+    if (!ParseIpHex(c.address, ip) || !ParseIpHex(c.mask, &mask) ||
+        !ParseIpHex(c.gateway, gateway) || MaskPrefix(mask) < 1 ||
+        !UsableHost(*ip, MaskPrefix(mask)))
         return "bad address, mask or gateway";
     *prefix = MaskPrefix(mask);
     return "";

@@ -12,12 +12,13 @@ namespace emu {
 
 // ---- HTTP ----
 
-struct HttpRequest {
-    int status = 0;                    // 0: well formed, else the error code to answer
-    std::string method, target;        // target without the scheme and host of an absolute form
-    std::string version = "HTTP/1.1";  // "HTTP/1.0" when the client asked for it
-    std::string path;                  // decoded, lower case, without the leading "/"
-    std::string query;                 // undecoded, after the first "?"
+struct HttpRequest
+{
+    int status = 0;                   // 0: well formed, else the error code to answer
+    std::string method, target;       // target without the scheme and host of an absolute form
+    std::string version = "HTTP/1.1"; // "HTTP/1.0" when the client asked for it
+    std::string path;                 // decoded, lower case, without the leading "/"
+    std::string query;                // undecoded, after the first "?"
 };
 
 // Index of the blank line ending the request head in the bytes received so far; npos while
@@ -45,7 +46,8 @@ DatagramKind ClassifyDatagram(const std::string& data, bool restartPort);
 bool HelloReaches(const Device& d, uint32_t dst);
 
 // N;MAC;login;password;address;mask;gateway;dhcp;
-struct ConfigRequest {
+struct ConfigRequest
+{
     std::string mac, login, password, address, mask, gateway;
     bool dhcp = false;
 };
@@ -59,10 +61,11 @@ std::string ConfigRefusal(const Device& d, const ConfigRequest& c, int64_t monoM
 
 // ---- Control socket ----
 
-struct ControlLine {
-    std::string cmd;                   // upper case
-    std::string device;                // index text (second word)
-    std::string arg;                   // the rest, trimmed
+struct ControlLine
+{
+    std::string cmd;    // upper case
+    std::string device; // index text (second word)
+    std::string arg;    // the rest, trimmed
 };
 ControlLine ParseControlLine(const std::string& line);
 // "key=value" of a SET: the key trimmed and lower case; false when there is no key.

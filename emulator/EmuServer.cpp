@@ -26,14 +26,14 @@ namespace {
 constexpr uint16_t kDiscoveryPort = 30303;
 constexpr uint16_t kRestartPort = 69;
 constexpr uint16_t kHttpPort = 80;
-constexpr size_t kMaxRequest = 8192;   // request line and headers
-constexpr int kRequestMs = 5000;       // time allowed to send them
+constexpr size_t kMaxRequest = 8192; // request line and headers
+constexpr int kRequestMs = 5000;     // time allowed to send them
 constexpr int kMaxHttpThreads = 64;
 constexpr int kMaxControlThreads = 16;
 constexpr size_t kMaxControlLine = 4096;
 constexpr int kControlIdleMs = 30000;
-constexpr int kBodyMs = 30000;         // time allowed to send a POST body
-constexpr int kSlowMs = 600000;        // bound on an upload page that hangs or trickles
+constexpr int kBodyMs = 30000;  // time allowed to send a POST body
+constexpr int kSlowMs = 600000; // bound on an upload page that hangs or trickles
 
 int gSignalFd = -1;
 
@@ -46,7 +46,10 @@ void OnSignal(int)
     }
 }
 
-std::string Peer(uint32_t ip, uint16_t port) { return IpText(ip) + ":" + std::to_string(port); }
+std::string Peer(uint32_t ip, uint16_t port)
+{
+    return IpText(ip) + ":" + std::to_string(port);
+}
 
 int UdpSocket(const std::string& iface, uint16_t port, std::string* error)
 {
@@ -148,8 +151,7 @@ void InstallSignalHandlers(int wakeFd)
 
 Server::Server(const ServerOptions& options, std::vector<Device> devices)
     : m_opt(options), m_devices(std::move(devices))
-{
-}
+{}
 
 Server::~Server()
 {
@@ -213,9 +215,9 @@ bool Server::Setup(std::string* error)
             if (!Acquire(d.ip, d.prefix, error))
                 return false;
             Log("START", IpText(d.ip), "",
-                "mac=" + d.mac + " name=" + d.name + " answer="
-                    + (d.answer == AnswerMode::Broadcast ? "broadcast" : "unicast")
-                    + " version=" + (d.version.empty() ? "-" : d.version));
+                "mac=" + d.mac + " name=" + d.name +
+                    " answer=" + (d.answer == AnswerMode::Broadcast ? "broadcast" : "unicast") +
+                    " version=" + (d.version.empty() ? "-" : d.version));
         }
     }
 
@@ -236,8 +238,8 @@ bool Server::Setup(std::string* error)
             unlink(a.sun_path); // left by an emulator that did not end cleanly
         }
         m_ctlFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (m_ctlFd < 0 || bind(m_ctlFd, reinterpret_cast<sockaddr*>(&a), sizeof a) < 0
-            || listen(m_ctlFd, 8) < 0) {
+        if (m_ctlFd < 0 || bind(m_ctlFd, reinterpret_cast<sockaddr*>(&a), sizeof a) < 0 ||
+            listen(m_ctlFd, 8) < 0) {
             *error = "control socket " + m_opt.controlPath + ": " + strerror(errno);
             return false;
         }
@@ -272,7 +274,8 @@ bool Server::Acquire(uint32_t ip, int prefix, std::string* error)
         sa.sin_addr.s_addr = htonl(ip);
         if (fd >= 0)
             setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0 || listen(fd, 32) < 0) {
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0 ||
+            listen(fd, 32) < 0) {
             *error = "cannot serve HTTP on " + IpText(ip) + ": " + strerror(errno);
             if (fd >= 0)
                 close(fd);
@@ -321,8 +324,8 @@ bool Server::MoveLocked(Device& d, uint32_t ip, int prefix, uint32_t gateway, bo
     d.gateway = gateway;
     d.dhcp = dhcp;
     Log("MOVED", IpText(ip), peer,
-        "from " + IpText(old) + " mask " + IpText(PrefixMask(prefix)) + " gateway " + IpText(gateway)
-            + " dhcp " + (dhcp ? "1" : "0"));
+        "from " + IpText(old) + " mask " + IpText(PrefixMask(prefix)) + " gateway " +
+            IpText(gateway) + " dhcp " + (dhcp ? "1" : "0"));
     return true;
 }
 
@@ -574,12 +577,14 @@ void Server::UpdateBootGroup()
     struct ip_mreqn m = {};
     m.imr_multiaddr.s_addr = htonl(kBootGroup);
     m.imr_ifindex = m_iface.Index();
-    if (setsockopt(m_bootFd, IPPROTO_IP, wanted ? IP_ADD_MEMBERSHIP : IP_DROP_MEMBERSHIP, &m, sizeof m) < 0) {
+    if (setsockopt(m_bootFd, IPPROTO_IP, wanted ? IP_ADD_MEMBERSHIP : IP_DROP_MEMBERSHIP, &m,
+                   sizeof m) < 0) {
         fprintf(stderr, "tavlin-emu: bootloader group: %s\n", strerror(errno));
         return;
     }
     m_bootJoined = wanted;
-    Log(wanted ? "BOOT-JOIN" : "BOOT-LEAVE", "", "", IpText(kBootGroup) + ":" + std::to_string(kBootPort));
+    Log(wanted ? "BOOT-JOIN" : "BOOT-LEAVE", "", "",
+        IpText(kBootGroup) + ":" + std::to_string(kBootPort));
 }
 
 void Server::OnBootloader()
@@ -588,12 +593,14 @@ void Server::OnBootloader()
         char buf[2048];
         struct sockaddr_in src = {};
         socklen_t len = sizeof src;
-        ssize_t n = recvfrom(m_bootFd, buf, sizeof buf, MSG_TRUNC, reinterpret_cast<sockaddr*>(&src), &len);
+        ssize_t n =
+            recvfrom(m_bootFd, buf, sizeof buf, MSG_TRUNC, reinterpret_cast<sockaddr*>(&src), &len);
         if (n < 0)
             return;
         if (static_cast<size_t>(n) > sizeof buf)
             continue; // longer than any request
-        HandleBoot(std::string(buf, static_cast<size_t>(n)), ntohl(src.sin_addr.s_addr), ntohs(src.sin_port));
+        HandleBoot(std::string(buf, static_cast<size_t>(n)), ntohl(src.sin_addr.s_addr),
+                   ntohs(src.sin_port));
     }
 }
 
@@ -607,8 +614,8 @@ void Server::HandleBoot(const std::string& data, uint32_t src, uint16_t srcPort)
         BootResult r = BootRequest(d, data, now);
         if (r.kind.empty())
             continue;
-        if (!r.reply.empty()
-            && !SendFrom(m_bootFd, d.ip, src, srcPort, std::string(r.reply.begin(), r.reply.end())))
+        if (!r.reply.empty() &&
+            !SendFrom(m_bootFd, d.ip, src, srcPort, std::string(r.reply.begin(), r.reply.end())))
             r.note += std::string(" (not sent: ") + strerror(errno) + ")";
         Log(r.kind.c_str(), IpText(d.ip), peer, r.note);
         if (r.kind == "BOOT-END" && d.bootReturnIp != 0) {
@@ -645,7 +652,8 @@ void Server::OnAccept(int listenFd, uint32_t localIp)
 
 void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
 {
-    struct Done {
+    struct Done
+    {
         std::atomic<int>& count;
         ~Done() { --count; }
     } done{m_httpThreads};
@@ -669,17 +677,19 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
     }
     if (headEnd == std::string::npos || headEnd > kMaxRequest) {
         if (req.size() > kMaxRequest)
-            SendAll(fd, HttpResponse("HTTP/1.1", 431, "Request Header Fields Too Large", "text/plain",
-                                 "request too large\n", true));
+            SendAll(fd, HttpResponse("HTTP/1.1", 431, "Request Header Fields Too Large",
+                                     "text/plain", "request too large\n", true));
         else if (!closed && !req.empty())
-            SendAll(fd, HttpResponse("HTTP/1.1", 408, "Request Timeout", "text/plain", "timeout\n", true));
+            SendAll(fd, HttpResponse("HTTP/1.1", 408, "Request Timeout", "text/plain", "timeout\n",
+                                     true));
         Finish(fd);
         return;
     }
 
     HttpRequest r = ParseRequest(req.substr(0, headEnd));
     if (r.status != 0) {
-        SendAll(fd, HttpResponse(r.version, r.status, "Bad Request", "text/plain", "bad request\n", true));
+        SendAll(fd, HttpResponse(r.version, r.status, "Bad Request", "text/plain", "bad request\n",
+                                 true));
         Finish(fd);
         return;
     }
@@ -730,7 +740,8 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
             int ignored = 0;
             if (fault == "midway")
                 ReadBody(fd, req, headEnd, max, &half, &ignored, true);
-            Log("UPLOAD", IpText(localIp), peer, "fault " + fault + " after " + std::to_string(half.size()) + " bytes");
+            Log("UPLOAD", IpText(localIp), peer,
+                "fault " + fault + " after " + std::to_string(half.size()) + " bytes");
             close(fd);
             return;
         }
@@ -738,22 +749,25 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
         if (!ReadBody(fd, req, headEnd, max, &body, &status, false)) {
             Log("UPLOAD", IpText(localIp), peer, std::to_string(status) + " body not received");
             if (status != 0)
-                SendAll(fd, HttpResponse(r.version, status, status == 413 ? "Payload Too Large"
-                                         : status == 411 ? "Length Required" : "Request Timeout",
+                SendAll(fd, HttpResponse(r.version, status,
+                                         status == 413   ? "Payload Too Large"
+                                         : status == 411 ? "Length Required"
+                                                         : "Request Timeout",
                                          "text/plain", "body refused\n", true));
             Finish(fd);
             return;
         }
         if (!fault.empty()) {
-            Log("UPLOAD", IpText(localIp), peer, "fault " + fault + " bytes=" + std::to_string(body.size()));
+            Log("UPLOAD", IpText(localIp), peer,
+                "fault " + fault + " bytes=" + std::to_string(body.size()));
             FailUpload(fd, r.version, fault);
             return;
         }
         HeaderValue(req.substr(0, headEnd), "Content-Type", &contentType);
         {
             std::lock_guard<std::mutex> lock(m_mu);
-            reply = UploadReply(m_devices[static_cast<size_t>(index)], r.version, r.path, contentType,
-                                body, &note);
+            reply = UploadReply(m_devices[static_cast<size_t>(index)], r.version, r.path,
+                                contentType, body, &note);
         }
         Log("UPLOAD", IpText(localIp), peer, note);
     } else {
@@ -781,13 +795,15 @@ void Server::ServeHttp(int fd, uint32_t localIp, std::string peer)
 void Server::FailUpload(int fd, const std::string& version, const std::string& fault)
 {
     if (fault == "500") {
-        SendAll(fd, HttpResponse(version, 500, "Internal Server Error", "text/plain", "upload failed\n", true));
+        SendAll(fd, HttpResponse(version, 500, "Internal Server Error", "text/plain",
+                                 "upload failed\n", true));
         Finish(fd);
         return;
     }
     // hang: no answer; trickle: an answer one byte a second. Either until the peer gives up, the
     // emulator stops, or the bound passes.
-    const std::string slow = HttpResponse(version, 200, "OK", "text/plain", std::string(kSlowMs / 1000, '.'), true);
+    const std::string slow =
+        HttpResponse(version, 200, "OK", "text/plain", std::string(kSlowMs / 1000, '.'), true);
     const int64_t deadline = MonoMs() + kSlowMs;
     for (size_t sent = 0; !m_stop && MonoMs() < deadline;) {
         if (WaitReadable(fd, MonoMs() + 1000)) {
@@ -838,7 +854,8 @@ bool Server::ReadBody(int fd, const std::string& req, size_t headEnd, size_t max
 
 void Server::ServeControl(int fd)
 {
-    struct Done {
+    struct Done
+    {
         std::atomic<int>& count;
         int fd;
         ~Done()
@@ -894,11 +911,13 @@ std::string Server::Control(const std::string& lineIn)
     if (cmd == "LIST") {
         std::string out = "OK ";
         for (size_t i = 0; i < m_devices.size(); ++i)
-            out += (i ? ";" : "") + std::string("ip=") + IpText(m_devices[i].ip) + ",mac=" + m_devices[i].mac;
+            out += (i ? ";" : "") + std::string("ip=") + IpText(m_devices[i].ip) +
+                   ",mac=" + m_devices[i].mac;
         return out;
     }
     if (cmd != "SET" && cmd != "GET" && cmd != "REBOOT")
-        return cmd.empty() ? "ERR empty command" : "ERR unknown command " + EscapeLine(cmd.substr(0, 32));
+        return cmd.empty() ? "ERR empty command"
+                           : "ERR unknown command " + EscapeLine(cmd.substr(0, 32));
 
     long index = -1;
     if (!ParseLong(c.device, 0, static_cast<long>(m_devices.size()) - 1, &index))

@@ -14,10 +14,11 @@
 
 namespace emu {
 
-struct ServerOptions {
+struct ServerOptions
+{
     std::string iface = "lan0";
-    std::string controlPath;           // empty: no control socket
-    std::string logPath;               // empty: standard output
+    std::string controlPath; // empty: no control socket
+    std::string logPath;     // empty: standard output
     int rebootMs = 3000;
 };
 
@@ -35,9 +36,10 @@ public:
     std::string Control(const std::string& line);
 
 private:
-    struct Address {
+    struct Address
+    {
         int refs = 0;
-        bool ours = false;             // added by us, removed by us
+        bool ours = false; // added by us, removed by us
         int prefix = 24;
         int listenFd = -1;
     };
@@ -51,7 +53,8 @@ private:
     void HandleConfig(const std::string& data, uint32_t src, uint16_t srcPort);
     void SendAnswer(Device& d, char type, uint32_t pc, uint16_t pcPort);
     // Sends from a device's own address through the LAN interface; false with errno on failure.
-    bool SendFrom(int fd, uint32_t deviceIp, uint32_t to, uint16_t toPort, const std::string& bytes);
+    bool SendFrom(int fd, uint32_t deviceIp, uint32_t to, uint16_t toPort,
+                  const std::string& bytes);
     void OnBootloader();
     void HandleBoot(const std::string& data, uint32_t src, uint16_t srcPort);
     // Joins the bootloader group while a device is restarting, leaves it when none is.
@@ -79,7 +82,7 @@ private:
     ServerOptions m_opt;
     std::vector<Device> m_devices;
     std::map<uint32_t, Address> m_addresses;
-    std::vector<int> m_deadFds;        // listeners to close on the main thread
+    std::vector<int> m_deadFds; // listeners to close on the main thread
     std::mutex m_mu;
     std::mutex m_logMu;
     FILE* m_log = nullptr;
@@ -88,7 +91,7 @@ private:
     bool m_bootJoined = false;
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_stop{false};
-    bool m_closed = false;             // addresses removed: none may be added any more
+    bool m_closed = false; // addresses removed: none may be added any more
     std::atomic<int> m_httpThreads{0};
     std::atomic<int> m_ctlThreads{0};
 };

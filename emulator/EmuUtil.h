@@ -9,11 +9,11 @@
 namespace emu {
 
 // IPv4 addresses are held in host byte order.
-bool ParseIp(const std::string& text, uint32_t* out);     // strict dotted decimal
-std::string IpText(uint32_t ip);                           // dotted decimal
-std::string IpHex(uint32_t ip);                            // "C0A80114"
-bool ParseIpHex(const std::string& text, uint32_t* out);   // exactly eight hexadecimal digits
-int MaskPrefix(uint32_t mask);                             // -1 when the mask is not contiguous
+bool ParseIp(const std::string& text, uint32_t* out);    // strict dotted decimal
+std::string IpText(uint32_t ip);                         // dotted decimal
+std::string IpHex(uint32_t ip);                          // "C0A80114"
+bool ParseIpHex(const std::string& text, uint32_t* out); // exactly eight hexadecimal digits
+int MaskPrefix(uint32_t mask);                           // -1 when the mask is not contiguous
 uint32_t PrefixMask(int prefix);
 // "A" or "A/prefix"; prefix is left unchanged when absent.
 bool ParseIpPrefix(const std::string& text, uint32_t* ip, int* prefix);

@@ -92,7 +92,8 @@ private:
                             etat.m_iEANA2, etat.m_iEANA3, etat.m_iEANA4, int(etat.m_bBOUTON),
                             (const char*)etat.m_zDATETIME.utf8_str());
             if (m_relays)
-                gpTheTavlin->SetSRELAIS(uint8_t(1u << (m_step++ % 4)), false); // never block the loop
+                gpTheTavlin->SetSRELAIS(uint8_t(1u << (m_step++ % 4)),
+                                        false); // never block the loop
         }
         std::fflush(stdout);
         if (--m_secondsLeft <= 0)

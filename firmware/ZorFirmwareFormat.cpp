@@ -11,7 +11,8 @@ const char* const kBoundary = "---------------------J1234";
 std::string DebutCorps(const std::string& zDisposition)
 {
     return std::string("--") + kBoundary + "\r\nContent-Disposition: form-data; " + zDisposition +
-           "\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: binary\r\n\r\n";
+           "\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: "
+           "binary\r\n\r\n";
 }
 
 std::string FinCorps()
@@ -90,15 +91,19 @@ std::vector<int> CodesStatut(uint16_t iStatut, bool bImageOuverte)
         codes.push_back(4);
         return codes;
     }
-    static const struct { uint16_t iBit; int iCode; } bits[] = {
-        {0x0800, 5}, {0x0200, 6}, {0x0040, 7}, {0x0002, 9}};
+    static const struct
+    {
+        uint16_t iBit;
+        int iCode;
+    } bits[] = {{0x0800, 5}, {0x0200, 6}, {0x0040, 7}, {0x0002, 9}};
     for (const auto& b : bits)
         if (iStatut & b.iBit)
             codes.push_back(b.iCode);
     return codes;
 }
 
-RefusImage VerifierImage(const std::string& zChemin, const std::string& zDossier, uint64_t* piTaille)
+RefusImage VerifierImage(const std::string& zChemin, const std::string& zDossier,
+                         uint64_t* piTaille)
 {
     namespace fs = std::filesystem;
     std::error_code e;
@@ -129,11 +134,16 @@ RefusImage VerifierImage(const std::string& zChemin, const std::string& zDossier
 const char* TexteRefus(RefusImage refus)
 {
     switch (refus) {
-    case RefusImage::AUCUN: return "utilisable";
-    case RefusImage::ABSENTE: return "absente";
-    case RefusImage::PAS_UN_FICHIER: return "n'est pas un fichier ordinaire";
-    case RefusImage::HORS_DOSSIER: return "renvoie hors du dossier de mise à jour";
-    case RefusImage::TROP_GRANDE: return "dépasse 1 572 864 octets";
+    case RefusImage::AUCUN:
+        return "utilisable";
+    case RefusImage::ABSENTE:
+        return "absente";
+    case RefusImage::PAS_UN_FICHIER:
+        return "n'est pas un fichier ordinaire";
+    case RefusImage::HORS_DOSSIER:
+        return "renvoie hors du dossier de mise à jour";
+    case RefusImage::TROP_GRANDE:
+        return "dépasse 1 572 864 octets";
     }
     return "refusée";
 }

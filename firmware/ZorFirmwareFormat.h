@@ -25,15 +25,14 @@ std::string ContentType();
 
 // ---- Bootloader upload ----
 
-constexpr uint16_t kPort = 16388;                 // local port of every socket and destination port
-constexpr const char* kGroupe = "230.10.10.11";   // multicast group the bootloaders listen to
-constexpr size_t kTailleEnregistrement = 24;      // image bytes per record request
-constexpr size_t kTailleRequeteCourte = 7;        // capture and end requests
+constexpr uint16_t kPort = 16388;               // local port of every socket and destination port
+constexpr const char* kGroupe = "230.10.10.11"; // multicast group the bootloaders listen to
+constexpr size_t kTailleEnregistrement = 24;    // image bytes per record request
+constexpr size_t kTailleRequeteCourte = 7;      // capture and end requests
 constexpr size_t kTailleRequeteEnregistrement = 31;
-constexpr size_t kTailleReponseMax = 1024;        // receive buffer of one reply
+constexpr size_t kTailleReponseMax = 1024; // receive buffer of one reply
 
-enum Commande : uint8_t
-{
+enum Commande : uint8_t {
     ZOR_BOOT_CAPTURE = 3,
     ZOR_BOOT_ENREGISTREMENT = 4,
     ZOR_BOOT_FIN = 9,
@@ -78,8 +77,7 @@ std::vector<int> CodesStatut(uint16_t iStatut, bool bImageOuverte);
 constexpr uint64_t kTailleImageMax = uint64_t(65536) * kTailleEnregistrement;
 
 // Why an image file is refused before anything reads it.
-enum class RefusImage
-{
+enum class RefusImage {
     AUCUN,          // usable
     ABSENTE,        // does not exist (or a link that leads nowhere)
     PAS_UN_FICHIER, // a folder, a device such as /dev/zero, a FIFO, a socket: reading it would
@@ -100,7 +98,11 @@ const char* TexteRefus(RefusImage refus);
 class Sequence
 {
 public:
-    uint16_t Prendre() { m_iDerniere = m_iProchaine; return m_iProchaine++; }
+    uint16_t Prendre()
+    {
+        m_iDerniere = m_iProchaine;
+        return m_iProchaine++;
+    }
     // Number of the last request built (meaningful once one was built).
     uint16_t Derniere() const { return m_iDerniere; }
 

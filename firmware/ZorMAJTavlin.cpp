@@ -58,8 +58,8 @@ wxString ZorVersionNonApportee(const wxString& zDossier, const wxString& zVersio
     if (!ZorLireVersion(wxFileName(zDossier).GetFullName(), attendue) ||
         (ZorLireVersion(zVersionApres, apres) && ZorComparerVersions(apres, attendue) == 0))
         return wxString();
-    return wxString::Format(wxT("la Tavlin indique « %s » au lieu de la version %ld"), zVersionApres,
-                            attendue.iPremier);
+    return wxString::Format(wxT("la Tavlin indique « %s » au lieu de la version %ld"),
+                            zVersionApres, attendue.iPremier);
 }
 
 wxString ZorMAJTavlin::GetDossierMAJ()
@@ -120,7 +120,8 @@ std::function<bool(const wxString& zVersion)> ZorMAJTavlin::TestAJour() const
 {
     ZorVersionTavlin derniere;
     const bool bUne = DerniereMiseAJour(nullptr, &derniere);
-    return [bUne, derniere](const wxString& zVersion) { return EstAJour(bUne, derniere, zVersion); };
+    return
+        [bUne, derniere](const wxString& zVersion) { return EstAJour(bUne, derniere, zVersion); };
 }
 
 int ZorMAJTavlin::CompareVersion(const wxString& a, const wxString& b)
@@ -145,20 +146,21 @@ bool ZorMAJTavlin::VerifierImages(const wxString& zDossier, wxString* pzRaison)
     for (const wxChar* zNom : {wxT("tavlin.cry"), wxT("tavlin.bin")}) {
         const wxString zChemin = zDossier + wxFILE_SEP_PATH + zNom;
         uint64_t iTaille = 0;
-        const ZorFirmware::RefusImage refus =
-            ZorFirmware::VerifierImage(std::string(zChemin.fn_str()), std::string(zDossier.fn_str()), &iTaille);
+        const ZorFirmware::RefusImage refus = ZorFirmware::VerifierImage(
+            std::string(zChemin.fn_str()), std::string(zDossier.fn_str()), &iTaille);
         // Bounded again while digesting: the file may have changed since it was looked at.
-        const std::string zSomme = refus != ZorFirmware::RefusImage::AUCUN
-                                       ? std::string()
-                                       : ZorSha256::DeFichier(std::string(zChemin.fn_str()), &iTaille,
-                                                              ZorFirmware::kTailleImageMax);
+        const std::string zSomme =
+            refus != ZorFirmware::RefusImage::AUCUN
+                ? std::string()
+                : ZorSha256::DeFichier(std::string(zChemin.fn_str()), &iTaille,
+                                       ZorFirmware::kTailleImageMax);
         if (zSomme.empty() || iTaille == 0) {
-            const wxString zPourquoi =
-                refus != ZorFirmware::RefusImage::AUCUN ? wxString::FromUTF8(ZorFirmware::TexteRefus(refus))
-                : zSomme.empty()                        ? wxString(wxT("illisible"))
+            const wxString zPourquoi = refus != ZorFirmware::RefusImage::AUCUN
+                                           ? wxString::FromUTF8(ZorFirmware::TexteRefus(refus))
+                                       : zSomme.empty() ? wxString(wxT("illisible"))
                                                         : wxString(wxT("vide"));
-            gTheLogFile.Write(wxT("ZorMAJTavlin::Image absente, illisible ou vide : %s (%s)"), zChemin,
-                              zPourquoi);
+            gTheLogFile.Write(wxT("ZorMAJTavlin::Image absente, illisible ou vide : %s (%s)"),
+                              zChemin, zPourquoi);
             if (pzRaison)
                 *pzRaison = wxString(zNom) + wxT(" ") + zPourquoi;
             return false;
@@ -218,8 +220,8 @@ bool ZorMAJTavlin::EnvoyerFichiers(const wxString& zDossier, const wxString& zIP
                                    const wxString& zIPLocal, Transferts& transferts)
 {
     int iCode = -1;
-    if (!transferts.Post(zIP, zIPLocal, zDossier + wxFILE_SEP_PATH + wxT("tavlin.bin"),
-                         kCheminPost, kDisposition, kTimeOutPostSec, &iCode)) {
+    if (!transferts.Post(zIP, zIPLocal, zDossier + wxFILE_SEP_PATH + wxT("tavlin.bin"), kCheminPost,
+                         kDisposition, kTimeOutPostSec, &iCode)) {
         SetErreur(5);
         return false;
     }
@@ -288,12 +290,13 @@ void ZorMAJTavlin::JournaliserVersion(const ZorTavlinInfo& info) const
                                    ? wxString::Format(wxT("%ld"), attendue.iPremier)
                                    : wxString(wxT("inconnue"));
     gTheLogFile.Write(wxT("ZorMAJTavlin::Version de la Tavlin %s après la mise à jour : %s ")
-                      wxT("(avant : %s, apportée par la mise à jour : %s)"),
+                          wxT("(avant : %s, apportée par la mise à jour : %s)"),
                       info.m_zMAC, info.m_zVersion, zAvant, zAttendue);
     if (!m_zVersionAvant.empty() && info.m_zVersion == m_zVersionAvant)
-        gTheLogFile.Write(wxT("ZorMAJTavlin::La Tavlin %s indique toujours son ancienne version %s : ")
-                          wxT("la mise à jour n'a pas pris"),
-                          info.m_zMAC, info.m_zVersion);
+        gTheLogFile.Write(
+            wxT("ZorMAJTavlin::La Tavlin %s indique toujours son ancienne version %s : ")
+                wxT("la mise à jour n'a pas pris"),
+            info.m_zMAC, info.m_zVersion);
 }
 
 bool ZorMAJTavlin::ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal,

@@ -33,12 +33,8 @@ std::string Octets(const wxString& z)
 
 ZorPostFile::ZorPostFile(wxEvtHandler* pDestinataire, wxEventType typeFin, int iIdFin,
                          wxEventType typeSecond, int iIdSecond)
-    : wxThread(wxTHREAD_JOINABLE),
-      m_pDestinataire(pDestinataire),
-      m_typeFin(typeFin),
-      m_typeSecond(typeSecond),
-      m_iIdFin(iIdFin),
-      m_iIdSecond(iIdSecond)
+    : wxThread(wxTHREAD_JOINABLE), m_pDestinataire(pDestinataire), m_typeFin(typeFin),
+      m_typeSecond(typeSecond), m_iIdFin(iIdFin), m_iIdSecond(iIdSecond)
 {
     ZorHttpGet::InitGlobal();
     m_pMulti = curl_multi_init();
@@ -108,12 +104,14 @@ wxThread::ExitCode ZorPostFile::Entry()
     std::string hote;
     if (!fichier) {
         SetErreur(-2);
-    } else if (!ZorHttpGet::DecouperURL(wxString::FromUTF8("http://" + m_zIP + "/"), &hote, nullptr) ||
+    } else if (!ZorHttpGet::DecouperURL(wxString::FromUTF8("http://" + m_zIP + "/"), &hote,
+                                        nullptr) ||
                hote.find(':') != std::string::npos) {
         SetErreur(-3); // not an address the client can connect to on port 80
     } else {
         // The body in one piece, the file read into it in place.
-        const std::string debut = ZorFirmware::DebutCorps(m_zDisposition), fin = ZorFirmware::FinCorps();
+        const std::string debut = ZorFirmware::DebutCorps(m_zDisposition),
+                          fin = ZorFirmware::FinCorps();
         fichier.seekg(0, std::ios::end);
         const size_t iTaille = size_t(std::max<std::streamoff>(0, fichier.tellg()));
         fichier.seekg(0);
@@ -122,7 +120,8 @@ wxThread::ExitCode ZorPostFile::Entry()
         fichier.read(&corps[debut.size()], std::streamsize(iTaille));
         corps.replace(debut.size() + iTaille, fin.size(), fin);
         std::string reponse;
-        const int iCode = fichier.gcount() == std::streamsize(iTaille) ? Poster(corps, &reponse) : -2;
+        const int iCode =
+            fichier.gcount() == std::streamsize(iTaille) ? Poster(corps, &reponse) : -2;
         if (iCode != 0) {
             SetErreur(iCode);
         } else {
@@ -202,9 +201,8 @@ int ZorPostFile::Poster(const std::string& corps, std::string* pReponse)
 ZorPostFileVue::~ZorPostFileVue() = default;
 
 ZorPostFileTransfert::ZorPostFileTransfert(ZorPostFileVue& vue, const ZorClock& clock)
-    : m_vue(vue),
-      m_clock(clock),
-      m_thread(this, ZOR_EVT_POST_FIN, ZorPostFile::ID_FIN, ZOR_EVT_POST_SECOND, ZorPostFile::ID_SECOND),
+    : m_vue(vue), m_clock(clock), m_thread(this, ZOR_EVT_POST_FIN, ZorPostFile::ID_FIN,
+                                           ZOR_EVT_POST_SECOND, ZorPostFile::ID_SECOND),
       m_timer(this)
 {
     Bind(ZOR_EVT_POST_FIN, &ZorPostFileTransfert::OnEndUpload, this, ZorPostFile::ID_FIN);
@@ -219,9 +217,9 @@ ZorPostFileTransfert::~ZorPostFileTransfert()
     Attendre();
 }
 
-bool ZorPostFileTransfert::Init(const wxString& zIP, const wxString& zIPLocal, const wxString& zFichier,
-                                const wxString& zChemin, const wxString& zDisposition,
-                                int iTimeOutSec, bool bAnnulable)
+bool ZorPostFileTransfert::Init(const wxString& zIP, const wxString& zIPLocal,
+                                const wxString& zFichier, const wxString& zChemin,
+                                const wxString& zDisposition, int iTimeOutSec, bool bAnnulable)
 {
     if (m_bEvenementsCoupes || m_bLance || zIP.empty() || zFichier.empty() || zChemin.empty())
         return false;

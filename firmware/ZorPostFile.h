@@ -40,7 +40,10 @@ public:
     void StopThread();
     // How the system thread is started: Create then Run by default; tests put a start that
     // fails in its place.
-    void SetDemarrage(std::function<bool(wxThread&)> demarrage) { m_demarrage = std::move(demarrage); }
+    void SetDemarrage(std::function<bool(wxThread&)> demarrage)
+    {
+        m_demarrage = std::move(demarrage);
+    }
     int GetErreur() const { return m_iErreur.load(); }
     // Keeps the code; a change to a code of -5 to -1 is written to the log once.
     void SetErreur(int iErreur);

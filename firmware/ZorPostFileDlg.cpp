@@ -10,8 +10,7 @@
 
 ZorPostFileDlg::ZorPostFileDlg(wxWindow* pParent, const ZorClock& clock)
     : wxDialog(pParent, wxID_ANY, wxT("Tavlin"), wxDefaultPosition, wxSize(440, 200), 0),
-      m_transfert(*this, clock),
-      m_gaugeTimer(this)
+      m_transfert(*this, clock), m_gaugeTimer(this)
 {
     Centre(wxBOTH);
     Bind(wxEVT_INIT_DIALOG, &ZorPostFileDlg::OnInitDialog, this);
@@ -41,11 +40,12 @@ void ZorPostFileDlg::OnInitDialog(wxInitDialogEvent&)
         return;
     m_pGauge = new wxGauge(this, wxID_ANY, 100, wxPoint(10, 50), wxSize(420, 30), wxGA_HORIZONTAL);
     // As wide as the bar: at the narrower width the French line wraps onto the address line.
-    m_pTexte1 = new wxStaticText(this, wxID_ANY,
-                                 ZorConfiguration::iZorLangue == 1
-                                     ? wxString(wxT("Uploading files, please wait... "))
-                                     : wxString(wxT("Téléchargement des fichiers, merci de patienter...")),
-                                 wxPoint(10, 85), wxSize(420, 30));
+    m_pTexte1 =
+        new wxStaticText(this, wxID_ANY,
+                         ZorConfiguration::iZorLangue == 1
+                             ? wxString(wxT("Uploading files, please wait... "))
+                             : wxString(wxT("Téléchargement des fichiers, merci de patienter...")),
+                         wxPoint(10, 85), wxSize(420, 30));
     m_pTexte2 = new wxStaticText(this, wxID_ANY,
                                  wxString::Format(wxT("(Tavlin IP=%s)"), m_transfert.GetIP()),
                                  wxPoint(10, 103), wxSize(420, 30));

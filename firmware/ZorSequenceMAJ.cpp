@@ -29,8 +29,8 @@ constexpr int kErreurIntrouvable = 4;
 
 } // namespace
 
-int ZorSequenceMAJ::Lancer(const wxString& zDossier, const wxString& zIP,
-                           const wxString& zIPLocal, const wxString& zMAC, bool bDemanderAcces)
+int ZorSequenceMAJ::Lancer(const wxString& zDossier, const wxString& zIP, const wxString& zIPLocal,
+                           const wxString& zMAC, bool bDemanderAcces)
 {
     m_zDossier = zDossier;
     m_zIP = zIP;
@@ -100,9 +100,8 @@ int ZorSequenceMAJ::Tick()
     case PREPARATION:
         return Aller(BOOTLOADER);
     case BOOTLOADER:
-        if (m_bManuel &&
-            m_contexte.Message(kConsignesManuelles, wxOK | wxCANCEL | wxICON_INFORMATION) ==
-                wxID_CANCEL)
+        if (m_bManuel && m_contexte.Message(kConsignesManuelles,
+                                            wxOK | wxCANCEL | wxICON_INFORMATION) == wxID_CANCEL)
             return Fin();
         if (!m_contexte.EnvoyerBootloader(m_zDossier, m_zIP, m_zMAC, &m_zIdentifiant))
             return Echec();
@@ -135,8 +134,8 @@ int ZorSequenceMAJ::Tick()
         }
         return Aller(m_bManuel ? SUCCES_MANUEL : SUCCES_AUTO);
     case ECHEC_VERSION:
-        m_contexte.Message(wxString(kEchecVersion) + ZorVersionNonApportee(m_zDossier, m_info.m_zVersion) +
-                               wxT("."),
+        m_contexte.Message(wxString(kEchecVersion) +
+                               ZorVersionNonApportee(m_zDossier, m_info.m_zVersion) + wxT("."),
                            wxOK | wxICON_ERROR);
         return Fin();
     case SUCCES_AUTO:

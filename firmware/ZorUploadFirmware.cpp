@@ -25,10 +25,10 @@ ZorUploadFirmwareVue::~ZorUploadFirmwareVue() = default;
 
 // ---- The exchange ----
 
-ZorUploadFirmwareLogique::ZorUploadFirmwareLogique(ZorUploadFirmwareSink& sink, const ZorClock& clock)
+ZorUploadFirmwareLogique::ZorUploadFirmwareLogique(ZorUploadFirmwareSink& sink,
+                                                   const ZorClock& clock)
     : m_sink(sink), m_clock(clock)
-{
-}
+{}
 
 bool ZorUploadFirmwareLogique::Init(const wxString& zChemin)
 {
@@ -39,8 +39,8 @@ uint16_t ZorUploadFirmwareLogique::Envoyer(uint8_t iCommande)
 {
     uint8_t requete[kTailleRequeteEnregistrement];
     const uint16_t iSequence = m_sequence.Prendre();
-    const size_t n = ConstruireRequete(requete, m_iId1, m_iId2, iSequence, iCommande,
-                                       m_image.Enregistrement());
+    const size_t n =
+        ConstruireRequete(requete, m_iId1, m_iId2, iSequence, iCommande, m_image.Enregistrement());
     m_sink.EnvoyerRequete(requete, n);
     return iSequence;
 }
@@ -226,8 +226,8 @@ void ZorUploadFirmwareLogique::SetStatus(int iCode)
     if (iCode == m_iStatus)
         return;
     if (iCode != 0)
-        gTheLogFile.Write(wxT("ZorUploadFirmware::Erreur durant l'upload du firmware de la Tavlin [%d]"),
-                          iCode);
+        gTheLogFile.Write(
+            wxT("ZorUploadFirmware::Erreur durant l'upload du firmware de la Tavlin [%d]"), iCode);
     m_iStatus = iCode;
 }
 
@@ -266,13 +266,15 @@ void ZorUploadFirmwareSocket::Create(wxEvtHandler* pHandler, const ZorCarteEthPt
         wxIPV4address adresse;
         if (!adresse.Hostname(pCarte->m_zIP) || !adresse.Service(kPort))
             continue;
-        wxDatagramSocket* pSocket = new wxDatagramSocket(adresse, wxSOCKET_REUSEADDR | wxSOCKET_NOWAIT);
+        wxDatagramSocket* pSocket =
+            new wxDatagramSocket(adresse, wxSOCKET_REUSEADDR | wxSOCKET_NOWAIT);
         if (!pSocket->IsOk()) {
             pSocket->Destroy();
             continue;
         }
         // Through this adapter whatever the routing table says.
-        ZorPlatform::FixerInterfaceMulticast(pSocket->GetSocket(), std::string(pCarte->m_zIP.utf8_str()));
+        ZorPlatform::FixerInterfaceMulticast(pSocket->GetSocket(),
+                                             std::string(pCarte->m_zIP.utf8_str()));
         pSocket->SetTimeout(1);
         pSocket->SetEventHandler(*pHandler, kIdSocket);
         pSocket->SetNotify(wxSOCKET_INPUT_FLAG);
@@ -374,8 +376,9 @@ void ZorUploadFirmwareTransfert::OnSocket(wxSocketEvent& event)
             // The toolkit's own read first: it switches the socket's notification back on.
             wxIPV4address source;
             pDatagram->RecvFrom(source, tampon, sizeof tampon); // never blocks (wxSOCKET_NOWAIT)
-            n = !pDatagram->Error() ? int(pDatagram->LastCount())
-                : pDatagram->LastError() == wxSOCKET_WOULDBLOCK ? 0 : -1;
+            n = !pDatagram->Error()                             ? int(pDatagram->LastCount())
+                : pDatagram->LastError() == wxSOCKET_WOULDBLOCK ? 0
+                                                                : -1;
         } else {
             n = ZorPlatform::RecevoirDatagramme(pDatagram->GetSocket(), tampon, sizeof tampon);
         }

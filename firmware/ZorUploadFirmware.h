@@ -27,7 +27,11 @@ public:
     // A device was captured and its records begin (zId: "3A-0F").
     virtual void OnCapture(const wxString& zId) { (void)zId; }
     // Image bytes acknowledged so far.
-    virtual void OnProgression(uint64_t iEnvoyes, uint64_t iTotal) { (void)iEnvoyes; (void)iTotal; }
+    virtual void OnProgression(uint64_t iEnvoyes, uint64_t iTotal)
+    {
+        (void)iEnvoyes;
+        (void)iTotal;
+    }
     // The transfer is over with this status code (0 success, 1 to 11 failures).
     virtual void OnFin(int iCode) = 0;
 };
@@ -107,7 +111,7 @@ private:
     bool m_bTermine = false;
     // Deadlines in clock milliseconds, -1 when not running.
     int64_t m_iRelanceCapture = -1;
-    int64_t m_iRelanceNonPret = -1; // the capture asked again after a "not ready" reply
+    int64_t m_iRelanceNonPret = -1;  // the capture asked again after a "not ready" reply
     int64_t m_iDerniereCapture = -1; // when the last capture request went out
     int64_t m_iCapture = -1;
     int64_t m_iAcquittement = -1;

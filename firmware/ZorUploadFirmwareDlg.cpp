@@ -10,10 +10,14 @@
 
 namespace {
 // Gauge ranges are ints: larger images are shown in kilobytes.
-int PourJauge(uint64_t n, uint64_t iTotal) { return int(iTotal > 0x7FFFFFFF ? n / 1024 : n); }
+int PourJauge(uint64_t n, uint64_t iTotal)
+{
+    return int(iTotal > 0x7FFFFFFF ? n / 1024 : n);
+}
 } // namespace
 
-ZorUploadFirmwareDlg::ZorUploadFirmwareDlg(wxWindow* pParent, const wxString& zMAC, const ZorClock& clock)
+ZorUploadFirmwareDlg::ZorUploadFirmwareDlg(wxWindow* pParent, const wxString& zMAC,
+                                           const ZorClock& clock)
     : wxDialog(pParent, wxID_ANY, wxT("Tavlin"), wxDefaultPosition, wxSize(440, 200), 0),
       m_transfert(*this, zMAC, clock)
 {

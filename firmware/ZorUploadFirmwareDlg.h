@@ -29,7 +29,11 @@ public:
     wxGauge* GetGauge() const { return m_pGauge; }
     wxStaticText* GetTexte(int i) const { return i == 0 ? m_pTexte1 : m_pTexte2; }
     // The adapters to use instead of the device manager's (before ShowModal).
-    void SetCartes(const ZorCarteEthPtrArray& cartes) { m_cartes = cartes; m_bCartes = true; }
+    void SetCartes(const ZorCarteEthPtrArray& cartes)
+    {
+        m_cartes = cartes;
+        m_bCartes = true;
+    }
 
     // What the box shows as the exchange goes on (also called by tests to show a state).
     void OnCapture(const wxString& zId) override;

@@ -65,7 +65,8 @@ inline void CheckDevice(const emu::Device& d)
     Check(emu::UsableHost(d.ip, d.prefix) && d.prefix >= 1 && d.prefix <= 32);
     for (unsigned char c : d.lastError)
         Check(c >= 0x20 && c != 0x7F);
-    Check(d.smtpPort.find_first_not_of("0123456789") == std::string::npos && d.smtpPort.size() <= 5);
+    Check(d.smtpPort.find_first_not_of("0123456789") == std::string::npos &&
+          d.smtpPort.size() <= 5);
     Check(d.bancFab.find_first_not_of("0123456789") == std::string::npos);
     Check(d.serieFab.find_first_not_of("0123456789") == std::string::npos);
 
@@ -109,12 +110,38 @@ inline void CheckStatePage(const std::string& page)
 inline std::string QueryFromBytes(const std::string& bytes)
 {
     static const char* const kPrefixes[] = {
-        "SNUM=", "SRELAIS=", "SANA1=", "SANA2=", "AUTO=", "PAUSE=", "ERASE_PROG=",
-        "RESET_MEM_AUTOMATE=Wd3kPv", "RESET_MEM_ACQUISITION=Wd3kPv", "ERASE_FLASH=Wd3kPv",
-        "ERASE_EEPROM=Wd3kPv", "WRITE_FLASH=", "WRITE_EEPROM=", "INSCRIPTION=", "RESET_INSCRIPTION",
-        "STOP_ACQ", "START_ACQ=", "BLINK=", "PERSO=admin;pw;", "NETWORK=admin;pw;", "FAB=",
-        "DATETIME=", "EMAILCONF=Wd3kPv;", "WRITE_UART=", "RAZ_UART", "SHOWFAB=", "SHOWEMAILCONF=",
-        "SHOWFLASH=", "SHOWEEPROM=", "date=", "", "ETAT=",
+        "SNUM=",
+        "SRELAIS=",
+        "SANA1=",
+        "SANA2=",
+        "AUTO=",
+        "PAUSE=",
+        "ERASE_PROG=",
+        "RESET_MEM_AUTOMATE=Wd3kPv",
+        "RESET_MEM_ACQUISITION=Wd3kPv",
+        "ERASE_FLASH=Wd3kPv",
+        "ERASE_EEPROM=Wd3kPv",
+        "WRITE_FLASH=",
+        "WRITE_EEPROM=",
+        "INSCRIPTION=",
+        "RESET_INSCRIPTION",
+        "STOP_ACQ",
+        "START_ACQ=",
+        "BLINK=",
+        "PERSO=admin;pw;",
+        "NETWORK=admin;pw;",
+        "FAB=",
+        "DATETIME=",
+        "EMAILCONF=Wd3kPv;",
+        "WRITE_UART=",
+        "RAZ_UART",
+        "SHOWFAB=",
+        "SHOWEMAILCONF=",
+        "SHOWFLASH=",
+        "SHOWEEPROM=",
+        "date=",
+        "",
+        "ETAT=",
     };
     constexpr size_t kCount = sizeof kPrefixes / sizeof kPrefixes[0];
     std::string query;

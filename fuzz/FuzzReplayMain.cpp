@@ -36,7 +36,7 @@ int main(int argc, char** argv)
                                           std::istreambuf_iterator<char>());
             // A copy of exactly the file's size, so that a read past the end is caught.
             std::vector<uint8_t> input(bytes.begin(), bytes.end());
-            static const uint8_t kNothing = 0;   // libFuzzer never passes a null pointer
+            static const uint8_t kNothing = 0; // libFuzzer never passes a null pointer
             LLVMFuzzerTestOneInput(input.empty() ? &kNothing : input.data(), input.size());
             ++replayed;
         }

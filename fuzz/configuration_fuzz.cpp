@@ -20,7 +20,7 @@ bool Trimmed(const wxString& z)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     wxString text(reinterpret_cast<const char*>(data), wxConvUTF8, size);
-    if (text.empty() && size > 0)   // not UTF-8: take the bytes as Latin-1 to reach every path
+    if (text.empty() && size > 0) // not UTF-8: take the bytes as Latin-1 to reach every path
         text = wxString(reinterpret_cast<const char*>(data), wxConvISO8859_1, size);
 
     ZorStringMap map;

@@ -39,16 +39,17 @@ void VerifierBienFormee(const std::string& zTexte, const std::vector<std::string
 {
     ZorReponseTavlin r;
     const ZorQualiteReponse q = ZorLitReponse(zTexte, &r);
-    const bool bReponse = lignes.size() >= 8 &&
-                          (lignes[0] == "A" || lignes[0] == "D" || lignes[0] == "M");
+    const bool bReponse =
+        lignes.size() >= 8 && (lignes[0] == "A" || lignes[0] == "D" || lignes[0] == "M");
     Verifier((q == ZOR_REPONSE_AUTRE) == !bReponse);
     if (q != ZOR_REPONSE_OK)
         return;
     std::string zMac;
     Verifier(ZorNormaliseMAC(r.zMAC, &zMac) && zMac == r.zMAC && r.zMAC.size() == 17);
     for (size_t i = 0; i < r.zMAC.size(); ++i)
-        Verifier(i % 3 == 2 ? r.zMAC[i] == '-' : isxdigit((unsigned char)r.zMAC[i]) &&
-                                                     !islower((unsigned char)r.zMAC[i]));
+        Verifier(i % 3 == 2
+                     ? r.zMAC[i] == '-'
+                     : isxdigit((unsigned char)r.zMAC[i]) && !islower((unsigned char)r.zMAC[i]));
     // Mask and gateway may be empty (a part the protocol cannot read), never the line too long.
     Verifier(lignes[6].size() <= ZOR_LIGNE_COURTE_MAX && lignes.size() <= ZOR_LIGNES_MAX);
     Verifier(r.zNom.size() <= ZOR_NOM_MAX && r.zCommentaire.size() <= ZOR_COMMENTAIRE_MAX &&
@@ -67,8 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Verifier(zTexte.size() <= ZOR_DATAGRAMME_MAX && zTexte.find('\0') == std::string::npos);
 
     const std::vector<std::string> lignes = ZorDecoupeLignes(zTexte);
-    for (const std::string& l : lignes)
-    {
+    for (const std::string& l : lignes) {
         Verifier(l.find('\n') == std::string::npos);
         Verifier(l.empty() || !isspace(static_cast<unsigned char>(l.back())));
     }
@@ -88,20 +88,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     VerifierAdresse(r.zGateway, lignes[6], 8);
 
     std::string zConfig;
-    ZorErreurConfiguration e =
-        ZorTexteConfiguration(r.zMAC, r.zLogin, r.zPwd, "C0A80196", "FFFFFF00", "C0A80101", &zConfig);
-    if (e == ZOR_CONFIG_OK)
-    {
+    ZorErreurConfiguration e = ZorTexteConfiguration(r.zMAC, r.zLogin, r.zPwd, "C0A80196",
+                                                     "FFFFFF00", "C0A80101", &zConfig);
+    if (e == ZOR_CONFIG_OK) {
         Verifier(zConfig.size() <= ZOR_DATAGRAMME_MAX);
         Verifier(std::count(zConfig.begin(), zConfig.end(), ';') == 8);
         Verifier(zConfig.compare(0, 2, "N;") == 0);
         Verifier(zConfig.size() >= 3 && zConfig.compare(zConfig.size() - 3, 3, ";0;") == 0);
         Verifier(zConfig.find(r.zLogin + ";" + r.zPwd + ";C0A80196;") != std::string::npos);
-    }
-    else
-    {
-        const bool bSeparateur = (r.zMAC + r.zLogin + r.zPwd).find_first_of(std::string(";\r\n\0", 4)) !=
-                                 std::string::npos;
+    } else {
+        const bool bSeparateur =
+            (r.zMAC + r.zLogin + r.zPwd).find_first_of(std::string(";\r\n\0", 4)) !=
+            std::string::npos;
         Verifier(bSeparateur || e == ZOR_CONFIG_TROP_LONG);
     }
     return 0;

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const emu::BootResult r = emu::BootRequest(d, q, 5000);
             Check(r.reply.empty() || r.reply.size() == 18);
             if (!r.reply.empty())
-                Check(r.reply[4] == uint8_t(q[4]) && r.reply[5] == uint8_t(q[5]) && r.reply[6] == uint8_t(q[6]));
+                Check(r.reply[4] == uint8_t(q[4]) && r.reply[5] == uint8_t(q[5]) &&
+                      r.reply[6] == uint8_t(q[6]));
             Check(d.bootRecords.size() % 24 == 0 && d.bootImage.size() % 24 == 0);
             Check(d.version.size() <= emu::kMaxVersion);
         }

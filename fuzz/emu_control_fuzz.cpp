@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 4096)
         return 0;
-    std::vector<std::string> lines = emu::Split(std::string(reinterpret_cast<const char*>(data), size), '\n');
+    std::vector<std::string> lines =
+        emu::Split(std::string(reinterpret_cast<const char*>(data), size), '\n');
     std::vector<emu::Device> devices = {MakeDevice(0), MakeDevice(1)};
     emu::ApplyQuery(devices[0], QueryFromBytes(lines[0]), kNowMs);
     emu::ApplyQuery(devices[1], lines[0], kNowMs);
@@ -32,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(reply.find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
         Check(reply.size() <= 4096);
     }
-    for (const char* key : {"name", "comment", "uart", "uarttx", "flash", "lasterror", "inscription"})
+    for (const char* key :
+         {"name", "comment", "uart", "uarttx", "flash", "lasterror", "inscription"})
         for (const char* dev : {"0 ", "1 "}) {
             std::string reply = server.Control(std::string("GET ") + dev + key);
             Check(reply.compare(0, 3, "OK ") == 0);

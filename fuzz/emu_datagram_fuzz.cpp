@@ -23,8 +23,8 @@ void CheckConfig(const std::string& data, const emu::Device& d)
         Check(std::count(data.begin(), data.end(), ';') < 7);
         return;
     }
-    const std::string fields = "N;" + c.mac + ";" + c.login + ";" + c.password + ";" + c.address + ";"
-                               + c.mask + ";" + c.gateway + ";";
+    const std::string fields = "N;" + c.mac + ";" + c.login + ";" + c.password + ";" + c.address +
+                               ";" + c.mask + ";" + c.gateway + ";";
     Check(data.compare(0, fields.size(), fields) == 0);
     if (!emu::ConfigNames(d, c))
         return;
@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint32_t dst = dsts[(data[0] >> 2) & 3];
 
     std::string text(reinterpret_cast<const char*>(data) + 2, size - 2);
-    if (data[0] & 16) // a configuration for this device, so that the checks beyond the MAC are reached
+    if (data[0] &
+        16) // a configuration for this device, so that the checks beyond the MAC are reached
         text = "N;" + d.mac + ";admin;pw;" + text;
 
     switch (emu::ClassifyDatagram(text, restartPort)) {
@@ -73,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CheckConfig(text, d);
         break;
     case emu::DatagramKind::Ignored:
-        Check(restartPort ? text != "R" : text != "D" && text != "M" && text.compare(0, 2, "N;") != 0);
+        Check(restartPort ? text != "R"
+                          : text != "D" && text != "M" && text.compare(0, 2, "N;") != 0);
         break;
     }
     return 0;

@@ -33,11 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
     std::string received;
     switch (data[0] % 3) {
-    case 0: received = rest; break;                                          // raw request
-    case 1: received = "GET /etat.htm?" + rest + " HTTP/1.1\r\n\r\n"; break; // any query
-    default:                                                                 // known commands
-        received = std::string(data[0] & 4 ? "GET" : "HEAD") + " /etatenregistrement.htm?"
-                   + QueryFromBytes(rest) + " HTTP/1.0\r\n\r\n";
+    case 0:
+        received = rest;
+        break; // raw request
+    case 1:
+        received = "GET /etat.htm?" + rest + " HTTP/1.1\r\n\r\n";
+        break; // any query
+    default:   // known commands
+        received = std::string(data[0] & 4 ? "GET" : "HEAD") + " /etatenregistrement.htm?" +
+                   QueryFromBytes(rest) + " HTTP/1.0\r\n\r\n";
         break;
     }
 

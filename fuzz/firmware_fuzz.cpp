@@ -23,10 +23,14 @@ void Check(bool b)
         abort();
 }
 
-struct Sink : ZorUploadFirmwareSink {
+struct Sink : ZorUploadFirmwareSink
+{
     std::vector<std::string> requetes;
     std::vector<int> fins;
-    void EnvoyerRequete(const uint8_t* p, size_t n) override { requetes.emplace_back((const char*)p, n); }
+    void EnvoyerRequete(const uint8_t* p, size_t n) override
+    {
+        requetes.emplace_back((const char*)p, n);
+    }
     void OnFin(int iCode) override { fins.push_back(iCode); }
 };
 

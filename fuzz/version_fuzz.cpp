@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // An update folder's name reads only as a positive version, and then as the same number.
     ZorVersionTavlin d;
-    if (ZorLireVersionDossier(texte, d) && (d.iPremier < 1 || !ZorLireVersion(texte, v) || v.iPremier != d.iPremier))
+    if (ZorLireVersionDossier(texte, d) &&
+        (d.iPremier < 1 || !ZorLireVersion(texte, v) || v.iPremier != d.iPremier))
         abort();
     ZorMAJTavlin maj;
     const int c = maj.CompareVersion(texte, wxT("1"));

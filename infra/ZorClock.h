@@ -37,10 +37,15 @@ class ZOR_EXPORT ZorManualClock : public ZorClock
 {
 public:
     explicit ZorManualClock(int64_t iStartMs = 1000000, int64_t iStartEpoch = 1780000000)
-        : m_iMs(iStartMs), m_iEpochOrigin(iStartEpoch - iStartMs / 1000) {}
+        : m_iMs(iStartMs), m_iEpochOrigin(iStartEpoch - iStartMs / 1000)
+    {}
     int64_t NowMs() const override { return m_iMs.load(); }
     int64_t EpochSeconds() const override { return m_iEpochOrigin + m_iMs.load() / 1000; }
-    void SleepMs(int64_t iMs) const override { if (iMs > 0) m_iMs += iMs; }
+    void SleepMs(int64_t iMs) const override
+    {
+        if (iMs > 0)
+            m_iMs += iMs;
+    }
     void Advance(int64_t iMs) { m_iMs += iMs; }
 
 private:

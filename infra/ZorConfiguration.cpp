@@ -224,8 +224,8 @@ bool ZorConfiguration::Update(const wxString& zKey,
     // two programs changing it at once both keep their keys.
     ZorPlatform::VerrouFichier verrou;
     bool bOccupe = false;
-    const bool bVerrou =
-        bDossier && verrou.Prendre(std::string(path.fn_str()) + ".lock", kAttenteVerrouMs, &bOccupe, nullptr);
+    const bool bVerrou = bDossier && verrou.Prendre(std::string(path.fn_str()) + ".lock",
+                                                    kAttenteVerrouMs, &bOccupe, nullptr);
     ZorStringMap fichier;
     wxString text;
     if (!bVerrou || !wxFileName::FileExists(path))
@@ -233,7 +233,7 @@ bool ZorConfiguration::Update(const wxString& zKey,
     else if (ReadWholeFile(path, text))
         ParseText(text, fichier);
     else
-        fichier = m_map;   // not readable as ours: what this program knows is all there is
+        fichier = m_map; // not readable as ours: what this program knows is all there is
     ZorStringMap::const_iterator actuel = fichier.find(zKey);
     const wxString zValue = calcul(actuel == fichier.end() ? wxString() : actuel->second);
     if (!IsStorable(zKey, zValue))
@@ -243,8 +243,9 @@ bool ZorConfiguration::Update(const wxString& zKey,
         m_map[it->first] = it->second;
 
     if (!bDossier)
-        return Failure(wxT("Tavlin : Une erreur est survenue lors de la création du répertoire %s."),
-                       m_zDirectory);
+        return Failure(
+            wxT("Tavlin : Une erreur est survenue lors de la création du répertoire %s."),
+            m_zDirectory);
     if (bOccupe)
         return Failure(wxT("Tavlin : Le fichier %s reste occupé par un autre programme."), path);
     if (!bVerrou)
@@ -255,7 +256,8 @@ bool ZorConfiguration::Update(const wxString& zKey,
     struct stat st;
     const bool bExists = stat(path.fn_str(), &st) == 0;
     if (bExists && IsReadOnly(path, st))
-        return Failure(wxT("Tavlin : Le fichier %s est en lecture seule ; il est laissé tel quel."), path);
+        return Failure(wxT("Tavlin : Le fichier %s est en lecture seule ; il est laissé tel quel."),
+                       path);
 
     // The new text goes to a fresh file beside the old one, reaches the disk, and only then
     // replaces the old file in one rename: a crash or a full disk never leaves half a file.
@@ -276,7 +278,8 @@ bool ZorConfiguration::Update(const wxString& zKey,
             umask(mask);
             mode = 0666 & ~mask;
         }
-        ok = chmod(tmpPath.fn_str(), mode) == 0 && std::rename(tmpPath.fn_str(), path.fn_str()) == 0;
+        ok =
+            chmod(tmpPath.fn_str(), mode) == 0 && std::rename(tmpPath.fn_str(), path.fn_str()) == 0;
     }
     if (!ok) {
         wxRemoveFile(tmpPath);

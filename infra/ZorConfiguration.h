@@ -35,7 +35,8 @@ public:
     bool Write(const wxString& zKey, const wxString& zValue);
     // Write of a value computed from the one the file holds at that moment (under the same lock),
     // for a change that must not undo another program's change of the same key (a list).
-    bool Update(const wxString& zKey, const std::function<wxString(const wxString& zActuel)>& calcul);
+    bool Update(const wxString& zKey,
+                const std::function<wxString(const wxString& zActuel)>& calcul);
 
     // Applies the file format's line rules to a whole text (exposed for tests and fuzzing).
     static void ParseText(const wxString& zText, ZorStringMap& map);

@@ -78,7 +78,8 @@ bool ZorLogFile::OpenLocked()
         const wxString path = GetPath(iRang);
         bool bOccupe = false;
         int iErreur = 0;
-        const int fd = ZorPlatform::OuvrirFichierExclusif(std::string(path.fn_str()), &bOccupe, &iErreur);
+        const int fd =
+            ZorPlatform::OuvrirFichierExclusif(std::string(path.fn_str()), &bOccupe, &iErreur);
         if (fd >= 0) {
             m_file.Attach(fd);
             m_zChemin = path;
@@ -95,8 +96,9 @@ bool ZorLogFile::OpenLocked()
 
 void ZorLogFile::ReportLogFailure(const wxString& zPath, int iErrno)
 {
-    SayOnceOnStandardError(wxString::Format(wxT("Tavlin : le journal %s ne peut pas être écrit (%s)."),
-                                            zPath, wxString(std::strerror(iErrno))));
+    SayOnceOnStandardError(
+        wxString::Format(wxT("Tavlin : le journal %s ne peut pas être écrit (%s)."), zPath,
+                         wxString(std::strerror(iErrno))));
 }
 
 void ZorLogFile::SayOnceOnStandardError(const wxString& zMessage)

@@ -22,8 +22,7 @@ public:
     // printf-style message with the toolkit's rules (%s takes a wxString or a wide string,
     // %d an int); one line "date time\tmessage\r\n" in UTF-8, handed to the system at once.
     // Safe for concurrent callers: lines never interleave.
-    template <typename... Args>
-    void Write(const wxFormatString& format, Args... args)
+    template <typename... Args> void Write(const wxFormatString& format, Args... args)
     {
         WriteLine(wxString::Format(format, args...));
     }

@@ -12,10 +12,10 @@ wxString ZorUtile::m_zPathDonnees;
 // Set by the build for this file: the installed data folder, absolute and relative to the
 // installed programs' folder.
 #ifndef ZOR_DATADIR
-#define ZOR_DATADIR "/usr/local/share/tavlin"
+#  define ZOR_DATADIR "/usr/local/share/tavlin"
 #endif
 #ifndef ZOR_DATADIR_FROM_BINDIR
-#define ZOR_DATADIR_FROM_BINDIR "../share/tavlin"
+#  define ZOR_DATADIR_FROM_BINDIR "../share/tavlin"
 #endif
 
 void ZorUtile::SetPathExe(const wxString& zPath)

@@ -89,7 +89,8 @@ wxBitmap ZorUtile::GetBitmapResource(const wxString& zRelatif, bool bMiroir, boo
         if (bMiroir == bMiroirMasque)
             SetMagentaMask(bitmap, bitmap);
         else
-            SetMagentaMask(bitmap, wxBitmap(bMiroirMasque ? mirrored : image, wxBITMAP_SCREEN_DEPTH));
+            SetMagentaMask(bitmap,
+                           wxBitmap(bMiroirMasque ? mirrored : image, wxBITMAP_SCREEN_DEPTH));
     }
     return bitmap;
 }

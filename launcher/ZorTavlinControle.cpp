@@ -7,10 +7,9 @@
 
 wxIMPLEMENT_APP(ZorTavlinControleApp);
 
-wxBEGIN_EVENT_TABLE(ZorTavlinControleFrame, wxFrame)
-wxEND_EVENT_TABLE()
+wxBEGIN_EVENT_TABLE(ZorTavlinControleFrame, wxFrame) wxEND_EVENT_TABLE()
 
-bool ZorTavlinControleApp::OnInit()
+    bool ZorTavlinControleApp::OnInit()
 {
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
         wxImage::AddHandler(new wxPNGHandler);
@@ -30,12 +29,12 @@ ZorTavlinControleFrame::ZorTavlinControleFrame()
     gpTheTavlin->AddObserver(this);
     if (gpTheTavlin->Start(wxT("controle"), false)) {
         gpTheTavlin->SetTimeAlive(5);
-        wxString zMAC, zIP, zNom, zCommentaire, zLogin, zPwd, zMask, zGateway, zIPLocal,
-            zMaskLocal, zGatewayLocal, zVersion;
+        wxString zMAC, zIP, zNom, zCommentaire, zLogin, zPwd, zMask, zGateway, zIPLocal, zMaskLocal,
+            zGatewayLocal, zVersion;
         bool bDHCP = false, bMultipleCarte = false;
         if (gpTheTavlin->AfficherListe(&zMAC, &zIP, &zNom, &zCommentaire, &zLogin, &zPwd, &zMask,
-                                       &zGateway, &bDHCP, &zIPLocal, &zMaskLocal,
-                                       &zGatewayLocal, &zVersion, &bMultipleCarte))
+                                       &zGateway, &bDHCP, &zIPLocal, &zMaskLocal, &zGatewayLocal,
+                                       &zVersion, &bMultipleCarte))
             wxLaunchDefaultBrowser(wxString::Format(wxT("http://%s"), zIP));
     }
     Destroy();

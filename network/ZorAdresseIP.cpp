@@ -16,8 +16,7 @@ uint8_t OctetDeJeton(const wxString& zJeton)
                      zJeton[i] == '\v' || zJeton[i] == '\f' || zJeton[i] == '\r'))
         ++i;
     bool bNegatif = false;
-    if (i < n && (zJeton[i] == '+' || zJeton[i] == '-'))
-    {
+    if (i < n && (zJeton[i] == '+' || zJeton[i] == '-')) {
         bNegatif = zJeton[i] == '-';
         ++i;
     }

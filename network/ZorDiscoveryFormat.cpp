@@ -55,15 +55,13 @@ std::vector<std::string> ZorDecoupeLignes(const std::string& zTexte)
     // Separators after the last other character end the text; a text of separators only is
     // one empty line.
     const size_t dernier = zTexte.find_last_not_of('\n');
-    if (dernier == std::string::npos)
-    {
+    if (dernier == std::string::npos) {
         if (!zTexte.empty())
             lignes.push_back(std::string());
         return lignes;
     }
     size_t pos = 0;
-    for (;;)
-    {
+    for (;;) {
         size_t fin = zTexte.find('\n', pos);
         if (fin == std::string::npos || fin > dernier)
             fin = dernier + 1;
@@ -105,8 +103,7 @@ bool ZorHexaVersPointee(const std::string& zHexa, std::string* pzPointee)
     if (!pzPointee || zHexa.size() != 8)
         return false;
     int octets[4];
-    for (int i = 0; i < 4; ++i)
-    {
+    for (int i = 0; i < 4; ++i) {
         int h = ValeurHexa(zHexa[2 * i]);
         int l = ValeurHexa(zHexa[2 * i + 1]);
         if (h < 0 || l < 0)
@@ -130,19 +127,19 @@ std::string ZorOctetsVersHexa(const uint8_t octets[4])
 ZorErreurConfiguration ZorTexteConfiguration(const std::string& zMAC, const std::string& zLogin,
                                              const std::string& zPwd, const std::string& zIPHexa,
                                              const std::string& zMaskHexa,
-                                             const std::string& zGatewayHexa,
-                                             std::string* pzTexte)
+                                             const std::string& zGatewayHexa, std::string* pzTexte)
 {
     std::string zMac;
     zMac.reserve(zMAC.size());
     for (char c : zMAC)
         if (c != '-')
             zMac += c;
-    for (const std::string* z : {static_cast<const std::string*>(&zMac), &zLogin, &zPwd, &zIPHexa, &zMaskHexa, &zGatewayHexa})
+    for (const std::string* z : {static_cast<const std::string*>(&zMac), &zLogin, &zPwd, &zIPHexa,
+                                 &zMaskHexa, &zGatewayHexa})
         if (ContientSeparateur(*z))
             return ZOR_CONFIG_SEPARATEUR;
-    std::string zTexte = "N;" + zMac + ";" + zLogin + ";" + zPwd + ";" + zIPHexa + ";" +
-                         zMaskHexa + ";" + zGatewayHexa + ";0;";
+    std::string zTexte = "N;" + zMac + ";" + zLogin + ";" + zPwd + ";" + zIPHexa + ";" + zMaskHexa +
+                         ";" + zGatewayHexa + ";0;";
     if (zTexte.size() > ZOR_DATAGRAMME_MAX)
         return ZOR_CONFIG_TROP_LONG;
     if (pzTexte)
@@ -154,8 +151,7 @@ bool ZorCandidatAdresse(const uint8_t reseau[4], const uint8_t masque[4],
                         const uint8_t aleatoire[4], uint8_t candidat[4])
 {
     bool bHoteZero = true, bHoteUns = true;
-    for (int i = 0; i < 4; ++i)
-    {
+    for (int i = 0; i < 4; ++i) {
         const uint8_t hote = uint8_t(aleatoire[i] & ~masque[i]);
         candidat[i] = uint8_t((reseau[i] & masque[i]) | hote);
         if (hote != 0)
@@ -168,14 +164,19 @@ bool ZorCandidatAdresse(const uint8_t reseau[4], const uint8_t masque[4],
 
 const char* ZorTexteQualite(ZorQualiteReponse e)
 {
-    switch (e)
-    {
-    case ZOR_REPONSE_OK: return "ok";
-    case ZOR_REPONSE_AUTRE: return "pas une reponse";
-    case ZOR_REPONSE_LIGNES: return "trop de lignes";
-    case ZOR_REPONSE_MAC: return "adresse MAC invalide";
-    case ZOR_REPONSE_LONGUEUR: return "texte trop long";
-    case ZOR_REPONSE_CARACTERE: return "caractere interdit";
+    switch (e) {
+    case ZOR_REPONSE_OK:
+        return "ok";
+    case ZOR_REPONSE_AUTRE:
+        return "pas une reponse";
+    case ZOR_REPONSE_LIGNES:
+        return "trop de lignes";
+    case ZOR_REPONSE_MAC:
+        return "adresse MAC invalide";
+    case ZOR_REPONSE_LONGUEUR:
+        return "texte trop long";
+    case ZOR_REPONSE_CARACTERE:
+        return "caractere interdit";
     }
     return "?";
 }
@@ -188,15 +189,12 @@ bool ZorNormaliseMAC(const std::string& zMAC, std::string* pzNormale)
     if (cSeparateur != '-' && cSeparateur != ':')
         return false;
     std::string z(zMAC);
-    for (size_t i = 0; i < z.size(); ++i)
-    {
-        if (i % 3 == 2)
-        {
+    for (size_t i = 0; i < z.size(); ++i) {
+        if (i % 3 == 2) {
             if (z[i] != cSeparateur)
                 return false;
             z[i] = '-';
-        }
-        else if (ValeurHexa(z[i]) < 0)
+        } else if (ValeurHexa(z[i]) < 0)
             return false;
         else if (z[i] >= 'a')
             z[i] = char(z[i] - 'a' + 'A');

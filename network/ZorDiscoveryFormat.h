@@ -19,8 +19,8 @@ struct ZorReponseTavlin
     std::string zCommentaire;
     std::string zLogin;
     std::string zPwd;
-    std::string zMask;     // dotted; empty when the field was not eight hex digits
-    std::string zGateway;  // dotted; empty when the field was not eight hex digits
+    std::string zMask;    // dotted; empty when the field was not eight hex digits
+    std::string zGateway; // dotted; empty when the field was not eight hex digits
     bool bDhcp = false;
     std::string zVersion;
 };
@@ -49,15 +49,14 @@ const size_t ZOR_LIGNE_COURTE_MAX = 32; // the mask and gateway line, the DHCP l
 const size_t ZOR_LIGNES_MAX = 16;
 
 // What an answer of the discovery protocol is worth.
-enum ZorQualiteReponse
-{
+enum ZorQualiteReponse {
     ZOR_REPONSE_OK = 0,
-    ZOR_REPONSE_AUTRE,          // not an answer: fewer than eight lines or another type (hellos
-                                // and configuration texts of other PCs look like this)
-    ZOR_REPONSE_LIGNES,         // more than ZOR_LIGNES_MAX lines
-    ZOR_REPONSE_MAC,            // the hardware address is not six hexadecimal pairs
-    ZOR_REPONSE_LONGUEUR,       // a text longer than a device keeps
-    ZOR_REPONSE_CARACTERE,      // a control character or ";" in a text
+    ZOR_REPONSE_AUTRE,     // not an answer: fewer than eight lines or another type (hellos
+                           // and configuration texts of other PCs look like this)
+    ZOR_REPONSE_LIGNES,    // more than ZOR_LIGNES_MAX lines
+    ZOR_REPONSE_MAC,       // the hardware address is not six hexadecimal pairs
+    ZOR_REPONSE_LONGUEUR,  // a text longer than a device keeps
+    ZOR_REPONSE_CARACTERE, // a control character or ";" in a text
 };
 
 // Short text of a quality, for the log.
@@ -86,12 +85,11 @@ bool ZorCandidatAdresse(const uint8_t reseau[4], const uint8_t masque[4],
                         const uint8_t aleatoire[4], uint8_t candidat[4]);
 
 // Why a configuration text cannot be sent.
-enum ZorErreurConfiguration
-{
+enum ZorErreurConfiguration {
     ZOR_CONFIG_OK = 0,
-    ZOR_CONFIG_TROP_LONG,       // longer than ZOR_DATAGRAMME_MAX: a cut text would be misread
-    ZOR_CONFIG_SEPARATEUR,      // a field holds ";" (or a line break or zero byte), which would
-                                // shift the fields the device reads
+    ZOR_CONFIG_TROP_LONG,  // longer than ZOR_DATAGRAMME_MAX: a cut text would be misread
+    ZOR_CONFIG_SEPARATEUR, // a field holds ";" (or a line break or zero byte), which would
+                           // shift the fields the device reads
 };
 
 // "N;mac;login;pwd;ip;mask;gateway;0;" with the "-" removed from the hardware address. The
@@ -99,5 +97,4 @@ enum ZorErreurConfiguration
 ZorErreurConfiguration ZorTexteConfiguration(const std::string& zMAC, const std::string& zLogin,
                                              const std::string& zPwd, const std::string& zIPHexa,
                                              const std::string& zMaskHexa,
-                                             const std::string& zGatewayHexa,
-                                             std::string* pzTexte);
+                                             const std::string& zGatewayHexa, std::string* pzTexte);

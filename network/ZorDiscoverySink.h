@@ -20,9 +20,8 @@ public:
     // mask and gateway, and the firmware version.
     virtual void AddTavlin(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
                            const wxString& zCommentaire, const wxString& zLogin,
-                           const wxString& zPwd, const wxString& zMask,
-                           const wxString& zGateway, bool bDHCPEnabled,
-                           const wxString& zIPLocal, const wxString& zMaskLocal,
+                           const wxString& zPwd, const wxString& zMask, const wxString& zGateway,
+                           bool bDHCPEnabled, const wxString& zIPLocal, const wxString& zMaskLocal,
                            const wxString& zGatewayLocal, const wxString& zVersion) = 0;
     // A device answered "M": the same thirteen values.
     virtual void NewTavlinMaster(const wxString& zIP, const wxString& zNom, const wxString& zMAC,

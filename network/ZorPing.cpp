@@ -43,8 +43,7 @@ long ValeurOption(const wxString& z)
     long v = 0;
     wxString t = z;
     t.Trim(false);
-    if (!t.ToLong(&v))
-    {
+    if (!t.ToLong(&v)) {
         // Leading digits only, as atoi reads them.
         size_t i = 0;
         if (i < t.length() && (t[i] == '-' || t[i] == '+'))
@@ -71,13 +70,8 @@ void LaisserVivreBoucle()
 } // namespace
 
 ZorPing::ZorPing()
-    : m_iMaxTemps(0),
-      m_iMinTemps(INT32_MAX),
-      m_iSommeTemps(0),
-      m_iCompletes(0),
-      m_iPerdues(0),
-      m_iAdresse(0),
-      m_iTickRequete(0)
+    : m_iMaxTemps(0), m_iMinTemps(INT32_MAX), m_iSommeTemps(0), m_iCompletes(0), m_iPerdues(0),
+      m_iAdresse(0), m_iTickRequete(0)
 {
     if (!gbInit)
         Init();
@@ -89,26 +83,25 @@ ZorPing::~ZorPing() {}
 
 void ZorPing::Init()
 {
-    static const char* const t3[] = {
-        "Réseau inaccessible",
-        "Impossible de joindre l'hote de destination",
-        "Protocole inaccessible",
-        "Port inaccessible",
-        "Fragmentation necessaire",
-        "Echec de la route source",
-        "Réseau de destination inconnu",
-        "Machine de destination inconnue",
-        "Machine source isolée",
-        "Réseau de destination administrativement interdit",
-        "Machine de destnation administrativement interdite",
-        "Réseau inaccessible pour TOS",
-        "Machine inaccessible pout TOS",
-        "Communication administrativement interdite par filtrage",
-        "Violation de la précédence de la machine",
-        "Coupure de la précédence en action"};
-    static const char* const t5[] = {
-        "Redirigé pour un réseau", "Redirigé pour une machine",
-        "Redirigé pour type de service et réseau", "Redirigé pour type de service et machine"};
+    static const char* const t3[] = {"Réseau inaccessible",
+                                     "Impossible de joindre l'hote de destination",
+                                     "Protocole inaccessible",
+                                     "Port inaccessible",
+                                     "Fragmentation necessaire",
+                                     "Echec de la route source",
+                                     "Réseau de destination inconnu",
+                                     "Machine de destination inconnue",
+                                     "Machine source isolée",
+                                     "Réseau de destination administrativement interdit",
+                                     "Machine de destnation administrativement interdite",
+                                     "Réseau inaccessible pour TOS",
+                                     "Machine inaccessible pout TOS",
+                                     "Communication administrativement interdite par filtrage",
+                                     "Violation de la précédence de la machine",
+                                     "Coupure de la précédence en action"};
+    static const char* const t5[] = {"Redirigé pour un réseau", "Redirigé pour une machine",
+                                     "Redirigé pour type de service et réseau",
+                                     "Redirigé pour type de service et machine"};
     static const char* const t11[] = {"Time-to-live a 0 pendant le transit",
                                       "Time-to-live a 0 pendant le réassemblage"};
     static const char* const t12[] = {"Mauvais en-tête IP", "Option requise manquante"};
@@ -135,14 +128,24 @@ wxString ZorPing::TexteErreur(int iType, int iCode)
     if (!gbInit)
         Init();
     const wxArrayString* table = nullptr;
-    switch (iType)
-    {
-    case 3: table = &zErreur3; break;
-    case 4: table = &zErreur4; break;
-    case 5: table = &zErreur5; break;
-    case 11: table = &zErreur11; break;
-    case 12: table = &zErreur12; break;
-    default: break;
+    switch (iType) {
+    case 3:
+        table = &zErreur3;
+        break;
+    case 4:
+        table = &zErreur4;
+        break;
+    case 5:
+        table = &zErreur5;
+        break;
+    case 11:
+        table = &zErreur11;
+        break;
+    case 12:
+        table = &zErreur12;
+        break;
+    default:
+        break;
     }
     if (!table || iCode < 0 || size_t(iCode) >= table->GetCount())
         return wxT("Erreur inconnue\n");
@@ -183,8 +186,7 @@ void ZorPing::Requete_ICMP(uint8_t* pBuffer, uint16_t iIdentifiant)
     memcpy(pBuffer + 2, &somme, 2);
 }
 
-int ZorPing::Decode_resp(const uint8_t* pBuffer, int iLen, uint32_t iSource,
-                         uint16_t iIdentifiant)
+int ZorPing::Decode_resp(const uint8_t* pBuffer, int iLen, uint32_t iSource, uint16_t iIdentifiant)
 {
     if (!pBuffer || iLen < 1)
         return 0;
@@ -196,8 +198,7 @@ int ZorPing::Decode_resp(const uint8_t* pBuffer, int iLen, uint32_t iSource,
     const uint8_t iType = icmp[0];
     const uint8_t iCode = icmp[1];
 
-    if (iType == ICMP_ECHO_REPLY)
-    {
+    if (iType == ICMP_ECHO_REPLY) {
         // Ours: our identifier, our tick count echoed back, from the host we asked.
         if (iLenIcmp < 12 || Lire16(icmp + 4) != iIdentifiant ||
             Lire32(icmp + 8) != m_iTickRequete || iSource != m_iAdresse)
@@ -260,8 +261,7 @@ int ZorPing::Ping(wxArrayString& args, int* piCompletes, int* piPerdues)
     if (piPerdues)
         *piPerdues = 0;
 
-    if (args.IsEmpty() || args[0] == wxT("/?"))
-    {
+    if (args.IsEmpty() || args[0] == wxT("/?")) {
         Utilisation();
         return -1;
     }
@@ -269,8 +269,7 @@ int ZorPing::Ping(wxArrayString& args, int* piCompletes, int* piPerdues)
     long iNombre = 0;
     long iAttente = 0;
     const size_t n = args.GetCount();
-    for (size_t i = 0; i < n; ++i)
-    {
+    for (size_t i = 0; i < n; ++i) {
         if (args[i] == wxT("-n") && i + 1 < n)
             iNombre = ValeurOption(args[++i]);
         else if (args[i] == wxT("-w") && i + 1 < n)
@@ -295,8 +294,7 @@ int ZorPing::Ping(wxArrayString& args, int* piCompletes, int* piPerdues)
         iAttente = 1000;
 
     const uint32_t iPid = ZorPlatform::IdProcessus();
-    while (m_iCompletes < iNombre)
-    {
+    while (m_iCompletes < iNombre) {
         const uint16_t iDemande = uint16_t(iPid + uint32_t(m_iCompletes));
         uint8_t requete[TAILLE_REQUETE];
         Requete_ICMP(requete, iDemande);
@@ -306,8 +304,7 @@ int ZorPing::Ping(wxArrayString& args, int* piCompletes, int* piPerdues)
         // Foreign packets restart the wait, but never past the request's own time.
         const uint32_t iDebut = ZorPlatform::TempsMs();
         bool bRepondue = false;
-        for (;;)
-        {
+        for (;;) {
             const uint32_t iEcoule = ZorPlatform::TempsMs() - iDebut;
             if (iEcoule >= uint32_t(iAttente))
                 break;
@@ -319,14 +316,12 @@ int ZorPing::Ping(wxArrayString& args, int* piCompletes, int* piPerdues)
             uint8_t reponse[1024];
             uint32_t iSource = 0;
             int iLen = socket.Recevoir(reponse, sizeof(reponse), &iSource);
-            if (iLen > 0 && Decode_resp(reponse, iLen, iSource, iAttendu))
-            {
+            if (iLen > 0 && Decode_resp(reponse, iLen, iSource, iAttendu)) {
                 bRepondue = true;
                 break;
             }
         }
-        if (!bRepondue)
-        {
+        if (!bRepondue) {
             ++m_iCompletes;
             ++m_iPerdues;
         }

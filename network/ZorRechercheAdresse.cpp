@@ -117,15 +117,13 @@ void ZorRechercheAdresse::Arreter()
 
 void ZorRechercheAdresse::Boucle()
 {
-    for (;;)
-    {
+    for (;;) {
         Demande d;
         TestLibre test;
         SourceCandidats source;
         {
             std::lock_guard<std::mutex> l(m_mutex);
-            if (m_attente.empty() || m_bArret)
-            {
+            if (m_attente.empty() || m_bArret) {
                 m_bThreadActif = false;
                 return;
             }
@@ -136,8 +134,7 @@ void ZorRechercheAdresse::Boucle()
         }
         Resultat r = Chercher(d, test, source);
         std::lock_guard<std::mutex> l(m_mutex);
-        if (m_bArret)
-        {
+        if (m_bArret) {
             m_bThreadActif = false;
             return;
         }
@@ -146,7 +143,7 @@ void ZorRechercheAdresse::Boucle()
 }
 
 ZorRechercheAdresse::Resultat ZorRechercheAdresse::Chercher(const Demande& d, TestLibre& test,
-                                                          SourceCandidats& source)
+                                                            SourceCandidats& source)
 {
     Resultat r;
     r.zCle = d.zCle;
@@ -154,8 +151,7 @@ ZorRechercheAdresse::Resultat ZorRechercheAdresse::Chercher(const Demande& d, Te
     for (int i = 0; i < 4; ++i)
         reseau[i] = uint8_t(d.adresse[i] & d.masque[i]);
     const std::string zAdapteur = Pointee(d.adresse);
-    for (int iEssai = 0; iEssai < iCandidatsMax && !m_bArret; ++iEssai)
-    {
+    for (int iEssai = 0; iEssai < iCandidatsMax && !m_bArret; ++iEssai) {
         uint8_t aleatoire[4], octets[4];
         source(aleatoire);
         if (!ZorCandidatAdresse(reseau, d.masque, aleatoire, octets))
@@ -164,14 +160,12 @@ ZorRechercheAdresse::Resultat ZorRechercheAdresse::Chercher(const Demande& d, Te
         if (z == zAdapteur || z == ADRESSE_USINE)
             continue;
         const Verdict v = test(z, m_bArret);
-        if (v == Verdict::Intestable)
-        {
+        if (v == Verdict::Intestable) {
             // The next candidate could not be tested either: never hand out a guess.
             r.eIssue = ZorIssueAdresse::TestImpossible;
             return r;
         }
-        if (v == Verdict::Libre)
-        {
+        if (v == Verdict::Libre) {
             r.zAdresse = z;
             r.eIssue = ZorIssueAdresse::Trouvee;
             return r;
@@ -197,11 +191,13 @@ ZorRechercheAdresse::Verdict ZorRechercheAdresse::TestVoisin(const std::string& 
     uint32_t iAdresse = 0;
     if (!ZorPlatform::ResoudreIPv4(zIP, &iAdresse, nullptr))
         return Verdict::Intestable;
-    switch (ZorPlatform::ChercherVoisin(iAdresse, VOISIN_ATTENTE_MS, &bArret))
-    {
-    case ZorPlatform::ZorVoisin::Present: return Verdict::Occupee;
-    case ZorPlatform::ZorVoisin::Absent: return Verdict::Libre;
-    case ZorPlatform::ZorVoisin::Inconnu: break;
+    switch (ZorPlatform::ChercherVoisin(iAdresse, VOISIN_ATTENTE_MS, &bArret)) {
+    case ZorPlatform::ZorVoisin::Present:
+        return Verdict::Occupee;
+    case ZorPlatform::ZorVoisin::Absent:
+        return Verdict::Libre;
+    case ZorPlatform::ZorVoisin::Inconnu:
+        break;
     }
     return Verdict::Intestable;
 }
@@ -212,8 +208,7 @@ ZorRechercheAdresse::Verdict ZorRechercheAdresse::TestEcho(const std::string& zI
     // One request at a time, so that a stop is seen between them; the wire sees the same three
     // requests and pauses as one run of three.
     ZorClock& horloge = ZorDefaultClock();
-    for (int i = 0; i < ECHO_REQUETES && !bArret; ++i)
-    {
+    for (int i = 0; i < ECHO_REQUETES && !bArret; ++i) {
         if (i > 0)
             for (int64_t t = 0; t < ECHO_PAUSE_MS && !bArret; t += PAS_ARRET_MS)
                 horloge.SleepMs(PAS_ARRET_MS);

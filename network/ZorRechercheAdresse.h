@@ -24,8 +24,7 @@
 #include <vector>
 
 // How a search ended.
-enum class ZorIssueAdresse
-{
+enum class ZorIssueAdresse {
     Trouvee,       // a free address was found
     AucuneLibre,   // every candidate tested was held
     TestImpossible // the test could not run here: no candidate was ever known to be free
@@ -53,7 +52,7 @@ public:
 
     struct Demande
     {
-        std::string zCle; // names the search for its caller (the device's hardware address)
+        std::string zCle;   // names the search for its caller (the device's hardware address)
         uint8_t adresse[4]; // the adapter's address: never a candidate
         uint8_t masque[4];
     };

@@ -28,8 +28,7 @@ bool Vers8Bits(const wxString& z, std::string* pz)
 {
     pz->clear();
     pz->reserve(z.length());
-    for (wxString::const_iterator it = z.begin(); it != z.end(); ++it)
-    {
+    for (wxString::const_iterator it = z.begin(); it != z.end(); ++it) {
         wxUniChar c = *it;
         if (c.GetValue() > 0xFF)
             return false;
@@ -49,18 +48,17 @@ ZorDiscoverySink::~ZorDiscoverySink() {}
 
 void ZorDiscoverySink::ConfigurationAdresseEchouee(const wxString&) {}
 
-bool ZorTavlinNetwork::SendDatagram(const wxString& zDest, const wxString& zIPLocal,
-                                    uint16_t iPort, const void* pData, size_t iLen)
+bool ZorTavlinNetwork::SendDatagram(const wxString& zDest, const wxString& zIPLocal, uint16_t iPort,
+                                    const void* pData, size_t iLen)
 {
     wxIPV4address adresse;
-    bool bAdresse = zDest == ADRESSE_DIFFUSION ? adresse.BroadcastAddress()
-                                               : adresse.Hostname(zDest);
+    bool bAdresse =
+        zDest == ADRESSE_DIFFUSION ? adresse.BroadcastAddress() : adresse.Hostname(zDest);
     if (!bAdresse || !adresse.Service(iPort) || !pData)
         return false;
 
     bool bOk = false;
-    for (size_t i = 0; i < m_arrayCarteEth.size(); ++i)
-    {
+    for (size_t i = 0; i < m_arrayCarteEth.size(); ++i) {
         ZorCarteEth* pCarte = m_arrayCarteEth[i];
         if (!zIPLocal.IsEmpty() && pCarte->m_zIP != zIPLocal)
             continue;
@@ -124,16 +122,14 @@ void ZorTavlinNetwork::ConfigureAdresseTavlin(const wxString& zMAC, const wxStri
     AdresseIPToHexa(zMaskLocal, &zMaskHexa);
     AdresseIPToHexa(zGatewayLocal, &zGatewayHexa);
     std::string zMac8, zLogin8, zPwd8, zTexte;
-    if (!Vers8Bits(zMAC, &zMac8) || !Vers8Bits(zLogin, &zLogin8) || !Vers8Bits(zPwd, &zPwd8))
-    {
+    if (!Vers8Bits(zMAC, &zMac8) || !Vers8Bits(zLogin, &zLogin8) || !Vers8Bits(zPwd, &zPwd8)) {
         wxLogDebug(wxT("ConfigureAdresseTavlin %s: caractere hors 8 bits, rien envoye"), zMAC);
         return;
     }
     const std::string zMask8(zMaskHexa.utf8_str()), zGateway8(zGatewayHexa.utf8_str());
     ZorErreurConfiguration e =
         ZorTexteConfiguration(zMac8, zLogin8, zPwd8, "00000000", zMask8, zGateway8, &zTexte);
-    if (e != ZOR_CONFIG_OK)
-    {
+    if (e != ZOR_CONFIG_OK) {
         wxLogDebug(wxT("ConfigureAdresseTavlin %s: texte non envoyable (%d)"), zMAC, int(e));
         return;
     }
@@ -141,10 +137,12 @@ void ZorTavlinNetwork::ConfigureAdresseTavlin(const wxString& zMAC, const wxStri
         return;
     const int64_t iMaintenant = m_pClock->NowMs();
     for (auto it = m_configurees.begin(); it != m_configurees.end();)
-        it = iMaintenant - it->second >= iCalmeApresConfigurationMs ? m_configurees.erase(it) : std::next(it);
-    if (m_configurees.count(zMac8))
-    {
-        wxLogDebug(wxT("ConfigureAdresseTavlin %s: configuration deja envoyee, en attente de sa reponse"), zMAC);
+        it = iMaintenant - it->second >= iCalmeApresConfigurationMs ? m_configurees.erase(it)
+                                                                    : std::next(it);
+    if (m_configurees.count(zMac8)) {
+        wxLogDebug(
+            wxT("ConfigureAdresseTavlin %s: configuration deja envoyee, en attente de sa reponse"),
+            zMAC);
         return;
     }
     m_enConfiguration[zMac8] = Configuration{zMac8, zLogin8, zPwd8, zMask8, zGateway8, zIPLocal};
@@ -157,8 +155,7 @@ void ZorTavlinNetwork::ConfigureAdresseTavlin(const wxString& zMAC, const wxStri
 
     ZorRechercheAdresse::Demande d;
     d.zCle = zMac8;
-    for (int i = 0; i < 4; ++i)
-    {
+    for (int i = 0; i < 4; ++i) {
         d.adresse[i] = adresseLocale.GetOctet(i);
         d.masque[i] = masque.GetOctet(i);
     }
@@ -169,8 +166,7 @@ void ZorTavlinNetwork::ConfigureAdresseTavlin(const wxString& zMAC, const wxStri
 
 void ZorTavlinNetwork::LivrerRecherches()
 {
-    for (const ZorRechercheAdresse::Resultat& r : m_recherche.Prendre())
-    {
+    for (const ZorRechercheAdresse::Resultat& r : m_recherche.Prendre()) {
         auto it = m_enConfiguration.find(r.zCle);
         // Dropped by ExitNetwork meanwhile.
         if (it == m_enConfiguration.end())
@@ -178,8 +174,7 @@ void ZorTavlinNetwork::LivrerRecherches()
         const Configuration c = it->second;
         m_enConfiguration.erase(it);
         const wxString zMAC = De8Bits(c.zMAC);
-        if (r.zAdresse.empty())
-        {
+        if (r.zAdresse.empty()) {
             NoterEchecConfiguration(c.zMAC, r.eIssue, c.zIPLocal);
             continue;
         }
@@ -189,8 +184,8 @@ void ZorTavlinNetwork::LivrerRecherches()
         std::string zTexte;
         ZorTexteConfiguration(c.zMAC, c.zLogin, c.zPwd, std::string(zCandidatHexa.utf8_str()),
                               c.zMaskHexa, c.zGatewayHexa, &zTexte);
-        if (!SendDatagram(ADRESSE_DIFFUSION, c.zIPLocal, PORT_DECOUVERTE, zTexte.data(), zTexte.size()))
-        {
+        if (!SendDatagram(ADRESSE_DIFFUSION, c.zIPLocal, PORT_DECOUVERTE, zTexte.data(),
+                          zTexte.size())) {
             // Nothing left: the device is not waited for, and a new request may try again.
             gTheLogFile.WriteFailure(wxString::Format(
                 wxT("ZorTavlinNetwork::ConfigureAdresseTavlin MAC=%s: envoi impossible par la ")
@@ -214,8 +209,7 @@ void ZorTavlinNetwork::NoterEchecConfiguration(const std::string& zMac8, ZorIssu
     // A device that keeps answering from outside the network is configured again at each
     // answer (automatic modes): its failure is logged once a minute.
     auto it = m_echecs.find(zMac8);
-    if (it == m_echecs.end() || it->second.eIssue != eIssue)
-    {
+    if (it == m_echecs.end() || it->second.eIssue != eIssue) {
         if (eIssue == ZorIssueAdresse::TestImpossible)
             gTheLogFile.Write(wxString::Format(
                 wxT("ZorTavlinNetwork::ConfigureAdresseTavlin %s: aucune adresse donnee, aucune "
@@ -228,8 +222,7 @@ void ZorTavlinNetwork::NoterEchecConfiguration(const std::string& zMac8, ZorIssu
                     "sur le reseau de %s"),
                 zMAC, zIPLocal));
         m_echecs[zMac8] = Echec{eIssue, iMaintenant, true};
-    }
-    else
+    } else
         it->second.bActif = true;
     if (m_pSink)
         m_pSink->ConfigurationAdresseEchouee(zMAC);
@@ -280,8 +273,7 @@ void ZorTavlinNetwork::NoterIgnoree(const wxString& zSource, int iQualite)
     auto it = m_logIgnorees.find(zSource);
     if (it != m_logIgnorees.end() && iMaintenant - it->second < iLogIgnoreesMs)
         return;
-    if (it == m_logIgnorees.end() && m_logIgnorees.size() >= EXPEDITEURS_LOG_MAX)
-    {
+    if (it == m_logIgnorees.end() && m_logIgnorees.size() >= EXPEDITEURS_LOG_MAX) {
         // Forget the senders whose minute is over; a flood of fresh senders is only counted.
         for (auto e = m_logIgnorees.begin(); e != m_logIgnorees.end();)
             e = iMaintenant - e->second >= iLogIgnoreesMs ? m_logIgnorees.erase(e) : std::next(e);
@@ -296,8 +288,7 @@ void ZorTavlinNetwork::NoterIgnoree(const wxString& zSource, int iQualite)
                       static_cast<unsigned long long>(m_iReponsesIgnorees));
 }
 
-size_t ZorTavlinNetwork::DoInputSocketDatagram(wxDatagramSocket* pSocket,
-                                               const wxString& zIPLocal,
+size_t ZorTavlinNetwork::DoInputSocketDatagram(wxDatagramSocket* pSocket, const wxString& zIPLocal,
                                                const wxString& zMaskLocal,
                                                const wxString& zGatewayLocal)
 {
@@ -322,8 +313,7 @@ size_t ZorTavlinNetwork::DoInputSocketDatagram(wxDatagramSocket* pSocket,
     // Hellos and configuration texts of other PCs are no answers: dropped without a word.
     if (iQualite == ZOR_REPONSE_AUTRE)
         return iRecus;
-    if (iQualite != ZOR_REPONSE_OK)
-    {
+    if (iQualite != ZOR_REPONSE_OK) {
         NoterIgnoree(zSource, iQualite);
         return iRecus;
     }
@@ -332,10 +322,9 @@ size_t ZorTavlinNetwork::DoInputSocketDatagram(wxDatagramSocket* pSocket,
 
     const wxString zNom = De8Bits(r.zNom), zMAC = De8Bits(r.zMAC),
                    zCommentaire = De8Bits(r.zCommentaire), zLogin = De8Bits(r.zLogin),
-                   zPwd = De8Bits(r.zPwd), zMask = De8Bits(r.zMask),
-                   zGateway = De8Bits(r.zGateway), zVersion = De8Bits(r.zVersion);
-    if (r.zType == "A" || r.zType == "D")
-    {
+                   zPwd = De8Bits(r.zPwd), zMask = De8Bits(r.zMask), zGateway = De8Bits(r.zGateway),
+                   zVersion = De8Bits(r.zVersion);
+    if (r.zType == "A" || r.zType == "D") {
         bool bConfigurer = false;
         if (m_iModeAdresseAutomatique == 0)
             bConfigurer = zSource == ADRESSE_USINE;
@@ -345,22 +334,18 @@ size_t ZorTavlinNetwork::DoInputSocketDatagram(wxDatagramSocket* pSocket,
         if (bConfigurer)
             ConfigureAdresseTavlin(zMAC, zLogin, zPwd, zIPLocal, zMaskLocal, zGatewayLocal);
         else
-            m_pSink->AddTavlin(zSource, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
-                                   zGateway, r.bDhcp, zIPLocal, zMaskLocal, zGatewayLocal,
-                                   zVersion);
-    }
-    else if (r.zType == "M")
-        m_pSink->NewTavlinMaster(zSource, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
-                                     zGateway, r.bDhcp, zIPLocal, zMaskLocal, zGatewayLocal,
-                                     zVersion);
+            m_pSink->AddTavlin(zSource, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask, zGateway,
+                               r.bDhcp, zIPLocal, zMaskLocal, zGatewayLocal, zVersion);
+    } else if (r.zType == "M")
+        m_pSink->NewTavlinMaster(zSource, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask, zGateway,
+                                 r.bDhcp, zIPLocal, zMaskLocal, zGatewayLocal, zVersion);
     return iRecus;
 }
 
 void ZorTavlinNetwork::OnSocketDatagram(wxSocketEvent& event)
 {
     wxSocketBase* pEvenement = event.GetSocket();
-    for (size_t i = 0; i < m_arrayCarteEth.size(); ++i)
-    {
+    for (size_t i = 0; i < m_arrayCarteEth.size(); ++i) {
         ZorCarteEth* pCarte = m_arrayCarteEth[i];
         if (!pCarte->m_pDatagramSocket || pCarte->m_pDatagramSocket != pEvenement)
             continue;
@@ -368,8 +353,7 @@ void ZorTavlinNetwork::OnSocketDatagram(wxSocketEvent& event)
         // An event queued for a socket since replaced may name a new one at the same address:
         // read only what is really there.
         if (event.GetSocketEvent() == wxSOCKET_INPUT && pSocket->IsOk() &&
-            ZorPlatform::DonneesEnAttente(pSocket->GetSocket()))
-        {
+            ZorPlatform::DonneesEnAttente(pSocket->GetSocket())) {
             const wxString zIP = pCarte->m_zIP, zMask = pCarte->m_zMask,
                            zGateway = pCarte->m_zGateway;
             DoInputSocketDatagram(pSocket, zIP, zMask, zGateway);
@@ -382,12 +366,10 @@ void ZorTavlinNetwork::OnSocketDatagram(wxSocketEvent& event)
 void ZorTavlinNetwork::ForceReadOnDatagram()
 {
     SuivreConfigurations();
-    for (size_t i = 0; i < m_arrayCarteEth.size(); ++i)
-    {
+    for (size_t i = 0; i < m_arrayCarteEth.size(); ++i) {
         ZorCarteEth* pCarte = m_arrayCarteEth[i];
         // Bounded per call; the next timer tick reads the rest.
-        for (int n = 0; n < 1000; ++n)
-        {
+        for (int n = 0; n < 1000; ++n) {
             wxDatagramSocket* pSocket = pCarte->m_pDatagramSocket;
             if (!pSocket || !pSocket->IsOk() ||
                 !ZorPlatform::DonneesEnAttente(pSocket->GetSocket()))

@@ -12,9 +12,9 @@
 #include <new>
 
 #if defined(_WIN32)
-#include <winsock2.h>
+#  include <winsock2.h>
 #else
-#include <sys/socket.h>
+#  include <sys/socket.h>
 #endif
 
 namespace {
@@ -27,8 +27,7 @@ const int TAMPON_RECEPTION = 1024 * 1024;
 wxString TexteMAC(const std::vector<uint8_t>& mac)
 {
     wxString z;
-    for (size_t i = 0; i < mac.size(); ++i)
-    {
+    for (size_t i = 0; i < mac.size(); ++i) {
         if (i)
             z += wxT("-");
         z += wxString::Format(wxT("%.2X"), unsigned(mac[i]));
@@ -56,18 +55,12 @@ void FermerSocket(ZorCarteEth& carte)
 
 wxBEGIN_EVENT_TABLE(ZorTavlinNetwork, wxEvtHandler)
     EVT_SOCKET(wxID_ANY, ZorTavlinNetwork::OnSocketDatagram)
-    EVT_TIMER(wxID_ANY, ZorTavlinNetwork::OnTimerSuivi)
-wxEND_EVENT_TABLE()
+        EVT_TIMER(wxID_ANY, ZorTavlinNetwork::OnTimerSuivi) wxEND_EVENT_TABLE()
 
-ZorTavlinNetwork::ZorTavlinNetwork()
-    : m_iModeAdresseAutomatique(0),
-      m_bInit(false),
-      m_pSink(nullptr),
-      m_pClock(&ZorDefaultClock()),
-      m_timerSuivi(this),
-      m_iReponsesIgnorees(0)
-{
-}
+            ZorTavlinNetwork::ZorTavlinNetwork()
+    : m_iModeAdresseAutomatique(0), m_bInit(false), m_pSink(nullptr), m_pClock(&ZorDefaultClock()),
+      m_timerSuivi(this), m_iReponsesIgnorees(0)
+{}
 
 ZorTavlinNetwork::~ZorTavlinNetwork()
 {
@@ -120,8 +113,7 @@ ZorCarteEth* ZorTavlinNetwork::ChercheCarte(const wxString& zMAC, int iIndex,
     // Several interfaces may share a hardware address (VLANs, bonds): the record of the same
     // interface comes first, then the first record not yet matched in this scan.
     ZorCarteEth* pLibre = nullptr;
-    for (ZorCarteEth* p : m_arrayCarteEth)
-    {
+    for (ZorCarteEth* p : m_arrayCarteEth) {
         if (p->m_bLoopback || p->m_zMAC != zMAC)
             continue;
         if (std::find(dejaVues.begin(), dejaVues.end(), p) != dejaVues.end())
@@ -144,8 +136,7 @@ bool ZorTavlinNetwork::EstCarteActive(const wxString& zIP, const wxString& zMask
 
 void ZorTavlinNetwork::LogCarteSocket(ZorCarteEth* pCarte)
 {
-    if (pCarte->m_bBlackList)
-    {
+    if (pCarte->m_bBlackList) {
         gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth carte blacklist MAC=%s"),
                           pCarte->m_zMAC.wc_str());
         return;
@@ -161,33 +152,27 @@ bool ZorTavlinNetwork::SearchCarteEth()
 
     std::vector<ZorAdaptateur> adaptateurs;
     int iErreur = 0;
-    if (!ZorPlatform::EnumererAdaptateurs(adaptateurs, &iErreur))
-    {
-        gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth GetAdaptersInfo call failed with %d"),
-                          iErreur);
+    if (!ZorPlatform::EnumererAdaptateurs(adaptateurs, &iErreur)) {
+        gTheLogFile.Write(
+            wxT("ZorTavlinNetwork::SearchCarteEth GetAdaptersInfo call failed with %d"), iErreur);
         return false;
     }
 
     std::vector<ZorCarteEth*> dejaVues;
-    for (ZorAdaptateur& a : adaptateurs)
-    {
+    for (ZorAdaptateur& a : adaptateurs) {
         const wxString zMAC = TexteMAC(a.mac);
         const wxString zIP = Texte(a.zIP);
         const wxString zMask = Texte(a.zMask);
         const wxString zGateway = Texte(a.zGateway);
 
         ZorCarteEth* pCarte = ChercheCarte(zMAC, a.iIndex, dejaVues);
-        if (pCarte)
-        {
+        if (pCarte) {
             dejaVues.push_back(pCarte);
-            if (pCarte->m_iIndex == a.iIndex && pCarte->m_zIP == zIP &&
-                pCarte->m_zMask == zMask && pCarte->m_zGateway == zGateway &&
-                pCarte->m_bDhcp == a.bDhcp)
+            if (pCarte->m_iIndex == a.iIndex && pCarte->m_zIP == zIP && pCarte->m_zMask == zMask &&
+                pCarte->m_zGateway == zGateway && pCarte->m_bDhcp == a.bDhcp)
                 continue;
             gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth **** CHANGE ****"));
-        }
-        else
-        {
+        } else {
             pCarte = new (std::nothrow) ZorCarteEth();
             if (!pCarte)
                 continue;
@@ -216,19 +201,15 @@ bool ZorTavlinNetwork::SearchCarteEth()
         gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth Adapter Index: %d"), a.iIndex);
         gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth \tMAC Address: \t%s"),
                           zMAC.wc_str());
-        gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth \tIP Address: \t%s"),
-                          zIP.wc_str());
-        gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth \tIP Mask: \t%s"),
-                          zMask.wc_str());
+        gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth \tIP Address: \t%s"), zIP.wc_str());
+        gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth \tIP Mask: \t%s"), zMask.wc_str());
         gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth \tGateway: \t%s"),
                           zGateway.wc_str());
-        if (a.bDhcp)
-        {
+        if (a.bDhcp) {
             gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth \tDHCP Enabled: \tYes"));
             gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth \tDHCP Server: \t%s"),
                               Texte(a.zServeurDhcp).wc_str());
-        }
-        else
+        } else
             gTheLogFile.Write(wxT("ZorTavlinNetwork::SearchCarteEth \tDHCP Enabled: No"));
         gTheLogFile.Write(wxT(""));
     }
@@ -268,11 +249,9 @@ wxDatagramSocket* ZorTavlinNetwork::OuvrirSocket(const ZorCarteEth& carte, uint1
     wxDatagramSocket* pSocket = new (std::nothrow) wxDatagramSocket(adresse, flags);
     if (!pSocket)
         return nullptr;
-    if (bSurInterface && pSocket->IsOk())
-    {
+    if (bSurInterface && pSocket->IsOk()) {
         const ZorSocketHandle fd = pSocket->GetSocket();
-        if (!ZorPlatform::LierSocketInterface(fd, std::string(carte.m_zNomInterface.utf8_str())))
-        {
+        if (!ZorPlatform::LierSocketInterface(fd, std::string(carte.m_zNomInterface.utf8_str()))) {
             pSocket->Close();
             delete pSocket;
             return nullptr;

@@ -43,9 +43,9 @@ public:
     // (an empty destination sends nothing: false).
     bool SendHello(const wxString& zDest, const wxString& zIPLocal, uint8_t iType);
     bool SendReboot(const wxString& zDest, const wxString& zIPLocal);
-    void ConfigureAdresseTavlin(const wxString& zMAC, const wxString& zLogin,
-                                const wxString& zPwd, const wxString& zIPLocal,
-                                const wxString& zMaskLocal, const wxString& zGatewayLocal);
+    void ConfigureAdresseTavlin(const wxString& zMAC, const wxString& zLogin, const wxString& zPwd,
+                                const wxString& zIPLocal, const wxString& zMaskLocal,
+                                const wxString& zGatewayLocal);
     // Reads every waiting datagram; also delivers finished address searches and sends the
     // hellos that are due, for hosts that run no event loop.
     void ForceReadOnDatagram();

@@ -18,16 +18,16 @@ typedef int ZorSocketHandle;
 // One network adapter of the PC as the system reports it.
 struct ZorAdaptateur
 {
-    std::string zNom;          // system name of the interface (for binding a socket to it)
+    std::string zNom; // system name of the interface (for binding a socket to it)
     std::string zDescription;
-    std::vector<uint8_t> mac;  // hardware address bytes
-    std::string zIP;           // first IPv4 address, dotted; "0.0.0.0" when none
-    std::string zMask;         // its mask; "0.0.0.0" when none
-    std::string zGateway;      // first default gateway through this adapter; "0.0.0.0" when none
-    bool bDhcp = false;        // the address was leased (not configured permanently)
-    std::string zServeurDhcp;  // the leasing server when known, else empty
+    std::vector<uint8_t> mac; // hardware address bytes
+    std::string zIP;          // first IPv4 address, dotted; "0.0.0.0" when none
+    std::string zMask;        // its mask; "0.0.0.0" when none
+    std::string zGateway;     // first default gateway through this adapter; "0.0.0.0" when none
+    bool bDhcp = false;       // the address was leased (not configured permanently)
+    std::string zServeurDhcp; // the leasing server when known, else empty
     int iIndex = 0;
-    int iType = 1;             // adapter type numbers: 6 Ethernet, 71 wireless, 24 loopback, 1 other
+    int iType = 1; // adapter type numbers: 6 Ethernet, 71 wireless, 24 loopback, 1 other
 };
 
 namespace ZorPlatform {
@@ -71,8 +71,7 @@ uint32_t IdProcessus();
 bool ResoudreIPv4(const std::string& zHote, uint32_t* piAdresse, std::string* pzTexte);
 
 // What the system's neighbour table (address resolution) says of an IPv4 address of a link.
-enum class ZorVoisin
-{
+enum class ZorVoisin {
     Present, // a host holds it: it answered address resolution (even one that ignores echoes)
     Absent,  // nobody answered for it in the time given
     Inconnu  // the table cannot be read: nothing is known

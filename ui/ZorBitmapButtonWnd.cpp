@@ -14,9 +14,9 @@ ZorBitmapButtonWnd::Image ZorBitmapButtonWnd::ChoisirImage(bool bPressed, bool b
 
 ZorBitmapButtonWnd::ZorBitmapButtonWnd() = default;
 
-ZorBitmapButtonWnd::ZorBitmapButtonWnd(wxWindow* pParent, wxWindowID id, const wxBitmap& bitmapLabel,
-                                       const wxPoint& pos, const wxSize& size, long style,
-                                       const wxString& zName)
+ZorBitmapButtonWnd::ZorBitmapButtonWnd(wxWindow* pParent, wxWindowID id,
+                                       const wxBitmap& bitmapLabel, const wxPoint& pos,
+                                       const wxSize& size, long style, const wxString& zName)
 {
     Create(pParent, id, bitmapLabel, pos, size, style, zName);
 }

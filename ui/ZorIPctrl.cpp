@@ -33,8 +33,9 @@ ZorIPctrl::ZorIPctrl(wxWindow* pParent, wxWindowID id, const wxPoint& pos)
             // Centred in the entries' height as their digits are, so the dot sits on their line.
             pPoint->Move(50 * i, 2 + (kHauteurChamp - pPoint->GetSize().y) / 2);
         }
-        m_champs[i] = new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(5 + 50 * i, 2),
-                                     wxSize(40, kHauteurChamp), wxBORDER_NONE | wxTE_CENTRE, chiffres);
+        m_champs[i] =
+            new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(5 + 50 * i, 2),
+                           wxSize(40, kHauteurChamp), wxBORDER_NONE | wxTE_CENTRE, chiffres);
         m_champs[i]->SetMaxLength(3);
         m_champs[i]->Bind(wxEVT_TEXT, &ZorIPctrl::OnTextChange, this);
     }
@@ -60,8 +61,8 @@ void ZorIPctrl::OnTextChange(wxCommandEvent& event)
         return;
     const int iValeur = ValeurChamp(pChamp);
     if (iValeur >= 256) {
-        wxMessageBox(wxString::Format(kMessageHorsOctet, iValeur),
-                     wxMessageBoxCaptionStr, wxOK | wxCENTRE, this);
+        wxMessageBox(wxString::Format(kMessageHorsOctet, iValeur), wxMessageBoxCaptionStr,
+                     wxOK | wxCENTRE, this);
         pChamp->ChangeValue("0");
     }
 }

@@ -14,7 +14,8 @@
 namespace {
 
 const wchar_t* const kMotDePasseAdministrateur = L"qmt417";
-const wchar_t* const kDemandeAdministrateur = L"Saisissez le mot de passe Administrateur du logiciel.";
+const wchar_t* const kDemandeAdministrateur =
+    L"Saisissez le mot de passe Administrateur du logiciel.";
 const wchar_t* const kCarteExclue =
     L"Cette carte réseau ne sera plus utilisée par votre logiciel.\n\nFermez puis relancez le "
     L"logiciel pour prendre en compte les modifications.";
@@ -71,7 +72,8 @@ ZorInfoCarteEthDlg::ZorInfoCarteEthDlg(ZorTavlinDlgAfficherListe* pParent)
                 << wxString::Format(wxT("Adresse IP : %s\n"), carte.m_zIP)
                 << wxString::Format(wxT("Masque sous-réseau : %s\n"), carte.m_zMask)
                 << wxString::Format(wxT("Passerelle : %s\n"), carte.m_zGateway)
-                << wxString::Format(wxT("DHCP actif : %s\n"), carte.m_bDhcp ? wxT("oui") : wxT("non"))
+                << wxString::Format(wxT("DHCP actif : %s\n"),
+                                    carte.m_bDhcp ? wxT("oui") : wxT("non"))
                 << wxString::Format(wxT("Index : %u\n"), unsigned(carte.m_iIndex));
         ajouter(new wxStaticText(this, wxID_ANY, zLignes));
     }
@@ -102,8 +104,8 @@ void ZorInfoCarteEthDlg::OnCheckCarte(wxCommandEvent& event)
         return;
     ZorCarteEth& carte = *(*pCartes)[m_indices[iCarte]];
     if (!m_bAdministrateur) {
-        const wxString zSaisie = wxGetPasswordFromUser(kDemandeAdministrateur, wxT("Tavlin"),
-                                                       wxEmptyString, nullptr);
+        const wxString zSaisie =
+            wxGetPasswordFromUser(kDemandeAdministrateur, wxT("Tavlin"), wxEmptyString, nullptr);
         m_bAdministrateur = zSaisie == kMotDePasseAdministrateur;
     }
     wxString zMessage;

@@ -20,10 +20,20 @@ std::wstring Cle(const wxString& zMAC)
 
 ZorColonnesListe ZorColonnesDepuisInfo(const ZorTavlinInfo& info)
 {
-    return {info.m_zNom,       info.m_zIP,          info.m_zCommentaire,  info.m_zMAC,
-            info.m_zLogin,     info.m_zPwd,         info.m_zMask,         info.m_zGateway,
-            Drapeau(info.m_bDHCPEnabled),           info.m_zIPLocal,      info.m_zMaskLocal,
-            info.m_zGatewayLocal, info.m_zVersion,  Drapeau(info.m_bMultipleCarte)};
+    return {info.m_zNom,
+            info.m_zIP,
+            info.m_zCommentaire,
+            info.m_zMAC,
+            info.m_zLogin,
+            info.m_zPwd,
+            info.m_zMask,
+            info.m_zGateway,
+            Drapeau(info.m_bDHCPEnabled),
+            info.m_zIPLocal,
+            info.m_zMaskLocal,
+            info.m_zGatewayLocal,
+            info.m_zVersion,
+            Drapeau(info.m_bMultipleCarte)};
 }
 
 ZorTavlinInfo ZorInfoDepuisColonnes(const ZorColonnesListe& c)

@@ -50,14 +50,14 @@ struct ZorPlanListe
 {
     struct Ecriture
     {
-        int iLigne;   // row to write; appended rows are numbered after the rows present
-        bool bAjout;  // a new row, appended at the end
+        int iLigne;  // row to write; appended rows are numbered after the rows present
+        bool bAjout; // a new row, appended at the end
         ZorLigneListe ligne;
     };
-    std::vector<Ecriture> ecritures;  // applied first, in order
-    std::vector<int> suppressions;    // then these rows no device stands for, last row first
-    int iLigneAPreselectionner = -1;  // after the deletions; -1: none
-    wxString zCompteur;               // "(%d Tavlin détectée)" or "(%d Tavlin détectées)"
+    std::vector<Ecriture> ecritures; // applied first, in order
+    std::vector<int> suppressions;   // then these rows no device stands for, last row first
+    int iLigneAPreselectionner = -1; // after the deletions; -1: none
+    wxString zCompteur;              // "(%d Tavlin détectée)" or "(%d Tavlin détectées)"
 };
 
 ZorPlanListe ZorPlanifierListe(const std::vector<ZorColonnesListe>& actuelles,

@@ -72,9 +72,8 @@ ZorPersonnalisation::ZorPersonnalisation(Appareil& appareil, const ZorClock& clo
                                          const wxString& zNom, const wxString& zCommentaire,
                                          const wxString& zPwd, const wxString& zMAC,
                                          const ZorAdresseIP& ip, const ZorAdresseIP& ipLocal,
-                                         const ZorAdresseIP& masque,
-                                         const ZorAdresseIP& passerelle, bool bDHCP,
-                                         const wxString& zVersion)
+                                         const ZorAdresseIP& masque, const ZorAdresseIP& passerelle,
+                                         bool bDHCP, const wxString& zVersion)
     : m_appareil(appareil), m_clock(clock), m_zNom(zNom), m_zCommentaire(zCommentaire),
       m_zPwd(zPwd), m_zMAC(zMAC), m_ip(ip), m_ipLocal(ipLocal), m_masque(masque),
       m_passerelle(passerelle), m_bDHCP(bDHCP),

@@ -56,12 +56,12 @@ public:
     // What the controls hold when the user validates.
     struct Saisie
     {
-        wxString zMotDePasse;                 // page 0
-        wxString zNom, zCommentaire;          // page 1
-        wxString zNouveauPwd, zConfirmation;  // page 2
-        ZorAdresseIP ip, masque, passerelle;  // page 3
+        wxString zMotDePasse;                // page 0
+        wxString zNom, zCommentaire;         // page 1
+        wxString zNouveauPwd, zConfirmation; // page 2
+        ZorAdresseIP ip, masque, passerelle; // page 3
         bool bDHCP = false;
-        Email email;                          // page 5
+        Email email; // page 5
     };
     // What the window does next.
     struct Reaction

@@ -101,8 +101,10 @@ ZorTavlinDlgAfficherListe::ZorTavlinDlgAfficherListe(const wxString& zMACAPresel
     if (m_fond.IsOk())
         SetClientSize(m_fond.GetSize());
     SetBackgroundStyle(wxBG_STYLE_PAINT);
-    for (const wxChar* zIcone16 : {wxT("ok-small.png"), wxT("maj-small.png"), wxT("warning-small.png")}) {
-        const wxBitmap icone = ZorUtile::GetPngBitmapResource(wxString(wxT("bitmap/")) + zIcone16, 16, 16);
+    for (const wxChar* zIcone16 :
+         {wxT("ok-small.png"), wxT("maj-small.png"), wxT("warning-small.png")}) {
+        const wxBitmap icone =
+            ZorUtile::GetPngBitmapResource(wxString(wxT("bitmap/")) + zIcone16, 16, 16);
         m_images.Add(icone.IsOk() ? icone : wxBitmap(16, 16));
     }
     m_pDlgVerification = new ZorWaitForTavlinDlg(nullptr, kVerification);
@@ -119,11 +121,14 @@ ZorTavlinDlgAfficherListe::ZorTavlinDlgAfficherListe(const wxString& zMACAPresel
     m_timerAttente.Bind(wxEVT_TIMER, &ZorTavlinDlgAfficherListe::OnTimerAttente, this);
     m_timerValidation.Bind(wxEVT_TIMER, &ZorTavlinDlgAfficherListe::OnTimerValidation, this);
     m_timerMiseAJour.Bind(wxEVT_TIMER, &ZorTavlinDlgAfficherListe::OnTimerMiseAJour, this);
-    Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_ADD), &ZorTavlinDlgAfficherListe::OnTavlinAjout, this);
-    Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_REMOVE), &ZorTavlinDlgAfficherListe::OnTavlinRetrait, this);
-    Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_CONFIGURE), &ZorTavlinDlgAfficherListe::OnTavlinConfigure, this);
-    Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_CONFIGURE_ECHEC), &ZorTavlinDlgAfficherListe::OnTavlinConfigureEchec,
-         this);
+    Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_ADD),
+         &ZorTavlinDlgAfficherListe::OnTavlinAjout, this);
+    Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_REMOVE),
+         &ZorTavlinDlgAfficherListe::OnTavlinRetrait, this);
+    Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_CONFIGURE),
+         &ZorTavlinDlgAfficherListe::OnTavlinConfigure, this);
+    Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_CONFIGURE_ECHEC),
+         &ZorTavlinDlgAfficherListe::OnTavlinConfigureEchec, this);
 }
 
 ZorTavlinDlgAfficherListe::~ZorTavlinDlgAfficherListe()
@@ -154,8 +159,9 @@ void ZorTavlinDlgAfficherListe::OnInitDialog(wxInitDialogEvent& event)
 
 void ZorTavlinDlgAfficherListe::CreerControles()
 {
-    m_pTitre = new wxStaticText(this, wxID_ANY, wxT("Sélectionnez dans la liste ci-dessous votre Tavlin"),
-                                wxPoint(26, 52), wxSize(350, 30));
+    m_pTitre =
+        new wxStaticText(this, wxID_ANY, wxT("Sélectionnez dans la liste ci-dessous votre Tavlin"),
+                         wxPoint(26, 52), wxSize(350, 30));
     m_pTitre->SetFont(wxFont(11, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_BOLD));
     m_pTitre->SetForegroundColour(kOrange);
     m_pTitre->Hide();
@@ -205,13 +211,20 @@ void ZorTavlinDlgAfficherListe::CreerControles()
 ZorBitmapButtonWnd* ZorTavlinDlgAfficherListe::GetBouton(int iId) const
 {
     switch (iId) {
-    case ID_OK: return m_pOk;
-    case ID_MAJ: return m_pMaj;
-    case ID_WARNING: return m_pWarning;
-    case ID_ANNULER: return m_pAnnuler;
-    case ID_PERSONNALISER: return m_pPersonnaliser;
-    case ID_TESTER: return m_pTester;
-    default: return nullptr;
+    case ID_OK:
+        return m_pOk;
+    case ID_MAJ:
+        return m_pMaj;
+    case ID_WARNING:
+        return m_pWarning;
+    case ID_ANNULER:
+        return m_pAnnuler;
+    case ID_PERSONNALISER:
+        return m_pPersonnaliser;
+    case ID_TESTER:
+        return m_pTester;
+    default:
+        return nullptr;
     }
 }
 
@@ -256,8 +269,7 @@ void ZorTavlinDlgAfficherListe::MettreAJourListe()
         actuelles.push_back(ColonnesDeLigne(i));
     // One look at the update folders per refresh, not one per row written.
     const ZorTestAJour bAJour = m_maj.TestAJour();
-    const ZorPlanListe plan =
-        ZorPlanifierListe(actuelles, devices, m_zMACAPreselectionner, bAJour);
+    const ZorPlanListe plan = ZorPlanifierListe(actuelles, devices, m_zMACAPreselectionner, bAJour);
 
     m_iLignesEcrites = plan.ecritures.size();
     for (const ZorPlanListe::Ecriture& e : plan.ecritures) {
@@ -358,7 +370,7 @@ void ZorTavlinDlgAfficherListe::OnTavlinConfigureEchec(wxCommandEvent&)
     CacherAttente();
     // Told from the network object's timer: the box waits until that has returned.
     const wxString zTexte = eIssue == ZorIssueAdresse::TestImpossible ? kConfigurationSansTest
-                                                                     : kConfigurationSansAdresse;
+                                                                      : kConfigurationSansAdresse;
     CallAfter([this, zTexte] { Message(zTexte, wxOK | wxICON_ERROR); });
 }
 
@@ -375,9 +387,7 @@ void ZorTavlinDlgAfficherListe::OnPaint(wxPaintEvent&)
         dc.DrawBitmap(m_texteMaj, 240, 434, true);
 }
 
-void ZorTavlinDlgAfficherListe::OnEraseBackground(wxEraseEvent&)
-{
-}
+void ZorTavlinDlgAfficherListe::OnEraseBackground(wxEraseEvent&) {}
 
 void ZorTavlinDlgAfficherListe::OnDoubleClic(wxMouseEvent& event)
 {
@@ -441,8 +451,7 @@ void ZorTavlinDlgAfficherListe::Terminer(int iCode)
 bool ZorTavlinDlgAfficherListe::DeviceAccessible(ZorColonnesListe* pColonnes)
 {
     const long iLigne = LigneSelectionnee();
-    const ZorColonnesListe colonnes =
-        iLigne >= 0 ? ColonnesDeLigne(iLigne) : ZorColonnesListe();
+    const ZorColonnesListe colonnes = iLigne >= 0 ? ColonnesDeLigne(iLigne) : ZorColonnesListe();
     if (colonnes[ZOR_LISTE_COL_MAC].empty()) {
         Message(kSelectionnez, wxOK | wxICON_INFORMATION);
         return false;
@@ -531,8 +540,8 @@ void ZorTavlinDlgAfficherListe::DoPersonnaliser()
         return;
     const bool bDHCP = c[8] == wxT("1");
     ZorTavlinDlgPersonnaliser dlg(this, c[0], c[2], c[5], c[3], ZorAdresseIP(c[1]),
-                                  ZorAdresseIP(c[9]), ZorAdresseIP(c[6]), ZorAdresseIP(c[7]),
-                                  bDHCP, c[12]);
+                                  ZorAdresseIP(c[9]), ZorAdresseIP(c[6]), ZorAdresseIP(c[7]), bDHCP,
+                                  c[12]);
     if (dlg.ShowModal() != wxID_OK)
         return;
     const wxString zNom = dlg.GetNom();
@@ -555,8 +564,8 @@ void ZorTavlinDlgAfficherListe::DoPersonnaliser()
         if (zIP == c[1] && zMasque == c[6] && zPasserelle == c[7] && bNouveauDHCP == bDHCP)
             return;
         if (gpTheTavlin)
-            gpTheTavlin->SetNewConfigNetworkByIp(c[1], c[9], c[4], c[5], zIP, zMasque,
-                                                 zPasserelle, bNouveauDHCP, true);
+            gpTheTavlin->SetNewConfigNetworkByIp(c[1], c[9], c[4], c[5], zIP, zMasque, zPasserelle,
+                                                 bNouveauDHCP, true);
         AfficherAttente(m_personnaliser1, m_personnaliser2, kRedemarrage, kAttenteRedemarrageMs);
         return;
     }

@@ -76,7 +76,8 @@ private:
     void DoConfigurer(const ZorColonnesListe& colonnes);
     void DoTester();
     void DoPersonnaliser();
-    void AfficherAttente(const wxBitmap& a, const wxBitmap& b, const wxString& zTexte, int iDelaiMs);
+    void AfficherAttente(const wxBitmap& a, const wxBitmap& b, const wxString& zTexte,
+                         int iDelaiMs);
     void CacherAttente();
     void Terminer(int iCode);
 

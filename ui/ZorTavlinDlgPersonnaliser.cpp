@@ -39,8 +39,8 @@ ZorTavlinDlgPersonnaliser::ZorTavlinDlgPersonnaliser(
     const ZorAdresseIP& masque, const ZorAdresseIP& passerelle, bool bDHCP,
     const wxString& zVersion, const ZorClock& clock)
     : wxDialog(pParent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(400, 400)),
-      m_perso(ZorPersonnalisation::GestionnaireTavlin(), clock, zNom, zCommentaire, zPwd, zMAC,
-              ip, ipLocal, masque, passerelle, bDHCP, zVersion),
+      m_perso(ZorPersonnalisation::GestionnaireTavlin(), clock, zNom, zCommentaire, zPwd, zMAC, ip,
+              ipLocal, masque, passerelle, bDHCP, zVersion),
       m_timerChargement(this, ID_TIMER_CHARGEMENT)
 {
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
@@ -85,8 +85,8 @@ ZorTavlinDlgPersonnaliser::~ZorTavlinDlgPersonnaliser()
 wxStaticText* ZorTavlinDlgPersonnaliser::Libelle(int iPage, const wxString& zTexte,
                                                  const wxPoint& pos, int iLargeur)
 {
-    auto* pLibelle = new wxStaticText(this, wxID_ANY, zTexte, pos, wxSize(iLargeur, 25),
-                                      wxST_NO_AUTORESIZE);
+    auto* pLibelle =
+        new wxStaticText(this, wxID_ANY, zTexte, pos, wxSize(iLargeur, 25), wxST_NO_AUTORESIZE);
     pLibelle->SetFont(wxFont(11, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_BOLD));
     pLibelle->SetForegroundColour(kOrange);
     pLibelle->SetBackgroundColour(*wxWHITE);
@@ -136,7 +136,12 @@ void ZorTavlinDlgPersonnaliser::CreerControles()
     m_pNom = Champ(P::PAGE_PRINCIPALE, ID_NOM, wxPoint(22, 127), 297, 0, filtreA);
     Libelle(P::PAGE_PRINCIPALE, wxT("Commentaire"), wxPoint(22, 170), 297);
     m_pCommentaire = Champ(P::PAGE_PRINCIPALE, ID_COMMENTAIRE, wxPoint(22, 197), 297, 0, filtreB);
-    const struct { wxWindowID id; const wchar_t* zTexte; int y; } boutons[] = {
+    const struct
+    {
+        wxWindowID id;
+        const wchar_t* zTexte;
+        int y;
+    } boutons[] = {
         {ID_CHANGER_MDP, L"Changer le mot de passe", 270},
         {ID_CHANGER_RESEAU, L"Changer les paramètres réseau", 310},
         {ID_EMAIL, L"Configurer l'envoi d'emails", 350},
@@ -152,13 +157,19 @@ void ZorTavlinDlgPersonnaliser::CreerControles()
     }
 
     Libelle(P::PAGE_CHANGER_MDP, wxT("Nouveau mot de passe"), wxPoint(22, 100), 297);
-    m_pNouveauMdp = Champ(P::PAGE_CHANGER_MDP, ID_NOUVEAU_MDP, wxPoint(22, 127), 297,
-                          wxTE_PASSWORD, filtreA);
+    m_pNouveauMdp =
+        Champ(P::PAGE_CHANGER_MDP, ID_NOUVEAU_MDP, wxPoint(22, 127), 297, wxTE_PASSWORD, filtreA);
     Libelle(P::PAGE_CHANGER_MDP, wxT("Confirmation du mot de passe"), wxPoint(22, 170), 297);
     m_pConfirmationMdp = Champ(P::PAGE_CHANGER_MDP, ID_CONFIRMATION_MDP, wxPoint(22, 197), 297,
                                wxTE_PASSWORD, filtreA);
 
-    const struct { wxWindowID id; const wchar_t* zTexte; int y; ZorIPctrl** ppChamp; } adresses[] = {
+    const struct
+    {
+        wxWindowID id;
+        const wchar_t* zTexte;
+        int y;
+        ZorIPctrl** ppChamp;
+    } adresses[] = {
         {ID_IP, L"Adresse IP :", 100, &m_pIP},
         {ID_MASQUE, L"Masque de sous-réseau :", 150, &m_pMasque},
         {ID_PASSERELLE, L"Passerelle :", 200, &m_pPasserelle},
@@ -189,8 +200,8 @@ void ZorTavlinDlgPersonnaliser::CreerControles()
     Libelle(P::PAGE_EMAIL, wxT("Mot de passe :"), wxPoint(22, 310), 190);
     m_pMdpSMTP = Champ(P::PAGE_EMAIL, ID_SMTP_MDP, wxPoint(22, 337), 150, wxTE_PASSWORD, ascii);
     Libelle(P::PAGE_EMAIL, wxT("Confirmation du mot passe :"), wxPoint(220, 310), 200);
-    m_pConfirmationSMTP = Champ(P::PAGE_EMAIL, ID_SMTP_CONFIRMATION, wxPoint(220, 337), 150,
-                                wxTE_PASSWORD, ascii);
+    m_pConfirmationSMTP =
+        Champ(P::PAGE_EMAIL, ID_SMTP_CONFIRMATION, wxPoint(220, 337), 150, wxTE_PASSWORD, ascii);
 
     BoutonImage(ID_OK, wxT("ok"), wxPoint(249, 391));
     BoutonImage(ID_ANNULER, wxT("annuler"), wxPoint(308, 391));
@@ -387,9 +398,7 @@ void ZorTavlinDlgPersonnaliser::OnPaint(wxPaintEvent&)
         dc.DrawBitmap(m_fond, 0, 0, false);
 }
 
-void ZorTavlinDlgPersonnaliser::OnEraseBackground(wxEraseEvent&)
-{
-}
+void ZorTavlinDlgPersonnaliser::OnEraseBackground(wxEraseEvent&) {}
 
 void ZorTavlinDlgPersonnaliser::OnClose(wxCloseEvent&)
 {

@@ -82,7 +82,7 @@ private:
     void CreerControles();
     wxStaticText* Libelle(int iPage, const wxString& zTexte, const wxPoint& pos, int iLargeur);
     wxTextCtrl* Champ(int iPage, wxWindowID id, const wxPoint& pos, int iLargeur, long iStyle,
-                       const wxValidator& filtre);
+                      const wxValidator& filtre);
     ZorBitmapButtonWnd* BoutonImage(wxWindowID id, const wxString& zNom, const wxPoint& pos);
     void Remplir();
     void RemplirMdp();

@@ -12,8 +12,7 @@ const char* const kChoixNonEnregistre =
     "repris au prochain démarrage.\n\nVérifiez que le dossier des réglages Tavlin est "
     "accessible en écriture.";
 
-template <typename T>
-void Donner(T* p, const T& valeur)
+template <typename T> void Donner(T* p, const T& valeur)
 {
     if (p)
         *p = valeur;

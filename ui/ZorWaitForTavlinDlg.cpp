@@ -11,10 +11,10 @@
 #include <algorithm>
 
 ZorWaitForTavlinDlg::ZorWaitForTavlinDlg(wxWindow* pParent, const wxString& zMessage)
-    : wxDialog(pParent, wxID_ANY, "Tavlin", wxDefaultPosition, wxSize(440, 200), 0),
-      m_timer(this)
+    : wxDialog(pParent, wxID_ANY, "Tavlin", wxDefaultPosition, wxSize(440, 200), 0), m_timer(this)
 {
-    m_pGauge = new wxGauge(this, wxID_ANY, kPlage, wxPoint(10, 50), wxSize(420, 30), wxGA_HORIZONTAL);
+    m_pGauge =
+        new wxGauge(this, wxID_ANY, kPlage, wxPoint(10, 50), wxSize(420, 30), wxGA_HORIZONTAL);
     // As wide as the bar and flush with its right end: at 300 px GTK's font broke the longest
     // message into three ragged lines. Two lines high for it.
     m_pTexte = new wxStaticText(this, wxID_ANY, zMessage, wxPoint(10, 85), wxSize(420, 60),
@@ -84,8 +84,7 @@ void ZorWaitForTavlinDlg::SuivreAffichage()
         SetPas(0);
         m_timer.Start(kPeriodeMs, wxTIMER_CONTINUOUS);
         m_pDisabler = std::make_unique<wxWindowDisabler>(this);
-    }
-    else {
+    } else {
         m_timer.Stop();
         m_pDisabler.reset();
     }

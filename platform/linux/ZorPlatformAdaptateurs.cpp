@@ -72,16 +72,13 @@ std::map<std::pair<int, uint32_t>, uint32_t> LireDrapeauxAdresses()
         uint32_t adresse = 0;
         bool bLocal = false;
         int len = int(IFA_PAYLOAD(nh));
-        for (const rtattr* rta = IFA_RTA(ifa); RTA_OK(rta, len); rta = RTA_NEXT(rta, len))
-        {
+        for (const rtattr* rta = IFA_RTA(ifa); RTA_OK(rta, len); rta = RTA_NEXT(rta, len)) {
             if (rta->rta_type == IFA_FLAGS && RTA_PAYLOAD(rta) >= 4)
                 memcpy(&flags, RTA_DATA(rta), 4);
-            else if (rta->rta_type == IFA_LOCAL && RTA_PAYLOAD(rta) >= 4)
-            {
+            else if (rta->rta_type == IFA_LOCAL && RTA_PAYLOAD(rta) >= 4) {
                 memcpy(&adresse, RTA_DATA(rta), 4);
                 bLocal = true;
-            }
-            else if (rta->rta_type == IFA_ADDRESS && RTA_PAYLOAD(rta) >= 4 && !bLocal)
+            } else if (rta->rta_type == IFA_ADDRESS && RTA_PAYLOAD(rta) >= 4 && !bLocal)
                 memcpy(&adresse, RTA_DATA(rta), 4);
         }
         drapeaux[{int(ifa->ifa_index), adresse}] = flags;
@@ -96,8 +93,7 @@ std::map<std::string, std::string> LirePasserelles()
     std::ifstream f("/proc/net/route");
     std::string ligne;
     std::getline(f, ligne); // column titles
-    while (std::getline(f, ligne))
-    {
+    while (std::getline(f, ligne)) {
         std::istringstream is(ligne);
         std::string zIf, zDest, zGw, zFlags;
         if (!(is >> zIf >> zDest >> zGw >> zFlags))
@@ -114,8 +110,7 @@ std::map<std::string, std::string> LirePasserelles()
 
 int TypeAdaptateur(const std::string& zNom, unsigned short iMateriel)
 {
-    switch (iMateriel)
-    {
+    switch (iMateriel) {
     case ARPHRD_ETHER:
         if (Existe("/sys/class/net/" + zNom + "/wireless") ||
             Existe("/sys/class/net/" + zNom + "/phy80211"))
@@ -180,27 +175,23 @@ std::string ServeurDhcp(const std::string& zNom, int iIndex)
 
     // dhclient: the last lease block naming this interface.
     std::string zServeur;
-    for (const char* zDossier : {"/var/lib/dhcp", "/var/lib/dhclient"})
-    {
+    for (const char* zDossier : {"/var/lib/dhcp", "/var/lib/dhclient"}) {
         DIR* d = opendir(zDossier);
         if (!d)
             continue;
-        while (dirent* e = readdir(d))
-        {
+        while (dirent* e = readdir(d)) {
             std::string f = e->d_name;
             if (f.size() < 7 || f.compare(f.size() - 7, 7, ".leases") != 0)
                 continue;
             std::ifstream is(std::string(zDossier) + "/" + f);
             bool bNotreInterface = false;
-            while (std::getline(is, ligne))
-            {
+            while (std::getline(is, ligne)) {
                 if (ligne.find("lease {") != std::string::npos)
                     bNotreInterface = false;
                 else if (ligne.find("interface \"" + zNom + "\"") != std::string::npos)
                     bNotreInterface = true;
                 size_t p = ligne.find("dhcp-server-identifier ");
-                if (bNotreInterface && p != std::string::npos)
-                {
+                if (bNotreInterface && p != std::string::npos) {
                     std::string v = ligne.substr(p + 23);
                     size_t fin = v.find(';');
                     zServeur = v.substr(0, fin);
@@ -220,16 +211,14 @@ bool EnumererAdaptateurs(std::vector<ZorAdaptateur>& adaptateurs, int* piErreur)
 {
     adaptateurs.clear();
     ifaddrs* liste = nullptr;
-    if (getifaddrs(&liste) != 0)
-    {
+    if (getifaddrs(&liste) != 0) {
         if (piErreur)
             *piErreur = errno;
         return false;
     }
 
     // Links first, in system order; then each link's first IPv4 address.
-    for (ifaddrs* p = liste; p; p = p->ifa_next)
-    {
+    for (ifaddrs* p = liste; p; p = p->ifa_next) {
         if (!p->ifa_addr || p->ifa_addr->sa_family != AF_PACKET || (p->ifa_flags & IFF_LOOPBACK))
             continue;
         const sockaddr_ll* ll = reinterpret_cast<const sockaddr_ll*>(p->ifa_addr);
@@ -248,10 +237,8 @@ bool EnumererAdaptateurs(std::vector<ZorAdaptateur>& adaptateurs, int* piErreur)
 
     std::map<std::pair<int, uint32_t>, uint32_t> drapeaux = LireDrapeauxAdresses();
     std::map<std::string, std::string> passerelles = LirePasserelles();
-    for (ZorAdaptateur& a : adaptateurs)
-    {
-        for (ifaddrs* p = liste; p; p = p->ifa_next)
-        {
+    for (ZorAdaptateur& a : adaptateurs) {
+        for (ifaddrs* p = liste; p; p = p->ifa_next) {
             if (!p->ifa_addr || p->ifa_addr->sa_family != AF_INET || a.zNom != p->ifa_name)
                 continue;
             uint32_t adresse = reinterpret_cast<const sockaddr_in*>(p->ifa_addr)->sin_addr.s_addr;

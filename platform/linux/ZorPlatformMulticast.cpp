@@ -31,7 +31,8 @@ bool EnvoyerDatagramme(ZorSocketHandle fd, uint32_t iAdresse, uint16_t iPort, co
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = iAdresse;
     a.sin_port = htons(iPort);
-    return fd >= 0 && sendto(fd, pData, iLen, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&a), sizeof a) >= 0;
+    return fd >= 0 &&
+           sendto(fd, pData, iLen, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&a), sizeof a) >= 0;
 }
 
 int RecevoirDatagramme(ZorSocketHandle fd, void* pTampon, size_t iTaille)

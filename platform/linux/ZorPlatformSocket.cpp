@@ -77,8 +77,7 @@ int SocketsUdpAutresProcessus(uint16_t iPort)
     DIR* d = opendir("/proc/self/fd");
     if (!d)
         return -1;
-    while (dirent* e = readdir(d))
-    {
+    while (dirent* e = readdir(d)) {
         char lien[64] = {0};
         const std::string zChemin = std::string("/proc/self/fd/") + e->d_name;
         unsigned long iNoeud = 0;
@@ -91,8 +90,7 @@ int SocketsUdpAutresProcessus(uint16_t iPort)
     // the local address as hex address:port. IPv6 sockets hear IPv4 datagrams too.
     int n = 0;
     bool bLu = false;
-    for (const char* zTable : {"/proc/net/udp", "/proc/net/udp6"})
-    {
+    for (const char* zTable : {"/proc/net/udp", "/proc/net/udp6"}) {
         FILE* f = fopen(zTable, "r");
         if (!f)
             continue;
@@ -103,8 +101,7 @@ int SocketsUdpAutresProcessus(uint16_t iPort)
             fclose(f);
             continue;
         }
-        while (fgets(ligne, sizeof(ligne), f))
-        {
+        while (fgets(ligne, sizeof(ligne), f)) {
             char zLocal[64];
             unsigned long iNoeud = 0;
             if (sscanf(ligne, " %*s %63s %*s %*s %*s %*s %*s %*s %*s %lu", zLocal, &iNoeud) != 2)
@@ -135,8 +132,7 @@ bool ResoudreIPv4(const std::string& zHote, uint32_t* piAdresse, std::string* pz
     if (zHote.empty())
         return false;
     in_addr a;
-    if (inet_pton(AF_INET, zHote.c_str(), &a) != 1)
-    {
+    if (inet_pton(AF_INET, zHote.c_str(), &a) != 1) {
         addrinfo indices;
         memset(&indices, 0, sizeof(indices));
         indices.ai_family = AF_INET;
@@ -149,8 +145,7 @@ bool ResoudreIPv4(const std::string& zHote, uint32_t* piAdresse, std::string* pz
     }
     if (piAdresse)
         *piAdresse = a.s_addr;
-    if (pzTexte)
-    {
+    if (pzTexte) {
         char buf[INET_ADDRSTRLEN] = {0};
         inet_ntop(AF_INET, &a, buf, sizeof(buf));
         *pzTexte = buf;
@@ -167,8 +162,7 @@ bool SocketEcho::Ouvrir()
 {
     Fermer();
     m_fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (m_fd >= 0)
-    {
+    if (m_fd >= 0) {
         m_bBrut = true;
         return true;
     }
@@ -183,8 +177,7 @@ bool SocketEcho::Ouvrir()
     sa.sin_family = AF_INET;
     socklen_t l = sizeof(sa);
     if (bind(m_fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) != 0 ||
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &l) != 0)
-    {
+        getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &l) != 0) {
         Fermer();
         return false;
     }
@@ -245,8 +238,7 @@ int SocketEcho::Recevoir(uint8_t* pBuffer, size_t iTaille, uint32_t* piSource)
         return -1;
     if (piSource)
         *piSource = sa.sin_addr.s_addr;
-    if (iEnTete)
-    {
+    if (iEnTete) {
         // A minimal IPv4 header: version 4, 20 bytes, protocol ICMP, the sender as source.
         memset(pBuffer, 0, iEnTete);
         pBuffer[0] = 0x45;

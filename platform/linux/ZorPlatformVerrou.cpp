@@ -44,7 +44,8 @@ VerrouFichier::~VerrouFichier()
     Liberer();
 }
 
-bool VerrouFichier::Prendre(const std::string& zChemin, int iAttenteMs, bool* pbOccupe, int* piErreur)
+bool VerrouFichier::Prendre(const std::string& zChemin, int iAttenteMs, bool* pbOccupe,
+                            int* piErreur)
 {
     Liberer();
     Dire(pbOccupe, false);

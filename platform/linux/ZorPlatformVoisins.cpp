@@ -35,8 +35,8 @@ bool DumpNetlink(uint16_t iType, uint8_t iFamille, size_t iTailleEntete,
     sockaddr_nl nl;
     memset(&nl, 0, sizeof(nl));
     nl.nl_family = AF_NETLINK;
-    if (sendto(fd, req.data(), nh->nlmsg_len, 0, reinterpret_cast<sockaddr*>(&nl), sizeof(nl)) < 0)
-    {
+    if (sendto(fd, req.data(), nh->nlmsg_len, 0, reinterpret_cast<sockaddr*>(&nl), sizeof(nl)) <
+        0) {
         close(fd);
         return false;
     }
@@ -44,16 +44,13 @@ bool DumpNetlink(uint16_t iType, uint8_t iFamille, size_t iTailleEntete,
     std::vector<char> buf(32768);
     bool bFini = false, bComplet = false;
     // A dump ends with NLMSG_DONE; the bound only guards against a kernel that never says so.
-    for (int tour = 0; tour < 1000 && !bFini; ++tour)
-    {
+    for (int tour = 0; tour < 1000 && !bFini; ++tour) {
         ssize_t n = recv(fd, buf.data(), buf.size(), 0);
         if (n <= 0)
             break;
         for (nlmsghdr* m = reinterpret_cast<nlmsghdr*>(buf.data()); NLMSG_OK(m, size_t(n));
-             m = NLMSG_NEXT(m, n))
-        {
-            if (m->nlmsg_type == NLMSG_DONE || m->nlmsg_type == NLMSG_ERROR)
-            {
+             m = NLMSG_NEXT(m, n)) {
+            if (m->nlmsg_type == NLMSG_DONE || m->nlmsg_type == NLMSG_ERROR) {
                 bFini = true;
                 bComplet = m->nlmsg_type == NLMSG_DONE;
                 break;
@@ -82,10 +79,9 @@ int EntreeResolue(uint32_t iAdresse)
         if (nd->ndm_family != AF_INET || !(nd->ndm_state & iResolue))
             return;
         int len = int(nh->nlmsg_len - NLMSG_LENGTH(sizeof(ndmsg)));
-        for (const rtattr* rta = reinterpret_cast<const rtattr*>(
-                 reinterpret_cast<const char*>(nd) + NLMSG_ALIGN(sizeof(ndmsg)));
-             RTA_OK(rta, len); rta = RTA_NEXT(rta, len))
-        {
+        for (const rtattr* rta = reinterpret_cast<const rtattr*>(reinterpret_cast<const char*>(nd) +
+                                                                 NLMSG_ALIGN(sizeof(ndmsg)));
+             RTA_OK(rta, len); rta = RTA_NEXT(rta, len)) {
             uint32_t a = 0;
             if (rta->rta_type == NDA_DST && RTA_PAYLOAD(rta) >= 4 &&
                 (memcpy(&a, RTA_DATA(rta), 4), a == iAdresse))
@@ -116,11 +112,9 @@ ZorVoisin ChercherVoisin(uint32_t iAdresse, int iAttenteMs, const std::atomic<bo
     const uint32_t iDebut = TempsMs();
     ZorVoisin v = ZorVoisin::Absent;
     // Bounded in count as well as in time.
-    for (int tour = 0; tour < 10000; ++tour)
-    {
+    for (int tour = 0; tour < 10000; ++tour) {
         const int e = EntreeResolue(iAdresse);
-        if (e != 0)
-        {
+        if (e != 0) {
             v = e > 0 ? ZorVoisin::Present : ZorVoisin::Inconnu;
             break;
         }

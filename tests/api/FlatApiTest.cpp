@@ -174,7 +174,7 @@ TEST_F(SansDemarrage, RefusedCallsStartNothingAndTouchNothing)
     EXPECT_EQ(Tavlin_WriteUart("abc"), 1);
     EXPECT_EQ(Tavlin_WriteUart(nullptr), 0);
     EXPECT_EQ(Tavlin_RazUart(), 1);
-    EXPECT_EQ(Tavlin_SelectionnerUART(1), 0);   // nowhere to keep the choice
+    EXPECT_EQ(Tavlin_SelectionnerUART(1), 0); // nowhere to keep the choice
     EXPECT_EQ(gpTheTavlin, nullptr);
 
     char buffer[6];

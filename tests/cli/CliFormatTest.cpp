@@ -10,7 +10,10 @@ namespace {
 
 TEST(CliJson, TextsAreEscapedToPlainAscii)
 {
-    const struct { std::string in, out; } cas[] = {
+    const struct
+    {
+        std::string in, out;
+    } cas[] = {
         {"", "\"\""},
         {"a\"b\\c/", "\"a\\\"b\\\\c/\""},
         {"l1\nl2\r\t", "\"l1\\nl2\\r\\t\""},
@@ -18,11 +21,11 @@ TEST(CliJson, TextsAreEscapedToPlainAscii)
         {std::string("a\0b", 3), "\"a\\u0000b\""},
         {"été", "\"\\u00e9t\\u00e9\""},
         {"€", "\"\\u20ac\""},
-        {"\xF0\x9F\x98\x80", "\"\\ud83d\\ude00\""},       // beyond the basic plane: a pair
-        {"\xC3", "\"\\ufffd\""},                           // cut short
-        {"\xE9t\xE9", "\"\\ufffdt\\ufffd\""},              // Latin-1, not UTF-8
-        {"\xC0\xAF", "\"\\ufffd\\ufffd\""},                // overlong
-        {"\xED\xA0\x80", "\"\\ufffd\\ufffd\\ufffd\""},     // a surrogate encoded
+        {"\xF0\x9F\x98\x80", "\"\\ud83d\\ude00\""},               // beyond the basic plane: a pair
+        {"\xC3", "\"\\ufffd\""},                                  // cut short
+        {"\xE9t\xE9", "\"\\ufffdt\\ufffd\""},                     // Latin-1, not UTF-8
+        {"\xC0\xAF", "\"\\ufffd\\ufffd\""},                       // overlong
+        {"\xED\xA0\x80", "\"\\ufffd\\ufffd\\ufffd\""},            // a surrogate encoded
         {"\xF4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""}, // past U+10FFFF
     };
     for (const auto& c : cas)
@@ -35,8 +38,9 @@ TEST(CliJson, DocumentsKeepOrderAndTypes)
     j.Ajouter("n", 42).Ajouter("neg", int64_t(-9000000000)).Ajouter("t", true).Ajouter("f", false);
     j.Ajouter("z", ZorJson()).Ajouter("s", "x").Ajouter("vide", ZorJson::Tableau());
     j.Ajouter("l", ZorJson::Tableau().Ajouter(1).Ajouter(ZorJson::Objet().Ajouter("k\n", "v")));
-    EXPECT_EQ(j.Texte(), "{\"n\":42,\"neg\":-9000000000,\"t\":true,\"f\":false,\"z\":null,\"s\":\"x\","
-                         "\"vide\":[],\"l\":[1,{\"k\\n\":\"v\"}]}");
+    EXPECT_EQ(j.Texte(),
+              "{\"n\":42,\"neg\":-9000000000,\"t\":true,\"f\":false,\"z\":null,\"s\":\"x\","
+              "\"vide\":[],\"l\":[1,{\"k\\n\":\"v\"}]}");
 }
 
 TEST(CliCommande, AddressesAndSetActions)
@@ -44,14 +48,21 @@ TEST(CliCommande, AddressesAndSetActions)
     std::string mac;
     EXPECT_TRUE(ZorCliMAC("02:54:56:4d:0a:ff", &mac));
     EXPECT_EQ(mac, "02-54-56-4D-0A-FF");
-    for (const char* bad : {"", "02-54-56-4D-0A", "02-54:56-4D-0A-00", "02-54-56-4D-0A-0G", "025456-4D-0A-00-"})
+    for (const char* bad :
+         {"", "02-54-56-4D-0A", "02-54:56-4D-0A-00", "02-54-56-4D-0A-0G", "025456-4D-0A-00-"})
         EXPECT_FALSE(ZorCliMAC(bad, nullptr)) << bad;
     for (const char* ok : {"0.0.0.0", "192.168.77.255"})
         EXPECT_TRUE(ZorCliIPv4(ok)) << ok;
-    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..2.3", "1.2.3.4 ", "a.b.c.d", "1.2.3.0004"})
+    for (const char* bad :
+         {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..2.3", "1.2.3.4 ", "a.b.c.d", "1.2.3.0004"})
         EXPECT_FALSE(ZorCliIPv4(bad)) << bad;
 
-    const struct { std::vector<std::string> mots; ZorCliReglage::Type type; int index, valeur; } bons[] = {
+    const struct
+    {
+        std::vector<std::string> mots;
+        ZorCliReglage::Type type;
+        int index, valeur;
+    } bons[] = {
         {{"relay", "4", "on"}, ZorCliReglage::RELAIS, 4, 1},
         {{"relay", "1", "off"}, ZorCliReglage::RELAIS, 1, 0},
         {{"outputs", "0xA5"}, ZorCliReglage::SORTIES, 0, 0xA5},
@@ -70,9 +81,19 @@ TEST(CliCommande, AddressesAndSetActions)
         EXPECT_TRUE(r.type == c.type && r.iIndex == c.index && r.iValeur == c.valeur) << c.mots[0];
     }
     const std::vector<std::string> mauvais[] = {
-        {"relay", "0", "on"}, {"relay", "5", "on"}, {"relay", "1", "oui"}, {"outputs", "0x100"},
-        {"outputs", "0x"}, {"outputs", "-1"}, {"analog", "3", "1"}, {"analog", "1", "256"},
-        {"clock", "demain"}, {"blink", "x"}, {"uart", "write", ""}, {"eteindre"}, {},
+        {"relay", "0", "on"},
+        {"relay", "5", "on"},
+        {"relay", "1", "oui"},
+        {"outputs", "0x100"},
+        {"outputs", "0x"},
+        {"outputs", "-1"},
+        {"analog", "3", "1"},
+        {"analog", "1", "256"},
+        {"clock", "demain"},
+        {"blink", "x"},
+        {"uart", "write", ""},
+        {"eteindre"},
+        {},
     };
     for (const auto& mots : mauvais) {
         ZorCliReglage r;
@@ -82,7 +103,11 @@ TEST(CliCommande, AddressesAndSetActions)
 
 TEST(CliCommande, CommandLines)
 {
-    const struct { std::vector<std::string> args; bool ok; } cas[] = {
+    const struct
+    {
+        std::vector<std::string> args;
+        bool ok;
+    } cas[] = {
         {{"discover", "--seconds", "2", "--json"}, true},
         {{"discover", "--seconds=2", "--watch", "--json-lines"}, true},
         {{"--json", "status", "192.168.77.20"}, true},
@@ -91,16 +116,27 @@ TEST(CliCommande, CommandLines)
         {{"update", "02:54:56:4d:14:00", "02-54-56-4D-14-01"}, true},
         {{"readdress", "02-54-56-4D-14-00", "--to", "192.168.77.177"}, true},
         {{"blacklist", "remove", "02-54-56-4D-14-00"}, true},
-        {{"status", "--help"}, true}, {{"--help"}, true},
+        {{"status", "--help"}, true},
+        {{"--help"}, true},
         {{"set", "192.168.77.20", "uart", "write", "--", "-x"}, true},
-        {{}, false}, {{"frobnicate"}, false}, {{"discover", "extra"}, false},
-        {{"discover", "--seconds"}, false}, {{"discover", "--seconds", "-1"}, false},
-        {{"discover", "--json", "--json-lines"}, false}, {{"discover", "--verbose"}, false},
-        {{"status"}, false}, {{"status", "salle"}, false}, {{"set", "192.168.77.20"}, false},
+        {{}, false},
+        {{"frobnicate"}, false},
+        {{"discover", "extra"}, false},
+        {{"discover", "--seconds"}, false},
+        {{"discover", "--seconds", "-1"}, false},
+        {{"discover", "--json", "--json-lines"}, false},
+        {{"discover", "--verbose"}, false},
+        {{"status"}, false},
+        {{"status", "salle"}, false},
+        {{"set", "192.168.77.20"}, false},
         {{"set", "192.168.77.20", "relay", "9", "on"}, false},
-        {{"update"}, false}, {{"update", "--all", "02-54-56-4D-14-00"}, false}, {{"update", "xx"}, false},
-        {{"readdress", "192.168.77.20"}, false}, {{"readdress", "02-54-56-4D-14-00", "--to", "1.2.3"}, false},
-        {{"blacklist", "add"}, false}, {{"blacklist", "purge", "02-54-56-4D-14-00"}, false},
+        {{"update"}, false},
+        {{"update", "--all", "02-54-56-4D-14-00"}, false},
+        {{"update", "xx"}, false},
+        {{"readdress", "192.168.77.20"}, false},
+        {{"readdress", "02-54-56-4D-14-00", "--to", "1.2.3"}, false},
+        {{"blacklist", "add"}, false},
+        {{"blacklist", "purge", "02-54-56-4D-14-00"}, false},
         {{"export", "--watch"}, false},
     };
     for (const auto& c : cas) {
@@ -113,20 +149,26 @@ TEST(CliCommande, CommandLines)
     }
     ZorCliOptions o;
     ASSERT_EQ(ZorCliLire({"update", "--folder=/d", "--seconds", "7", "02-54-56-4D-14-00"}, o), "");
-    EXPECT_TRUE(o.zVerbe == "update" && o.zDossier == "/d" && o.iSecondes == 7 && o.arguments.size() == 1);
+    EXPECT_TRUE(o.zVerbe == "update" && o.zDossier == "/d" && o.iSecondes == 7 &&
+                o.arguments.size() == 1);
     EXPECT_NE(ZorCliAide("update").find("--dry-run"), std::string::npos);
 }
 
 TEST(CliSortie, ControlCharactersAreShownNeverWritten)
 {
-    const struct { std::string in, out; } cas[] = {
+    const struct
+    {
+        std::string in, out;
+    } cas[] = {
         {"relais 1:on é €", "relais 1:on é €"},
-        {"\x1b]52;c;aGk=\x07", "\\x1b]52;c;aGk=\\x07"},  // sets the clipboard
+        {"\x1b]52;c;aGk=\x07", "\\x1b]52;c;aGk=\\x07"}, // sets the clipboard
         {"a\r\nb\tc\x7f", "a\\x0d\\x0ab\\x09c\\x7f"},
         {std::string("a\0b", 3), "a\\x00b"},
-        {"\xC2\x9B" "2J \xC2\xA0", "\\x9b2J \xC2\xA0"}, // C1 CSI escaped, no-break space kept
-        {"\x9B\xE9t\xC3", "\\x9b\\xe9t\\xc3"},        // not UTF-8: byte by byte
-        {"\\x1b", "\\x1b"},                                // already shown: unchanged
+        {"\xC2\x9B"
+         "2J \xC2\xA0",
+         "\\x9b2J \xC2\xA0"},                  // C1 CSI escaped, no-break space kept
+        {"\x9B\xE9t\xC3", "\\x9b\\xe9t\\xc3"}, // not UTF-8: byte by byte
+        {"\\x1b", "\\x1b"},                    // already shown: unchanged
     };
     for (const auto& c : cas) {
         EXPECT_EQ(ZorCliSur(c.in), c.out) << c.in;
@@ -136,7 +178,10 @@ TEST(CliSortie, ControlCharactersAreShownNeverWritten)
 
 TEST(CliSortie, CsvCellsAreNeverTakenForFormulas)
 {
-    const struct { std::string in, out; } cas[] = {
+    const struct
+    {
+        std::string in, out;
+    } cas[] = {
         {"", ""},
         {"Salle 1", "Salle 1"},
         {"=HYPERLINK(\"http://e/\",\"x\")", "\"'=HYPERLINK(\"\"http://e/\"\",\"\"x\"\")\""},

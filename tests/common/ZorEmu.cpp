@@ -50,7 +50,10 @@ std::string ReadSocket(int fd, int timeoutMs, const std::string& until)
     return got;
 }
 
-Emu::~Emu() { Stop(); }
+Emu::~Emu()
+{
+    Stop();
+}
 
 bool Emu::Start(const std::string& ns, const std::vector<std::string>& options, int timeoutMs)
 {
@@ -90,7 +93,10 @@ void Emu::Stop()
     m_process.Stop(); // SIGTERM, then SIGKILL when it does not end
 }
 
-bool Emu::Running() { return m_process.Running(); }
+bool Emu::Running()
+{
+    return m_process.Running();
+}
 
 std::string Emu::Command(const std::string& line)
 {
@@ -139,7 +145,10 @@ bool Emu::Set(int index, const std::string& key, const std::string& value)
     return Command("SET " + std::to_string(index) + " " + key + "=" + value) == "OK";
 }
 
-std::string Emu::Log() const { return m_log.empty() ? "" : ReadFile(m_log); }
+std::string Emu::Log() const
+{
+    return m_log.empty() ? "" : ReadFile(m_log);
+}
 
 std::vector<std::string> Emu::LogLines(const std::string& contains) const
 {

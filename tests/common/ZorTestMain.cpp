@@ -24,10 +24,10 @@
 #include <string>
 
 #ifndef TAVLIN_TEST_WINDOWS
-#error "TAVLIN_TEST_WINDOWS must say whether the program is a windowed one"
+#  error "TAVLIN_TEST_WINDOWS must say whether the program is a windowed one"
 #endif
 #ifndef TAVLIN_TEST_NEEDS_TESTNET
-#error "TAVLIN_TEST_NEEDS_TESTNET must say whether the program needs the test network"
+#  error "TAVLIN_TEST_NEEDS_TESTNET must say whether the program needs the test network"
 #endif
 
 namespace zortest {
@@ -89,7 +89,8 @@ int main(int argc, char** argv)
     char* wxArgv[] = {argv[0], nullptr};
     if (!wxEntryStart(wxArgc, wxArgv)) {
         std::fprintf(stderr, "%s: the toolkit did not start%s\n", argv[0],
-                     windows ? " (a windowed program needs a display: tools/testnet.sh --xvfb)" : "");
+                     windows ? " (a windowed program needs a display: tools/testnet.sh --xvfb)"
+                             : "");
         return 3;
     }
     wxAppConsole::GetInstance()->CallOnInit();

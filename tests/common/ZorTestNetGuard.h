@@ -66,8 +66,10 @@ static inline int ZorDansLeReseauDeTest(const char* zProgramme)
     }
     if (!zPourquoi)
         return 1;
-    fprintf(stderr, "%s: refused: it sends datagrams and must run inside the private test "
-                    "network (tools/testnet.sh, as ctest does): %s\n", zProgramme, zPourquoi);
+    fprintf(stderr,
+            "%s: refused: it sends datagrams and must run inside the private test "
+            "network (tools/testnet.sh, as ctest does): %s\n",
+            zProgramme, zPourquoi);
     return 0;
 }
 

@@ -24,8 +24,14 @@ namespace {
 std::string gHome;
 }
 
-void SetTestHome(const std::string& home) { gHome = home; }
-const std::string& TestHome() { return gHome; }
+void SetTestHome(const std::string& home)
+{
+    gHome = home;
+}
+const std::string& TestHome()
+{
+    return gHome;
+}
 
 std::string MakeTempDir(const std::string& tag)
 {
@@ -85,8 +91,8 @@ testing::AssertionResult OneEventPerSpacing(ZorManualClock& clock, int64_t iSpac
             return testing::AssertionFailure() << "step " << i << ": nothing once it was over";
         Pump(kQuietMs);
         if (count() != avant + 1)
-            return testing::AssertionFailure() << "step " << i << ": " << count() - avant
-                                               << " events for one spacing";
+            return testing::AssertionFailure()
+                   << "step " << i << ": " << count() - avant << " events for one spacing";
     }
     return testing::AssertionSuccess();
 }
@@ -163,7 +169,10 @@ size_t Count(const std::string& text, const std::string& needle)
     return n;
 }
 
-bool InTestNetwork() { return getenv("TAVLIN_NS_LAN1") != nullptr; }
+bool InTestNetwork()
+{
+    return getenv("TAVLIN_NS_LAN1") != nullptr;
+}
 
 std::string EnvOr(const char* name, const std::string& fallback)
 {
@@ -171,9 +180,15 @@ std::string EnvOr(const char* name, const std::string& fallback)
     return v ? std::string(v) : fallback;
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv) { Start(argv); }
+ChildProcess::ChildProcess(const std::vector<std::string>& argv)
+{
+    Start(argv);
+}
 
-ChildProcess::~ChildProcess() { Stop(); }
+ChildProcess::~ChildProcess()
+{
+    Stop();
+}
 
 bool ChildProcess::Start(const std::vector<std::string>& argv)
 {

@@ -27,11 +27,11 @@ protected:
         ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
         obj = gpTheTavlin;
         obj->AddTavlin(kIP, wxT("A"), wxT("00-04-A3-00-00-01"), wxT(""), wxT("admin"), wxT("pw"),
-                       wxT("255.255.255.0"), wxT(""), false, kLocal, wxT("255.255.255.0"),
-                       wxT(""), wxT("3.1"));
+                       wxT("255.255.255.0"), wxT(""), false, kLocal, wxT("255.255.255.0"), wxT(""),
+                       wxT("3.1"));
         obj->AddTavlin(kIP2, wxT("B"), wxT("00-04-A3-00-00-02"), wxT(""), wxT("admin"), wxT("pw"),
-                       wxT("255.255.255.0"), wxT(""), false, kLocal2, wxT("255.255.255.0"),
-                       wxT(""), wxT("3.1"));
+                       wxT("255.255.255.0"), wxT(""), false, kLocal2, wxT("255.255.255.0"), wxT(""),
+                       wxT("3.1"));
         obj->SurveillerAddrMAC(wxT("00-04-A3-00-00-01"));
     }
     void TearDown() override { ZorTavlinObj::DeleteTavlinObj(); }
@@ -70,26 +70,28 @@ TEST_F(CommandTest, StatePageCommands)
     Expect([&] { return obj->ShowEeprom(false, false); }, "&SHOWEEPROM=0", etat);
     Expect([&] { return obj->WriteFlash(wxT("12"), wxT("ab"), false); }, "&WRITE_FLASH=12;ab;",
            etat);
-    Expect([&] { return obj->WriteEeprom(wxT("3"), wxT("x y"), false); },
-           "&WRITE_EEPROM=3;x%20y;", etat);
-    Expect([&] { return obj->EraseFlashTotal(ZOR_CODE_ACCES, false); },
-           "&ERASE_FLASH=Wd3kPv;0;", etat);
+    Expect([&] { return obj->WriteEeprom(wxT("3"), wxT("x y"), false); }, "&WRITE_EEPROM=3;x%20y;",
+           etat);
+    Expect([&] { return obj->EraseFlashTotal(ZOR_CODE_ACCES, false); }, "&ERASE_FLASH=Wd3kPv;0;",
+           etat);
     Expect([&] { return obj->EraseEepromTotal(wxT("c"), false); }, "&ERASE_EEPROM=c;0;", etat);
     Expect([&] { return obj->SetSNUM(uint8_t(0x81), false); }, "&SNUM=10000001", etat);
     Expect([&] { return obj->SetSNUM(wxT("0101"), false); }, "&SNUM=0101", etat);
     Expect([&] { return obj->SetSRELAIS(uint8_t(0xF5), false); }, "&SRELAIS=0101", etat);
     Expect([&] { return obj->SetSRELAIS(wxT("1"), false); }, "&SRELAIS=1", etat);
-    Expect([&] { return obj->SetSNUM_SRELAIS(0x0F, 0x18, false); },
-           "&SNUM=00001111&SRELAIS=1000", etat);
+    Expect([&] { return obj->SetSNUM_SRELAIS(0x0F, 0x18, false); }, "&SNUM=00001111&SRELAIS=1000",
+           etat);
     Expect([&] { return obj->SetSANA(1, 200, false); }, "&SANA2=200", etat);
     Expect([&] { return obj->SetSANA(0, 255, false); }, "&SANA1=255", etat);
     Expect([&] { return obj->SetAuto(-3, false); }, "&AUTO=-3", etat);
     Expect([&] { return obj->Blink(false); }, "&BLINK=1", etat);
     Expect([&] { return obj->AppelerPageEtat(false); }, "&ETAT=1", etat);
-    Expect([&] {
-        return obj->Personnaliser(wxT("nom"), wxT("comm"), wxT("log"), wxT("pw"), wxT("npw"),
-                                  false);
-    }, "&PERSO=log;pw;npw;nom;comm;", etat);
+    Expect(
+        [&] {
+            return obj->Personnaliser(wxT("nom"), wxT("comm"), wxT("log"), wxT("pw"), wxT("npw"),
+                                      false);
+        },
+        "&PERSO=log;pw;npw;nom;comm;", etat);
     Expect([&] { return obj->WriteFab(wxT("ID7"), 5, 3, 2012, 9, 7, 3, 4, 123, false); },
            "&FAB=ID7;050312;090703;04;123;", etat);
     Expect([&] { return obj->WriteFab(wxT("X"), 1, 1, 1999, 0, 0, 0, 0, 0, false); },
@@ -117,8 +119,8 @@ TEST_F(CommandTest, ProgramAndAcquisitionPages)
            "&START_ACQ=0;s;10;4000000000;;", enreg);
     Expect([&] { return obj->StartAcquisitionToZorSrv(wxT("s"), 1, 2, wxT("srv"), false); },
            "&START_ACQ=1;s;1;2;srv;", enreg);
-    Expect([&] { return obj->ResetMemAcquisition(wxT("k"), false); },
-           "&RESET_MEM_ACQUISITION=k;", enreg);
+    Expect([&] { return obj->ResetMemAcquisition(wxT("k"), false); }, "&RESET_MEM_ACQUISITION=k;",
+           enreg);
 }
 
 TEST_F(CommandTest, ByIpMethodsTargetTheGivenDeviceOrTheMonitoredOne)
@@ -131,15 +133,19 @@ TEST_F(CommandTest, ByIpMethodsTargetTheGivenDeviceOrTheMonitoredOne)
            "&ERASE_FLASH=c;0;", "etat.htm", kIP2, kLocal2);
     Expect([&] { return obj->ResetMemAutomateByIp(wxT("c"), kIP2, kLocal2, false); },
            "&RESET_MEM_AUTOMATE=c;", "etatautomate.htm", kIP2, kLocal2);
-    Expect([&] {
-        return obj->PersonnaliserByIp(kIP2, kLocal2, wxT("N"), wxT("C"), wxT("l"), wxT("p"),
-                                      wxT("q"), false);
-    }, "&PERSO=l;p;q;N;C;", "etat.htm", kIP2, kLocal2);
-    Expect([&] {
-        return obj->SetNewConfigNetworkByIp(kIP2, kLocal2, wxT("l"), wxT("p"),
-                                            wxT("192.168.78.30"), wxT("255.255.255.0"),
-                                            wxT("192.168.78.254"), true, false);
-    }, "&NETWORK=l;p;192.168.78.30;255.255.255.0;192.168.78.254;1;", "etat.htm", kIP2, kLocal2);
+    Expect(
+        [&] {
+            return obj->PersonnaliserByIp(kIP2, kLocal2, wxT("N"), wxT("C"), wxT("l"), wxT("p"),
+                                          wxT("q"), false);
+        },
+        "&PERSO=l;p;q;N;C;", "etat.htm", kIP2, kLocal2);
+    Expect(
+        [&] {
+            return obj->SetNewConfigNetworkByIp(kIP2, kLocal2, wxT("l"), wxT("p"),
+                                                wxT("192.168.78.30"), wxT("255.255.255.0"),
+                                                wxT("192.168.78.254"), true, false);
+        },
+        "&NETWORK=l;p;192.168.78.30;255.255.255.0;192.168.78.254;1;", "etat.htm", kIP2, kLocal2);
     // Empty IP: the monitored device.
     Expect([&] { return obj->BlinkByIp(wxT(""), wxT(""), false); }, "&BLINK=1", "etat.htm");
     // Unknown IP, or no monitored device: nothing queued.
@@ -156,16 +162,20 @@ TEST_F(CommandTest, EmailConfigurationEncodesThePasswordAndChecksLengths)
 {
     wxString code;
     ASSERT_TRUE(ZorEncodeEmailPwd(wxT("secret"), &code));
-    Expect([&] {
-        return obj->WriteEmailConf(ZOR_CODE_ACCES, wxT("smtp.example.org"), wxT("587"),
-                                   wxT("moi"), wxT("secret"), true, false);
-    }, ("&EMAILCONF=Wd3kPv;smtp.example.org;587;moi;" + std::string(code.utf8_str()) + ";1;")
-           .c_str(),
-       "etat.htm");
-    Expect([&] {
-        return obj->WriteEmailConfByIp(wxT("c"), kIP2, kLocal2, wxT("s"), wxT("25"), wxT("l"),
-                                       wxT(""), false, false);
-    }, "&EMAILCONF=c;s;25;l;;0;", "etat.htm", kIP2, kLocal2);
+    Expect(
+        [&] {
+            return obj->WriteEmailConf(ZOR_CODE_ACCES, wxT("smtp.example.org"), wxT("587"),
+                                       wxT("moi"), wxT("secret"), true, false);
+        },
+        ("&EMAILCONF=Wd3kPv;smtp.example.org;587;moi;" + std::string(code.utf8_str()) + ";1;")
+            .c_str(),
+        "etat.htm");
+    Expect(
+        [&] {
+            return obj->WriteEmailConfByIp(wxT("c"), kIP2, kLocal2, wxT("s"), wxT("25"), wxT("l"),
+                                           wxT(""), false, false);
+        },
+        "&EMAILCONF=c;s;25;l;;0;", "etat.htm", kIP2, kLocal2);
 
     obj->m_arrayCommande.Empty();
     const wxString s = wxT("s"), p = wxT("25"), l = wxT("l"), pw = wxT("pw");
@@ -193,9 +203,9 @@ TEST(EmailPassword, EncodingFormAndRoundTrip)
     attendu << wxChar(0x40 + (b >> 4)) << wxChar(0x40 + (b & 15));
     EXPECT_EQ(code, attendu);
 
-    for (const wxString& pwd : {wxString(wxT("secret")), wxString(wxT("a")),
-                                wxString::FromUTF8("éàü ;&="), wxString('z', 19),
-                                wxString('q', 49)}) {
+    for (const wxString& pwd :
+         {wxString(wxT("secret")), wxString(wxT("a")), wxString::FromUTF8("éàü ;&="),
+          wxString('z', 19), wxString('q', 49)}) {
         ASSERT_TRUE(ZorEncodeEmailPwd(pwd, &code));
         EXPECT_EQ(code.length(), pwd.length() * 2);
         for (wxUniChar c : code)
@@ -226,7 +236,7 @@ TEST_F(CommandTest, QueueAdmission)
 {
     obj->m_arrayCommande.Empty();
     EXPECT_TRUE(obj->Blink(false));
-    EXPECT_FALSE(obj->Blink(false)); // not waiting: only on an empty queue
+    EXPECT_FALSE(obj->Blink(false));         // not waiting: only on an empty queue
     EXPECT_TRUE(obj->AppelerPageEtat(true)); // waiting: accepted while one is queued
     EXPECT_EQ(obj->m_arrayCommande.GetCount(), 2u);
     // Oldest last: the worker takes the last element, so the order is first in, first out.
@@ -271,7 +281,10 @@ TEST_F(CommandTest, FullQueueWaitsFiveSecondsOnTheClockOrNotAtAll)
 
 TEST(CommandEncoding, TextsArePercentEncodedByteByByteOutsideTheUnreservedCharacters)
 {
-    const struct { std::string in, out; } cas[] = {
+    const struct
+    {
+        std::string in, out;
+    } cas[] = {
         {"", ""},
         {"AZaz09-._~", "AZaz09-._~"},
         {"& = % # ? + ; /", "%26%20%3D%20%25%20%23%20%3F%20%2B%20%3B%20%2F"},
@@ -281,7 +294,8 @@ TEST(CommandEncoding, TextsArePercentEncodedByteByByteOutsideTheUnreservedCharac
         {"x&SRELAIS=1111&z=", "x%26SRELAIS%3D1111%26z%3D"},
         {"\xE9\xFF\x7F\x80", "%E9%FF%7F%80"},
         {std::string(300, 'a'), std::string(300, 'a')},
-        {std::string(300, '&'), [] {
+        {std::string(300, '&'),
+         [] {
              std::string z;
              for (int i = 0; i < 300; ++i)
                  z += "%26";
@@ -306,18 +320,23 @@ TEST(CommandEncoding, TextsArePercentEncodedByteByByteOutsideTheUnreservedCharac
 TEST_F(CommandTest, TextsCannotAddParametersAndAFieldCannotHoldItsSeparator)
 {
     const char* etat = "etat.htm";
-    Expect([&] { return obj->WriteUART(wxT("x&PERSO=admin;tavlin;owned;Pwned;hacked;&z="), false); },
-           "&WRITE_UART=x%26PERSO%3Dadmin%3Btavlin%3Bowned%3BPwned%3Bhacked%3B%26z%3D;", etat);
+    Expect(
+        [&] { return obj->WriteUART(wxT("x&PERSO=admin;tavlin;owned;Pwned;hacked;&z="), false); },
+        "&WRITE_UART=x%26PERSO%3Dadmin%3Btavlin%3Bowned%3BPwned%3Bhacked%3B%26z%3D;", etat);
     Expect([&] { return obj->SetSRELAIS(wxT("1&SNUM=11111111"), false); },
            "&SRELAIS=1%26SNUM%3D11111111", etat);
-    Expect([&] {
-        return obj->Personnaliser(wxT("n&m"), wxString::FromUTF8("Pièce #2"), wxT("a"), wxT("p"),
-                                  wxT("q=1"), false);
-    }, "&PERSO=a;p;q%3D1;n%26m;Pi%E8ce%20%232;", etat);
-    Expect([&] {
-        return obj->WriteEmailConf(wxT("c"), wxT("smtp.x.fr"), wxT("25"), wxT("a@b"), wxT(""),
-                                   false, false);
-    }, "&EMAILCONF=c;smtp.x.fr;25;a%40b;;0;", etat);
+    Expect(
+        [&] {
+            return obj->Personnaliser(wxT("n&m"), wxString::FromUTF8("Pièce #2"), wxT("a"),
+                                      wxT("p"), wxT("q=1"), false);
+        },
+        "&PERSO=a;p;q%3D1;n%26m;Pi%E8ce%20%232;", etat);
+    Expect(
+        [&] {
+            return obj->WriteEmailConf(wxT("c"), wxT("smtp.x.fr"), wxT("25"), wxT("a@b"), wxT(""),
+                                       false, false);
+        },
+        "&EMAILCONF=c;smtp.x.fr;25;a%40b;;0;", etat);
 
     // A ";" in any field of a multi-field command, or a character beyond ISO 8859-1: refused,
     // nothing queued.
@@ -328,8 +347,8 @@ TEST_F(CommandTest, TextsCannotAddParametersAndAFieldCannotHoldItsSeparator)
     EXPECT_FALSE(obj->SetNewConfigNetworkByIp(kIP2, kLocal2, wxT("l"), wxT("p;1.2.3.4"),
                                               wxT("1.2.3.4"), wxT("255.0.0.0"), wxT(""), false,
                                               false));
-    EXPECT_FALSE(obj->WriteEmailConf(wxT("c"), wxT("s"), wxT("25"), wxT("l;x"), wxT(""), false,
-                                     false));
+    EXPECT_FALSE(
+        obj->WriteEmailConf(wxT("c"), wxT("s"), wxT("25"), wxT("l;x"), wxT(""), false, false));
     EXPECT_FALSE(obj->Inscription(wxT("a"), wxT("b;"), wxT("c"), false));
     EXPECT_FALSE(obj->WriteFab(wxT("a;b"), 1, 1, 2020, 0, 0, 0, 0, 0, false));
     EXPECT_FALSE(obj->WriteUART(wxString::FromUTF8("5 €"), false));

@@ -23,7 +23,8 @@ bool FakeDevice::Start(const std::string& ip, int port, Handler handler)
     a.sin_family = AF_INET;
     a.sin_port = htons(uint16_t(port));
     if (inet_pton(AF_INET, ip.c_str(), &a.sin_addr) != 1 ||
-        bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(m_listen, 16) != 0) {
+        bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        listen(m_listen, 16) != 0) {
         close(m_listen);
         m_listen = -1;
         return false;

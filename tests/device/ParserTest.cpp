@@ -6,29 +6,28 @@
 
 namespace {
 
-const char* const kPage =
-    "/* Tavlin 00-04-A3-12-34-56 */\r\n"
-    "NAME=TAVLIN\r\n"
-    "VERSION=3.12\r\n"
-    "TYPE=2\r\n"
-    "SRELAIS=1010\r\n"
-    "SNUM=10000001\r\n"
-    "SANA1=120\r\n"
-    "SANA2=-7\r\n"
-    "ENUM=01010101\r\n"
-    "EANA1=1023\r\n"
-    "EANA2=0\r\n"
-    "EANA3=512\r\n"
-    "EANA4=4095\r\n"
-    "AUTO=12\r\n"
-    "BOUTON=1\r\n"
-    "DATETIME=05/03/2012_09:07:03\r\n"
-    "COMMENT=Caf&#233; du coin\r\n"
-    "5VUSER=1\r\n"
-    "BLINK=0\r\n"
-    "DATETIMEFAB=\r\n"
-    "SMTPPWD=@AOB\r\n"
-    "UART=hello\r\n";
+const char* const kPage = "/* Tavlin 00-04-A3-12-34-56 */\r\n"
+                          "NAME=TAVLIN\r\n"
+                          "VERSION=3.12\r\n"
+                          "TYPE=2\r\n"
+                          "SRELAIS=1010\r\n"
+                          "SNUM=10000001\r\n"
+                          "SANA1=120\r\n"
+                          "SANA2=-7\r\n"
+                          "ENUM=01010101\r\n"
+                          "EANA1=1023\r\n"
+                          "EANA2=0\r\n"
+                          "EANA3=512\r\n"
+                          "EANA4=4095\r\n"
+                          "AUTO=12\r\n"
+                          "BOUTON=1\r\n"
+                          "DATETIME=05/03/2012_09:07:03\r\n"
+                          "COMMENT=Caf&#233; du coin\r\n"
+                          "5VUSER=1\r\n"
+                          "BLINK=0\r\n"
+                          "DATETIMEFAB=\r\n"
+                          "SMTPPWD=@AOB\r\n"
+                          "UART=hello\r\n";
 
 ZorTavlinData Parse(const wxString& page, bool uart = false, bool* clock = nullptr)
 {
@@ -115,7 +114,7 @@ TEST(StatePage, DecimalsFollowTheCLibraryConversion)
 TEST(StatePage, OddLinesAreSkippedOneByOne)
 {
     ZorTavlinData d = Parse(wxT("\n\n/* SRELAIS=1111\nSRELAIS\nSNUM=\n=11110000\n")
-                            wxT("srelais=1111\nUNKNOWN=1\nSRELAIS=0110\n  \n"));
+                                wxT("srelais=1111\nUNKNOWN=1\nSRELAIS=0110\n  \n"));
     EXPECT_TRUE(d.m_bValide);
     EXPECT_EQ(d.m_iSRELAIS, 0x06);
     EXPECT_EQ(d.m_iSNUM, 0);
@@ -132,8 +131,8 @@ TEST(StatePage, OddLinesAreSkippedOneByOne)
 
 TEST(StatePage, InUARTModeTheIOKeysAreIgnored)
 {
-    ZorTavlinData d = Parse(wxT("SRELAIS=1111\nSNUM=11111111\nENUM=11111111\nSANA1=5\nEANA1=5\n"),
-                            true);
+    ZorTavlinData d =
+        Parse(wxT("SRELAIS=1111\nSNUM=11111111\nENUM=11111111\nSANA1=5\nEANA1=5\n"), true);
     EXPECT_TRUE(d.m_bValide);
     EXPECT_EQ(d.m_iSRELAIS, 0x0F);
     EXPECT_EQ(d.m_iSNUM, 0);
@@ -168,7 +167,7 @@ TEST(UARTExchange, FullCycleReadsTheBoardAndReleasesTheHeldCommand)
     ZorEtatUART u;
     EXPECT_EQ(ZorEtatRequeteUART(u, wxT("&X=1")), wxT("&RAZ_UART=1"));
     EXPECT_EQ(ZorEtatRequeteUART(u, wxT("&X=1")), wxT("")); // nothing until the reply
-    Reply(d, u, wxT("KKK"));                                   // only K: counts as empty
+    Reply(d, u, wxT("KKK"));                                // only K: counts as empty
     EXPECT_EQ(u.m_iEtapeUART, 1);
     EXPECT_EQ(ZorEtatRequeteUART(u, wxT("&X=1")), wxT("&WRITE_UART=I;"));
     Reply(d, u, wxT("SS1F2A"));

@@ -19,9 +19,10 @@ int Counted::live = 0;
 
 std::vector<wxString*> Strings(ZorTavlinData& d)
 {
-    return {&d.m_zDATETIME, &d.m_zVERSION, &d.m_zCOMMENT, &d.m_z5VUSER, &d.m_zTYPE, &d.m_zBLINK,
-            &d.m_zDATETIMEFAB, &d.m_zBANCFAB, &d.m_zIDFAB, &d.m_zUART, &d.m_zFLASH, &d.m_zEEPROM,
-            &d.m_zSMTPSERVER, &d.m_zSMTPPORT, &d.m_zSMTPLOGIN, &d.m_zSMTPPWD, &d.m_zSMTPSSL};
+    return {&d.m_zDATETIME, &d.m_zVERSION,     &d.m_zCOMMENT,    &d.m_z5VUSER,   &d.m_zTYPE,
+            &d.m_zBLINK,    &d.m_zDATETIMEFAB, &d.m_zBANCFAB,    &d.m_zIDFAB,    &d.m_zUART,
+            &d.m_zFLASH,    &d.m_zEEPROM,      &d.m_zSMTPSERVER, &d.m_zSMTPPORT, &d.m_zSMTPLOGIN,
+            &d.m_zSMTPPWD,  &d.m_zSMTPSSL};
 }
 
 void ExpectSameData(ZorTavlinData& a, ZorTavlinData& b)
@@ -96,10 +97,10 @@ TEST(Records, FormatDateTime)
     } cases[] = {
         {wxT("00/00/2000_00:00:00"), {0, 0, 2000, 0, 0, 0}},
         {wxT("15/03/2024_13:45:09"), {15, 3, 2024, 13, 45, 9}},
-        {wxT("15-03-2024 13.45.09"), {15, 3, 2024, 13, 45, 9}},   // separators not examined
-        {wxT(" 5/-3/+024_1x:..:a9"), {5, -3, 24, 1, 0, 0}},        // blanks, signs, stop at non-digit
-        {wxT("15/03/2024_13:45:0"), {0, 0, 0, 0, 0, 0}},           // 18 characters
-        {wxT("15/03/2024_13:45:099"), {0, 0, 0, 0, 0, 0}},         // 20 characters
+        {wxT("15-03-2024 13.45.09"), {15, 3, 2024, 13, 45, 9}}, // separators not examined
+        {wxT(" 5/-3/+024_1x:..:a9"), {5, -3, 24, 1, 0, 0}},     // blanks, signs, stop at non-digit
+        {wxT("15/03/2024_13:45:0"), {0, 0, 0, 0, 0, 0}},        // 18 characters
+        {wxT("15/03/2024_13:45:099"), {0, 0, 0, 0, 0, 0}},      // 20 characters
         {wxT(""), {0, 0, 0, 0, 0, 0}},
     };
     for (const auto& c : cases) {
@@ -158,7 +159,7 @@ TEST(Records, OwningArrayOwnsCopies)
         EXPECT_EQ(Counted::live, 4);
         Counted* detached = array.Detach(0);
         ASSERT_NE(detached, nullptr);
-        EXPECT_EQ(Counted::live, 4);   // detached, not deleted
+        EXPECT_EQ(Counted::live, 4); // detached, not deleted
         EXPECT_EQ(array.GetCount(), 2u);
         delete detached;
         EXPECT_EQ(array.Detach(5), nullptr);
@@ -168,7 +169,7 @@ TEST(Records, OwningArrayOwnsCopies)
         copy[0].value = 42;
         EXPECT_EQ(array[0].value, 1);
         const ZorOwningArray<Counted>& same = copy;
-        copy = same;   // self-assignment keeps the elements
+        copy = same; // self-assignment keeps the elements
         EXPECT_EQ(copy.GetCount(), 2u);
         EXPECT_EQ(Counted::live, 5);
     }

@@ -206,7 +206,9 @@ TEST_F(RegistryTest, FullRegistryGivesTheOldestPlaceToANewDevice)
     // answers later must still get in, in the place of the record seen longest ago.
     ZorManualClock clock;
     obj->SetClock(&clock);
-    auto mac = [](size_t i) { return wxString::Format(wxT("02-00-00-00-%02X-%02X"), int(i >> 8), int(i & 0xFF)); };
+    auto mac = [](size_t i) {
+        return wxString::Format(wxT("02-00-00-00-%02X-%02X"), int(i >> 8), int(i & 0xFF));
+    };
     auto present = [&](const wxString& m) {
         ZorTavlinInfoArray all;
         obj->GetLesTavlin(all);
@@ -219,7 +221,8 @@ TEST_F(RegistryTest, FullRegistryGivesTheOldestPlaceToANewDevice)
     auto lignesLog = [] {
         const std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
         size_t n = 0;
-        for (size_t p = log.find("registre plein (1024"); p != std::string::npos; p = log.find("registre plein (1024", p + 1))
+        for (size_t p = log.find("registre plein (1024"); p != std::string::npos;
+             p = log.find("registre plein (1024", p + 1))
             ++n;
         return n;
     };
@@ -283,7 +286,7 @@ TEST_F(RegistryTest, MasterRecordLastAnswerWinsAndClears)
     EXPECT_FALSE(m.m_bDHCPEnabled);
     EXPECT_EQ(3, m.m_iEtatPresence);
     EXPECT_EQ(2, o->Count(ZOR_EVT_TAVLIN_MASTER_NEW)); // clearing sends nothing
-    obj->GetTavlinMaster(nullptr);                      // no effect, no crash
+    obj->GetTavlinMaster(nullptr);                     // no effect, no crash
 }
 
 TEST_F(RegistryTest, ListenersInOrderOnceEachAndSafeRemoval)

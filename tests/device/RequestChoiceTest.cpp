@@ -10,10 +10,12 @@ using R = ZorChoixRequete;
 
 TEST(RequestChoice, Table)
 {
-    const ZorTavlinCommande cmdA(wxT("&BLINK=1"), wxT("10.0.0.5"), wxT("10.0.0.1"), wxT("etat.htm"));
+    const ZorTavlinCommande cmdA(wxT("&BLINK=1"), wxT("10.0.0.5"), wxT("10.0.0.1"),
+                                 wxT("etat.htm"));
     const ZorTavlinCommande cmdB(wxT("&PAUSE=1"), wxT("10.0.0.6"), wxT("10.0.0.1"),
                                  wxT("etatautomate.htm"));
-    const ZorTavlinCommande tenue(wxT("&AUTO=5"), wxT("10.0.0.5"), wxT("10.0.0.1"), wxT("etat.htm"));
+    const ZorTavlinCommande tenue(wxT("&AUTO=5"), wxT("10.0.0.5"), wxT("10.0.0.1"),
+                                  wxT("etat.htm"));
     // The monitored device is A (10.0.0.5).
     const struct
     {
@@ -29,10 +31,10 @@ TEST(RequestChoice, Table)
         bool bEtape;
         int iPause;
     } cas[] = {
-        {"command first, even when a poll is due", false, true, nullptr, &cmdA, 0,
-         R::ZOR_COMMANDE, true, "etat.htm?date=1&BLINK=1", "10.0.0.5", false, 1},
-        {"command to another device on its page", false, false, nullptr, &cmdB, 30,
-         R::ZOR_COMMANDE, true, "etatautomate.htm?date=1&PAUSE=1", "10.0.0.6", false, 1},
+        {"command first, even when a poll is due", false, true, nullptr, &cmdA, 0, R::ZOR_COMMANDE,
+         true, "etat.htm?date=1&BLINK=1", "10.0.0.5", false, 1},
+        {"command to another device on its page", false, false, nullptr, &cmdB, 30, R::ZOR_COMMANDE,
+         true, "etatautomate.htm?date=1&PAUSE=1", "10.0.0.6", false, 1},
         {"poll when the spacing has passed", false, true, nullptr, nullptr, 0, R::ZOR_POLL, false,
          "etat.htm?date=1", "10.0.0.5", false, 1},
         {"idle until the spacing has passed", false, true, nullptr, nullptr, 7, R::ZOR_AUCUNE,

@@ -45,7 +45,8 @@ TEST_F(StartStopTest, ARestartOrHelloThatCannotBeSentIsReportedNotDone)
     EXPECT_FALSE(obj->m_network.SendHello(wxEmptyString, wxEmptyString, 'D'));
     EXPECT_FALSE(obj->m_network.SendReboot(wxT("192.168.77.10"), wxT("192.168.77.1")));
     const std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
-    EXPECT_NE(log.find("ZorTavlinObj::Reboot IP=255.255.255.255: redemarrage non envoye"), std::string::npos);
+    EXPECT_NE(log.find("ZorTavlinObj::Reboot IP=255.255.255.255: redemarrage non envoye"),
+              std::string::npos);
     EXPECT_NE(log.find("hello de decouverte non envoye"), std::string::npos);
 }
 
@@ -97,8 +98,7 @@ TEST_F(StartStopTest, CardBlackList)
     EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA-AA-AA-AA-AA-AA;"));
     obj->WriteListeCarteBlackList(true, wxT("02-00-00-00-00-01"));
     obj->WriteListeCarteBlackList(true, wxT("02-00-00-00-00-01"));
-    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList,
-              wxT("AA-AA-AA-AA-AA-AA;02-00-00-00-00-01;"));
+    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA-AA-AA-AA-AA-AA;02-00-00-00-00-01;"));
     EXPECT_NE(zortest::ReadFile(chemin).find(
                   "ADDR_MAC_CARTE_BLACKLIST=AA-AA-AA-AA-AA-AA;02-00-00-00-00-01;"),
               std::string::npos);

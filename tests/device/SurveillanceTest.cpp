@@ -38,9 +38,8 @@ protected:
     void TearDown() override { ZorTavlinObj::DeleteTavlinObj(); }
     void Answer(const wxString& mac, const wxString& ip)
     {
-        obj->AddTavlin(ip, wxT("T"), mac, wxT(""), wxT(""), wxT(""), wxT("255.255.255.0"),
-                       wxT(""), false, wxT("192.168.77.1"), wxT("255.255.255.0"), wxT(""),
-                       wxT("3"));
+        obj->AddTavlin(ip, wxT("T"), mac, wxT(""), wxT(""), wxT(""), wxT("255.255.255.0"), wxT(""),
+                       false, wxT("192.168.77.1"), wxT("255.255.255.0"), wxT(""), wxT("3"));
     }
     // Advances the clock by s seconds, then runs one tick.
     void TickAfter(int s)
@@ -61,7 +60,11 @@ TEST_F(SurveillanceTest, SilentDeviceIsProbedTwiceThenDropped)
 {
     Answer(wxT("M1"), wxT("192.168.77.10"));
     // Seconds since the last answer at each tick -> expected stage (3 = dropped).
-    const struct { int apres; int etape; } cas[] = {
+    const struct
+    {
+        int apres;
+        int etape;
+    } cas[] = {
         {10, 0}, // exactly the time-out: not yet
         {1, 1},  // 11 s
         {1, 1},  // 12 s: stage 1 needs more than 12

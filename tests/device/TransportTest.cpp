@@ -52,9 +52,8 @@ protected:
 
 TEST_F(TransportTest, GetsTheBodyWithOneConnectionPerRequest)
 {
-    ASSERT_TRUE(dev.Start(kIP, 80, [](const std::string&) {
-        return zortest::FakeDevice::Page("SRELAIS=1010\r\n");
-    }));
+    ASSERT_TRUE(dev.Start(
+        kIP, 80, [](const std::string&) { return zortest::FakeDevice::Page("SRELAIS=1010\r\n"); }));
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(http.Get(wxT("http://127.0.0.20/etat.htm?date=1&A=b c"), wxT("127.0.0.1"), body),
                   ZorHttpGet::ZOR_HTTP_OK);
@@ -126,7 +125,8 @@ TEST_F(TransportTest, AbortFromAnotherThreadEndsTheWaitAtOnce)
               ZorHttpGet::ZOR_HTTP_ARRET);
     http.Reset();
     dev.Stop();
-    ASSERT_TRUE(dev.Start(kIP, 80, [](const std::string&) { return zortest::FakeDevice::Page("x"); }));
+    ASSERT_TRUE(
+        dev.Start(kIP, 80, [](const std::string&) { return zortest::FakeDevice::Page("x"); }));
     EXPECT_EQ(http.Get(wxT("http://127.0.0.20/etat.htm"), wxT(""), body), ZorHttpGet::ZOR_HTTP_OK);
 }
 

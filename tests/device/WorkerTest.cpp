@@ -67,9 +67,8 @@ protected:
 
 TEST_F(WorkerTest, PollsTheMonitoredDeviceAndPublishesItsPage)
 {
-    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
-        return zortest::FakeDevice::Page(Body("1010"));
-    }));
+    ASSERT_TRUE(devA.Start(
+        kA, 80, [](const std::string&) { return zortest::FakeDevice::Page(Body("1010")); }));
     obj->SetClock(&horloge);
     ASSERT_TRUE(StartWatching(kMacA));
     ASSERT_TRUE(zortest::PumpUntil([&] { return obj->IsNewEtat(); }, 3000));
@@ -99,9 +98,8 @@ TEST_F(WorkerTest, PollsTheMonitoredDeviceAndPublishesItsPage)
 TEST_F(WorkerTest, RequestLeavesFromTheDevicesLocalAddress)
 {
     Known(kA, kMacA, "127.0.0.7");
-    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
-        return zortest::FakeDevice::Page(Body("0001"));
-    }));
+    ASSERT_TRUE(devA.Start(
+        kA, 80, [](const std::string&) { return zortest::FakeDevice::Page(Body("0001")); }));
     ASSERT_TRUE(StartWatching(kMacA));
     ASSERT_TRUE(WaitCount(devA, 2));
     for (const std::string& p : devA.Peers())
@@ -110,9 +108,8 @@ TEST_F(WorkerTest, RequestLeavesFromTheDevicesLocalAddress)
 
 TEST_F(WorkerTest, CommandsGoInOrderWithTheirTextsEncoded)
 {
-    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
-        return zortest::FakeDevice::Page(Body("0000"));
-    }));
+    ASSERT_TRUE(devA.Start(
+        kA, 80, [](const std::string&) { return zortest::FakeDevice::Page(Body("0000")); }));
     obj->VerifierEtatAuto(false); // only commands reach the device
     ASSERT_TRUE(StartWatching(kMacA));
     ASSERT_TRUE(obj->WriteUART(wxT("a#b&c=d/é"), true));
@@ -127,9 +124,11 @@ TEST_F(WorkerTest, CommandsGoInOrderWithTheirTextsEncoded)
     EXPECT_TRUE(std::regex_match(
         t[0], m, std::regex("^/etat\\.htm\\?date=[0-9A-F]+&WRITE_UART=a%23b%26c%3Dd%2F%E9;$")))
         << t[0];
-    EXPECT_TRUE(std::regex_match(t[1], m, std::regex("^/etatautomate\\.htm\\?date=[0-9A-F]+&PAUSE=1$")))
+    EXPECT_TRUE(
+        std::regex_match(t[1], m, std::regex("^/etatautomate\\.htm\\?date=[0-9A-F]+&PAUSE=1$")))
         << t[1];
-    EXPECT_TRUE(std::regex_match(t[2], m, std::regex("^/etat\\.htm\\?date=[0-9A-F]+&SRELAIS=0101$")))
+    EXPECT_TRUE(
+        std::regex_match(t[2], m, std::regex("^/etat\\.htm\\?date=[0-9A-F]+&SRELAIS=0101$")))
         << t[2];
     // Command replies of the monitored device are published too.
     EXPECT_TRUE(obj->IsNewEtat());
@@ -157,12 +156,10 @@ TEST(WorkerPause, WakeUpEndsThePauseAndIsKeptUntilTheNextOne)
 
 TEST_F(WorkerTest, RepliesOfOtherDevicesAreNeverPublished)
 {
-    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
-        return zortest::FakeDevice::Page(Body("0001"));
-    }));
-    ASSERT_TRUE(devB.Start(kB, 80, [](const std::string&) {
-        return zortest::FakeDevice::Page(Body("1111"));
-    }));
+    ASSERT_TRUE(devA.Start(
+        kA, 80, [](const std::string&) { return zortest::FakeDevice::Page(Body("0001")); }));
+    ASSERT_TRUE(devB.Start(
+        kB, 80, [](const std::string&) { return zortest::FakeDevice::Page(Body("1111")); }));
     obj->VerifierEtatAuto(false);
     ASSERT_TRUE(StartWatching(kMacA));
     ASSERT_TRUE(obj->BlinkByIp(wxString::FromUTF8(kB), wxT("127.0.0.1"), true));
@@ -238,9 +235,8 @@ TEST_F(WorkerTest, StopDeliversACommandQueuedJustBefore)
 // the lock for that; held by the tick, the call failed after 5 s).
 TEST_F(WorkerTest, TickListenerMayWaitForRoomInTheQueue)
 {
-    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
-        return zortest::FakeDevice::Page(Body("0000"));
-    }));
+    ASSERT_TRUE(devA.Start(
+        kA, 80, [](const std::string&) { return zortest::FakeDevice::Page(Body("0000")); }));
     obj->VerifierEtatAuto(false);
     ASSERT_TRUE(StartWatching(kMacA));
     Known("127.0.0.12", "00-04-A3-00-00-0C"); // silent for long: dropped by the next tick
@@ -277,9 +273,8 @@ TEST_F(WorkerTest, TickListenerMayWaitForRoomInTheQueue)
 
 TEST_F(WorkerTest, RestartRunsANewWorkerAndQueuedCommandsSurviveStop)
 {
-    ASSERT_TRUE(devA.Start(kA, 80, [](const std::string&) {
-        return zortest::FakeDevice::Page(Body("0011"));
-    }));
+    ASSERT_TRUE(devA.Start(
+        kA, 80, [](const std::string&) { return zortest::FakeDevice::Page(Body("0011")); }));
     obj->VerifierEtatAuto(false);
     ASSERT_TRUE(StartWatching(kMacA));
     obj->Stop();
@@ -305,8 +300,8 @@ public:
             buffer = "SK1F2A";
         if (target.find("WRITE_UART=N;") != std::string::npos)
             buffer = "00A3FF7FF001";
-        return zortest::FakeDevice::Page("SRELAIS=1000\r\nDATETIME=" + clock + "\r\nUART=" +
-                                         buffer + "\r\n");
+        return zortest::FakeDevice::Page("SRELAIS=1000\r\nDATETIME=" + clock +
+                                         "\r\nUART=" + buffer + "\r\n");
     }
     std::mutex m;
     std::string buffer;
@@ -323,21 +318,25 @@ TEST_F(WorkerTest, UARTModeReadsTheBoardAndSendsHeldCommandsAtTheLastStep)
     ASSERT_TRUE(StartWatching(kMacA, wxT("uart")));
     EXPECT_TRUE(obj->IsModeUART());
     ZorTavlinData etat;
-    ASSERT_TRUE(zortest::PumpUntil([&] {
-        obj->GetEtat(etat);
-        return etat.m_iEANA2 == 0x3FF;
-    }, 5000));
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] {
+            obj->GetEtat(etat);
+            return etat.m_iEANA2 == 0x3FF;
+        },
+        5000));
     EXPECT_EQ(etat.m_iSNUM, 0x1F);
     EXPECT_EQ(etat.m_iENUM, 0x2A);
     EXPECT_EQ(etat.m_iEANA1, 0x00A);
 
     ASSERT_TRUE(obj->SetAuto(5, true));
-    ASSERT_TRUE(zortest::PumpUntil([&] {
-        for (const std::string& t : devA.Targets())
-            if (t.find("&AUTO=5") != std::string::npos)
-                return true;
-        return false;
-    }, 5000));
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] {
+            for (const std::string& t : devA.Targets())
+                if (t.find("&AUTO=5") != std::string::npos)
+                    return true;
+            return false;
+        },
+        5000));
     bool vuHorloge = false;
     for (const std::string& t : devA.Targets()) {
         // Each step starts from the page: a path never piles up several step parameters.
@@ -348,7 +347,8 @@ TEST_F(WorkerTest, UARTModeReadsTheBoardAndSendsHeldCommandsAtTheLastStep)
         EXPECT_LE(n, 1u) << t;
         if (t.find("&DATETIME=") != std::string::npos) {
             vuHorloge = true;
-            EXPECT_TRUE(std::regex_search(t, std::regex("&DATETIME=\\d+;\\d+;\\d+;\\d+;\\d+;\\d+;$")))
+            EXPECT_TRUE(
+                std::regex_search(t, std::regex("&DATETIME=\\d+;\\d+;\\d+;\\d+;\\d+;\\d+;$")))
                 << t;
         }
     }
@@ -358,9 +358,8 @@ TEST_F(WorkerTest, UARTModeReadsTheBoardAndSendsHeldCommandsAtTheLastStep)
 TEST_F(WorkerTest, UARTModeSendsCommandsForOtherDevicesAtOnce)
 {
     WriteSettings("uart2", "SELECT_UART=1\r\n");
-    ASSERT_TRUE(devB.Start(kB, 80, [](const std::string&) {
-        return zortest::FakeDevice::Page("SRELAIS=0000\r\n");
-    }));
+    ASSERT_TRUE(devB.Start(
+        kB, 80, [](const std::string&) { return zortest::FakeDevice::Page("SRELAIS=0000\r\n"); }));
     obj->VerifierEtatAuto(false);
     ASSERT_TRUE(StartWatching(kMacA, wxT("uart2")));
     ASSERT_TRUE(obj->BlinkByIp(wxString::FromUTF8(kB), wxT("127.0.0.1"), true));

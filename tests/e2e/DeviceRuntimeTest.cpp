@@ -17,12 +17,18 @@ using zortest::Emu;
 
 namespace {
 
-#define REQUIRE_TEST_NETWORK()                                                                   \
-    if (!zortest::InTestNetwork())                                                               \
-    GTEST_SKIP() << "needs the --lan test network"
+#define REQUIRE_TEST_NETWORK()                                                                     \
+  if (!zortest::InTestNetwork())                                                                   \
+  GTEST_SKIP() << "needs the --lan test network"
 
-std::string Lan1() { return zortest::EnvOr("TAVLIN_NS_LAN1", ""); }
-std::string Lan2() { return zortest::EnvOr("TAVLIN_NS_LAN2", ""); }
+std::string Lan1()
+{
+    return zortest::EnvOr("TAVLIN_NS_LAN1", "");
+}
+std::string Lan2()
+{
+    return zortest::EnvOr("TAVLIN_NS_LAN2", "");
+}
 
 // "OK value" -> "value"; anything else stays as it is, so a failure shows the reply.
 std::string Valeur(const std::string& reply)
@@ -77,8 +83,8 @@ protected:
 TEST_F(DeviceRuntimeTest, StartFindsTheDevicesOfBothSubnets)
 {
     REQUIRE_TEST_NETWORK();
-    ASSERT_TRUE(emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.10", "--version",
-                                   "3.4"}));
+    ASSERT_TRUE(
+        emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.10", "--version", "3.4"}));
     Emu emu2;
     ASSERT_TRUE(emu2.Start(Lan2(), {"--first-ip", "192.168.78.20", "--answer", "unicast",
                                     "--mac-prefix", "00-04-A4"}));
@@ -100,9 +106,9 @@ TEST_F(DeviceRuntimeTest, StartFindsTheDevicesOfBothSubnets)
     obj->Stop();
     emu.Command("SET 0 comment=Nouveau");
     ASSERT_TRUE(obj->Start(wxT("e2e"), false));
-    ASSERT_TRUE(zortest::PumpUntil([&] {
-        return Find(wxT("192.168.77.10"), &info) && info.m_zCommentaire == wxT("Nouveau");
-    }, 5000));
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] { return Find(wxT("192.168.77.10"), &info) && info.m_zCommentaire == wxT("Nouveau"); },
+        5000));
 }
 
 TEST_F(DeviceRuntimeTest, WorkerPollsTheMonitoredDeviceOnly)
@@ -111,7 +117,8 @@ TEST_F(DeviceRuntimeTest, WorkerPollsTheMonitoredDeviceOnly)
     ASSERT_TRUE(emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.10"}));
     obj->SetClock(&horloge);
     ASSERT_TRUE(StartAndWatch(wxT("192.168.77.11")));
-    std::regex ligne(" HTTP 192\\.168\\.77\\.11 192\\.168\\.77\\.1:\\d+ /etat\\.htm\\?date=[0-9A-F]+$");
+    std::regex ligne(
+        " HTTP 192\\.168\\.77\\.11 192\\.168\\.77\\.1:\\d+ /etat\\.htm\\?date=[0-9A-F]+$");
     auto polls11 = [&] {
         size_t n = 0;
         for (const std::string& l : emu.LogLines(" HTTP "))
@@ -119,8 +126,8 @@ TEST_F(DeviceRuntimeTest, WorkerPollsTheMonitoredDeviceOnly)
         return n;
     };
     // One poll per spacing of the manager's clock, from the adapter's address.
-    EXPECT_TRUE(zortest::OneEventPerSpacing(horloge, obj->GetDefaultTimeSurveillanceMs(), 5,
-                                            polls11));
+    EXPECT_TRUE(
+        zortest::OneEventPerSpacing(horloge, obj->GetDefaultTimeSurveillanceMs(), 5, polls11));
     for (const std::string& l : emu.LogLines(" HTTP "))
         EXPECT_EQ(l.find(" HTTP 192.168.77.10 "), std::string::npos) << l;
 }
@@ -135,8 +142,8 @@ TEST_F(DeviceRuntimeTest, CommandsChangeTheDevice)
     ASSERT_TRUE(obj->SetSNUM(uint8_t(0xA1), true));
     ASSERT_TRUE(obj->SetSANA(1, 200, true));
     ASSERT_TRUE(obj->WriteUART(wxT("bonjour"), true));
-    ASSERT_TRUE(zortest::PumpUntil([&] { return Valeur(emu.Command("GET 0 sana2")) == "200"; },
-                                   3000));
+    ASSERT_TRUE(
+        zortest::PumpUntil([&] { return Valeur(emu.Command("GET 0 sana2")) == "200"; }, 3000));
     EXPECT_EQ(Valeur(emu.Command("GET 0 relais")), "0101");
     EXPECT_EQ(Valeur(emu.Command("GET 0 snum")), "10100001");
     ASSERT_TRUE(zortest::PumpUntil(
@@ -157,13 +164,12 @@ TEST_F(DeviceRuntimeTest, CommandsChangeTheDevice)
 
     // Both at once, and the e-mail settings with the encoded password.
     ASSERT_TRUE(obj->SetSNUM_SRELAIS(0x0F, 0x0A, true));
-    ASSERT_TRUE(obj->WriteEmailConf(ZOR_CODE_ACCES, wxT("smtp.exemple.fr"), wxT("587"),
-                                    wxT("moi"), wxT("secret"), true, true));
+    ASSERT_TRUE(obj->WriteEmailConf(ZOR_CODE_ACCES, wxT("smtp.exemple.fr"), wxT("587"), wxT("moi"),
+                                    wxT("secret"), true, true));
     wxString code;
     ASSERT_TRUE(ZorEncodeEmailPwd(wxT("secret"), &code));
     ASSERT_TRUE(zortest::PumpUntil(
-        [&] { return Valeur(emu.Command("GET 0 smtppwd")) == std::string(code.utf8_str()); },
-        3000))
+        [&] { return Valeur(emu.Command("GET 0 smtppwd")) == std::string(code.utf8_str()); }, 3000))
         << emu.Command("GET 0 lasterror");
     EXPECT_EQ(Valeur(emu.Command("GET 0 smtpserver")), "smtp.exemple.fr");
     EXPECT_EQ(Valeur(emu.Command("GET 0 smtpssl")), "1");
@@ -188,18 +194,24 @@ TEST_F(DeviceRuntimeTest, WatchedDeviceIsMirroredInTheState)
     ASSERT_EQ(emu.Command("SET 1 ena=10100101").rfind("OK", 0), 0u);
     emu.Command("SET 1 ana3=1234");
     emu.Command("SET 1 bouton=1");
-    ASSERT_TRUE(zortest::PumpUntil([&] {
-        ZorTavlinData e = Etat();
-        return e.m_iENUM == 0xA5 && e.m_iEANA3 == 1234 && e.m_bBOUTON;
-    }, 3000));
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] {
+            ZorTavlinData e = Etat();
+            return e.m_iENUM == 0xA5 && e.m_iEANA3 == 1234 && e.m_bBOUTON;
+        },
+        3000));
     ZorTavlinData e = Etat();
     EXPECT_TRUE(e.m_bValide);
     EXPECT_EQ(e.m_zVERSION, wxT("3.7"));
     EXPECT_EQ(e.m_zCOMMENT, wxString::FromUTF8("Atelier Café"));
     // The device's clock, as the device shows it (it may tick between the two reads).
-    ASSERT_TRUE(zortest::PumpUntil([&] {
-        return std::string(Etat().m_zDATETIME.utf8_str()) == Valeur(emu.Command("GET 1 datetime"));
-    }, 3000)) << Etat().m_zDATETIME << " / " << emu.Command("GET 1 datetime");
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] {
+            return std::string(Etat().m_zDATETIME.utf8_str()) ==
+                   Valeur(emu.Command("GET 1 datetime"));
+        },
+        3000))
+        << Etat().m_zDATETIME << " / " << emu.Command("GET 1 datetime");
     int j, m, a, h, mi, s;
     Etat().FormatDateTime(&j, &m, &a, &h, &mi, &s);
     EXPECT_GE(a, 2020);
@@ -207,32 +219,39 @@ TEST_F(DeviceRuntimeTest, WatchedDeviceIsMirroredInTheState)
 
     // Changes on the device follow: button released, a new accented comment.
     emu.Command("SET 1 bouton=0");
-    ASSERT_EQ(emu.Command("SET 1 comment=Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e").rfind("OK", 0), 0u);
-    ASSERT_TRUE(zortest::PumpUntil([&] {
-        ZorTavlinData e2 = Etat();
-        return !e2.m_bBOUTON && e2.m_zCOMMENT == wxString::FromUTF8("Crème brûlée");
-    }, 3000)) << Etat().m_zCOMMENT;
+    ASSERT_EQ(emu.Command("SET 1 comment=Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+                          "e")
+                  .rfind("OK", 0),
+              0u);
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] {
+            ZorTavlinData e2 = Etat();
+            return !e2.m_bBOUTON && e2.m_zCOMMENT == wxString::FromUTF8("Crème brûlée");
+        },
+        3000))
+        << Etat().m_zCOMMENT;
 }
 
 TEST_F(DeviceRuntimeTest, SerialBoardModeReadsTheBoardAndSetsAnUnsetClock)
 {
     REQUIRE_TEST_NETWORK();
     WriteSettings("carte", "SELECT_UART=1\r\n");
-    ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.10", "--uart-board",
-                                   "--clock-unset"}));
+    ASSERT_TRUE(
+        emu.Start(Lan1(), {"--first-ip", "192.168.77.10", "--uart-board", "--clock-unset"}));
     emu.Command("SET 0 ena=00111100");
     emu.Command("SET 0 snum=10000001");
     emu.Command("SET 0 ana2=2748"); // 0xABC
     ASSERT_TRUE(StartAndWatch(wxT("192.168.77.10"), wxT("carte")));
     ASSERT_TRUE(obj->IsModeUART());
-    ASSERT_TRUE(zortest::PumpUntil([&] {
-        ZorTavlinData e = Etat();
-        return e.m_iENUM == 0x3C && e.m_iSNUM == 0x81 && e.m_iEANA2 == 0xABC;
-    }, 5000));
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] {
+            ZorTavlinData e = Etat();
+            return e.m_iENUM == 0x3C && e.m_iSNUM == 0x81 && e.m_iEANA2 == 0xABC;
+        },
+        5000));
     // The device's clock was unset: the next request set it from the PC's clock.
-    ASSERT_TRUE(zortest::PumpUntil([&] {
-        return Valeur(emu.Command("GET 0 datetime")) != "00/00/2000_00:00:00";
-    }, 3000));
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] { return Valeur(emu.Command("GET 0 datetime")) != "00/00/2000_00:00:00"; }, 3000));
     EXPECT_FALSE(emu.LogLines("&DATETIME=").empty());
 }
 
@@ -264,8 +283,8 @@ TEST_F(DeviceRuntimeTest, StopDuringAHeldFetchLeavesNothingBehind)
     emu.Command("SET 0 httpdelay=0");
     const size_t apres = emu.LogLines(" HTTP ").size();
     ASSERT_TRUE(obj->Start(wxT("e2e"), false));
-    EXPECT_TRUE(zortest::PumpUntil([&] { return emu.LogLines(" HTTP ").size() > apres + 2; },
-                                   3000));
+    EXPECT_TRUE(
+        zortest::PumpUntil([&] { return emu.LogLines(" HTTP ").size() > apres + 2; }, 3000));
 }
 
 TEST_F(DeviceRuntimeTest, RestoredDeviceIsPolledBeforeAnyDiscoveryAnswer)
@@ -275,8 +294,8 @@ TEST_F(DeviceRuntimeTest, RestoredDeviceIsPolledBeforeAnyDiscoveryAnswer)
     ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.10", "--silent-after", "0"}));
     const std::string mac = Valeur(emu.Command("GET 0 mac"));
     ASSERT_FALSE(mac.empty());
-    WriteSettings("souvenir", "ADDR_MAC=" + mac +
-                                  "\r\nADDR_IP=192.168.77.10\r\nADDR_IPLOCAL=192.168.77.1\r\n");
+    WriteSettings("souvenir",
+                  "ADDR_MAC=" + mac + "\r\nADDR_IP=192.168.77.10\r\nADDR_IPLOCAL=192.168.77.1\r\n");
     ASSERT_TRUE(obj->Start(wxT("souvenir"), true));
     ASSERT_TRUE(zortest::PumpUntil([&] { return obj->IsEtatValide(); }, 3000));
     EXPECT_EQ(Count(), 0u); // nothing was discovered

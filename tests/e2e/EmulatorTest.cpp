@@ -23,14 +23,21 @@ namespace {
 
 const char* kPc = "192.168.77.1";
 
-std::string Lan1() { return zortest::EnvOr("TAVLIN_NS_LAN1", ""); }
-std::string PcIf() { return zortest::EnvOr("TAVLIN_PC_IF1", "tvp0"); }
+std::string Lan1()
+{
+    return zortest::EnvOr("TAVLIN_NS_LAN1", "");
+}
+std::string PcIf()
+{
+    return zortest::EnvOr("TAVLIN_PC_IF1", "tvp0");
+}
 
-#define REQUIRE_TEST_NETWORK()                                                                   \
-    if (!zortest::InTestNetwork())                                                               \
-    GTEST_SKIP() << "needs the --lan test network"
+#define REQUIRE_TEST_NETWORK()                                                                     \
+  if (!zortest::InTestNetwork())                                                                   \
+  GTEST_SKIP() << "needs the --lan test network"
 
-struct Datagram {
+struct Datagram
+{
     std::string from;
     int port = 0;
     std::string data;
@@ -47,7 +54,8 @@ public:
         setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
         std::string ifname = PcIf();
-        setsockopt(m_fd, SOL_SOCKET, SO_BINDTODEVICE, ifname.c_str(), static_cast<socklen_t>(ifname.size()));
+        setsockopt(m_fd, SOL_SOCKET, SO_BINDTODEVICE, ifname.c_str(),
+                   static_cast<socklen_t>(ifname.size()));
         sockaddr_in a = {};
         a.sin_family = AF_INET;
         a.sin_port = htons(static_cast<uint16_t>(port));
@@ -77,7 +85,8 @@ public:
             char buf[2048];
             sockaddr_in from = {};
             socklen_t len = sizeof from;
-            ssize_t n = recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+            ssize_t n =
+                recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
             if (n < 0)
                 continue;
             char ip[INET_ADDRSTRLEN];
@@ -118,7 +127,8 @@ std::vector<std::string> Lines(const std::string& text)
     size_t start = 0;
     while (start < text.size()) {
         size_t nl = text.find('\n', start);
-        std::string l = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+        std::string l =
+            text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
         while (!l.empty() && (l.back() == '\r' || l.back() == ' '))
             l.pop_back();
         lines.push_back(l);
@@ -130,7 +140,8 @@ std::vector<std::string> Lines(const std::string& text)
 }
 
 // One HTTP exchange on port 80 with a raw request; the whole reply ("" when nothing came).
-std::string Http(const std::string& ip, const std::string& raw, int timeoutMs = 3000, bool* connected = nullptr)
+std::string Http(const std::string& ip, const std::string& raw, int timeoutMs = 3000,
+                 bool* connected = nullptr)
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     sockaddr_in a = {};
@@ -144,7 +155,8 @@ std::string Http(const std::string& ip, const std::string& raw, int timeoutMs = 
         pollfd p = {fd, POLLOUT, 0};
         int err = 0;
         socklen_t len = sizeof err;
-        ok = poll(&p, 1, timeoutMs) > 0 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0;
+        ok = poll(&p, 1, timeoutMs) > 0 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 &&
+             err == 0;
     }
     if (connected)
         *connected = ok;
@@ -188,7 +200,8 @@ std::string Value(const std::string& reply, const std::string& key)
     return "<absent>";
 }
 
-std::string Page(const std::string& ip, const std::string& params = "", const std::string& page = "etat.htm")
+std::string Page(const std::string& ip, const std::string& params = "",
+                 const std::string& page = "etat.htm")
 {
     return Get(ip, "/" + page + "?date=18C3A2B4F1" + params);
 }
@@ -223,8 +236,8 @@ TEST(EmulatorDiscovery, BroadcastHelloGetsOneAnswerPerDeviceFromItsOwnAddress)
     PcSocket pc;
     ASSERT_TRUE(pc.Bound());
     Emu emu;
-    ASSERT_TRUE(emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.20", "--version", "2.3",
-                                   "--name", "Atelier", "--comment", "Atelier Café"}));
+    ASSERT_TRUE(emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.20", "--version",
+                                   "2.3", "--name", "Atelier", "--comment", "Atelier Café"}));
     std::vector<Datagram> answers = pc.Hello("255.255.255.255", 'D', 2);
     ASSERT_EQ(answers.size(), 2u);
     std::string list = emu.Command("LIST");
@@ -258,14 +271,16 @@ TEST(EmulatorDiscovery, BroadcastHelloGetsOneAnswerPerDeviceFromItsOwnAddress)
 
     // Every log line has the documented shape and stays on one line.
     ASSERT_TRUE(emu.WaitLog("ANSWER 192.168.77.21", 1000));
-    std::regex shape("^[0-9]{13} (START|STOP|HELLO|ANSWER|CONFIG|CONFIG-REJECTED|REBOOT|HTTP|MOVED) "
-                     "[0-9.]+ ([0-9.]+:[0-9]+|-) [ -~]*$");
+    std::regex shape(
+        "^[0-9]{13} (START|STOP|HELLO|ANSWER|CONFIG|CONFIG-REJECTED|REBOOT|HTTP|MOVED) "
+        "[0-9.]+ ([0-9.]+:[0-9]+|-) [ -~]*$");
     std::vector<std::string> lines = emu.LogLines("");
     EXPECT_GE(lines.size(), 8u);
     for (const std::string& l : lines)
         EXPECT_TRUE(std::regex_match(l, shape)) << l;
     EXPECT_EQ(emu.LogLines("HELLO 192.168.77.20 192.168.77.1:30303 D").size(), 1u);
-    std::vector<std::string> ans = emu.LogLines("ANSWER 192.168.77.20 255.255.255.255:30303 D\\x0D\\x0A");
+    std::vector<std::string> ans =
+        emu.LogLines("ANSWER 192.168.77.20 255.255.255.255:30303 D\\x0D\\x0A");
     ASSERT_EQ(ans.size(), 1u);
     EXPECT_NE(ans[0].find("Atelier Caf\\xE9"), std::string::npos);
 }
@@ -277,8 +292,9 @@ TEST(EmulatorDiscovery, AnswerModeMasterEightLinesAndSilence)
     PcSocket other(40404); // unicast answers go back to the hello's port, broadcasts to 30303
     ASSERT_TRUE(pc.Bound() && other.Bound());
     Emu emu;
-    ASSERT_TRUE(emu.Start(Lan1(), {"--count", "1", "--first-ip", "192.168.77.30", "--master", "--device",
-                                   "answer=unicast,name=Second,login=chef,password=s3cret"}));
+    ASSERT_TRUE(
+        emu.Start(Lan1(), {"--count", "1", "--first-ip", "192.168.77.30", "--master", "--device",
+                           "answer=unicast,name=Second,login=chef,password=s3cret"}));
     std::vector<Datagram> master = pc.Hello("255.255.255.255", 'M');
     ASSERT_EQ(master.size(), 1u);
     EXPECT_EQ(master[0].from, "192.168.77.30");
@@ -354,7 +370,8 @@ TEST(EmulatorAddressing, ConfigurationDatagramMovesAFactoryDevice)
     pc.Send("N;" + mac + ";usine;pw;C0A84DFF;FFFFFF00;C0A84DFE;0;", "255.255.255.255");
     pc.Send("N;" + mac + ";usine;pw;C0A84D63;FF00FF00;C0A84DFE;0;", "255.255.255.255");
     pc.Send("N;" + mac + ";usine;pw;C0A84D", "255.255.255.255");
-    ASSERT_TRUE(zortest::PumpUntil([&] { return emu.LogLines("CONFIG-REJECTED").size() >= 5; }, 2000))
+    ASSERT_TRUE(
+        zortest::PumpUntil([&] { return emu.LogLines("CONFIG-REJECTED").size() >= 5; }, 2000))
         << emu.Log();
     EXPECT_EQ(emu.LogLines("(bad login or password)").size(), 1u);
     EXPECT_EQ(emu.LogLines("(no device with this MAC)").size(), 1u);
@@ -389,7 +406,8 @@ TEST(EmulatorAddressing, RestartDatagramSilencesTheDeviceAndResetsOutputs)
     REQUIRE_TEST_NETWORK();
     PcSocket pc;
     Emu emu;
-    ASSERT_TRUE(emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.40", "--reboot-secs", "1"}));
+    ASSERT_TRUE(
+        emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.40", "--reboot-secs", "1"}));
     EXPECT_EQ(Value(Page("192.168.77.40", "&SRELAIS=1111&SNUM=11110000"), "SRELAIS"), "1111");
     pc.Send("R", "192.168.77.40", 69);
     ASSERT_TRUE(emu.WaitLog("REBOOT 192.168.77.40", 1000));
@@ -425,16 +443,18 @@ TEST(EmulatorWeb, StatePageCarriesEveryKey)
     EXPECT_NE(r.find("Connection: close\r\n"), std::string::npos);
     std::string body = Body(r);
     EXPECT_NE(r.find("Content-Length: " + std::to_string(body.size()) + "\r\n"), std::string::npos);
-    for (const char* key : {"SRELAIS", "SNUM", "SANA1", "SANA2", "ENUM", "EANA1", "EANA2", "EANA3", "EANA4",
-                            "AUTO", "BOUTON", "DATETIME", "VERSION", "COMMENT", "5VUSER", "TYPE", "BLINK",
-                            "DATETIMEFAB", "BANCFAB", "IDFAB", "SMTPSERVER", "SMTPPORT", "SMTPLOGIN",
-                            "SMTPPWD", "SMTPSSL", "UART", "FLASH", "EEPROM"})
+    for (const char* key :
+         {"SRELAIS",  "SNUM",      "SANA1",   "SANA2",       "ENUM",     "EANA1",   "EANA2",
+          "EANA3",    "EANA4",     "AUTO",    "BOUTON",      "DATETIME", "VERSION", "COMMENT",
+          "5VUSER",   "TYPE",      "BLINK",   "DATETIMEFAB", "BANCFAB",  "IDFAB",   "SMTPSERVER",
+          "SMTPPORT", "SMTPLOGIN", "SMTPPWD", "SMTPSSL",     "UART",     "FLASH",   "EEPROM"})
         EXPECT_NE(Value(r, key), "<absent>") << key;
     EXPECT_TRUE(std::regex_match(Value(r, "SRELAIS"), std::regex("[01]{4}")));
     EXPECT_TRUE(std::regex_match(Value(r, "SNUM"), std::regex("[01]{8}")));
     EXPECT_TRUE(std::regex_match(Value(r, "ENUM"), std::regex("[01]{8}")));
-    EXPECT_TRUE(std::regex_match(Value(r, "DATETIME"),
-                                 std::regex("[0-3][0-9]/[01][0-9]/20[0-9]{2}_[0-2][0-9]:[0-5][0-9]:[0-5][0-9]")));
+    EXPECT_TRUE(std::regex_match(
+        Value(r, "DATETIME"),
+        std::regex("[0-3][0-9]/[01][0-9]/20[0-9]{2}_[0-2][0-9]:[0-5][0-9]:[0-5][0-9]")));
     EXPECT_EQ(Value(r, "VERSION"), "3.1");
     EXPECT_EQ(Value(r, "COMMENT"), "Caf&#233; &#38; bar");
     EXPECT_EQ(Value(r, "ENUM"), emu.Get(0, "ena"));
@@ -444,7 +464,9 @@ TEST(EmulatorWeb, StatePageCarriesEveryKey)
     EXPECT_EQ(Value(Page("192.168.77.50", "", "etatenregistrement.htm"), "ACQ"), "0");
     EXPECT_NE(Get("192.168.77.50", "/").find("<h1>Tavlin"), std::string::npos);
     EXPECT_EQ(Get("192.168.77.50", "/config.htm").compare(0, 22, "HTTP/1.0 404 Not Found"), 0);
-    EXPECT_EQ(Http("192.168.77.50", "GET /etat.htm HTTP/1.1\r\nHost: x\r\n\r\n").compare(0, 15, "HTTP/1.1 200 OK"), 0);
+    EXPECT_EQ(Http("192.168.77.50", "GET /etat.htm HTTP/1.1\r\nHost: x\r\n\r\n")
+                  .compare(0, 15, "HTTP/1.1 200 OK"),
+              0);
     EXPECT_TRUE(emu.WaitLog("HTTP 192.168.77.50 192.168.77.1:", 1000));
     EXPECT_FALSE(emu.LogLines(" /etat.htm?date=18C3A2B4F1").empty());
 }
@@ -453,7 +475,8 @@ TEST(EmulatorWeb, OutputAndMemoryCommandsChangeTheNextPage)
 {
     REQUIRE_TEST_NETWORK();
     Emu emu;
-    ASSERT_TRUE(emu.Start(Lan1(), {"--count", "1", "--first-ip", "192.168.77.55", "--device", "ip=192.168.77.56,uart-board=1"}));
+    ASSERT_TRUE(emu.Start(Lan1(), {"--count", "1", "--first-ip", "192.168.77.55", "--device",
+                                   "ip=192.168.77.56,uart-board=1"}));
     const std::string ip = "192.168.77.55";
     std::string r = Page(ip, "&SNUM=10000001&SRELAIS=0101&SANA2=200&AUTO=12");
     EXPECT_EQ(Value(r, "SNUM"), "10000001");
@@ -482,7 +505,8 @@ TEST(EmulatorWeb, OutputAndMemoryCommandsChangeTheNextPage)
     ASSERT_TRUE(emu.Set(1, "ana1", "4095"));
     EXPECT_EQ(Value(Page("192.168.77.56", "&WRITE_UART=S1F00;"), "UART"), "S");
     EXPECT_EQ(Value(Page("192.168.77.56", "&RAZ_UART=1&WRITE_UART=I;"), "UART"), "1F2A");
-    EXPECT_EQ(Value(Page("192.168.77.56", "&RAZ_UART=1&WRITE_UART=N;"), "UART").substr(0, 3), "FFF");
+    EXPECT_EQ(Value(Page("192.168.77.56", "&RAZ_UART=1&WRITE_UART=N;"), "UART").substr(0, 3),
+              "FFF");
 
     // Clock: set, and refused when the date does not exist.
     r = Page(ip, "&DATETIME=05;03;12;09;07;03;");
@@ -500,7 +524,8 @@ TEST(EmulatorWeb, OutputAndMemoryCommandsChangeTheNextPage)
     EXPECT_EQ(Value(Page(ip, "&ERASE_FLASH=Wd3kPv;0;"), "FLASH"), "");
     EXPECT_EQ(Value(Page(ip, "&SHOWFLASH=0&WRITE_FLASH=1;x;"), "FLASH"), "") << "hidden again";
     EXPECT_EQ(emu.Get(0, "flash"), "1:x;");
-    EXPECT_EQ(Value(Page(ip, "&WRITE_EEPROM=2;y;&ERASE_EEPROM=Wd3kPv;0;&SHOWEEPROM=1"), "EEPROM"), "");
+    EXPECT_EQ(Value(Page(ip, "&WRITE_EEPROM=2;y;&ERASE_EEPROM=Wd3kPv;0;&SHOWEEPROM=1"), "EEPROM"),
+              "");
 
     // Factory data, blink, internal program and acquisition.
     r = Page(ip, "&FAB=X42;010212;103000;07;03;&SHOWFAB=1&BLINK=1");
@@ -516,7 +541,8 @@ TEST(EmulatorWeb, OutputAndMemoryCommandsChangeTheNextPage)
     r = Page(ip, "&START_ACQ=0;t;5;10;;&INSCRIPTION=a;b;c;", "etatenregistrement.htm");
     EXPECT_EQ(Value(r, "ACQ"), "1");
     EXPECT_EQ(Value(r, "INSCRIPTION"), "a;b;c");
-    r = Page(ip, "&STOP_ACQ&RESET_INSCRIPTION&RESET_MEM_ACQUISITION=Wd3kPv;", "etatenregistrement.htm");
+    r = Page(ip, "&STOP_ACQ&RESET_INSCRIPTION&RESET_MEM_ACQUISITION=Wd3kPv;",
+             "etatenregistrement.htm");
     EXPECT_EQ(Value(r, "ACQ"), "0");
     EXPECT_EQ(Value(r, "INSCRIPTION"), "");
     EXPECT_EQ(Value(r, "ACQMEM"), "0");
@@ -527,7 +553,8 @@ TEST(EmulatorWeb, IdentityNetworkAndEmailCommandsNeedTheirCredentials)
     REQUIRE_TEST_NETWORK();
     PcSocket pc;
     Emu emu;
-    ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.60", "--reboot-secs", "0", "--version", "2.0"}));
+    ASSERT_TRUE(emu.Start(
+        Lan1(), {"--first-ip", "192.168.77.60", "--reboot-secs", "0", "--version", "2.0"}));
     const std::string ip = "192.168.77.60";
     // Parameters arrive unencoded: spaces stand in the request line as they are.
     std::string r = Page(ip, "&PERSO=admin;wrong;new;Salon;Nouveau commentaire;");
@@ -540,7 +567,8 @@ TEST(EmulatorWeb, IdentityNetworkAndEmailCommandsNeedTheirCredentials)
     ASSERT_EQ(a.size(), 1u);
     std::vector<std::string> l = Lines(a[0].data);
     EXPECT_EQ(l[1], "Salon");
-    EXPECT_EQ(l[3], "Pi\xE8" "ce d'essai");
+    EXPECT_EQ(l[3], "Pi\xE8"
+                    "ce d'essai");
     EXPECT_EQ(l[5], "n3w");
 
     // E-mail settings: stored with the access code, shown only on request, password kept encoded.
@@ -584,17 +612,23 @@ TEST(EmulatorWeb, SurvivesBadRequests)
     Emu emu;
     ASSERT_TRUE(emu.Start(Lan1(), {"--first-ip", "192.168.77.65"}));
     const std::string ip = "192.168.77.65";
-    EXPECT_EQ(Http(ip, "\x01\x02garbage\xff\r\n\r\n").compare(0, 24, "HTTP/1.1 400 Bad Request"), 0);
+    EXPECT_EQ(Http(ip, "\x01\x02garbage\xff\r\n\r\n").compare(0, 24, "HTTP/1.1 400 Bad Request"),
+              0);
     EXPECT_EQ(Http(ip, "GET\r\n\r\n").substr(9, 3), "400");
     EXPECT_EQ(Http(ip, "GET etat.htm HTTP/1.0\r\n\r\n").substr(9, 3), "400");
-    EXPECT_EQ(Http(ip, "POST /etat.htm HTTP/1.0\r\nContent-Length: 3\r\n\r\nabc").substr(9, 3), "405");
-    EXPECT_EQ(Http(ip, "GET /" + std::string(20000, 'a') + " HTTP/1.0\r\n\r\n").substr(9, 3), "431");
-    EXPECT_EQ(Http(ip, "GET /etat.htm HTTP/1.0\r\nX: " + std::string(9000, 'b') + "\r\n\r\n").substr(9, 3), "431");
+    EXPECT_EQ(Http(ip, "POST /etat.htm HTTP/1.0\r\nContent-Length: 3\r\n\r\nabc").substr(9, 3),
+              "405");
+    EXPECT_EQ(Http(ip, "GET /" + std::string(20000, 'a') + " HTTP/1.0\r\n\r\n").substr(9, 3),
+              "431");
+    EXPECT_EQ(Http(ip, "GET /etat.htm HTTP/1.0\r\nX: " + std::string(9000, 'b') + "\r\n\r\n")
+                  .substr(9, 3),
+              "431");
     std::string binary(3000, '\0');
     Http(ip, binary, 500);
-    Http(ip, "", 200);                      // connect and leave
-    Http(ip, "GET /etat.htm HTT", 300);      // leave in the middle
-    EXPECT_EQ(Value(Http(ip, "GET /etat.htm?%zz%4&SNUM=%31%30%31%30%31%30%31%30 HTTP/1.0\r\n\r\n"), "SNUM"),
+    Http(ip, "", 200);                  // connect and leave
+    Http(ip, "GET /etat.htm HTT", 300); // leave in the middle
+    EXPECT_EQ(Value(Http(ip, "GET /etat.htm?%zz%4&SNUM=%31%30%31%30%31%30%31%30 HTTP/1.0\r\n\r\n"),
+                    "SNUM"),
               "10101010");
     EXPECT_EQ(emu.Get(0, "snum"), "10101010");
 
@@ -651,9 +685,10 @@ TEST(EmulatorControl, InputsAndErrors)
     PcSocket pc;
     Emu emu;
     ASSERT_TRUE(emu.Start(Lan1(), {"--count", "2", "--first-ip", "192.168.77.70"}));
-    EXPECT_TRUE(std::regex_match(emu.Command("LIST"),
-                                 std::regex("OK ip=192\\.168\\.77\\.70,mac=([0-9A-F]{2}-){5}[0-9A-F]{2};"
-                                            "ip=192\\.168\\.77\\.71,mac=([0-9A-F]{2}-){5}[0-9A-F]{2}")))
+    EXPECT_TRUE(
+        std::regex_match(emu.Command("LIST"),
+                         std::regex("OK ip=192\\.168\\.77\\.70,mac=([0-9A-F]{2}-){5}[0-9A-F]{2};"
+                                    "ip=192\\.168\\.77\\.71,mac=([0-9A-F]{2}-){5}[0-9A-F]{2}")))
         << emu.Command("LIST");
     ASSERT_TRUE(emu.Set(1, "ena", "10100101"));
     ASSERT_TRUE(emu.Set(1, "ana2", "4095"));
@@ -665,13 +700,15 @@ TEST(EmulatorControl, InputsAndErrors)
     EXPECT_EQ(Value(r, "BOUTON"), "1");
     EXPECT_EQ(Value(r, "COMMENT"), "Entr&#233;e nord");
     EXPECT_EQ(emu.Get(1, "comment"), "Entrée nord");
-    EXPECT_EQ(Value(Page("192.168.77.70"), "ENUM"), emu.Get(0, "ena")) << "the other device is unchanged";
+    EXPECT_EQ(Value(Page("192.168.77.70"), "ENUM"), emu.Get(0, "ena"))
+        << "the other device is unchanged";
     EXPECT_NE(emu.Get(0, "ena"), "10100101");
 
-    for (const char* bad : {"SET 1 ena=1010010", "SET 1 ena=1010010x", "SET 1 ana2=4096", "SET 1 ana5=1",
-                            "SET 1 bouton=2", "SET 2 ena=00000000", "SET x ena=00000000", "SET 1 ena",
-                            "SET 1 nokey=1", "GET 1 nokey", "GET 1", "GET", "FROB", "",
-                            "SET 1 name=", "SET 1 ip=192.168.77.255", "SET 1 comment=a;b"})
+    for (const char* bad :
+         {"SET 1 ena=1010010", "SET 1 ena=1010010x", "SET 1 ana2=4096", "SET 1 ana5=1",
+          "SET 1 bouton=2", "SET 2 ena=00000000", "SET x ena=00000000", "SET 1 ena",
+          "SET 1 nokey=1", "GET 1 nokey", "GET 1", "GET", "FROB", "",
+          "SET 1 name=", "SET 1 ip=192.168.77.255", "SET 1 comment=a;b"})
         EXPECT_EQ(emu.Command(bad).compare(0, 4, "ERR "), 0) << bad;
     // The control socket takes the longest version the options take, and no longer.
     EXPECT_TRUE(emu.Set(1, "version", std::string(32, 'v')));
@@ -705,7 +742,9 @@ TEST(EmulatorControl, TerminationSignalRemovesAddressesAndBadOptionsFail)
     {
         zortest::ChildProcess child(zortest::InNamespace(
             Lan1(), {exe, "--count", "3", "--first-ip", "192.168.77.80", "--log", log}));
-        ASSERT_TRUE(zortest::PumpUntil([&] { return zortest::ReadFile(log).find("START 192.168.77.82") != std::string::npos; }, 5000));
+        ASSERT_TRUE(zortest::PumpUntil(
+            [&] { return zortest::ReadFile(log).find("START 192.168.77.82") != std::string::npos; },
+            5000));
         EXPECT_TRUE(HasAddress(Lan1(), "192.168.77.81"));
         child.Stop(); // SIGTERM
     }

@@ -23,7 +23,8 @@ namespace {
 
 const char* const kDevice = "192.168.77.10";
 
-struct Vue : ZorUploadFirmwareVue, ZorPostFileVue {
+struct Vue : ZorUploadFirmwareVue, ZorPostFileVue
+{
     std::vector<int> fins;
     wxString capture;
     void OnCapture(const wxString& zId) override { capture = zId; }
@@ -45,8 +46,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(zortest::InTestNetwork());
-        ASSERT_TRUE(emu.Start(zortest::EnvOr("TAVLIN_NS_LAN1", ""),
-                              {"--first-ip", kDevice, "--reboot-secs", "60", "--version", "Tavlin v3"}));
+        ASSERT_TRUE(
+            emu.Start(zortest::EnvOr("TAVLIN_NS_LAN1", ""),
+                      {"--first-ip", kDevice, "--reboot-secs", "60", "--version", "Tavlin v3"}));
         mac = emu.Get(0, "mac");
         pc1.m_zIP = "192.168.77.1";
         pc2.m_zIP = "192.168.78.1";
@@ -59,11 +61,14 @@ protected:
     void EnBootloader()
     {
         ASSERT_EQ(emu.Command("REBOOT 0"), "OK");
-        ASSERT_TRUE(zortest::PumpUntil([&] {
-            const std::string log = emu.Log();
-            return emu.Get(0, "boot") == "1" && log.rfind("BOOT-JOIN") != std::string::npos &&
-                   (log.rfind("BOOT-LEAVE") == std::string::npos || log.rfind("BOOT-JOIN") > log.rfind("BOOT-LEAVE"));
-        }, 5000));
+        ASSERT_TRUE(zortest::PumpUntil(
+            [&] {
+                const std::string log = emu.Log();
+                return emu.Get(0, "boot") == "1" && log.rfind("BOOT-JOIN") != std::string::npos &&
+                       (log.rfind("BOOT-LEAVE") == std::string::npos ||
+                        log.rfind("BOOT-JOIN") > log.rfind("BOOT-LEAVE"));
+            },
+            5000));
     }
 
     // Uploads the image of the given size; the 5 s resend and the 6 s end run on the clock.
@@ -78,7 +83,8 @@ protected:
         transfert = std::make_unique<ZorUploadFirmwareTransfert>(*vue, macAttendue, clock);
         EXPECT_TRUE(transfert->Init(dossier + "/tavlin.cry"));
         // Counted before the start: the device may answer the first capture before Demarrer returns.
-        const size_t fins = emu.LogLines("BOOT-END").size(), drops = emu.LogLines("BOOT-DROP").size();
+        const size_t fins = emu.LogLines("BOOT-END").size(),
+                     drops = emu.LogLines("BOOT-DROP").size();
         size_t pasPrets = emu.LogLines("BOOT-NOTREADY").size();
         if (bCartesDuGestionnaire) {
             transfert->Demarrer();
@@ -123,8 +129,12 @@ protected:
 
 TEST_F(FirmwareTransfer, BootloaderUploadsStoreExactlyTheRecordsSent)
 {
-    const struct { size_t taille; const char* notReady; const char* drop; } cas[] = {
-        {48, "0", "0"}, {50, "3", "0"}, {256 * 1024, "0", "0"}, {100, "0", "2"}};
+    const struct
+    {
+        size_t taille;
+        const char* notReady;
+        const char* drop;
+    } cas[] = {{48, "0", "0"}, {50, "3", "0"}, {256 * 1024, "0", "0"}, {100, "0", "2"}};
     int numero = 3;
     for (const auto& c : cas) {
         SCOPED_TRACE(c.taille);
@@ -178,8 +188,14 @@ TEST_F(FirmwareTransfer, PostKeepsTheFileAndFailuresGiveMinusFour)
     zortest::BoucleActive boucle;
     const std::string dossier = zortest::DossierMAJ(base, 9, 1, 1024 * 1024);
     const std::string fichier = dossier + "/tavlin.bin";
-    const struct { const char* ip; const char* chemin; int code; } cas[] = {
-        {kDevice, "/mpfsupload", 0}, {kDevice, "/absent", -4}, {"192.168.77.253", "/mpfsupload", -4}};
+    const struct
+    {
+        const char* ip;
+        const char* chemin;
+        int code;
+    } cas[] = {{kDevice, "/mpfsupload", 0},
+               {kDevice, "/absent", -4},
+               {"192.168.77.253", "/mpfsupload", -4}};
     for (const auto& c : cas) {
         SCOPED_TRACE(std::string(c.ip) + c.chemin);
         const size_t lignes = LignesJournal("ZorPostFile::");
@@ -208,15 +224,20 @@ TEST_F(FirmwareTransfer, PostKeepsTheFileAndFailuresGiveMinusFour)
 TEST_F(FirmwareTransfer, UploadPageRefusesMalformedBodies)
 {
     const std::string type = "multipart/form-data; boundary=B0";
-    const std::string tete = "--B0\r\nContent-Disposition: form-data; name=\"f\"; filename=\"a.bin\"\r\n\r\n";
-    const struct { std::string type, corps; int statut; } cas[] = {
+    const std::string tete =
+        "--B0\r\nContent-Disposition: form-data; name=\"f\"; filename=\"a.bin\"\r\n\r\n";
+    const struct
+    {
+        std::string type, corps;
+        int statut;
+    } cas[] = {
         {type, tete + "abc\r\n--B0--\r\n", 200},
         {"multipart/form-data; boundary=\"B0\"", tete + "\r\n--B0--\r\n", 200},
-        {"text/plain", tete + "abc\r\n--B0--\r\n", 400},                     // no boundary
-        {type, tete + "abc\r\n--B0\r\n", 400},                               // no closing line
-        {type, tete + "abc\r\n--B0--\r\nmore", 400},                         // bytes after it
-        {type, "--B1\r\n" + tete.substr(6) + "abc\r\n--B0--\r\n", 400},       // other boundary
-        {type, "--B0\r\nContent-Type: x\r\n\r\nabc\r\n--B0--\r\n", 400},     // no disposition
+        {"text/plain", tete + "abc\r\n--B0--\r\n", 400},                          // no boundary
+        {type, tete + "abc\r\n--B0\r\n", 400},                                    // no closing line
+        {type, tete + "abc\r\n--B0--\r\nmore", 400},                              // bytes after it
+        {type, "--B1\r\n" + tete.substr(6) + "abc\r\n--B0--\r\n", 400},           // other boundary
+        {type, "--B0\r\nContent-Type: x\r\n\r\nabc\r\n--B0--\r\n", 400},          // no disposition
         {type, tete + "a\r\n--B0\r\n" + tete.substr(6) + "b\r\n--B0--\r\n", 400}, // two parts
     };
     int iAcceptes = 0;

@@ -15,8 +15,9 @@ bool IgnorerEchos(bool bIgnorer)
     const char* zNs = std::getenv("TAVLIN_NS_LAN1");
     if (!zNs)
         return false;
-    const std::string zCommande = std::string("ip netns exec ") + zNs +
-                                  " sysctl -qw net.ipv4.icmp_echo_ignore_all=" + (bIgnorer ? "1" : "0");
+    const std::string zCommande =
+        std::string("ip netns exec ") + zNs +
+        " sysctl -qw net.ipv4.icmp_echo_ignore_all=" + (bIgnorer ? "1" : "0");
     return std::system(zCommande.c_str()) == 0;
 }
 

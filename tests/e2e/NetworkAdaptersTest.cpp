@@ -109,8 +109,7 @@ TEST_F(NetworkAdapters, InitListsBothAdaptersAndLoopback)
     EXPECT_EQ(b->m_zMask, "255.255.255.0");
     EXPECT_EQ(b->m_zGateway, "0.0.0.0");
     EXPECT_EQ(b->m_zMAC, wxString(MacDe(Interface2())));
-    for (ZorCarteEth* p : {a, b})
-    {
+    for (ZorCarteEth* p : {a, b}) {
         EXPECT_FALSE(p->m_bDhcp) << "addresses set by hand are permanent";
         EXPECT_FALSE(p->m_bLoopback);
         EXPECT_FALSE(p->m_bBlackList);
@@ -207,8 +206,8 @@ TEST_F(NetworkAdapters, BlackListedAdapterHasNoSocketAndIsDeaf)
     ASSERT_NE(b, nullptr);
     EXPECT_TRUE(b->m_bBlackList);
     EXPECT_EQ(b->m_pDatagramSocket, nullptr);
-    EXPECT_NE(LireLog().substr(avant).find(
-                  "ZorTavlinNetwork::SearchCarteEth carte blacklist MAC=" + MacDe(Interface2())),
+    EXPECT_NE(LireLog().substr(avant).find("ZorTavlinNetwork::SearchCarteEth carte blacklist MAC=" +
+                                           MacDe(Interface2())),
               std::string::npos);
     ZorCarteEth* a = Carte("192.168.77.1");
     ASSERT_NE(a, nullptr);

@@ -30,8 +30,7 @@ protected:
     // Sends hellos (one a second) until the registry holds n devices, at most iMs.
     bool HelloJusqua(size_t n, int iMs)
     {
-        for (int t = 0; t < iMs; t += 1000)
-        {
+        for (int t = 0; t < iMs; t += 1000) {
             Hello();
             if (zortest::PumpUntil([&] { return Registre().size() >= n; }, 1000))
                 return true;
@@ -91,8 +90,7 @@ std::string Lan2()
 std::string MacDeListe(const std::string& zListe, size_t i)
 {
     size_t pos = 0;
-    for (size_t k = 0; k <= i; ++k)
-    {
+    for (size_t k = 0; k <= i; ++k) {
         pos = zListe.find("mac=", pos);
         if (pos == std::string::npos)
             return std::string();
@@ -146,8 +144,8 @@ TEST_F(NetworkDiscovery, OneHelloFindsEveryDeviceOnBothSubnets)
 
     // Each device answered through its own adapter only.
     for (const auto& kv : r)
-        EXPECT_TRUE(ZorAdresseIP::IsSameReseau(kv.second.m_zIP, kv.second.m_zIPLocal,
-                                               "255.255.255.0"))
+        EXPECT_TRUE(
+            ZorAdresseIP::IsSameReseau(kv.second.m_zIP, kv.second.m_zIPLocal, "255.255.255.0"))
             << kv.second.m_zIP << " via " << kv.second.m_zIPLocal;
     EXPECT_EQ(e1.LogLines("HELLO").size(), 8u);
 }
@@ -215,11 +213,12 @@ TEST_F(NetworkDiscovery, TwoHundredFiftyAnswersArriveTogether)
 {
     zortest::Emu e;
     // Texts of the longest sizes devices keep make answers of some 250 bytes.
-    ASSERT_TRUE(e.Start(Lan1(), {"--count", "250", "--first-ip", "192.168.77.2/24", "--name",
-                                 std::string(28, 'n'), "--comment", std::string(64, 'c'),
-                                 "--login", std::string(32, 'l'), "--password",
-                                 std::string(32, 'p'), "--version", std::string(32, 'v')},
-                        30000));
+    ASSERT_TRUE(
+        e.Start(Lan1(),
+                {"--count", "250", "--first-ip", "192.168.77.2/24", "--name", std::string(28, 'n'),
+                 "--comment", std::string(64, 'c'), "--login", std::string(32, 'l'), "--password",
+                 std::string(32, 'p'), "--version", std::string(32, 'v')},
+                30000));
     // Nobody reads the sockets while the answers arrive: they must all fit in the buffer.
     TemoinReponses temoin;
     ASSERT_TRUE(temoin.Lie());

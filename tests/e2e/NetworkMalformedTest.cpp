@@ -34,8 +34,7 @@ public:
     {
         std::thread t([&] {
             const int fdNs = open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
-            if (fdNs < 0 || setns(fdNs, CLONE_NEWNET) != 0)
-            {
+            if (fdNs < 0 || setns(fdNs, CLONE_NEWNET) != 0) {
                 if (fdNs >= 0)
                     close(fdNs);
                 return;
@@ -59,8 +58,8 @@ public:
         sa.sin_family = AF_INET;
         sa.sin_port = htons(30303);
         sa.sin_addr.s_addr = inet_addr(zDest);
-        return sendto(m_fd, z.data(), z.size(), 0, reinterpret_cast<sockaddr*>(&sa),
-                      sizeof(sa)) == ssize_t(z.size());
+        return sendto(m_fd, z.data(), z.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) ==
+               ssize_t(z.size());
     }
 
 private:
@@ -87,7 +86,9 @@ std::vector<std::string> Faux(unsigned i)
 // Malformed datagram number i: every kind a device never sends, none of which may register.
 std::string Malforme(unsigned i, std::mt19937& gen)
 {
-    auto entre = [&](size_t a, size_t b) { return std::uniform_int_distribution<size_t>(a, b)(gen); };
+    auto entre = [&](size_t a, size_t b) {
+        return std::uniform_int_distribution<size_t>(a, b)(gen);
+    };
     std::vector<std::string> l = Faux(i);
     const std::string zBon = Joindre(l);
     // Where the eighth line starts: a cut or a zero before it leaves fewer than eight lines.
@@ -99,10 +100,8 @@ std::string Malforme(unsigned i, std::mt19937& gen)
         const char c[] = {'\x01', '\x07', '\t', '\r', '\x1B', '\x7F', '\x85', '\x9F'};
         return std::string("a") + c[entre(0, sizeof(c) - 1)] + "b";
     };
-    switch (i % 10)
-    {
-    case 0:
-    {
+    switch (i % 10) {
+    case 0: {
         std::string z(entre(0, 1500), '\0');
         for (char& c : z)
             c = char(entre(0, 255));
@@ -110,33 +109,36 @@ std::string Malforme(unsigned i, std::mt19937& gen)
     }
     case 1:
         return zBon.substr(0, entre(0, iHuitieme - 1));
-    case 2:
-    {
+    case 2: {
         std::string z = zBon;
         z[entre(0, iHuitieme - 1)] = '\0';
         return z;
     }
-    case 3:
-    {
-        const std::string macs[] = {"", std::string(600, 'A'), "../../etc", "Bogus",
-                                    "00-1A-2B-3C-4D", "GG-00-00-00-00-00", "00-1A-2B-3C-4D-5E-6F",
-                                    "%n%n%n%n%n%n%n%n", "0e:00:00:00:00:zz", "0E-00-00-00-00-0"};
+    case 3: {
+        const std::string macs[] = {"",
+                                    std::string(600, 'A'),
+                                    "../../etc",
+                                    "Bogus",
+                                    "00-1A-2B-3C-4D",
+                                    "GG-00-00-00-00-00",
+                                    "00-1A-2B-3C-4D-5E-6F",
+                                    "%n%n%n%n%n%n%n%n",
+                                    "0e:00:00:00:00:zz",
+                                    "0E-00-00-00-00-0"};
         l[2] = macs[entre(0, 9)];
         break;
     }
     case 4:
         l[1] = entre(0, 1) ? std::string(entre(33, 900), 'n') : "%n%s" + controle();
         break;
-    case 5:
-    {
+    case 5: {
         const size_t iChamp[] = {3, 4, 5, 8};
         const size_t iMax[] = {64, 32, 32, 32};
         const size_t k = entre(0, 3);
         l[iChamp[k]] = std::string(entre(iMax[k] + 1, 900), 'x');
         break;
     }
-    case 6:
-    {
+    case 6: {
         // A short or odd mask and gateway line is read in parts (empty ones): only a line no
         // device sends is refused.
         const std::string reseaux[] = {std::string(33, 'F'), std::string(900, '0'),
@@ -168,16 +170,14 @@ protected:
         std::atomic<bool> bFini{false};
         std::thread t([&] {
             const char* dest[] = {"192.168.77.1", "255.255.255.255", "192.168.77.255"};
-            for (size_t i = 0; i < datagrammes.size(); ++i)
-            {
+            for (size_t i = 0; i < datagrammes.size(); ++i) {
                 em.Envoyer(datagrammes[i], dest[i % 3]);
                 if (i % 50 == 49)
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             bFini = true;
         });
-        for (int i = 0; i < 600 && !bFini; ++i)
-        {
+        for (int i = 0; i < 600 && !bFini; ++i) {
             if (bHellos && i % 20 == 0)
                 Hello();
             zortest::Pump(20);
@@ -201,9 +201,9 @@ protected:
 TEST_F(NetworkMalformed, NothingBogusIsRegisteredAndTheRegistryStopsAtItsBound)
 {
     zortest::Emu e;
-    ASSERT_TRUE(e.Start(zortest::EnvOr("TAVLIN_NS_LAN1", ""),
-                        {"--count", "3", "--first-ip", "192.168.77.10/24", "--name", "Vrai",
-                         "--version", "2.3"}));
+    ASSERT_TRUE(e.Start(
+        zortest::EnvOr("TAVLIN_NS_LAN1", ""),
+        {"--count", "3", "--first-ip", "192.168.77.10/24", "--name", "Vrai", "--version", "2.3"}));
     Emetteur em(zortest::EnvOr("TAVLIN_NS_LAN1", ""));
     ASSERT_TRUE(em.Ok());
     Hello();
@@ -220,8 +220,7 @@ TEST_F(NetworkMalformed, NothingBogusIsRegisteredAndTheRegistryStopsAtItsBound)
 
     std::map<std::string, ZorTavlinInfo> r = Registre();
     ASSERT_EQ(r.size(), 3u);
-    for (const auto& kv : vrais)
-    {
+    for (const auto& kv : vrais) {
         ASSERT_TRUE(r.count(kv.first)) << kv.first;
         const ZorTavlinInfo& a = r[kv.first];
         EXPECT_EQ(a.m_zIP, kv.second.m_zIP);
@@ -234,7 +233,8 @@ TEST_F(NetworkMalformed, NothingBogusIsRegisteredAndTheRegistryStopsAtItsBound)
     EXPECT_TRUE(m.m_zMAC.IsEmpty()) << m.m_zMAC;
     const uint64_t iIgnorees = gpTheTavlin->m_network.GetNombreReponsesIgnorees();
     printf("malformed: %llu of 1000 datagrams were answers refused as malformed, the rest no "
-           "answers at all\n", static_cast<unsigned long long>(iIgnorees));
+           "answers at all\n",
+           static_cast<unsigned long long>(iIgnorees));
     EXPECT_GT(iIgnorees, 500u);
     // One sender, well within a minute: logged once.
     EXPECT_EQ(LignesLog("reponse ignoree de 192.168.77.253:"), 1u);
@@ -244,8 +244,8 @@ TEST_F(NetworkMalformed, NothingBogusIsRegisteredAndTheRegistryStopsAtItsBound)
     for (unsigned i = 0; i < ZorTavlinObj::iTavlinMax + 100; ++i)
         nouveaux.push_back(Joindre(Faux(0x10000 + i)));
     Inonder(em, nouveaux, false);
-    ASSERT_TRUE(zortest::PumpUntil(
-        [&] { return Registre().size() >= ZorTavlinObj::iTavlinMax; }, 10000));
+    ASSERT_TRUE(
+        zortest::PumpUntil([&] { return Registre().size() >= ZorTavlinObj::iTavlinMax; }, 10000));
     zortest::Pump(300);
     r = Registre();
     EXPECT_EQ(r.size(), ZorTavlinObj::iTavlinMax);

@@ -29,7 +29,10 @@ public:
         q.pop_front();
         return b;
     }
-    void DemanderEtatFrais(const wxString& mac) override { trace.push_back("etat " + mac.ToStdString()); }
+    void DemanderEtatFrais(const wxString& mac) override
+    {
+        trace.push_back("etat " + mac.ToStdString());
+    }
     bool IsNewEtat() override { return Next(etatFrais, false); }
     bool EnvoyerBootloader(const wxString& dossier, const wxString& ip, const wxString& mac,
                            wxString* id) override
@@ -56,21 +59,30 @@ public:
         info->m_zVersion = wxString::FromUTF8(versionApres);
         return true;
     }
-    bool EnvoyerFichiers(const wxString& dossier, const wxString& ip, const wxString& ipLocal) override
+    bool EnvoyerFichiers(const wxString& dossier, const wxString& ip,
+                         const wxString& ipLocal) override
     {
         trace.push_back("fichiers " + dossier.ToStdString() + " " + ip.ToStdString() + " " +
                         ipLocal.ToStdString());
         return Next(fichiers, true);
     }
-    bool ReinitialiserTavlin(const wxString& ip, const wxString&, const ZorTavlinInfo& info) override
+    bool ReinitialiserTavlin(const wxString& ip, const wxString&,
+                             const ZorTavlinInfo& info) override
     {
         trace.push_back("reinit " + ip.ToStdString() + " " + info.m_zLogin.ToStdString());
         return Next(reinit, true);
     }
     int GetErreur() override { return erreur; }
-    void SetErreur(int e) override { erreur = e; trace.push_back("erreur " + std::to_string(e)); }
+    void SetErreur(int e) override
+    {
+        erreur = e;
+        trace.push_back("erreur " + std::to_string(e));
+    }
     void AfficherAttenteVerification(bool b) override { trace.push_back(b ? "+verif" : "-verif"); }
-    void AfficherAttenteRecherche(bool b) override { trace.push_back(b ? "+recherche" : "-recherche"); }
+    void AfficherAttenteRecherche(bool b) override
+    {
+        trace.push_back(b ? "+recherche" : "-recherche");
+    }
     int Message(const wxString& texte, long style) override
     {
         trace.push_back("msg " + texte.BeforeFirst('\n').utf8_string());
@@ -116,12 +128,20 @@ TEST(SequenceMAJ, AutomaticUpdateRunsTheFourStagesThenOffersAccess)
     s.recherche = {false, false, true};
     s.reponses = {wxID_YES};
     ZorSequenceMAJ seq(s);
-    RunToEnd(seq, seq.Lancer("maj/maj_v3", "192.168.77.10", "192.168.77.1", "00-04-A3-12-34-56", true));
+    RunToEnd(seq,
+             seq.Lancer("maj/maj_v3", "192.168.77.10", "192.168.77.1", "00-04-A3-12-34-56", true));
     const std::vector<std::string> expected = {
-        "etat 00-04-A3-12-34-56", "+verif", "-verif",
-        "bootloader maj/maj_v3 [192.168.77.10] [00-04-A3-12-34-56]", "+recherche",
-        "trouvee 34-56", "-recherche", "fichiers maj/maj_v3 192.168.77.10 192.168.77.1",
-        "reinit 192.168.77.10 admin", "msg La mise à jour est terminée.", "acceder"};
+        "etat 00-04-A3-12-34-56",
+        "+verif",
+        "-verif",
+        "bootloader maj/maj_v3 [192.168.77.10] [00-04-A3-12-34-56]",
+        "+recherche",
+        "trouvee 34-56",
+        "-recherche",
+        "fichiers maj/maj_v3 192.168.77.10 192.168.77.1",
+        "reinit 192.168.77.10 admin",
+        "msg La mise à jour est terminée.",
+        "acceder"};
     EXPECT_EQ(Squash(s.trace), expected);
 }
 
@@ -141,16 +161,26 @@ TEST(SequenceMAJ, FailuresFallBackToManualThenOfferRetries)
     Script s;
     s.fichiers = {false, true}; // the automatic run fails at the post, the manual one succeeds
     s.etatFrais = {true};
-    s.reponses = {wxID_OK};     // the power-cycle instructions
+    s.reponses = {wxID_OK}; // the power-cycle instructions
     ZorSequenceMAJ seq(s);
     RunToEnd(seq, seq.Lancer("d", "192.168.77.10", "192.168.77.1", "M", true));
     const std::vector<std::string> expected = {
-        "etat M", "-verif", "bootloader d [192.168.77.10] [M]", "+recherche", "trouvee 34-56",
-        "-recherche", "fichiers d 192.168.77.10 192.168.77.1",
+        "etat M",
+        "-verif",
+        "bootloader d [192.168.77.10] [M]",
+        "+recherche",
+        "trouvee 34-56",
+        "-recherche",
+        "fichiers d 192.168.77.10 192.168.77.1",
         "msg La mise à jour a échoué, la Tavlin doit être mise à jour manuellement.",
-        "msg Merci de suivre les instructions suivantes :", "bootloader d [] []", "+recherche",
-        "trouvee 34-56", "-recherche", "fichiers d 192.168.77.10 192.168.77.1",
-        "reinit 192.168.77.10 admin", "msg La mise à jour est terminée."};
+        "msg Merci de suivre les instructions suivantes :",
+        "bootloader d [] []",
+        "+recherche",
+        "trouvee 34-56",
+        "-recherche",
+        "fichiers d 192.168.77.10 192.168.77.1",
+        "reinit 192.168.77.10 admin",
+        "msg La mise à jour est terminée."};
     EXPECT_EQ(Squash(s.trace), expected);
 
     // Manual: the device is never found again (40 s), retry once, then give up.
@@ -172,7 +202,8 @@ TEST(SequenceMAJ, FailuresFallBackToManualThenOfferRetries)
     Script c;
     ZorSequenceMAJ cancelled(c);
     RunToEnd(cancelled, cancelled.Lancer("d", "", "", "", false));
-    EXPECT_EQ(c.trace, std::vector<std::string>{"msg Merci de suivre les instructions suivantes :"});
+    EXPECT_EQ(c.trace,
+              std::vector<std::string>{"msg Merci de suivre les instructions suivantes :"});
 }
 
 // After every stage, the device must report the folder's version; otherwise the update failed
@@ -186,11 +217,16 @@ TEST(SequenceMAJ, ADeviceBackWithAnotherVersionThanTheFolderFails)
         const char* fin; // the last message
     } cas[] = {
         {"maj/maj_v8", "Tavlin v8", "La mise à jour est terminée."},
-        {"maj/maj_v8", "Tavlin v4", "La mise à jour a échoué : la Tavlin indique « Tavlin v4 » au lieu de la version 8."},
-        {"maj/maj_v8", "v1", "La mise à jour a échoué : la Tavlin indique « v1 » au lieu de la version 8."},
-        {"maj/maj_v8", "", "La mise à jour a échoué : la Tavlin indique «  » au lieu de la version 8."},
-        {"maj/maj_v8", "v8b", "La mise à jour a échoué : la Tavlin indique « v8b » au lieu de la version 8."},
-        {"d", "v1", "La mise à jour est terminée."}, // a folder without a version: nothing to compare
+        {"maj/maj_v8", "Tavlin v4",
+         "La mise à jour a échoué : la Tavlin indique « Tavlin v4 » au lieu de la version 8."},
+        {"maj/maj_v8", "v1",
+         "La mise à jour a échoué : la Tavlin indique « v1 » au lieu de la version 8."},
+        {"maj/maj_v8", "",
+         "La mise à jour a échoué : la Tavlin indique «  » au lieu de la version 8."},
+        {"maj/maj_v8", "v8b",
+         "La mise à jour a échoué : la Tavlin indique « v8b » au lieu de la version 8."},
+        {"d", "v1",
+         "La mise à jour est terminée."}, // a folder without a version: nothing to compare
     };
     for (const Cas& c : cas) {
         for (const bool manuel : {false, true}) {
@@ -199,12 +235,16 @@ TEST(SequenceMAJ, ADeviceBackWithAnotherVersionThanTheFolderFails)
             s.versionApres = c.apres;
             s.reponses = {wxID_OK}; // the power-cycle instructions
             ZorSequenceMAJ seq(s);
-            RunToEnd(seq, manuel ? seq.Lancer(c.dossier, "", "", "", false)
-                                 : seq.Lancer(c.dossier, "192.168.77.10", "192.168.77.1", "M", false));
+            RunToEnd(seq, manuel
+                              ? seq.Lancer(c.dossier, "", "", "", false)
+                              : seq.Lancer(c.dossier, "192.168.77.10", "192.168.77.1", "M", false));
             const bool echec = std::string(c.fin).find("échoué") != std::string::npos;
-            EXPECT_EQ(s.trace.back(), std::string("msg ") + c.fin) << c.apres << " manual " << manuel;
-            EXPECT_EQ(std::count(s.trace.begin(), s.trace.end(), "erreur 12"), echec ? 1 : 0) << c.apres;
-            EXPECT_EQ(std::count(s.trace.begin(), s.trace.end(), "msg Merci de suivre les instructions suivantes :"),
+            EXPECT_EQ(s.trace.back(), std::string("msg ") + c.fin)
+                << c.apres << " manual " << manuel;
+            EXPECT_EQ(std::count(s.trace.begin(), s.trace.end(), "erreur 12"), echec ? 1 : 0)
+                << c.apres;
+            EXPECT_EQ(std::count(s.trace.begin(), s.trace.end(),
+                                 "msg Merci de suivre les instructions suivantes :"),
                       manuel ? 1 : 0)
                 << "no fall-back to the manual procedure: " << c.apres;
         }

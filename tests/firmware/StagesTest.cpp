@@ -69,15 +69,31 @@ TEST(UpdateStages, ImagesThatAreNotRegularFilesOfTheFolderOrTooLargeAreRefusedUn
         std::function<void(const std::string&)> faire; // makes the image at this path
         const char* raison;                            // empty: accepted
     } cas[] = {
-        {"fifo link", [&](const std::string& p) { fs::create_symlink(fifo, p); }, "pas un fichier ordinaire"},
-        {"fifo", [&](const std::string& p) { mkfifo(p.c_str(), 0600); }, "pas un fichier ordinaire"},
-        {"/dev/zero", [&](const std::string& p) { fs::create_symlink("/dev/zero", p); }, "pas un fichier ordinaire"},
-        {"folder", [&](const std::string& p) { fs::create_directory(p); }, "pas un fichier ordinaire"},
-        {"dangling", [&](const std::string& p) { fs::create_symlink(base + "/rien", p); }, "absente"},
-        {"outside", [&](const std::string& p) { fs::create_symlink(ailleurs, p); }, "hors du dossier"},
-        {"one too many", [&](const std::string& p) { zortest::WriteFile(p, ""); fs::resize_file(p, ZorFirmware::kTailleImageMax + 1); }, "1 572 864"},
+        {"fifo link", [&](const std::string& p) { fs::create_symlink(fifo, p); },
+         "pas un fichier ordinaire"},
+        {"fifo", [&](const std::string& p) { mkfifo(p.c_str(), 0600); },
+         "pas un fichier ordinaire"},
+        {"/dev/zero", [&](const std::string& p) { fs::create_symlink("/dev/zero", p); },
+         "pas un fichier ordinaire"},
+        {"folder", [&](const std::string& p) { fs::create_directory(p); },
+         "pas un fichier ordinaire"},
+        {"dangling", [&](const std::string& p) { fs::create_symlink(base + "/rien", p); },
+         "absente"},
+        {"outside", [&](const std::string& p) { fs::create_symlink(ailleurs, p); },
+         "hors du dossier"},
+        {"one too many",
+         [&](const std::string& p) {
+             zortest::WriteFile(p, "");
+             fs::resize_file(p, ZorFirmware::kTailleImageMax + 1);
+         },
+         "1 572 864"},
         {"inside link", [&](const std::string& p) { fs::create_symlink("autre.cry", p); }, ""},
-        {"largest", [&](const std::string& p) { zortest::WriteFile(p, ""); fs::resize_file(p, ZorFirmware::kTailleImageMax); }, ""},
+        {"largest",
+         [&](const std::string& p) {
+             zortest::WriteFile(p, "");
+             fs::resize_file(p, ZorFirmware::kTailleImageMax);
+         },
+         ""},
     };
     int n = 0;
     for (const auto& c : cas) {
@@ -94,9 +110,13 @@ TEST(UpdateStages, ImagesThatAreNotRegularFilesOfTheFolderOrTooLargeAreRefusedUn
         if (std::string(c.raison).find("ordinaire") != std::string::npos) {
             ZorFirmware::LecteurImage lecteur;
             EXPECT_FALSE(lecteur.Ouvrir(dir + "/tavlin.cry"));
-            struct : ZorPostFileVue { void OnFin(int) override {} } vue;
+            struct : ZorPostFileVue
+            {
+                void OnFin(int) override {}
+            } vue;
             ZorPostFileTransfert post(vue);
-            EXPECT_FALSE(post.Init("127.0.0.1", "", wxString::FromUTF8(dir + "/tavlin.cry"), "/x", "", 5, false));
+            EXPECT_FALSE(post.Init("127.0.0.1", "", wxString::FromUTF8(dir + "/tavlin.cry"), "/x",
+                                   "", 5, false));
         }
     }
     // And the digest never reads past the bound, whatever the file turns out to hold.

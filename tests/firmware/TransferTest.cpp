@@ -32,11 +32,13 @@ TEST(FirmwareFormat, MultipartBodyOfThreeBytesByteForByte)
 {
     const std::string corps = ZorPostFile::Corps("name=\"fichier\"; filename=\"Tavlin.bin\"",
                                                  std::string("\x00\xFF\r", 3));
-    EXPECT_EQ(corps, std::string("-----------------------J1234\r\n"
-                                 "Content-Disposition: form-data; name=\"fichier\"; filename=\"Tavlin.bin\"\r\n"
-                                 "Content-Type: application/octet-stream\r\n"
-                                 "Content-Transfer-Encoding: binary\r\n\r\n") +
-                         std::string("\x00\xFF\r", 3) + "\r\n-----------------------J1234--\r\n");
+    EXPECT_EQ(
+        corps,
+        std::string("-----------------------J1234\r\n"
+                    "Content-Disposition: form-data; name=\"fichier\"; filename=\"Tavlin.bin\"\r\n"
+                    "Content-Type: application/octet-stream\r\n"
+                    "Content-Transfer-Encoding: binary\r\n\r\n") +
+            std::string("\x00\xFF\r", 3) + "\r\n-----------------------J1234--\r\n");
     EXPECT_EQ(ContentType(), "multipart/form-data; boundary=---------------------J1234");
     EXPECT_EQ(ZorPostFile::TexteReponse(std::string("ok\0junk", 7) + std::string(1017, 'a') + "b"),
               wxString("ok") + "b");
@@ -67,9 +69,18 @@ TEST(FirmwareFormat, RequestsRepliesAndStatusCodes)
     EXPECT_EQ(LireReponse(brut.data(), 6).iCommande, 0);
     EXPECT_EQ(TexteIdentifiant(0x0F, 0x3A), "3A-0F");
 
-    const struct { uint16_t statut; bool ouverte; std::vector<int> codes; } cas[] = {
-        {0x0A42, true, {3, 5, 6, 7, 9}}, {0x1800, true, {3, 4}}, {0x1000, false, {4}},
-        {0x0040, false, {7}},            {0x0000, false, {}},     {0x0001, true, {3}},
+    const struct
+    {
+        uint16_t statut;
+        bool ouverte;
+        std::vector<int> codes;
+    } cas[] = {
+        {0x0A42, true, {3, 5, 6, 7, 9}},
+        {0x1800, true, {3, 4}},
+        {0x1000, false, {4}},
+        {0x0040, false, {7}},
+        {0x0000, false, {}},
+        {0x0001, true, {3}},
     };
     for (const auto& c : cas)
         EXPECT_EQ(CodesStatut(c.statut, c.ouverte), c.codes) << std::hex << c.statut;
@@ -80,7 +91,10 @@ TEST(FirmwareFormat, RequestsRepliesAndStatusCodes)
 class Bootloader : public testing::Test, public ZorUploadFirmwareSink
 {
 protected:
-    void EnvoyerRequete(const uint8_t* p, size_t n) override { envoyees.emplace_back((const char*)p, n); }
+    void EnvoyerRequete(const uint8_t* p, size_t n) override
+    {
+        envoyees.emplace_back((const char*)p, n);
+    }
     void OnCapture(const wxString& zId) override { capture = zId; }
     void OnFin(int iCode) override { fins.push_back(iCode); }
 
@@ -151,7 +165,8 @@ TEST_F(Bootloader, ImagesOf48And50BytesGoOutAsRecordsThenEndSixSecondsLater)
             stocke += envoyees[i].substr(7);
         }
         EXPECT_EQ(stocke, zortest::Enregistrements(image));
-        EXPECT_EQ(envoyees.back(), std::string("\x5A\xA5\x0F\x3A\x00", 5) + char(records + 1) + "\x09");
+        EXPECT_EQ(envoyees.back(),
+                  std::string("\x5A\xA5\x0F\x3A\x00", 5) + char(records + 1) + "\x09");
         Avancer(5999);
         EXPECT_TRUE(fins.empty());
         Avancer(1);
@@ -170,7 +185,7 @@ TEST_F(Bootloader, RepliesOnlyCountWithTheLastSequenceAndOneMatchingIdentifierBy
     ASSERT_EQ(envoyees.size(), 2u);
     Repondre(ZOR_BOOT_ENREGISTREMENT, 0, 0, 0x11, 0x22); // another device
     Repondre(ZOR_BOOT_ENREGISTREMENT, 0, -1);
-    Repondre(7, 0);                                      // not a command the PC reads
+    Repondre(7, 0); // not a command the PC reads
     EXPECT_EQ(envoyees.size(), 2u);
     Repondre(ZOR_BOOT_ENREGISTREMENT, 0, 0, 0x0F, 0x99); // one byte suffices
     EXPECT_EQ(envoyees.size(), 3u);
@@ -211,15 +226,67 @@ TEST_F(Bootloader, NotReadyRepliesAreSpacedAndTheSequenceWrapsOnTheLargestImage)
 TEST_F(Bootloader, FailuresEndWithTheirCodeLoggedOnce)
 {
     const std::vector<int> avant = CodesJournal("ZorUploadFirmware::");
-    struct Cas { const char* nom; std::function<void()> faire; int code; std::vector<int> journal; size_t envois; };
+    struct Cas
+    {
+        const char* nom;
+        std::function<void()> faire;
+        int code;
+        std::vector<int> journal;
+        size_t envois;
+    };
     const Cas cas[] = {
-        {"status 0x0A42", [&] { Repondre(3, 1); Repondre(4, 0x0A42); }, 9, {3, 5, 6, 7, 9}, 2},
-        {"status 0x1800", [&] { Repondre(3, 1); Repondre(4, 0x1800); }, 4, {3, 4}, 2},
-        {"status 0x0800", [&] { Repondre(3, 1); Repondre(4, 0x0800); }, 5, {3, 5}, 2},
+        {"status 0x0A42",
+         [&] {
+             Repondre(3, 1);
+             Repondre(4, 0x0A42);
+         },
+         9,
+         {3, 5, 6, 7, 9},
+         2},
+        {"status 0x1800",
+         [&] {
+             Repondre(3, 1);
+             Repondre(4, 0x1800);
+         },
+         4,
+         {3, 4},
+         2},
+        {"status 0x0800",
+         [&] {
+             Repondre(3, 1);
+             Repondre(4, 0x0800);
+         },
+         5,
+         {3, 5},
+         2},
         {"other device", [&] { Repondre(3, 1, 0, 0x44, 0x55); }, 11, {11}, 1},
-        {"nobody", [&] { for (int i = 0; i < 40; ++i) Avancer(500); }, 10, {10}, 30},
-        {"never ready", [&] { for (int i = 0; i < 30; ++i) { Repondre(3, 0); Avancer(500); } }, 10, {10}, 30},
-        {"five sends", [&] { Repondre(3, 1); for (int i = 0; i < 6; ++i) Avancer(5000); }, 8, {8}, 6},
+        {"nobody",
+         [&] {
+             for (int i = 0; i < 40; ++i)
+                 Avancer(500);
+         },
+         10,
+         {10},
+         30},
+        {"never ready",
+         [&] {
+             for (int i = 0; i < 30; ++i) {
+                 Repondre(3, 0);
+                 Avancer(500);
+             }
+         },
+         10,
+         {10},
+         30},
+        {"five sends",
+         [&] {
+             Repondre(3, 1);
+             for (int i = 0; i < 6; ++i)
+                 Avancer(5000);
+         },
+         8,
+         {8},
+         6},
         {"receive error", [&] { logique->ErreurReception(); }, 1, {1}, 1},
     };
     for (const Cas& c : cas) {
@@ -267,7 +334,8 @@ TEST_F(Bootloader, AnyDeviceWithoutAnExpectedMACAndNoUsableAdapterEndsWithTenAft
     EXPECT_EQ(capture, "66-77");
 
     // The transfer on toolkit events, with adapters that cannot be used.
-    struct Vue : ZorUploadFirmwareVue {
+    struct Vue : ZorUploadFirmwareVue
+    {
         std::vector<int> fins;
         void OnFin(int iCode) override { fins.push_back(iCode); }
     } vue;
@@ -294,7 +362,8 @@ TEST_F(Bootloader, AnyDeviceWithoutAnExpectedMACAndNoUsableAdapterEndsWithTenAft
 
 // ---- The post's rules, against a port where nothing listens ----
 
-struct VuePost : ZorPostFileVue {
+struct VuePost : ZorPostFileVue
+{
     std::vector<int> fins;
     void OnFin(int iCode) override { fins.push_back(iCode); }
 };
@@ -333,7 +402,8 @@ TEST(PostFile, ArgumentsEndDelaysTimeOutAndCancel)
         t.Verifier();
         EXPECT_EQ(vue.fins, std::vector<int>{-4});
         const std::vector<int> journal = CodesJournal("ZorPostFile::");
-        EXPECT_EQ(std::vector<int>(journal.begin() + long(deja), journal.end()), std::vector<int>{-4});
+        EXPECT_EQ(std::vector<int>(journal.begin() + long(deja), journal.end()),
+                  std::vector<int>{-4});
     }
     // A thread the system does not start: -4 at once and logged, not -10 after 60 s.
     {
@@ -347,7 +417,8 @@ TEST(PostFile, ArgumentsEndDelaysTimeOutAndCancel)
         EXPECT_TRUE(zortest::PumpUntil([&] { return !vue.fins.empty(); }, 1000));
         EXPECT_EQ(vue.fins, std::vector<int>{-4});
         const std::vector<int> journal = CodesJournal("ZorPostFile::");
-        EXPECT_EQ(std::vector<int>(journal.begin() + long(deja), journal.end()), std::vector<int>{-4});
+        EXPECT_EQ(std::vector<int>(journal.begin() + long(deja), journal.end()),
+                  std::vector<int>{-4});
     }
     // No end in 60 s gives -10; cancel gives -11; a late end event changes nothing.
     for (int iCas = 0; iCas < 2; ++iCas) {

@@ -15,7 +15,7 @@ namespace {
 struct CasVersion
 {
     const char* texte;
-    bool lu;      // as a device's version
+    bool lu; // as a device's version
     long valeur;
     bool dossier; // as an update folder's name
 };
@@ -23,14 +23,28 @@ struct CasVersion
 TEST(Version, ReadsTheDigitsAfterTheLastVAndFoldersOnlyAPositiveNumber)
 {
     const CasVersion cas[] = {
-        {"maj_v12", true, 12, true}, {"maj_V3", true, 3, true}, {"7", true, 7, true},
-        {"v2v5", true, 5, true},     {"maj_v007", true, 7, true}, {"v2147483647", true, 2147483647, true},
-        {"0", true, 0, false},       {"maj_v0", true, 0, false},
-        {"maj_v", false, 0, false},  {"", false, 0, false},     {"v1a", false, 0, false},
-        {"2.3", false, 0, false},    {"vingt", false, 0, false}, {"v99999999999", false, 0, false},
-        {"v2147483648", false, 0, false}, {"maj_v-1", false, 0, false}, {"maj_v+2", false, 0, false},
-        {"maj_v 3", false, 0, false}, {"maj_v4 ", false, 0, false}, {"maj_v\t5", false, 0, false},
-        {"maj_v-0", false, 0, false}, {"maj_v\xd9\xa3", false, 0, false}, // an Arabic-Indic 3
+        {"maj_v12", true, 12, true},
+        {"maj_V3", true, 3, true},
+        {"7", true, 7, true},
+        {"v2v5", true, 5, true},
+        {"maj_v007", true, 7, true},
+        {"v2147483647", true, 2147483647, true},
+        {"0", true, 0, false},
+        {"maj_v0", true, 0, false},
+        {"maj_v", false, 0, false},
+        {"", false, 0, false},
+        {"v1a", false, 0, false},
+        {"2.3", false, 0, false},
+        {"vingt", false, 0, false},
+        {"v99999999999", false, 0, false},
+        {"v2147483648", false, 0, false},
+        {"maj_v-1", false, 0, false},
+        {"maj_v+2", false, 0, false},
+        {"maj_v 3", false, 0, false},
+        {"maj_v4 ", false, 0, false},
+        {"maj_v\t5", false, 0, false},
+        {"maj_v-0", false, 0, false},
+        {"maj_v\xd9\xa3", false, 0, false}, // an Arabic-Indic 3
     };
     for (const CasVersion& c : cas) {
         ZorVersionTavlin v, d;

@@ -13,7 +13,7 @@
 #include "tests/common/ZorTestNetGuard.h"
 
 #ifdef HOTE_DLOPEN
-#include <dlfcn.h>
+#  include <dlfcn.h>
 #endif
 #include <dirent.h>
 #include <locale.h>
@@ -44,15 +44,15 @@ typedef struct
 
 static int gEchecs = 0;
 
-#define VERIFIER(cond, ...)                                                                   \
-    do {                                                                                      \
-        if (!(cond)) {                                                                        \
-            fprintf(stderr, "host_c: FAILED %s: ", #cond);                                    \
-            fprintf(stderr, __VA_ARGS__);                                                     \
-            fprintf(stderr, "\n");                                                            \
-            ++gEchecs;                                                                        \
-        }                                                                                     \
-    } while (0)
+#define VERIFIER(cond, ...)                                                                        \
+  do {                                                                                             \
+    if (!(cond)) {                                                                                 \
+      fprintf(stderr, "host_c: FAILED %s: ", #cond);                                               \
+      fprintf(stderr, __VA_ARGS__);                                                                \
+      fprintf(stderr, "\n");                                                                       \
+      ++gEchecs;                                                                                   \
+    }                                                                                              \
+  } while (0)
 
 static long MsDepuis(const struct timespec* debut)
 {
@@ -196,13 +196,13 @@ int main(int argc, char** argv)
         fprintf(stderr, "host_c_dlopen: %s\n", dlerror());
         return 2;
     }
-#define CHARGER(champ, nom)                                                                   \
-    do {                                                                                      \
-        *(void**)(&api.champ) = dlsym(h, nom);                                                \
-        if (!api.champ) {                                                                     \
-            fprintf(stderr, "host_c_dlopen: %s not exported\n", nom);                         \
-            return 2;                                                                         \
-        }                                                                                     \
+#  define CHARGER(champ, nom)                                                                      \
+    do {                                                                                           \
+      *(void**)(&api.champ) = dlsym(h, nom);                                                       \
+      if (!api.champ) {                                                                            \
+        fprintf(stderr, "host_c_dlopen: %s not exported\n", nom);                                  \
+        return 2;                                                                                  \
+      }                                                                                            \
     } while (0)
     CHARGER(Start, "Tavlin_Start");
     CHARGER(StartPasWx, "Tavlin_StartPasWx");
@@ -262,8 +262,8 @@ int main(int argc, char** argv)
             usleep(50 * 1000);
             threads = CompterThreads();
         }
-        VERIFIER(threads <= threadsAvant, "%d threads left after unload, %d before load",
-                 threads, threadsAvant);
+        VERIFIER(threads <= threadsAvant, "%d threads left after unload, %d before load", threads,
+                 threadsAvant);
     }
 #else
     (void)threadsAvant;

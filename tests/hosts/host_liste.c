@@ -19,13 +19,13 @@
 static int gEchecs = 0;
 
 #define VERIFIER(cond, ...)                                                                        \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            fprintf(stderr, "host_liste: " __VA_ARGS__);                                           \
-            fputc('\n', stderr);                                                                   \
-            ++gEchecs;                                                                             \
-        }                                                                                          \
-    } while (0)
+  do {                                                                                             \
+    if (!(cond)) {                                                                                 \
+      fprintf(stderr, "host_liste: " __VA_ARGS__);                                                 \
+      fputc('\n', stderr);                                                                         \
+      ++gEchecs;                                                                                   \
+    }                                                                                              \
+  } while (0)
 
 /* The clicks of one dialog, in the background: "choisir" or "annuler". */
 static void Cliquer(const char* script, const char* action)

@@ -72,15 +72,15 @@ TEST(ConfigurationText, OddLines)
     using M = std::map<std::string, std::string>;
     const std::pair<const char*, M> cases[] = {
         {";ADDR_IP=1.2.3.4\n\n  ADDR_MAC  =  00-0A-0B  \n", M{{"ADDR_MAC", "00-0A-0B"}}},
-        {" ;k=v", M{{";k", "v"}}},                      // only the very first character counts
-        {"k=", M{}},                                    // only "=" is the last character
-        {"k= ", M{{"k", ""}}},                          // a blank keeps the value piece
-        {"k=v=\nl=w===", M{{"k", "v"}, {"l", "w"}}},    // final "=" dropped
-        {"a=b=c\na==c\n==c\n=\nnoequal", M{}},          // not exactly two pieces
+        {" ;k=v", M{{";k", "v"}}},                   // only the very first character counts
+        {"k=", M{}},                                 // only "=" is the last character
+        {"k= ", M{{"k", ""}}},                       // a blank keeps the value piece
+        {"k=v=\nl=w===", M{{"k", "v"}, {"l", "w"}}}, // final "=" dropped
+        {"a=b=c\na==c\n==c\n=\nnoequal", M{}},       // not exactly two pieces
         {"=v", M{{"", "v"}}},
         {"\t k \v=\f v \t", M{{"k", "v"}}},
-        {"k=\xC2\xA0v", M{{"k", "\xC2\xA0v"}}},         // no-break space is not white space
-        {"k=1\nK=2\nk=3", M{{"k", "3"}, {"K", "2"}}},   // later line wins; keys keep case
+        {"k=\xC2\xA0v", M{{"k", "\xC2\xA0v"}}},       // no-break space is not white space
+        {"k=1\nK=2\nk=3", M{{"k", "3"}, {"K", "2"}}}, // later line wins; keys keep case
         {"a=1\r\r\nb=2\r\r\n", M{{"a", "1"}, {"b", "2"}}},
         {"\n\r\n\ra=1\r", M{{"a", "1"}}},
         {"cl\xC3\xA9=\xC3\xA9t\xC3\xA9", M{{"cl\xC3\xA9", "\xC3\xA9t\xC3\xA9"}}},
@@ -100,7 +100,7 @@ TEST(ConfigurationText, FormatWritesEveryPairAsOneLine)
     EXPECT_EQ(Lines(text), (std::multiset<std::string>{"=v", "k=", "ADDR_MAC=00-0A"}));
 
     ZorStringMap nul, back;
-    nul[wxString(wxT("a\0b"), 3)] = wxString(wxT("c\0d"), 3);   // an embedded NUL cuts nothing
+    nul[wxString(wxT("a\0b"), 3)] = wxString(wxT("c\0d"), 3); // an embedded NUL cuts nothing
     ZorConfiguration::ParseText(ZorConfiguration::FormatText(nul), back);
     ASSERT_EQ(back.size(), 1u);
     EXPECT_EQ(back.begin()->first, nul.begin()->first);
@@ -121,12 +121,13 @@ TEST(ConfigurationFile, ReadBeforeAndAfterLoad)
     conf.Read(wxT("ADDR_MAC"), value);
     EXPECT_EQ(value, wxT(""));
 
-    WriteFile(dir + "/a.ini", "\xEF\xBB\xBF" "ADDR_MAC=00-0A\nN=42\nX=42a\nE=\nNEG=-7\nBIG=99999999999\n");
+    WriteFile(dir + "/a.ini", "\xEF\xBB\xBF"
+                              "ADDR_MAC=00-0A\nN=42\nX=42a\nE=\nNEG=-7\nBIG=99999999999\n");
     WriteFile(dir + "/b.ini", "SELECT_UART=1\nN=43");
     EXPECT_TRUE(conf.Load(dir, wxT("a.ini")));
-    EXPECT_TRUE(conf.Load(dir + "/", wxT("b.ini")));   // merges into the same map
+    EXPECT_TRUE(conf.Load(dir + "/", wxT("b.ini"))); // merges into the same map
     conf.Read(wxT("ADDR_MAC"), value);
-    EXPECT_EQ(value, wxT("00-0A"));                    // byte order mark is not part of the key
+    EXPECT_EQ(value, wxT("00-0A")); // byte order mark is not part of the key
     EXPECT_EQ(conf.ReadInt(wxT("SELECT_UART")), 1);
     EXPECT_EQ(conf.ReadInt(wxT("N")), 43);
     EXPECT_EQ(conf.ReadInt(wxT("NEG")), -7);
@@ -150,8 +151,9 @@ TEST(ConfigurationFile, WriteRewritesOnlyPairs)
     ZorConfiguration conf;
     ASSERT_TRUE(conf.Load(dir, wxT("s.ini")));
     ASSERT_TRUE(conf.Write(wxT("ADDR_MAC"), wxT("00-0A-\u00e9")));
-    EXPECT_EQ(Lines(ReadFile(dir + "/s.ini")),
-              (std::multiset<std::string>{"v=", "=vide", "ADDR_IP=10.0.0.1", "ADDR_MAC=00-0A-\xC3\xA9"}));
+    EXPECT_EQ(
+        Lines(ReadFile(dir + "/s.ini")),
+        (std::multiset<std::string>{"v=", "=vide", "ADDR_IP=10.0.0.1", "ADDR_MAC=00-0A-\xC3\xA9"}));
     EXPECT_EQ(ReadFile(dir + "/s.ini").compare(0, 3, "\xEF\xBB\xBF") == 0, false);
 
     // A missing folder is created (one level) by the first Write after a failed Load.
@@ -170,9 +172,12 @@ TEST(ConfigurationFile, RefusesPairsTheFormatCannotCarry)
     ZorConfiguration conf;
     conf.Load(dir, wxT("s.ini"));
     ASSERT_TRUE(conf.Write(wxT("ADDR_IP"), wxT("10.0.0.1")));
-    const std::pair<const wxChar*, const wxChar*> bad[] = {
-        {wxT("k"), wxT("x\r\nADDR_IP=6.6.6.6")}, {wxT("k\n"), wxT("v")}, {wxT("a=b"), wxT("v")},
-        {wxT("k"), wxT("v=")}, {wxT("k"), wxT("a=b")}, {wxT(";k"), wxT("v")}};
+    const std::pair<const wxChar*, const wxChar*> bad[] = {{wxT("k"), wxT("x\r\nADDR_IP=6.6.6.6")},
+                                                           {wxT("k\n"), wxT("v")},
+                                                           {wxT("a=b"), wxT("v")},
+                                                           {wxT("k"), wxT("v=")},
+                                                           {wxT("k"), wxT("a=b")},
+                                                           {wxT(";k"), wxT("v")}};
     for (const auto& p : bad) {
         EXPECT_FALSE(conf.Write(p.first, p.second)) << p.first << " / " << p.second;
         EXPECT_TRUE(conf.GetMap().find(p.first) == conf.GetMap().end());
@@ -200,10 +205,10 @@ TEST(ConfigurationFile, FailedWriteLeavesOldFileIntact)
     signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadFile(path), old);
-    EXPECT_EQ(Entries(dir), std::set<std::string>{"s.ini"});   // no temporary file left
+    EXPECT_EQ(Entries(dir), std::set<std::string>{"s.ini"}); // no temporary file left
     wxString value;
     conf.Read(wxT("B"), value);
-    EXPECT_EQ(value.length(), 100000u);   // the map keeps the new value
+    EXPECT_EQ(value.length(), 100000u); // the map keeps the new value
 
     // Something that is not a file in its place: nothing replaced, nothing left behind.
     std::string blocked = dir + "/blocked.ini";
@@ -265,7 +270,7 @@ TEST(ConfigurationFile, WriteFailuresAreReported)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.needsNonRoot && geteuid() == 0)
-            continue;   // root writes into read-only folders
+            continue; // root writes into read-only folders
         const std::string dir = MakeTempDir("unwritable");
         c.prepare(dir);
         const std::string file = dir + "/Tavlin/s.ini";
@@ -305,8 +310,9 @@ TEST(ConfigurationFile, ConcurrentWritersKeepEveryKey)
             ZorConfiguration conf;
             conf.Load(dir, wxT("s.ini"));
             const wxString zMoi = wxString::Format(wxT("W%02d"), i);
-            ok[i] = conf.Write(zMoi, wxT("v")) &&
-                    conf.Update(wxT("LISTE"), [&](const wxString& z) { return z + zMoi + wxT(";"); });
+            ok[i] = conf.Write(zMoi, wxT("v")) && conf.Update(wxT("LISTE"), [&](const wxString& z) {
+                return z + zMoi + wxT(";");
+            });
         });
     for (std::thread& th : threads)
         th.join();
@@ -337,7 +343,7 @@ TEST(ConfigurationFile, ConcurrentWritersKeepEveryKey)
     });
     ZorConfiguration tard;
     tard.Load(dir, wxT("s.ini"));
-    WriteFile(dir + "/s.ini", "AUTRE=1\r\n");   // written by the other program after our Load
+    WriteFile(dir + "/s.ini", "AUTRE=1\r\n"); // written by the other program after our Load
     EXPECT_TRUE(tard.Write(wxT("TARD"), wxT("2")));
     liberer.join();
     EXPECT_EQ(Lines(ReadFile(dir + "/s.ini")), (std::multiset<std::string>{"AUTRE=1", "TARD=2"}));

@@ -60,25 +60,26 @@ TEST(LogFile, LineBytesAndPlace)
 {
     std::string home = MakeTempDir("log");
     HomeScope scope(home);
-    std::string path = home + "/Tavlin/ZorTavlin_" +
-                       wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetName().ToStdString() +
-                       ".log";
+    std::string path =
+        home + "/Tavlin/ZorTavlin_" +
+        wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetName().ToStdString() + ".log";
     EXPECT_EQ(ZorLogFile::GetPath().ToStdString(), path);
 
     ZorLogFile log;
     time_t before = time(nullptr);
     log.Write(wxT("Tavlin : Une erreur est survenue lors de la création du répertoire %s n°%d."),
               wxString(wxT("/é")), 7);
-    log.Write(wxString(wxT("100% %s %d fait")));           // already formatted: kept as it is
-    log.Write(wxT("deux\nlignes 5%s"));                     // no arguments: no conversion
-    log.Write(wxString(wxT("X\xD800Y")));                  // no UTF-8 form: replacement character
+    log.Write(wxString(wxT("100% %s %d fait"))); // already formatted: kept as it is
+    log.Write(wxT("deux\nlignes 5%s"));          // no arguments: no conversion
+    log.Write(wxString(wxT("X\xD800Y")));        // no UTF-8 form: replacement character
     time_t after = time(nullptr);
 
     std::vector<std::string> lines = SplitLines(ReadFile(path));
     ASSERT_EQ(lines.size(), 4u);
-    const char* expected[] = {
-        "Tavlin : Une erreur est survenue lors de la cr\xC3\xA9" "ation du r\xC3\xA9pertoire /\xC3\xA9 n\xC2\xB0" "7.",
-        "100% %s %d fait", "deux\nlignes 5%s", "X\xEF\xBF\xBDY"};
+    const char* expected[] = {"Tavlin : Une erreur est survenue lors de la cr\xC3\xA9"
+                              "ation du r\xC3\xA9pertoire /\xC3\xA9 n\xC2\xB0"
+                              "7.",
+                              "100% %s %d fait", "deux\nlignes 5%s", "X\xEF\xBF\xBDY"};
     for (size_t i = 0; i < lines.size(); ++i) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(lines[i], m, kLine)) << lines[i];
@@ -91,7 +92,7 @@ TEST(LogFile, LineBytesAndPlace)
         t.tm_min = std::stoi(m[5]);
         t.tm_sec = std::stoi(m[6]);
         t.tm_isdst = -1;
-        time_t stamp = mktime(&t);   // local time
+        time_t stamp = mktime(&t); // local time
         EXPECT_GE(stamp, before - 1);
         EXPECT_LE(stamp, after + 1);
     }
@@ -134,7 +135,8 @@ TEST(LogFile, ConcurrentWritersNeverInterleave)
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&log, t] {
             for (int i = 0; i < kLines; ++i)
-                log.Write(wxT("T%d L%d %s"), t, i, wxString(wxUniChar('a' + t), 1 + (i * 37) % 900));
+                log.Write(wxT("T%d L%d %s"), t, i,
+                          wxString(wxUniChar('a' + t), 1 + (i * 37) % 900));
         });
     for (std::thread& th : threads)
         th.join();
@@ -177,13 +179,13 @@ TEST(LogFile, EachHostProgramHasItsOwnFile)
     setenv("TAVLIN_LOG_HOME", home.c_str(), 1);
     zortest::ChildProcess child({exe, "--gtest_also_run_disabled_tests",
                                  "--gtest_filter=LogFileChild.DISABLED_WriteOneLine"});
-    for (int i = 0; i < 600 && child.Running(); ++i)   // at most 30 s
+    for (int i = 0; i < 600 && child.Running(); ++i) // at most 30 s
         wxMilliSleep(50);
     unsetenv("TAVLIN_LOG_HOME");
 
-    std::string own = ReadFile(home + "/Tavlin/ZorTavlin_" +
-                               wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetName().ToStdString() +
-                               ".log");
+    std::string own = ReadFile(
+        home + "/Tavlin/ZorTavlin_" +
+        wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetName().ToStdString() + ".log");
     std::string other = ReadFile(home + "/Tavlin/ZorTavlin_autre_hote.log");
     EXPECT_NE(own.find("\tce programme\r\n"), std::string::npos) << own;
     EXPECT_NE(other.find("\tautre programme\r\n"), std::string::npos) << other;
@@ -231,7 +233,8 @@ TEST(LogFile, OverlappingRunsEachKeepTheirLines)
     HomeScope scope(home);
     auto lignes = [](int iRang) {
         std::vector<std::string> messages;
-        for (const std::string& line : SplitLines(ReadFile(ZorLogFile::GetPath(iRang).ToStdString()))) {
+        for (const std::string& line :
+             SplitLines(ReadFile(ZorLogFile::GetPath(iRang).ToStdString()))) {
             std::smatch m;
             messages.push_back(std::regex_match(line, m, kLine) ? m[7].str() : "?" + line);
         }
@@ -239,7 +242,8 @@ TEST(LogFile, OverlappingRunsEachKeepTheirLines)
     };
     EXPECT_EQ(ZorLogFile::GetPath(2).ToStdString(),
               home + "/Tavlin/ZorTavlin_" +
-                  wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetName().ToStdString() + ".2.log");
+                  wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetName().ToStdString() +
+                  ".2.log");
     mkdir((home + "/Tavlin").c_str(), 0777);
     WriteFile(ZorLogFile::GetPath(2).ToStdString(), "vieille ligne\r\n");
     {

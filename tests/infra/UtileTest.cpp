@@ -17,8 +17,9 @@ const wxString kSep(wxFILE_SEP_PATH);
 
 TEST(UtilePaths, SeparatorAndFullPath)
 {
-    const std::pair<wxString, wxString> cases[] = {
-        {wxT("/a/b"), wxT("/a/b") + kSep}, {wxT("/a/b") + kSep, wxT("/a/b") + kSep}, {wxT(""), wxT("")}};
+    const std::pair<wxString, wxString> cases[] = {{wxT("/a/b"), wxT("/a/b") + kSep},
+                                                   {wxT("/a/b") + kSep, wxT("/a/b") + kSep},
+                                                   {wxT(""), wxT("")}};
     for (auto c : cases) {
         ZorUtile::SmartAppendBackslash(c.first);
         EXPECT_EQ(c.first, c.second);
@@ -28,14 +29,16 @@ TEST(UtilePaths, SeparatorAndFullPath)
     const wxString savedDonnees = ZorUtile::m_zPathDonnees;
     ZorUtile::m_zPathDonnees = wxT("/nulle/part");
     ZorUtile::SetPathExe(wxT("/opt/tavlin"));
-    EXPECT_EQ(ZorUtile::GetFullPath(wxT("bitmap/ok.png")), wxT("/opt/tavlin") + kSep + wxT("bitmap/ok.png"));
+    EXPECT_EQ(ZorUtile::GetFullPath(wxT("bitmap/ok.png")),
+              wxT("/opt/tavlin") + kSep + wxT("bitmap/ok.png"));
     ZorUtile::SetPathExe(wxT("/opt/tavlin") + kSep);
-    EXPECT_EQ(ZorUtile::GetFullPath(wxT("Tavlin.ico")), wxT("/opt/tavlin") + kSep + wxT("Tavlin.ico"));
+    EXPECT_EQ(ZorUtile::GetFullPath(wxT("Tavlin.ico")),
+              wxT("/opt/tavlin") + kSep + wxT("Tavlin.ico"));
 
     ZorUtile::SetPathExe(wxT(""));
     wxString exeDir = wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetPath();
     EXPECT_EQ(ZorUtile::GetFullPath(wxT("x")), exeDir + kSep + wxT("x"));
-    EXPECT_EQ(ZorUtile::m_zPathExe, exeDir);   // taken once and kept
+    EXPECT_EQ(ZorUtile::m_zPathExe, exeDir); // taken once and kept
     ZorUtile::SetPathExe(saved);
     ZorUtile::m_zPathDonnees = savedDonnees;
 }
@@ -57,7 +60,7 @@ TEST(UtilePaths, InstalledDataFolderAsFallback)
     ZorUtile::m_zPathDonnees = data;
     const std::pair<const wxChar*, wxString> cases[] = {
         {wxT("bitmap/a.png"), exe}, {wxT("bitmap/b.png"), data}, {wxT("bitmap/c.png"), exe},
-        {wxT("Tavlin.ico"), data}, {wxT("maj"), data}, {wxT("absent.png"), exe}};
+        {wxT("Tavlin.ico"), data},  {wxT("maj"), data},          {wxT("absent.png"), exe}};
     for (const auto& c : cases)
         EXPECT_EQ(ZorUtile::GetFullPath(c.first), c.second + kSep + c.first) << c.first;
 

@@ -34,8 +34,7 @@ Demande Sur(const std::string& zCle, std::initializer_list<int> adresse,
 std::vector<ZorRechercheAdresse::Resultat> Attendre(ZorRechercheAdresse& r, size_t n)
 {
     std::vector<ZorRechercheAdresse::Resultat> tous;
-    for (int i = 0; i < 5000 && tous.size() < n; ++i)
-    {
+    for (int i = 0; i < 5000 && tous.size() < n; ++i) {
         for (const auto& x : r.Prendre())
             tous.push_back(x);
         if (tous.size() < n)
@@ -76,8 +75,7 @@ TEST(AddressSearch, TestsOnlyUsableCandidatesAndReturnsTheFirstFree)
          std::vector<std::string>(20, "10.1.2.3"),
          ""},
     };
-    for (const Cas& c : cas)
-    {
+    for (const Cas& c : cas) {
         ZorRechercheAdresse r;
         std::vector<std::string> testees;
         size_t iTirage = 0;
@@ -144,18 +142,16 @@ TEST(AddressSearch, AnAddressThatCouldNotBeTestedIsNeverHandedOut)
         bool bVoisinDemande;
     };
     const Cas cas[] = {
-        {V::Intestable, V::Libre, V::Intestable, false},
-        {V::Occupee, V::Libre, V::Occupee, false},
+        {V::Intestable, V::Libre, V::Intestable, false}, {V::Occupee, V::Libre, V::Occupee, false},
         {V::Libre, V::Occupee, V::Occupee, true}, // a host that ignores echo requests
-        {V::Libre, V::Intestable, V::Intestable, true},
-        {V::Libre, V::Libre, V::Libre, true},
+        {V::Libre, V::Intestable, V::Intestable, true},  {V::Libre, V::Libre, V::Libre, true},
     };
     const std::atomic<bool> bArret{false};
-    for (const Cas& c : cas)
-    {
+    for (const Cas& c : cas) {
         bool bVoisinDemande = false;
         const V v = ZorRechercheAdresse::TestAdresse(
-            "10.0.0.7", bArret, [&](const std::string&, const std::atomic<bool>&) { return V(c.echo); },
+            "10.0.0.7", bArret,
+            [&](const std::string&, const std::atomic<bool>&) { return V(c.echo); },
             [&](const std::string&, const std::atomic<bool>&) {
                 bVoisinDemande = true;
                 return V(c.voisin);
@@ -193,8 +189,7 @@ TEST(AddressSearch, AnAddressThatCouldNotBeTestedIsNeverHandedOut)
     ASSERT_EQ(fclose(f), 0);
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
-    if (pid == 0)
-    {
+    if (pid == 0) {
         if (setgid(65534) != 0 || setuid(65534) != 0)
             _exit(100);
         if (ZorPlatform::SocketEcho().Ouvrir())
@@ -204,8 +199,10 @@ TEST(AddressSearch, AnAddressThatCouldNotBeTestedIsNeverHandedOut)
         ZorRechercheAdresse defaut;
         defaut.Lancer(Sur("y", {127, 0, 0, 1}, {255, 0, 0, 0}));
         auto fin = Attendre(defaut, 1);
-        _exit(fin.size() != 1 ? 103 : !fin[0].zAdresse.empty() ? 104
-                                   : fin[0].eIssue != ZorIssueAdresse::TestImpossible ? 105 : 0);
+        _exit(fin.size() != 1                                    ? 103
+              : !fin[0].zAdresse.empty()                         ? 104
+              : fin[0].eIssue != ZorIssueAdresse::TestImpossible ? 105
+                                                                 : 0);
     }
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -225,11 +222,13 @@ class SinkEchecs : public ZorDiscoverySink
 public:
     void AddTavlin(const wxString&, const wxString&, const wxString&, const wxString&,
                    const wxString&, const wxString&, const wxString&, const wxString&, bool,
-                   const wxString&, const wxString&, const wxString&, const wxString&) override {}
+                   const wxString&, const wxString&, const wxString&, const wxString&) override
+    {}
     void NewTavlinMaster(const wxString&, const wxString&, const wxString&, const wxString&,
                          const wxString&, const wxString&, const wxString&, const wxString&, bool,
                          const wxString&, const wxString&, const wxString&,
-                         const wxString&) override {}
+                         const wxString&) override
+    {}
     void ConfigurationAdresseDemarree() override { ++iDemarrees; }
     void ConfigurationAdresseEchouee(const wxString& zMAC) override { echecs.push_back(zMAC); }
     int iDemarrees = 0;
@@ -248,18 +247,17 @@ TEST(AddressSearch, TheNetworkObjectReportsAConfigurationThatGaveNoAddress)
     {
         V::Valeur verdict;
         ZorIssueAdresse eIssue;
-    } cas[] = {{V::Intestable, ZorIssueAdresse::TestImpossible}, {V::Occupee, ZorIssueAdresse::AucuneLibre}};
+    } cas[] = {{V::Intestable, ZorIssueAdresse::TestImpossible},
+               {V::Occupee, ZorIssueAdresse::AucuneLibre}};
     const wxString zMAC = wxT("00-1A-2B-3C-4D-5E");
-    for (const auto& c : cas)
-    {
+    for (const auto& c : cas) {
         sink.echecs.clear();
         reseau.GetRechercheAdresse().SetTestLibre(
             [&](const std::string&, const std::atomic<bool>&) { return V(c.verdict); });
-        reseau.ConfigureAdresseTavlin(zMAC, wxT("admin"), wxT("pw"), wxT("127.0.0.1"), wxT("255.0.0.0"),
-                                      wxT("0.0.0.0"));
+        reseau.ConfigureAdresseTavlin(zMAC, wxT("admin"), wxT("pw"), wxT("127.0.0.1"),
+                                      wxT("255.0.0.0"), wxT("0.0.0.0"));
         EXPECT_FALSE(reseau.EchecConfiguration(zMAC, nullptr)) << "none while the search runs";
-        for (int i = 0; i < 5000 && sink.echecs.empty(); ++i)
-        {
+        for (int i = 0; i < 5000 && sink.echecs.empty(); ++i) {
             reseau.ForceReadOnDatagram();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

@@ -71,9 +71,8 @@ TEST(AdresseIP, HexadecimalForm)
 
     // Anything but exactly eight hex digits leaves the result alone.
     z = "inchange";
-    for (const char* bad : {"C0A8011", "C0A801145", "", "C0A8011G", " C0A8011", "+1A80114",
-                            "0xA80114"})
-    {
+    for (const char* bad :
+         {"C0A8011", "C0A801145", "", "C0A8011G", " C0A8011", "+1A80114", "0xA80114"}) {
         EXPECT_FALSE(ZorHexaVersPointee(bad, &z)) << bad;
         EXPECT_EQ(z, "inchange") << bad;
     }
@@ -84,8 +83,7 @@ TEST(AdresseIP, HexadecimalForm)
     const uint8_t petits[4] = {0, 10, 255, 1};
     EXPECT_EQ(ZorOctetsVersHexa(petits), "000AFF01");
     // The two forms are inverse over every octet value.
-    for (int v = 0; v < 256; ++v)
-    {
+    for (int v = 0; v < 256; ++v) {
         const uint8_t o[4] = {uint8_t(v), uint8_t(255 - v), uint8_t(v ^ 0x5A), 7};
         std::string pointee;
         ASSERT_TRUE(ZorHexaVersPointee(ZorOctetsVersHexa(o), &pointee));

@@ -93,8 +93,7 @@ TEST(DiscoveryAnswer, SplittingMatchesTheToolkitTokenizer)
     // tokenizer and right trim do.
     const char alphabet[] = {'a', '\n', '\r'};
     std::vector<std::string> textes{""};
-    for (int len = 1; len <= 6; ++len)
-    {
+    for (int len = 1; len <= 6; ++len) {
         std::vector<std::string> suivants;
         for (const std::string& t : textes)
             if (int(t.size()) == len - 1)
@@ -102,12 +101,10 @@ TEST(DiscoveryAnswer, SplittingMatchesTheToolkitTokenizer)
                     suivants.push_back(t + c);
         textes.insert(textes.end(), suivants.begin(), suivants.end());
     }
-    for (const std::string& t : textes)
-    {
+    for (const std::string& t : textes) {
         std::vector<std::string> attendu;
         wxStringTokenizer tk(wxString::FromAscii(t.c_str()), "\n", wxTOKEN_RET_EMPTY);
-        while (tk.HasMoreTokens())
-        {
+        while (tk.HasMoreTokens()) {
             wxString z = tk.GetNextToken();
             z.Trim(true);
             attendu.push_back(std::string(z.ToAscii()));
@@ -140,8 +137,7 @@ TEST(ConfigurationText, ExactBytes)
               ZOR_CONFIG_OK);
     EXPECT_EQ(z, "N;AABB;;;0A000001;FF000000;00000000;0;");
     // Bytes above 127 pass unchanged.
-    ASSERT_EQ(ZorTexteConfiguration("AA", "\xE9t\xE9", "p", "0A000001", "FF000000", "00000000",
-                                    &z),
+    ASSERT_EQ(ZorTexteConfiguration("AA", "\xE9t\xE9", "p", "0A000001", "FF000000", "00000000", &z),
               ZOR_CONFIG_OK);
     EXPECT_EQ(z, "N;AA;\xE9t\xE9;p;0A000001;FF000000;00000000;0;");
 }
@@ -160,9 +156,8 @@ TEST(ConfigurationText, RefusesWhatADeviceWouldMisread)
               ZOR_CONFIG_TROP_LONG);
     EXPECT_EQ(z, "inchange");
 
-    for (const std::string& mauvais : {std::string("a;b"), std::string("a\nb"),
-                                       std::string("a\rb"), std::string("a\0b", 3)})
-    {
+    for (const std::string& mauvais :
+         {std::string("a;b"), std::string("a\nb"), std::string("a\rb"), std::string("a\0b", 3)}) {
         EXPECT_EQ(ZorTexteConfiguration(zMac, mauvais, "p", "C0A80196", "FFFFFF00", "C0A80101", &z),
                   ZOR_CONFIG_SEPARATEUR);
         EXPECT_EQ(ZorTexteConfiguration(zMac, "l", mauvais, "C0A80196", "FFFFFF00", "C0A80101", &z),
@@ -177,8 +172,7 @@ TEST(ConfigurationText, CandidateAddresses)
 {
     const uint8_t reseau24[4] = {192, 168, 1, 0}, masque24[4] = {255, 255, 255, 0};
     std::set<int> vus;
-    for (int v = 150; v <= 253; ++v)
-    {
+    for (int v = 150; v <= 253; ++v) {
         const uint8_t aleatoire[4] = {uint8_t(v), 201, 17, uint8_t(v)};
         uint8_t c[4];
         ASSERT_TRUE(ZorCandidatAdresse(reseau24, masque24, aleatoire, c));
@@ -195,12 +189,10 @@ TEST(ConfigurationText, CandidateAddresses)
     // are refused.
     const uint8_t reseau30[4] = {10, 0, 0, 4}, masque30[4] = {255, 255, 255, 252};
     int acceptes = 0;
-    for (int v = 150; v <= 253; ++v)
-    {
+    for (int v = 150; v <= 253; ++v) {
         const uint8_t aleatoire[4] = {0, 0, 0, uint8_t(v)};
         uint8_t c[4];
-        if (ZorCandidatAdresse(reseau30, masque30, aleatoire, c))
-        {
+        if (ZorCandidatAdresse(reseau30, masque30, aleatoire, c)) {
             ++acceptes;
             EXPECT_TRUE(c[3] == 5 || c[3] == 6) << int(c[3]);
         }
@@ -226,8 +218,9 @@ TEST(ConfigurationText, CandidateAddresses)
 TEST(DiscoveryAnswer, OnlyWellFormedAnswersPass)
 {
     // Each case changes one line of a good nine-line answer (index, new text).
-    const std::vector<std::string> bonnes = {"D", "Tavlin-1", "00-1a-2B-3c-4D-5E", "Salle 2",
-                                             "admin", "secret", "FFFFFF00C0A80101", "1", "2.3"};
+    const std::vector<std::string> bonnes = {"D",     "Tavlin-1", "00-1a-2B-3c-4D-5E", "Salle 2",
+                                             "admin", "secret",   "FFFFFF00C0A80101",  "1",
+                                             "2.3"};
     struct Cas
     {
         size_t iLigne;
@@ -264,15 +257,17 @@ TEST(DiscoveryAnswer, OnlyWellFormedAnswersPass)
         {8, std::string(32, 'v'), ZOR_REPONSE_OK},
         {8, std::string(900, 'v'), ZOR_REPONSE_LONGUEUR},
         {1, "Caf\xE9 %n", ZOR_REPONSE_OK},
-        {1, "a\x01" "b", ZOR_REPONSE_CARACTERE},
+        {1,
+         "a\x01"
+         "b",
+         ZOR_REPONSE_CARACTERE},
         {3, "a\tb", ZOR_REPONSE_CARACTERE},
         {4, "x\x7F", ZOR_REPONSE_CARACTERE},
         {5, "x\x85", ZOR_REPONSE_CARACTERE},
         {5, "a;b", ZOR_REPONSE_CARACTERE},
         {8, "2\x1B[0m", ZOR_REPONSE_CARACTERE},
     };
-    for (const Cas& c : cas)
-    {
+    for (const Cas& c : cas) {
         std::vector<std::string> lignes = bonnes;
         lignes[c.iLigne] = c.zTexte;
         std::string zTexte;
@@ -280,8 +275,7 @@ TEST(DiscoveryAnswer, OnlyWellFormedAnswersPass)
             zTexte += l + "\n";
         ZorReponseTavlin r;
         EXPECT_EQ(ZorLitReponse(zTexte, &r), c.attendu) << c.iLigne << ": " << c.zTexte;
-        if (c.attendu == ZOR_REPONSE_OK)
-        {
+        if (c.attendu == ZOR_REPONSE_OK) {
             EXPECT_EQ(r.zMAC, "00-1A-2B-3C-4D-5E");
         }
     }
@@ -305,8 +299,9 @@ TEST(DiscoveryAnswer, OnlyWellFormedAnswersPass)
 namespace {
 
 // A nine-line answer with the given lines replaced (index, text), and how the check reads it.
-const std::vector<std::string> kNeuf = {"D", "Tavlin-1", "00-1A-2B-3C-4D-5E", "Salle 2", "admin",
-                                        "secret", "FFFFFF00C0A80101", "1", "2.3"};
+const std::vector<std::string> kNeuf = {"D",     "Tavlin-1", "00-1A-2B-3C-4D-5E", "Salle 2",
+                                        "admin", "secret",   "FFFFFF00C0A80101",  "1",
+                                        "2.3"};
 std::string Texte(const std::vector<std::string>& lignes)
 {
     std::string z;
@@ -327,14 +322,17 @@ ZorQualiteReponse Lire(size_t iLigne, const std::string& zLigne, ZorReponseTavli
 // the protocol says; only what it cannot read is refused.
 TEST(DiscoveryAnswerRules, TypeLine)
 {
-    const struct { const char* zType; ZorQualiteReponse attendu; } cas[] = {
-        {"A", ZOR_REPONSE_OK}, {"D", ZOR_REPONSE_OK}, {"M", ZOR_REPONSE_OK},
+    const struct
+    {
+        const char* zType;
+        ZorQualiteReponse attendu;
+    } cas[] = {
+        {"A", ZOR_REPONSE_OK},     {"D", ZOR_REPONSE_OK},    {"M", ZOR_REPONSE_OK},
         {"D \r", ZOR_REPONSE_OK}, // trimmed on the right
         {" D", ZOR_REPONSE_AUTRE}, {"d", ZOR_REPONSE_AUTRE}, {"DA", ZOR_REPONSE_AUTRE},
-        {"N", ZOR_REPONSE_AUTRE}, {"", ZOR_REPONSE_AUTRE},
+        {"N", ZOR_REPONSE_AUTRE},  {"", ZOR_REPONSE_AUTRE},
     };
-    for (const auto& c : cas)
-    {
+    for (const auto& c : cas) {
         ZorReponseTavlin r;
         EXPECT_EQ(Lire(0, c.zType, &r), c.attendu) << c.zType;
     }
@@ -344,27 +342,30 @@ TEST(DiscoveryAnswerRules, LineCountDecidesVersion)
 {
     const std::string z8 = Texte({kNeuf.begin(), kNeuf.begin() + 8});
     const std::string x7 = "x\nx\nx\nx\nx\nx\nx\n";
-    const struct { std::string zTexte; ZorQualiteReponse attendu; const char* zVersion; } cas[] = {
+    const struct
+    {
+        std::string zTexte;
+        ZorQualiteReponse attendu;
+        const char* zVersion;
+    } cas[] = {
         {z8.substr(0, z8.size() - 2), ZOR_REPONSE_AUTRE, ""}, // seven lines
         {z8, ZOR_REPONSE_OK, "1"},
-        {z8 + "\n\n\r\n", ZOR_REPONSE_OK, "1"},  // empty lines at the end are no lines
-        {z8 + "2.3", ZOR_REPONSE_OK, "2.3"},     // no line feed after the last line
+        {z8 + "\n\n\r\n", ZOR_REPONSE_OK, "1"}, // empty lines at the end are no lines
+        {z8 + "2.3", ZOR_REPONSE_OK, "2.3"},    // no line feed after the last line
         {z8 + "2.3\r\n\n", ZOR_REPONSE_OK, "2.3"},
-        {z8 + "  \n", ZOR_REPONSE_OK, ""},       // a ninth line of blanks: an empty version
+        {z8 + "  \n", ZOR_REPONSE_OK, ""}, // a ninth line of blanks: an empty version
         {z8 + std::string(32, 'v'), ZOR_REPONSE_OK, "vvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvv"},
         {z8 + std::string(33, 'v'), ZOR_REPONSE_LONGUEUR, ""},
-        {z8 + "2.3\nx\n", ZOR_REPONSE_OK, "1"},  // ten lines: extra lines ignored, version "1"
+        {z8 + "2.3\nx\n", ZOR_REPONSE_OK, "1"},     // ten lines: extra lines ignored, version "1"
         {z8 + "\x1b\n\x01\n", ZOR_REPONSE_OK, "1"}, // and the unused lines are not read
         {z8 + std::string(33, 'v') + "\nx\n", ZOR_REPONSE_OK, "1"},
-        {z8 + "2.3\n" + x7, ZOR_REPONSE_OK, "1"},          // sixteen lines
+        {z8 + "2.3\n" + x7, ZOR_REPONSE_OK, "1"},            // sixteen lines
         {z8 + "2.3\n" + x7 + "x\n", ZOR_REPONSE_LIGNES, ""}, // seventeen
     };
-    for (const auto& c : cas)
-    {
+    for (const auto& c : cas) {
         ZorReponseTavlin r;
         ASSERT_EQ(ZorLitReponse(c.zTexte, &r), c.attendu) << c.zTexte;
-        if (c.attendu == ZOR_REPONSE_OK)
-        {
+        if (c.attendu == ZOR_REPONSE_OK) {
             EXPECT_EQ(r.zVersion, c.zVersion) << c.zTexte;
         }
     }
@@ -375,7 +376,13 @@ TEST(DiscoveryAnswerRules, NetworkLineReadInParts)
     // The first eight characters give the mask, the next eight the gateway; a part that is not
     // eight hexadecimal digits gives an empty text and the device is still registered, with
     // its ninth line as version.
-    const struct { std::string zLigne; ZorQualiteReponse attendu; const char* zMask; const char* zGateway; } cas[] = {
+    const struct
+    {
+        std::string zLigne;
+        ZorQualiteReponse attendu;
+        const char* zMask;
+        const char* zGateway;
+    } cas[] = {
         {"FFFFFF00C0A80101", ZOR_REPONSE_OK, "255.255.255.0", "192.168.1.1"},
         {"ffffff00c0a80101", ZOR_REPONSE_OK, "255.255.255.0", "192.168.1.1"},
         {"FFFFFF00C0A8", ZOR_REPONSE_OK, "255.255.255.0", ""},
@@ -387,10 +394,11 @@ TEST(DiscoveryAnswerRules, NetworkLineReadInParts)
         {"FFFFFF00 C0A8010", ZOR_REPONSE_OK, "255.255.255.0", ""},
         {std::string(32, 'F'), ZOR_REPONSE_OK, "255.255.255.255", "255.255.255.255"},
         {std::string(33, 'F'), ZOR_REPONSE_LONGUEUR, "", ""},
-        {"FFFFFF00\x01" "0A80101", ZOR_REPONSE_CARACTERE, "", ""},
+        {"FFFFFF00\x01"
+         "0A80101",
+         ZOR_REPONSE_CARACTERE, "", ""},
     };
-    for (const auto& c : cas)
-    {
+    for (const auto& c : cas) {
         ZorReponseTavlin r;
         ASSERT_EQ(Lire(6, c.zLigne, &r), c.attendu) << c.zLigne;
         if (c.attendu != ZOR_REPONSE_OK)
@@ -404,18 +412,27 @@ TEST(DiscoveryAnswerRules, NetworkLineReadInParts)
 
 TEST(DiscoveryAnswerRules, DhcpLineIsOneOrNot)
 {
-    const struct { std::string zLigne; ZorQualiteReponse attendu; bool bDhcp; } cas[] = {
-        {"1", ZOR_REPONSE_OK, true},    {"1 \r", ZOR_REPONSE_OK, true}, {"0", ZOR_REPONSE_OK, false},
-        {"", ZOR_REPONSE_OK, false},    {"01", ZOR_REPONSE_OK, false},  {" 1", ZOR_REPONSE_OK, false},
-        {"oui", ZOR_REPONSE_OK, false}, {std::string(32, '1'), ZOR_REPONSE_OK, false},
-        {std::string(33, '1'), ZOR_REPONSE_LONGUEUR, false}, {"1\x7f", ZOR_REPONSE_CARACTERE, false},
-    };
-    for (const auto& c : cas)
+    const struct
     {
+        std::string zLigne;
+        ZorQualiteReponse attendu;
+        bool bDhcp;
+    } cas[] = {
+        {"1", ZOR_REPONSE_OK, true},
+        {"1 \r", ZOR_REPONSE_OK, true},
+        {"0", ZOR_REPONSE_OK, false},
+        {"", ZOR_REPONSE_OK, false},
+        {"01", ZOR_REPONSE_OK, false},
+        {" 1", ZOR_REPONSE_OK, false},
+        {"oui", ZOR_REPONSE_OK, false},
+        {std::string(32, '1'), ZOR_REPONSE_OK, false},
+        {std::string(33, '1'), ZOR_REPONSE_LONGUEUR, false},
+        {"1\x7f", ZOR_REPONSE_CARACTERE, false},
+    };
+    for (const auto& c : cas) {
         ZorReponseTavlin r;
         ASSERT_EQ(Lire(7, c.zLigne, &r), c.attendu) << c.zLigne;
-        if (c.attendu == ZOR_REPONSE_OK)
-        {
+        if (c.attendu == ZOR_REPONSE_OK) {
             EXPECT_EQ(r.bDhcp, c.bDhcp) << c.zLigne;
         }
     }

@@ -49,8 +49,8 @@ public:
         sa.sin_family = AF_INET;
         sa.sin_port = htons(30303);
         sa.sin_addr.s_addr = inet_addr(zDest);
-        return sendto(m_fd, z.data(), z.size(), 0, reinterpret_cast<sockaddr*>(&sa),
-                      sizeof(sa)) == ssize_t(z.size());
+        return sendto(m_fd, z.data(), z.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) ==
+               ssize_t(z.size());
     }
     // One datagram within iMs, or an empty string.
     std::string Recevoir(int iMs)
@@ -203,8 +203,7 @@ TEST_F(LoopbackDiscovery, ForcedReadDrainsWithoutEventLoop)
     CPU_ZERO(&un);
     CPU_SET(sched_getcpu(), &un);
     ASSERT_EQ(sched_setaffinity(0, sizeof(un), &un), 0);
-    for (int i = 0; i < 20; ++i)
-    {
+    for (int i = 0; i < 20; ++i) {
         std::string z = kReponse;
         z.replace(z.find("00-1A-2B-3C-4D-5E"), 17, "00-00-00-00-00-" + std::to_string(10 + i));
         EXPECT_TRUE(a.Envoyer(z));
@@ -248,8 +247,7 @@ TEST_F(LoopbackDiscovery, AddressingModeDecidesForFactoryAnswers)
 
     // Modes 0 and 2 readdress it instead of registering it (here nothing can be configured:
     // the loopback has no network mask); any other mode registers it.
-    for (int iMode : {0, 2})
-    {
+    for (int iMode : {0, 2}) {
         gpTheTavlin->m_network.m_iModeAdresseAutomatique = iMode;
         ASSERT_TRUE(usine.Envoyer(zReponse));
         zortest::Pump(300);
@@ -284,10 +282,9 @@ namespace {
 class Enregistreur : public ZorDiscoverySink
 {
 public:
-    void AddTavlin(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
-                   const wxString&, const wxString&, const wxString&, const wxString&,
-                   const wxString&, bool, const wxString&, const wxString&, const wxString&,
-                   const wxString&) override
+    void AddTavlin(const wxString& zIP, const wxString& zNom, const wxString& zMAC, const wxString&,
+                   const wxString&, const wxString&, const wxString&, const wxString&, bool,
+                   const wxString&, const wxString&, const wxString&, const wxString&) override
     {
         ajouts.push_back(zIP + " " + zMAC + " " + zNom);
     }
@@ -320,7 +317,8 @@ protected:
     {
         const std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
         size_t n = 0;
-        for (size_t pos = log.find(zTexte); pos != std::string::npos; pos = log.find(zTexte, pos + 1))
+        for (size_t pos = log.find(zTexte); pos != std::string::npos;
+             pos = log.find(zTexte, pos + 1))
             ++n;
         return n;
     }
@@ -378,11 +376,13 @@ TEST_F(ReseauSeul, MalformedAnswersAreCountedAndLoggedOncePerSenderAndMinute)
     // Within the minute the sender stays quiet in the log; after it, it is logged again.
     m_horloge.Advance(ZorTavlinNetwork::iLogIgnoreesMs - 1);
     ASSERT_TRUE(a.Envoyer(zMalformees[1]));
-    ASSERT_TRUE(zortest::PumpUntil([&] { return m_reseau.GetNombreReponsesIgnorees() == 5; }, 3000));
+    ASSERT_TRUE(
+        zortest::PumpUntil([&] { return m_reseau.GetNombreReponsesIgnorees() == 5; }, 3000));
     EXPECT_EQ(LignesLog("reponse ignoree de 127.0.0.21:"), 1u);
     m_horloge.Advance(1);
     ASSERT_TRUE(a.Envoyer(zMalformees[2]));
-    ASSERT_TRUE(zortest::PumpUntil([&] { return m_reseau.GetNombreReponsesIgnorees() == 6; }, 3000));
+    ASSERT_TRUE(
+        zortest::PumpUntil([&] { return m_reseau.GetNombreReponsesIgnorees() == 6; }, 3000));
     EXPECT_EQ(LignesLog("reponse ignoree de 127.0.0.21: caractere interdit (6 ignorees"), 1u);
     EXPECT_EQ(m_sink.ajouts.size(), 1u);
 }
@@ -394,7 +394,8 @@ TEST_F(ReseauSeul, AddressSearchLeavesTheEventLoopRunningThenSaysHelloAtTheNewAd
     int iUn = 1;
     for (ZorCarteEth* p : m_reseau.m_arrayCarteEth)
         if (p->m_pDatagramSocket)
-            setsockopt(p->m_pDatagramSocket->GetSocket(), SOL_SOCKET, SO_BROADCAST, &iUn, sizeof(iUn));
+            setsockopt(p->m_pDatagramSocket->GetSocket(), SOL_SOCKET, SO_BROADCAST, &iUn,
+                       sizeof(iUn));
     Appareil nouvelle("127.0.0.160");
     Appareil autre("127.0.0.23", 30412);
     ASSERT_TRUE(nouvelle.Lie() && autre.Lie());
@@ -466,8 +467,8 @@ TEST_F(ReseauSeul, ClosingDuringTheSearchDeliversNothing)
                 m_bArretVu = bArret.load();
                 return true;
             });
-        reseau.ConfigureAdresseTavlin("02-00-00-00-00-02", "a", "b", "127.0.0.1",
-                                      "255.255.255.0", "");
+        reseau.ConfigureAdresseTavlin("02-00-00-00-00-02", "a", "b", "127.0.0.1", "255.255.255.0",
+                                      "");
         for (int i = 0; i < 3000 && m_iTests < 2; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ASSERT_EQ(m_iTests, 2);
@@ -482,10 +483,12 @@ TEST_F(ReseauSeul, AConfigurationDatagramThatCannotBeSentLeavesTheDeviceRetryabl
     RechercheBloquee(162);
     m_bLibere = true;
     m_reseau.ConfigureAdresseTavlin("02-00-00-00-00-03", "a", "b", "10.1.1.1", "255.255.255.0", "");
-    ASSERT_TRUE(zortest::PumpUntil([&] { return LignesLog("02-00-00-00-00-03: envoi impossible") == 1; }, 3000));
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] { return LignesLog("02-00-00-00-00-03: envoi impossible") == 1; }, 3000));
     EXPECT_EQ(m_sink.iConfigurations, 1);
     // Not marked as configured: the next request starts a new configuration at once.
     m_reseau.ConfigureAdresseTavlin("02-00-00-00-00-03", "a", "b", "10.1.1.1", "255.255.255.0", "");
     EXPECT_EQ(m_sink.iConfigurations, 2);
-    ASSERT_TRUE(zortest::PumpUntil([&] { return LignesLog("02-00-00-00-00-03: envoi impossible") == 2; }, 3000));
+    ASSERT_TRUE(zortest::PumpUntil(
+        [&] { return LignesLog("02-00-00-00-00-03: envoi impossible") == 2; }, 3000));
 }

@@ -54,8 +54,8 @@ std::vector<uint8_t> Reponse(const uint8_t* requete, const char* zSource, size_t
 }
 
 // An error answer from zSource quoting the request as it left for zDest.
-std::vector<uint8_t> Erreur(uint8_t iType, uint8_t iCode, const uint8_t* requete,
-                            const char* zDest, const char* zSource)
+std::vector<uint8_t> Erreur(uint8_t iType, uint8_t iCode, const uint8_t* requete, const char* zDest,
+                            const char* zSource)
 {
     std::vector<uint8_t> p = EnTeteIP(zSource, "192.168.77.1");
     const uint8_t icmp[8] = {iType, iCode, 0, 0, 0, 0, 0, 0};
@@ -91,8 +91,7 @@ TEST(Ping, RequestBytesAndChecksum)
     EXPECT_EQ(ntohs(c), uint16_t(~0xddf2));
     // An odd trailing byte counts as itself (the low byte of a little-endian word).
     const uint8_t impair[3] = {0x00, 0x00, 0x05};
-    EXPECT_EQ(ZorPing::Checksum(reinterpret_cast<const uint16_t*>(impair), 3),
-              uint16_t(~0x0005));
+    EXPECT_EQ(ZorPing::Checksum(reinterpret_cast<const uint16_t*>(impair), 3), uint16_t(~0x0005));
     EXPECT_EQ(ZorPing::Checksum(reinterpret_cast<const uint16_t*>(impair), 0), 0xFFFF);
 }
 
@@ -263,8 +262,7 @@ TEST(Ping, UnprivilegedEchoSocket)
 
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
-    if (pid == 0)
-    {
+    if (pid == 0) {
         if (setgid(65534) != 0 || setuid(65534) != 0)
             _exit(100);
         ZorPlatform::SocketEcho s;

@@ -10,7 +10,8 @@
 
 namespace {
 
-class ArtworkTest : public zorui::WindowTest {};
+class ArtworkTest : public zorui::WindowTest
+{};
 
 TEST_F(ArtworkTest, ContactSheetOfEveryPicture)
 {
@@ -24,7 +25,11 @@ TEST_F(ArtworkTest, ContactSheetOfEveryPicture)
 
 TEST_F(ArtworkTest, WaitBoxShowsEachMessageWhole)
 {
-    const struct { const char* zNom; const wchar_t* zMessage; } messages[] = {
+    const struct
+    {
+        const char* zNom;
+        const wchar_t* zMessage;
+    } messages[] = {
         {"check", L"Merci de patienter pendant le gestionnaire vérifie si votre Tavlin est bien "
                   L"accessible à travers le réseau..."},
         {"search", L"Merci de patienter pendant la recherche de la Tavlin..."},

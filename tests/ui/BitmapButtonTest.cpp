@@ -15,7 +15,11 @@ using Image = ZorBitmapButtonWnd::Image;
 
 TEST(BitmapButtonChoice, PictureFollowsPressPointerAndControl)
 {
-    struct Cas { bool bPressed, bInside, bControle; Image attendu; };
+    struct Cas
+    {
+        bool bPressed, bInside, bControle;
+        Image attendu;
+    };
     const Cas cas[] = {
         {false, false, false, ZorBitmapButtonWnd::IMAGE_LABEL},
         {false, false, true, ZorBitmapButtonWnd::IMAGE_LABEL},
@@ -35,7 +39,11 @@ class BitmapButtonTest : public zorui::WindowTest
 {
 protected:
     // What the parent received from the button, in order.
-    struct Recu { wxEventType type; int id; };
+    struct Recu
+    {
+        wxEventType type;
+        int id;
+    };
     std::vector<Recu> m_recus;
 
     ZorBitmapButtonWnd* NouveauBouton(wxWindow* pParent, const wxString& zNom, const wxPoint& pos)
@@ -145,8 +153,11 @@ TEST_F(BitmapButtonTest, ScreenshotsOfEveryButtonInItsThreeStates)
         SCOPED_TRACE(nom);
         ZorBitmapButtonWnd* b = NouveauBouton(frame.Panel(), nom, wxPoint(60, 60));
         frame.Settle();
-        const struct { const char* zEtat; const char* zSuffixe; } etats[] = {
-            {"normal", ""}, {"hover", "_s"}, {"pressed", "_on"}};
+        const struct
+        {
+            const char* zEtat;
+            const char* zSuffixe;
+        } etats[] = {{"normal", ""}, {"hover", "_s"}, {"pressed", "_on"}};
         for (const auto& etat : etats) {
             if (wxString(etat.zEtat) == "hover")
                 zorui::MoveInto(b);
@@ -156,7 +167,7 @@ TEST_F(BitmapButtonTest, ScreenshotsOfEveryButtonInItsThreeStates)
                 zorui::Screenshot(b, wxString::Format("button_%s_%s", nom, etat.zEtat));
             ASSERT_FALSE(zPath.empty());
             wxImage vu(zPath), attendu(ZorUtile::GetFullPath(
-                wxString::Format("bitmap/%s%s.png", nom, etat.zSuffixe)));
+                                   wxString::Format("bitmap/%s%s.png", nom, etat.zSuffixe)));
             ASSERT_TRUE(vu.IsOk() && attendu.IsOk());
             ASSERT_EQ(vu.GetSize(), attendu.GetSize());
             for (const wxPoint& p : {wxPoint(vu.GetWidth() / 2, vu.GetHeight() / 2), wxPoint(3, 3)})

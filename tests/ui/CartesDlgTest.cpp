@@ -33,7 +33,7 @@ protected:
 
 TEST_F(CartesDlgTest, AnUnwritableBlackListChangesNothingAndSaysSo)
 {
-    auto* pCarte = new ZorCarteEth;   // owned by the manager's network object
+    auto* pCarte = new ZorCarteEth; // owned by the manager's network object
     pCarte->m_zDescription = wxT("eth9");
     pCarte->m_zMAC = wxT("02-00-5E-00-00-09");
     pCarte->m_zIP = wxT("10.9.9.1");
@@ -41,8 +41,8 @@ TEST_F(CartesDlgTest, AnUnwritableBlackListChangesNothingAndSaysSo)
     pCarte->m_zGateway = wxT("0.0.0.0");
     gpTheTavlin->GetArrayCarteEth().Add(pCarte);
     // A folder where the black list file should be: it cannot be replaced.
-    const std::string zFichier = wxStandardPaths::Get().GetDocumentsDir().utf8_string() +
-                                 "/Tavlin/tavlincarteblacklist.ini";
+    const std::string zFichier =
+        wxStandardPaths::Get().GetDocumentsDir().utf8_string() + "/Tavlin/tavlincarteblacklist.ini";
     std::filesystem::create_directories(zFichier + "/occupe");
 
     ZorInfoCarteEthDlg dlg(nullptr);
@@ -54,8 +54,9 @@ TEST_F(CartesDlgTest, AnUnwritableBlackListChangesNothingAndSaysSo)
     {
         zorui::ModalScript script;
         script.Expect(wxString::FromUTF8("Saisissez le mot de passe"), wxID_OK, wxT("qmt417"))
-            .Expect(wxString::FromUTF8("La liste des cartes réseau exclues n'a pas pu être enregistrée.\n\n"
-                                       "Cette carte réseau reste utilisée par votre logiciel."),
+            .Expect(wxString::FromUTF8(
+                        "La liste des cartes réseau exclues n'a pas pu être enregistrée.\n\n"
+                        "Cette carte réseau reste utilisée par votre logiciel."),
                     wxID_OK);
         zorui::Click(pCase);
         zorui::Settle(200);

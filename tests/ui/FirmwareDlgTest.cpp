@@ -125,28 +125,27 @@ TEST_F(FirmwareDlgTest, PostBoxEndsOneSecondAfterAFastEndAndHalfASecondAfterASlo
         ASSERT_TRUE(dlg->Init("127.0.0.1", "127.0.0.1", fichier, "/mpfsupload",
                               "name=\"fichier\"; filename=\"Tavlin.bin\"", 120, false));
         int64_t iDelai = -1;
-        Pilote pilote(*dlg, {
-            [&] {
-                EXPECT_EQ(dlg->GetTitle(), "Tavlin");
-                EXPECT_EQ(dlg->GetSize(), wxSize(440, 200));
-                EXPECT_FALSE(dlg->GetBoutonAnnuler()->IsShown());
-                if (iAvant == 0)
-                    zorui::Screenshot(dlg, "postfiledlg_transfer");
-                clock.Advance(iAvant);
-                serveur.Repondre();
-                return true;
-            },
-            [&] {
-                iDelai = dlg->GetTransfert().DelaiProchaineEcheance();
-                if (iDelai > 1000)
-                    return false;
-                clock.Advance(iDelai - 1);
-                dlg->GetTransfert().Verifier();
-                EXPECT_TRUE(dlg->IsModal()); // not a millisecond early
-                clock.Advance(1);
-                dlg->GetTransfert().Verifier();
-                return true;
-            }});
+        Pilote pilote(*dlg, {[&] {
+                                 EXPECT_EQ(dlg->GetTitle(), "Tavlin");
+                                 EXPECT_EQ(dlg->GetSize(), wxSize(440, 200));
+                                 EXPECT_FALSE(dlg->GetBoutonAnnuler()->IsShown());
+                                 if (iAvant == 0)
+                                     zorui::Screenshot(dlg, "postfiledlg_transfer");
+                                 clock.Advance(iAvant);
+                                 serveur.Repondre();
+                                 return true;
+                             },
+                             [&] {
+                                 iDelai = dlg->GetTransfert().DelaiProchaineEcheance();
+                                 if (iDelai > 1000)
+                                     return false;
+                                 clock.Advance(iDelai - 1);
+                                 dlg->GetTransfert().Verifier();
+                                 EXPECT_TRUE(dlg->IsModal()); // not a millisecond early
+                                 clock.Advance(1);
+                                 dlg->GetTransfert().Verifier();
+                                 return true;
+                             }});
         EXPECT_EQ(dlg->ShowModal(), 0);
         EXPECT_EQ(iDelai, iAvant ? 500 : 1000);
         EXPECT_EQ(dlg->GetReponse(), "OK\n");
@@ -161,38 +160,40 @@ TEST_F(FirmwareDlgTest, ReturnCancelsOnlyWhenCancelIsAllowed)
         Serveur serveur;
         auto* dlg = new ZorPostFileDlg(nullptr, clock);
         ASSERT_TRUE(dlg->Init("127.0.0.1", "", fichier, "/mpfsupload", "", 120, bAnnulable));
-        Pilote pilote(*dlg, {
-            [&] {
-                if (!dlg->IsShownOnScreen())
-                    return false;
-                dlg->Raise();
-                dlg->SetFocus();
-                zorui::Settle(100);
-                return true;
-            },
-            [&] {
-                EXPECT_EQ(dlg->GetBoutonAnnuler()->IsShown(), bAnnulable);
-                EXPECT_TRUE(zorui::TextFits(dlg->GetTexte()));
-                if (bAnnulable)
-                    zorui::Screenshot(dlg, "postfiledlg_cancel_allowed");
-                zorui::PressKey(WXK_RETURN);
-                zorui::PressKey(WXK_ESCAPE); // never ends the box
-                return true;
-            },
-            [&] {
-                EXPECT_TRUE(dlg->IsModal()) << "Return and Escape did nothing without cancel";
-                serveur.Repondre();
-                clock.Advance(ZorPostFileTransfert::kDelaiMaxMs - 5000); // still before the time limit
-                return true;
-            },
-            [&] {
-                const int64_t iDelai = dlg->GetTransfert().DelaiProchaineEcheance();
-                if (iDelai > 1000)
-                    return false;
-                clock.Advance(iDelai);
-                dlg->GetTransfert().Verifier();
-                return true;
-            }});
+        Pilote pilote(*dlg, {[&] {
+                                 if (!dlg->IsShownOnScreen())
+                                     return false;
+                                 dlg->Raise();
+                                 dlg->SetFocus();
+                                 zorui::Settle(100);
+                                 return true;
+                             },
+                             [&] {
+                                 EXPECT_EQ(dlg->GetBoutonAnnuler()->IsShown(), bAnnulable);
+                                 EXPECT_TRUE(zorui::TextFits(dlg->GetTexte()));
+                                 if (bAnnulable)
+                                     zorui::Screenshot(dlg, "postfiledlg_cancel_allowed");
+                                 zorui::PressKey(WXK_RETURN);
+                                 zorui::PressKey(WXK_ESCAPE); // never ends the box
+                                 return true;
+                             },
+                             [&] {
+                                 EXPECT_TRUE(dlg->IsModal())
+                                     << "Return and Escape did nothing without cancel";
+                                 serveur.Repondre();
+                                 clock.Advance(ZorPostFileTransfert::kDelaiMaxMs -
+                                               5000); // still before the time limit
+                                 return true;
+                             },
+                             [&] {
+                                 const int64_t iDelai =
+                                     dlg->GetTransfert().DelaiProchaineEcheance();
+                                 if (iDelai > 1000)
+                                     return false;
+                                 clock.Advance(iDelai);
+                                 dlg->GetTransfert().Verifier();
+                                 return true;
+                             }});
         EXPECT_EQ(dlg->ShowModal(), bAnnulable ? -11 : 0);
         dlg->Destroy();
     }
@@ -205,27 +206,29 @@ TEST_F(FirmwareDlgTest, UploadBoxShowsTheCapturedDeviceAndEndsWithTenWithoutAdap
     auto* dlg = new ZorUploadFirmwareDlg(nullptr, "", clock);
     ASSERT_TRUE(dlg->Init(image));
     dlg->SetCartes(ZorCarteEthPtrArray());
-    Pilote pilote(*dlg, {
-        [&] {
-            EXPECT_EQ(dlg->GetSize(), wxSize(440, 200));
-            EXPECT_EQ(dlg->GetGauge()->GetRange(), 240);
-            EXPECT_TRUE(dlg->GetTexte(0)->GetLabel().empty());
-            // What a transfer under way shows.
-            dlg->OnCapture("0A-00");
-            dlg->OnProgression(96, 240);
-            EXPECT_EQ(dlg->GetTexte(0)->GetLabel(), wxString::FromUTF8("Téléchargement du logiciel, merci de patienter..."));
-            EXPECT_EQ(dlg->GetTexte(1)->GetLabel(), "(Tavlin id=0A-00)");
-            EXPECT_TRUE(zorui::TextFits(dlg->GetTexte(0)));
-            zorui::Settle(100);
-            zorui::Screenshot(dlg, "uploadfirmwaredlg_transfer");
-            zorui::PressKey(WXK_ESCAPE); // no way out but the exchange's end
-            return true;
-        },
-        [&] {
-            EXPECT_TRUE(dlg->IsModal());
-            clock.Advance(15000); // the capture limit; the box's own timer finds it passed
-            return true;
-        }});
+    Pilote pilote(
+        *dlg,
+        {[&] {
+             EXPECT_EQ(dlg->GetSize(), wxSize(440, 200));
+             EXPECT_EQ(dlg->GetGauge()->GetRange(), 240);
+             EXPECT_TRUE(dlg->GetTexte(0)->GetLabel().empty());
+             // What a transfer under way shows.
+             dlg->OnCapture("0A-00");
+             dlg->OnProgression(96, 240);
+             EXPECT_EQ(dlg->GetTexte(0)->GetLabel(),
+                       wxString::FromUTF8("Téléchargement du logiciel, merci de patienter..."));
+             EXPECT_EQ(dlg->GetTexte(1)->GetLabel(), "(Tavlin id=0A-00)");
+             EXPECT_TRUE(zorui::TextFits(dlg->GetTexte(0)));
+             zorui::Settle(100);
+             zorui::Screenshot(dlg, "uploadfirmwaredlg_transfer");
+             zorui::PressKey(WXK_ESCAPE); // no way out but the exchange's end
+             return true;
+         },
+         [&] {
+             EXPECT_TRUE(dlg->IsModal());
+             clock.Advance(15000); // the capture limit; the box's own timer finds it passed
+             return true;
+         }});
     EXPECT_EQ(dlg->ShowModal(), 10);
     EXPECT_TRUE(dlg->GetIdentifiant().empty());
     dlg->Destroy();

@@ -8,7 +8,8 @@
 
 namespace {
 
-class IPctrlTest : public zorui::WindowTest {};
+class IPctrlTest : public zorui::WindowTest
+{};
 
 TEST_F(IPctrlTest, ReadsWritesAndFiltersWhatIsTyped)
 {
@@ -25,7 +26,13 @@ TEST_F(IPctrlTest, ReadsWritesAndFiltersWhatIsTyped)
     EXPECT_EQ(champ->GetAdresseIP().ToString(), "192.168.1.20");
     zorui::Screenshot(champ, "ipctrl_value");
 
-    struct Cas { int iChamp; const char* zTape; const char* zReste; bool bMessage; };
+    struct Cas
+    {
+        int iChamp;
+        const char* zTape;
+        const char* zReste;
+        bool bMessage;
+    };
     const Cas cas[] = {
         {0, "256", "0", true},    // above a byte: the message, then 0
         {1, "255", "255", false}, // the largest byte stays
@@ -39,7 +46,8 @@ TEST_F(IPctrlTest, ReadsWritesAndFiltersWhatIsTyped)
         zorui::ModalScript script;
         if (c.bMessage)
             script.Expect(L"256 n'est pas une entrée valide. Veuillez spécifier une valeur "
-                          L"comprise entre 0 et 255.", wxID_OK);
+                          L"comprise entre 0 et 255.",
+                          wxID_OK);
         zorui::TypeInto(entree, c.zTape);
         EXPECT_EQ(entree->GetValue(), c.zReste);
         if (c.bMessage && script.Records().size() == 1) {

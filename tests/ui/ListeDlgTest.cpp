@@ -31,8 +31,10 @@ protected:
             return;
         // A program folder of its own: the built pictures, and an update folder maj_v3.
         m_prog = zortest::MakeTempDir("listeprog");
-        std::filesystem::create_symlink(std::string(TAVLIN_UI_BUILD_DIR) + "/bitmap", m_prog + "/bitmap");
-        std::filesystem::create_symlink(std::string(TAVLIN_UI_BUILD_DIR) + "/Tavlin.ico", m_prog + "/Tavlin.ico");
+        std::filesystem::create_symlink(std::string(TAVLIN_UI_BUILD_DIR) + "/bitmap",
+                                        m_prog + "/bitmap");
+        std::filesystem::create_symlink(std::string(TAVLIN_UI_BUILD_DIR) + "/Tavlin.ico",
+                                        m_prog + "/Tavlin.ico");
         std::filesystem::create_directories(m_prog + "/maj/maj_v3");
         ZorUtile::SetPathExe(wxString::FromUTF8(m_prog));
         ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
@@ -157,7 +159,8 @@ TEST_F(ListeDlgTest, AnnulerAndAWaitWindowPerAction)
     zorui::Settle(100);
     {
         zorui::ModalScript script;
-        script.Expect(wxString::FromUTF8("Vous devez sélectionner une Tavlin dans la liste."), wxID_OK);
+        script.Expect(wxString::FromUTF8("Vous devez sélectionner une Tavlin dans la liste."),
+                      wxID_OK);
         zorui::Click(dlg.GetBouton(Dlg::ID_OK));
         zorui::Settle(200);
         ASSERT_EQ(script.Records().size(), 1u);
@@ -175,7 +178,9 @@ TEST_F(ListeDlgTest, AReaddressThatCouldNotTestAnAddressSaysSoAndTheCardsShowNoL
     // Outside the network: the reconfiguration flow, whose search cannot test any address.
     Ajouter("10.9.9.10", "Serre", "02-54-56-4D-0A-09", "v3");
     gpTheTavlin->m_network.GetRechercheAdresse().SetTestLibre(
-        [](const std::string&, const std::atomic<bool>&) { return ZorRechercheAdresse::Verdict::Intestable; });
+        [](const std::string&, const std::atomic<bool>&) {
+            return ZorRechercheAdresse::Verdict::Intestable;
+        });
     Dlg dlg("02-54-56-4D-0A-09");
     dlg.Show();
     zorui::SettleUntil([&] { return dlg.IsShownOnScreen(); });
@@ -184,8 +189,9 @@ TEST_F(ListeDlgTest, AReaddressThatCouldNotTestAnAddressSaysSoAndTheCardsShowNoL
         zorui::ModalScript script;
         script.Expect(wxString::FromUTF8("n'est pas accessible"), wxID_YES)
             .Expect(wxString::FromUTF8("mot de passe"), wxID_OK, "tavlin")
-            .Expect(wxString::FromUTF8("La configuration de votre Tavlin n'a pas été modifiée : cet ordinateur ne "
-                                       "peut pas vérifier qu'une adresse est libre"),
+            .Expect(wxString::FromUTF8(
+                        "La configuration de votre Tavlin n'a pas été modifiée : cet ordinateur ne "
+                        "peut pas vérifier qu'une adresse est libre"),
                     wxID_OK);
         zorui::Click(dlg.GetBouton(Dlg::ID_WARNING));
         EXPECT_TRUE(zorui::SettleUntil([&] { return script.Pending() == 0; }, 5000));
@@ -200,7 +206,8 @@ TEST_F(ListeDlgTest, AReaddressThatCouldNotTestAnAddressSaysSoAndTheCardsShowNoL
     // Only a loopback here: the library keeps its record, the card dialog lists no adapter.
     ASSERT_TRUE(gpTheTavlin->Start(wxT("cartes"), false));
     const ZorCarteEthPtrArray& cartes = gpTheTavlin->GetArrayCarteEth();
-    EXPECT_TRUE(std::any_of(cartes.begin(), cartes.end(), [](const ZorCarteEth* c) { return c->m_bLoopback; }));
+    EXPECT_TRUE(std::any_of(cartes.begin(), cartes.end(),
+                            [](const ZorCarteEth* c) { return c->m_bLoopback; }));
     ZorInfoCarteEthDlg cartesDlg(&dlg);
     cartesDlg.Show();
     zorui::SettleUntil([&] { return cartesDlg.IsShownOnScreen(); });

@@ -21,7 +21,10 @@ public:
     ZorTavlinData etat;
     std::vector<std::string> calls;
     bool Existe() override { return existe; }
-    void SurveillerAddrMAC(const wxString& mac) override { calls.push_back("surveiller " + mac.ToStdString()); }
+    void SurveillerAddrMAC(const wxString& mac) override
+    {
+        calls.push_back("surveiller " + mac.ToStdString());
+    }
     void ShowEmailConf(bool on) override { calls.push_back(on ? "email on" : "email off"); }
     void DemanderEtatFrais() override { calls.push_back("etat"); }
     bool IsNewEtat() override { return nouvelEtat; }
@@ -29,8 +32,8 @@ public:
     void WriteEmailConf(const wxString& s, const wxString& p, const wxString& l, const wxString& pw,
                         bool ssl) override
     {
-        calls.push_back("write " + s.ToStdString() + " " + p.ToStdString() + " " +
-                        l.ToStdString() + " " + pw.ToStdString() + (ssl ? " ssl" : ""));
+        calls.push_back("write " + s.ToStdString() + " " + p.ToStdString() + " " + l.ToStdString() +
+                        " " + pw.ToStdString() + (ssl ? " ssl" : ""));
     }
 };
 
@@ -101,7 +104,8 @@ TEST(Personnalisation, EmailSettingsLoadedThenWrittenOnlyWhenModified)
 {
     Dialog d("v2");
     EXPECT_TRUE(d.p.IsEmailCapable());
-    EXPECT_EQ(d.device.calls, (std::vector<std::string>{"surveiller 00-04-A3-12-34-56", "email on"}));
+    EXPECT_EQ(d.device.calls,
+              (std::vector<std::string>{"surveiller 00-04-A3-12-34-56", "email on"}));
     d.p.Ok(d.s);
     d.device.etat.m_zSMTPSERVER = "smtp.exemple.fr";
     d.device.etat.m_zSMTPPORT = "25";
@@ -135,7 +139,8 @@ TEST(Personnalisation, EmailSettingsLoadedThenWrittenOnlyWhenModified)
     // The login entry takes any ASCII character; a ";" would split the device's fields.
     d.s.email.zLogin = "a;b";
     r = d.p.Ok(d.s);
-    EXPECT_TRUE(r.zMessage.StartsWith(wxString::FromUTF8("Login : le caractère « ; »"))) << r.zMessage;
+    EXPECT_TRUE(r.zMessage.StartsWith(wxString::FromUTF8("Login : le caractère « ; »")))
+        << r.zMessage;
     EXPECT_EQ(r.iPage, -1);
     d.s.email.zLogin = "atelier";
     d.p.MarquerEmailModifie();
@@ -145,7 +150,8 @@ TEST(Personnalisation, EmailSettingsLoadedThenWrittenOnlyWhenModified)
     d.p.Ok(d.s);
     EXPECT_EQ(d.p.Ok(d.s).iFin, wxID_OK);
     EXPECT_EQ(d.device.calls.back(), "email off");
-    EXPECT_EQ(d.device.calls[d.device.calls.size() - 2], "write smtp.exemple.fr 25 atelier neuf ssl");
+    EXPECT_EQ(d.device.calls[d.device.calls.size() - 2],
+              "write smtp.exemple.fr 25 atelier neuf ssl");
 
     // Edits left with annuler are not written; the next visit loads again.
     Dialog a("v2");
@@ -175,15 +181,16 @@ TEST(Personnalisation, SilentDeviceGivesTheMessageAfterTenSecondsThenLoadsAgain)
     for (; ticks < 1000 && (r = d.p.TickChargement()).bChargement; ++ticks)
         d.clock.Advance(P::kChargementPasMs);
     EXPECT_EQ(ticks, 201) << "a poll every 50 ms from 0 to 10 000 ms";
-    EXPECT_EQ(r.zMessage, wxString::FromUTF8(
-        "Impossible de joindre la Tavlin. \n\nMerci de vérifier son branchement puis de réessayer."));
+    EXPECT_EQ(r.zMessage, wxString::FromUTF8("Impossible de joindre la Tavlin. \n\nMerci de "
+                                             "vérifier son branchement puis de réessayer."));
     EXPECT_EQ(r.iPage, P::PAGE_PRINCIPALE);
     EXPECT_EQ(d.p.ChargerEmail().iPage, P::PAGE_CHARGEMENT) << "nothing was loaded: try again";
 
     Dialog none("v3");
     none.device.existe = false;
     none.p.Ok(none.s);
-    EXPECT_EQ(none.p.ChargerEmail().iPage, -1) << "without a device manager the button does nothing";
+    EXPECT_EQ(none.p.ChargerEmail().iPage, -1)
+        << "without a device manager the button does nothing";
 }
 
 TEST(Personnalisation, FiltersAndPasswordUnscrambling)
@@ -192,8 +199,8 @@ TEST(Personnalisation, FiltersAndPasswordUnscrambling)
     {
         const char* c;
         bool a, b, cc;
-    } cases[] = {{"z", true, true, true}, {"7", true, true, true}, {" ", false, true, false},
-                 {"é", false, true, true}, {"(", false, true, false}, {".", false, false, true},
+    } cases[] = {{"z", true, true, true},  {"7", true, true, true},    {" ", false, true, false},
+                 {"é", false, true, true}, {"(", false, true, false},  {".", false, false, true},
                  {"-", false, true, true}, {";", false, false, false}, {"%", false, false, false}};
     for (const auto& c : cases) {
         const wxString ch = wxString::FromUTF8(c.c);

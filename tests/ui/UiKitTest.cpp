@@ -11,12 +11,14 @@
 
 namespace {
 
-class UiKitTest : public zorui::WindowTest {};
+class UiKitTest : public zorui::WindowTest
+{};
 
 TEST_F(UiKitTest, InputReachesOnlyEnabledWindows)
 {
     zorui::TestFrame frame("kit input");
-    auto* button = new wxButton(frame.Panel(), wxID_ANY, "Bouton", wxPoint(20, 20), wxSize(120, 40));
+    auto* button =
+        new wxButton(frame.Panel(), wxID_ANY, "Bouton", wxPoint(20, 20), wxSize(120, 40));
     auto* text = new wxTextCtrl(frame.Panel(), wxID_ANY, "", wxPoint(20, 90), wxSize(160, 30));
     int iClicks = 0;
     button->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++iClicks; });

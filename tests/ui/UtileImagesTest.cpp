@@ -70,7 +70,8 @@ TEST_F(PictureTest, MissingAndCorruptFilesGiveThePlaceholder)
 {
     WriteFile(m_dir + "/bitmap/corrompu.png", "\x89PNG\r\n\x1a\n pas une image");
     WriteFile(m_dir + "/bitmap/vide.png", "");
-    for (const char* name : {"bitmap/absent.png", "bitmap/corrompu.png", "bitmap/vide.png", "bitmap"}) {
+    for (const char* name :
+         {"bitmap/absent.png", "bitmap/corrompu.png", "bitmap/vide.png", "bitmap"}) {
         SCOPED_TRACE(name);
         ExpectPlaceholder(ZorUtile::GetPngBitmapResource(name, 32, 32));
         ExpectPlaceholder(ZorUtile::GetBitmapResource(name, false, false, true));
@@ -86,7 +87,9 @@ TEST_F(PictureTest, PngSizeAndMask)
     wxBitmap own = ZorUtile::GetPngBitmapResource("bitmap/p.png", 0, 0);
     ASSERT_TRUE(own.IsOk());
     EXPECT_EQ(own.GetSize(), wxSize(4, 3));
-    EXPECT_EQ(MaskMap(own), "x..." "...." "...x");
+    EXPECT_EQ(MaskMap(own), "x..."
+                            "...."
+                            "...x");
     for (auto wh : {std::make_pair(8, 0), std::make_pair(-1, 6), std::make_pair(4, 3)})
         EXPECT_EQ(ZorUtile::GetPngBitmapResource("bitmap/p.png", wh.first, wh.second).GetSize(),
                   wxSize(4, 3));
@@ -108,11 +111,12 @@ TEST_F(PictureTest, MirrorFlagsAndMask)
                  {true, false, false, "....", 3}, {false, false, false, "....", 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.miroir << c.miroirMasque << c.masque);
-        wxBitmap bitmap = ZorUtile::GetBitmapResource("bitmap/m.bmp", c.miroir, c.miroirMasque, c.masque);
+        wxBitmap bitmap =
+            ZorUtile::GetBitmapResource("bitmap/m.bmp", c.miroir, c.miroirMasque, c.masque);
         ASSERT_TRUE(bitmap.IsOk());
         EXPECT_EQ(bitmap.GetMask() != nullptr, c.masque);
         EXPECT_EQ(MaskMap(bitmap), c.mask);
-        if (c.mask[c.magentaX] == '.') {   // hidden pixels lose their colour in the conversion
+        if (c.mask[c.magentaX] == '.') { // hidden pixels lose their colour in the conversion
             wxImage image = bitmap.ConvertToImage();
             EXPECT_EQ(image.GetGreen(c.magentaX, 0), 0);
             EXPECT_EQ(image.GetBlue(c.magentaX, 0), 255);
@@ -122,8 +126,10 @@ TEST_F(PictureTest, MirrorFlagsAndMask)
 
 TEST_F(PictureTest, XpmWithMagenta)
 {
-    static const char* const xpm[] = {"3 2 2 1", "m c #FF00FF", "r c #C80000", "mrr", "rrm", nullptr};
+    static const char* const xpm[] = {"3 2 2 1", "m c #FF00FF", "r c #C80000",
+                                      "mrr",     "rrm",         nullptr};
     wxBitmap bitmap = ZorUtile::GetTransBmp(xpm);
     ASSERT_TRUE(bitmap.IsOk());
-    EXPECT_EQ(MaskMap(bitmap), "x.." "..x");
+    EXPECT_EQ(MaskMap(bitmap), "x.."
+                               "..x");
 }

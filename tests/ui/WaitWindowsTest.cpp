@@ -26,7 +26,8 @@ TEST(WaitBarWalk, FillsInTenStepsStaysFullEightTicksThenStartsAgain)
     EXPECT_EQ(ZorWaitForTavlinDlg::PasSuivant(170), 0);
 }
 
-class WaitWindowsTest : public zorui::WindowTest {};
+class WaitWindowsTest : public zorui::WindowTest
+{};
 
 // The dialogs create their wait box without parent and show and hide it many times.
 TEST_F(WaitWindowsTest, WaitBoxTakesTheInputWhileShownAndGivesItBack)
@@ -73,7 +74,8 @@ TEST_F(WaitWindowsTest, WaitBoxTakesTheInputWhileShownAndGivesItBack)
 TEST_F(WaitWindowsTest, AnimationWindowPaintsFramePanelAndTheCurrentPicture)
 {
     zorui::TestFrame frame("attente", wxSize(520, 220));
-    auto* fenetre = new ZorTavlinAttenteWnd(frame.Panel(), wxID_ANY, wxPoint(48, 31), wxSize(415, 115));
+    auto* fenetre =
+        new ZorTavlinAttenteWnd(frame.Panel(), wxID_ANY, wxPoint(48, 31), wxSize(415, 115));
     EXPECT_EQ(fenetre->GetImageCourante(), -1);
     fenetre->SetTexte("Test de la Tavlin en cours, merci de patienter...");
     frame.Settle();

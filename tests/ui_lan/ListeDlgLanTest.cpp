@@ -57,8 +57,7 @@ const char* const kEchecAuto = "La mise à jour a échoué, la Tavlin doit être
 const char* const kInstructions =
     "Merci de suivre les instructions suivantes :\n\n1/ Débranchez l'alimentation de la "
     "Tavlin.\n2/ Cliquez sur Ok.\n3/ Rebranchez-la immédiatement.";
-const char* const kEchecManuel =
-    "La mise à jour manuelle a échoué.\n\nSouhaitez-vous réessayer ?";
+const char* const kEchecManuel = "La mise à jour manuelle a échoué.\n\nSouhaitez-vous réessayer ?";
 
 // A prompt shows its message as static texts, one per line.
 wxString TexteDuPrompt(const wxWindow* pPrompt)
@@ -175,7 +174,8 @@ protected:
         ASSERT_TRUE(zortest::InTestNetwork());
         // A program folder of its own: the built pictures and one update, maj_v3.
         m_prog = zortest::MakeTempDir("listelan");
-        std::filesystem::create_symlink(std::string(TAVLIN_UI_BUILD_DIR) + "/bitmap", m_prog + "/bitmap");
+        std::filesystem::create_symlink(std::string(TAVLIN_UI_BUILD_DIR) + "/bitmap",
+                                        m_prog + "/bitmap");
         m_dossierMAJ = zortest::DossierMAJ(m_prog, 3, 2400, 3000);
         ZorUtile::SetPathExe(wxString::FromUTF8(m_prog));
         ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
@@ -198,8 +198,8 @@ protected:
         auto dlg = std::make_unique<Dlg>(zMAC);
         dlg->Show();
         EXPECT_TRUE(zorui::SettleUntil([&] { return dlg->IsShownOnScreen(); }));
-        EXPECT_TRUE(zorui::SettleUntil(
-            [&] { return size_t(dlg->GetListe()->GetItemCount()) >= n; }, 8000))
+        EXPECT_TRUE(
+            zorui::SettleUntil([&] { return size_t(dlg->GetListe()->GetItemCount()) >= n; }, 8000))
             << dlg->GetListe()->GetItemCount();
         zorui::MoveTo(wxPoint(1270, 1010));
         zorui::Settle(200);
@@ -234,7 +234,8 @@ protected:
     {
         return zorui::SettleUntil(fait, iMs);
     }
-    long MettreAJourDepuisLaListe(zortest::Emu& emu, bool bPhotos, const std::string& zAdresseRetour);
+    long MettreAJourDepuisLaListe(zortest::Emu& emu, bool bPhotos,
+                                  const std::string& zAdresseRetour);
     // One out-of-date device (Chaufferie, v2) with an emulator knob set, the manager started as
     // zInstance, the list open with that device selected.
     std::unique_ptr<Dlg> OuvrirChaufferie(zortest::Emu& emu, const char* zCle, const char* zValeur,
@@ -255,18 +256,22 @@ protected:
 TEST_F(ListeDlgLan, EveryKindOfRowItsButtonAndANewDevice)
 {
     zortest::Emu emu1, emu2, emu3;
-    ASSERT_TRUE(emu1.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Atelier,version=v3",
-                                    "--device", "ip=192.168.77.11,name=Chaufferie,version=v2",
-                                    "--device", "ip=10.9.9.10/24,name=Serre,version=v3",
-                                    "--device", "ip=192.168.77.12,name=Portail,mac=02-54-56-00-00-0D,version=v3"}));
-    ASSERT_TRUE(emu2.Start(Lan(2), {"--device", "ip=192.168.78.12,name=Portail,mac=02-54-56-00-00-0D,version=v3"}));
+    ASSERT_TRUE(
+        emu1.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Atelier,version=v3", "--device",
+                            "ip=192.168.77.11,name=Chaufferie,version=v2", "--device",
+                            "ip=10.9.9.10/24,name=Serre,version=v3", "--device",
+                            "ip=192.168.77.12,name=Portail,mac=02-54-56-00-00-0D,version=v3"}));
+    ASSERT_TRUE(emu2.Start(
+        Lan(2), {"--device", "ip=192.168.78.12,name=Portail,mac=02-54-56-00-00-0D,version=v3"}));
     ASSERT_TRUE(gpTheTavlin->Start(wxT("liste"), false));
     auto dlg = Ouvrir(4);
     // The device seen on both cards gets its flag when its second answer comes.
-    ASSERT_TRUE(Attendre([&] {
-        const long i = Ligne(*dlg, "Portail");
-        return i >= 0 && Colonne(*dlg, i, 13) == "1";
-    }, 8000));
+    ASSERT_TRUE(Attendre(
+        [&] {
+            const long i = Ligne(*dlg, "Portail");
+            return i >= 0 && Colonne(*dlg, i, 13) == "1";
+        },
+        8000));
     wxListCtrl* liste = dlg->GetListe();
     ASSERT_EQ(liste->GetItemCount(), 4);
     EXPECT_EQ(dlg->GetCompteur(), U("(4 Tavlin détectées)"));
@@ -323,14 +328,17 @@ TEST_F(ListeDlgLan, EveryKindOfRowItsButtonAndANewDevice)
 TEST_F(ListeDlgLan, ChoosingAReachableDeviceKeepsItInTheSettings)
 {
     zortest::Emu emu;
-    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Atelier,comment=Four,version=v3"}));
+    ASSERT_TRUE(
+        emu.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Atelier,comment=Four,version=v3"}));
     const std::string mac = emu.Get(0, "mac");
     ASSERT_TRUE(gpTheTavlin->Start(wxT("choix"), false));
-    ASSERT_TRUE(zortest::PumpUntil([] {
-        ZorTavlinInfoArray a;
-        gpTheTavlin->GetLesTavlin(a);
-        return a.GetCount() >= 1;
-    }, 8000));
+    ASSERT_TRUE(zortest::PumpUntil(
+        [] {
+            ZorTavlinInfoArray a;
+            gpTheTavlin->GetLesTavlin(a);
+            return a.GetCount() >= 1;
+        },
+        8000));
 
     // The dialog runs modally, as a program shows it; the user's clicks come from inside its
     // loop. Should they not end it, the guard does after 30 s.
@@ -352,7 +360,8 @@ TEST_F(ListeDlgLan, ChoosingAReachableDeviceKeepsItInTheSettings)
     clics.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
         Dlg* pDlg = trouverDialogue();
         ASSERT_NE(pDlg, nullptr);
-        ASSERT_TRUE(zorui::SettleUntil([&] { return pDlg->GetListe()->GetItemCount() == 1; }, 5000));
+        ASSERT_TRUE(
+            zorui::SettleUntil([&] { return pDlg->GetListe()->GetItemCount() == 1; }, 5000));
         zorui::Settle(200);
         Selectionner(*pDlg, 0);
         zorui::Click(pDlg->GetBouton(Dlg::ID_OK));
@@ -374,8 +383,8 @@ TEST_F(ListeDlgLan, ChoosingAReachableDeviceKeepsItInTheSettings)
     EXPECT_FALSE(bDHCP);
     EXPECT_FALSE(bMultiple);
     const std::string reglages = ReglagesContenant("ADDR_MAC=");
-    for (const std::string& ligne :
-         {"ADDR_MAC=" + mac, std::string("ADDR_IP=192.168.77.10"), std::string("ADDR_IPLOCAL=192.168.77.1")})
+    for (const std::string& ligne : {"ADDR_MAC=" + mac, std::string("ADDR_IP=192.168.77.10"),
+                                     std::string("ADDR_IPLOCAL=192.168.77.1")})
         EXPECT_NE(reglages.find(ligne), std::string::npos) << ligne << " in\n" << reglages;
 }
 
@@ -410,12 +419,13 @@ TEST_F(ListeDlgLan, ASilentDeviceGivesTheWarningAndStillEndsWithOk)
 TEST_F(ListeDlgLan, ADeviceOutsideTheNetworkIsMovedIntoItWithItsPassword)
 {
     zortest::Emu emu;
-    ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=10.9.9.10/24,name=Serre,password=serre1,version=v3"}));
+    ASSERT_TRUE(
+        emu.Start(Lan(1), {"--device", "ip=10.9.9.10/24,name=Serre,password=serre1,version=v3"}));
     ASSERT_TRUE(gpTheTavlin->Start(wxT("reconf"), false));
     auto dlg = Ouvrir(1);
     Selectionner(*dlg, 0);
-    const wxString zQuestion =
-        U("Cette Tavlin n'est pas accessible par cet ordinateur.\n\nVoulez-vous modifier sa configuration ?");
+    const wxString zQuestion = U("Cette Tavlin n'est pas accessible par cet "
+                                 "ordinateur.\n\nVoulez-vous modifier sa configuration ?");
     const wxString zPrompt = U("Saisissez le mot de passe de cette Tavlin.");
     {
         Reponses reponses(dlg.get());
@@ -439,11 +449,16 @@ TEST_F(ListeDlgLan, ADeviceOutsideTheNetworkIsMovedIntoItWithItsPassword)
     }
     // The configuration wait shows while the device moves, and its return ends it.
     ASSERT_TRUE(Attendre([&] { return dlg->GetAttente()->IsShown(); }, 10000));
-    EXPECT_EQ(dlg->GetAttente()->GetTexte(), U("Configuration de votre Tavlin.\nVeuillez patienter ..."));
+    EXPECT_EQ(dlg->GetAttente()->GetTexte(),
+              U("Configuration de votre Tavlin.\nVeuillez patienter ..."));
     zorui::Screenshot(dlg.get(), "liste_lan_attente_configuration");
-    ASSERT_TRUE(Attendre([&] {
-        return dlg->GetListe()->GetItemCount() == 1 && Colonne(*dlg, 0, 1).StartsWith("192.168.77.");
-    }, 30000)) << Colonne(*dlg, 0, 1);
+    ASSERT_TRUE(Attendre(
+        [&] {
+            return dlg->GetListe()->GetItemCount() == 1 &&
+                   Colonne(*dlg, 0, 1).StartsWith("192.168.77.");
+        },
+        30000))
+        << Colonne(*dlg, 0, 1);
     EXPECT_EQ(Image(*dlg, 0), ZOR_ICONE_PRETE);
     EXPECT_EQ(dlg->GetListe()->GetItemTextColour(0), *wxBLACK);
     EXPECT_TRUE(Attendre([&] { return !dlg->GetAttente()->IsShown(); }, 3000));
@@ -459,7 +474,8 @@ TEST_F(ListeDlgLan, TestAndCustomisationReachTheDevice)
 
     zorui::Click(dlg->GetBouton(Dlg::ID_TESTER));
     ASSERT_TRUE(dlg->GetAttente()->IsShown());
-    EXPECT_EQ(dlg->GetAttente()->GetTexte(), U("Test en cours ...\n(le voyant de couleur orange clignote)"));
+    EXPECT_EQ(dlg->GetAttente()->GetTexte(),
+              U("Test en cours ...\n(le voyant de couleur orange clignote)"));
     EXPECT_TRUE(Attendre([&] { return emu.Get(0, "blink") == "1"; }, 5000));
     zorui::Screenshot(dlg.get(), "liste_lan_attente_test");
     // The test's wait ends by itself after 10 s; meanwhile the two actions are ignored.
@@ -487,9 +503,11 @@ TEST_F(ListeDlgLan, TestAndCustomisationReachTheDevice)
         zorperso::Retaper(dynamic_cast<wxTextCtrl*>(p.FindWindow(Perso::ID_NOM)), "Forge");
     });
     ASSERT_TRUE(dlg->GetAttente()->IsShown());
-    EXPECT_EQ(dlg->GetAttente()->GetTexte(), U("Redémarrage de votre Tavlin.\nVeuillez patienter ..."));
+    EXPECT_EQ(dlg->GetAttente()->GetTexte(),
+              U("Redémarrage de votre Tavlin.\nVeuillez patienter ..."));
     zorui::Screenshot(dlg.get(), "liste_lan_attente_redemarrage");
-    EXPECT_TRUE(Attendre([&] { return emu.Get(0, "name") == "Forge"; }, 8000)) << emu.Get(0, "name");
+    EXPECT_TRUE(Attendre([&] { return emu.Get(0, "name") == "Forge"; }, 8000))
+        << emu.Get(0, "name");
     EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 0) == "Forge"; }, 15000));
     ASSERT_TRUE(Attendre([&] { return !dlg->GetAttente()->IsShown(); }, 22000));
 
@@ -516,8 +534,8 @@ std::string Etapes(const std::string& zJournal)
         std::string zHeure, zType, zIP, zPair, zDetail;
         champs >> zHeure >> zType >> zIP >> zPair >> zDetail;
         const size_t iParametres = zDetail.find('&');
-        if (zType == "HTTP" && iParametres != std::string::npos
-            && zDetail.find("ETAT=") == std::string::npos)
+        if (zType == "HTTP" && iParametres != std::string::npos &&
+            zDetail.find("ETAT=") == std::string::npos)
             zEtapes += "HTTP " + zIP + " " + zDetail.substr(iParametres + 1) + "\n";
         else if (zType == "BOOT-END" || zType == "MOVED" || zType == "UPLOAD")
             zEtapes += zType + " " + zIP + (zType == "UPLOAD" ? " " + zDetail : "") + "\n";
@@ -537,20 +555,26 @@ long ListeDlgLan::MettreAJourDepuisLaListe(zortest::Emu& emu, bool bPhotos,
     Selectionner(*dlg, 0);
     EXPECT_TRUE(dlg->GetBouton(Dlg::ID_MAJ)->IsShown());
     Reponses reponses(dlg.get());
-    reponses.Attendre(U(kMajRequise), wxID_OK, wxString(), bPhotos ? "liste_lan_message_maj_requise" : "")
-        .Attendre(U(kTermineeAcces), wxID_NO, wxString(), bPhotos ? "liste_lan_message_terminee_acces" : "");
+    reponses
+        .Attendre(U(kMajRequise), wxID_OK, wxString(),
+                  bPhotos ? "liste_lan_message_maj_requise" : "")
+        .Attendre(U(kTermineeAcces), wxID_NO, wxString(),
+                  bPhotos ? "liste_lan_message_terminee_acces" : "");
     zorui::Click(dlg->GetBouton(Dlg::ID_MAJ));
     bool bRecherche = false;
-    EXPECT_TRUE(Attendre([&] {
-        if (!bRecherche && dlg->GetAttenteRecherche()->IsShown()) {
-            bRecherche = true;
-            if (bPhotos)
-                zorui::Screenshot(dlg->GetAttenteRecherche(), "liste_lan_attente_recherche");
-        }
-        return reponses.Fini();
-    }, 90000));
+    EXPECT_TRUE(Attendre(
+        [&] {
+            if (!bRecherche && dlg->GetAttenteRecherche()->IsShown()) {
+                bRecherche = true;
+                if (bPhotos)
+                    zorui::Screenshot(dlg->GetAttenteRecherche(), "liste_lan_attente_recherche");
+            }
+            return reponses.Fini();
+        },
+        90000));
     EXPECT_TRUE(bRecherche) << "the search wait box showed while the device restarted";
-    EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 12) == "v3"; }, 10000)) << Colonne(*dlg, 0, 12);
+    EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 12) == "v3"; }, 10000))
+        << Colonne(*dlg, 0, 12);
     EXPECT_EQ(Image(*dlg, 0), ZOR_ICONE_PRETE);
     EXPECT_TRUE(dlg->GetBouton(Dlg::ID_OK)->IsShown()) << "the selected device is current now";
     EXPECT_FALSE(dlg->GetBouton(Dlg::ID_MAJ)->IsShown());
@@ -563,14 +587,16 @@ long ListeDlgLan::MettreAJourDepuisLaListe(zortest::Emu& emu, bool bPhotos,
     std::string zAttendu = "BOOT-END 192.168.77.11\n";
     if (!zAdresseRetour.empty())
         zAttendu += "MOVED " + zAdresseRetour + "\nMOVED " + zIP + "\n";
-    for (const char* zEtape : {"UPLOAD 200", "HTTP AUTO=0", "HTTP EMAILCONF=Wd3kPv;;25;;;0;",
-                               "HTTP RESET_MEM_AUTOMATE=Wd3kPv;", "HTTP RESET_MEM_ACQUISITION=Wd3kPv;"}) {
+    for (const char* zEtape :
+         {"UPLOAD 200", "HTTP AUTO=0", "HTTP EMAILCONF=Wd3kPv;;25;;;0;",
+          "HTTP RESET_MEM_AUTOMATE=Wd3kPv;", "HTTP RESET_MEM_ACQUISITION=Wd3kPv;"}) {
         const std::string z(zEtape);
         zAttendu += z.substr(0, z.find(' ')) + " " + zIP + z.substr(z.find(' ')) + "\n";
     }
     const std::string zJournal = emu.Log();
     EXPECT_EQ(Etapes(zJournal), zAttendu);
-    const std::vector<std::string> fin = emu.LogLines(" BOOT-END "), post = emu.LogLines(" UPLOAD ");
+    const std::vector<std::string> fin = emu.LogLines(" BOOT-END "),
+                                   post = emu.LogLines(" UPLOAD ");
     return fin.size() == 1 && post.size() == 1 ? std::stol(post[0]) - std::stol(fin[0]) : -1;
 }
 
@@ -615,10 +641,11 @@ TEST_F(ListeDlgLan, AFailedUpdateFallsBackToTheManualProcedure)
     reponses.Attendre(U(kMajRequise), wxID_OK)
         .Attendre(U(kEchecAuto), wxID_OK, wxString(), "liste_lan_message_echec_auto")
         // The user power-cycles the device as told: it restarts into its bootloader.
-        .Attendre(U(kInstructions), wxID_OK, wxString(), "liste_lan_message_instructions", [&] {
-            emu.Set(0, "bootstatus", "0:0000");
-            emu.Command("REBOOT 0");
-        })
+        .Attendre(U(kInstructions), wxID_OK, wxString(), "liste_lan_message_instructions",
+                  [&] {
+                      emu.Set(0, "bootstatus", "0:0000");
+                      emu.Command("REBOOT 0");
+                  })
         .Attendre(U(kTerminee), wxID_OK, wxString(), "liste_lan_message_terminee");
     zorui::Click(dlg->GetBouton(Dlg::ID_MAJ));
     ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 120000));
@@ -634,12 +661,13 @@ TEST_F(ListeDlgLan, AnUpdateThatDoesNotBringTheFolderVersionEndsAsAFailure)
     auto dlg = OuvrirChaufferie(emu, "nextversion", "v1", wxT("version"));
     Reponses reponses(dlg.get());
     reponses.Attendre(U(kMajRequise), wxID_OK)
-        .Attendre(U("La mise à jour a échoué : la Tavlin indique « v1 » au lieu de la version 3."), wxID_OK,
-                  wxString(), "liste_lan_message_version_non_apportee");
+        .Attendre(U("La mise à jour a échoué : la Tavlin indique « v1 » au lieu de la version 3."),
+                  wxID_OK, wxString(), "liste_lan_message_version_non_apportee");
     zorui::Click(dlg->GetBouton(Dlg::ID_MAJ));
     ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 90000));
     EXPECT_FALSE(dlg->GetSequence().IsEnCours());
-    EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 12) == "v1"; }, 10000)) << Colonne(*dlg, 0, 12);
+    EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 12) == "v1"; }, 10000))
+        << Colonne(*dlg, 0, 12);
     EXPECT_EQ(Image(*dlg, 0), ZOR_ICONE_MAJ);
     zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
 }
@@ -691,7 +719,8 @@ TEST_F(ListeDlgLan, TheNetworkCardDialogBlackListsACardAndStartsAManualUpdate)
         zorui::Settle(200);
         zorui::Screenshot(p, "cartes_information");
         const ZorCarteEthPtrArray& cartes = gpTheTavlin->GetArrayCarteEth();
-        ASSERT_EQ(p->GetCases().size(), cartes.GetCount() - 1) << "the loopback record is not shown";
+        ASSERT_EQ(p->GetCases().size(), cartes.GetCount() - 1)
+            << "the loopback record is not shown";
         while (iCarte < cartes.GetCount() && cartes[iCarte]->m_zIP != "192.168.78.1")
             ++iCarte;
         ASSERT_LT(iCarte, cartes.GetCount());
@@ -730,17 +759,22 @@ TEST_F(ListeDlgLan, OneLinkTwoAdaptersADeviceIsChosenNotMovedAndAnUnkeptChoiceIs
     zortest::Emu emu;
     ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Atelier,version=v3",
                                    "--device", "ip=192.168.78.20/24,name=Cave,version=v3"}));
-    const std::string zDossier = std::string(wxStandardPaths::Get().GetDocumentsDir().utf8_str()) + "/Tavlin";
+    const std::string zDossier =
+        std::string(wxStandardPaths::Get().GetDocumentsDir().utf8_str()) + "/Tavlin";
     std::filesystem::create_directories(zDossier);
     zortest::WriteFile(zDossier + "/tavlindll_unlien.ini", "SELECT_UART=0\r\n");
-    std::filesystem::permissions(zDossier + "/tavlindll_unlien.ini", std::filesystem::perms::owner_read |
-                                 std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+    std::filesystem::permissions(zDossier + "/tavlindll_unlien.ini",
+                                 std::filesystem::perms::owner_read |
+                                     std::filesystem::perms::group_read |
+                                     std::filesystem::perms::others_read);
     ASSERT_TRUE(gpTheTavlin->Start(wxT("unlien"), false));
 
     Reponses reponses(nullptr);
-    reponses.Attendre(U("Le choix de cette Tavlin n'a pas pu être enregistré dans les réglages : il ne "
-                        "sera pas repris au prochain démarrage.\n\nVérifiez que le dossier des réglages "
-                        "Tavlin est accessible en écriture."), wxID_OK);
+    reponses.Attendre(
+        U("Le choix de cette Tavlin n'a pas pu être enregistré dans les réglages : il ne "
+          "sera pas repris au prochain démarrage.\n\nVérifiez que le dossier des réglages "
+          "Tavlin est accessible en écriture."),
+        wxID_OK);
     wxTimer garde, clics;
     Dlg* pDlg = nullptr;
     garde.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
@@ -754,10 +788,12 @@ TEST_F(ListeDlgLan, OneLinkTwoAdaptersADeviceIsChosenNotMovedAndAnUnkeptChoiceIs
                 pDlg = d;
         ASSERT_NE(pDlg, nullptr);
         // Both answers of each device arrived: it is flagged as seen on both adapters.
-        ASSERT_TRUE(zorui::SettleUntil([&] {
-            return pDlg->GetListe()->GetItemCount() == 2 && Colonne(*pDlg, 0, 13) == "1" &&
-                   Colonne(*pDlg, 1, 13) == "1";
-        }, 8000));
+        ASSERT_TRUE(zorui::SettleUntil(
+            [&] {
+                return pDlg->GetListe()->GetItemCount() == 2 && Colonne(*pDlg, 0, 13) == "1" &&
+                       Colonne(*pDlg, 1, 13) == "1";
+            },
+            8000));
         zorui::MoveTo(wxPoint(1270, 1010));
         zorui::Settle(200);
         for (const char* nom : {"Atelier", "Cave"}) {
@@ -777,9 +813,9 @@ TEST_F(ListeDlgLan, OneLinkTwoAdaptersADeviceIsChosenNotMovedAndAnUnkeptChoiceIs
     clics.StartOnce(300);
     wxString zIP, zIPLocal;
     bool bMultiple = false;
-    ASSERT_TRUE(gpTheTavlin->AfficherListe(nullptr, &zIP, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                           nullptr, nullptr, &zIPLocal, nullptr, nullptr, nullptr,
-                                           &bMultiple));
+    ASSERT_TRUE(gpTheTavlin->AfficherListe(nullptr, &zIP, nullptr, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, &zIPLocal, nullptr, nullptr,
+                                           nullptr, &bMultiple));
     EXPECT_TRUE(reponses.Fini());
     EXPECT_EQ(zIP, "192.168.77.10");
     EXPECT_EQ(zIPLocal, "192.168.77.1");

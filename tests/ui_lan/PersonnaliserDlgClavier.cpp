@@ -21,8 +21,8 @@ void DonnerUneTouche(unsigned long iCaractere)
         return;
     int iMin = 0, iMax = 0, iParTouche = 0;
     XDisplayKeycodes(pDisplay, &iMin, &iMax);
-    KeySym* pTable = XGetKeyboardMapping(pDisplay, static_cast<KeyCode>(iMin), iMax - iMin + 1,
-                                         &iParTouche);
+    KeySym* pTable =
+        XGetKeyboardMapping(pDisplay, static_cast<KeyCode>(iMin), iMax - iMin + 1, &iParTouche);
     for (int k = iMax; k >= iMin; --k) {
         bool bLibre = true;
         for (int j = 0; j < iParTouche; ++j)
@@ -50,8 +50,7 @@ void Taper(const wxString& zTexte)
             // Text() presses shift for capitals and the shifted signs; Char() would not.
             const char z[2] = {static_cast<char>(iCode), '\0'};
             simulateur.Text(z);
-        }
-        else {
+        } else {
             DonnerUneTouche(iCode);
             simulateur.Char(static_cast<int>(iCode));
         }

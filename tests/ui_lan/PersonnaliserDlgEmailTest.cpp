@@ -51,14 +51,16 @@ protected:
         ASSERT_TRUE(m_emu.Start(zortest::EnvOr("TAVLIN_NS_LAN1", ""),
                                 {"--first-ip", "192.168.77.10", "--version", zVersion}));
         ASSERT_TRUE(gpTheTavlin->Start(wxT("perso"), false));
-        ASSERT_TRUE(zorui::SettleUntil([this] {
-            ZorTavlinInfoArray a;
-            gpTheTavlin->GetLesTavlin(a);
-            for (size_t i = 0; i < a.GetCount(); ++i)
-                if (a[i].m_zIP == wxT("192.168.77.10"))
-                    m_info = a[i];
-            return !m_info.m_zMAC.empty();
-        }, 5000));
+        ASSERT_TRUE(zorui::SettleUntil(
+            [this] {
+                ZorTavlinInfoArray a;
+                gpTheTavlin->GetLesTavlin(a);
+                for (size_t i = 0; i < a.GetCount(); ++i)
+                    if (a[i].m_zIP == wxT("192.168.77.10"))
+                        m_info = a[i];
+                return !m_info.m_zMAC.empty();
+            },
+            5000));
     }
     std::unique_ptr<zorperso::DialogueOuvert> Ouvrir()
     {
@@ -199,8 +201,9 @@ TEST_F(PersonnaliserDlgEmailTest, SilentDeviceGivesTheMessageAfterTenSeconds)
     ASSERT_EQ(m_emu.Command("SET 0 http=1"), "OK");
     const size_t iDemandes = m_emu.LogLines("ETAT=1").size();
     Charger(*d);
-    EXPECT_TRUE(zorui::SettleUntil([&] { return m_emu.LogLines("ETAT=1").size() > iDemandes; },
-                                   3000)) << "a failed load is asked for again";
+    EXPECT_TRUE(
+        zorui::SettleUntil([&] { return m_emu.LogLines("ETAT=1").size() > iDemandes; }, 3000))
+        << "a failed load is asked for again";
     d->pDlg->Close();
     zorui::Settle();
     EXPECT_EQ(d->pDlg->GetReturnCode(), wxID_CANCEL);

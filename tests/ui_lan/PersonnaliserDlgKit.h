@@ -26,8 +26,7 @@ void Taper(const wxString& zTexte);
 // Empties an entry, clicks into it and types.
 void Retaper(wxTextCtrl* pChamp, const wxString& zTexte);
 
-template <typename T>
-T* Ctrl(const Dlg* pDlg, int id)
+template <typename T> T* Ctrl(const Dlg* pDlg, int id)
 {
     return dynamic_cast<T*>(pDlg->FindWindow(id));
 }
@@ -56,8 +55,7 @@ struct DialogueOuvert
         pDlg->Destroy();
         zorui::Settle();
     }
-    template <typename T>
-    T* C(int id) const { return Ctrl<T>(pDlg, id); }
+    template <typename T> T* C(int id) const { return Ctrl<T>(pDlg, id); }
     wxWindow* W(int id) const { return pDlg->FindWindow(id); }
     void Ok() { zorui::Click(W(Dlg::ID_OK)); }
     void Annuler() { zorui::Click(W(Dlg::ID_ANNULER)); }
@@ -131,8 +129,8 @@ inline void VerifierMiseEnPage(const Dlg* pDlg, int iPage)
     for (size_t i = 0; i < controles.size(); ++i) {
         const wxRect r = controles[i]->GetRect();
         const wxString zNom = controles[i]->GetLabel();
-        EXPECT_TRUE(client.Contains(r)) << zNom << " " << r.x << "," << r.y << " " << r.width
-                                        << "x" << r.height;
+        EXPECT_TRUE(client.Contains(r))
+            << zNom << " " << r.x << "," << r.y << " " << r.width << "x" << r.height;
         // Entries scroll their text; labels and buttons must hold theirs.
         const wxSize besoin = controles[i]->GetBestSize();
         if (!controles[i]->GetLabel().empty()) {

@@ -11,12 +11,13 @@
 
 namespace {
 
-using zorperso::Dlg;
 using zorperso::DialogueOuvert;
+using zorperso::Dlg;
 using zorperso::Retaper;
 using P = ZorPersonnalisation;
 
-class PersonnaliserDlgTest : public zorui::WindowTest {};
+class PersonnaliserDlgTest : public zorui::WindowTest
+{};
 
 TEST_F(PersonnaliserDlgTest, PasswordGuardFiltersAndPasswordChange)
 {
@@ -67,7 +68,8 @@ TEST_F(PersonnaliserDlgTest, PasswordGuardFiltersAndPasswordChange)
     Retaper(pNouveau, "neuf9");
     messages.Photo("perso_message_mots_de_passe_differents");
     Retaper(pConfirmation, "neuf8\r");
-    zorperso::VerifierMessage(messages, wxString::FromUTF8("Les mots de passe saisis sont différents."));
+    zorperso::VerifierMessage(messages,
+                              wxString::FromUTF8("Les mots de passe saisis sont différents."));
     EXPECT_EQ(d.pDlg->GetPage(), P::PAGE_CHANGER_MDP);
     EXPECT_EQ(pNouveau->GetValue(), "");
     EXPECT_EQ(pConfirmation->GetValue(), "");
@@ -154,7 +156,12 @@ TEST_F(PersonnaliserDlgTest, NetworkPageCancelledThenAccepted)
 // Every way out that is not ok on the main page ends with cancel; Escape is the page's annuler.
 TEST_F(PersonnaliserDlgTest, WaysOutEndWithCancel)
 {
-    const struct { const char* zCas; bool bPasserGarde; int iSortie; } cas[] = {
+    const struct
+    {
+        const char* zCas;
+        bool bPasserGarde;
+        int iSortie;
+    } cas[] = {
         {"annuler on the password page", false, Dlg::ID_ANNULER},
         {"escape on the password page", false, WXK_ESCAPE},
         {"escape on the main page", true, WXK_ESCAPE},
@@ -184,8 +191,8 @@ TEST_F(PersonnaliserDlgTest, ModalRunReturnsOkWithTheEditedName)
 {
     zorui::TestFrame frame("liste", wxSize(560, 520), wxPoint(30, 30));
     frame.Settle();
-    Dlg dlg(frame.Frame(), wxT("Atelier"), wxT("Chaufferie"), wxT("secret"), wxT("02-54-56-4D-0A-00"),
-            ZorAdresseIP("192.168.77.10"), ZorAdresseIP("192.168.77.1"),
+    Dlg dlg(frame.Frame(), wxT("Atelier"), wxT("Chaufferie"), wxT("secret"),
+            wxT("02-54-56-4D-0A-00"), ZorAdresseIP("192.168.77.10"), ZorAdresseIP("192.168.77.1"),
             ZorAdresseIP("255.255.255.0"), ZorAdresseIP("192.168.77.254"), false, wxT("1"));
     // Should the script go wrong, the run still ends.
     wxTimer garde;

@@ -14,7 +14,7 @@ wxString TextesStatiques(const wxWindow* w)
     wxString zTexte;
     for (const wxWindow* enfant : w->GetChildren()) {
         wxString zPart = dynamic_cast<const wxStaticText*>(enfant) ? enfant->GetLabel()
-                                                             : TextesStatiques(enfant);
+                                                                   : TextesStatiques(enfant);
         if (!zPart.empty())
             zTexte += (zTexte.empty() ? "" : "\n") + zPart;
     }
@@ -57,8 +57,7 @@ int ModalScript::Enter(wxDialog* dialog)
             record.zTexte += "\n" + message->GetExtendedMessage();
         record.zTitre = message->GetCaption();
         record.iStyle = message->GetMessageDialogStyle();
-    }
-    else {
+    } else {
         // Prompts and other dialogs show their message as static texts.
         record.zTexte = TextesStatiques(dialog);
     }
@@ -73,8 +72,7 @@ int ModalScript::Enter(wxDialog* dialog)
         ADD_FAILURE() << "unexpected modal dialog " << record.zClasse << " \"" << record.zTitre
                       << "\": " << record.zTexte;
         record.iReponse = wxID_CANCEL;
-    }
-    else {
+    } else {
         const Attendu& a = m_attendus[m_iSuivant++];
         record.iReponse = a.iReponse;
         if (prompt)
@@ -85,8 +83,6 @@ int ModalScript::Enter(wxDialog* dialog)
     return record.iReponse;
 }
 
-void ModalScript::Exit(wxDialog*)
-{
-}
+void ModalScript::Exit(wxDialog*) {}
 
 } // namespace zorui

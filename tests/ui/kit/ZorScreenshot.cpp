@@ -97,8 +97,7 @@ bool TextFits(const wxWindow* label)
             if (!zLigne.empty() && dc.GetTextExtent(zEssai).x > iLargeur) {
                 ++iLignes;
                 zLigne = zMot;
-            }
-            else
+            } else
                 zLigne = zEssai;
             if (dc.GetTextExtent(zLigne).x > iLargeur)
                 return false; // one word wider than the control

@@ -64,11 +64,11 @@ void SetKeyDown(int iKeyCode, bool bDown);
 // One modal dialog that the code under test opened.
 struct ModalRecord
 {
-    wxString zClasse;  // toolkit class name, e.g. "wxMessageDialog"
-    wxString zTexte;   // message of a message box or prompt
-    wxString zTitre;   // caption
-    long iStyle = 0;   // message box style (wxOK, wxICON_..., wxCENTRE...) or dialog style
-    int iReponse = 0;  // what the script answered
+    wxString zClasse; // toolkit class name, e.g. "wxMessageDialog"
+    wxString zTexte;  // message of a message box or prompt
+    wxString zTitre;  // caption
+    long iStyle = 0;  // message box style (wxOK, wxICON_..., wxCENTRE...) or dialog style
+    int iReponse = 0; // what the script answered
 };
 
 // While it lives, every modal dialog is answered from the script instead of being shown.
@@ -84,7 +84,8 @@ public:
 
     // The next dialog must contain zMorceau in its text or caption (empty: any dialog); it gets
     // iReponse (wxID_OK, wxID_YES, wxID_NO...). A text or password prompt also receives zSaisie.
-    ModalScript& Expect(const wxString& zMorceau, int iReponse, const wxString& zSaisie = wxString());
+    ModalScript& Expect(const wxString& zMorceau, int iReponse,
+                        const wxString& zSaisie = wxString());
 
     const std::vector<ModalRecord>& Records() const { return m_records; }
     size_t Pending() const { return m_attendus.size() - m_iSuivant; }

@@ -10,10 +10,8 @@
 namespace zorui {
 
 TestFrame::TestFrame(const wxString& zTitre, const wxSize& size, const wxPoint& pos)
-    : m_pFrame(new wxFrame(nullptr, wxID_ANY, zTitre, pos, size)),
-      m_pPanel(new wxPanel(m_pFrame))
-{
-}
+    : m_pFrame(new wxFrame(nullptr, wxID_ANY, zTitre, pos, size)), m_pPanel(new wxPanel(m_pFrame))
+{}
 
 TestFrame::~TestFrame()
 {
