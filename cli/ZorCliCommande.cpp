@@ -174,7 +174,7 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
         return "Tavlin à désigner par son adresse MAC ou IP : " + o.arguments[0];
     if (v == "set") {
         ZorCliReglage r;
-        const std::string z = ZorCliLireReglage(
+        std::string z = ZorCliLireReglage(
             std::vector<std::string>(o.arguments.begin() + 1, o.arguments.end()), r);
         if (!z.empty())
             return z;

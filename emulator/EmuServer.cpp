@@ -513,13 +513,15 @@ void Server::HandleConfig(const std::string& data, uint32_t src, uint16_t srcPor
         int prefix = 0;
         std::string why = ConfigRefusal(d, c, now, &ip, &prefix, &gw);
         if (!why.empty()) {
-            Log("CONFIG-REJECTED", IpText(d.ip), peer, data + " (" + why + ")");
+            Log("CONFIG-REJECTED", IpText(d.ip), peer,
+                std::string(data).append(" (").append(why).append(")"));
             continue;
         }
         Log("CONFIG", IpText(d.ip), peer, data);
         std::string error;
         if (!MoveLocked(d, ip, prefix, gw, c.dhcp, peer, &error))
-            Log("CONFIG-REJECTED", IpText(d.ip), peer, data + " (" + error + ")");
+            Log("CONFIG-REJECTED", IpText(d.ip), peer,
+                std::string(data).append(" (").append(error).append(")"));
     }
     if (!matched)
         Log("CONFIG-REJECTED", "", peer, data + " (no device with this MAC)");

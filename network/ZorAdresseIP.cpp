@@ -48,7 +48,8 @@ ZorAdresseIP::ZorAdresseIP(const wxString& zTexte)
 
 ZorAdresseIP& ZorAdresseIP::operator=(const ZorAdresseIP& other)
 {
-    memcpy(m_octets, other.m_octets, sizeof(m_octets));
+    if (this != &other) // memcpy onto itself is undefined
+        memcpy(m_octets, other.m_octets, sizeof(m_octets));
     return *this;
 }
 

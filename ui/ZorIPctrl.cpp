@@ -35,7 +35,7 @@ ZorIPctrl::ZorIPctrl(wxWindow* pParent, wxWindowID id, const wxPoint& pos)
         }
         m_champs[i] =
             new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(5 + 50 * i, 2),
-                           wxSize(40, kHauteurChamp), wxBORDER_NONE | wxTE_CENTRE, chiffres);
+                           wxSize(40, kHauteurChamp), long(wxBORDER_NONE) | wxTE_CENTRE, chiffres);
         m_champs[i]->SetMaxLength(3);
         m_champs[i]->Bind(wxEVT_TEXT, &ZorIPctrl::OnTextChange, this);
     }
