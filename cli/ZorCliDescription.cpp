@@ -48,7 +48,8 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
         {"config",
          "config MAC|IP name TEXTE | comment TEXTE | password | network [--ip A] [--mask M] "
          "[--gateway G] [--dhcp on|off] | email --server S --port P --ssl on|off --login L "
-         "--smtp-password-file F [--password-file F|-] [--new-password-file F|-] [--json]",
+         "--smtp-password-file F [--password-file F|-] [--new-password-file F|-] [--seconds S] "
+         "[--json]",
          "Personnalise la Tavlin comme la fenêtre de personnalisation (mêmes contrôles, mêmes "
          "messages) et attend qu'elle montre le changement ; son mot de passe actuel est lu "
          "dans --password-file ou sur l'entrée standard.",
@@ -75,7 +76,9 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
          "is free, sends the address configuration datagram and waits up to \\fIS\\fR seconds "
          "(default 60) until the device answers at its new address.",
          "--to --seconds --json"},
-        {"update", "update MAC...|--all [--folder DOSSIER] [--dry-run] [--wait] [--json]",
+        {"update",
+         "update MAC...|--all [--folder DOSSIER] [--dry-run] [--wait] [--seconds S] "
+         "[--json|--json-lines]",
          "Met à jour les Tavlin l'une après l'autre ; --dry-run vérifie tout sans rien "
          "envoyer ; --wait attend qu'une Tavlin en échec réponde de nouveau. DOSSIER : un "
          "dossier de mise à jour (maj_vN).",
@@ -102,7 +105,8 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
          "is waited for until it answers again (at most 60 s, "
          "\\fB\"answers\":true\\fR|\\fBfalse\\fR). A failed upload of the web-server image "
          "ends within 60 s (code 6, stage \\fBtransfer\\fR). \\fB\\-\\-dry\\-run\\fR does "
-         "every check and sends nothing to any device.",
+         "every check and sends nothing to any device. \\fB\\-\\-seconds\\fR bounds the search "
+         "for the devices (default 5).",
          "--all --folder --dry-run --wait --seconds --json --json-lines"},
         {"export", "export [--csv|--json] [--seconds S]",
          "Exporte la liste des Tavlin avec toutes les valeurs connues.",

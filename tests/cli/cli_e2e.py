@@ -580,6 +580,14 @@ def scenario_config(emu_exe, work):
         check(rc == 0 and len(emu.lines("REBOOT")) > n and emu.get(0, "rebooting") == "0",
               "set reboot --wait: returned with the device up again (%s)" % err.strip())
 
+        # update --wait: a device that failed in its bootloader stage is waited for until it answers.
+        emu.cmd("SET 0 bootstatus=2:0800")
+        rc, doc, err = run_json("update", mac, "--folder", update_folder(work, 4), "--wait", timeout=300)
+        r = ((doc or {}).get("results") or [{}])[0]
+        check(rc == 1 and r.get("result") == "failed" and r.get("answers") is True and
+              r.get("left_in_bootloader") is False and emu.get(0, "boot") == "0",
+              "update --wait: failed, then answered again (%s)" % r)
+
         # status --watch: the device stops answering, then is back.
         p = subprocess.Popen([TAVLIN, "status", mac, "--watch", "--json-lines", "--seconds", "12"],
                              stdout=subprocess.PIPE, text=True)
