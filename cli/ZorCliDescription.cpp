@@ -235,17 +235,19 @@ std::string Roff(const std::string& z)
 
 } // namespace
 
-std::string ZorCliManuel(const std::string& zModele)
+std::string ZorCliManuel(const std::string& zModele, bool bFrancais)
 {
     std::string zVerbes, zOptions, zSorties;
     for (const ZorCliVerbeDesc& v : ZorCliVerbesDesc())
-        zVerbes += ".TP\n.B tavlin " + Roff(v.zUsage) + "\n" + v.zManuel + "\n";
+        zVerbes += ".TP\n.B tavlin " + Roff(v.zUsage) + "\n" +
+                   (bFrancais ? Roff(v.zAide) : v.zManuel) + "\n";
     for (const ZorCliOptionDesc& o : ZorCliOptionsDesc())
         zOptions += ".TP\n.B " + Roff(o.zNom) +
                     (o.zValeur ? std::string(" \\fI") + Roff(o.zValeur) + "\\fR" : "") + "\n" +
-                    o.zManuel + "\n";
+                    (bFrancais ? Roff(o.zAide) : o.zManuel) + "\n";
     for (const ZorCliSortieDesc& s : ZorCliSortiesDesc())
-        zSorties += ".TP\n.B " + std::to_string(s.iCode) + "\n" + s.zManuel + "\n";
+        zSorties += ".TP\n.B " + std::to_string(s.iCode) + "\n" +
+                    (bFrancais ? Roff(s.zAide) : s.zManuel) + "\n";
     std::string z = zModele;
     for (const auto& r : {std::make_pair(std::string("@VERBS@\n"), zVerbes),
                           std::make_pair(std::string("@OPTIONS@\n"), zOptions),

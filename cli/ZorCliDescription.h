@@ -40,5 +40,6 @@ const ZorCliVerbeDesc* ZorCliVerbe(const std::string& zNom);
 const ZorCliOptionDesc* ZorCliOption(const std::string& zNom);
 // Whether the verb takes that option (the ones every verb takes included).
 bool ZorCliVerbePrend(const ZorCliVerbeDesc& v, const std::string& zOption);
-// The manual page: zModele with @VERBS@, @OPTIONS@ and @EXIT@ replaced by roff text.
-std::string ZorCliManuel(const std::string& zModele);
+// The manual page: zModele with @VERBS@, @OPTIONS@ and @EXIT@ replaced by roff text, from the
+// English paragraphs, or (bFrancais) from the French texts that --help prints.
+std::string ZorCliManuel(const std::string& zModele, bool bFrancais = false);

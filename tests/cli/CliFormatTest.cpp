@@ -241,6 +241,7 @@ TEST(CliCommande, ConfigValues)
 TEST(CliDescription, HelpAndManualAgree)
 {
     const std::string zManuel = ZorCliManuel("@VERBS@\n@OPTIONS@\n@EXIT@\n");
+    const std::string zFrancais = ZorCliManuel("@VERBS@\n@OPTIONS@\n@EXIT@\n", true);
     const std::string zAide = ZorCliAide("");
     auto roff = [](std::string z) {
         for (size_t i = 0; (i = z.find('-', i)) != std::string::npos; i += 2)
@@ -251,6 +252,7 @@ TEST(CliDescription, HelpAndManualAgree)
         const std::string zUsage = v.zUsage;
         EXPECT_NE(zAide.find(zUsage), std::string::npos) << v.zNom;
         EXPECT_NE(zManuel.find(roff(zUsage)), std::string::npos) << v.zNom;
+        EXPECT_NE(zFrancais.find(roff(zUsage) + "\n" + roff(v.zAide)), std::string::npos) << v.zNom;
         for (const ZorCliOptionDesc& o : ZorCliOptionsDesc()) {
             const std::string zNom = o.zNom;
             const bool bPrend = ZorCliVerbePrend(v, zNom) && zNom != "--help" && zNom != "--quiet";
