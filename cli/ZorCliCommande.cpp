@@ -1,52 +1,13 @@
 #include "cli/ZorCliCommande.h"
 
+#include "cli/ZorCliDescription.h"
+#include "cli/ZorCliOutils.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <map>
 
 namespace {
-
-struct Verbe
-{
-    const char* zUsage;
-    const char* zTexte;
-};
-
-const std::map<std::string, Verbe>& Verbes()
-{
-    static const std::map<std::string, Verbe> verbes = {
-        {"discover",
-         {"tavlin discover [--seconds S] [--watch] [--json|--json-lines]",
-          "Liste les Tavlin trouvées sur chaque carte réseau (attente de S secondes, 3 "
-          "par défaut) ; --watch suit les arrivées et les départs."}},
-        {"status",
-         {"tavlin status MAC|IP [--watch] [--seconds S] [--json|--json-lines]",
-          "Affiche l'état de la Tavlin : relais, sorties, entrées, valeurs analogiques, "
-          "bouton, horloge, version, commentaire ; --watch suit les changements."}},
-        {"set",
-         {"tavlin set MAC|IP relay N on|off | outputs 0xHH | analog N V | auto N | "
-          "clock now | blink | uart write TEXTE | uart read | reboot [--json]",
-          "Envoie une commande à la Tavlin et attend qu'elle soit faite."}},
-        {"readdress",
-         {"tavlin readdress MAC [--to ADRESSE] [--seconds S] [--json]",
-          "Donne à la Tavlin une adresse libre du réseau de sa carte (ou ADRESSE) et "
-          "attend qu'elle réponde à sa nouvelle adresse (S secondes, 60 par défaut)."}},
-        {"update",
-         {"tavlin update MAC...|--all [--folder DOSSIER] [--dry-run] [--json]",
-          "Met à jour les Tavlin l'une après l'autre ; --dry-run vérifie tout sans rien "
-          "envoyer. DOSSIER : un dossier de mise à jour (maj_vN)."}},
-        {"export",
-         {"tavlin export [--csv|--json] [--seconds S]",
-          "Exporte la liste des Tavlin avec toutes les valeurs connues."}},
-        {"adapters",
-         {"tavlin adapters [--json]",
-          "Liste les cartes réseau de l'ordinateur, sur liste noire ou non."}},
-        {"blacklist",
-         {"tavlin blacklist add|remove MAC [--json]",
-          "Ajoute une carte réseau à la liste noire ou l'en retire."}},
-    };
-    return verbes;
-}
 
 bool LireEntier(const std::string& z, long iMin, long iMax, int* pi)
 {
@@ -63,19 +24,72 @@ bool LireEntier(const std::string& z, long iMin, long iMax, int* pi)
     return true;
 }
 
+// config's words and the options each change takes.
+std::string LireConfig(const ZorCliOptions& o)
+{
+    static const struct
+    {
+        const char* zQuoi;
+        size_t nMots;
+        const char* zOptions;
+    } changements[] = {
+        {"name", 3, ""},
+        {"comment", 3, ""},
+        {"password", 2, "--new-password-file"},
+        {"network", 2, "--ip --mask --gateway --dhcp"},
+        {"email", 2, "--server --port --ssl --login --smtp-password-file"},
+    };
+    const std::string& zQuoi = o.arguments[1];
+    for (const auto& c : changements) {
+        if (zQuoi != c.zQuoi)
+            continue;
+        if (o.arguments.size() != c.nMots)
+            return std::string("usage : config TAVLIN ") + c.zQuoi + (c.nMots == 3 ? " TEXTE" : "");
+        const std::string zPropres = std::string(" ") + c.zOptions + " ";
+        for (const std::string& z : o.optionsDonnees)
+            if (std::string(" --password-file --seconds --json --quiet ").find(" " + z + " ") ==
+                    std::string::npos &&
+                zPropres.find(" " + z + " ") == std::string::npos)
+                return "l'option " + z + " ne vaut pas pour config " + zQuoi;
+        if (zQuoi == "network" && o.zIP.empty() && o.zMasque.empty() && o.zPasserelle.empty() &&
+            o.iDHCP < 0)
+            return "config network attend --ip, --mask, --gateway ou --dhcp";
+        return std::string();
+    }
+    return "config change name, comment, password, network ou email, pas : " + zQuoi;
+}
+
 } // namespace
+
+bool ZorCliOptions::A(const char* zOption) const
+{
+    for (const std::string& z : optionsDonnees)
+        if (z == zOption)
+            return true;
+    return false;
+}
 
 std::string ZorCliAide(const std::string& zVerbe)
 {
-    const auto it = Verbes().find(zVerbe);
-    if (it != Verbes().end())
-        return std::string("Usage : ") + it->second.zUsage + "\n" + it->second.zTexte + "\n";
-    std::string z = "Usage : tavlin VERBE [ARGUMENTS] [--json] [--help]\n\nVerbes :\n";
-    for (const auto& v : Verbes())
-        z += "  " + std::string(v.second.zUsage) + "\n";
-    z += "\nCodes de sortie : 0 terminé, 1 une Tavlin en échec, 2 mauvais usage, 3 Tavlin "
-         "introuvable, 4 réseau indisponible, 5 un autre programme Tavlin reçoit les réponses "
-         "(liste peut-être incomplète).\n";
+    if (const ZorCliVerbeDesc* v = ZorCliVerbe(zVerbe)) {
+        std::string z =
+            std::string("Usage : tavlin ") + v->zUsage + "\n" + v->zAide + "\n\nOptions :\n";
+        for (const ZorCliOptionDesc& o : ZorCliOptionsDesc())
+            if (ZorCliVerbePrend(*v, o.zNom))
+                z += ZorCliColonnes({{std::string("  ") + o.zNom +
+                                          (o.zValeur ? std::string(" ") + o.zValeur : ""),
+                                      26},
+                                     {o.zAide, 0}}) +
+                     "\n";
+        return z;
+    }
+    std::string z = "Usage : tavlin VERBE [ARGUMENTS] [--json] [--quiet] [--help]\n"
+                    "        tavlin --version\n\nVerbes :\n";
+    for (const ZorCliVerbeDesc& v : ZorCliVerbesDesc())
+        z += std::string("  tavlin ") + v.zUsage + "\n";
+    z += "\nCodes de sortie :\n";
+    for (const ZorCliSortieDesc& s : ZorCliSortiesDesc())
+        z += "  " + std::to_string(s.iCode) + "  " + s.zAide + "\n";
     return z;
 }
 
@@ -89,7 +103,9 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
             bFinOptions = true;
             continue;
         }
-        if (bFinOptions) {
+        const bool bOption = !bFinOptions && a.size() > 1 && a[0] == '-' &&
+                             !std::isdigit(static_cast<unsigned char>(a[1]));
+        if (!bOption) {
             if (o.zVerbe.empty())
                 o.zVerbe = a;
             else
@@ -103,53 +119,90 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
             a = a.substr(0, egal);
             bValeur = true;
         }
-        auto valeur = [&](std::string* pz) {
-            if (!bValeur) {
-                if (i + 1 >= args.size())
-                    return false;
-                zValeur = args[++i];
-            }
-            *pz = zValeur;
-            return true;
-        };
-        static const std::pair<const char*, bool ZorCliOptions::*> interrupteurs[] = {
-            {"--help", &ZorCliOptions::bAide},      {"-h", &ZorCliOptions::bAide},
-            {"--json", &ZorCliOptions::bJson},      {"--json-lines", &ZorCliOptions::bJsonLines},
-            {"--csv", &ZorCliOptions::bCsv},        {"--watch", &ZorCliOptions::bWatch},
-            {"--dry-run", &ZorCliOptions::bDryRun}, {"--all", &ZorCliOptions::bTous},
-        };
-        bool bInterrupteur = false;
-        for (const auto& it : interrupteurs)
-            if (!bValeur && a == it.first)
-                o.*(it.second) = bInterrupteur = true;
-        std::string z;
-        if (bInterrupteur)
+        if (a == "-h")
+            a = "--help";
+        const ZorCliOptionDesc* d = ZorCliOption(a);
+        if (!d || (bValeur && !d->zValeur))
+            return "option inconnue : " + args[i];
+        o.optionsDonnees.push_back(a);
+        if (!d->zValeur) {
+            static const std::pair<const char*, bool ZorCliOptions::*> interrupteurs[] = {
+                {"--help", &ZorCliOptions::bAide},
+                {"--json", &ZorCliOptions::bJson},
+                {"--json-lines", &ZorCliOptions::bJsonLines},
+                {"--csv", &ZorCliOptions::bCsv},
+                {"--watch", &ZorCliOptions::bWatch},
+                {"--dry-run", &ZorCliOptions::bDryRun},
+                {"--all", &ZorCliOptions::bTous},
+                {"--version", &ZorCliOptions::bVersion},
+                {"--quiet", &ZorCliOptions::bQuiet},
+                {"--wait", &ZorCliOptions::bAttendre},
+            };
+            for (const auto& it : interrupteurs)
+                if (a == it.first)
+                    o.*(it.second) = true;
             continue;
+        }
+        if (!bValeur) {
+            if (i + 1 >= args.size())
+                return a + " attend une valeur : " + d->zValeur;
+            zValeur = args[++i];
+        }
+        auto marche = [&](int* pi) {
+            *pi = zValeur == "on" ? 1 : zValeur == "off" ? 0 : -1;
+            return *pi >= 0;
+        };
         if (a == "--seconds") {
-            if (!valeur(&z) || !LireEntier(z, 0, 86400, &o.iSecondes))
+            if (!LireEntier(zValeur, 0, 86400, &o.iSecondes))
                 return "--seconds attend un nombre de secondes entre 0 et 86400";
         } else if (a == "--folder") {
-            if (!valeur(&o.zDossier) || o.zDossier.empty())
+            if ((o.zDossier = zValeur).empty())
                 return "--folder attend un dossier";
         } else if (a == "--to") {
-            if (!valeur(&o.zVers) || !ZorCliIPv4(o.zVers))
+            if (!ZorCliIPv4(o.zVers = zValeur))
                 return "--to attend une adresse IPv4";
-        } else if (a.size() > 1 && a[0] == '-' &&
-                   !(a.size() > 1 && std::isdigit(static_cast<unsigned char>(a[1]))))
-            return "option inconnue : " + a;
-        else if (o.zVerbe.empty())
-            o.zVerbe = a;
-        else
-            o.arguments.push_back(a);
+        } else if (a == "--dhcp" || a == "--ssl") {
+            if (!marche(a == "--dhcp" ? &o.iDHCP : &o.iSSL))
+                return a + " attend on ou off";
+        } else if (a == "--ip" || a == "--mask" || a == "--gateway") {
+            if (!ZorCliIPv4(zValeur))
+                return a + " attend une adresse IPv4";
+            (a == "--ip" ? o.zIP : a == "--mask" ? o.zMasque : o.zPasserelle) = zValeur;
+        } else if (a == "--port") {
+            // The window's port entry takes digits only.
+            int iPort = 0;
+            if (zValeur.find_first_not_of("0123456789") != std::string::npos ||
+                !LireEntier(zValeur, 1, 65535, &iPort))
+                return "--port attend un numéro de port (1 à 65535)";
+            o.zPort = zValeur;
+        } else if (a.find("password-file") != std::string::npos) {
+            if (zValeur.empty())
+                return a + " attend un fichier ou -";
+            (a == "--password-file"       ? o.zFichierPwd
+             : a == "--new-password-file" ? o.zFichierNouveauPwd
+                                          : o.zFichierPwdSMTP) = zValeur;
+        } else {
+            (a == "--server" ? o.zServeur : o.zLogin) = zValeur;
+        }
     }
     if (o.zVerbe.empty())
-        return o.bAide ? std::string() : "aucun verbe donné (tavlin --help)";
-    if (!Verbes().count(o.zVerbe))
+        return o.bAide || (o.bVersion && o.optionsDonnees.size() == 1)
+                   ? std::string()
+                   : "aucun verbe donné (tavlin --help)";
+    const ZorCliVerbeDesc* pVerbe = ZorCliVerbe(o.zVerbe);
+    if (!pVerbe)
         return "verbe inconnu : " + o.zVerbe;
     if (o.bAide)
         return std::string();
+    // An option that means nothing for the verb is refused rather than silently ignored.
+    for (const std::string& z : o.optionsDonnees)
+        if (!ZorCliVerbePrend(*pVerbe, z))
+            return "l'option " + z + " ne vaut pas pour " + o.zVerbe + " (tavlin " + o.zVerbe +
+                   " --help)";
     if (o.bJson && o.bJsonLines)
         return "--json et --json-lines s'excluent";
+    if (o.bJson && o.bCsv)
+        return "--json et --csv s'excluent";
     const size_t n = o.arguments.size();
     const std::string& v = o.zVerbe;
     if ((v == "discover" || v == "export" || v == "adapters") && n > 0)
@@ -160,6 +213,8 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
         return "readdress attend l'adresse MAC de la Tavlin";
     if (v == "set" && n < 2)
         return "set attend une Tavlin et une commande";
+    if (v == "config" && n < 2)
+        return "config attend une Tavlin et ce qu'il faut changer";
     if (v == "update" && (o.bTous == (n > 0)))
         return "update attend des adresses MAC ou --all";
     if (v == "blacklist" && (n != 2 || (o.arguments[0] != "add" && o.arguments[0] != "remove") ||
@@ -169,7 +224,7 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
         for (const std::string& m : o.arguments)
             if (!ZorCliMAC(m, nullptr))
                 return "adresse MAC invalide : " + m;
-    if ((v == "status" || v == "set") && !ZorCliMAC(o.arguments[0], nullptr) &&
+    if ((v == "status" || v == "set" || v == "config") && !ZorCliMAC(o.arguments[0], nullptr) &&
         !ZorCliIPv4(o.arguments[0]))
         return "Tavlin à désigner par son adresse MAC ou IP : " + o.arguments[0];
     if (v == "set") {
@@ -178,9 +233,11 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
             std::vector<std::string>(o.arguments.begin() + 1, o.arguments.end()), r);
         if (!z.empty())
             return z;
+        if (o.bAttendre && r.type != ZorCliReglage::REBOOT)
+            return "--wait ne vaut que pour set reboot";
     }
-    if (o.bWatch && v != "discover" && v != "status")
-        return "--watch ne vaut que pour discover et status";
+    if (v == "config")
+        return LireConfig(o);
     return std::string();
 }
 

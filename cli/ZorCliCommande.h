@@ -11,9 +11,10 @@ enum ZorCliCode {
     ZOR_CLI_OK = 0,
     ZOR_CLI_ECHEC = 1, // some device failed, or was skipped
     ZOR_CLI_USAGE = 2,
-    ZOR_CLI_INTROUVABLE = 3, // device not found
-    ZOR_CLI_RESEAU = 4,      // network not available
-    ZOR_CLI_PARTAGE = 5,     // another program got answers meant for us: the list may be short
+    ZOR_CLI_INTROUVABLE = 3,  // device not found
+    ZOR_CLI_RESEAU = 4,       // network not available
+    ZOR_CLI_PARTAGE = 5,      // another program got answers meant for us: the list may be short
+    ZOR_CLI_MOT_DE_PASSE = 6, // config: the device's current password is wrong, nothing changed
 };
 
 struct ZorCliOptions
@@ -22,8 +23,15 @@ struct ZorCliOptions
     std::vector<std::string> arguments;
     bool bAide = false, bJson = false, bJsonLines = false, bCsv = false;
     bool bWatch = false, bDryRun = false, bTous = false;
+    bool bVersion = false, bQuiet = false, bAttendre = false;
     int iSecondes = -1; // -1: the verb's default
     std::string zDossier, zVers;
+    // config: where the passwords come from ("-": standard input), and the values given.
+    std::string zFichierPwd = "-", zFichierNouveauPwd = "-", zFichierPwdSMTP;
+    std::string zIP, zMasque, zPasserelle, zServeur, zPort, zLogin;
+    int iDHCP = -1, iSSL = -1; // -1: not given
+    std::vector<std::string> optionsDonnees;
+    bool A(const char* zOption) const; // given on the command line
 };
 
 // Reads argv (without the program name). Empty on success, else the message.

@@ -140,3 +140,10 @@ std::string ZorJson::Texte() const
     Ecrire(out);
     return out;
 }
+
+ZorJson& ZorJson::Fusionner(const ZorJson& objet)
+{
+    for (const auto& m : objet.m_membres)
+        m_membres.push_back(m);
+    return *this;
+}

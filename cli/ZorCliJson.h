@@ -37,6 +37,8 @@ public:
     // Adds a member (objects keep the order of insertion) or an element; returns *this.
     ZorJson& Ajouter(const std::string& zCle, ZorJson valeur);
     ZorJson& Ajouter(ZorJson valeur);
+    // Adds every member of another object, in its order; returns *this.
+    ZorJson& Fusionner(const ZorJson& objet);
     bool EstVide() const { return m_membres.empty(); }
 
     // The whole document on one line.

@@ -24,6 +24,8 @@ constexpr int kHelloRechercheMs = 1000;         // hellos while the restarted de
 // After a failure once the device was sent to its bootloader: how long it may take to come back
 // (a bootloader left alone gives up on its own within seconds) before it counts as stuck there.
 constexpr int kSortieBootloaderMs = 30000;
+// update --wait: how long a failed device is waited for (a restart and a bootloader giving up).
+constexpr int kRetourS = 60;
 
 const char* NomEtape(ZorSequenceMAJ::Etat e)
 {
@@ -48,6 +50,7 @@ struct Resultat
     std::string zMAC, zIP, zResultat, zRaison, zEtape, zAvant, zApres;
     int iCode = 0;
     bool bBootloader = false; // left in its bootloader: it did not answer again after the failure
+    int iRepond = -1;         // --wait: whether a failed device answered again (-1: not waited)
 };
 
 // The sequence's surroundings without a window: the stages run their transfers on our pumped
@@ -76,7 +79,7 @@ public:
                             .Ajouter("event", "progress")
                             .Ajouter("mac", m_zMAC)
                             .Ajouter("stage", zEtape);
-            ZorCliEcrire((iPourcent >= 0 ? j.Ajouter("percent", iPourcent) : j).Texte());
+            ZorCliEcrireJson((iPourcent >= 0 ? j.Ajouter("percent", iPourcent) : j));
         } else {
             std::fprintf(stderr, "%s : %s%s\n", m_zMAC.c_str(), zEtape,
                          iPourcent >= 0 ? (" " + std::to_string(iPourcent) + " %").c_str() : "");
@@ -201,21 +204,6 @@ private:
     int64_t m_iDernierHello = 0;
 };
 
-// After a failure in a stage that restarted the device into its bootloader: waits until it
-// answers discovery again, so that the next device's capture is not answered by this one.
-// False when it stayed silent (still in its bootloader, or gone).
-bool AttendreSortieBootloader(const wxString& zMAC)
-{
-    const long iDepuis = long(gpTheTavlin->Clock().EpochSeconds());
-    return ZorCliDecouvrir(kSortieBootloaderMs, [&] {
-        ZorTavlinInfoArray tous;
-        gpTheTavlin->GetLesTavlin(tous);
-        ZorTavlinInfo d;
-        // A whole second later: an answer from before the failure is not a return.
-        return ZorCliChercherDans(tous, ZorCliU8(zMAC), &d) && d.m_iTimeLastSeen > iDepuis;
-    });
-}
-
 void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, Resultat& r)
 {
     Contexte contexte(r.zMAC, bJsonLines);
@@ -249,7 +237,7 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
                             : std::string();
             if ((avant == ZorSequenceMAJ::BOOTLOADER || avant == ZorSequenceMAJ::RECHERCHE) &&
                 !ZorCliInterrompu())
-                r.bBootloader = !AttendreSortieBootloader(d.m_zMAC);
+                r.bBootloader = !ZorCliAttendreRetour(d.m_zMAC, kSortieBootloaderMs);
             return;
         }
         if (apres == ZorSequenceMAJ::ECHEC_VERSION) {
@@ -284,6 +272,8 @@ ZorJson JsonResultat(const Resultat& r)
         j.Ajouter("code", r.iCode)
             .Ajouter("stage", r.zEtape)
             .Ajouter("left_in_bootloader", r.bBootloader);
+    if (r.iRepond >= 0)
+        j.Ajouter("answers", r.iRepond == 1);
     if (!r.zRaison.empty())
         j.Ajouter("reason", r.zRaison);
     return j;
@@ -370,8 +360,18 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
     }
 
     for (size_t k = 0; k < cibles.size() && !ZorCliInterrompu(); ++k)
-        if (resultats[k].zResultat == "pending")
-            Mettre(infos[k], zDossier, o.bJsonLines, resultats[k]);
+        if (resultats[k].zResultat == "pending") {
+            Resultat& r = resultats[k];
+            Mettre(infos[k], zDossier, o.bJsonLines, r);
+            if (o.bAttendre && r.zResultat == "failed" && !ZorCliInterrompu()) {
+                // A device already waited for and silent is not waited for twice.
+                r.iRepond =
+                    !r.bBootloader && ZorCliAttendreRetour(infos[k].m_zMAC, kRetourS * 1000);
+                r.bBootloader =
+                    r.bBootloader ||
+                    (r.iRepond == 0 && (r.zEtape == "bootloader" || r.zEtape == "search"));
+            }
+        }
 
     bool bTousFaits = true;
     ZorJson liste = ZorJson::Tableau();
@@ -383,24 +383,25 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
         liste.Ajouter(JsonResultat(r));
     }
     if (o.bJson || o.bJsonLines) {
-        ZorCliEcrire(ZorJson::Objet()
-                         .Ajouter("folder", ZorCliU8(zDossier))
-                         .Ajouter("dry_run", o.bDryRun)
-                         .Ajouter("results", liste)
-                         .Texte());
+        ZorCliEcrireJson(ZorJson::Objet()
+                             .Ajouter("folder", ZorCliU8(zDossier))
+                             .Ajouter("dry_run", o.bDryRun)
+                             .Ajouter("results", liste));
     } else {
+        std::vector<std::vector<std::string>> lignes = {
+            {"MAC", "IP", "RÉSULTAT", "AVANT", "", "APRÈS", "DÉTAIL"}};
         for (const Resultat& r : resultats) {
-            char buf[512];
-            std::snprintf(
-                buf, sizeof buf, "%-17s %-15s %-12s %-10s -> %-10s %s", r.zMAC.c_str(),
-                r.zIP.c_str(), r.zResultat.c_str(), r.zAvant.c_str(), r.zApres.c_str(),
-                r.zResultat == "failed"
-                    ? ("code " + std::to_string(r.iCode) + ", étape " + r.zEtape + " " + r.zRaison +
-                       (r.bBootloader ? " ; laissée dans son bootloader (ne répond plus)" : ""))
-                          .c_str()
-                    : r.zRaison.c_str());
-            ZorCliEcrire(buf);
+            std::string zDetail = r.zRaison;
+            if (r.zResultat == "failed")
+                zDetail = "code " + std::to_string(r.iCode) + ", étape " + r.zEtape + " " +
+                          r.zRaison +
+                          (r.bBootloader ? " ; laissée dans son bootloader (ne répond plus)" : "");
+            if (r.iRepond == 1)
+                zDetail += " ; répond de nouveau";
+            lignes.push_back({r.zMAC, r.zIP, r.zResultat, r.zAvant, "->", r.zApres, zDetail});
         }
+        for (const std::string& l : ZorCliTableau(lignes))
+            ZorCliEcrire(l);
     }
     return bTousFaits ? ZOR_CLI_OK : ZOR_CLI_ECHEC;
 }

@@ -1,5 +1,6 @@
 #include "cli/ZorCliMoteur.h"
 
+#include "cli/ZorCliConfig.h"
 #include "cli/ZorCliJson.h"
 #include "cli/ZorCliOutils.h"
 #include "device/ZorTavlinCommandes.h"
@@ -25,7 +26,8 @@ constexpr int kRechercheS = 5;      // finding the device a verb names
 constexpr int kReadresseS = 60;     // readdress: search, datagram, restart, answer
 constexpr int kEtatMs = 6000;       // a fresh state page
 constexpr int kCommandeMs = 10000;  // a command delivered and seen in the state
-constexpr int kAutreCarteMs = 1000; // a device found off the network, heard through another adapter
+constexpr int kRedemarrageS = 60;   // set reboot --wait: the device answers again
+constexpr int kSilenceMs = 3000;    // status --watch: no state for this long, the device is lost
 
 // The device manager for one run. Automatic addressing is off: a command that reads must not
 // move devices; only readdress does, on request.
@@ -106,16 +108,34 @@ ZorJson JsonDevice(const ZorTavlinInfo& d, bool bTout,
     return j;
 }
 
-std::string LigneDevice(const ZorTavlinInfo& d, const std::function<bool(const wxString&)>& aJour)
+// The text columns of a device, their header and the widths a stream keeps (a stream cannot
+// measure rows to come: the widths are those of the devices' longest usual texts).
+const std::vector<std::string>& EnTeteDevice()
+{
+    static const std::vector<std::string> z = {"MAC",     "IP",    "NOM",    "COMMENTAIRE",
+                                               "VERSION", "CARTE", "RÉSEAU", "MISE À JOUR"};
+    return z;
+}
+std::vector<std::string> CellulesDevice(const ZorTavlinInfo& d,
+                                        const std::function<bool(const wxString&)>& aJour)
 {
     const ZorCarteEth* c = CarteDe(d);
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%-17s %-15s %-16s %-10s %-8s %-11s %s",
-                  ZorCliU8(d.m_zMAC).c_str(), ZorCliU8(d.m_zIP).c_str(), ZorCliU8(d.m_zNom).c_str(),
-                  ZorCliU8(d.m_zVersion).c_str(), c ? ZorCliU8(c->m_zNomInterface).c_str() : "?",
-                  ZorCliJoignable(d) ? "joignable" : "injoignable",
-                  aJour(d.m_zVersion) ? "" : "mise à jour disponible");
-    return buf;
+    return {ZorCliU8(d.m_zMAC),
+            ZorCliU8(d.m_zIP),
+            ZorCliU8(d.m_zNom),
+            ZorCliU8(d.m_zCommentaire),
+            ZorCliU8(d.m_zVersion),
+            c ? ZorCliU8(c->m_zNomInterface) : "?",
+            ZorCliJoignable(d) ? "joignable" : "injoignable",
+            aJour(d.m_zVersion) ? "" : "disponible"};
+}
+std::string LigneFlux(const std::string& zMarque, const std::vector<std::string>& cellules)
+{
+    static const int largeurs[] = {17, 15, 16, 20, 10, 8, 11, 0};
+    std::vector<std::pair<std::string, int>> l = {{zMarque, 1}};
+    for (size_t i = 0; i < cellules.size(); ++i)
+        l.emplace_back(cellules[i], largeurs[i]);
+    return ZorCliColonnes(l);
 }
 
 ZorJson JsonEtat(const ZorTavlinData& e)
@@ -194,6 +214,8 @@ public:
             return Blacklist();
         if (v == "readdress")
             return Readdress();
+        if (v == "config")
+            return ZorCliConfig(m_o, *gpTheTavlin);
         return ZorCliMiseAJour(m_o);
     }
 
@@ -270,11 +292,14 @@ private:
                 doc.Ajouter("error", ZorJson::Objet()
                                          .Ajouter("code", int(ZOR_CLI_PARTAGE))
                                          .Ajouter("message", TextePortPartage()));
-            ZorCliEcrire(doc.Texte());
+            ZorCliEcrireJson(doc);
             return FinListe();
         }
+        std::vector<std::vector<std::string>> lignes = {EnTeteDevice()};
         for (size_t i = 0; i < tous.GetCount(); ++i)
-            ZorCliEcrire(LigneDevice(tous[i], m_aJour));
+            lignes.push_back(CellulesDevice(tous[i], m_aJour));
+        for (const std::string& l : ZorCliTableau(lignes))
+            ZorCliEcrire(l);
         ZorCliEcrire(std::to_string(tous.GetCount()) + " Tavlin trouvée(s)");
         return FinListe();
     }
@@ -288,9 +313,12 @@ private:
         return ZOR_CLI_PARTAGE;
     }
 
-    // Streams additions and removals until --seconds (or an interrupt).
+    // Streams additions, changes (address, name, comment, version) and removals until
+    // --seconds (or an interrupt).
     int DiscoverWatch()
     {
+        if (!Json())
+            ZorCliEcrire(LigneFlux(" ", EnTeteDevice()));
         std::map<std::string, ZorTavlinInfo> connus;
         auto comparer = [&] {
             ZorTavlinInfoArray tous;
@@ -298,9 +326,13 @@ private:
             std::map<std::string, ZorTavlinInfo> maintenant;
             for (size_t i = 0; i < tous.GetCount(); ++i)
                 maintenant[ZorCliU8(tous[i].m_zMAC)] = tous[i];
-            for (const auto& m : maintenant)
-                if (!connus.count(m.first))
+            for (const auto& m : maintenant) {
+                const auto avant = connus.find(m.first);
+                if (avant == connus.end())
                     Evenement("added", m.second);
+                else if (Visible(avant->second) != Visible(m.second))
+                    Evenement("changed", m.second, &avant->second);
+            }
             for (const auto& m : connus)
                 if (!maintenant.count(m.first))
                     Evenement("removed", m.second);
@@ -315,35 +347,40 @@ private:
         return m_bPortPartage ? ZOR_CLI_PARTAGE : ZOR_CLI_OK;
     }
 
-    void Evenement(const char* zQuoi, const ZorTavlinInfo& d)
+    // What a watcher of the list sees change in a device.
+    static std::vector<wxString> Visible(const ZorTavlinInfo& d)
     {
-        if (Json())
-            ZorCliEcrire(ZorJson::Objet()
-                             .Ajouter("event", zQuoi)
-                             .Ajouter("device", JsonDevice(d, false, m_aJour))
-                             .Texte());
-        else
-            ZorCliEcrire(std::string(zQuoi[0] == 'a' ? "+ " : "- ") + LigneDevice(d, m_aJour));
+        return {d.m_zIP, d.m_zNom, d.m_zCommentaire, d.m_zVersion};
+    }
+
+    void Evenement(const char* zQuoi, const ZorTavlinInfo& d, const ZorTavlinInfo* pAvant = nullptr)
+    {
+        if (Json()) {
+            ZorJson j = ZorJson::Objet()
+                            .Ajouter("event", zQuoi)
+                            .Ajouter("device", JsonDevice(d, false, m_aJour));
+            if (pAvant)
+                j.Ajouter("before", ZorJson::Objet()
+                                        .Ajouter("ip", ZorCliU8(pAvant->m_zIP))
+                                        .Ajouter("name", ZorCliU8(pAvant->m_zNom))
+                                        .Ajouter("comment", ZorCliU8(pAvant->m_zCommentaire))
+                                        .Ajouter("version", ZorCliU8(pAvant->m_zVersion)));
+            ZorCliEcrireJson(j);
+        } else {
+            ZorCliEcrire(LigneFlux(zQuoi[0] == 'a'   ? "+"
+                                   : zQuoi[0] == 'c' ? "~"
+                                                     : "-",
+                                   CellulesDevice(d, m_aJour)));
+        }
     }
 
     // Finds the device named on the command line and makes it the monitored one, with a fresh
     // state page read. 0, or the exit code (reported).
     int Surveiller(const std::string& zCible, ZorTavlinInfo* pInfo)
     {
-        if (!ZorCliTrouver(zCible, Secondes(kRechercheS), pInfo))
-            return Sortie(ZOR_CLI_INTROUVABLE, "Tavlin introuvable : " + zCible);
-        // Two adapters on one link hear each answer in no set order: the one through the
-        // adapter on the device's network may come a moment after the first.
-        ZorCliPomper(kAutreCarteMs, [&] {
-            ZorTavlinInfoArray tous;
-            gpTheTavlin->GetLesTavlin(tous);
-            return ZorCliChercherDans(tous, zCible, pInfo) && ZorCliJoignable(*pInfo);
-        });
-        if (!ZorCliJoignable(*pInfo))
-            return Sortie(ZOR_CLI_ECHEC,
-                          "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " (" + ZorCliU8(pInfo->m_zIP) +
-                              ") n'est pas sur le réseau de l'ordinateur : tavlin readdress " +
-                              ZorCliU8(pInfo->m_zMAC));
+        std::string zRaison;
+        if (int iCode = ZorCliTrouverJoignable(zCible, Secondes(kRechercheS), pInfo, &zRaison))
+            return Sortie(iCode, zRaison);
         gpTheTavlin->SurveillerAddrMAC(pInfo->m_zMAC);
         if (!EtatFrais())
             return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " ne répond pas");
@@ -367,10 +404,9 @@ private:
         gpTheTavlin->GetEtat(e);
         auto montrer = [&](const ZorTavlinData& etat) {
             if (Json())
-                ZorCliEcrire(JsonEtat(etat)
-                                 .Ajouter("mac", ZorCliU8(d.m_zMAC))
-                                 .Ajouter("ip", ZorCliU8(d.m_zIP))
-                                 .Texte());
+                ZorCliEcrireJson(JsonEtat(etat)
+                                     .Ajouter("mac", ZorCliU8(d.m_zMAC))
+                                     .Ajouter("ip", ZorCliU8(d.m_zIP)));
             else
                 EcrireLignes(TexteEtat(etat) + (m_o.bWatch ? "\n" : ""));
         };
@@ -379,10 +415,34 @@ private:
             return ZOR_CLI_OK;
         std::string zAvant = JsonEtat(e).Texte();
         const int iSecondes = Secondes(0);
+        // Silence: the worker polls the device many times a second; no state for a while is a
+        // device that stopped answering, and the next state is its return.
+        int64_t iDernierEtatMs = ZorDefaultClock().NowMs();
+        bool bPerdue = false;
+        auto signaler = [&](const char* zQuoi, const char* zTexte) {
+            if (Json())
+                ZorCliEcrireJson(ZorJson::Objet()
+                                     .Ajouter("event", zQuoi)
+                                     .Ajouter("mac", ZorCliU8(d.m_zMAC))
+                                     .Ajouter("ip", ZorCliU8(d.m_zIP)));
+            else
+                ZorCliEcrire(ZorCliU8(d.m_zMAC) + " " + zTexte);
+        };
         ZorCliPomper(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, [&] {
-            if (!gpTheTavlin->IsNewEtat())
+            const int64_t iMaintenant = ZorDefaultClock().NowMs();
+            if (!gpTheTavlin->IsNewEtat()) {
+                if (!bPerdue && iMaintenant - iDernierEtatMs > kSilenceMs) {
+                    bPerdue = true;
+                    signaler("lost", "ne répond plus");
+                }
                 return false;
+            }
             gpTheTavlin->RazNewEtat();
+            iDernierEtatMs = iMaintenant;
+            if (bPerdue) {
+                bPerdue = false;
+                signaler("back", "répond de nouveau");
+            }
             ZorTavlinData maintenant;
             gpTheTavlin->GetEtat(maintenant);
             const std::string z = JsonEtat(maintenant).Texte();
@@ -461,6 +521,9 @@ private:
                                                  " n'a pas pu être envoyé");
             // The datagram leaves on the next turn of the loop; the device then goes silent.
             ZorCliPomper(200, [] { return false; });
+            if (m_o.bAttendre && !ZorCliAttendreRetour(d.m_zMAC, Secondes(kRedemarrageS) * 1000))
+                return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) +
+                                                 " ne répond pas après son redémarrage");
             return Resultat(d, "reboot", nullptr);
         }
         if (!bQueued)
@@ -500,7 +563,7 @@ private:
             j.Ajouter("action", zAction).Ajouter("done", true);
             if (pEtat)
                 j.Ajouter("state", JsonEtat(*pEtat));
-            ZorCliEcrire(j.Texte());
+            ZorCliEcrireJson(j);
         } else if (zAction == "uart" && m_o.arguments.size() > 2 && m_o.arguments[2] == "read") {
             ZorCliEcrire(ZorCliU8(pEtat->m_zUART));
         } else {
@@ -512,6 +575,8 @@ private:
     int Adapters()
     {
         ZorJson liste = ZorJson::Tableau();
+        std::vector<std::vector<std::string>> lignes = {
+            {"CARTE", "MAC", "IP", "MASQUE", "LISTE NOIRE"}};
         for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth()) {
             // The loopback record serves the library alone: it is no adapter of the PC.
             if (c->m_bLoopback)
@@ -529,15 +594,15 @@ private:
                                   .Ajouter("blacklisted", c->m_bBlackList));
                 continue;
             }
-            char buf[256];
-            std::snprintf(buf, sizeof buf, "%-10s %-17s %-15s %-15s %s",
-                          ZorCliU8(c->m_zNomInterface).c_str(), ZorCliU8(c->m_zMAC).c_str(),
-                          ZorCliU8(c->m_zIP).c_str(), ZorCliU8(c->m_zMask).c_str(),
-                          c->m_bBlackList ? "liste noire" : "");
-            ZorCliEcrire(buf);
+            lignes.push_back({ZorCliU8(c->m_zNomInterface), ZorCliU8(c->m_zMAC), ZorCliU8(c->m_zIP),
+                              ZorCliU8(c->m_zMask), c->m_bBlackList ? "oui" : ""});
         }
+        // No adapter, no table: an empty output says so to a script.
+        if (!Json() && lignes.size() > 1)
+            for (const std::string& l : ZorCliTableau(lignes))
+                ZorCliEcrire(l);
         if (Json())
-            ZorCliEcrire(ZorJson::Objet().Ajouter("adapters", liste).Texte());
+            ZorCliEcrireJson(ZorJson::Objet().Ajouter("adapters", liste));
         return ZOR_CLI_OK;
     }
 
@@ -551,8 +616,8 @@ private:
                           "la liste noire des cartes n'a pas pu être enregistrée : " + zMAC +
                               (bAjouter ? " n'y est pas ajoutée" : " n'en est pas retirée"));
         if (Json())
-            ZorCliEcrire(
-                ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("blacklisted", bAjouter).Texte());
+            ZorCliEcrireJson(
+                ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("blacklisted", bAjouter));
         else
             ZorCliEcrire(zMAC + (bAjouter ? " : sur liste noire" : " : retirée de la liste noire"));
         return ZOR_CLI_OK;
@@ -630,12 +695,11 @@ private:
             return Sortie(ZOR_CLI_ECHEC,
                           "la Tavlin " + zMAC + " ne répond pas à une nouvelle adresse");
         if (Json())
-            ZorCliEcrire(ZorJson::Objet()
-                             .Ajouter("mac", zMAC)
-                             .Ajouter("old_ip", ZorCliU8(zAncienne))
-                             .Ajouter("ip", ZorCliU8(nouvelle.m_zIP))
-                             .Ajouter("adapter", ZorCliU8(nouvelle.m_zIPLocal))
-                             .Texte());
+            ZorCliEcrireJson(ZorJson::Objet()
+                                 .Ajouter("mac", zMAC)
+                                 .Ajouter("old_ip", ZorCliU8(zAncienne))
+                                 .Ajouter("ip", ZorCliU8(nouvelle.m_zIP))
+                                 .Ajouter("adapter", ZorCliU8(nouvelle.m_zIPLocal)));
         else
             ZorCliEcrire(zMAC + " : " + ZorCliU8(zAncienne) + " -> " + ZorCliU8(nouvelle.m_zIP));
         return ZOR_CLI_OK;
@@ -655,11 +719,8 @@ int ZorCliSortie(const ZorCliOptions& o, int iCode, const std::string& zMessage)
 {
     std::fprintf(stderr, "tavlin: %s\n", ZorCliSur(zMessage).c_str());
     if (o.bJson || o.bJsonLines)
-        ZorCliEcrire(
-            ZorJson::Objet()
-                .Ajouter("error",
-                         ZorJson::Objet().Ajouter("code", iCode).Ajouter("message", zMessage))
-                .Texte());
+        ZorCliEcrireJson(ZorJson::Objet().Ajouter(
+            "error", ZorJson::Objet().Ajouter("code", iCode).Ajouter("message", zMessage)));
     return iCode;
 }
 

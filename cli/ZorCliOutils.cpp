@@ -1,5 +1,8 @@
 #include "cli/ZorCliOutils.h"
 
+#include "cli/ZorCliDescription.h"
+#include "cli/ZorCliJson.h"
+
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorClock.h"
 #include "network/ZorAdresseIP.h"
@@ -8,6 +11,7 @@
 #include <wx/apptrait.h>
 #include <wx/evtloop.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -15,6 +19,7 @@
 namespace {
 
 constexpr int kHelloMs = 1000; // between hellos while waiting for devices
+constexpr int kAutreCarteMs = 1000; // a device found off the network, heard through another adapter
 
 volatile std::sig_atomic_t gbInterrompu = 0;
 // The first signal asks every wait to end and the verb to wind up; the handler then steps
@@ -122,8 +127,67 @@ std::string ZorCliCsv(const std::string& zTexte)
     return out + "\"";
 }
 
+namespace {
+bool gbSilence = false;
+size_t Largeur(const std::string& z)
+{
+    size_t n = 0;
+    for (const char c : ZorCliSur(z))
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+} // namespace
+
+std::string ZorCliColonnes(const std::vector<std::pair<std::string, int>>& cellules)
+{
+    std::string z;
+    for (size_t i = 0; i < cellules.size(); ++i) {
+        const std::string zCellule = ZorCliSur(cellules[i].first);
+        z += zCellule;
+        if (i + 1 < cellules.size())
+            z += std::string(std::max(size_t(cellules[i].second), Largeur(zCellule)) -
+                                 Largeur(zCellule) + 1,
+                             ' ');
+    }
+    // Trailing blanks of an empty last column serve nobody.
+    return z.erase(z.find_last_not_of(' ') + 1);
+}
+
+std::vector<std::string> ZorCliTableau(const std::vector<std::vector<std::string>>& lignes)
+{
+    std::vector<int> largeurs;
+    for (const auto& l : lignes)
+        for (size_t i = 0; i < l.size(); ++i) {
+            largeurs.resize(std::max(largeurs.size(), l.size()), 0);
+            largeurs[i] = std::max(largeurs[i], int(Largeur(l[i])));
+        }
+    std::vector<std::string> out;
+    for (const auto& l : lignes) {
+        std::vector<std::pair<std::string, int>> cellules;
+        for (size_t i = 0; i < l.size(); ++i)
+            cellules.emplace_back(l[i], largeurs[i]);
+        out.push_back(ZorCliColonnes(cellules));
+    }
+    return out;
+}
+
+void ZorCliSilence(bool bSilence)
+{
+    gbSilence = bSilence;
+}
+
+void ZorCliEcrireJson(const ZorJson& doc)
+{
+    const bool bSilence = gbSilence;
+    gbSilence = false;
+    ZorCliEcrire(ZorJson::Objet().Ajouter("schema", kZorCliSchema).Fusionner(doc).Texte());
+    gbSilence = bSilence;
+}
+
 void ZorCliEcrire(const std::string& zTexte)
 {
+    if (gbSilence)
+        return;
     const std::string z = ZorCliSur(zTexte);
     std::fputs(z.c_str(), stdout);
     std::fputc('\n', stdout);
@@ -173,4 +237,36 @@ bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* p)
         return ZorCliChercherDans(tous, zCible, p);
     };
     return ZorCliDecouvrir(iSecondes * 1000, present) || present();
+}
+
+int ZorCliTrouverJoignable(const std::string& zCible, int iSecondes, ZorTavlinInfo* p,
+                           std::string* pz)
+{
+    if (!ZorCliTrouver(zCible, iSecondes, p)) {
+        *pz = "Tavlin introuvable : " + zCible;
+        return ZOR_CLI_INTROUVABLE;
+    }
+    // Two adapters on one link hear each answer in no set order: the one through the adapter on
+    // the device's network may come a moment after the first.
+    ZorCliPomper(kAutreCarteMs, [&] {
+        ZorTavlinInfoArray tous;
+        gpTheTavlin->GetLesTavlin(tous);
+        return ZorCliChercherDans(tous, zCible, p) && ZorCliJoignable(*p);
+    });
+    if (ZorCliJoignable(*p))
+        return 0;
+    *pz = "la Tavlin " + ZorCliU8(p->m_zMAC) + " (" + ZorCliU8(p->m_zIP) +
+          ") n'est pas sur le réseau de l'ordinateur : tavlin readdress " + ZorCliU8(p->m_zMAC);
+    return ZOR_CLI_ECHEC;
+}
+
+bool ZorCliAttendreRetour(const wxString& zMAC, int iMs)
+{
+    const long iDepuis = long(gpTheTavlin->Clock().EpochSeconds());
+    return ZorCliDecouvrir(iMs, [&] {
+        ZorTavlinInfoArray tous;
+        gpTheTavlin->GetLesTavlin(tous);
+        ZorTavlinInfo d;
+        return ZorCliChercherDans(tous, ZorCliU8(zMAC), &d) && d.m_iTimeLastSeen > iDepuis;
+    });
 }

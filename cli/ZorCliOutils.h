@@ -10,6 +10,8 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // SIGINT and SIGTERM end every wait, so a verb winds up and stops the engine cleanly.
 void ZorCliSuivreInterruptions();
@@ -26,6 +28,14 @@ bool ZorCliChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCibl
                         ZorTavlinInfo* p);
 // Waits up to iSecondes for that device in the registry.
 bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* pInfo);
+// Finds the device and checks it is on the network of the adapter that found it: 0, or the exit
+// code (ZOR_CLI_INTROUVABLE, ZOR_CLI_ECHEC) with its message in *pz.
+int ZorCliTrouverJoignable(const std::string& zCible, int iSecondes, ZorTavlinInfo* pInfo,
+                           std::string* pz);
+// After a restart (asked for, or after a failure that left the device in its bootloader): waits
+// up to iMs until the device answers discovery again, a whole second later than now so that an
+// answer from before is no return. False when it stayed silent.
+bool ZorCliAttendreRetour(const wxString& zMAC, int iMs);
 // On the network of the adapter that found it.
 bool ZorCliJoignable(const ZorTavlinInfo& d);
 // A text as it may reach a terminal: the control characters (C0, DEL, and C1 as U+0080 to
@@ -35,8 +45,19 @@ std::string ZorCliSur(const std::string& zUtf8);
 // One CSV cell: a text a spreadsheet would take for a formula (first character "=", "+", "-",
 // "@", tab or CR) gets a leading "'"; then quoted when it holds a comma, a quote or a line end.
 std::string ZorCliCsv(const std::string& z);
+// Text table cells padded to a width counted in characters (UTF-8 sequences, after the escapes
+// of ZorCliSur), so accented names keep the columns aligned; a width of 0 leaves the cell as it
+// is (the last column). A cell wider than its column pushes the rest of its line only.
+std::string ZorCliColonnes(const std::vector<std::pair<std::string, int>>& cellules);
+// A whole table: each column as wide as its widest cell, the header row first.
+std::vector<std::string> ZorCliTableau(const std::vector<std::vector<std::string>>& lignes);
 // One line on standard output through ZorCliSur, flushed (a reader of a stream sees it at once).
 void ZorCliEcrire(const std::string& z);
+// --quiet: text output is dropped (JSON, and errors on standard error, are kept).
+void ZorCliSilence(bool bSilence);
+// A JSON document on its own line, its layout version ("schema") first.
+class ZorJson;
+void ZorCliEcrireJson(const ZorJson& doc);
 inline std::string ZorCliU8(const wxString& z)
 {
     return std::string(z.utf8_str());

@@ -4,6 +4,8 @@
 #include "cli/ZorCliCommande.h"
 #include "cli/ZorCliJson.h"
 #include "cli/ZorCliMoteur.h"
+#include "cli/ZorCliOutils.h"
+#include "device/ZorTavlinObj.h"
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -20,6 +22,12 @@ int main(int argc, char** argv)
     const std::string zErreur = ZorCliLire(args, o);
     if (!zErreur.empty())
         return ZorCliSortie(o, ZOR_CLI_USAGE, zErreur);
+    if (o.bVersion) {
+        std::printf("tavlin %s\n", std::string(wxString(ZOR_TAVLIN_VERSION).utf8_str()).c_str());
+        return ZOR_CLI_OK;
+    }
+    // Text is for people; a script that asked for JSON still gets its document.
+    ZorCliSilence(o.bQuiet && !o.bJson && !o.bJsonLines);
     if (o.bAide) {
         std::fputs(ZorCliAide(o.zVerbe).c_str(), stdout);
         return ZOR_CLI_OK;

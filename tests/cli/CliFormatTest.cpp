@@ -1,6 +1,7 @@
 // The command-line program's pure parts: its JSON writer (what programs parse) and the reading
 // of its command line (what scripts pass).
 #include "cli/ZorCliCommande.h"
+#include "cli/ZorCliDescription.h"
 #include "cli/ZorCliJson.h"
 #include "cli/ZorCliOutils.h"
 
@@ -138,6 +139,33 @@ TEST(CliCommande, CommandLines)
         {{"blacklist", "add"}, false},
         {{"blacklist", "purge", "02-54-56-4D-14-00"}, false},
         {{"export", "--watch"}, false},
+        // Options only where they mean something.
+        {{"--version"}, true},
+        {{"discover", "--quiet"}, true},
+        {{"set", "02-54-56-4D-14-00", "reboot", "--wait"}, true},
+        {{"update", "--all", "--wait"}, true},
+        {{"config", "192.168.77.20", "name", "Atelier", "--password-file", "/p"}, true},
+        {{"config", "192.168.77.20", "password", "--new-password-file=/n"}, true},
+        {{"config", "192.168.77.20", "network", "--ip", "192.168.77.9", "--dhcp", "off"}, true},
+        {{"config", "192.168.77.20", "email", "--server", "s", "--port", "25", "--ssl", "on"},
+         true},
+        {{"discover", "--version"}, false},
+        {{"status", "192.168.77.20", "--dry-run"}, false},
+        {{"export", "--to", "192.168.77.9"}, false},
+        {{"adapters", "--seconds", "2"}, false},
+        {{"set", "192.168.77.20", "blink", "--wait"}, false},
+        {{"discover", "--json", "--csv"}, false},
+        {{"discover", "--json=1"}, false},
+        {{"config", "192.168.77.20", "name"}, false},
+        {{"config", "192.168.77.20", "name", "A", "--ip", "192.168.77.9"}, false},
+        {{"config", "192.168.77.20", "network"}, false},
+        {{"config", "192.168.77.20", "network", "--dhcp", "oui"}, false},
+        {{"config", "192.168.77.20", "network", "--mask", "255.255.0"}, false},
+        {{"config", "192.168.77.20", "email", "--port", "2x"}, false},
+        {{"config", "192.168.77.20", "email", "--port", "70000"}, false},
+        {{"config", "192.168.77.20", "email", "--new-password-file", "/n"}, false},
+        {{"config", "192.168.77.20", "reset"}, false},
+        {{"config", "salle", "name", "A"}, false},
     };
     for (const auto& c : cas) {
         ZorCliOptions o;
@@ -195,6 +223,69 @@ TEST(CliSortie, CsvCellsAreNeverTakenForFormulas)
     };
     for (const auto& c : cas)
         EXPECT_EQ(ZorCliCsv(c.in), c.out) << c.in;
+}
+
+TEST(CliCommande, ConfigValues)
+{
+    ZorCliOptions o;
+    ASSERT_EQ(ZorCliLire({"config", "02:54:56:4d:14:00", "network", "--gateway=192.168.77.254",
+                          "--dhcp", "on", "--password-file", "-"},
+                         o),
+              "");
+    EXPECT_TRUE(o.zPasserelle == "192.168.77.254" && o.iDHCP == 1 && o.zIP.empty() &&
+                o.zFichierPwd == "-" && o.iSSL == -1);
+}
+
+// --help and the manual page come from one table: each verb's usage names every option it takes
+// (and no other), and both texts carry every verb, option and exit code.
+TEST(CliDescription, HelpAndManualAgree)
+{
+    const std::string zManuel = ZorCliManuel("@VERBS@\n@OPTIONS@\n@EXIT@\n");
+    const std::string zFrancais = ZorCliManuel("@VERBS@\n@OPTIONS@\n@EXIT@\n", true);
+    const std::string zAide = ZorCliAide("");
+    auto roff = [](std::string z) {
+        for (size_t i = 0; (i = z.find('-', i)) != std::string::npos; i += 2)
+            z.insert(i, "\\");
+        return z;
+    };
+    for (const ZorCliVerbeDesc& v : ZorCliVerbesDesc()) {
+        const std::string zUsage = v.zUsage;
+        EXPECT_NE(zAide.find(zUsage), std::string::npos) << v.zNom;
+        EXPECT_NE(zManuel.find(roff(zUsage)), std::string::npos) << v.zNom;
+        EXPECT_NE(zFrancais.find(roff(zUsage) + "\n" + roff(v.zAide)), std::string::npos) << v.zNom;
+        for (const ZorCliOptionDesc& o : ZorCliOptionsDesc()) {
+            const std::string zNom = o.zNom;
+            const bool bPrend = ZorCliVerbePrend(v, zNom) && zNom != "--help" && zNom != "--quiet";
+            bool bNomme = false;
+            for (size_t i = 0; (i = zUsage.find(zNom, i)) != std::string::npos; i += zNom.size())
+                bNomme = bNomme || i + zNom.size() == zUsage.size() ||
+                         (!std::isalpha(static_cast<unsigned char>(zUsage[i + zNom.size()])) &&
+                          zUsage[i + zNom.size()] != '-');
+            EXPECT_EQ(bNomme, bPrend) << v.zNom << " " << zNom;
+            EXPECT_EQ(ZorCliAide(v.zNom).find("  " + zNom + " ") != std::string::npos,
+                      ZorCliVerbePrend(v, zNom))
+                << v.zNom << " --help " << zNom;
+        }
+    }
+    for (const ZorCliOptionDesc& o : ZorCliOptionsDesc())
+        EXPECT_NE(zManuel.find(".B " + roff(o.zNom)), std::string::npos) << o.zNom;
+    for (const ZorCliSortieDesc& s : ZorCliSortiesDesc()) {
+        EXPECT_NE(zManuel.find(".B " + std::to_string(s.iCode) + "\n"), std::string::npos);
+        EXPECT_NE(zAide.find("  " + std::to_string(s.iCode) + "  " + s.zAide), std::string::npos);
+    }
+}
+
+TEST(CliSortie, TableColumnsAlignInCharacters)
+{
+    const std::vector<std::string> l =
+        ZorCliTableau({{"NOM", "IP", "FIN"}, {"Éèàçû", "1.2.3.4", "x"}, {"a\x1b", "5", ""}});
+    ASSERT_EQ(l.size(), 3u);
+    EXPECT_EQ(l[0], "NOM   IP      FIN");
+    EXPECT_EQ(l[1], "Éèàçû 1.2.3.4 x");
+    EXPECT_EQ(l[2], "a\\x1b 5"); // the escape counts as shown; no trailing blanks
+    // A stream's fixed widths: a longer cell pushes the rest of its line, one blank kept.
+    EXPECT_EQ(ZorCliColonnes({{"été", 5}, {"b", 0}}), "été   b");
+    EXPECT_EQ(ZorCliColonnes({{"trop long", 3}, {"b", 0}}), "trop long b");
 }
 
 } // namespace

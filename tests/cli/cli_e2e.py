@@ -514,6 +514,118 @@ def scenario_update_results(emu_exe, work):
     finally:
         emu.stop()
 
+def run_stdin(text, *args, timeout=180):
+    p = subprocess.run([TAVLIN] + list(args), input=text, capture_output=True, text=True, timeout=timeout)
+    try:
+        doc = json.loads(p.stdout) if "--json" in args else p.stdout
+    except ValueError:
+        doc = None
+    return p.returncode, doc, p.stderr
+
+
+def scenario_config(emu_exe, work):
+    """tavlin config: each change reaches the emulated device (its values and its log) through the
+    customisation window's rules; a wrong current password or a refused value changes nothing."""
+    emu = Emu(emu_exe, os.environ["TAVLIN_NS_LAN1"], work, "cfg",
+              ["--count", "1", "--first-ip", "192.168.77.60", "--version", "Tavlin v3", "--reboot-secs", "2"])
+    try:
+        mac = emu.devices()[0]["mac"]
+        logged = lambda key: sum(1 for l in emu.lines("HTTP") if "&" + key + "=" in l)
+        keys = ["name", "comment", "password", "ip", "dhcp", "smtpserver"]
+        before = {k: emu.get(0, k) for k in keys}
+        secret = os.path.join(work, "cfg-pwd")
+        with open(secret, "w") as f:
+            f.write("tavlin\n")
+        # Refused before anything is sent: wrong password (6), the window's checks (2), options
+        # that mean nothing for the change (2).
+        for stdin, args, code, message in [
+                ("faux\n", ["name", "Atelier"], 6, "Le mot de passe est incorrect."),
+                ("tavlin\n", ["name", "Ate lier"], 2, "lettres"),
+                ("tavlin\n", ["comment", "a;b"], 2, "commentaire"),
+                ("Neuf1\nNeuf2\n", ["password", "--password-file", secret], 2,
+                 "Les mots de passe saisis sont différents."),
+                ("tavlin\n", ["name", "Atelier", "--ip", "192.168.77.61"], 2, "--ip"),
+                ("tavlin\n", ["email", "--port", "25", "--server", "x;y"], 2, "serveur")]:
+            rc, doc, err = run_stdin(stdin, "config", mac, *args, "--json")
+            check(rc == code and (doc or {}).get("error", {}).get("code") == code and message in err,
+                  "config %s refused with %d: %s" % (" ".join(args), rc, err.strip()))
+        after = {k: emu.get(0, k) for k in keys}
+        check(after == before and not logged("PERSO") and not logged("NETWORK") and not logged("EMAILCONF"),
+              "refused changes sent nothing, changed nothing (%s)" % {k: after[k] for k in keys if after[k] != before[k]})
+
+        # Each change: the device's value, its log, and what the program says changed.
+        for stdin, args, key, want, cmd, member in [
+                ("tavlin\n", ["name", "Atelier"], "name", "Atelier", "PERSO", "name"),
+                ("tavlin\n", ["comment", "Salle été (B)"], "comment", "Salle été (B)", "PERSO", "comment"),
+                ("Neuf1\nNeuf1\n", ["password", "--password-file", secret], "password", "Neuf1", "PERSO",
+                 "password"),
+                ("Neuf1\n", ["network", "--ip", "192.168.77.66"], "ip", "192.168.77.66", "NETWORK", "ip"),
+                ("Neuf1\n", ["email", "--server", "smtp.exemple.fr", "--port", "587", "--ssl", "on", "--login",
+                              "moi", "--smtp-password-file", secret], "smtpserver", "smtp.exemple.fr",
+                 "EMAILCONF", "smtp_server")]:
+            n = logged(cmd)
+            rc, doc, err = run_stdin(stdin, "config", mac, *args, "--json")
+            got = emu.get(0, key)
+            check(rc == 0 and got == want and logged(cmd) > n and member in (doc or {}).get("changed", {})
+                  and (doc or {}).get("schema") == 1,
+                  "config %s: the device shows %s=%s (%d, %s, %s)" % (args[0], key, got, rc, doc, err.strip()))
+        check(emu.get(0, "smtpport") == "587" and emu.get(0, "smtpssl") == "1" and "Neuf1" not in str(doc) and
+              "tavlin" not in str(doc), "config email: port and SSL set; no password printed")
+        rc, out, _ = run_stdin("Neuf1\n", "config", mac, "network", "--dhcp", "on")
+        check(rc == 0 and emu.get(0, "dhcp") == "1" and "dhcp : off -> on" in out, "config network --dhcp on: %s" % out)
+
+        # reboot --wait returns once the device answers again.
+        n = len(emu.lines("REBOOT"))
+        rc, doc, err = run_json("set", mac, "reboot", "--wait")
+        check(rc == 0 and len(emu.lines("REBOOT")) > n and emu.get(0, "rebooting") == "0",
+              "set reboot --wait: returned with the device up again (%s)" % err.strip())
+
+        # update --wait: a device that failed in its bootloader stage is waited for until it answers.
+        emu.cmd("SET 0 bootstatus=2:0800")
+        rc, doc, err = run_json("update", mac, "--folder", update_folder(work, 4), "--wait", timeout=300)
+        r = ((doc or {}).get("results") or [{}])[0]
+        check(rc == 1 and r.get("result") == "failed" and r.get("answers") is True and
+              r.get("left_in_bootloader") is False and emu.get(0, "boot") == "0",
+              "update --wait: failed, then answered again (%s)" % r)
+
+        # status --watch: the device stops answering, then is back.
+        p = subprocess.Popen([TAVLIN, "status", mac, "--watch", "--json-lines", "--seconds", "12"],
+                             stdout=subprocess.PIPE, text=True)
+        time.sleep(2)
+        emu.cmd("SET 0 http=0")
+        time.sleep(5)
+        emu.cmd("SET 0 http=1")
+        events = [json.loads(l).get("event") for l in p.communicate(timeout=60)[0].splitlines()]
+        check([e for e in events if e] == ["lost", "back"], "status --watch: lost then back (%s)" % events)
+
+        # discover --watch: a renamed device is a change, with what it was before.
+        p = subprocess.Popen([TAVLIN, "discover", "--watch", "--json-lines", "--seconds", "5"],
+                             stdout=subprocess.PIPE, text=True)
+        time.sleep(2)
+        emu.cmd("SET 0 name=Renomme")
+        events = [json.loads(l) for l in p.communicate(timeout=60)[0].splitlines()]
+        changed = [e for e in events if e.get("event") == "changed"]
+        check(changed and changed[0]["device"]["name"] == "Renomme" and changed[0]["before"]["name"] == "Atelier",
+              "discover --watch: the rename is a change event (%s)" % changed)
+
+        # Script-writer features: version, quiet, refused options, an aligned table.
+        emu.cmd("SET 0 name=Éèàç")
+        rc, out, _ = run("--version")
+        check(rc == 0 and out.startswith("tavlin "), "--version: %s" % out.strip())
+        rc, out, _ = run("discover", "--seconds", "2", "--quiet")
+        check(rc == 0 and out == "", "--quiet: nothing written (%r)" % out)
+        rc, _, err = run("status", mac, "--dry-run")
+        check(rc == 2 and "--dry-run" in err, "an option that means nothing for the verb: exit 2 (%s)" % err.strip())
+        rc, out, _ = run("discover", "--seconds", "2")
+        lines = out.splitlines()
+        check(rc == 0 and lines[0].startswith("MAC ") and len({l.find("192.168") for l in lines[1:-1]} |
+                                                            {lines[0].find("IP ")}) == 1 and
+              len({l.find(" Tavlin v3") for l in lines[1:-1]} | {lines[0].find(" VERSION")}) == 1,
+              "discover: a header row, columns aligned with an accented name:\n%s" % out)
+    finally:
+        emu.stop()
+
+
 FLAT_HOST = r"""
 import ctypes, sys, time
 lib = ctypes.CDLL(sys.argv[1])
