@@ -71,44 +71,9 @@ private:
     static constexpr int kSansAdressage = 1; // neither factory nor foreign addresses handled
 };
 
-const ZorCarteEth* CarteDe(const ZorTavlinInfo& d)
-{
-    for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth())
-        if (c->m_zIP == d.m_zIPLocal)
-            return c;
-    return nullptr;
-}
-
-ZorJson JsonDevice(const ZorTavlinInfo& d, bool bTout,
-                   const std::function<bool(const wxString&)>& aJour)
-{
-    ZorJson j = ZorJson::Objet();
-    j.Ajouter("mac", ZorCliU8(d.m_zMAC))
-        .Ajouter("ip", ZorCliU8(d.m_zIP))
-        .Ajouter("name", ZorCliU8(d.m_zNom));
-    j.Ajouter("comment", ZorCliU8(d.m_zCommentaire)).Ajouter("version", ZorCliU8(d.m_zVersion));
-    const ZorCarteEth* c = CarteDe(d);
-    ZorJson carte = ZorJson::Objet();
-    carte.Ajouter("ip", ZorCliU8(d.m_zIPLocal))
-        .Ajouter("name", c ? ZorCliU8(c->m_zNomInterface) : std::string());
-    if (bTout)
-        carte.Ajouter("mask", ZorCliU8(d.m_zMaskLocal))
-            .Ajouter("gateway", ZorCliU8(d.m_zGatewayLocal));
-    j.Ajouter("adapter", carte);
-    j.Ajouter("reachable", ZorCliJoignable(d)).Ajouter("update_available", !aJour(d.m_zVersion));
-    if (bTout) {
-        // The password stays out: an export is a file that travels.
-        j.Ajouter("mask", ZorCliU8(d.m_zMask)).Ajouter("gateway", ZorCliU8(d.m_zGateway));
-        j.Ajouter("dhcp", d.m_bDHCPEnabled).Ajouter("login", ZorCliU8(d.m_zLogin));
-        j.Ajouter("last_seen", int64_t(d.m_iTimeLastSeen)).Ajouter("presence", d.m_iEtatPresence);
-        j.Ajouter("multiple_adapters", d.m_bMultipleCarte);
-    }
-    return j;
-}
-
 std::string LigneDevice(const ZorTavlinInfo& d, const std::function<bool(const wxString&)>& aJour)
 {
-    const ZorCarteEth* c = CarteDe(d);
+    const ZorCarteEth* c = ZorCliCarteDe(d);
     char buf[512];
     std::snprintf(buf, sizeof buf, "%-17s %-15s %-16s %-10s %-8s %-11s %s",
                   ZorCliU8(d.m_zMAC).c_str(), ZorCliU8(d.m_zIP).c_str(), ZorCliU8(d.m_zNom).c_str(),
@@ -116,24 +81,6 @@ std::string LigneDevice(const ZorTavlinInfo& d, const std::function<bool(const w
                   ZorCliJoignable(d) ? "joignable" : "injoignable",
                   aJour(d.m_zVersion) ? "" : "mise à jour disponible");
     return buf;
-}
-
-ZorJson JsonEtat(const ZorTavlinData& e)
-{
-    ZorJson j = ZorJson::Objet();
-    j.Ajouter("relays", int(e.m_iSRELAIS)).Ajouter("outputs", int(e.m_iSNUM));
-    j.Ajouter("inputs", int(e.m_iENUM));
-    j.Ajouter("analog_outputs",
-              ZorJson::Tableau().Ajouter(int(e.m_iSANA1)).Ajouter(int(e.m_iSANA2)));
-    j.Ajouter("analog_inputs", ZorJson::Tableau()
-                                   .Ajouter(int(e.m_iEANA1))
-                                   .Ajouter(int(e.m_iEANA2))
-                                   .Ajouter(int(e.m_iEANA3))
-                                   .Ajouter(int(e.m_iEANA4)));
-    j.Ajouter("button", e.m_bBOUTON).Ajouter("auto", int64_t(e.m_iAUTO));
-    j.Ajouter("clock", ZorCliU8(e.m_zDATETIME)).Ajouter("version", ZorCliU8(e.m_zVERSION));
-    j.Ajouter("comment", ZorCliU8(e.m_zCOMMENT)).Ajouter("uart", ZorCliU8(e.m_zUART));
-    return j;
 }
 
 std::string TexteEtat(const ZorTavlinData& e)
@@ -243,7 +190,7 @@ private:
                 "multiple_adapters");
             for (size_t i = 0; i < tous.GetCount(); ++i) {
                 const ZorTavlinInfo& d = tous[i];
-                const ZorCarteEth* c = CarteDe(d);
+                const ZorCarteEth* c = ZorCliCarteDe(d);
                 std::string l;
                 for (const std::string& f :
                      {ZorCliU8(d.m_zMAC), ZorCliU8(d.m_zIP), ZorCliU8(d.m_zNom),
@@ -263,7 +210,7 @@ private:
         if (Json() || bExport) {
             ZorJson liste = ZorJson::Tableau();
             for (size_t i = 0; i < tous.GetCount(); ++i)
-                liste.Ajouter(JsonDevice(tous[i], bExport, m_aJour));
+                liste.Ajouter(ZorCliJsonDevice(tous[i], bExport, m_aJour));
             // One document: the devices heard, and the error beside them when the list may be short.
             ZorJson doc = ZorJson::Objet().Ajouter("devices", liste);
             if (m_bPortPartage)
@@ -320,7 +267,7 @@ private:
         if (Json())
             ZorCliEcrire(ZorJson::Objet()
                              .Ajouter("event", zQuoi)
-                             .Ajouter("device", JsonDevice(d, false, m_aJour))
+                             .Ajouter("device", ZorCliJsonDevice(d, false, m_aJour))
                              .Texte());
         else
             ZorCliEcrire(std::string(zQuoi[0] == 'a' ? "+ " : "- ") + LigneDevice(d, m_aJour));
@@ -367,7 +314,7 @@ private:
         gpTheTavlin->GetEtat(e);
         auto montrer = [&](const ZorTavlinData& etat) {
             if (Json())
-                ZorCliEcrire(JsonEtat(etat)
+                ZorCliEcrire(ZorCliJsonEtat(etat)
                                  .Ajouter("mac", ZorCliU8(d.m_zMAC))
                                  .Ajouter("ip", ZorCliU8(d.m_zIP))
                                  .Texte());
@@ -377,7 +324,7 @@ private:
         montrer(e);
         if (!m_o.bWatch)
             return ZOR_CLI_OK;
-        std::string zAvant = JsonEtat(e).Texte();
+        std::string zAvant = ZorCliJsonEtat(e).Texte();
         const int iSecondes = Secondes(0);
         ZorCliPomper(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, [&] {
             if (!gpTheTavlin->IsNewEtat())
@@ -385,7 +332,7 @@ private:
             gpTheTavlin->RazNewEtat();
             ZorTavlinData maintenant;
             gpTheTavlin->GetEtat(maintenant);
-            const std::string z = JsonEtat(maintenant).Texte();
+            const std::string z = ZorCliJsonEtat(maintenant).Texte();
             if (maintenant.m_bValide && z != zAvant) {
                 zAvant = z;
                 montrer(maintenant);
@@ -499,7 +446,7 @@ private:
                             .Ajouter("ip", ZorCliU8(d.m_zIP));
             j.Ajouter("action", zAction).Ajouter("done", true);
             if (pEtat)
-                j.Ajouter("state", JsonEtat(*pEtat));
+                j.Ajouter("state", ZorCliJsonEtat(*pEtat));
             ZorCliEcrire(j.Texte());
         } else if (zAction == "uart" && m_o.arguments.size() > 2 && m_o.arguments[2] == "read") {
             ZorCliEcrire(ZorCliU8(pEtat->m_zUART));

@@ -1,5 +1,6 @@
 #include "cli/ZorCliOutils.h"
 
+#include "cli/ZorCliJson.h"
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorClock.h"
 #include "network/ZorAdresseIP.h"
@@ -173,4 +174,57 @@ bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* p)
         return ZorCliChercherDans(tous, zCible, p);
     };
     return ZorCliDecouvrir(iSecondes * 1000, present) || present();
+}
+
+const ZorCarteEth* ZorCliCarteDe(const ZorTavlinInfo& d)
+{
+    for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth())
+        if (c->m_zIP == d.m_zIPLocal)
+            return c;
+    return nullptr;
+}
+
+ZorJson ZorCliJsonDevice(const ZorTavlinInfo& d, bool bTout,
+                         const std::function<bool(const wxString&)>& aJour)
+{
+    ZorJson j = ZorJson::Objet();
+    j.Ajouter("mac", ZorCliU8(d.m_zMAC))
+        .Ajouter("ip", ZorCliU8(d.m_zIP))
+        .Ajouter("name", ZorCliU8(d.m_zNom));
+    j.Ajouter("comment", ZorCliU8(d.m_zCommentaire)).Ajouter("version", ZorCliU8(d.m_zVersion));
+    const ZorCarteEth* c = ZorCliCarteDe(d);
+    ZorJson carte = ZorJson::Objet();
+    carte.Ajouter("ip", ZorCliU8(d.m_zIPLocal))
+        .Ajouter("name", c ? ZorCliU8(c->m_zNomInterface) : std::string());
+    if (bTout)
+        carte.Ajouter("mask", ZorCliU8(d.m_zMaskLocal))
+            .Ajouter("gateway", ZorCliU8(d.m_zGatewayLocal));
+    j.Ajouter("adapter", carte);
+    j.Ajouter("reachable", ZorCliJoignable(d)).Ajouter("update_available", !aJour(d.m_zVersion));
+    if (bTout) {
+        // The password stays out: an export is a file that travels.
+        j.Ajouter("mask", ZorCliU8(d.m_zMask)).Ajouter("gateway", ZorCliU8(d.m_zGateway));
+        j.Ajouter("dhcp", d.m_bDHCPEnabled).Ajouter("login", ZorCliU8(d.m_zLogin));
+        j.Ajouter("last_seen", int64_t(d.m_iTimeLastSeen)).Ajouter("presence", d.m_iEtatPresence);
+        j.Ajouter("multiple_adapters", d.m_bMultipleCarte);
+    }
+    return j;
+}
+
+ZorJson ZorCliJsonEtat(const ZorTavlinData& e)
+{
+    ZorJson j = ZorJson::Objet();
+    j.Ajouter("relays", int(e.m_iSRELAIS)).Ajouter("outputs", int(e.m_iSNUM));
+    j.Ajouter("inputs", int(e.m_iENUM));
+    j.Ajouter("analog_outputs",
+              ZorJson::Tableau().Ajouter(int(e.m_iSANA1)).Ajouter(int(e.m_iSANA2)));
+    j.Ajouter("analog_inputs", ZorJson::Tableau()
+                                   .Ajouter(int(e.m_iEANA1))
+                                   .Ajouter(int(e.m_iEANA2))
+                                   .Ajouter(int(e.m_iEANA3))
+                                   .Ajouter(int(e.m_iEANA4)));
+    j.Ajouter("button", e.m_bBOUTON).Ajouter("auto", int64_t(e.m_iAUTO));
+    j.Ajouter("clock", ZorCliU8(e.m_zDATETIME)).Ajouter("version", ZorCliU8(e.m_zVERSION));
+    j.Ajouter("comment", ZorCliU8(e.m_zCOMMENT)).Ajouter("uart", ZorCliU8(e.m_zUART));
+    return j;
 }
