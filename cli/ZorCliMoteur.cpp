@@ -363,52 +363,24 @@ private:
         gpTheTavlin->GetEtat(e);
         // What the state must show once the command was applied (nothing for the others).
         std::function<bool(const ZorTavlinData&)> attendu;
-        bool bQueued = true;
-        switch (r.type) {
-        case ZorCliReglage::RELAIS: {
-            const uint8_t bit = uint8_t(1u << (r.iIndex - 1));
-            const uint8_t voulu =
-                r.iValeur ? uint8_t(e.m_iSRELAIS | bit) : uint8_t(e.m_iSRELAIS & ~bit);
-            bQueued = gpTheTavlin->SetSRELAIS(voulu, true);
-            attendu = [bit, on = r.iValeur != 0](const ZorTavlinData& s) {
-                return bool(s.m_iSRELAIS & bit) == on;
-            };
-            break;
-        }
-        case ZorCliReglage::SORTIES:
-            bQueued = gpTheTavlin->SetSNUM(uint8_t(r.iValeur), true);
-            attendu = [v = r.iValeur](const ZorTavlinData& s) { return s.m_iSNUM == v; };
-            break;
-        case ZorCliReglage::ANALOGIQUE:
-            bQueued = gpTheTavlin->SetSANA(r.iIndex - 1, uint8_t(r.iValeur), true);
-            attendu = [i = r.iIndex, v = r.iValeur](const ZorTavlinData& s) {
-                return (i == 1 ? s.m_iSANA1 : s.m_iSANA2) == v;
-            };
-            break;
-        case ZorCliReglage::AUTO:
-            bQueued = gpTheTavlin->SetAuto(r.iValeur, true);
-            break;
-        case ZorCliReglage::HORLOGE: {
-            const wxDateTime t = wxDateTime::Now();
-            bQueued = gpTheTavlin->SetHorloge(t.GetDay(), int(t.GetMonth()) + 1, t.GetYear(),
-                                              t.GetHour(), t.GetMinute(), t.GetSecond(), true);
-            break;
-        }
-        case ZorCliReglage::BLINK:
-            bQueued = gpTheTavlin->Blink(true);
-            break;
-        case ZorCliReglage::UART_ECRIRE:
-            bQueued = gpTheTavlin->WriteUART(ZorCliW(r.zTexte), true);
-            break;
-        case ZorCliReglage::UART_LIRE:
-            break;
-        case ZorCliReglage::REBOOT:
-            if (!gpTheTavlin->Reboot(d.m_zIP))
+        if (r.type == ZorCliReglage::REBOOT) {
+            if (!ZorCliEnvoyer(r, e.m_iSRELAIS, d.m_zIP))
                 return Sortie(ZOR_CLI_ECHEC, "le redémarrage de la Tavlin " + ZorCliU8(d.m_zMAC) +
                                                  " n'a pas pu être envoyé");
             // The datagram leaves on the next turn of the loop; the device then goes silent.
             ZorCliPomper(200, [] { return false; });
             return Resultat(d, "reboot", nullptr);
+        }
+        const bool bQueued = ZorCliEnvoyer(r, e.m_iSRELAIS, d.m_zIP);
+        if (r.type == ZorCliReglage::RELAIS) {
+            attendu = [bit = uint8_t(1u << (r.iIndex - 1)), on = r.iValeur != 0](
+                          const ZorTavlinData& s) { return bool(s.m_iSRELAIS & bit) == on; };
+        } else if (r.type == ZorCliReglage::SORTIES) {
+            attendu = [v = r.iValeur](const ZorTavlinData& s) { return s.m_iSNUM == v; };
+        } else if (r.type == ZorCliReglage::ANALOGIQUE) {
+            attendu = [i = r.iIndex, v = r.iValeur](const ZorTavlinData& s) {
+                return (i == 1 ? s.m_iSANA1 : s.m_iSANA2) == v;
+            };
         }
         if (!bQueued)
             return Sortie(ZOR_CLI_ECHEC, "la commande n'a pas pu être mise en file");

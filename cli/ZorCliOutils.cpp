@@ -6,6 +6,7 @@
 #include "network/ZorAdresseIP.h"
 
 #include <wx/app.h>
+#include <wx/datetime.h>
 #include <wx/apptrait.h>
 #include <wx/evtloop.h>
 
@@ -227,4 +228,37 @@ ZorJson ZorCliJsonEtat(const ZorTavlinData& e)
     j.Ajouter("clock", ZorCliU8(e.m_zDATETIME)).Ajouter("version", ZorCliU8(e.m_zVERSION));
     j.Ajouter("comment", ZorCliU8(e.m_zCOMMENT)).Ajouter("uart", ZorCliU8(e.m_zUART));
     return j;
+}
+
+bool ZorCliEnvoyer(const ZorCliReglage& r, uint8_t iRelais, const wxString& zIP, uint8_t* piRelais)
+{
+    switch (r.type) {
+    case ZorCliReglage::RELAIS: {
+        const uint8_t bit = uint8_t(1u << (r.iIndex - 1));
+        const uint8_t voulu = r.iValeur ? uint8_t(iRelais | bit) : uint8_t(iRelais & ~bit);
+        if (piRelais)
+            *piRelais = voulu;
+        return gpTheTavlin->SetSRELAIS(voulu, true);
+    }
+    case ZorCliReglage::SORTIES:
+        return gpTheTavlin->SetSNUM(uint8_t(r.iValeur), true);
+    case ZorCliReglage::ANALOGIQUE:
+        return gpTheTavlin->SetSANA(r.iIndex - 1, uint8_t(r.iValeur), true);
+    case ZorCliReglage::AUTO:
+        return gpTheTavlin->SetAuto(r.iValeur, true);
+    case ZorCliReglage::HORLOGE: {
+        const wxDateTime t = wxDateTime::Now();
+        return gpTheTavlin->SetHorloge(t.GetDay(), int(t.GetMonth()) + 1, t.GetYear(), t.GetHour(),
+                                       t.GetMinute(), t.GetSecond(), true);
+    }
+    case ZorCliReglage::BLINK:
+        return gpTheTavlin->Blink(true);
+    case ZorCliReglage::UART_ECRIRE:
+        return gpTheTavlin->WriteUART(ZorCliW(r.zTexte), true);
+    case ZorCliReglage::REBOOT:
+        return gpTheTavlin->Reboot(zIP);
+    case ZorCliReglage::UART_LIRE:
+        break;
+    }
+    return true; // nothing to send
 }
