@@ -82,7 +82,7 @@ void ZorPollerFlotte::SetCibles(const std::vector<ZorCibleFlotte>& cibles)
         nouveaux[d.cible.zMAC] = std::move(d);
     }
     m_devices.swap(nouveaux);
-    m_cv.notify_all();
+    m_cvGuetteur.notify_all();
 }
 
 void ZorPollerFlotte::Demarrer()
@@ -110,6 +110,7 @@ void ZorPollerFlotte::Arreter()
         m_bStop = true;
     }
     m_cv.notify_all();
+    m_cvGuetteur.notify_all();
     for (auto& p : m_http)
         p->Abort();
     for (auto& t : m_threads)
@@ -136,13 +137,23 @@ void ZorPollerFlotte::Boucle(size_t iThread)
                 pDu = &kv.second;
         const int64_t iMaintenant = m_horloge.NowMs();
         if (!pDu || pDu->iProchainMs > iMaintenant) {
-            // Bounded in real time so a clock moved by hand is seen again soon.
+            // One thread waits for the next poll's time; the others sleep until it hands the
+            // watch on, so a poll wakes one thread, not the whole pool. Bounded in real time so
+            // a clock moved by hand is seen again soon.
+            if (m_bGuetteur) {
+                m_cv.wait_for(lock, std::chrono::milliseconds(100));
+                continue;
+            }
+            m_bGuetteur = true;
             const int64_t iAttente =
                 pDu ? std::min<int64_t>(pDu->iProchainMs - iMaintenant, 100) : 100;
-            m_cv.wait_for(lock, std::chrono::milliseconds(iAttente));
+            m_cvGuetteur.wait_for(lock, std::chrono::milliseconds(iAttente));
+            m_bGuetteur = false;
             continue;
         }
         pDu->bEnVol = true;
+        // Another thread takes the watch for the next poll.
+        m_cv.notify_one();
         // The next poll is one period after this one was due, not after it ends: a slow
         // answer does not make the period drift. A device far behind starts afresh.
         pDu->iProchainMs = std::max(pDu->iProchainMs + m_reglages.iPeriodeMs, iMaintenant);

@@ -113,7 +113,9 @@ private:
     const ZorClock& m_horloge;
     const Reglages m_reglages;
     mutable std::mutex m_mutex;
-    std::condition_variable m_cv;
+    std::condition_variable m_cv;         // threads with nothing to do
+    std::condition_variable m_cvGuetteur; // the one thread waiting for the next poll's time
+    bool m_bGuetteur = false;
     std::mutex m_mutexSink;
     std::map<wxString, Device> m_devices; // by MAC
     uint64_t m_iGeneration = 0;
