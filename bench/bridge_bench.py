@@ -16,6 +16,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "cli"))
+from bridge_e2e import wait  # noqa: E402
 from cli_e2e import Emu  # noqa: E402
 
 PORT = 18840
@@ -54,15 +55,6 @@ class Lines:
     def since(self, t0):
         with self.lock:
             return [(t, l) for (t, l) in self.items if t >= t0]
-
-
-def wait(cond, seconds):
-    end = time.time() + seconds
-    while time.time() < end:
-        if cond():
-            return True
-        time.sleep(0.05)
-    return False
 
 
 def pct(values, p):

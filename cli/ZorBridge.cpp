@@ -214,13 +214,14 @@ public:
                 iProchainRegistre = t + kRegistreMs;
             }
             Commandes();
-            return false;
+            return !m_mqtt.ErreurTLS().empty();
         });
+        const std::string zTLS = m_mqtt.ErreurTLS();
         m_poller.Arreter();
         // Said before leaving, so subscribers need not wait for the broker's keep-alive.
         m_mqtt.Publier(m_s.Bridge("status"), "offline", true);
         m_mqtt.Arreter();
-        return ZOR_CLI_OK;
+        return zTLS.empty() ? int(ZOR_CLI_OK) : Erreur(ZOR_CLI_RESEAU, zTLS);
     }
 
     // --- MQTT side (network thread) ----------------------------------------------------------
@@ -334,33 +335,36 @@ private:
         ZorTavlinInfoArray tous;
         gpTheTavlin->GetLesTavlin(tous);
         std::vector<ZorCibleFlotte> cibles;
-        std::lock_guard<std::mutex> l(m_m);
-        std::map<std::string, Publie> avant;
-        avant.swap(m_publies);
-        for (size_t i = 0; i < tous.GetCount(); ++i) {
-            const ZorTavlinInfo& d = tous[i];
-            const std::string mac = ZorCliU8(d.m_zMAC);
-            cibles.push_back({d.m_zMAC, d.m_zIP, d.m_zIPLocal});
-            auto it = avant.find(mac);
-            Publie p = it != avant.end() ? it->second : Publie();
-            if (it != avant.end())
-                avant.erase(it);
-            const std::string zInfo = ZorCliJsonDevice(d, false, m_aJour).Texte();
-            const bool bNomChange = p.zNom != ZorCliU8(d.m_zNom) ||
-                                    p.zVersion != ZorCliU8(d.m_zVersion) || p.zInfo.empty();
-            p.zIP = d.m_zIP, p.zIPLocal = d.m_zIPLocal;
-            p.zNom = ZorCliU8(d.m_zNom), p.zVersion = ZorCliU8(d.m_zVersion);
-            if (zInfo != p.zInfo) {
-                p.zInfo = zInfo;
-                m_mqtt.Publier(m_s.Device(mac, "info"), zInfo, true);
+        {
+            std::lock_guard<std::mutex> l(m_m);
+            std::map<std::string, Publie> avant;
+            avant.swap(m_publies);
+            for (size_t i = 0; i < tous.GetCount(); ++i) {
+                const ZorTavlinInfo& d = tous[i];
+                const std::string mac = ZorCliU8(d.m_zMAC);
+                cibles.push_back({d.m_zMAC, d.m_zIP, d.m_zIPLocal});
+                auto it = avant.find(mac);
+                Publie p = it != avant.end() ? it->second : Publie();
+                if (it != avant.end())
+                    avant.erase(it);
+                const std::string zInfo = ZorCliJsonDevice(d, false, m_aJour).Texte();
+                const bool bNomChange = p.zNom != ZorCliU8(d.m_zNom) ||
+                                        p.zVersion != ZorCliU8(d.m_zVersion) || p.zInfo.empty();
+                p.zIP = d.m_zIP, p.zIPLocal = d.m_zIPLocal;
+                p.zNom = ZorCliU8(d.m_zNom), p.zVersion = ZorCliU8(d.m_zVersion);
+                if (zInfo != p.zInfo) {
+                    p.zInfo = zInfo;
+                    m_mqtt.Publier(m_s.Device(mac, "info"), zInfo, true);
+                }
+                if (bNomChange && m_o.bHomeAssistant)
+                    for (const auto& c : ZorBridgeConfigsHA(m_s, {mac, p.zNom, p.zVersion}))
+                        m_mqtt.Publier(c.first, c.second, true);
+                m_publies[mac] = p;
             }
-            if (bNomChange && m_o.bHomeAssistant)
-                for (const auto& c : ZorBridgeConfigsHA(m_s, {mac, p.zNom, p.zVersion}))
-                    m_mqtt.Publier(c.first, c.second, true);
-            m_publies[mac] = p;
+            for (const auto& kv : avant)
+                Effacer(kv.first, kv.second);
         }
-        for (const auto& kv : avant)
-            Effacer(kv.first, kv.second);
+        // Outside our lock: the poller's threads take it (in the sink) while holding theirs.
         m_poller.SetCibles(cibles);
     }
 

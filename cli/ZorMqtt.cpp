@@ -70,6 +70,12 @@ bool ZorMqtt::Connecter(const Reglages& r, std::string* pzErreur)
     mosquitto_connect_callback_set(m_pMosq, &ZorMqtt::SurConnexion);
     mosquitto_disconnect_callback_set(m_pMosq, &ZorMqtt::SurDeconnexion);
     mosquitto_message_callback_set(m_pMosq, &ZorMqtt::SurMessage);
+    mosquitto_log_callback_set(m_pMosq, &ZorMqtt::SurJournal);
+    {
+        std::lock_guard<std::mutex> l(m_mutex);
+        m_zErreurTLS.clear();
+        m_zServeur = r.zHote + ":" + std::to_string(r.iPort) + " (--ca-file " + r.zCA + ")";
+    }
     mosquitto_reconnect_delay_set(m_pMosq, unsigned(r.iRetardMinS), unsigned(r.iRetardMaxS), true);
     int rc = MOSQ_ERR_SUCCESS;
     if (!r.zUtilisateur.empty())
@@ -92,6 +98,8 @@ bool ZorMqtt::Connecter(const Reglages& r, std::string* pzErreur)
 
     // The first attempt is made here, so that what no retry can mend is said at once.
     rc = mosquitto_connect(m_pMosq, r.zHote.c_str(), r.iPort, r.iKeepAliveS);
+    if (rc == MOSQ_ERR_TLS && !ErreurTLS().empty())
+        return *pzErreur = ErreurTLS(), false;
     if (rc == MOSQ_ERR_TLS)
         return *pzErreur = "connexion TLS refusée par " + r.zHote + ":" + std::to_string(r.iPort) +
                            " : certificat du broker non reconnu par l'autorité (--ca-file " +
@@ -139,6 +147,23 @@ void ZorMqtt::SurConnexion(mosquitto*, void* self, int rc)
 void ZorMqtt::SurDeconnexion(mosquitto*, void* self, int rc)
 {
     static_cast<ZorMqtt*>(self)->m_sink.OnDeconnexion(rc);
+}
+
+std::string ZorMqtt::ErreurTLS() const
+{
+    std::lock_guard<std::mutex> l(m_mutex);
+    return m_zErreurTLS;
+}
+
+void ZorMqtt::SurJournal(mosquitto*, void* self, int iNiveau, const char* zTexte)
+{
+    // The library says why a handshake failed only in its log.
+    if (!(iNiveau & MOSQ_LOG_ERR) || !zTexte || !std::strstr(zTexte, "OpenSSL Error"))
+        return;
+    ZorMqtt* p = static_cast<ZorMqtt*>(self);
+    std::lock_guard<std::mutex> l(p->m_mutex);
+    if (p->m_zErreurTLS.empty())
+        p->m_zErreurTLS = "connexion TLS refusée par " + p->m_zServeur + " : " + zTexte;
 }
 
 void ZorMqtt::SurMessage(mosquitto*, void* self, const mosquitto_message* m)

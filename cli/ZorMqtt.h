@@ -5,6 +5,7 @@
 // thread. The sink is called on the library's network thread.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 struct mosquitto;
@@ -48,6 +49,10 @@ public:
     bool Connecter(const Reglages& r, std::string* pzErreur);
     void Arreter();
 
+    // A TLS handshake refused since Connecter (a certificate not trusted): no retry mends it.
+    // Empty while none was. Any thread.
+    std::string ErreurTLS() const;
+
     bool Publier(const std::string& zSujet, const std::string& zCharge, bool bRetenu);
     bool Abonner(const std::string& zFiltre);
 
@@ -55,8 +60,11 @@ private:
     static void SurConnexion(mosquitto*, void* self, int rc);
     static void SurDeconnexion(mosquitto*, void* self, int rc);
     static void SurMessage(mosquitto*, void* self, const struct mosquitto_message* m);
+    static void SurJournal(mosquitto*, void* self, int iNiveau, const char* zTexte);
 
     Sink& m_sink;
     mosquitto* m_pMosq = nullptr;
     bool m_bBoucle = false;
+    mutable std::mutex m_mutex;
+    std::string m_zErreurTLS, m_zServeur;
 };

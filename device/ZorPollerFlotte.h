@@ -7,7 +7,9 @@
 // changes the manager: its owner hands it the targets (from the registry) with SetCibles.
 //
 // Thread rules: SetCibles, Demarrer and Arreter on one thread (the owner's). The sink is called
-// on the pool's threads, one call at a time (never two at once), never with the library lock held.
+// on the pool's threads, one call at a time (never two at once), never with the library lock held;
+// a lock the sink takes must never be held around SetCibles (the pool holds its own lock while it
+// waits to call the sink).
 #pragma once
 
 #include "device/ZorHttpGet.h"

@@ -252,8 +252,8 @@ def security(work):
     sub.stop()
     r = subprocess.run([TAVLIN, "bridge", "--config", conf, "--ca-file", work + "/autre.pem",
                         "--seconds", "4"], capture_output=True, text=True, timeout=30)
-    check(r.returncode == 4 and "TLS" in r.stderr, "a wrong CA is refused with a clear error: " +
-          r.stderr.strip().splitlines()[-1] if r.stderr.strip() else "(no message)")
+    check(r.returncode == 4 and "TLS" in r.stderr, "a wrong CA is refused with a clear error: %s (%d)"
+          % ((r.stderr.strip().splitlines() or ["no message"])[-1], r.returncode))
 
 
 def main():
