@@ -4,7 +4,7 @@ Mosquitto broker on loopback: the bridge's CPU and memory, and the latency from 
 on a device (its control socket) to the message at a subscriber, beside `tavlin status --watch`
 on one device (the single watched device) in the same run. Run by tools/bench.sh bridge.
 
-    bridge_bench.py BUILD_DIR [changes]"""
+    bridge_bench.py BUILD_DIR [changes [bridge options...]]"""
 import json
 import os
 import random
@@ -78,9 +78,10 @@ def main():
                 ["--count", "125", "--first-ip", "192.168.78.10", "--mac-prefix", "02-54-57"])]
     devs = [(e, i, d["mac"].upper().replace(":", "-")) for e in emus for i, d in enumerate(e.devices())]
     time.sleep(0.5)
-    sub = Lines(["mosquitto_sub", "-p", str(PORT), "-h", "127.0.0.1", "-t", "tavlin/bench/#", "-v"])
+    # Line-buffered: a pipe would hold the lines back and count as latency.
+    sub = Lines(["stdbuf", "-oL", "mosquitto_sub", "-p", str(PORT), "-h", "127.0.0.1", "-t", "tavlin/bench/#", "-v"])
     bridge = subprocess.Popen([tavlin, "bridge", "--broker", "mqtt://127.0.0.1:%d" % PORT,
-                               "--site", "bench", "--period-ms", "1000"],
+                               "--site", "bench", "--period-ms", "1000"] + sys.argv[3:],
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         t_start = time.time()
