@@ -10,7 +10,7 @@
 #                                                beside a bare socket (bench/discovery_bench.cpp)
 #   tools/bench.sh list                          one refresh of the device list with 250 devices,
 #                                                beside clearing and refilling it (bench/list_bench.cpp)
-#   tools/bench.sh bridge [changes [options]]            tavlin bridge with 250 emulated devices and a private
+#   tools/bench.sh bridge [changes [options]]    tavlin bridge with 250 emulated devices and a private
 #                                                broker: CPU, memory, state change latency, beside
 #                                                the watched device (bench/bridge_bench.py)
 #
