@@ -46,12 +46,24 @@ uint32_t LireCaractere(const std::string& s, size_t& i)
 
 void EcrireU(std::string& out, uint32_t u)
 {
-    char buf[8];
+    char buf[16]; // room for any value, though only 16-bit ones are written
     std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(u));
     out += buf;
 }
 
 } // namespace
+
+bool ZorJson::Utf8Valide(const std::string& z)
+{
+    for (size_t i = 0; i < z.size();) {
+        const size_t debut = i;
+        const uint32_t u = LireCaractere(z, i);
+        // U+FFFD is refused only when it stands for bytes that were not UTF-8.
+        if (u == 0 || (u == 0xFFFD && z.compare(debut, 3, "\xEF\xBF\xBD") != 0))
+            return false;
+    }
+    return true;
+}
 
 ZorJson& ZorJson::Ajouter(const std::string& zCle, ZorJson valeur)
 {

@@ -45,6 +45,8 @@ public:
     std::string Texte() const;
     // A text as a JSON string literal, quotes included.
     static std::string Chaine(const std::string& zUtf8);
+    // Well-formed UTF-8 without a NUL (what Chaine writes unchanged, escapes aside).
+    static bool Utf8Valide(const std::string& z);
 
 private:
     enum Type { NUL, BOOL, NOMBRE, TEXTE, TABLEAU, OBJET };

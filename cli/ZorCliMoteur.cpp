@@ -73,41 +73,6 @@ private:
     static constexpr int kSansAdressage = 1; // neither factory nor foreign addresses handled
 };
 
-const ZorCarteEth* CarteDe(const ZorTavlinInfo& d)
-{
-    for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth())
-        if (c->m_zIP == d.m_zIPLocal)
-            return c;
-    return nullptr;
-}
-
-ZorJson JsonDevice(const ZorTavlinInfo& d, bool bTout,
-                   const std::function<bool(const wxString&)>& aJour)
-{
-    ZorJson j = ZorJson::Objet();
-    j.Ajouter("mac", ZorCliU8(d.m_zMAC))
-        .Ajouter("ip", ZorCliU8(d.m_zIP))
-        .Ajouter("name", ZorCliU8(d.m_zNom));
-    j.Ajouter("comment", ZorCliU8(d.m_zCommentaire)).Ajouter("version", ZorCliU8(d.m_zVersion));
-    const ZorCarteEth* c = CarteDe(d);
-    ZorJson carte = ZorJson::Objet();
-    carte.Ajouter("ip", ZorCliU8(d.m_zIPLocal))
-        .Ajouter("name", c ? ZorCliU8(c->m_zNomInterface) : std::string());
-    if (bTout)
-        carte.Ajouter("mask", ZorCliU8(d.m_zMaskLocal))
-            .Ajouter("gateway", ZorCliU8(d.m_zGatewayLocal));
-    j.Ajouter("adapter", carte);
-    j.Ajouter("reachable", ZorCliJoignable(d)).Ajouter("update_available", !aJour(d.m_zVersion));
-    if (bTout) {
-        // The password stays out: an export is a file that travels.
-        j.Ajouter("mask", ZorCliU8(d.m_zMask)).Ajouter("gateway", ZorCliU8(d.m_zGateway));
-        j.Ajouter("dhcp", d.m_bDHCPEnabled).Ajouter("login", ZorCliU8(d.m_zLogin));
-        j.Ajouter("last_seen", int64_t(d.m_iTimeLastSeen)).Ajouter("presence", d.m_iEtatPresence);
-        j.Ajouter("multiple_adapters", d.m_bMultipleCarte);
-    }
-    return j;
-}
-
 // The text columns of a device, their header and the widths a stream keeps (a stream cannot
 // measure rows to come: the widths are those of the devices' longest usual texts).
 const std::vector<std::string>& EnTeteDevice()
@@ -119,7 +84,7 @@ const std::vector<std::string>& EnTeteDevice()
 std::vector<std::string> CellulesDevice(const ZorTavlinInfo& d,
                                         const std::function<bool(const wxString&)>& aJour)
 {
-    const ZorCarteEth* c = CarteDe(d);
+    const ZorCarteEth* c = ZorCliCarteDe(d);
     return {ZorCliU8(d.m_zMAC),
             ZorCliU8(d.m_zIP),
             ZorCliU8(d.m_zNom),
@@ -136,24 +101,6 @@ std::string LigneFlux(const std::string& zMarque, const std::vector<std::string>
     for (size_t i = 0; i < cellules.size(); ++i)
         l.emplace_back(cellules[i], largeurs[i]);
     return ZorCliColonnes(l);
-}
-
-ZorJson JsonEtat(const ZorTavlinData& e)
-{
-    ZorJson j = ZorJson::Objet();
-    j.Ajouter("relays", int(e.m_iSRELAIS)).Ajouter("outputs", int(e.m_iSNUM));
-    j.Ajouter("inputs", int(e.m_iENUM));
-    j.Ajouter("analog_outputs",
-              ZorJson::Tableau().Ajouter(int(e.m_iSANA1)).Ajouter(int(e.m_iSANA2)));
-    j.Ajouter("analog_inputs", ZorJson::Tableau()
-                                   .Ajouter(int(e.m_iEANA1))
-                                   .Ajouter(int(e.m_iEANA2))
-                                   .Ajouter(int(e.m_iEANA3))
-                                   .Ajouter(int(e.m_iEANA4)));
-    j.Ajouter("button", e.m_bBOUTON).Ajouter("auto", int64_t(e.m_iAUTO));
-    j.Ajouter("clock", ZorCliU8(e.m_zDATETIME)).Ajouter("version", ZorCliU8(e.m_zVERSION));
-    j.Ajouter("comment", ZorCliU8(e.m_zCOMMENT)).Ajouter("uart", ZorCliU8(e.m_zUART));
-    return j;
 }
 
 std::string TexteEtat(const ZorTavlinData& e)
@@ -265,7 +212,7 @@ private:
                 "multiple_adapters");
             for (size_t i = 0; i < tous.GetCount(); ++i) {
                 const ZorTavlinInfo& d = tous[i];
-                const ZorCarteEth* c = CarteDe(d);
+                const ZorCarteEth* c = ZorCliCarteDe(d);
                 std::string l;
                 for (const std::string& f :
                      {ZorCliU8(d.m_zMAC), ZorCliU8(d.m_zIP), ZorCliU8(d.m_zNom),
@@ -285,7 +232,7 @@ private:
         if (Json() || bExport) {
             ZorJson liste = ZorJson::Tableau();
             for (size_t i = 0; i < tous.GetCount(); ++i)
-                liste.Ajouter(JsonDevice(tous[i], bExport, m_aJour));
+                liste.Ajouter(ZorCliJsonDevice(tous[i], bExport, m_aJour));
             // One document: the devices heard, and the error beside them when the list may be short.
             ZorJson doc = ZorJson::Objet().Ajouter("devices", liste);
             if (m_bPortPartage)
@@ -358,7 +305,7 @@ private:
         if (Json()) {
             ZorJson j = ZorJson::Objet()
                             .Ajouter("event", zQuoi)
-                            .Ajouter("device", JsonDevice(d, false, m_aJour));
+                            .Ajouter("device", ZorCliJsonDevice(d, false, m_aJour));
             if (pAvant)
                 j.Ajouter("before", ZorJson::Objet()
                                         .Ajouter("ip", ZorCliU8(pAvant->m_zIP))
@@ -404,7 +351,7 @@ private:
         gpTheTavlin->GetEtat(e);
         auto montrer = [&](const ZorTavlinData& etat) {
             if (Json())
-                ZorCliEcrireJson(JsonEtat(etat)
+                ZorCliEcrireJson(ZorCliJsonEtat(etat)
                                      .Ajouter("mac", ZorCliU8(d.m_zMAC))
                                      .Ajouter("ip", ZorCliU8(d.m_zIP)));
             else
@@ -413,7 +360,7 @@ private:
         montrer(e);
         if (!m_o.bWatch)
             return ZOR_CLI_OK;
-        std::string zAvant = JsonEtat(e).Texte();
+        std::string zAvant = ZorCliJsonEtat(e).Texte();
         const int iSecondes = Secondes(0);
         // Silence: the worker polls the device many times a second; no state for a while is a
         // device that stopped answering, and the next state is its return.
@@ -445,7 +392,7 @@ private:
             }
             ZorTavlinData maintenant;
             gpTheTavlin->GetEtat(maintenant);
-            const std::string z = JsonEtat(maintenant).Texte();
+            const std::string z = ZorCliJsonEtat(maintenant).Texte();
             if (maintenant.m_bValide && z != zAvant) {
                 zAvant = z;
                 montrer(maintenant);
@@ -476,47 +423,8 @@ private:
         gpTheTavlin->GetEtat(e);
         // What the state must show once the command was applied (nothing for the others).
         std::function<bool(const ZorTavlinData&)> attendu;
-        bool bQueued = true;
-        switch (r.type) {
-        case ZorCliReglage::RELAIS: {
-            const uint8_t bit = uint8_t(1u << (r.iIndex - 1));
-            const uint8_t voulu =
-                r.iValeur ? uint8_t(e.m_iSRELAIS | bit) : uint8_t(e.m_iSRELAIS & ~bit);
-            bQueued = gpTheTavlin->SetSRELAIS(voulu, true);
-            attendu = [bit, on = r.iValeur != 0](const ZorTavlinData& s) {
-                return bool(s.m_iSRELAIS & bit) == on;
-            };
-            break;
-        }
-        case ZorCliReglage::SORTIES:
-            bQueued = gpTheTavlin->SetSNUM(uint8_t(r.iValeur), true);
-            attendu = [v = r.iValeur](const ZorTavlinData& s) { return s.m_iSNUM == v; };
-            break;
-        case ZorCliReglage::ANALOGIQUE:
-            bQueued = gpTheTavlin->SetSANA(r.iIndex - 1, uint8_t(r.iValeur), true);
-            attendu = [i = r.iIndex, v = r.iValeur](const ZorTavlinData& s) {
-                return (i == 1 ? s.m_iSANA1 : s.m_iSANA2) == v;
-            };
-            break;
-        case ZorCliReglage::AUTO:
-            bQueued = gpTheTavlin->SetAuto(r.iValeur, true);
-            break;
-        case ZorCliReglage::HORLOGE: {
-            const wxDateTime t = wxDateTime::Now();
-            bQueued = gpTheTavlin->SetHorloge(t.GetDay(), int(t.GetMonth()) + 1, t.GetYear(),
-                                              t.GetHour(), t.GetMinute(), t.GetSecond(), true);
-            break;
-        }
-        case ZorCliReglage::BLINK:
-            bQueued = gpTheTavlin->Blink(true);
-            break;
-        case ZorCliReglage::UART_ECRIRE:
-            bQueued = gpTheTavlin->WriteUART(ZorCliW(r.zTexte), true);
-            break;
-        case ZorCliReglage::UART_LIRE:
-            break;
-        case ZorCliReglage::REBOOT:
-            if (!gpTheTavlin->Reboot(d.m_zIP))
+        if (r.type == ZorCliReglage::REBOOT) {
+            if (!ZorCliEnvoyer(r, e.m_iSRELAIS, d.m_zIP))
                 return Sortie(ZOR_CLI_ECHEC, "le redémarrage de la Tavlin " + ZorCliU8(d.m_zMAC) +
                                                  " n'a pas pu être envoyé");
             // The datagram leaves on the next turn of the loop; the device then goes silent.
@@ -525,6 +433,17 @@ private:
                 return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) +
                                                  " ne répond pas après son redémarrage");
             return Resultat(d, "reboot", nullptr);
+        }
+        const bool bQueued = ZorCliEnvoyer(r, e.m_iSRELAIS, d.m_zIP);
+        if (r.type == ZorCliReglage::RELAIS) {
+            attendu = [bit = uint8_t(1u << (r.iIndex - 1)), on = r.iValeur != 0](
+                          const ZorTavlinData& s) { return bool(s.m_iSRELAIS & bit) == on; };
+        } else if (r.type == ZorCliReglage::SORTIES) {
+            attendu = [v = r.iValeur](const ZorTavlinData& s) { return s.m_iSNUM == v; };
+        } else if (r.type == ZorCliReglage::ANALOGIQUE) {
+            attendu = [i = r.iIndex, v = r.iValeur](const ZorTavlinData& s) {
+                return (i == 1 ? s.m_iSANA1 : s.m_iSANA2) == v;
+            };
         }
         if (!bQueued)
             return Sortie(ZOR_CLI_ECHEC, "la commande n'a pas pu être mise en file");
@@ -562,7 +481,7 @@ private:
                             .Ajouter("ip", ZorCliU8(d.m_zIP));
             j.Ajouter("action", zAction).Ajouter("done", true);
             if (pEtat)
-                j.Ajouter("state", JsonEtat(*pEtat));
+                j.Ajouter("state", ZorCliJsonEtat(*pEtat));
             ZorCliEcrireJson(j);
         } else if (zAction == "uart" && m_o.arguments.size() > 2 && m_o.arguments[2] == "read") {
             ZorCliEcrire(ZorCliU8(pEtat->m_zUART));

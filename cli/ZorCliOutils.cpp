@@ -8,6 +8,7 @@
 #include "network/ZorAdresseIP.h"
 
 #include <wx/app.h>
+#include <wx/datetime.h>
 #include <wx/apptrait.h>
 #include <wx/evtloop.h>
 
@@ -269,4 +270,90 @@ bool ZorCliAttendreRetour(const wxString& zMAC, int iMs)
         ZorTavlinInfo d;
         return ZorCliChercherDans(tous, ZorCliU8(zMAC), &d) && d.m_iTimeLastSeen > iDepuis;
     });
+}
+
+const ZorCarteEth* ZorCliCarteDe(const ZorTavlinInfo& d)
+{
+    for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth())
+        if (c->m_zIP == d.m_zIPLocal)
+            return c;
+    return nullptr;
+}
+
+ZorJson ZorCliJsonDevice(const ZorTavlinInfo& d, bool bTout,
+                         const std::function<bool(const wxString&)>& aJour)
+{
+    ZorJson j = ZorJson::Objet();
+    j.Ajouter("mac", ZorCliU8(d.m_zMAC))
+        .Ajouter("ip", ZorCliU8(d.m_zIP))
+        .Ajouter("name", ZorCliU8(d.m_zNom));
+    j.Ajouter("comment", ZorCliU8(d.m_zCommentaire)).Ajouter("version", ZorCliU8(d.m_zVersion));
+    const ZorCarteEth* c = ZorCliCarteDe(d);
+    ZorJson carte = ZorJson::Objet();
+    carte.Ajouter("ip", ZorCliU8(d.m_zIPLocal))
+        .Ajouter("name", c ? ZorCliU8(c->m_zNomInterface) : std::string());
+    if (bTout)
+        carte.Ajouter("mask", ZorCliU8(d.m_zMaskLocal))
+            .Ajouter("gateway", ZorCliU8(d.m_zGatewayLocal));
+    j.Ajouter("adapter", carte);
+    j.Ajouter("reachable", ZorCliJoignable(d)).Ajouter("update_available", !aJour(d.m_zVersion));
+    if (bTout) {
+        // The password stays out: an export is a file that travels.
+        j.Ajouter("mask", ZorCliU8(d.m_zMask)).Ajouter("gateway", ZorCliU8(d.m_zGateway));
+        j.Ajouter("dhcp", d.m_bDHCPEnabled).Ajouter("login", ZorCliU8(d.m_zLogin));
+        j.Ajouter("last_seen", int64_t(d.m_iTimeLastSeen)).Ajouter("presence", d.m_iEtatPresence);
+        j.Ajouter("multiple_adapters", d.m_bMultipleCarte);
+    }
+    return j;
+}
+
+ZorJson ZorCliJsonEtat(const ZorTavlinData& e)
+{
+    ZorJson j = ZorJson::Objet();
+    j.Ajouter("relays", int(e.m_iSRELAIS)).Ajouter("outputs", int(e.m_iSNUM));
+    j.Ajouter("inputs", int(e.m_iENUM));
+    j.Ajouter("analog_outputs",
+              ZorJson::Tableau().Ajouter(int(e.m_iSANA1)).Ajouter(int(e.m_iSANA2)));
+    j.Ajouter("analog_inputs", ZorJson::Tableau()
+                                   .Ajouter(int(e.m_iEANA1))
+                                   .Ajouter(int(e.m_iEANA2))
+                                   .Ajouter(int(e.m_iEANA3))
+                                   .Ajouter(int(e.m_iEANA4)));
+    j.Ajouter("button", e.m_bBOUTON).Ajouter("auto", int64_t(e.m_iAUTO));
+    j.Ajouter("clock", ZorCliU8(e.m_zDATETIME)).Ajouter("version", ZorCliU8(e.m_zVERSION));
+    j.Ajouter("comment", ZorCliU8(e.m_zCOMMENT)).Ajouter("uart", ZorCliU8(e.m_zUART));
+    return j;
+}
+
+bool ZorCliEnvoyer(const ZorCliReglage& r, uint8_t iRelais, const wxString& zIP, uint8_t* piRelais)
+{
+    switch (r.type) {
+    case ZorCliReglage::RELAIS: {
+        const uint8_t bit = uint8_t(1u << (r.iIndex - 1));
+        const uint8_t voulu = r.iValeur ? uint8_t(iRelais | bit) : uint8_t(iRelais & ~bit);
+        if (piRelais)
+            *piRelais = voulu;
+        return gpTheTavlin->SetSRELAIS(voulu, true);
+    }
+    case ZorCliReglage::SORTIES:
+        return gpTheTavlin->SetSNUM(uint8_t(r.iValeur), true);
+    case ZorCliReglage::ANALOGIQUE:
+        return gpTheTavlin->SetSANA(r.iIndex - 1, uint8_t(r.iValeur), true);
+    case ZorCliReglage::AUTO:
+        return gpTheTavlin->SetAuto(r.iValeur, true);
+    case ZorCliReglage::HORLOGE: {
+        const wxDateTime t = wxDateTime::Now();
+        return gpTheTavlin->SetHorloge(t.GetDay(), int(t.GetMonth()) + 1, t.GetYear(), t.GetHour(),
+                                       t.GetMinute(), t.GetSecond(), true);
+    }
+    case ZorCliReglage::BLINK:
+        return gpTheTavlin->Blink(true);
+    case ZorCliReglage::UART_ECRIRE:
+        return gpTheTavlin->WriteUART(ZorCliW(r.zTexte), true);
+    case ZorCliReglage::REBOOT:
+        return gpTheTavlin->Reboot(zIP);
+    case ZorCliReglage::UART_LIRE:
+        break;
+    }
+    return true; // nothing to send
 }

@@ -4,9 +4,12 @@
 #pragma once
 
 #include "cli/ZorCliCommande.h"
+#include "cli/ZorCliJson.h"
 #include "device/ZorTavlinRecords.h"
 
 #include <wx/string.h>
+
+class ZorCarteEth;
 
 #include <functional>
 #include <string>
@@ -66,6 +69,21 @@ inline wxString ZorCliW(const std::string& z)
 {
     return wxString::FromUTF8(z.c_str());
 }
+
+// The adapter that found a device (null when it is gone).
+const ZorCarteEth* ZorCliCarteDe(const ZorTavlinInfo& d);
+// A device's identity as JSON (bTout: every field of an export, the password excepted); aJour
+// tells whether a version is the newest.
+ZorJson ZorCliJsonDevice(const ZorTavlinInfo& d, bool bTout,
+                         const std::function<bool(const wxString&)>& aJour);
+// A state page as JSON.
+ZorJson ZorCliJsonEtat(const ZorTavlinData& e);
+
+// Sends one "set" action to the watched device through the command catalogue: relays are
+// built on iRelais, their current value (the new value in *piRelais), a restart goes to zIP.
+// False when the command was refused or the queue stayed full; true for UART_LIRE (nothing).
+bool ZorCliEnvoyer(const ZorCliReglage& r, uint8_t iRelais, const wxString& zIP,
+                   uint8_t* piRelais = nullptr);
 
 // The update verb.
 int ZorCliMiseAJour(const ZorCliOptions& o);

@@ -1,6 +1,7 @@
 // tavlin: the Tavlin devices from a shell, a script or a machine without a display, on the same
 // engine as the windows (device manager, network, update sequence), with output programs can
 // read (--json, --json-lines). See tavlin(1).
+#include "cli/ZorBridge.h"
 #include "cli/ZorCliCommande.h"
 #include "cli/ZorCliJson.h"
 #include "cli/ZorCliMoteur.h"
@@ -18,6 +19,9 @@
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // A long-running service with its own options and configuration file.
+    if (!args.empty() && args[0] == "bridge")
+        return ZorBridgeMain(argv[0], args);
     ZorCliOptions o;
     const std::string zErreur = ZorCliLire(args, o);
     if (!zErreur.empty())

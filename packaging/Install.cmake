@@ -67,7 +67,7 @@ add_custom_command(
   VERBATIM)
 
 # Manual pages and the package's changelog, compressed as Debian wants them.
-set(TAVLIN_MAN_PAGES ZorTavlinControle.1 tavlin-emu.1)
+set(TAVLIN_MAN_PAGES ZorTavlinControle.1 tavlin-emu.1 tavlin-bridge.1)
 set(gz_files)
 foreach(page ${TAVLIN_MAN_PAGES} changelog)
   if(page STREQUAL changelog)
@@ -104,7 +104,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 This package holds the library libZorTavlinDllCom (device discovery,
 readdressing, watching and commands, with a C++ class interface and a flat C
 interface), the launcher ZorTavlinControle that lists the devices and opens
-the chosen one's web page, and the device emulator tavlin-emu.")
+the chosen one's web page, the device emulator tavlin-emu, and tavlin bridge,
+which puts the devices of a site on an MQTT broker (tavlin-bridge.service).")
 # A package's files live under /usr; the programs find their data relative to their own folder
 # and the pkg-config and CMake files are relative too, so one build serves both.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -122,3 +123,8 @@ set(CPACK_STRIP_FILES ON)
 # building every test program again through "make preinstall".
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CPack)
+
+# The bridge as a service: its unit and an example configuration (kept on upgrades by dpkg,
+# being under /etc).
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/tavlin-bridge.service DESTINATION lib/systemd/system)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/bridge.conf DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/tavlin)

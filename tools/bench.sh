@@ -10,6 +10,9 @@
 #                                                beside a bare socket (bench/discovery_bench.cpp)
 #   tools/bench.sh list                          one refresh of the device list with 250 devices,
 #                                                beside clearing and refilling it (bench/list_bench.cpp)
+#   tools/bench.sh bridge [changes [options]]    tavlin bridge with 250 emulated devices and a private
+#                                                broker: CPU, memory, state change latency, beside
+#                                                the watched device (bench/bridge_bench.py)
 #
 # BUILD names the build folder (default build/); the needed targets are built first.
 set -euo pipefail
@@ -23,6 +26,11 @@ if [ "${1:-}" = cli ]; then
   shift
   cmake --build "$build" -j2 --target tavlin tavlin-watch tavlin-emu >/dev/null
   exec "$root/tools/testnet.sh" --lan -- "$root/bench/cli_bench.sh" "$root/$build" "$@"
+fi
+if [ "${1:-}" = bridge ]; then
+  shift
+  cmake --build "$build" -j2 --target tavlin tavlin-emu >/dev/null
+  exec "$root/tools/testnet.sh" --lan -- "$root/bench/bridge_bench.py" "$root/$build" "$@"
 fi
 what=device
 case "${1:-}" in

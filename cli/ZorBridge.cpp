@@ -1,0 +1,474 @@
+#include "cli/ZorBridge.h"
+
+#include "cli/ZorBridgeFormat.h"
+#include "cli/ZorCliOutils.h"
+#include "cli/ZorMqtt.h"
+#include "device/ZorPollerFlotte.h"
+#include "device/ZorTavlinObj.h"
+#include "firmware/ZorMAJTavlin.h"
+#include "infra/ZorClock.h"
+
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
+#include <wx/socket.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+constexpr const char* kConfigDefaut = "/etc/tavlin/bridge.conf";
+constexpr int kRegistreMs = 1000; // the registry compared with what is published
+constexpr int kHelloMs = 10000;   // a discovery hello, so devices switched on later are found
+constexpr size_t kFileMax = 256;  // commands waiting for the main thread at most
+
+const char* const kAide =
+    "usage : tavlin bridge --site SITE [--broker mqtt[s]://HÔTE[:PORT]] [--config FICHIER]\n"
+    "        [--prefix tavlin] [--homeassistant|--no-homeassistant] [--ha-prefix homeassistant]\n"
+    "        [--username NOM --password-file FICHIER] [--ca-file CA.pem]\n"
+    "        [--cert-file CERT.pem --key-file CLE.pem] [--client-id ID] [--period-ms 1000]\n"
+    "        [--in-flight 8] [--seconds N]\n"
+    "Publie chaque Tavlin trouvée sur le broker MQTT et exécute les commandes reçues.\n"
+    "Le mot de passe se lit dans un fichier seulement (--password-file).\n";
+
+bool LireOui(const std::string& z, bool* pb)
+{
+    if (z == "1" || z == "yes" || z == "true" || z == "on")
+        return *pb = true, true;
+    if (z == "0" || z == "no" || z == "false" || z == "off")
+        return *pb = false, true;
+    return false;
+}
+
+bool LireBorne(const std::string& z, int iMin, int iMax, int* pi)
+{
+    char* fin = nullptr;
+    const long v = std::strtol(z.c_str(), &fin, 10);
+    if (z.empty() || *fin != '\0' || v < iMin || v > iMax)
+        return false;
+    *pi = int(v);
+    return true;
+}
+
+// One setting, from the file or the command line. Empty, or the message.
+std::string Regler(const std::string& k, const std::string& v, ZorBridgeOptions& o)
+{
+    if (k == "password")
+        return "le mot de passe ne se donne jamais en clair : password-file FICHIER";
+    std::string* texte = k == "broker"          ? &o.zBroker
+                         : k == "site"          ? &o.zSite
+                         : k == "prefix"        ? &o.zPrefixe
+                         : k == "ha-prefix"     ? &o.zPrefixeHA
+                         : k == "username"      ? &o.zUtilisateur
+                         : k == "password-file" ? &o.zFichierMotDePasse
+                         : k == "ca-file"       ? &o.zCA
+                         : k == "cert-file"     ? &o.zCertificat
+                         : k == "key-file"      ? &o.zCle
+                         : k == "client-id"     ? &o.zClient
+                                                : nullptr;
+    if (texte)
+        return *texte = v, std::string();
+    if (k == "homeassistant")
+        return LireOui(v, &o.bHomeAssistant) ? "" : "homeassistant : yes ou no";
+    if (k == "period-ms")
+        return LireBorne(v, 100, 60000, &o.iPeriodeMs) ? "" : "period-ms : de 100 à 60000";
+    if (k == "in-flight")
+        return LireBorne(v, 1, 64, &o.iEnVolMax) ? "" : "in-flight : de 1 à 64";
+    if (k == "seconds")
+        return LireBorne(v, 0, 1 << 30, &o.iSecondes) ? "" : "seconds : un nombre";
+    return "réglage inconnu : " + k;
+}
+
+std::string Blancs(const std::string& z)
+{
+    const size_t a = z.find_first_not_of(" \t\r");
+    const size_t b = z.find_last_not_of(" \t\r");
+    return a == std::string::npos ? std::string() : z.substr(a, b - a + 1);
+}
+
+std::string LireFichierConfig(const std::string& zChemin, ZorBridgeOptions& o)
+{
+    std::ifstream f(zChemin);
+    if (!f)
+        return "configuration illisible : " + zChemin;
+    std::string ligne;
+    for (int n = 1; std::getline(f, ligne); ++n) {
+        ligne = Blancs(ligne);
+        if (ligne.empty() || ligne[0] == '#')
+            continue;
+        const size_t egal = ligne.find('=');
+        const std::string z = egal == std::string::npos ? "KEY = VALUE attendu"
+                                                        : Regler(Blancs(ligne.substr(0, egal)),
+                                                                 Blancs(ligne.substr(egal + 1)), o);
+        if (!z.empty())
+            return zChemin + ":" + std::to_string(n) + " : " + z;
+    }
+    return std::string();
+}
+
+} // namespace
+
+std::string ZorBridgeLireOptions(const std::vector<std::string>& args, ZorBridgeOptions& o)
+{
+    std::string zConfig;
+    bool bConfigDonnee = false;
+    for (size_t i = 1; i + 1 < args.size(); ++i)
+        if (args[i] == "--config")
+            zConfig = args[i + 1], bConfigDonnee = true;
+    if (!bConfigDonnee && std::ifstream(kConfigDefaut))
+        zConfig = kConfigDefaut;
+    if (!zConfig.empty()) {
+        const std::string z = LireFichierConfig(zConfig, o);
+        if (!z.empty())
+            return z;
+    }
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h")
+            return "aide";
+        if (a == "--homeassistant" || a == "--no-homeassistant") {
+            o.bHomeAssistant = a == "--homeassistant";
+            continue;
+        }
+        if (a.compare(0, 2, "--") != 0)
+            return "argument inattendu : " + a;
+        if (i + 1 >= args.size())
+            return a + " demande une valeur";
+        const std::string v = args[++i];
+        if (a == "--config")
+            continue;
+        const std::string z = Regler(a.substr(2), v, o);
+        if (!z.empty())
+            return z;
+    }
+    if (o.zSite.empty())
+        return "--site est obligatoire (un nom par site, pour que plusieurs ponts partagent un "
+               "broker)";
+    for (const std::string* p : {&o.zSite, &o.zPrefixe, &o.zPrefixeHA})
+        if (!ZorBridgeNomValide(*p))
+            return "nom invalide : « " + *p + " » (lettres, chiffres, - _ . ; 64 au plus)";
+    if (!o.zFichierMotDePasse.empty() && o.zUtilisateur.empty())
+        return "--password-file demande --username";
+    return std::string();
+}
+
+namespace {
+
+// What the broker already holds about one device, to republish after a reconnection and to
+// remove when the device leaves the registry.
+struct Publie
+{
+    std::string zInfo, zEtat, zDispo, zNom, zVersion;
+    ZorTavlinData etat;
+    bool bEtat = false;
+    wxString zIP, zIPLocal;
+};
+
+class Pont : public ZorFlotteSink, public ZorMqtt::Sink
+{
+public:
+    Pont(const ZorBridgeOptions& o)
+        : m_o(o), m_mqtt(*this), m_poller(*this, ZorDefaultClock(), Reglages(o)),
+          m_aJour(ZorMAJTavlin().TestAJour())
+    {
+        m_s.zPrefixe = o.zPrefixe;
+        m_s.zSite = o.zSite;
+        m_s.zPrefixeHA = o.zPrefixeHA;
+    }
+
+    int Executer()
+    {
+        ZorMqtt::Reglages r;
+        std::string z;
+        if (!ZorMqtt::LireURL(m_o.zBroker, &r, &z))
+            return Erreur(ZOR_CLI_USAGE, z);
+        if (!m_o.zFichierMotDePasse.empty() && !LireMotDePasse(&r.zMotDePasse, &z))
+            return Erreur(ZOR_CLI_USAGE, z);
+        r.zUtilisateur = m_o.zUtilisateur;
+        r.zCA = m_o.zCA, r.zCertificat = m_o.zCertificat, r.zCle = m_o.zCle;
+        r.zClient = m_o.zClient.empty() ? "tavlin-bridge-" + m_o.zSite : m_o.zClient;
+        r.zSujetTestament = m_s.Bridge("status");
+        r.zTestament = "offline";
+        if (r.bTLS && r.zCA.empty())
+            return Erreur(ZOR_CLI_USAGE, "mqtts:// demande --ca-file");
+        if (!m_mqtt.Connecter(r, &z))
+            return Erreur(ZOR_CLI_RESEAU, z);
+        m_poller.Demarrer();
+        int64_t iProchainRegistre = 0, iProchainHello = 0;
+        const int iMs = m_o.iSecondes > 0 ? m_o.iSecondes * 1000 : INT32_MAX;
+        ZorCliPomper(iMs, [&] {
+            const int64_t t = ZorDefaultClock().NowMs();
+            if (t >= iProchainHello) {
+                ZorCliHello();
+                iProchainHello = t + kHelloMs;
+            }
+            if (t >= iProchainRegistre) {
+                Registre();
+                iProchainRegistre = t + kRegistreMs;
+            }
+            Commandes();
+            return !m_mqtt.ErreurTLS().empty();
+        });
+        const std::string zTLS = m_mqtt.ErreurTLS();
+        m_poller.Arreter();
+        // Said before leaving, so subscribers need not wait for the broker's keep-alive.
+        m_mqtt.Publier(m_s.Bridge("status"), "offline", true);
+        m_mqtt.Arreter();
+        return zTLS.empty() ? int(ZOR_CLI_OK) : Erreur(ZOR_CLI_RESEAU, zTLS);
+    }
+
+    // --- MQTT side (network thread) ----------------------------------------------------------
+    void OnConnexion(int iCode, const std::string& zRaison) override
+    {
+        if (iCode != 0) {
+            std::fprintf(stderr, "tavlin bridge: le broker refuse la connexion : %s\n",
+                         zRaison.c_str());
+            return;
+        }
+        std::fprintf(stderr, "tavlin bridge: connecté au broker %s\n", m_o.zBroker.c_str());
+        m_mqtt.Abonner(m_s.Commandes());
+        m_mqtt.Publier(m_s.Bridge("status"), "online", true);
+        // A broker restarted without persistence has lost every retained message.
+        std::lock_guard<std::mutex> l(m_m);
+        for (const auto& kv : m_publies)
+            Republier(kv.first, kv.second);
+    }
+    void OnDeconnexion(int iCode) override
+    {
+        if (iCode != 0)
+            std::fprintf(stderr, "tavlin bridge: connexion au broker perdue, nouvel essai\n");
+    }
+    void OnMessage(const std::string& zSujet, const std::string& zCharge) override
+    {
+        std::lock_guard<std::mutex> l(m_m);
+        if (m_file.size() >= kFileMax)
+            m_mqtt.Publier(m_s.Bridge("error"),
+                           ZorBridgeJsonErreur(zSujet, "trop de commandes en "
+                                                       "attente"),
+                           false);
+        else
+            // Enough of an oversized payload to refuse it, not a copy of it.
+            m_file.emplace_back(zSujet, zCharge.substr(0, kZorBridgeChargeMax + 1));
+    }
+
+    // --- Poller side (pool threads) ----------------------------------------------------------
+    void OnEtatFlotte(const wxString& zMAC, const ZorTavlinData& etat) override
+    {
+        const std::string mac = ZorCliU8(zMAC);
+        const std::string z = ZorCliJsonEtat(etat).Texte();
+        std::lock_guard<std::mutex> l(m_m);
+        auto it = m_publies.find(mac);
+        if (it == m_publies.end())
+            return;
+        it->second.zEtat = z;
+        it->second.etat.CopyFrom(etat);
+        it->second.bEtat = true;
+        m_mqtt.Publier(m_s.Device(mac, "state"), z, true);
+    }
+    void OnDisponibiliteFlotte(const wxString& zMAC, bool bDisponible) override
+    {
+        const std::string mac = ZorCliU8(zMAC);
+        std::lock_guard<std::mutex> l(m_m);
+        auto it = m_publies.find(mac);
+        if (it == m_publies.end())
+            return;
+        it->second.zDispo = bDisponible ? "online" : "offline";
+        m_mqtt.Publier(m_s.Device(mac, "availability"), it->second.zDispo, true);
+    }
+
+private:
+    static ZorPollerFlotte::Reglages Reglages(const ZorBridgeOptions& o)
+    {
+        ZorPollerFlotte::Reglages r;
+        r.iPeriodeMs = o.iPeriodeMs;
+        r.iEnVolMax = o.iEnVolMax;
+        return r;
+    }
+    static int Erreur(int iCode, const std::string& z)
+    {
+        std::fprintf(stderr, "tavlin bridge: %s\n", z.c_str());
+        return iCode;
+    }
+    bool LireMotDePasse(std::string* pz, std::string* pzErreur) const
+    {
+        std::ifstream f(m_o.zFichierMotDePasse);
+        if (!f || !std::getline(f, *pz))
+            return *pzErreur = "fichier de mot de passe illisible : " + m_o.zFichierMotDePasse,
+                   false;
+        while (!pz->empty() && (pz->back() == '\r' || pz->back() == '\n'))
+            pz->pop_back();
+        return true;
+    }
+
+    // With m_m held.
+    void Republier(const std::string& mac, const Publie& p)
+    {
+        m_mqtt.Publier(m_s.Device(mac, "info"), p.zInfo, true);
+        if (!p.zDispo.empty())
+            m_mqtt.Publier(m_s.Device(mac, "availability"), p.zDispo, true);
+        if (p.bEtat)
+            m_mqtt.Publier(m_s.Device(mac, "state"), p.zEtat, true);
+        if (m_o.bHomeAssistant)
+            for (const auto& c : ZorBridgeConfigsHA(m_s, {mac, p.zNom, p.zVersion}))
+                m_mqtt.Publier(c.first, c.second, true);
+    }
+    void Effacer(const std::string& mac, const Publie& p)
+    {
+        for (const char* f : {"info", "state", "availability"})
+            m_mqtt.Publier(m_s.Device(mac, f), "", true);
+        if (m_o.bHomeAssistant)
+            for (const auto& c : ZorBridgeConfigsHA(m_s, {mac, p.zNom, p.zVersion}))
+                m_mqtt.Publier(c.first, "", true);
+    }
+
+    // The registry against what is published: new and changed devices out, dropped ones
+    // removed, and the poller given the list.
+    void Registre()
+    {
+        ZorTavlinInfoArray tous;
+        gpTheTavlin->GetLesTavlin(tous);
+        std::vector<ZorCibleFlotte> cibles;
+        {
+            std::lock_guard<std::mutex> l(m_m);
+            std::map<std::string, Publie> avant;
+            avant.swap(m_publies);
+            for (size_t i = 0; i < tous.GetCount(); ++i) {
+                const ZorTavlinInfo& d = tous[i];
+                const std::string mac = ZorCliU8(d.m_zMAC);
+                cibles.push_back({d.m_zMAC, d.m_zIP, d.m_zIPLocal});
+                auto it = avant.find(mac);
+                Publie p = it != avant.end() ? it->second : Publie();
+                if (it != avant.end())
+                    avant.erase(it);
+                const std::string zInfo = ZorCliJsonDevice(d, false, m_aJour).Texte();
+                const bool bNomChange = p.zNom != ZorCliU8(d.m_zNom) ||
+                                        p.zVersion != ZorCliU8(d.m_zVersion) || p.zInfo.empty();
+                p.zIP = d.m_zIP, p.zIPLocal = d.m_zIPLocal;
+                p.zNom = ZorCliU8(d.m_zNom), p.zVersion = ZorCliU8(d.m_zVersion);
+                if (zInfo != p.zInfo) {
+                    p.zInfo = zInfo;
+                    m_mqtt.Publier(m_s.Device(mac, "info"), zInfo, true);
+                }
+                if (bNomChange && m_o.bHomeAssistant)
+                    for (const auto& c : ZorBridgeConfigsHA(m_s, {mac, p.zNom, p.zVersion}))
+                        m_mqtt.Publier(c.first, c.second, true);
+                m_publies[mac] = p;
+            }
+            for (const auto& kv : avant)
+                Effacer(kv.first, kv.second);
+        }
+        // Outside our lock: the poller's threads take it (in the sink) while holding theirs.
+        m_poller.SetCibles(cibles);
+    }
+
+    void Resultat(const ZorBridgeCommande& c, const char* zResultat, const std::string& z)
+    {
+        m_mqtt.Publier(m_s.Bridge("result"),
+                       ZorBridgeJsonResultat(c.zMAC, c.zCommande, zResultat, z), false);
+    }
+
+    // The commands received, on the main thread (the command catalogue's thread).
+    void Commandes()
+    {
+        std::deque<std::pair<std::string, std::string>> file;
+        {
+            std::lock_guard<std::mutex> l(m_m);
+            file.swap(m_file);
+        }
+        for (const auto& m : file) {
+            ZorBridgeCommande c;
+            std::string z;
+            const ZorBridgeLecture l = ZorBridgeLireCommande(m_s, m.first, m.second, &c, &z);
+            if (l == ZorBridgeLecture::Erreur)
+                m_mqtt.Publier(m_s.Bridge("error"), ZorBridgeJsonErreur(m.first, z), false);
+            if (l == ZorBridgeLecture::Commande)
+                Executer(c);
+        }
+    }
+
+    void Executer(const ZorBridgeCommande& c)
+    {
+        Publie p;
+        {
+            std::lock_guard<std::mutex> l(m_m);
+            auto it = m_publies.find(c.zMAC);
+            if (it == m_publies.end())
+                return Resultat(c, "absent", "aucune Tavlin " + c.zMAC + " sur ce site");
+            p = it->second;
+        }
+        // Never kept for later: an old command reaching a device that comes back is a surprise.
+        if (p.zDispo != "online" || !p.bEtat)
+            return Resultat(c, "offline", "la Tavlin ne répond pas : commande refusée");
+        // The catalogue's commands go to the watched device: this one, for this command.
+        gpTheTavlin->SurveillerAddrMAC(ZorCliW(c.zMAC));
+        uint8_t iRelais = p.etat.m_iSRELAIS;
+        const bool bOk = ZorCliEnvoyer(c.reglage, iRelais, p.zIP, &iRelais);
+        if (bOk && c.reglage.type == ZorCliReglage::RELAIS) {
+            // A second relay command before the next poll builds on this one.
+            std::lock_guard<std::mutex> l(m_m);
+            auto it = m_publies.find(c.zMAC);
+            if (it != m_publies.end())
+                it->second.etat.m_iSRELAIS = iRelais;
+        }
+        Resultat(c, bOk ? "queued" : "refused",
+                 bOk ? "" : "la commande n'a pas pu être mise en file");
+    }
+
+    const ZorBridgeOptions m_o;
+    ZorBridgeSujets m_s;
+    ZorMqtt m_mqtt;
+    ZorPollerFlotte m_poller;
+    std::function<bool(const wxString&)> m_aJour;
+    std::mutex m_m;
+    std::map<std::string, Publie> m_publies; // by MAC
+    std::deque<std::pair<std::string, std::string>> m_file;
+};
+
+} // namespace
+
+int ZorBridgeMain(const char* zProgramme, const std::vector<std::string>& args)
+{
+    ZorBridgeOptions o;
+    const std::string z = ZorBridgeLireOptions(args, o);
+    if (z == "aide") {
+        std::fputs(kAide, stdout);
+        return ZOR_CLI_OK;
+    }
+    if (!z.empty()) {
+        std::fprintf(stderr, "tavlin bridge: %s\n%s", z.c_str(), kAide);
+        return ZOR_CLI_USAGE;
+    }
+    // A console application: timers and sockets need the toolkit's event loop, never a display.
+    wxAppConsole::SetInstance(new wxAppConsole());
+    int wxArgc = 1;
+    char* wxArgv[] = {const_cast<char*>(zProgramme), nullptr};
+    if (!wxEntryStart(wxArgc, wxArgv))
+        return ZOR_CLI_RESEAU;
+    wxAppConsole::GetInstance()->CallOnInit();
+    wxLog::EnableLogging(false);
+    ZorCliSuivreInterruptions();
+    int iCode = ZOR_CLI_RESEAU;
+    wxSocketBase::Initialize();
+    if (ZorTavlinObj::CreateTavlinObj()) {
+        // Devices are never moved by the bridge: no automatic addressing.
+        gpTheTavlin->SetModeAdresseAutomatique(1);
+        if (gpTheTavlin->Start(wxT("tavlin"), false)) {
+            std::unique_ptr<Pont> pont(new Pont(o));
+            iCode = pont->Executer();
+        } else {
+            std::fprintf(stderr, "tavlin bridge: le réseau n'est pas disponible\n");
+        }
+        gpTheTavlin->Stop();
+        ZorTavlinObj::DeleteTavlinObj();
+    }
+    wxSocketBase::Shutdown();
+    wxEntryCleanup();
+    return iCode;
+}
