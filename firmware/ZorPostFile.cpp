@@ -6,8 +6,6 @@
 
 #include <wx/file.h>
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <fstream>
 
@@ -15,12 +13,6 @@ wxDEFINE_EVENT(ZOR_EVT_POST_FIN, wxThreadEvent);
 wxDEFINE_EVENT(ZOR_EVT_POST_SECOND, wxThreadEvent);
 
 namespace {
-
-size_t Ecrire(char* data, size_t size, size_t nmemb, void* user)
-{
-    static_cast<std::string*>(user)->append(data, size * nmemb);
-    return size * nmemb;
-}
 
 std::string Octets(const wxString& z)
 {
@@ -35,16 +27,9 @@ ZorPostFile::ZorPostFile(wxEvtHandler* pDestinataire, wxEventType typeFin, int i
                          wxEventType typeSecond, int iIdSecond)
     : wxThread(wxTHREAD_JOINABLE), m_pDestinataire(pDestinataire), m_typeFin(typeFin),
       m_typeSecond(typeSecond), m_iIdFin(iIdFin), m_iIdSecond(iIdSecond)
-{
-    ZorHttpGet::InitGlobal();
-    m_pMulti = curl_multi_init();
-}
+{}
 
-ZorPostFile::~ZorPostFile()
-{
-    if (m_pMulti)
-        curl_multi_cleanup(static_cast<CURLM*>(m_pMulti));
-}
+ZorPostFile::~ZorPostFile() = default;
 
 bool ZorPostFile::Lancer(const wxString& zFichier, const wxString& zChemin, const wxString& zIP,
                          const wxString& zIPLocal, const wxString& zDisposition, int iTimeOutSec,
@@ -67,9 +52,7 @@ bool ZorPostFile::Lancer(const wxString& zFichier, const wxString& zChemin, cons
 
 void ZorPostFile::StopThread()
 {
-    m_bArret = true;
-    if (m_pMulti)
-        curl_multi_wakeup(static_cast<CURLM*>(m_pMulti));
+    m_runner.Abort();
 }
 
 void ZorPostFile::SetErreur(int iErreur)
@@ -139,61 +122,18 @@ wxThread::ExitCode ZorPostFile::Entry()
 
 int ZorPostFile::Poster(const std::string& corps, std::string* pReponse)
 {
-    CURL* e = curl_easy_init();
-    CURLM* m = static_cast<CURLM*>(m_pMulti);
-    if (!e || !m) {
-        if (e)
-            curl_easy_cleanup(e);
-        return -4;
-    }
-    const std::string url = "http://" + m_zIP + m_zChemin;
-    const std::string interface = "host!" + m_zIPLocal;
-    curl_slist* entetes = nullptr;
-    entetes = curl_slist_append(entetes, ("Content-type: " + ZorFirmware::ContentType()).c_str());
-    entetes = curl_slist_append(entetes, "Expect:"); // the devices' server does not do 100-continue
-    entetes = curl_slist_append(entetes, "Connection: close");
-    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(e, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(e, CURLOPT_PROXY, "");
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
-    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(e, CURLOPT_POST, 1L);
-    curl_easy_setopt(e, CURLOPT_POSTFIELDS, corps.data());
-    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(corps.size()));
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, entetes);
-    curl_easy_setopt(e, CURLOPT_TIMEOUT, long(std::max(1, m_iTimeOutSec)));
-    if (!m_zIPLocal.empty())
-        curl_easy_setopt(e, CURLOPT_INTERFACE, interface.c_str());
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Ecrire);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, pReponse);
-
-    CURLcode resultat = CURLE_ABORTED_BY_CALLBACK;
-    if (curl_multi_add_handle(m, e) == CURLM_OK) {
-        for (bool fini = false; !fini && !m_bArret;) {
-            int enCours = 0;
-            if (curl_multi_perform(m, &enCours) != CURLM_OK)
-                break;
-            int n = 0;
-            while (CURLMsg* msg = curl_multi_info_read(m, &n))
-                if (msg->msg == CURLMSG_DONE && msg->easy_handle == e) {
-                    resultat = msg->data.result;
-                    fini = true;
-                }
-            if (!fini && enCours > 0)
-                curl_multi_poll(m, nullptr, 0, 200, nullptr); // StopThread wakes it at once
-            else if (!fini)
-                break;
-        }
-        curl_multi_remove_handle(m, e);
-    }
-    long iStatut = 0;
-    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &iStatut);
-    curl_easy_cleanup(e);
-    curl_slist_free_all(entetes);
+    ZorCurlRunner::Requete requete;
+    requete.zURL = "http://" + m_zIP + m_zChemin;
+    requete.zIPLocal = m_zIPLocal;
+    requete.iTotalMs = long(std::max(1, m_iTimeOutSec)) * 1000;
+    requete.pCorps = &corps;
+    requete.entetes = {"Content-type: " + ZorFirmware::ContentType(),
+                       "Expect:", // the devices' server does not do 100-continue
+                       "Connection: close"};
+    const ZorCurlRunner::Fin fin = m_runner.Executer(requete, *pReponse);
+    const long iStatut = m_runner.GetStatut();
     // Statuses 1xx to 3xx are answers; anything else, or no answer at all, is a failed request.
-    return resultat == CURLE_OK && !m_bArret && iStatut >= 100 && iStatut < 400 ? 0 : -4;
+    return fin == ZorCurlRunner::Fin::OK && iStatut >= 100 && iStatut < 400 ? 0 : -4;
 }
 
 // ---- One upload with its dialog's rules ----

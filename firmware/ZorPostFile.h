@@ -7,6 +7,7 @@
 
 #include "infra/ZorClock.h"
 #include "infra/ZorExport.h"
+#include "network/ZorCurlRunner.h"
 
 #include <wx/event.h>
 #include <wx/string.h>
@@ -66,8 +67,7 @@ private:
     std::string m_zFichier, m_zChemin, m_zIP, m_zIPLocal, m_zDisposition;
     int m_iTimeOutSec = 120;
     wxString* m_pzReponse = nullptr;
-    std::atomic<bool> m_bArret{false};
-    void* m_pMulti = nullptr; // woken by StopThread
+    ZorCurlRunner m_runner; // aborted by StopThread
     std::function<bool(wxThread&)> m_demarrage;
 };
 
