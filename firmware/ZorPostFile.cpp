@@ -46,7 +46,7 @@ bool ZorPostFile::Lancer(const wxString& zFichier, const wxString& zChemin, cons
     const bool bDemarre = m_demarrage ? m_demarrage(*this)
                                       : Create() == wxTHREAD_NO_ERROR && Run() == wxTHREAD_NO_ERROR;
     if (!bDemarre)
-        SetErreur(-4);
+        SetErreur(ZorCodePost::REQUETE);
     return bDemarre;
 }
 
@@ -55,15 +55,16 @@ void ZorPostFile::StopThread()
     m_runner.Abort();
 }
 
-void ZorPostFile::SetErreur(int iErreur)
+void ZorPostFile::SetErreur(ZorCodePost erreur)
 {
-    if (iErreur == m_iErreur.load())
+    if (erreur == m_erreur.load())
         return;
-    if (iErreur >= -5 && iErreur <= -1)
+    if (erreur == ZorCodePost::FICHIER || erreur == ZorCodePost::ADRESSE ||
+        erreur == ZorCodePost::REQUETE)
         gTheLogFile.Write(
             wxT("ZorPostFile::Erreur durant le téléchargement de fichiers vers la Tavlin [%d]"),
-            iErreur);
-    m_iErreur = iErreur;
+            ZorCode(erreur));
+    m_erreur = erreur;
 }
 
 std::string ZorPostFile::Corps(const std::string& zDisposition, const std::string& contenu)
@@ -86,11 +87,11 @@ wxThread::ExitCode ZorPostFile::Entry()
     std::ifstream fichier(m_zFichier, std::ios::binary);
     std::string hote;
     if (!fichier) {
-        SetErreur(-2);
+        SetErreur(ZorCodePost::FICHIER);
     } else if (!ZorHttpGet::DecouperURL(wxString::FromUTF8("http://" + m_zIP + "/"), &hote,
                                         nullptr) ||
                hote.find(':') != std::string::npos) {
-        SetErreur(-3); // not an address the client can connect to on port 80
+        SetErreur(ZorCodePost::ADRESSE); // not an address the client can connect to on port 80
     } else {
         // The body in one piece, the file read into it in place.
         const std::string debut = ZorFirmware::DebutCorps(m_zDisposition),
@@ -103,14 +104,15 @@ wxThread::ExitCode ZorPostFile::Entry()
         fichier.read(&corps[debut.size()], std::streamsize(iTaille));
         corps.replace(debut.size() + iTaille, fin.size(), fin);
         std::string reponse;
-        const int iCode =
-            fichier.gcount() == std::streamsize(iTaille) ? Poster(corps, &reponse) : -2;
-        if (iCode != 0) {
-            SetErreur(iCode);
+        const ZorCodePost code = fichier.gcount() == std::streamsize(iTaille)
+                                     ? Poster(corps, &reponse)
+                                     : ZorCodePost::FICHIER;
+        if (code != ZorCodePost::SUCCES) {
+            SetErreur(code);
         } else {
             if (m_pzReponse)
                 *m_pzReponse += TexteReponse(reponse);
-            m_iErreur = 0;
+            m_erreur = ZorCodePost::SUCCES;
         }
     }
     if (m_pDestinataire) {
@@ -120,7 +122,7 @@ wxThread::ExitCode ZorPostFile::Entry()
     return nullptr;
 }
 
-int ZorPostFile::Poster(const std::string& corps, std::string* pReponse)
+ZorCodePost ZorPostFile::Poster(const std::string& corps, std::string* pReponse)
 {
     ZorCurlRunner::Requete requete;
     requete.zURL = "http://" + m_zIP + m_zChemin;
@@ -133,7 +135,8 @@ int ZorPostFile::Poster(const std::string& corps, std::string* pReponse)
     const ZorCurlRunner::Fin fin = m_runner.Executer(requete, *pReponse);
     const long iStatut = m_runner.GetStatut();
     // Statuses 1xx to 3xx are answers; anything else, or no answer at all, is a failed request.
-    return fin == ZorCurlRunner::Fin::OK && iStatut >= 100 && iStatut < 400 ? 0 : -4;
+    return fin == ZorCurlRunner::Fin::OK && iStatut >= 100 && iStatut < 400 ? ZorCodePost::SUCCES
+                                                                            : ZorCodePost::REQUETE;
 }
 
 // ---- One upload with its dialog's rules ----
@@ -200,7 +203,7 @@ bool ZorPostFileTransfert::Annuler()
     if (m_bEvenementsCoupes || !m_bAnnulable || m_bTermine)
         return false;
     StopUploadTavlin();
-    EndDialog(ZOR_POST_ANNULE);
+    EndDialog(ZorCodePost::ANNULE);
     return true;
 }
 
@@ -222,7 +225,7 @@ void ZorPostFileTransfert::Verifier()
     const int64_t iMaintenant = m_clock.NowMs();
     if (m_iDelaiMax >= 0 && iMaintenant >= m_iDelaiMax) {
         StopUploadTavlin();
-        EndDialog(ZOR_POST_DELAI);
+        EndDialog(ZorCodePost::DELAI);
     } else if (m_iFin >= 0 && iMaintenant >= m_iFin) {
         EndDialog(m_thread.GetErreur());
     }
@@ -258,12 +261,12 @@ void ZorPostFileTransfert::Attendre()
     }
 }
 
-void ZorPostFileTransfert::EndDialog(int iCode)
+void ZorPostFileTransfert::EndDialog(ZorCodePost code)
 {
     m_bTermine = true;
     m_iDelaiMax = m_iFin = -1;
     m_timer.Stop();
-    m_vue.OnFin(iCode);
+    m_vue.OnFin(code);
 }
 
 void ZorPostFileTransfert::Armer()
