@@ -137,7 +137,7 @@ struct Vue : ZorUploadFirmwareVue
         if (n == total)
             fin = Maintenant();
     }
-    void OnFin(int iCode) override { fins.push_back(iCode); }
+    void OnFin(ZorStatutBoot s) override { fins.push_back(ZorCode(s)); }
 };
 
 // Our transfer on the same adapter: records per second from capture to the last acknowledgement.
@@ -198,7 +198,7 @@ double PostNotre(const std::string& fichier)
                   120, &reponse);
     thread.Wait();
     const double duree = Maintenant() - debut;
-    return thread.GetErreur() == 0 ? duree : 0;
+    return thread.GetErreur() == ZorCodePost::SUCCES ? duree : 0;
 }
 
 double Meilleur(std::vector<double> v, bool bPlusGrand)

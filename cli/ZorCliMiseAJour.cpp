@@ -102,31 +102,32 @@ private:
     }
 
     // The transfers on our pumped event loop, each bounded.
-    bool Bootloader(const wxString& zImage, const wxString& zMAC, int* piCode,
+    bool Bootloader(const wxString& zImage, const wxString& zMAC, ZorStatutBoot* pStatut,
                     wxString* pzId) override
     {
         ZorUploadFirmwareTransfert transfert(*this, zMAC);
         if (!transfert.Init(zImage))
             return false;
-        *piCode = Executer(transfert);
+        *pStatut = Executer(transfert) ? m_statutBoot : ZorStatutBoot::TRANSFERT;
         *pzId = transfert.Logique().GetIdentifiant();
         return true;
     }
     bool Post(const wxString& zIP, const wxString& zIPLocal, const wxString& zFichier,
               const wxString& zChemin, const wxString& zDisposition, int iTimeOutSec,
-              int* piCode) override
+              ZorCodePost* pCode) override
     {
         ZorPostFileTransfert transfert(*this);
         if (!transfert.Init(zIP, zIPLocal, zFichier, zChemin, zDisposition, iTimeOutSec, false))
             return false;
-        *piCode = Executer(transfert);
-        if (*piCode == 0)
+        *pCode = Executer(transfert) ? m_codePost : ZorCodePost::REQUETE;
+        if (*pCode == ZorCodePost::SUCCES)
             Progression("transfer", 100);
         return true;
     }
-    // Runs a started transfer until its end (bounded); its code, kept when it is a failure.
-    // (The post's failures are negative, the bootloader's positive.)
-    template <typename Transfert> int Executer(Transfert& transfert)
+    // Runs a started transfer until its end (bounded): false when it did not end. The number of
+    // a failure is kept for the report (the post's failures are negative, the bootloader's
+    // positive, -1 for a transfer that did not end).
+    template <typename Transfert> bool Executer(Transfert& transfert)
     {
         m_bFini = false;
         transfert.Demarrer();
@@ -134,7 +135,7 @@ private:
         const int iCode = m_bFini ? m_iFin : -1;
         if (iCode != 0)
             m_iCodeTransfert = iCode;
-        return iCode;
+        return m_bFini;
     }
 
     bool RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP, wxString* pzIPLocal,
@@ -166,8 +167,8 @@ private:
         Progression("completion", -1);
         return m_maj.ReinitialiserTavlin(zIP, zIPLocal, info);
     }
-    int GetErreur() override { return m_maj.GetErreur(); }
-    void SetErreur(int iErreur) override { m_maj.SetErreur(iErreur); }
+    ZorErreurMAJ GetErreur() override { return m_maj.GetErreur(); }
+    void SetErreur(ZorErreurMAJ erreur) override { m_maj.SetErreur(erreur); }
     void AfficherAttenteVerification(bool bVisible) override
     {
         if (bVisible)
@@ -189,9 +190,16 @@ private:
         // In steps of ten: a line per record would bury the other devices' lines.
         Progression("bootloader", iTotal ? int(iEnvoyes * 10 / iTotal) * 10 : 0);
     }
-    void OnFin(int iCode) override
+    void OnFin(ZorStatutBoot statut) override
     {
-        m_iFin = iCode;
+        m_statutBoot = statut;
+        m_iFin = ZorCode(statut);
+        m_bFini = true;
+    }
+    void OnFin(ZorCodePost code) override
+    {
+        m_codePost = code;
+        m_iFin = ZorCode(code);
         m_bFini = true;
     }
 
@@ -200,6 +208,8 @@ private:
     std::string m_zEtape;
     int m_iPourcent = -2;
     int m_iFin = 0;
+    ZorStatutBoot m_statutBoot = ZorStatutBoot::SUCCES;
+    ZorCodePost m_codePost = ZorCodePost::SUCCES;
     bool m_bFini = false;
     int64_t m_iDernierHello = 0;
 };
@@ -230,7 +240,7 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
             // The windows would now offer the manual procedure; here the failure is the answer.
             sequence.Arreter();
             r.zResultat = "failed", r.zEtape = NomEtape(avant),
-            r.iCode = contexte.m_maj.GetErreur();
+            r.iCode = ZorCode(contexte.m_maj.GetErreur());
             r.zRaison = avant == ZorSequenceMAJ::ATTENTE_ETAT ? "la Tavlin ne répond pas"
                         : contexte.m_iCodeTransfert
                             ? "code du transfert " + std::to_string(contexte.m_iCodeTransfert)
@@ -244,7 +254,7 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
             // Every stage went through, but the device does not run the folder's version.
             sequence.Arreter();
             r.zResultat = "failed", r.zEtape = NomEtape(avant),
-            r.iCode = contexte.m_maj.GetErreur();
+            r.iCode = ZorCode(contexte.m_maj.GetErreur());
             r.zApres = ZorCliU8(contexte.m_retrouvee.m_zVersion);
             r.zIP = ZorCliU8(contexte.m_retrouvee.m_zIP);
             r.zRaison = ZorCliU8(ZorVersionNonApportee(zDossier, contexte.m_retrouvee.m_zVersion));
@@ -352,7 +362,8 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
             r.zResultat = "skipped",
             r.zRaison = "hors du réseau de l'ordinateur (tavlin readdress)";
         else if (!bImages)
-            r.zResultat = "failed", r.zEtape = "preparation", r.iCode = 2,
+            r.zResultat = "failed", r.zEtape = "preparation",
+            r.iCode = ZorCode(ZorErreurMAJ::IMAGE),
             r.zRaison =
                 "image refusée : " + ZorCliU8(zRaisonImages) + " (" + ZorCliU8(zDossier) + ")";
         else

@@ -5,17 +5,14 @@
 
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorClock.h"
+#include "infra/ZorPompe.h"
 #include "network/ZorAdresseIP.h"
 
-#include <wx/app.h>
 #include <wx/datetime.h>
-#include <wx/apptrait.h>
-#include <wx/evtloop.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -51,25 +48,7 @@ bool ZorCliInterrompu()
 
 bool ZorCliPomper(int iMs, const std::function<bool()>& done)
 {
-    wxEventLoopBase* pBoucle = wxEventLoopBase::GetActive();
-    std::unique_ptr<wxEventLoopBase> propre;
-    if (!pBoucle) {
-        propre.reset(wxAppConsole::GetInstance()->GetTraits()->CreateEventLoop());
-        wxEventLoopBase::SetActive(propre.get());
-        pBoucle = propre.get();
-    }
-    const int64_t iFin = Horloge().NowMs() + iMs;
-    bool bFait = done && done();
-    while (!bFait && !gbInterrompu && Horloge().NowMs() < iFin) {
-        pBoucle->DispatchTimeout(10);
-        for (int i = 0; i < 1000 && pBoucle->Pending(); ++i)
-            pBoucle->Dispatch();
-        wxAppConsole::GetInstance()->ProcessPendingEvents();
-        bFait = done && done();
-    }
-    if (propre)
-        wxEventLoopBase::SetActive(nullptr);
-    return bFait;
+    return ZorPomper(iMs, done, [] { return gbInterrompu != 0; });
 }
 
 std::string ZorCliSur(const std::string& z)

@@ -2,9 +2,10 @@
 // time, one request per connection, and abortable from another thread at once.
 #pragma once
 
+#include "network/ZorCurlRunner.h"
+
 #include <wx/string.h>
 
-#include <atomic>
 #include <string>
 
 class ZorHttpGet
@@ -21,8 +22,7 @@ public:
         ZOR_HTTP_ERREUR,    // any other transfer failure
     };
 
-    ZorHttpGet();
-    ~ZorHttpGet();
+    ZorHttpGet() = default;
     ZorHttpGet(const ZorHttpGet&) = delete;
     ZorHttpGet& operator=(const ZorHttpGet&) = delete;
 
@@ -31,12 +31,16 @@ public:
     Resultat Get(const wxString& zURL, const wxString& zIPLocal, std::string& body);
 
     // From any thread: ends the transfer in progress, and makes every later Get fail, until Reset.
-    void Abort();
-    void Reset();
+    void Abort() { m_runner.Abort(); }
+    void Reset() { m_runner.Reset(); }
 
-    void SetDelais(long iConnexionMs, long iTotalMs);
-    void SetTailleMax(size_t n) { m_iTailleMax = n; }
-    long GetStatut() const { return m_iStatut; }
+    void SetDelais(long iConnexionMs, long iTotalMs)
+    {
+        m_iConnexionMs = iConnexionMs;
+        m_iTotalMs = iTotalMs;
+    }
+    void SetTailleMax(size_t n) { m_runner.SetTailleMax(n); }
+    long GetStatut() const { return m_runner.GetStatut(); }
 
     // Splits an "http://host/path" URL; false when it is not one. The host must be an IPv4
     // address or a name of letters, digits, "-" and ".", with an optional ":port".
@@ -47,19 +51,9 @@ public:
     static std::string CibleRequete(const wxString& zChemin);
     // Reply bytes as text, one byte per character, up to the first zero byte.
     static wxString Texte(const std::string& body);
-    // Prepares the HTTP library; run once on the main thread before the first worker starts.
-    static void InitGlobal();
 
 private:
-    static size_t Ecrire(char* data, size_t size, size_t nmemb, void* user);
-
-    void* m_pEasy;
-    void* m_pMulti;
-    std::atomic<bool> m_bAbort;
-    long m_iConnexionMs;
-    long m_iTotalMs;
-    size_t m_iTailleMax;
-    long m_iStatut;
-    std::string* m_pBody;
-    bool m_bTropLong;
+    ZorCurlRunner m_runner;
+    long m_iConnexionMs = 3000;
+    long m_iTotalMs = 10000;
 };

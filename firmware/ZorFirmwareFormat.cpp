@@ -82,23 +82,26 @@ bool StatutEnErreur(uint16_t iStatut)
     return (iStatut & (kStatutRefus | kStatutErreurs)) != 0;
 }
 
-std::vector<int> CodesStatut(uint16_t iStatut, bool bImageOuverte)
+std::vector<ZorStatutBoot> CodesStatut(uint16_t iStatut, bool bImageOuverte)
 {
-    std::vector<int> codes;
+    std::vector<ZorStatutBoot> codes;
     if (bImageOuverte)
-        codes.push_back(3);
+        codes.push_back(ZorStatutBoot::TRANSFERT);
     if (iStatut & kStatutRefus) {
-        codes.push_back(4);
+        codes.push_back(ZorStatutBoot::REFUS);
         return codes;
     }
     static const struct
     {
         uint16_t iBit;
-        int iCode;
-    } bits[] = {{0x0800, 5}, {0x0200, 6}, {0x0040, 7}, {0x0002, 9}};
+        ZorStatutBoot code;
+    } bits[] = {{0x0800, ZorStatutBoot::BIT_0800},
+                {0x0200, ZorStatutBoot::BIT_0200},
+                {0x0040, ZorStatutBoot::BIT_0040},
+                {0x0002, ZorStatutBoot::BIT_0002}};
     for (const auto& b : bits)
         if (iStatut & b.iBit)
-            codes.push_back(b.iCode);
+            codes.push_back(b.code);
     return codes;
 }
 

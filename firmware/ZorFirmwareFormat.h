@@ -3,6 +3,8 @@
 // sockets, no files, no clock: the transfers and the fuzz target call them on their bytes.
 #pragma once
 
+#include "firmware/ZorCodesFirmware.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -68,7 +70,7 @@ bool StatutEnErreur(uint16_t iStatut);
 // The status codes a failed record reply sets, in the order they are set (each logged once):
 // 3 first when the image was still open, then 4 alone for bit 0x1000, else 5, 6, 7 and 9 for
 // bits 0x0800, 0x0200, 0x0040 and 0x0002. The last one is the result.
-std::vector<int> CodesStatut(uint16_t iStatut, bool bImageOuverte);
+std::vector<ZorStatutBoot> CodesStatut(uint16_t iStatut, bool bImageOuverte);
 
 // The largest image a device can take. Its bootloader tells records apart by the 16-bit
 // sequence number, so one pass over an image holds at most 65,536 records of 24 bytes:

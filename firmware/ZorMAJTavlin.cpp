@@ -132,13 +132,14 @@ int ZorMAJTavlin::CompareVersion(const wxString& a, const wxString& b)
     return ZorComparerVersions(va, vb) > 0 ? 1 : 0;
 }
 
-void ZorMAJTavlin::SetErreur(int iErreur)
+void ZorMAJTavlin::SetErreur(ZorErreurMAJ erreur)
 {
-    if (iErreur == m_iErreur)
+    if (erreur == m_erreur)
         return;
-    if (iErreur != 0)
-        gTheLogFile.Write(wxT("ZorMAJTavlin::Erreur de mise à jour de la Tavlin [%d]"), iErreur);
-    m_iErreur = iErreur;
+    if (erreur != ZorErreurMAJ::AUCUNE)
+        gTheLogFile.Write(wxT("ZorMAJTavlin::Erreur de mise à jour de la Tavlin [%d]"),
+                          ZorCode(erreur));
+    m_erreur = erreur;
 }
 
 bool ZorMAJTavlin::VerifierImages(const wxString& zDossier, wxString* pzRaison)
@@ -183,7 +184,7 @@ bool ZorMAJTavlin::EnvoyerBootloader(const wxString& zDossier, const wxString& z
                                      Transferts& transferts)
 {
     if (!gpTheTavlin) {
-        SetErreur(1);
+        SetErreur(ZorErreurMAJ::SANS_GESTIONNAIRE);
         return false;
     }
     m_zDossier = zDossier;
@@ -191,20 +192,20 @@ bool ZorMAJTavlin::EnvoyerBootloader(const wxString& zDossier, const wxString& z
     // Both images are checked before the device restarts: an update that cannot finish must not
     // leave it waiting in its bootloader.
     if (!VerifierImages(zDossier)) {
-        SetErreur(2);
+        SetErreur(ZorErreurMAJ::IMAGE);
         return false;
     }
     if (!zIP.empty())
         gpTheTavlin->Reboot(zIP);
-    int iCode = -1;
+    ZorStatutBoot statut = ZorStatutBoot::TRANSFERT;
     wxString zIdentifiant;
-    if (!transferts.Bootloader(zDossier + wxFILE_SEP_PATH + wxT("tavlin.cry"), zMAC, &iCode,
+    if (!transferts.Bootloader(zDossier + wxFILE_SEP_PATH + wxT("tavlin.cry"), zMAC, &statut,
                                &zIdentifiant)) {
-        SetErreur(2);
+        SetErreur(ZorErreurMAJ::IMAGE);
         return false;
     }
-    if (iCode != 0 || zIdentifiant.empty()) {
-        SetErreur(3);
+    if (statut != ZorStatutBoot::SUCCES || zIdentifiant.empty()) {
+        SetErreur(ZorErreurMAJ::BOOTLOADER);
         return false;
     }
     // The search that follows takes only records seen from now on: one from before is the
@@ -212,24 +213,24 @@ bool ZorMAJTavlin::EnvoyerBootloader(const wxString& zDossier, const wxString& z
     SetVuDepuis(long(gpTheTavlin->Clock().EpochSeconds()));
     if (pzIdentifiant)
         *pzIdentifiant = zIdentifiant;
-    SetErreur(0);
+    SetErreur(ZorErreurMAJ::AUCUNE);
     return true;
 }
 
 bool ZorMAJTavlin::EnvoyerFichiers(const wxString& zDossier, const wxString& zIP,
                                    const wxString& zIPLocal, Transferts& transferts)
 {
-    int iCode = -1;
+    ZorCodePost code = ZorCodePost::REQUETE;
     if (!transferts.Post(zIP, zIPLocal, zDossier + wxFILE_SEP_PATH + wxT("tavlin.bin"), kCheminPost,
-                         kDisposition, kTimeOutPostSec, &iCode)) {
-        SetErreur(5);
+                         kDisposition, kTimeOutPostSec, &code)) {
+        SetErreur(ZorErreurMAJ::ARGUMENTS_POST);
         return false;
     }
-    if (iCode != 0) {
-        SetErreur(6);
+    if (code != ZorCodePost::SUCCES) {
+        SetErreur(ZorErreurMAJ::POST);
         return false;
     }
-    SetErreur(0);
+    SetErreur(ZorErreurMAJ::AUCUNE);
     return true;
 }
 
@@ -237,7 +238,7 @@ bool ZorMAJTavlin::RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP
                                     wxString* pzIPLocal, wxString* pzMAC, ZorTavlinInfo* pInfo)
 {
     if (!gpTheTavlin) {
-        SetErreur(1);
+        SetErreur(ZorErreurMAJ::SANS_GESTIONNAIRE);
         return false;
     }
     ZorTavlinInfoArray devices;
@@ -277,7 +278,7 @@ bool ZorMAJTavlin::RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP
             *pzMAC = zMAC;
     }
     // Not found yet is no error: the sequence keeps polling.
-    SetErreur(0);
+    SetErreur(ZorErreurMAJ::AUCUNE);
     return !zIP.empty() && !zMAC.empty();
 }
 
@@ -306,20 +307,20 @@ bool ZorMAJTavlin::ReinitialiserTavlin(const wxString& zIP, const wxString& zIPL
         return false;
     ZorTavlinObj& tavlin = *gpTheTavlin;
     if (!tavlin.SetAutoByIp(0, zIP, zIPLocal, true)) {
-        SetErreur(8);
+        SetErreur(ZorErreurMAJ::AUTOMATE);
         return false;
     }
     if (!tavlin.WriteEmailConfByIp(ZOR_CODE_ACCES, zIP, zIPLocal, wxEmptyString, wxT("25"),
                                    wxEmptyString, wxEmptyString, false, true)) {
-        SetErreur(9);
+        SetErreur(ZorErreurMAJ::EMAIL);
         return false;
     }
     if (!tavlin.ResetMemAutomateByIp(ZOR_CODE_ACCES, zIP, zIPLocal, true)) {
-        SetErreur(10);
+        SetErreur(ZorErreurMAJ::MEM_AUTOMATE);
         return false;
     }
     if (!tavlin.ResetMemAcquisitionByIp(ZOR_CODE_ACCES, zIP, zIPLocal, true)) {
-        SetErreur(11);
+        SetErreur(ZorErreurMAJ::MEM_ACQUISITION);
         return false;
     }
     JournaliserVersion(info);

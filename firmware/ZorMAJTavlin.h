@@ -4,6 +4,7 @@
 #pragma once
 
 #include "device/ZorTavlinRecords.h"
+#include "firmware/ZorCodesFirmware.h"
 
 #include <wx/string.h>
 
@@ -65,15 +66,15 @@ public:
     public:
         virtual ~Transferts() = default;
         // The bootloader upload of zImage expecting zMAC (any device when empty): false when
-        // the image cannot be opened; otherwise *piCode gets the upload's status (0 success)
-        // and *pzId the captured device's identifier.
-        virtual bool Bootloader(const wxString& zImage, const wxString& zMAC, int* piCode,
-                                wxString* pzId) = 0;
-        // The post of zFichier: false when its arguments are refused; otherwise *piCode gets
-        // its result (0 success).
+        // the image cannot be opened; otherwise *pStatut gets the upload's status and *pzId the
+        // captured device's identifier.
+        virtual bool Bootloader(const wxString& zImage, const wxString& zMAC,
+                                ZorStatutBoot* pStatut, wxString* pzId) = 0;
+        // The post of zFichier: false when its arguments are refused; otherwise *pCode gets
+        // its result.
         virtual bool Post(const wxString& zIP, const wxString& zIPLocal, const wxString& zFichier,
                           const wxString& zChemin, const wxString& zDisposition, int iTimeOutSec,
-                          int* piCode) = 0;
+                          ZorCodePost* pCode) = 0;
     };
 
     // The bootloader stage. Checks both images, asks the device at zIP to restart into its
@@ -100,7 +101,8 @@ public:
     bool RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP, wxString* pzIPLocal,
                           wxString* pzMAC, ZorTavlinInfo* pInfo);
     // The completion stage: automatic program off, e-mail settings cleared, program and
-    // acquisition memories reset, in that order; the first failure sets its code (8 to 11).
+    // acquisition memories reset, in that order; the first failure sets its code (AUTOMATE to
+    // MEM_ACQUISITION).
     bool ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal,
                              const ZorTavlinInfo& info);
     // From when (clock seconds) a device counts as seen again by the search. The bootloader
@@ -113,9 +115,9 @@ public:
     // procedure): the completion stage says in the log whether the device reports another.
     void SetVersionAvant(const wxString& zVersion) { m_zVersionAvant = zVersion; }
 
-    int GetErreur() const { return m_iErreur; }
-    // Keeps iErreur; a change to a non-zero code is written to the log once.
-    void SetErreur(int iErreur);
+    ZorErreurMAJ GetErreur() const { return m_erreur; }
+    // Keeps the code; a change to a failure is written to the log (with its number) once.
+    void SetErreur(ZorErreurMAJ erreur);
 
 private:
     // After the completion stage: the version the device reports now, and whether it changed.
@@ -123,7 +125,7 @@ private:
 
     static constexpr int64_t kHelloRechercheMs = 2000;
 
-    int m_iErreur = 0;
+    ZorErreurMAJ m_erreur = ZorErreurMAJ::AUCUNE;
     long m_iVuDepuis = 0;
     int64_t m_iDernierHelloMs = -1; // of the search, on the device manager's clock
     wxString m_zVersionAvant;

@@ -9,25 +9,27 @@ namespace {
 class TransfertsDialogues : public ZorMAJTavlin::Transferts
 {
 public:
-    bool Bootloader(const wxString& zImage, const wxString& zMAC, int* piCode,
+    bool Bootloader(const wxString& zImage, const wxString& zMAC, ZorStatutBoot* pStatut,
                     wxString* pzId) override
     {
         ZorUploadFirmwareDlg dlg(nullptr, zMAC);
         if (!dlg.Init(zImage))
             return false;
-        *piCode = dlg.ShowModal();
+        dlg.ShowModal();
+        *pStatut = dlg.GetStatus();
         *pzId = dlg.GetIdentifiant();
         return true;
     }
     bool Post(const wxString& zIP, const wxString& zIPLocal, const wxString& zFichier,
               const wxString& zChemin, const wxString& zDisposition, int iTimeOutSec,
-              int* piCode) override
+              ZorCodePost* pCode) override
     {
         ZorPostFileDlg dlg(nullptr);
         // The update's post cannot be cancelled: the device would keep half an image.
         if (!dlg.Init(zIP, zIPLocal, zFichier, zChemin, zDisposition, iTimeOutSec, false))
             return false;
-        *piCode = dlg.ShowModal();
+        dlg.ShowModal();
+        *pCode = dlg.GetResultat();
         return true;
     }
 };

@@ -6,8 +6,6 @@
 
 #include <wx/file.h>
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <fstream>
 
@@ -15,12 +13,6 @@ wxDEFINE_EVENT(ZOR_EVT_POST_FIN, wxThreadEvent);
 wxDEFINE_EVENT(ZOR_EVT_POST_SECOND, wxThreadEvent);
 
 namespace {
-
-size_t Ecrire(char* data, size_t size, size_t nmemb, void* user)
-{
-    static_cast<std::string*>(user)->append(data, size * nmemb);
-    return size * nmemb;
-}
 
 std::string Octets(const wxString& z)
 {
@@ -35,16 +27,9 @@ ZorPostFile::ZorPostFile(wxEvtHandler* pDestinataire, wxEventType typeFin, int i
                          wxEventType typeSecond, int iIdSecond)
     : wxThread(wxTHREAD_JOINABLE), m_pDestinataire(pDestinataire), m_typeFin(typeFin),
       m_typeSecond(typeSecond), m_iIdFin(iIdFin), m_iIdSecond(iIdSecond)
-{
-    ZorHttpGet::InitGlobal();
-    m_pMulti = curl_multi_init();
-}
+{}
 
-ZorPostFile::~ZorPostFile()
-{
-    if (m_pMulti)
-        curl_multi_cleanup(static_cast<CURLM*>(m_pMulti));
-}
+ZorPostFile::~ZorPostFile() = default;
 
 bool ZorPostFile::Lancer(const wxString& zFichier, const wxString& zChemin, const wxString& zIP,
                          const wxString& zIPLocal, const wxString& zDisposition, int iTimeOutSec,
@@ -61,26 +46,25 @@ bool ZorPostFile::Lancer(const wxString& zFichier, const wxString& zChemin, cons
     const bool bDemarre = m_demarrage ? m_demarrage(*this)
                                       : Create() == wxTHREAD_NO_ERROR && Run() == wxTHREAD_NO_ERROR;
     if (!bDemarre)
-        SetErreur(-4);
+        SetErreur(ZorCodePost::REQUETE);
     return bDemarre;
 }
 
 void ZorPostFile::StopThread()
 {
-    m_bArret = true;
-    if (m_pMulti)
-        curl_multi_wakeup(static_cast<CURLM*>(m_pMulti));
+    m_runner.Abort();
 }
 
-void ZorPostFile::SetErreur(int iErreur)
+void ZorPostFile::SetErreur(ZorCodePost erreur)
 {
-    if (iErreur == m_iErreur.load())
+    if (erreur == m_erreur.load())
         return;
-    if (iErreur >= -5 && iErreur <= -1)
+    if (erreur == ZorCodePost::FICHIER || erreur == ZorCodePost::ADRESSE ||
+        erreur == ZorCodePost::REQUETE)
         gTheLogFile.Write(
             wxT("ZorPostFile::Erreur durant le téléchargement de fichiers vers la Tavlin [%d]"),
-            iErreur);
-    m_iErreur = iErreur;
+            ZorCode(erreur));
+    m_erreur = erreur;
 }
 
 std::string ZorPostFile::Corps(const std::string& zDisposition, const std::string& contenu)
@@ -103,11 +87,11 @@ wxThread::ExitCode ZorPostFile::Entry()
     std::ifstream fichier(m_zFichier, std::ios::binary);
     std::string hote;
     if (!fichier) {
-        SetErreur(-2);
+        SetErreur(ZorCodePost::FICHIER);
     } else if (!ZorHttpGet::DecouperURL(wxString::FromUTF8("http://" + m_zIP + "/"), &hote,
                                         nullptr) ||
                hote.find(':') != std::string::npos) {
-        SetErreur(-3); // not an address the client can connect to on port 80
+        SetErreur(ZorCodePost::ADRESSE); // not an address the client can connect to on port 80
     } else {
         // The body in one piece, the file read into it in place.
         const std::string debut = ZorFirmware::DebutCorps(m_zDisposition),
@@ -120,14 +104,15 @@ wxThread::ExitCode ZorPostFile::Entry()
         fichier.read(&corps[debut.size()], std::streamsize(iTaille));
         corps.replace(debut.size() + iTaille, fin.size(), fin);
         std::string reponse;
-        const int iCode =
-            fichier.gcount() == std::streamsize(iTaille) ? Poster(corps, &reponse) : -2;
-        if (iCode != 0) {
-            SetErreur(iCode);
+        const ZorCodePost code = fichier.gcount() == std::streamsize(iTaille)
+                                     ? Poster(corps, &reponse)
+                                     : ZorCodePost::FICHIER;
+        if (code != ZorCodePost::SUCCES) {
+            SetErreur(code);
         } else {
             if (m_pzReponse)
                 *m_pzReponse += TexteReponse(reponse);
-            m_iErreur = 0;
+            m_erreur = ZorCodePost::SUCCES;
         }
     }
     if (m_pDestinataire) {
@@ -137,63 +122,21 @@ wxThread::ExitCode ZorPostFile::Entry()
     return nullptr;
 }
 
-int ZorPostFile::Poster(const std::string& corps, std::string* pReponse)
+ZorCodePost ZorPostFile::Poster(const std::string& corps, std::string* pReponse)
 {
-    CURL* e = curl_easy_init();
-    CURLM* m = static_cast<CURLM*>(m_pMulti);
-    if (!e || !m) {
-        if (e)
-            curl_easy_cleanup(e);
-        return -4;
-    }
-    const std::string url = "http://" + m_zIP + m_zChemin;
-    const std::string interface = "host!" + m_zIPLocal;
-    curl_slist* entetes = nullptr;
-    entetes = curl_slist_append(entetes, ("Content-type: " + ZorFirmware::ContentType()).c_str());
-    entetes = curl_slist_append(entetes, "Expect:"); // the devices' server does not do 100-continue
-    entetes = curl_slist_append(entetes, "Connection: close");
-    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(e, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(e, CURLOPT_PROXY, "");
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
-    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(e, CURLOPT_POST, 1L);
-    curl_easy_setopt(e, CURLOPT_POSTFIELDS, corps.data());
-    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(corps.size()));
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, entetes);
-    curl_easy_setopt(e, CURLOPT_TIMEOUT, long(std::max(1, m_iTimeOutSec)));
-    if (!m_zIPLocal.empty())
-        curl_easy_setopt(e, CURLOPT_INTERFACE, interface.c_str());
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Ecrire);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, pReponse);
-
-    CURLcode resultat = CURLE_ABORTED_BY_CALLBACK;
-    if (curl_multi_add_handle(m, e) == CURLM_OK) {
-        for (bool fini = false; !fini && !m_bArret;) {
-            int enCours = 0;
-            if (curl_multi_perform(m, &enCours) != CURLM_OK)
-                break;
-            int n = 0;
-            while (CURLMsg* msg = curl_multi_info_read(m, &n))
-                if (msg->msg == CURLMSG_DONE && msg->easy_handle == e) {
-                    resultat = msg->data.result;
-                    fini = true;
-                }
-            if (!fini && enCours > 0)
-                curl_multi_poll(m, nullptr, 0, 200, nullptr); // StopThread wakes it at once
-            else if (!fini)
-                break;
-        }
-        curl_multi_remove_handle(m, e);
-    }
-    long iStatut = 0;
-    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &iStatut);
-    curl_easy_cleanup(e);
-    curl_slist_free_all(entetes);
+    ZorCurlRunner::Requete requete;
+    requete.zURL = "http://" + m_zIP + m_zChemin;
+    requete.zIPLocal = m_zIPLocal;
+    requete.iTotalMs = long(std::max(1, m_iTimeOutSec)) * 1000;
+    requete.pCorps = &corps;
+    requete.entetes = {"Content-type: " + ZorFirmware::ContentType(),
+                       "Expect:", // the devices' server does not do 100-continue
+                       "Connection: close"};
+    const ZorCurlRunner::Fin fin = m_runner.Executer(requete, *pReponse);
+    const long iStatut = m_runner.GetStatut();
     // Statuses 1xx to 3xx are answers; anything else, or no answer at all, is a failed request.
-    return resultat == CURLE_OK && !m_bArret && iStatut >= 100 && iStatut < 400 ? 0 : -4;
+    return fin == ZorCurlRunner::Fin::OK && iStatut >= 100 && iStatut < 400 ? ZorCodePost::SUCCES
+                                                                            : ZorCodePost::REQUETE;
 }
 
 // ---- One upload with its dialog's rules ----
@@ -260,7 +203,7 @@ bool ZorPostFileTransfert::Annuler()
     if (m_bEvenementsCoupes || !m_bAnnulable || m_bTermine)
         return false;
     StopUploadTavlin();
-    EndDialog(ZOR_POST_ANNULE);
+    EndDialog(ZorCodePost::ANNULE);
     return true;
 }
 
@@ -282,7 +225,7 @@ void ZorPostFileTransfert::Verifier()
     const int64_t iMaintenant = m_clock.NowMs();
     if (m_iDelaiMax >= 0 && iMaintenant >= m_iDelaiMax) {
         StopUploadTavlin();
-        EndDialog(ZOR_POST_DELAI);
+        EndDialog(ZorCodePost::DELAI);
     } else if (m_iFin >= 0 && iMaintenant >= m_iFin) {
         EndDialog(m_thread.GetErreur());
     }
@@ -318,12 +261,12 @@ void ZorPostFileTransfert::Attendre()
     }
 }
 
-void ZorPostFileTransfert::EndDialog(int iCode)
+void ZorPostFileTransfert::EndDialog(ZorCodePost code)
 {
     m_bTermine = true;
     m_iDelaiMax = m_iFin = -1;
     m_timer.Stop();
-    m_vue.OnFin(iCode);
+    m_vue.OnFin(code);
 }
 
 void ZorPostFileTransfert::Armer()

@@ -5,8 +5,10 @@
 // milliseconds.
 #pragma once
 
+#include "firmware/ZorCodesFirmware.h"
 #include "infra/ZorClock.h"
 #include "infra/ZorExport.h"
+#include "network/ZorCurlRunner.h"
 
 #include <wx/event.h>
 #include <wx/string.h>
@@ -30,8 +32,8 @@ public:
                 wxEventType typeSecond, int iIdSecond);
     ~ZorPostFile() override;
 
-    // Stores copies of the arguments and runs the thread once. False, with the error -4 (the
-    // request could not be made), when the system does not start the thread: no end event
+    // Stores copies of the arguments and runs the thread once. False, with the error REQUETE
+    // (the request could not be made), when the system does not start the thread: no end event
     // will come then.
     bool Lancer(const wxString& zFichier, const wxString& zChemin, const wxString& zIP,
                 const wxString& zIPLocal, const wxString& zDisposition, int iTimeOutSec,
@@ -44,9 +46,9 @@ public:
     {
         m_demarrage = std::move(demarrage);
     }
-    int GetErreur() const { return m_iErreur.load(); }
-    // Keeps the code; a change to a code of -5 to -1 is written to the log once.
-    void SetErreur(int iErreur);
+    ZorCodePost GetErreur() const { return m_erreur.load(); }
+    // Keeps the code; a change to a failure of the thread (-2 to -4) is written to the log once.
+    void SetErreur(ZorCodePost erreur);
 
     // The whole request body for a file's bytes (what goes on the wire after the headers).
     static std::string Corps(const std::string& zDisposition, const std::string& contenu);
@@ -57,17 +59,16 @@ protected:
     ExitCode Entry() override;
 
 private:
-    int Poster(const std::string& corps, std::string* pReponse);
+    ZorCodePost Poster(const std::string& corps, std::string* pReponse);
 
     wxEvtHandler* m_pDestinataire;
     wxEventType m_typeFin, m_typeSecond;
     int m_iIdFin, m_iIdSecond;
-    std::atomic<int> m_iErreur{0};
+    std::atomic<ZorCodePost> m_erreur{ZorCodePost::SUCCES};
     std::string m_zFichier, m_zChemin, m_zIP, m_zIPLocal, m_zDisposition;
     int m_iTimeOutSec = 120;
     wxString* m_pzReponse = nullptr;
-    std::atomic<bool> m_bArret{false};
-    void* m_pMulti = nullptr; // woken by StopThread
+    ZorCurlRunner m_runner; // aborted by StopThread
     std::function<bool(wxThread&)> m_demarrage;
 };
 
@@ -75,17 +76,16 @@ class ZOR_EXPORT ZorPostFileVue
 {
 public:
     virtual ~ZorPostFileVue();
-    virtual void OnFin(int iCode) = 0;
+    virtual void OnFin(ZorCodePost code) = 0;
 };
 
 class ZOR_EXPORT ZorPostFileTransfert : public wxEvtHandler
 {
 public:
-    static constexpr int64_t kDelaiMaxMs = 60000;      // no end by then: -10
+    static constexpr int64_t kDelaiMaxMs = 60000;      // no end by then: DELAI
     static constexpr int64_t kAffichageMinMs = 2000;   // an end before this is a fast end
     static constexpr int64_t kFinApresRapideMs = 1000; // shown that long after a fast end
     static constexpr int64_t kFinApresLenteMs = 500;   // and after a slow one
-    enum { ZOR_POST_DELAI = -10, ZOR_POST_ANNULE = -11 };
 
     explicit ZorPostFileTransfert(ZorPostFileVue& vue, const ZorClock& clock = ZorDefaultClock());
     ~ZorPostFileTransfert() override;
@@ -96,9 +96,9 @@ public:
               const wxString& zChemin, const wxString& zDisposition, int iTimeOutSec,
               bool bAnnulable);
     // Starts the thread and the deadlines. A thread the system does not start ends the
-    // transfer at once with its error (-4), not after the 60 s limit.
+    // transfer at once with its error (REQUETE), not after the 60 s limit.
     void Demarrer();
-    // The user cancels: -11 when cancel is allowed; otherwise nothing happens (false).
+    // The user cancels: ANNULE when cancel is allowed; otherwise nothing happens (false).
     bool Annuler();
     // Runs what the deadlines passed call for (the timer does it; tests call it).
     void Verifier();
@@ -116,7 +116,7 @@ private:
     void OnTimer(wxTimerEvent& event);
     void StopUploadTavlin();
     void Attendre();
-    void EndDialog(int iCode);
+    void EndDialog(ZorCodePost code);
     void Armer();
 
     ZorPostFileVue& m_vue;

@@ -78,11 +78,12 @@ void ZorPostFileDlg::OnTouche(wxKeyEvent& event)
         event.Skip();
 }
 
-void ZorPostFileDlg::OnFin(int iCode)
+void ZorPostFileDlg::OnFin(ZorCodePost code)
 {
+    m_resultat = code;
     m_gaugeTimer.Stop();
     if (IsModal())
-        EndModal(iCode);
+        EndModal(ZorCode(code));
     else
-        SetReturnCode(iCode);
+        SetReturnCode(ZorCode(code));
 }

@@ -1,7 +1,8 @@
 // The small modal box shown while a file is posted to a device: a busy bar, the device's
 // address and, when the caller allows it, "Annuler". The upload and its rules are
-// ZorPostFileTransfert's; this box shows them and ends with its result code:
-// 0 success, -2/-3/-4 upload failures, -10 no end within 60 s, -11 cancelled.
+// ZorPostFileTransfert's; this box shows them and ends its modal loop with the result's number
+// (0 success, -2/-3/-4 upload failures, -10 no end within 60 s, -11 cancelled), which hosts may
+// read; our own callers read GetResultat after ShowModal.
 #pragma once
 
 #include "firmware/ZorPostFile.h"
@@ -29,6 +30,8 @@ public:
               bool bAnnulable = false);
     // The device's answer to a successful post.
     const wxString& GetReponse() const { return m_transfert.GetReponse(); }
+    // How the post ended (REQUETE until it did).
+    ZorCodePost GetResultat() const { return m_resultat; }
 
     wxGauge* GetGauge() const { return m_pGauge; }
     wxButton* GetBoutonAnnuler() const { return m_pAnnuler; }
@@ -40,7 +43,7 @@ public:
     static int PasSuivant(int iPas) { return (iPas + 10) % 180; }
 
 private:
-    void OnFin(int iCode) override;
+    void OnFin(ZorCodePost code) override;
     void OnInitDialog(wxInitDialogEvent& event);
     void OnTimer(wxTimerEvent& event);
     void OnBoutonAnnuler(wxCommandEvent& event);
@@ -49,6 +52,7 @@ private:
     ZorPostFileTransfert m_transfert;
     wxTimer m_gaugeTimer;
     int m_iPas = 0;
+    ZorCodePost m_resultat = ZorCodePost::REQUETE;
     wxGauge* m_pGauge = nullptr;
     wxStaticText* m_pTexte1 = nullptr;
     wxStaticText* m_pTexte2 = nullptr;

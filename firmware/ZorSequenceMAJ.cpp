@@ -24,9 +24,6 @@ const wchar_t* const kEchecManuel =
 
 const wchar_t* const kEchecVersion = L"La mise à jour a échoué : ";
 
-// The "search stage did not find the device" code of the update object.
-constexpr int kErreurIntrouvable = 4;
-
 } // namespace
 
 int ZorSequenceMAJ::Lancer(const wxString& zDossier, const wxString& zIP, const wxString& zIPLocal,
@@ -113,11 +110,12 @@ int ZorSequenceMAJ::Tick()
             m_contexte.AfficherAttenteRecherche(false);
             return Aller(TRANSFERT);
         }
-        if (m_contexte.GetErreur() == 0 && m_iSondagesRecherche <= kSondagesRechercheMax) {
+        if (m_contexte.GetErreur() == ZorErreurMAJ::AUCUNE &&
+            m_iSondagesRecherche <= kSondagesRechercheMax) {
             ++m_iSondagesRecherche;
             return kSondageMs;
         }
-        m_contexte.SetErreur(kErreurIntrouvable);
+        m_contexte.SetErreur(ZorErreurMAJ::INTROUVABLE);
         m_contexte.AfficherAttenteRecherche(false);
         return Echec();
     case TRANSFERT:
@@ -129,7 +127,7 @@ int ZorSequenceMAJ::Tick()
             return Echec();
         // m_info is the device as it answered after its restart from the bootloader.
         if (!ZorVersionNonApportee(m_zDossier, m_info.m_zVersion).empty()) {
-            m_contexte.SetErreur(kErreurVersion);
+            m_contexte.SetErreur(ZorErreurMAJ::VERSION);
             return Aller(ECHEC_VERSION);
         }
         return Aller(m_bManuel ? SUCCES_MANUEL : SUCCES_AUTO);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "device/ZorTavlinRecords.h"
+#include "firmware/ZorCodesFirmware.h"
 
 #include <wx/string.h>
 
@@ -31,8 +32,8 @@ public:
                                      const wxString& zIPLocal) = 0;
         virtual bool ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal,
                                          const ZorTavlinInfo& info) = 0;
-        virtual int GetErreur() = 0;
-        virtual void SetErreur(int iErreur) = 0;
+        virtual ZorErreurMAJ GetErreur() = 0;
+        virtual void SetErreur(ZorErreurMAJ erreur) = 0;
         // The user: the two wait boxes, and messages with the toolkit's styles (wxOK, wxCANCEL,
         // wxYES_NO, wxICON_...), answering wxID_OK, wxID_CANCEL, wxID_YES or wxID_NO.
         virtual void AfficherAttenteVerification(bool bVisible) = 0;
@@ -59,8 +60,6 @@ public:
         // images again would not help, so the user is told why and the sequence ends.
         ECHEC_VERSION = 12,
     };
-    // The update object's code for that failure (after the stages' codes 1 to 11).
-    static constexpr int kErreurVersion = 12;
 
     // Tick spacings: between states, while waiting for a state page or the restarted device.
     static constexpr int kPasMs = 10;

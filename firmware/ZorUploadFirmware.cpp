@@ -106,8 +106,8 @@ void ZorUploadFirmwareLogique::OnTavlinDetecte(const Reponse& r)
     m_bCapture = true;
     const wxString zId = TexteIdentifiant(m_iId1, m_iId2);
     if (!m_zMACAttendue.empty() && !m_zMACAttendue.EndsWith(zId)) {
-        SetStatus(11);
-        Terminer(11);
+        SetStatus(ZorStatutBoot::AUTRE_DEVICE);
+        Terminer(ZorStatutBoot::AUTRE_DEVICE);
         return;
     }
     m_zIdentifiant = zId;
@@ -121,8 +121,8 @@ void ZorUploadFirmwareLogique::SendProgramme()
     // device to keep nothing as its program, so it ends like an image that is not there.
     if (!m_image.IsOuvert() || !m_image.Lire()) {
         m_image.Fermer();
-        SetStatus(2);
-        Terminer(2);
+        SetStatus(ZorStatutBoot::IMAGE_FERMEE);
+        Terminer(ZorStatutBoot::IMAGE_FERMEE);
         return;
     }
     m_iEnvois = 0;
@@ -163,18 +163,18 @@ void ZorUploadFirmwareLogique::FinOK()
 
 void ZorUploadFirmwareLogique::FinKO(uint16_t iStatut)
 {
-    for (int iCode : CodesStatut(iStatut, m_image.IsOuvert()))
-        SetStatus(iCode);
+    for (ZorStatutBoot statut : CodesStatut(iStatut, m_image.IsOuvert()))
+        SetStatus(statut);
     m_image.Fermer();
-    Terminer(m_iStatus);
+    Terminer(m_statut);
 }
 
 void ZorUploadFirmwareLogique::ErreurReception()
 {
     if (m_bTermine)
         return;
-    SetStatus(1);
-    Terminer(1);
+    SetStatus(ZorStatutBoot::RECEPTION);
+    Terminer(ZorStatutBoot::RECEPTION);
 }
 
 void ZorUploadFirmwareLogique::Verifier()
@@ -188,8 +188,8 @@ void ZorUploadFirmwareLogique::Verifier()
     };
     if (!m_bTermine && echu(m_iCapture)) {
         m_iRelanceCapture = -1;
-        SetStatus(10);
-        Terminer(10);
+        SetStatus(ZorStatutBoot::SANS_CAPTURE);
+        Terminer(ZorStatutBoot::SANS_CAPTURE);
     }
     if (!m_bTermine && echu(m_iRelanceNonPret))
         EnvoyerCapture(); // the retry below is then set afresh
@@ -200,13 +200,13 @@ void ZorUploadFirmwareLogique::Verifier()
             SendRecord(); // a new sequence number: a late reply to the last copy is ignored
         } else {
             m_image.Fermer();
-            SetStatus(8);
+            SetStatus(ZorStatutBoot::SANS_ACQUITTEMENT);
             FinKO(0);
         }
     }
     if (!m_bTermine && echu(m_iFin)) {
-        m_iStatus = 0;
-        Terminer(0);
+        m_statut = ZorStatutBoot::SUCCES;
+        Terminer(ZorStatutBoot::SUCCES);
     }
 }
 
@@ -221,23 +221,24 @@ int64_t ZorUploadFirmwareLogique::DelaiProchaineEcheance() const
     return std::max<int64_t>(0, iProchaine - m_clock.NowMs());
 }
 
-void ZorUploadFirmwareLogique::SetStatus(int iCode)
+void ZorUploadFirmwareLogique::SetStatus(ZorStatutBoot statut)
 {
-    if (iCode == m_iStatus)
+    if (statut == m_statut)
         return;
-    if (iCode != 0)
+    if (statut != ZorStatutBoot::SUCCES)
         gTheLogFile.Write(
-            wxT("ZorUploadFirmware::Erreur durant l'upload du firmware de la Tavlin [%d]"), iCode);
-    m_iStatus = iCode;
+            wxT("ZorUploadFirmware::Erreur durant l'upload du firmware de la Tavlin [%d]"),
+            ZorCode(statut));
+    m_statut = statut;
 }
 
-void ZorUploadFirmwareLogique::Terminer(int iCode)
+void ZorUploadFirmwareLogique::Terminer(ZorStatutBoot statut)
 {
     m_bTermine = true;
     m_iRelanceCapture = m_iRelanceNonPret = m_iCapture = m_iAcquittement = m_iFin = -1;
     m_image.Fermer();
     m_iId1 = m_iId2 = 0;
-    m_sink.OnFin(iCode);
+    m_sink.OnFin(statut);
 }
 
 // ---- Sockets ----
@@ -349,11 +350,11 @@ void ZorUploadFirmwareTransfert::EnvoyerRequete(const uint8_t* pData, size_t iLe
     m_sockets.Send(pData, iLen);
 }
 
-void ZorUploadFirmwareTransfert::OnFin(int iCode)
+void ZorUploadFirmwareTransfert::OnFin(ZorStatutBoot statut)
 {
     m_timer.Stop();
     m_sockets.Fermer();
-    m_vue.OnFin(iCode);
+    m_vue.OnFin(statut);
 }
 
 void ZorUploadFirmwareTransfert::OnSocket(wxSocketEvent& event)

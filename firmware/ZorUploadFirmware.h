@@ -32,8 +32,8 @@ public:
         (void)iEnvoyes;
         (void)iTotal;
     }
-    // The transfer is over with this status code (0 success, 1 to 11 failures).
-    virtual void OnFin(int iCode) = 0;
+    // The transfer is over with this status.
+    virtual void OnFin(ZorStatutBoot statut) = 0;
 };
 
 // The logic's outlet for its requests, besides what the view hears.
@@ -77,7 +77,7 @@ public:
     // Milliseconds until the next deadline (0 when due), -1 when none runs.
     int64_t DelaiProchaineEcheance() const;
 
-    int GetStatus() const { return m_iStatus; }
+    ZorStatutBoot GetStatus() const { return m_statut; }
     // The captured device's identifier, empty until one was accepted.
     const wxString& GetIdentifiant() const { return m_zIdentifiant; }
     bool IsTermine() const { return m_bTermine; }
@@ -93,8 +93,8 @@ private:
     void OnAcquittement(uint16_t iStatut);
     void FinOK();
     void FinKO(uint16_t iStatut);
-    void SetStatus(int iCode);
-    void Terminer(int iCode);
+    void SetStatus(ZorStatutBoot statut);
+    void Terminer(ZorStatutBoot statut);
     uint16_t Envoyer(uint8_t iCommande);
     int64_t Echeance(int64_t iDelaiMs) const { return m_clock.NowMs() + iDelaiMs; }
 
@@ -106,7 +106,7 @@ private:
     ZorFirmware::Sequence m_sequence;
     uint8_t m_iId1 = 0, m_iId2 = 0;
     int m_iEnvois = 0; // sends of the current record
-    int m_iStatus = 0;
+    ZorStatutBoot m_statut = ZorStatutBoot::SUCCES;
     bool m_bCapture = false;
     bool m_bTermine = false;
     // Deadlines in clock milliseconds, -1 when not running.
@@ -171,7 +171,7 @@ private:
     {
         m_vue.OnProgression(iEnvoyes, iTotal);
     }
-    void OnFin(int iCode) override;
+    void OnFin(ZorStatutBoot statut) override;
 
     void OnSocket(wxSocketEvent& event);
     void OnTimer(wxTimerEvent& event);

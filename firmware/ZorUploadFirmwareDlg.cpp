@@ -73,12 +73,12 @@ void ZorUploadFirmwareDlg::OnProgression(uint64_t iEnvoyes, uint64_t iTotal)
         m_pGauge->SetValue(std::min(m_pGauge->GetRange(), PourJauge(iEnvoyes, iTotal)));
 }
 
-void ZorUploadFirmwareDlg::OnFin(int iCode)
+void ZorUploadFirmwareDlg::OnFin(ZorStatutBoot statut)
 {
     if (IsModal())
-        EndModal(iCode);
+        EndModal(ZorCode(statut));
     else
-        SetReturnCode(iCode);
+        SetReturnCode(ZorCode(statut));
     InitTelechargement();
 }
 

@@ -1,6 +1,7 @@
 // The small modal box of a bootloader upload: a bar of the bytes acknowledged and, once a
 // device is captured, what is going on and which device it is. The exchange is
-// ZorUploadFirmwareTransfert's; the box ends with its status code (0 success, 1 to 11).
+// ZorUploadFirmwareTransfert's; the box ends its modal loop with the status's number (0 success,
+// 1 to 11), which hosts may read; our own callers read GetStatus after ShowModal.
 #pragma once
 
 #include "firmware/ZorUploadFirmware.h"
@@ -24,7 +25,7 @@ public:
     bool Init(const wxString& zChemin);
     // After ShowModal: the captured device's identifier ("3A-0F"), empty when none was accepted.
     const wxString& GetIdentifiant() const { return m_transfert.Logique().GetIdentifiant(); }
-    int GetStatus() const { return m_transfert.Logique().GetStatus(); }
+    ZorStatutBoot GetStatus() const { return m_transfert.Logique().GetStatus(); }
 
     wxGauge* GetGauge() const { return m_pGauge; }
     wxStaticText* GetTexte(int i) const { return i == 0 ? m_pTexte1 : m_pTexte2; }
@@ -40,7 +41,7 @@ public:
     void OnProgression(uint64_t iEnvoyes, uint64_t iTotal) override;
 
 private:
-    void OnFin(int iCode) override;
+    void OnFin(ZorStatutBoot statut) override;
     void OnInitDialog(wxInitDialogEvent& event);
     void OnCapturetarget(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);

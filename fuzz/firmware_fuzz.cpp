@@ -31,7 +31,7 @@ struct Sink : ZorUploadFirmwareSink
     {
         requetes.emplace_back((const char*)p, n);
     }
-    void OnFin(int iCode) override { fins.push_back(iCode); }
+    void OnFin(ZorStatutBoot s) override { fins.push_back(ZorCode(s)); }
 };
 
 // A 50-byte image, made once.
@@ -119,7 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     logique.Verifier();
     Check(sink.fins.size() <= 1);
     if (!sink.fins.empty())
-        Check(sink.fins[0] >= 0 && sink.fins[0] <= 11 && sink.fins[0] == logique.GetStatus());
+        Check(sink.fins[0] >= 0 && sink.fins[0] <= 11 &&
+              sink.fins[0] == ZorCode(logique.GetStatus()));
     for (size_t k = 0; k < sink.requetes.size(); ++k) {
         const std::string& q = sink.requetes[k];
         Check(q.size() == (q[6] == ZOR_BOOT_ENREGISTREMENT ? 31u : 7u));

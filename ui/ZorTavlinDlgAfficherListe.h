@@ -109,8 +109,8 @@ private:
                          const wxString& zIPLocal) override;
     bool ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal,
                              const ZorTavlinInfo& info) override;
-    int GetErreur() override { return m_maj.GetErreur(); }
-    void SetErreur(int iErreur) override { m_maj.SetErreur(iErreur); }
+    ZorErreurMAJ GetErreur() override { return m_maj.GetErreur(); }
+    void SetErreur(ZorErreurMAJ erreur) override { m_maj.SetErreur(erreur); }
     void AfficherAttenteVerification(bool bVisible) override;
     void AfficherAttenteRecherche(bool bVisible) override;
     // A message box captioned "Tavlin" over this dialog; also the sequence's messages.

@@ -1,11 +1,11 @@
 #include "tests/common/ZorTestSupport.h"
 
 #include "infra/ZorClock.h"
+#include "infra/ZorPompe.h"
 
 #include <wx/app.h>
 #include <wx/apptrait.h>
 #include <wx/evtloop.h>
-#include <wx/stopwatch.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -43,32 +43,7 @@ std::string MakeTempDir(const std::string& tag)
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
 {
-    wxStopWatch sw;
-    wxEventLoopBase* active = wxEventLoopBase::GetActive();
-    wxEventLoopBase* own = nullptr;
-    if (!active && wxAppConsole::GetInstance()) {
-        own = wxAppConsole::GetInstance()->GetTraits()->CreateEventLoop();
-        wxEventLoopBase::SetActive(own);
-        active = own;
-    }
-    bool ok = done();
-    while (!ok && sw.Time() < timeoutMs) {
-        if (active) {
-            active->DispatchTimeout(10);
-            while (active->Pending() && sw.Time() < timeoutMs)
-                active->Dispatch();
-        } else {
-            wxMilliSleep(10);
-        }
-        if (wxAppConsole::GetInstance())
-            wxAppConsole::GetInstance()->ProcessPendingEvents();
-        ok = done();
-    }
-    if (own) {
-        wxEventLoopBase::SetActive(nullptr);
-        delete own;
-    }
-    return ok;
+    return ZorPomper(timeoutMs, done);
 }
 
 testing::AssertionResult OneEventPerSpacing(ZorManualClock& clock, int64_t iSpacingMs, int n,

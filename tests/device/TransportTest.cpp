@@ -1,6 +1,7 @@
 // The HTTP transport on its own: URL checks, the exact request target, reply text, errors,
 // size and time bounds, and aborting from another thread.
 #include "device/ZorHttpGet.h"
+#include "network/ZorCurlRunner.h"
 #include "tests/device/FakeDevice.h"
 
 #include <gtest/gtest.h>
@@ -128,6 +129,43 @@ TEST_F(TransportTest, AbortFromAnotherThreadEndsTheWaitAtOnce)
     ASSERT_TRUE(
         dev.Start(kIP, 80, [](const std::string&) { return zortest::FakeDevice::Page("x"); }));
     EXPECT_EQ(http.Get(wxT("http://127.0.0.20/etat.htm"), wxT(""), body), ZorHttpGet::ZOR_HTTP_OK);
+}
+
+// The state GET and the firmware post share one runner: a POST with its headers, its reply
+// bounded, and the same handle then making a plain GET again (no option of the POST left over).
+TEST_F(TransportTest, OneRunnerPostsThenGets)
+{
+    ASSERT_TRUE(dev.Start(kIP, 80, [](const std::string& t) {
+        return zortest::FakeDevice::Page(std::string(t == "/mpfsupload" ? 5000 : 2, 'x'));
+    }));
+    ZorCurlRunner runner;
+    const std::string corps = "0123456789";
+    ZorCurlRunner::Requete post;
+    post.zURL = "http://127.0.0.20/mpfsupload";
+    post.zIPLocal = "127.0.0.1";
+    post.pCorps = &corps;
+    post.entetes = {"Content-type: multipart/form-data; boundary=b",
+                    "Expect:", "Connection: close"};
+    std::string reponse;
+    EXPECT_EQ(runner.Executer(post, reponse), ZorCurlRunner::Fin::OK);
+    EXPECT_EQ(reponse, std::string(5000, 'x'));
+    runner.SetTailleMax(4096);
+    EXPECT_EQ(runner.Executer(post, reponse), ZorCurlRunner::Fin::TROP_LONG);
+    EXPECT_TRUE(reponse.empty());
+    ZorCurlRunner::Requete get;
+    get.zURL = "http://127.0.0.20/";
+    get.zCible = "/etat.htm";
+    get.bHttp10 = true;
+    EXPECT_EQ(runner.Executer(get, reponse), ZorCurlRunner::Fin::OK);
+    EXPECT_EQ(reponse, "xx");
+    const std::vector<std::string> req = dev.Requests();
+    ASSERT_EQ(req.size(), 3u);
+    EXPECT_EQ(req[0].rfind("POST /mpfsupload HTTP/1.1\r\n", 0), 0u) << req[0];
+    EXPECT_NE(req[0].find("Content-type: multipart/form-data; boundary=b\r\n"), std::string::npos);
+    EXPECT_NE(req[0].find("Content-Length: 10\r\n"), std::string::npos);
+    EXPECT_EQ(req[0].find("100-continue"), std::string::npos);
+    EXPECT_EQ(req[2].rfind("GET /etat.htm HTTP/1.0\r\n", 0), 0u) << req[2];
+    EXPECT_EQ(req[2].find("Content-"), std::string::npos) << req[2];
 }
 
 } // namespace

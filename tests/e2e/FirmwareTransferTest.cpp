@@ -28,7 +28,8 @@ struct Vue : ZorUploadFirmwareVue, ZorPostFileVue
     std::vector<int> fins;
     wxString capture;
     void OnCapture(const wxString& zId) override { capture = zId; }
-    void OnFin(int iCode) override { fins.push_back(iCode); }
+    void OnFin(ZorStatutBoot s) override { fins.push_back(ZorCode(s)); }
+    void OnFin(ZorCodePost c) override { fins.push_back(ZorCode(c)); }
 };
 
 size_t LignesJournal(const std::string& texte)

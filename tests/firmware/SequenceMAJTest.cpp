@@ -72,11 +72,11 @@ public:
         trace.push_back("reinit " + ip.ToStdString() + " " + info.m_zLogin.ToStdString());
         return Next(reinit, true);
     }
-    int GetErreur() override { return erreur; }
-    void SetErreur(int e) override
+    ZorErreurMAJ GetErreur() override { return static_cast<ZorErreurMAJ>(erreur); }
+    void SetErreur(ZorErreurMAJ e) override
     {
-        erreur = e;
-        trace.push_back("erreur " + std::to_string(e));
+        erreur = ZorCode(e);
+        trace.push_back("erreur " + std::to_string(erreur));
     }
     void AfficherAttenteVerification(bool b) override { trace.push_back(b ? "+verif" : "-verif"); }
     void AfficherAttenteRecherche(bool b) override

@@ -112,7 +112,7 @@ TEST(UpdateStages, ImagesThatAreNotRegularFilesOfTheFolderOrTooLargeAreRefusedUn
             EXPECT_FALSE(lecteur.Ouvrir(dir + "/tavlin.cry"));
             struct : ZorPostFileVue
             {
-                void OnFin(int) override {}
+                void OnFin(ZorCodePost) override {}
             } vue;
             ZorPostFileTransfert post(vue);
             EXPECT_FALSE(post.Init("127.0.0.1", "", wxString::FromUTF8(dir + "/tavlin.cry"), "/x",
@@ -128,7 +128,7 @@ TEST(UpdateStages, SearchTakesOnlyADeviceSeenSinceTheBootloader)
     ZorMAJTavlin maj;
     wxString ip = "x", ipLocal, mac;
     EXPECT_FALSE(maj.RechercherTavlin("34-56", &ip, &ipLocal, &mac, nullptr));
-    EXPECT_EQ(maj.GetErreur(), 1) << "no device manager";
+    EXPECT_EQ(maj.GetErreur(), ZorErreurMAJ::SANS_GESTIONNAIRE) << "no device manager";
     EXPECT_FALSE(maj.ReinitialiserTavlin("192.168.77.10", "192.168.77.1", ZorTavlinInfo()));
 
     ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
@@ -144,7 +144,7 @@ TEST(UpdateStages, SearchTakesOnlyADeviceSeenSinceTheBootloader)
     maj.SetVuDepuis(long(clock.EpochSeconds()) + 1);
     EXPECT_FALSE(maj.RechercherTavlin("34-56", &ip, &ipLocal, &mac, nullptr))
         << "the record is from before the restart";
-    EXPECT_EQ(maj.GetErreur(), 0) << "not found yet is no error";
+    EXPECT_EQ(maj.GetErreur(), ZorErreurMAJ::AUCUNE) << "not found yet is no error";
     EXPECT_TRUE(ip.empty());
 
     clock.Advance(2000);
@@ -167,7 +167,7 @@ TEST(UpdateStages, SearchTakesOnlyADeviceSeenSinceTheBootloader)
     // Not started: the queue takes two commands that nobody sends, so the third one (program
     // memory reset) is refused and names its code.
     EXPECT_FALSE(maj.ReinitialiserTavlin(ip, ipLocal, info));
-    EXPECT_EQ(maj.GetErreur(), 10);
+    EXPECT_EQ(maj.GetErreur(), ZorErreurMAJ::MEM_AUTOMATE);
     gpTheTavlin->SetClock(nullptr);
     ZorTavlinObj::DeleteTavlinObj();
 }

@@ -82,8 +82,12 @@ TEST(FirmwareFormat, RequestsRepliesAndStatusCodes)
         {0x0000, false, {}},
         {0x0001, true, {3}},
     };
-    for (const auto& c : cas)
-        EXPECT_EQ(CodesStatut(c.statut, c.ouverte), c.codes) << std::hex << c.statut;
+    for (const auto& c : cas) {
+        std::vector<int> codes;
+        for (ZorStatutBoot s : CodesStatut(c.statut, c.ouverte))
+            codes.push_back(ZorCode(s));
+        EXPECT_EQ(codes, c.codes) << std::hex << c.statut;
+    }
     EXPECT_FALSE(StatutEnErreur(0x05BD)); // every bit outside 0x1A42
 }
 
@@ -96,7 +100,7 @@ protected:
         envoyees.emplace_back((const char*)p, n);
     }
     void OnCapture(const wxString& zId) override { capture = zId; }
-    void OnFin(int iCode) override { fins.push_back(iCode); }
+    void OnFin(ZorStatutBoot s) override { fins.push_back(ZorCode(s)); }
 
     // Starts afresh on an image of n bytes.
     void Lancer(size_t n, const wxString& mac = "02-54-56-4D-3A-0F")
@@ -295,7 +299,7 @@ TEST_F(Bootloader, FailuresEndWithTheirCodeLoggedOnce)
         Lancer(48);
         c.faire();
         EXPECT_EQ(fins, std::vector<int>{c.code});
-        EXPECT_EQ(logique->GetStatus(), c.code);
+        EXPECT_EQ(ZorCode(logique->GetStatus()), c.code);
         EXPECT_EQ(envoyees.size(), c.envois);
         const std::vector<int> journal = CodesJournal("ZorUploadFirmware::");
         EXPECT_EQ(std::vector<int>(journal.begin() + long(deja), journal.end()), c.journal);
@@ -337,7 +341,7 @@ TEST_F(Bootloader, AnyDeviceWithoutAnExpectedMACAndNoUsableAdapterEndsWithTenAft
     struct Vue : ZorUploadFirmwareVue
     {
         std::vector<int> fins;
-        void OnFin(int iCode) override { fins.push_back(iCode); }
+        void OnFin(ZorStatutBoot s) override { fins.push_back(ZorCode(s)); }
     } vue;
     ZorCarteEth noire, sansAdresse;
     noire.m_zIP = "127.0.0.1";
@@ -365,7 +369,7 @@ TEST_F(Bootloader, AnyDeviceWithoutAnExpectedMACAndNoUsableAdapterEndsWithTenAft
 struct VuePost : ZorPostFileVue
 {
     std::vector<int> fins;
-    void OnFin(int iCode) override { fins.push_back(iCode); }
+    void OnFin(ZorCodePost c) override { fins.push_back(ZorCode(c)); }
 };
 
 TEST(PostFile, ArgumentsEndDelaysTimeOutAndCancel)

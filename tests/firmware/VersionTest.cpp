@@ -131,8 +131,8 @@ TEST(UpdateErrors, EachChangeOfCodeIsLoggedOnce)
     const std::string before = zortest::ReadFile(path);
     ZorMAJTavlin maj;
     for (int code : {3, 3, 0, 4, 4, 4, 3})
-        maj.SetErreur(code);
-    EXPECT_EQ(maj.GetErreur(), 3);
+        maj.SetErreur(static_cast<ZorErreurMAJ>(code));
+    EXPECT_EQ(maj.GetErreur(), ZorErreurMAJ::BOOTLOADER);
     const std::string added = zortest::ReadFile(path).substr(before.size());
     const std::string line = "jour de la Tavlin [";
     size_t count = 0;

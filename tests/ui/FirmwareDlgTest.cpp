@@ -195,6 +195,7 @@ TEST_F(FirmwareDlgTest, ReturnCancelsOnlyWhenCancelIsAllowed)
                                  return true;
                              }});
         EXPECT_EQ(dlg->ShowModal(), bAnnulable ? -11 : 0);
+        EXPECT_EQ(dlg->GetResultat(), bAnnulable ? ZorCodePost::ANNULE : ZorCodePost::SUCCES);
         dlg->Destroy();
     }
 }
@@ -230,6 +231,7 @@ TEST_F(FirmwareDlgTest, UploadBoxShowsTheCapturedDeviceAndEndsWithTenWithoutAdap
              return true;
          }});
     EXPECT_EQ(dlg->ShowModal(), 10);
+    EXPECT_EQ(dlg->GetStatus(), ZorStatutBoot::SANS_CAPTURE);
     EXPECT_TRUE(dlg->GetIdentifiant().empty());
     dlg->Destroy();
 }
