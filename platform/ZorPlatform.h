@@ -63,6 +63,10 @@ unsigned int TailleMaxMessage(ZorSocketHandle fd);
 // namespace on Linux). -1 when the system cannot tell.
 int SocketsUdpAutresProcessus(uint16_t iPort);
 
+// True when windows can be shown: a display to connect to (Linux), an interactive desktop
+// (Windows; not a service's).
+bool AffichagePresent();
+
 // Monotonic millisecond clock (wraps like a 32-bit tick count).
 uint32_t TempsMs();
 uint32_t IdProcessus();

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -112,6 +113,13 @@ int SocketsUdpAutresProcessus(uint16_t iPort)
         fclose(f);
     }
     return bLu ? n : -1;
+}
+
+bool AffichagePresent()
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
 }
 
 uint32_t TempsMs()

@@ -164,6 +164,15 @@ int SocketsUdpAutresProcessus(uint16_t iPort)
     return n;
 }
 
+bool AffichagePresent()
+{
+    // A service runs in a window station nobody sees; a user's programs in a visible one.
+    USEROBJECTFLAGS drapeaux{};
+    HWINSTA h = GetProcessWindowStation();
+    return h && GetUserObjectInformationW(h, UOI_FLAGS, &drapeaux, sizeof drapeaux, nullptr) &&
+           (drapeaux.dwFlags & WSF_VISIBLE);
+}
+
 uint32_t TempsMs()
 {
     return uint32_t(GetTickCount64());
