@@ -2,8 +2,8 @@
 ; a Start-menu shortcut for the launcher, an uninstaller and an entry in the list of installed
 ; programs. Built by tools/windows-build.sh:
 ;   makensis -DVERSION=2.0 -DBUILD=<Windows build folder> -DOUT=<installer> tavlin.nsi
-Unicode true
-!include "x64.nsh"
+; A 64-bit installer for the 64-bit programs: it writes the 64-bit registry and Program Files.
+Target amd64-unicode
 !define NAME "Tavlin"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavlin"
 
@@ -18,18 +18,6 @@ Page directory
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
-
-Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "Ce programme d'installation est prévu pour Windows 64 bits."
-    Abort
-  ${EndIf}
-  SetRegView 64
-FunctionEnd
-
-Function un.onInit
-  SetRegView 64
-FunctionEnd
 
 Section "Tavlin"
   SetShellVarContext all

@@ -7,7 +7,10 @@ set -u
 emu=$1 setup=$2 shots=$3
 here=$(cd "$(dirname "$0")" && pwd)
 export WINEPREFIX=$(mktemp -d /tmp/tavlin-wine-setup-XXXXXX) WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine writes menus and file associations under HOME: the run's own.
+export HOME=$WINEPREFIX/home
+mkdir -p "$HOME"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 trap 'wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
 rc=0
 fail() { echo "installer-wine: FAILED $*" >&2; rc=1; }

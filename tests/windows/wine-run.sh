@@ -5,7 +5,10 @@
 set -u
 prog=$(readlink -f "$1"); shift
 prefix=$(mktemp -d /tmp/tavlin-wine-XXXXXX)
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+# Wine writes menus and file associations under HOME: a home of the run's own, unless the
+# caller already gave one (with-emu.sh does).
+case "${HOME:-}" in /tmp/*) ;; *) export HOME=$prefix/home && mkdir -p "$HOME" ;; esac
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" WINEARCH=win64
 cleanup() {
     WINEPREFIX=$prefix wineserver -k 2>/dev/null
     rm -rf "$prefix"
