@@ -142,9 +142,9 @@ ZorHttpGet::Resultat ZorHttpGet::Get(const wxString& zURL, const wxString& zIPLo
         return ZOR_HTTP_ERREUR;
 
     std::string url = "http://" + hote + "/";
-    std::string interface;
+    std::string zInterface;
     if (!zIPLocal.empty())
-        interface = "host!" + std::string(zIPLocal.utf8_str());
+        zInterface = "host!" + std::string(zIPLocal.utf8_str());
 
     curl_easy_reset(e);
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
@@ -160,8 +160,8 @@ ZorHttpGet::Resultat ZorHttpGet::Get(const wxString& zURL, const wxString& zIPLo
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, m_iConnexionMs);
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, m_iTotalMs);
-    if (!interface.empty())
-        curl_easy_setopt(e, CURLOPT_INTERFACE, interface.c_str());
+    if (!zInterface.empty())
+        curl_easy_setopt(e, CURLOPT_INTERFACE, zInterface.c_str());
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &ZorHttpGet::Ecrire);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
     m_pBody = &body;

@@ -51,7 +51,7 @@ bool ZorPostFile::Lancer(const wxString& zFichier, const wxString& zChemin, cons
                          wxString* pzReponse)
 {
     // Byte copies: the thread shares no string buffer with the main thread.
-    m_zFichier = std::string(zFichier.fn_str());
+    m_zFichier = std::string(zFichier.mb_str(*wxConvFileName));
     m_zChemin = Octets(zChemin);
     m_zIP = Octets(zIP);
     m_zIPLocal = Octets(zIPLocal);
@@ -147,7 +147,7 @@ int ZorPostFile::Poster(const std::string& corps, std::string* pReponse)
         return -4;
     }
     const std::string url = "http://" + m_zIP + m_zChemin;
-    const std::string interface = "host!" + m_zIPLocal;
+    const std::string zInterface = "host!" + m_zIPLocal;
     curl_slist* entetes = nullptr;
     entetes = curl_slist_append(entetes, ("Content-type: " + ZorFirmware::ContentType()).c_str());
     entetes = curl_slist_append(entetes, "Expect:"); // the devices' server does not do 100-continue
@@ -165,7 +165,7 @@ int ZorPostFile::Poster(const std::string& corps, std::string* pReponse)
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, entetes);
     curl_easy_setopt(e, CURLOPT_TIMEOUT, long(std::max(1, m_iTimeOutSec)));
     if (!m_zIPLocal.empty())
-        curl_easy_setopt(e, CURLOPT_INTERFACE, interface.c_str());
+        curl_easy_setopt(e, CURLOPT_INTERFACE, zInterface.c_str());
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Ecrire);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, pReponse);
 
@@ -225,7 +225,7 @@ bool ZorPostFileTransfert::Init(const wxString& zIP, const wxString& zIPLocal,
         return false;
     wxFile fichier;
     // Looked at before it is opened: opening a FIFO blocks.
-    if (ZorFirmware::VerifierImage(std::string(zFichier.fn_str()), std::string()) !=
+    if (ZorFirmware::VerifierImage(std::string(zFichier.mb_str(*wxConvFileName)), std::string()) !=
             ZorFirmware::RefusImage::AUCUN ||
         !fichier.Open(zFichier))
         return false;

@@ -30,7 +30,7 @@ ZorUploadFirmwareLogique::ZorUploadFirmwareLogique(ZorUploadFirmwareSink& sink,
 
 bool ZorUploadFirmwareLogique::Init(const wxString& zChemin)
 {
-    return m_image.Ouvrir(std::string(zChemin.fn_str()));
+    return m_image.Ouvrir(std::string(zChemin.mb_str(*wxConvFileName)));
 }
 
 uint16_t ZorUploadFirmwareLogique::Envoyer(uint8_t iCommande)

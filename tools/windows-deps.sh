@@ -67,7 +67,10 @@ if [ $force = 0 ] && [ -f "$prefix/VERSIONS" ] && [ "$(cat "$prefix/VERSIONS")" 
 fi
 
 echo "windows-deps: building $wanted into $prefix"
-rm -rf "$prefix" && mkdir -p "$prefix"
+# Parts already built for exactly these versions (an interrupted run) are kept.
+if [ $force = 1 ] || [ "$(cat "$prefix/.partial" 2>/dev/null)" != "$wanted" ]; then
+    rm -rf "$prefix" && mkdir -p "$prefix" && echo "$wanted" >"$prefix/.partial"
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavlin-windows-deps.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH=
@@ -83,13 +86,23 @@ unpack() {
 
 # Runs one part, its output in a log that is shown only when it fails, and says how long it took.
 part() {
-    local name=$1 start=$(date +%s)
+    local name=$1 start=$(date +%s) rc
     shift
-    if ! "$@" >"$work/$name.log" 2>&1; then
+    if [ -f "$prefix/.done-$name" ]; then
+        echo "windows-deps: $name already built"
+        return
+    fi
+    # In a subshell outside any condition, so that its first failing command ends it.
+    set +e
+    (set -e; "$@") >"$work/$name.log" 2>&1
+    rc=$?
+    set -e
+    if [ $rc != 0 ]; then
         tail -n 40 "$work/$name.log" >&2
         echo "windows-deps: $name failed (log above)" >&2
         exit 1
     fi
+    touch "$prefix/.done-$name"
     echo "windows-deps: $name built in $(($(date +%s) - start)) s"
 }
 
@@ -134,7 +147,7 @@ build_wx() {
         --with-zlib=sys --with-libpng=sys --without-libjpeg --without-libtiff --without-expat \
         --without-regex --without-liblzma --without-opengl --disable-xrc --disable-html \
         --disable-webview --disable-mediactrl --disable-aui --disable-stc --disable-richtext \
-        --disable-propgrid --disable-ribbon --disable-svg --disable-debugreport --disable-xml \
+        --disable-propgrid --disable-ribbon --disable-svg --disable-debugreport \
         --disable-sound --disable-webrequest --without-libnotify
     make -j"$jobs"
     make install
@@ -145,4 +158,5 @@ part libpng build_libpng
 part curl build_curl
 part wxWidgets build_wx
 echo "$wanted" >"$prefix/VERSIONS"
+rm -f "$prefix/.partial" "$prefix"/.done-*
 echo "windows-deps: all built in $(($(date +%s) - total_start)) s, $(du -sh "$prefix" | cut -f1) in $prefix"
