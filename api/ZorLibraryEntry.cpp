@@ -7,13 +7,15 @@
 
 #if defined(_WIN32)
 
-#  include <windows.h>
+#  include <wx/msw/private.h>
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
 {
-    if (dwReason == DLL_PROCESS_ATTACH)
+    if (dwReason == DLL_PROCESS_ATTACH) {
+        // The toolkit lives inside this DLL: its window classes and resources are this module's.
+        wxSetInstance(hInstance);
         ZorDllProcessAttach();
-    else if (dwReason == DLL_PROCESS_DETACH)
+    } else if (dwReason == DLL_PROCESS_DETACH)
         ZorDllProcessDetach();
     return TRUE;
 }

@@ -6,6 +6,7 @@
 #include "api/ZorHosting.h"
 
 #include "device/ZorTavlinObj.h"
+#include "platform/ZorPlatform.h"
 
 #include <wx/app.h>
 #include <wx/apptrait.h>
@@ -57,13 +58,6 @@ bool gbDansPompe = false;
 wxEventLoopBase* gpBoucle = nullptr;
 wxThreadIdType gIdThread = 0;
 wxLogLevel gNiveauLogHote = wxLOG_Max;
-
-bool AfficheurPresent()
-{
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 && *x11) || (wayland && *wayland);
-}
 
 bool EntreeToolkit(wxAppInitializerFunction creer)
 {
@@ -117,7 +111,7 @@ bool ZorHostingStartToolkit()
     bool ok = false;
     {
         wxLogNull pasDeMessage;
-        if (AfficheurPresent())
+        if (ZorPlatform::AffichagePresent())
             ok = EntreeToolkit(CreerApp<MyAppWx>);
         if (!ok)
             ok = EntreeToolkit(CreerApp<MyAppWxConsole>);
@@ -168,7 +162,7 @@ bool ZorHostingFenetresPossibles()
 {
     if (Appli())
         return Appli()->IsGUI();
-    return AfficheurPresent();
+    return ZorPlatform::AffichagePresent();
 }
 
 bool ZorHostingOwnsToolkit()

@@ -147,13 +147,14 @@ bool ZorMAJTavlin::VerifierImages(const wxString& zDossier, wxString* pzRaison)
     for (const wxChar* zNom : {wxT("tavlin.cry"), wxT("tavlin.bin")}) {
         const wxString zChemin = zDossier + wxFILE_SEP_PATH + zNom;
         uint64_t iTaille = 0;
-        const ZorFirmware::RefusImage refus = ZorFirmware::VerifierImage(
-            std::string(zChemin.fn_str()), std::string(zDossier.fn_str()), &iTaille);
+        const ZorFirmware::RefusImage refus =
+            ZorFirmware::VerifierImage(std::string(zChemin.mb_str(*wxConvFileName)),
+                                       std::string(zDossier.mb_str(*wxConvFileName)), &iTaille);
         // Bounded again while digesting: the file may have changed since it was looked at.
         const std::string zSomme =
             refus != ZorFirmware::RefusImage::AUCUN
                 ? std::string()
-                : ZorSha256::DeFichier(std::string(zChemin.fn_str()), &iTaille,
+                : ZorSha256::DeFichier(std::string(zChemin.mb_str(*wxConvFileName)), &iTaille,
                                        ZorFirmware::kTailleImageMax);
         if (zSomme.empty() || iTaille == 0) {
             const wxString zPourquoi = refus != ZorFirmware::RefusImage::AUCUN

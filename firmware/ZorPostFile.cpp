@@ -36,7 +36,7 @@ bool ZorPostFile::Lancer(const wxString& zFichier, const wxString& zChemin, cons
                          wxString* pzReponse)
 {
     // Byte copies: the thread shares no string buffer with the main thread.
-    m_zFichier = std::string(zFichier.fn_str());
+    m_zFichier = std::string(zFichier.mb_str(*wxConvFileName));
     m_zChemin = Octets(zChemin);
     m_zIP = Octets(zIP);
     m_zIPLocal = Octets(zIPLocal);
@@ -168,7 +168,7 @@ bool ZorPostFileTransfert::Init(const wxString& zIP, const wxString& zIPLocal,
         return false;
     wxFile fichier;
     // Looked at before it is opened: opening a FIFO blocks.
-    if (ZorFirmware::VerifierImage(std::string(zFichier.fn_str()), std::string()) !=
+    if (ZorFirmware::VerifierImage(std::string(zFichier.mb_str(*wxConvFileName)), std::string()) !=
             ZorFirmware::RefusImage::AUCUN ||
         !fichier.Open(zFichier))
         return false;

@@ -4,8 +4,6 @@
 #include "infra/ZorLogFile.h"
 #include "platform/ZorPlatform.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -32,7 +30,7 @@ ZorUploadFirmwareLogique::ZorUploadFirmwareLogique(ZorUploadFirmwareSink& sink,
 
 bool ZorUploadFirmwareLogique::Init(const wxString& zChemin)
 {
-    return m_image.Ouvrir(std::string(zChemin.fn_str()));
+    return m_image.Ouvrir(std::string(zChemin.mb_str(*wxConvFileName)));
 }
 
 uint16_t ZorUploadFirmwareLogique::Envoyer(uint8_t iCommande)
@@ -288,7 +286,11 @@ void ZorUploadFirmwareSocket::Send(const void* pData, size_t iLen)
 {
     // Straight to the system: the toolkit's send converts the address at every call, and one
     // request goes out per reply.
-    static const uint32_t iGroupe = inet_addr(kGroupe);
+    static const uint32_t iGroupe = [] {
+        uint32_t i = 0;
+        ZorPlatform::ResoudreIPv4(kGroupe, &i, nullptr);
+        return i;
+    }();
     for (wxDatagramSocket* pSocket : m_arraySockets)
         ZorPlatform::EnvoyerDatagramme(pSocket->GetSocket(), iGroupe, kPort, pData, iLen);
 }

@@ -11,8 +11,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
 
 int ZorConfiguration::iZorLangue = 0;
 
@@ -91,12 +89,6 @@ bool Refuse(const wxString& zPath)
 {
     gTheLogFile.Write(wxT("Tavlin : Clé ou valeur refusée pour le fichier %s"), zPath);
     return false;
-}
-
-bool IsReadOnly(const wxString& zPath, const struct stat& st)
-{
-    // The mode bits as well as access(): a process run as root may write anything.
-    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(zPath.fn_str(), W_OK) != 0;
 }
 
 } // namespace
@@ -224,8 +216,8 @@ bool ZorConfiguration::Update(const wxString& zKey,
     // two programs changing it at once both keep their keys.
     ZorPlatform::VerrouFichier verrou;
     bool bOccupe = false;
-    const bool bVerrou = bDossier && verrou.Prendre(std::string(path.fn_str()) + ".lock",
-                                                    kAttenteVerrouMs, &bOccupe, nullptr);
+    const bool bVerrou = bDossier && verrou.Prendre(path.utf8_string() + ".lock", kAttenteVerrouMs,
+                                                    &bOccupe, nullptr);
     ZorStringMap fichier;
     wxString text;
     if (!bVerrou || !wxFileName::FileExists(path))
@@ -253,9 +245,7 @@ bool ZorConfiguration::Update(const wxString& zKey,
 
     // A file the user made read-only says "do not change it": the rename below would replace
     // it all the same, so it is left as it is.
-    struct stat st;
-    const bool bExists = stat(path.fn_str(), &st) == 0;
-    if (bExists && IsReadOnly(path, st))
+    if (ZorPlatform::FichierEnLectureSeule(path.utf8_string(), nullptr))
         return Failure(wxT("Tavlin : Le fichier %s est en lecture seule ; il est laissé tel quel."),
                        path);
 
@@ -268,19 +258,7 @@ bool ZorConfiguration::Update(const wxString& zKey,
     std::string bytes = ZorLogFile::ToUtf8(FormatText(fichier));
     bool ok = tmp.Write(bytes.data(), bytes.size()) == bytes.size() && tmp.Flush();
     ok = tmp.Close() && ok;
-    if (ok) {
-        // Keep the old file's permissions; a new file gets the usual ones (temporary files are private).
-        mode_t mode;
-        if (bExists) {
-            mode = st.st_mode & 07777;
-        } else {
-            mode_t mask = umask(0);
-            umask(mask);
-            mode = 0666 & ~mask;
-        }
-        ok =
-            chmod(tmpPath.fn_str(), mode) == 0 && std::rename(tmpPath.fn_str(), path.fn_str()) == 0;
-    }
+    ok = ok && ZorPlatform::RemplacerFichier(tmpPath.utf8_string(), path.utf8_string());
     if (!ok) {
         wxRemoveFile(tmpPath);
         return Failure(wxT("Tavlin : Erreur d'écriture dans le fichier %s"), path);

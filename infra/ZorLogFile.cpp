@@ -78,8 +78,7 @@ bool ZorLogFile::OpenLocked()
         const wxString path = GetPath(iRang);
         bool bOccupe = false;
         int iErreur = 0;
-        const int fd =
-            ZorPlatform::OuvrirFichierExclusif(std::string(path.fn_str()), &bOccupe, &iErreur);
+        const int fd = ZorPlatform::OuvrirFichierExclusif(path.utf8_string(), &bOccupe, &iErreur);
         if (fd >= 0) {
             m_file.Attach(fd);
             m_zChemin = path;

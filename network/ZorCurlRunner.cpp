@@ -58,7 +58,7 @@ ZorCurlRunner::Fin ZorCurlRunner::Executer(const Requete& requete, std::string& 
     if (!e || !m)
         return Fin::ERREUR;
 
-    const std::string interface = "host!" + requete.zIPLocal;
+    const std::string zInterface = "host!" + requete.zIPLocal;
     curl_slist* entetes = nullptr;
     for (const std::string& z : requete.entetes)
         entetes = curl_slist_append(entetes, z.c_str());
@@ -81,7 +81,7 @@ ZorCurlRunner::Fin ZorCurlRunner::Executer(const Requete& requete, std::string& 
         curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, requete.iConnexionMs);
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, requete.iTotalMs);
     if (!requete.zIPLocal.empty())
-        curl_easy_setopt(e, CURLOPT_INTERFACE, interface.c_str());
+        curl_easy_setopt(e, CURLOPT_INTERFACE, zInterface.c_str());
     if (requete.pCorps) {
         curl_easy_setopt(e, CURLOPT_POST, 1L);
         curl_easy_setopt(e, CURLOPT_POSTFIELDS, requete.pCorps->data());

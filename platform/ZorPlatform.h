@@ -63,10 +63,16 @@ unsigned int TailleMaxMessage(ZorSocketHandle fd);
 // namespace on Linux). -1 when the system cannot tell.
 int SocketsUdpAutresProcessus(uint16_t iPort);
 
+// True when windows can be shown: a display to connect to (Linux), an interactive desktop
+// (Windows; not a service's).
+bool AffichagePresent();
+
 // Monotonic millisecond clock (wraps like a 32-bit tick count).
 uint32_t TempsMs();
 uint32_t IdProcessus();
 
+// Makes the system's sockets usable (Winsock's start on Windows, once; nothing on Linux).
+void PreparerSockets();
 // Resolves a dotted address or a host name to an IPv4 address (network byte order).
 bool ResoudreIPv4(const std::string& zHote, uint32_t* piAdresse, std::string* pzTexte);
 
@@ -81,7 +87,8 @@ enum class ZorVoisin {
 // short (Absent then means only "not yet").
 ZorVoisin ChercherVoisin(uint32_t iAdresse, int iAttenteMs, const std::atomic<bool>* pArret);
 
-// ICMP echo socket: the raw socket when allowed, else the unprivileged echo datagram socket.
+// ICMP echo socket: the raw socket when allowed, else the unprivileged echo datagram socket
+// (on Windows, IP Helper's echo, which needs no administrator).
 class SocketEcho
 {
 public:
@@ -110,6 +117,13 @@ private:
     int m_fd = -1;
     bool m_bBrut = false;
     uint16_t m_iIdentifiant = 0;
+#if defined(_WIN32)
+    // IP Helper's echo handle, the request waiting to be sent and the reply waiting to be read.
+    void* m_hIcmp = nullptr;
+    uint32_t m_iDestination = 0;
+    std::vector<uint8_t> m_requete;
+    std::vector<uint8_t> m_reponse;
+#endif
 };
 
 } // namespace ZorPlatform

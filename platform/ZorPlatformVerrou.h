@@ -1,6 +1,6 @@
 // Exclusive locks between the user's programs on the files they share (settings, card black
-// list, log). Plain C++ types; each platform is one implementation file (platform/linux/ here:
-// flock; a Windows port takes the same locks with LockFileEx).
+// list, log), and the replacement of such a file in one step. Paths are UTF-8. Plain C++ types;
+// one implementation file per platform (flock on Linux, files opened without sharing on Windows).
 #pragma once
 
 #include <string>
@@ -36,5 +36,11 @@ private:
 // stays open (not inherited by programs started from this one). -1 when the file is held by
 // another program (*pbOccupe true) or cannot be opened (*piErreur: the system's error number).
 int OuvrirFichierExclusif(const std::string& zChemin, bool* pbOccupe, int* piErreur);
+
+// True when the file exists and its owner made it read-only (*pbExiste, when given: it exists).
+bool FichierEnLectureSeule(const std::string& zChemin, bool* pbExiste);
+// Puts the file zNouveau in place of zCible in one step (zCible may exist; its permissions are
+// kept, a new file gets the usual ones). False when it could not be done.
+bool RemplacerFichier(const std::string& zNouveau, const std::string& zCible);
 
 } // namespace ZorPlatform

@@ -2,7 +2,6 @@
 #include "platform/ZorPlatform.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -115,6 +115,13 @@ int SocketsUdpAutresProcessus(uint16_t iPort)
     return bLu ? n : -1;
 }
 
+bool AffichagePresent()
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
 uint32_t TempsMs()
 {
     timespec ts;
@@ -127,31 +134,7 @@ uint32_t IdProcessus()
     return uint32_t(getpid());
 }
 
-bool ResoudreIPv4(const std::string& zHote, uint32_t* piAdresse, std::string* pzTexte)
-{
-    if (zHote.empty())
-        return false;
-    in_addr a;
-    if (inet_pton(AF_INET, zHote.c_str(), &a) != 1) {
-        addrinfo indices;
-        memset(&indices, 0, sizeof(indices));
-        indices.ai_family = AF_INET;
-        indices.ai_socktype = SOCK_RAW;
-        addrinfo* res = nullptr;
-        if (getaddrinfo(zHote.c_str(), nullptr, &indices, &res) != 0 || !res)
-            return false;
-        a = reinterpret_cast<const sockaddr_in*>(res->ai_addr)->sin_addr;
-        freeaddrinfo(res);
-    }
-    if (piAdresse)
-        *piAdresse = a.s_addr;
-    if (pzTexte) {
-        char buf[INET_ADDRSTRLEN] = {0};
-        inet_ntop(AF_INET, &a, buf, sizeof(buf));
-        *pzTexte = buf;
-    }
-    return true;
-}
+void PreparerSockets() {}
 
 SocketEcho::~SocketEcho()
 {

@@ -1,8 +1,9 @@
 #include "platform/ZorPlatformVerrou.h"
 
-#include "platform/ZorPlatform.h"
+#include "platform/ZorPlatformInterne.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,21 +13,12 @@ namespace ZorPlatform {
 
 namespace {
 
+using Interne::Dire;
+using Interne::Essai;
+
 // Between two tries at a lock another program holds: short, since holders keep it for the
 // time of one small file's rewrite.
 const useconds_t kPauseUs = 2000;
-
-void Dire(bool* pb, bool b)
-{
-    if (pb)
-        *pb = b;
-}
-
-void Dire(int* pi, int i)
-{
-    if (pi)
-        *pi = i;
-}
 
 // True when the path still names the file the descriptor has open: a holder that released the
 // lock removed the file, and a waiter that got the lock of that removed file must start again.
@@ -50,39 +42,36 @@ bool VerrouFichier::Prendre(const std::string& zChemin, int iAttenteMs, bool* pb
     Liberer();
     Dire(pbOccupe, false);
     Dire(piErreur, 0);
-    const uint32_t iDebut = TempsMs();
-    // Bounded by the wait: one try per pause, and at least one try.
-    const long iEssais = 1 + (iAttenteMs > 0 ? long(iAttenteMs) * 1000 / long(kPauseUs) : 0);
-    for (long i = 0; i < iEssais; ++i) {
-        if (i > 0) {
-            if (TempsMs() - iDebut >= uint32_t(iAttenteMs))
-                break;
-            usleep(kPauseUs);
-        }
-        const int fd = open(zChemin.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            Dire(piErreur, errno);
-            return false;
-        }
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int iErreur = errno;
-            close(fd);
-            if (iErreur == EWOULDBLOCK || iErreur == EINTR)
-                continue;
-            Dire(piErreur, iErreur);
-            return false;
-        }
-        if (!MemeFichier(fd, zChemin)) {
-            close(fd);
-            continue;
-        }
-        m_fd = fd;
-        m_zChemin = zChemin;
-        return true;
+    const Essai e = Interne::EssayerPendant(
+        iAttenteMs, kPauseUs,
+        [&] {
+            const int fd = open(zChemin.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                Dire(piErreur, errno);
+                return Essai::Echec;
+            }
+            if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                const int iErreur = errno;
+                close(fd);
+                if (iErreur == EWOULDBLOCK || iErreur == EINTR)
+                    return Essai::Occupe;
+                Dire(piErreur, iErreur);
+                return Essai::Echec;
+            }
+            if (!MemeFichier(fd, zChemin)) {
+                close(fd);
+                return Essai::Occupe;
+            }
+            m_fd = fd;
+            m_zChemin = zChemin;
+            return Essai::Reussi;
+        },
+        [] { usleep(kPauseUs); });
+    if (e == Essai::Occupe) {
+        Dire(pbOccupe, true);
+        Dire(piErreur, EWOULDBLOCK);
     }
-    Dire(pbOccupe, true);
-    Dire(piErreur, EWOULDBLOCK);
-    return false;
+    return e == Essai::Reussi;
 }
 
 void VerrouFichier::Liberer()
@@ -120,6 +109,32 @@ int OuvrirFichierExclusif(const std::string& zChemin, bool* pbOccupe, int* piErr
         return -1;
     }
     return fd;
+}
+
+bool FichierEnLectureSeule(const std::string& zChemin, bool* pbExiste)
+{
+    struct stat st;
+    const bool bExiste = stat(zChemin.c_str(), &st) == 0;
+    Dire(pbExiste, bExiste);
+    // The mode bits as well as access(): a process run as root may write anything.
+    return bExiste && ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+                       access(zChemin.c_str(), W_OK) != 0);
+}
+
+bool RemplacerFichier(const std::string& zNouveau, const std::string& zCible)
+{
+    // Keep the old file's permissions; a new file gets the usual ones (temporary files are
+    // private).
+    struct stat st;
+    mode_t mode;
+    if (stat(zCible.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t masque = umask(0);
+        umask(masque);
+        mode = 0666 & ~masque;
+    }
+    return chmod(zNouveau.c_str(), mode) == 0 && std::rename(zNouveau.c_str(), zCible.c_str()) == 0;
 }
 
 } // namespace ZorPlatform

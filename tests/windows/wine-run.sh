@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine in a fresh prefix (removed afterwards), without Wine's
+# debug output, from the program's own folder (where its DLL and pictures are).
+#   wine-run.sh PROGRAM.exe [ARGS...]
+set -u
+prog=$(readlink -f "$1"); shift
+prefix=$(mktemp -d /tmp/tavlin-wine-XXXXXX)
+# Wine writes menus and file associations under HOME: a home of the run's own, unless the
+# caller already gave one (with-emu.sh does).
+case "${HOME:-}" in /tmp/*) ;; *) export HOME=$prefix/home && mkdir -p "$HOME" ;; esac
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" WINEARCH=win64
+cleanup() {
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null
+    rm -rf "$prefix"
+}
+trap cleanup EXIT
+# The prefix is made first, so its start-up time stays out of the program's own time-outs.
+wineboot -i >/dev/null 2>&1
+cd "$(dirname "$prog")" && wine "$prog" "$@"

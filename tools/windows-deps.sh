@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Builds the Windows dependencies (zlib, libpng, curl with schannel, wxWidgets base/net/core) for
+# MinGW-w64 from Debian's own source packages, static, into a cache folder outside the tree.
+#
+#   tools/windows-deps.sh [--arch x86_64|i686] [--cache DIR] [--jobs N] [--force]
+#
+# The cache is DIR/<arch> (DIR defaults to $TAVLIN_WINDOWS_DEPS or /var/cache/tavlin-windows). It
+# records the source versions and the recipe it was built from (DIR/<arch>/VERSIONS) and is reused
+# as it is when they match. Sources are fetched once with `apt-get source --download-only` into
+# DIR/src (a deb-src entry for the Debian archive must be configured). Static libraries, so that
+# the DLL and the programs built against them need nothing beside them on the Windows PC.
+set -euo pipefail
+
+arch=x86_64
+root=${TAVLIN_WINDOWS_DEPS:-/var/cache/tavlin-windows}
+jobs=$(nproc)
+force=0
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --arch) arch=$2; shift 2 ;;
+    --cache) root=$2; shift 2 ;;
+    --jobs) jobs=$2; shift 2 ;;
+    --force) force=1; shift ;;
+    -h | --help) sed -n '2,11p' "$0"; exit 0 ;;
+    *) echo "windows-deps: unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+case "$arch" in x86_64 | i686) ;; *) echo "windows-deps: --arch x86_64 or i686" >&2; exit 2 ;; esac
+host=$arch-w64-mingw32
+prefix=$root/$arch
+src=$root/src
+# Bump when the way a dependency is configured changes: the cache is then rebuilt.
+recipe=3
+packages=(zlib libpng1.6 curl wxwidgets3.2)
+
+for tool in $host-gcc $host-g++ dpkg-source; do
+    command -v "$tool" >/dev/null || { echo "windows-deps: $tool is missing" >&2; exit 1; }
+done
+mkdir -p "$src" "$prefix"
+
+# The .dsc of a package in $src, fetching one when absent. The newest source version comes first;
+# a mirror may not carry it yet (a security update), so older versions of the archive are tried.
+dsc_of() {
+    local pkg=$1 f v
+    f=$(ls -1 "$src/${pkg}_"*.dsc 2>/dev/null | sort -V | tail -n1 || true)
+    if [ -z "$f" ]; then
+        for v in $(apt-cache showsrc "$pkg" | sed -n 's/^Version: //p' | sort -rV | uniq); do
+            if (cd "$src" && apt-get source --download-only -qq "$pkg=$v" >/dev/null 2>&1); then
+                break
+            fi
+        done
+        f=$(ls -1 "$src/${pkg}_"*.dsc 2>/dev/null | sort -V | tail -n1 || true)
+    fi
+    [ -n "$f" ] || { echo "windows-deps: no source of $pkg (is a deb-src entry configured?)" >&2; exit 1; }
+    echo "$f"
+}
+
+declare -A dsc
+wanted="recipe=$recipe host=$host compiler=$($host-gcc -dumpversion)"
+for p in "${packages[@]}"; do
+    dsc[$p]=$(dsc_of "$p")
+    wanted+=" $p=$(sed -n 's/^Version: //p' "${dsc[$p]}")"
+done
+if [ $force = 0 ] && [ -f "$prefix/VERSIONS" ] && [ "$(cat "$prefix/VERSIONS")" = "$wanted" ]; then
+    echo "windows-deps: $prefix is up to date ($wanted)"
+    exit 0
+fi
+
+echo "windows-deps: building $wanted into $prefix"
+# Parts already built for exactly these versions (an interrupted run) are kept.
+if [ $force = 1 ] || [ "$(cat "$prefix/.partial" 2>/dev/null)" != "$wanted" ]; then
+    rm -rf "$prefix" && mkdir -p "$prefix" && echo "$wanted" >"$prefix/.partial"
+fi
+work=$(mktemp -d "${TMPDIR:-/tmp}/tavlin-windows-deps.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH=
+export CPPFLAGS="-I$prefix/include" LDFLAGS="-L$prefix/lib"
+total_start=$(date +%s)
+
+# Unpacks a package's source with Debian's patches applied; prints the folder.
+unpack() {
+    dpkg-source --no-check -x "${dsc[$1]}" "$work/$1" >"$work/$1.unpack.log" 2>&1 ||
+        { cat "$work/$1.unpack.log" >&2; exit 1; }
+    echo "$work/$1"
+}
+
+# Runs one part, its output in a log that is shown only when it fails, and says how long it took.
+part() {
+    local name=$1 start=$(date +%s) rc
+    shift
+    if [ -f "$prefix/.done-$name" ]; then
+        echo "windows-deps: $name already built"
+        return
+    fi
+    # In a subshell outside any condition, so that its first failing command ends it.
+    set +e
+    (set -e; "$@") >"$work/$name.log" 2>&1
+    rc=$?
+    set -e
+    if [ $rc != 0 ]; then
+        tail -n 40 "$work/$name.log" >&2
+        echo "windows-deps: $name failed (log above)" >&2
+        exit 1
+    fi
+    touch "$prefix/.done-$name"
+    echo "windows-deps: $name built in $(($(date +%s) - start)) s"
+}
+
+build_zlib() {
+    cd "$(unpack zlib)"
+    # Debian's zlib source has no win32/Makefile.gcc: the portable configure with the cross tools.
+    CHOST=$host CC=$host-gcc AR=$host-ar RANLIB=$host-ranlib \
+        ./configure --static --prefix="$prefix"
+    make -j"$jobs" libz.a
+    make install
+}
+
+build_libpng() {
+    cd "$(unpack libpng1.6)"
+    ./configure --host=$host --prefix="$prefix" --disable-shared --enable-static
+    make -j"$jobs"
+    make install
+}
+
+build_curl() {
+    cd "$(unpack curl)"
+    # Only HTTP and HTTPS, TLS from the system (schannel): no OpenSSL to ship or to keep patched.
+    ./configure --host=$host --prefix="$prefix" --disable-shared --enable-static \
+        --with-schannel --without-openssl --with-zlib="$prefix" \
+        --disable-ftp --disable-file --disable-ldap --disable-ldaps --disable-rtsp --disable-dict \
+        --disable-telnet --disable-tftp --disable-pop3 --disable-imap --disable-smb --disable-smtp \
+        --disable-gopher --disable-mqtt --disable-manual --disable-alt-svc --disable-hsts \
+        --without-libpsl --without-brotli --without-zstd --without-libidn2 --without-nghttp2 \
+        --without-librtmp --without-libssh2 --without-libgsasl
+    make -j"$jobs" -C lib
+    make -C lib install
+    make -C include install
+    make install-pkgconfigDATA
+}
+
+build_wx() {
+    cd "$(unpack wxwidgets3.2)"
+    # Debian's source has its bundled png/zlib/jpeg/tiff/expat removed: the system ones (ours,
+    # above) for png and zlib, none of the others. Only base, net and core are built.
+    mkdir build-msw && cd build-msw
+    ../configure --host=$host --prefix="$prefix" --with-msw --disable-shared \
+        --with-zlib=sys --with-libpng=sys --without-libjpeg --without-libtiff --without-expat \
+        --without-regex --without-liblzma --without-opengl --disable-xrc --disable-html \
+        --disable-webview --disable-mediactrl --disable-aui --disable-stc --disable-richtext \
+        --disable-propgrid --disable-ribbon --disable-svg --disable-debugreport \
+        --disable-sound --disable-webrequest --without-libnotify
+    make -j"$jobs"
+    make install
+}
+
+part zlib build_zlib
+part libpng build_libpng
+part curl build_curl
+part wxWidgets build_wx
+echo "$wanted" >"$prefix/VERSIONS"
+rm -f "$prefix/.partial" "$prefix"/.done-*
+echo "windows-deps: all built in $(($(date +%s) - total_start)) s, $(du -sh "$prefix" | cut -f1) in $prefix"
