@@ -1,5 +1,6 @@
 #include "device/ZorPollerFlotte.h"
 
+#include "network/ZorCurlRunner.h"
 #include "infra/ZorClock.h"
 
 #include <algorithm>
@@ -44,7 +45,7 @@ std::string ZorSignatureEtat(const ZorTavlinData& e)
 ZorPollerFlotte::ZorPollerFlotte(ZorFlotteSink& sink, const ZorClock& horloge, const Reglages& r)
     : m_sink(sink), m_horloge(horloge), m_reglages(r)
 {
-    ZorHttpGet::InitGlobal();
+    ZorCurlRunner::InitGlobal();
 }
 
 ZorPollerFlotte::~ZorPollerFlotte()
