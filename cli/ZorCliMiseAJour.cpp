@@ -59,7 +59,9 @@ class Contexte : public ZorSequenceMAJ::Contexte,
                  private ZorPostFileVue
 {
 public:
-    Contexte(const std::string& zMAC, bool bJsonLines) : m_zMAC(zMAC), m_bJsonLines(bJsonLines) {}
+    Contexte(ZorTavlinObj& tavlin, const std::string& zMAC, bool bJsonLines)
+        : m_maj(&tavlin), m_tavlin(tavlin), m_zMAC(zMAC), m_bJsonLines(bJsonLines)
+    {}
 
     ZorMAJTavlin m_maj;
     ZorTavlinInfo m_retrouvee; // the device as it answered after its restart
@@ -86,11 +88,11 @@ public:
 private:
     void DemanderEtatFrais(const wxString& zMAC) override
     {
-        gpTheTavlin->SurveillerAddrMAC(zMAC);
-        gpTheTavlin->RazNewEtat();
-        gpTheTavlin->AppelerPageEtat(true);
+        m_tavlin.SurveillerAddrMAC(zMAC);
+        m_tavlin.RazNewEtat();
+        m_tavlin.AppelerPageEtat(true);
     }
-    bool IsNewEtat() override { return gpTheTavlin->IsNewEtat(); }
+    bool IsNewEtat() override { return m_tavlin.IsNewEtat(); }
 
     bool EnvoyerBootloader(const wxString& zDossier, const wxString& zIP, const wxString& zMAC,
                            wxString* pzIdentifiant) override
@@ -139,10 +141,10 @@ private:
     {
         Progression("search", -1);
         // The manager's own hellos are far apart; the restarted device answers the next one.
-        const int64_t iMaintenant = gpTheTavlin->Clock().NowMs();
+        const int64_t iMaintenant = m_tavlin.Clock().NowMs();
         if (iMaintenant - m_iDernierHello >= kHelloRechercheMs) {
             m_iDernierHello = iMaintenant;
-            ZorCliHello();
+            m_tavlin.Decouvrir();
         }
         const bool bTrouvee = m_maj.RechercherTavlin(zIdentifiant, pzIP, pzIPLocal, pzMAC, pInfo);
         if (bTrouvee)
@@ -192,6 +194,7 @@ private:
         m_bFini = true;
     }
 
+    ZorTavlinObj& m_tavlin;
     std::string m_zMAC;
     bool m_bJsonLines;
     std::string m_zEtape;
@@ -204,21 +207,22 @@ private:
 // After a failure in a stage that restarted the device into its bootloader: waits until it
 // answers discovery again, so that the next device's capture is not answered by this one.
 // False when it stayed silent (still in its bootloader, or gone).
-bool AttendreSortieBootloader(const wxString& zMAC)
+bool AttendreSortieBootloader(ZorTavlinObj& tavlin, const wxString& zMAC)
 {
-    const long iDepuis = long(gpTheTavlin->Clock().EpochSeconds());
-    return ZorCliDecouvrir(kSortieBootloaderMs, [&] {
+    const long iDepuis = long(tavlin.Clock().EpochSeconds());
+    return ZorCliDecouvrir(tavlin, kSortieBootloaderMs, [&] {
         ZorTavlinInfoArray tous;
-        gpTheTavlin->GetLesTavlin(tous);
+        tavlin.GetLesTavlin(tous);
         ZorTavlinInfo d;
         // A whole second later: an answer from before the failure is not a return.
         return ZorCliChercherDans(tous, ZorCliU8(zMAC), &d) && d.m_iTimeLastSeen > iDepuis;
     });
 }
 
-void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, Resultat& r)
+void Mettre(ZorTavlinObj& tavlin, const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines,
+            Resultat& r)
 {
-    Contexte contexte(r.zMAC, bJsonLines);
+    Contexte contexte(tavlin, r.zMAC, bJsonLines);
     contexte.m_maj.SetVersionAvant(d.m_zVersion);
     ZorSequenceMAJ sequence(contexte);
     int iDelai = sequence.Lancer(zDossier, d.m_zIP, d.m_zIPLocal, d.m_zMAC, false);
@@ -249,7 +253,7 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
                             : std::string();
             if ((avant == ZorSequenceMAJ::BOOTLOADER || avant == ZorSequenceMAJ::RECHERCHE) &&
                 !ZorCliInterrompu())
-                r.bBootloader = !AttendreSortieBootloader(d.m_zMAC);
+                r.bBootloader = !AttendreSortieBootloader(tavlin, d.m_zMAC);
             return;
         }
         if (apres == ZorSequenceMAJ::ECHEC_VERSION) {
@@ -291,7 +295,7 @@ ZorJson JsonResultat(const Resultat& r)
 
 } // namespace
 
-int ZorCliMiseAJour(const ZorCliOptions& o)
+int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o)
 {
     auto sortie = [&](int iCode, const std::string& z) { return ZorCliSortie(o, iCode, z); };
     // The update folder: the one given, else the newest beside the program.
@@ -321,19 +325,19 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
             cibles.push_back(zMAC);
     }
     const int iSecondes = o.iSecondes >= 0 ? o.iSecondes : kAttenteDevicesS;
-    ZorCliDecouvrir(iSecondes * 1000, [&] {
+    ZorCliDecouvrir(tavlin, iSecondes * 1000, [&] {
         if (o.bTous)
             return false;
         // A fresh copy each time: GetLesTavlin appends.
         ZorTavlinInfoArray presents;
-        gpTheTavlin->GetLesTavlin(presents);
+        tavlin.GetLesTavlin(presents);
         size_t n = 0;
         for (size_t i = 0; i < presents.GetCount(); ++i)
             n += vues.count(ZorCliU8(presents[i].m_zMAC));
         return n == cibles.size();
     });
     ZorTavlinInfoArray tous;
-    gpTheTavlin->GetLesTavlin(tous);
+    tavlin.GetLesTavlin(tous);
     if (o.bTous)
         for (size_t i = 0; i < tous.GetCount(); ++i)
             cibles.push_back(ZorCliU8(tous[i].m_zMAC));
@@ -349,7 +353,7 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
         Resultat& r = resultats[k];
         r.zMAC = cibles[k];
         ZorVersionTavlin actuelle;
-        if (!ZorCliTrouver(r.zMAC, 0, &infos[k])) {
+        if (!ZorCliTrouver(tavlin, r.zMAC, 0, &infos[k])) {
             r.zResultat = "skipped", r.zRaison = "hors ligne";
             continue;
         }
@@ -371,7 +375,7 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
 
     for (size_t k = 0; k < cibles.size() && !ZorCliInterrompu(); ++k)
         if (resultats[k].zResultat == "pending")
-            Mettre(infos[k], zDossier, o.bJsonLines, resultats[k]);
+            Mettre(tavlin, infos[k], zDossier, o.bJsonLines, resultats[k]);
 
     bool bTousFaits = true;
     ZorJson liste = ZorJson::Tableau();

@@ -6,7 +6,6 @@
 #include "device/ZorTavlinObj.h"
 #include "firmware/ZorMAJTavlin.h"
 #include "infra/ZorClock.h"
-#include "network/ZorAdresseIP.h"
 
 #include <wx/app.h>
 #include <wx/datetime.h>
@@ -34,12 +33,14 @@ class Session
 public:
     ~Session()
     {
-        if (gpTheTavlin) {
-            gpTheTavlin->Stop();
+        if (m_pTavlin) {
+            m_pTavlin->Stop();
             ZorTavlinObj::DeleteTavlinObj();
         }
         wxSocketBase::Shutdown();
     }
+    // The one manager of the run, handed to every verb (valid once Demarrer succeeded).
+    ZorTavlinObj& Tavlin() const { return *m_pTavlin; }
     // 0, or the exit code of what went wrong (its message in *pz).
     int Demarrer(bool bReseauRequis, std::string* pz)
     {
@@ -48,8 +49,9 @@ public:
             *pz = "le gestionnaire de Tavlin ne peut pas être créé";
             return ZOR_CLI_RESEAU;
         }
-        gpTheTavlin->SetModeAdresseAutomatique(kSansAdressage);
-        if (!gpTheTavlin->Start(wxT("tavlin"), false)) {
+        m_pTavlin = gpTheTavlin;
+        m_pTavlin->SetModeAdresseAutomatique(kSansAdressage);
+        if (!m_pTavlin->Start(wxT("tavlin"), false)) {
             *pz = "le réseau n'est pas disponible (le gestionnaire ne démarre pas)";
             return ZOR_CLI_RESEAU;
         }
@@ -59,27 +61,28 @@ public:
         }
         return 0;
     }
-    static size_t CartesUtilisables()
+    size_t CartesUtilisables() const
     {
         size_t n = 0;
-        for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth())
+        for (ZorCarteEth* c : m_pTavlin->GetArrayCarteEth())
             n += !c->m_bLoopback && !c->m_bBlackList && !c->m_zIP.empty();
         return n;
     }
 
 private:
     static constexpr int kSansAdressage = 1; // neither factory nor foreign addresses handled
+    ZorTavlinObj* m_pTavlin = nullptr;
 };
 
-const ZorCarteEth* CarteDe(const ZorTavlinInfo& d)
+const ZorCarteEth* CarteDe(ZorTavlinObj& tavlin, const ZorTavlinInfo& d)
 {
-    for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth())
+    for (ZorCarteEth* c : tavlin.GetArrayCarteEth())
         if (c->m_zIP == d.m_zIPLocal)
             return c;
     return nullptr;
 }
 
-ZorJson JsonDevice(const ZorTavlinInfo& d, bool bTout,
+ZorJson JsonDevice(ZorTavlinObj& tavlin, const ZorTavlinInfo& d, bool bTout,
                    const std::function<bool(const wxString&)>& aJour)
 {
     ZorJson j = ZorJson::Objet();
@@ -87,7 +90,7 @@ ZorJson JsonDevice(const ZorTavlinInfo& d, bool bTout,
         .Ajouter("ip", ZorCliU8(d.m_zIP))
         .Ajouter("name", ZorCliU8(d.m_zNom));
     j.Ajouter("comment", ZorCliU8(d.m_zCommentaire)).Ajouter("version", ZorCliU8(d.m_zVersion));
-    const ZorCarteEth* c = CarteDe(d);
+    const ZorCarteEth* c = CarteDe(tavlin, d);
     ZorJson carte = ZorJson::Objet();
     carte.Ajouter("ip", ZorCliU8(d.m_zIPLocal))
         .Ajouter("name", c ? ZorCliU8(c->m_zNomInterface) : std::string());
@@ -106,9 +109,10 @@ ZorJson JsonDevice(const ZorTavlinInfo& d, bool bTout,
     return j;
 }
 
-std::string LigneDevice(const ZorTavlinInfo& d, const std::function<bool(const wxString&)>& aJour)
+std::string LigneDevice(ZorTavlinObj& tavlin, const ZorTavlinInfo& d,
+                        const std::function<bool(const wxString&)>& aJour)
 {
-    const ZorCarteEth* c = CarteDe(d);
+    const ZorCarteEth* c = CarteDe(tavlin, d);
     char buf[512];
     std::snprintf(buf, sizeof buf, "%-17s %-15s %-16s %-10s %-8s %-11s %s",
                   ZorCliU8(d.m_zMAC).c_str(), ZorCliU8(d.m_zIP).c_str(), ZorCliU8(d.m_zNom).c_str(),
@@ -194,23 +198,24 @@ public:
             return Blacklist();
         if (v == "readdress")
             return Readdress();
-        return ZorCliMiseAJour(m_o);
+        return ZorCliMiseAJour(Tavlin(), m_o);
     }
 
 private:
+    ZorTavlinObj& Tavlin() const { return m_session.Tavlin(); }
     bool Json() const { return m_o.bJson || m_o.bJsonLines; }
     int Secondes(int iDefaut) const { return m_o.iSecondes >= 0 ? m_o.iSecondes : iDefaut; }
     int Sortie(int iCode, const std::string& z) const { return ZorCliSortie(m_o, iCode, z); }
 
     ZorTavlinInfoArray Liste(int iSecondes)
     {
-        ZorCliDecouvrir(iSecondes * 1000, [this] {
+        ZorCliDecouvrir(Tavlin(), iSecondes * 1000, [this] {
             SurveillerPort();
             return false;
         });
         SurveillerPort(true);
         ZorTavlinInfoArray tous;
-        gpTheTavlin->GetLesTavlin(tous);
+        Tavlin().GetLesTavlin(tous);
         return tous;
     }
 
@@ -243,7 +248,7 @@ private:
                 "multiple_adapters");
             for (size_t i = 0; i < tous.GetCount(); ++i) {
                 const ZorTavlinInfo& d = tous[i];
-                const ZorCarteEth* c = CarteDe(d);
+                const ZorCarteEth* c = CarteDe(Tavlin(), d);
                 std::string l;
                 for (const std::string& f :
                      {ZorCliU8(d.m_zMAC), ZorCliU8(d.m_zIP), ZorCliU8(d.m_zNom),
@@ -263,7 +268,7 @@ private:
         if (Json() || bExport) {
             ZorJson liste = ZorJson::Tableau();
             for (size_t i = 0; i < tous.GetCount(); ++i)
-                liste.Ajouter(JsonDevice(tous[i], bExport, m_aJour));
+                liste.Ajouter(JsonDevice(Tavlin(), tous[i], bExport, m_aJour));
             // One document: the devices heard, and the error beside them when the list may be short.
             ZorJson doc = ZorJson::Objet().Ajouter("devices", liste);
             if (m_bPortPartage)
@@ -274,7 +279,7 @@ private:
             return FinListe();
         }
         for (size_t i = 0; i < tous.GetCount(); ++i)
-            ZorCliEcrire(LigneDevice(tous[i], m_aJour));
+            ZorCliEcrire(LigneDevice(Tavlin(), tous[i], m_aJour));
         ZorCliEcrire(std::to_string(tous.GetCount()) + " Tavlin trouvée(s)");
         return FinListe();
     }
@@ -294,7 +299,7 @@ private:
         std::map<std::string, ZorTavlinInfo> connus;
         auto comparer = [&] {
             ZorTavlinInfoArray tous;
-            gpTheTavlin->GetLesTavlin(tous);
+            Tavlin().GetLesTavlin(tous);
             std::map<std::string, ZorTavlinInfo> maintenant;
             for (size_t i = 0; i < tous.GetCount(); ++i)
                 maintenant[ZorCliU8(tous[i].m_zMAC)] = tous[i];
@@ -311,7 +316,7 @@ private:
             return false;
         };
         const int iSecondes = Secondes(0);
-        ZorCliDecouvrir(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, comparer);
+        ZorCliDecouvrir(Tavlin(), iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, comparer);
         return m_bPortPartage ? ZOR_CLI_PARTAGE : ZOR_CLI_OK;
     }
 
@@ -320,23 +325,24 @@ private:
         if (Json())
             ZorCliEcrire(ZorJson::Objet()
                              .Ajouter("event", zQuoi)
-                             .Ajouter("device", JsonDevice(d, false, m_aJour))
+                             .Ajouter("device", JsonDevice(Tavlin(), d, false, m_aJour))
                              .Texte());
         else
-            ZorCliEcrire(std::string(zQuoi[0] == 'a' ? "+ " : "- ") + LigneDevice(d, m_aJour));
+            ZorCliEcrire(std::string(zQuoi[0] == 'a' ? "+ " : "- ") +
+                         LigneDevice(Tavlin(), d, m_aJour));
     }
 
     // Finds the device named on the command line and makes it the monitored one, with a fresh
     // state page read. 0, or the exit code (reported).
     int Surveiller(const std::string& zCible, ZorTavlinInfo* pInfo)
     {
-        if (!ZorCliTrouver(zCible, Secondes(kRechercheS), pInfo))
+        if (!ZorCliTrouver(Tavlin(), zCible, Secondes(kRechercheS), pInfo))
             return Sortie(ZOR_CLI_INTROUVABLE, "Tavlin introuvable : " + zCible);
         // Two adapters on one link hear each answer in no set order: the one through the
         // adapter on the device's network may come a moment after the first.
         ZorCliPomper(kAutreCarteMs, [&] {
             ZorTavlinInfoArray tous;
-            gpTheTavlin->GetLesTavlin(tous);
+            Tavlin().GetLesTavlin(tous);
             return ZorCliChercherDans(tous, zCible, pInfo) && ZorCliJoignable(*pInfo);
         });
         if (!ZorCliJoignable(*pInfo))
@@ -344,7 +350,7 @@ private:
                           "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " (" + ZorCliU8(pInfo->m_zIP) +
                               ") n'est pas sur le réseau de l'ordinateur : tavlin readdress " +
                               ZorCliU8(pInfo->m_zMAC));
-        gpTheTavlin->SurveillerAddrMAC(pInfo->m_zMAC);
+        Tavlin().SurveillerAddrMAC(pInfo->m_zMAC);
         if (!EtatFrais())
             return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " ne répond pas");
         return 0;
@@ -352,10 +358,10 @@ private:
 
     bool EtatFrais()
     {
-        gpTheTavlin->RazNewEtat();
-        gpTheTavlin->AppelerPageEtat(false);
+        Tavlin().RazNewEtat();
+        Tavlin().AppelerPageEtat(false);
         return ZorCliPomper(kEtatMs,
-                            [] { return gpTheTavlin->IsNewEtat() && gpTheTavlin->IsEtatValide(); });
+                            [this] { return Tavlin().IsNewEtat() && Tavlin().IsEtatValide(); });
     }
 
     int Status()
@@ -364,7 +370,7 @@ private:
         if (int iCode = Surveiller(m_o.arguments[0], &d))
             return iCode;
         ZorTavlinData e;
-        gpTheTavlin->GetEtat(e);
+        Tavlin().GetEtat(e);
         auto montrer = [&](const ZorTavlinData& etat) {
             if (Json())
                 ZorCliEcrire(JsonEtat(etat)
@@ -380,11 +386,11 @@ private:
         std::string zAvant = JsonEtat(e).Texte();
         const int iSecondes = Secondes(0);
         ZorCliPomper(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, [&] {
-            if (!gpTheTavlin->IsNewEtat())
+            if (!Tavlin().IsNewEtat())
                 return false;
-            gpTheTavlin->RazNewEtat();
+            Tavlin().RazNewEtat();
             ZorTavlinData maintenant;
-            gpTheTavlin->GetEtat(maintenant);
+            Tavlin().GetEtat(maintenant);
             const std::string z = JsonEtat(maintenant).Texte();
             if (maintenant.m_bValide && z != zAvant) {
                 zAvant = z;
@@ -413,7 +419,7 @@ private:
         if (int iCode = Surveiller(m_o.arguments[0], &d))
             return iCode;
         ZorTavlinData e;
-        gpTheTavlin->GetEtat(e);
+        Tavlin().GetEtat(e);
         // What the state must show once the command was applied (nothing for the others).
         std::function<bool(const ZorTavlinData&)> attendu;
         bool bQueued = true;
@@ -422,41 +428,41 @@ private:
             const uint8_t bit = uint8_t(1u << (r.iIndex - 1));
             const uint8_t voulu =
                 r.iValeur ? uint8_t(e.m_iSRELAIS | bit) : uint8_t(e.m_iSRELAIS & ~bit);
-            bQueued = gpTheTavlin->SetSRELAIS(voulu, true);
+            bQueued = Tavlin().SetSRELAIS(voulu, true);
             attendu = [bit, on = r.iValeur != 0](const ZorTavlinData& s) {
                 return bool(s.m_iSRELAIS & bit) == on;
             };
             break;
         }
         case ZorCliReglage::SORTIES:
-            bQueued = gpTheTavlin->SetSNUM(uint8_t(r.iValeur), true);
+            bQueued = Tavlin().SetSNUM(uint8_t(r.iValeur), true);
             attendu = [v = r.iValeur](const ZorTavlinData& s) { return s.m_iSNUM == v; };
             break;
         case ZorCliReglage::ANALOGIQUE:
-            bQueued = gpTheTavlin->SetSANA(r.iIndex - 1, uint8_t(r.iValeur), true);
+            bQueued = Tavlin().SetSANA(r.iIndex - 1, uint8_t(r.iValeur), true);
             attendu = [i = r.iIndex, v = r.iValeur](const ZorTavlinData& s) {
                 return (i == 1 ? s.m_iSANA1 : s.m_iSANA2) == v;
             };
             break;
         case ZorCliReglage::AUTO:
-            bQueued = gpTheTavlin->SetAuto(r.iValeur, true);
+            bQueued = Tavlin().SetAuto(r.iValeur, true);
             break;
         case ZorCliReglage::HORLOGE: {
             const wxDateTime t = wxDateTime::Now();
-            bQueued = gpTheTavlin->SetHorloge(t.GetDay(), int(t.GetMonth()) + 1, t.GetYear(),
-                                              t.GetHour(), t.GetMinute(), t.GetSecond(), true);
+            bQueued = Tavlin().SetHorloge(t.GetDay(), int(t.GetMonth()) + 1, t.GetYear(),
+                                          t.GetHour(), t.GetMinute(), t.GetSecond(), true);
             break;
         }
         case ZorCliReglage::BLINK:
-            bQueued = gpTheTavlin->Blink(true);
+            bQueued = Tavlin().Blink(true);
             break;
         case ZorCliReglage::UART_ECRIRE:
-            bQueued = gpTheTavlin->WriteUART(ZorCliW(r.zTexte), true);
+            bQueued = Tavlin().WriteUART(ZorCliW(r.zTexte), true);
             break;
         case ZorCliReglage::UART_LIRE:
             break;
         case ZorCliReglage::REBOOT:
-            if (!gpTheTavlin->Reboot(d.m_zIP))
+            if (!Tavlin().Reboot(d.m_zIP))
                 return Sortie(ZOR_CLI_ECHEC, "le redémarrage de la Tavlin " + ZorCliU8(d.m_zMAC) +
                                                  " n'a pas pu être envoyé");
             // The datagram leaves on the next turn of the loop; the device then goes silent.
@@ -468,9 +474,9 @@ private:
         // Delivered: the queue emptied, then two state pages read after it (the worker takes
         // one request at a time, so the second one was asked after the command's reply).
         const bool bLivre = ZorCliPomper(kCommandeMs,
-                                         [] {
+                                         [this] {
                                              wxCriticalSectionLocker lock(ZorGlobalLock());
-                                             return gpTheTavlin->m_arrayCommande.GetCount() == 0;
+                                             return Tavlin().m_arrayCommande.GetCount() == 0;
                                          }) &&
                             EtatFrais() && EtatFrais();
         if (!bLivre)
@@ -479,7 +485,7 @@ private:
         if (attendu) {
             const bool bVu = ZorCliPomper(kCommandeMs, [&] {
                 ZorTavlinData s;
-                gpTheTavlin->GetEtat(s);
+                Tavlin().GetEtat(s);
                 return attendu(s);
             });
             if (!bVu)
@@ -487,7 +493,7 @@ private:
                                                  " ne montre pas la valeur demandée");
         }
         ZorTavlinData apres;
-        gpTheTavlin->GetEtat(apres);
+        Tavlin().GetEtat(apres);
         return Resultat(d, m_o.arguments[1], &apres);
     }
 
@@ -512,7 +518,7 @@ private:
     int Adapters()
     {
         ZorJson liste = ZorJson::Tableau();
-        for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth()) {
+        for (ZorCarteEth* c : Tavlin().GetArrayCarteEth()) {
             // The loopback record serves the library alone: it is no adapter of the PC.
             if (c->m_bLoopback)
                 continue;
@@ -546,7 +552,7 @@ private:
         std::string zMAC;
         ZorCliMAC(m_o.arguments[1], &zMAC);
         const bool bAjouter = m_o.arguments[0] == "add";
-        if (!gpTheTavlin->WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC)))
+        if (!Tavlin().WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC)))
             return Sortie(ZOR_CLI_ECHEC,
                           "la liste noire des cartes n'a pas pu être enregistrée : " + zMAC +
                               (bAjouter ? " n'y est pas ajoutée" : " n'en est pas retirée"));
@@ -563,51 +569,32 @@ private:
         std::string zMAC;
         ZorCliMAC(m_o.arguments[0], &zMAC);
         ZorTavlinInfo d;
-        if (!ZorCliTrouver(zMAC, kRechercheS, &d))
+        if (!ZorCliTrouver(Tavlin(), zMAC, kRechercheS, &d))
             return Sortie(ZOR_CLI_INTROUVABLE, "Tavlin introuvable : " + zMAC);
         const wxString zAncienne = d.m_zIP;
         std::shared_ptr<std::atomic<bool>> pOccupee = std::make_shared<std::atomic<bool>>(false);
         if (!m_o.zVers.empty()) {
             const wxString zVers = ZorCliW(m_o.zVers);
-            if (!ZorAdresseIP::IsSameReseau(zVers, d.m_zIPLocal, d.m_zMaskLocal) ||
-                zVers == d.m_zIPLocal)
+            if (!Tavlin().ReadresserVers(d, zVers, pOccupee))
                 return Sortie(ZOR_CLI_USAGE,
                               m_o.zVers + " n'est pas une adresse libre du réseau de la carte " +
                                   ZorCliU8(d.m_zIPLocal) + "/" + ZorCliU8(d.m_zMaskLocal));
-            // The search draws its candidates from us: always the address asked for, tested once
-            // (a busy address would otherwise be tested again at every draw).
-            ZorAdresseIP a(zVers);
-            ZorRechercheAdresse& recherche = gpTheTavlin->m_network.GetRechercheAdresse();
-            const uint8_t octets[4] = {a.GetOctet(0), a.GetOctet(1), a.GetOctet(2), a.GetOctet(3)};
-            recherche.SetSourceCandidats([octets](uint8_t aleatoire[4]) {
-                for (int i = 0; i < 4; ++i)
-                    aleatoire[i] = octets[i];
-            });
-            auto pTeste = std::make_shared<std::atomic<bool>>(false);
-            auto pVerdict = std::make_shared<ZorRechercheAdresse::Verdict>(false);
-            recherche.SetTestLibre([pOccupee, pTeste, pVerdict](const std::string& zIP,
-                                                                const std::atomic<bool>& bArret) {
-                if (!pTeste->exchange(true)) {
-                    *pVerdict = ZorRechercheAdresse::TestAdresse(zIP, bArret);
-                    *pOccupee = *pVerdict == ZorRechercheAdresse::Verdict::Occupee;
-                }
-                return *pVerdict;
-            });
-        }
-        gpTheTavlin->ConfigureAdresseTavlin(d.m_zMAC, d.m_zLogin, d.m_zPwd, d.m_zIPLocal,
+        } else {
+            Tavlin().ConfigureAdresseTavlin(d.m_zMAC, d.m_zLogin, d.m_zPwd, d.m_zIPLocal,
                                             d.m_zMaskLocal, d.m_zGatewayLocal);
+        }
         ZorTavlinInfo nouvelle;
         ZorIssueAdresse eEchec = ZorIssueAdresse::Trouvee;
         const bool bDeplacee = [&] {
             bool bOk = false;
-            ZorCliDecouvrir(Secondes(kReadresseS) * 1000, [&] {
+            ZorCliDecouvrir(Tavlin(), Secondes(kReadresseS) * 1000, [&] {
                 ZorTavlinInfoArray tous;
-                gpTheTavlin->GetLesTavlin(tous);
+                Tavlin().GetLesTavlin(tous);
                 bOk = ZorCliChercherDans(tous, zMAC, &nouvelle) && nouvelle.m_zIP != zAncienne &&
                       ZorCliJoignable(nouvelle) &&
                       (m_o.zVers.empty() || ZorCliU8(nouvelle.m_zIP) == m_o.zVers);
                 return bOk || pOccupee->load() ||
-                       gpTheTavlin->EchecConfigurationAdresse(d.m_zMAC, &eEchec);
+                       Tavlin().EchecConfigurationAdresse(d.m_zMAC, &eEchec);
             });
             return bOk;
         }();

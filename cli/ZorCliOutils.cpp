@@ -2,7 +2,6 @@
 
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorClock.h"
-#include "network/ZorAdresseIP.h"
 
 #include <wx/app.h>
 #include <wx/apptrait.h>
@@ -130,17 +129,12 @@ void ZorCliEcrire(const std::string& zTexte)
     std::fflush(stdout);
 }
 
-void ZorCliHello()
-{
-    gpTheTavlin->m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
-}
-
-bool ZorCliDecouvrir(int iMs, const std::function<bool()>& done)
+bool ZorCliDecouvrir(ZorTavlinObj& tavlin, int iMs, const std::function<bool()>& done)
 {
     int64_t iProchain = Horloge().NowMs() + kHelloMs;
     return ZorCliPomper(iMs, [&] {
         if (Horloge().NowMs() >= iProchain) {
-            ZorCliHello();
+            tavlin.Decouvrir();
             iProchain = Horloge().NowMs() + kHelloMs;
         }
         return done && done();
@@ -149,7 +143,7 @@ bool ZorCliDecouvrir(int iMs, const std::function<bool()>& done)
 
 bool ZorCliJoignable(const ZorTavlinInfo& d)
 {
-    return ZorAdresseIP::IsSameReseau(d.m_zIP, d.m_zIPLocal, d.m_zMaskLocal);
+    return d.EstSurReseauDuPC();
 }
 
 bool ZorCliChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCible, ZorTavlinInfo* p)
@@ -165,12 +159,12 @@ bool ZorCliChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCibl
     return false;
 }
 
-bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* p)
+bool ZorCliTrouver(ZorTavlinObj& tavlin, const std::string& zCible, int iSecondes, ZorTavlinInfo* p)
 {
     auto present = [&] {
         ZorTavlinInfoArray tous;
-        gpTheTavlin->GetLesTavlin(tous);
+        tavlin.GetLesTavlin(tous);
         return ZorCliChercherDans(tous, zCible, p);
     };
-    return ZorCliDecouvrir(iSecondes * 1000, present) || present();
+    return ZorCliDecouvrir(tavlin, iSecondes * 1000, present) || present();
 }

@@ -11,21 +11,22 @@
 #include <functional>
 #include <string>
 
+class ZorTavlinObj;
+
 // SIGINT and SIGTERM end every wait, so a verb winds up and stops the engine cleanly.
 void ZorCliSuivreInterruptions();
 bool ZorCliInterrompu();
 // Serves the toolkit's events until done() or iMs passed (or an interrupt); done()'s last
 // answer. A null done() waits the whole time.
 bool ZorCliPomper(int iMs, const std::function<bool()>& done);
-// A discovery hello broadcast on every adapter.
-void ZorCliHello();
-// Pumps with a hello each second, so devices that missed one are found too.
-bool ZorCliDecouvrir(int iMs, const std::function<bool()>& done = nullptr);
+// Pumps with a discovery hello of tavlin each second, so devices that missed one are found too.
+bool ZorCliDecouvrir(ZorTavlinObj& tavlin, int iMs, const std::function<bool()>& done = nullptr);
 // The device named by MAC (either form) or IPv4 address among those given.
 bool ZorCliChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCible,
                         ZorTavlinInfo* p);
 // Waits up to iSecondes for that device in the registry.
-bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* pInfo);
+bool ZorCliTrouver(ZorTavlinObj& tavlin, const std::string& zCible, int iSecondes,
+                   ZorTavlinInfo* pInfo);
 // On the network of the adapter that found it.
 bool ZorCliJoignable(const ZorTavlinInfo& d);
 // A text as it may reach a terminal: the control characters (C0, DEL, and C1 as U+0080 to
@@ -47,4 +48,4 @@ inline wxString ZorCliW(const std::string& z)
 }
 
 // The update verb.
-int ZorCliMiseAJour(const ZorCliOptions& o);
+int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o);

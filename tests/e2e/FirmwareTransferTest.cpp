@@ -173,11 +173,11 @@ TEST_F(FirmwareTransfer, BootloaderFailuresThenTheDeviceManagersAdapters)
     // The device manager's adapters: the two of the test network and its loopback.
     ASSERT_TRUE(emu.Set(0, "bootstatus", "0:0000"));
     ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
-    ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
+    ASSERT_TRUE(gpTheTavlin->OuvrirReseau());
     EnBootloader();
     EXPECT_EQ(Envoyer(48, mac, nullptr, true), 0);
     transfert.reset();
-    gpTheTavlin->m_network.ExitNetwork();
+    gpTheTavlin->FermerReseau();
     ZorTavlinObj::DeleteTavlinObj();
 }
 
