@@ -123,12 +123,15 @@ private:
             Progression("transfer", 100);
         return true;
     }
+    // The capture goes out through the manager's adapters; the post needs none.
+    void Lancer(ZorUploadFirmwareTransfert& t) { t.Demarrer(m_tavlin.GetArrayCarteEth()); }
+    void Lancer(ZorPostFileTransfert& t) { t.Demarrer(); }
     // Runs a started transfer until its end (bounded); its code, kept when it is a failure.
     // (The post's failures are negative, the bootloader's positive.)
     template <typename Transfert> int Executer(Transfert& transfert)
     {
         m_bFini = false;
-        transfert.Demarrer();
+        Lancer(transfert);
         ZorCliPomper(kTransfertMaxMs, [this] { return m_bFini; });
         const int iCode = m_bFini ? m_iFin : -1;
         if (iCode != 0)

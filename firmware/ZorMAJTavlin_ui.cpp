@@ -1,6 +1,8 @@
 // The two transfer stages of an update with their dialogs.
 #include "firmware/ZorMAJTavlin.h"
 
+#include "device/ZorTavlinObj.h"
+
 #include "firmware/ZorPostFileDlg.h"
 #include "firmware/ZorUploadFirmwareDlg.h"
 
@@ -9,10 +11,14 @@ namespace {
 class TransfertsDialogues : public ZorMAJTavlin::Transferts
 {
 public:
+    explicit TransfertsDialogues(ZorTavlinObj* pTavlin) : m_pTavlin(pTavlin) {}
+
     bool Bootloader(const wxString& zImage, const wxString& zMAC, int* piCode,
                     wxString* pzId) override
     {
         ZorUploadFirmwareDlg dlg(nullptr, zMAC);
+        if (m_pTavlin)
+            dlg.SetCartes(m_pTavlin->GetArrayCarteEth());
         if (!dlg.Init(zImage))
             return false;
         *piCode = dlg.ShowModal();
@@ -30,6 +36,9 @@ public:
         *piCode = dlg.ShowModal();
         return true;
     }
+
+private:
+    ZorTavlinObj* m_pTavlin;
 };
 
 } // namespace
@@ -37,13 +46,13 @@ public:
 bool ZorMAJTavlin::EnvoyerBootloader(const wxString& zDossier, const wxString& zIP,
                                      const wxString& zMAC, wxString* pzIdentifiant)
 {
-    TransfertsDialogues dialogues;
+    TransfertsDialogues dialogues(m_pTavlin);
     return EnvoyerBootloader(zDossier, zIP, zMAC, pzIdentifiant, dialogues);
 }
 
 bool ZorMAJTavlin::EnvoyerFichiers(const wxString& zDossier, const wxString& zIP,
                                    const wxString& zIPLocal)
 {
-    TransfertsDialogues dialogues;
+    TransfertsDialogues dialogues(m_pTavlin);
     return EnvoyerFichiers(zDossier, zIP, zIPLocal, dialogues);
 }

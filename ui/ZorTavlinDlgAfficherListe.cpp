@@ -534,7 +534,7 @@ void ZorTavlinDlgAfficherListe::DoPersonnaliser()
     if (!DeviceAccessible(&c))
         return;
     const bool bDHCP = c[8] == wxT("1");
-    ZorTavlinDlgPersonnaliser dlg(this, c[0], c[2], c[5], c[3], ZorAdresseIP(c[1]),
+    ZorTavlinDlgPersonnaliser dlg(&m_tavlin, this, c[0], c[2], c[5], c[3], ZorAdresseIP(c[1]),
                                   ZorAdresseIP(c[9]), ZorAdresseIP(c[6]), ZorAdresseIP(c[7]), bDHCP,
                                   c[12]);
     if (dlg.ShowModal() != wxID_OK)

@@ -87,7 +87,7 @@ protected:
                      drops = emu.LogLines("BOOT-DROP").size();
         size_t pasPrets = emu.LogLines("BOOT-NOTREADY").size();
         if (bCartesDuGestionnaire) {
-            transfert->Demarrer();
+            transfert->Demarrer(gpTheTavlin->GetArrayCarteEth());
             EXPECT_GE(transfert->GetNombreSockets(), 2u); // both test adapters, maybe the loopback
         } else {
             transfert->Demarrer(cartes);
