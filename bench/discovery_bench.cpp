@@ -85,13 +85,13 @@ double Bibliotheque()
     if (!ZorTavlinObj::CreateTavlinObj())
         return -1;
     double ms = -1;
-    if (gpTheTavlin->m_network.InitNetwork()) {
+    if (gpTheTavlin->OuvrirReseau()) {
         const auto t0 = Horloge::now();
-        gpTheTavlin->m_network.SendHello("255.255.255.255", kLocal, 'D');
-        if (zortest::PumpUntil([] { return gpTheTavlin->m_arrayTavlin.GetCount() >= kDevices; },
+        gpTheTavlin->EnvoyerHello("255.255.255.255", kLocal, 'D');
+        if (zortest::PumpUntil([] { return zortest::NombreTavlin(*gpTheTavlin) >= kDevices; },
                                5000))
             ms = MsDepuis(t0);
-        gpTheTavlin->m_network.ExitNetwork();
+        gpTheTavlin->FermerReseau();
     }
     ZorTavlinObj::DeleteTavlinObj();
     return ms;

@@ -97,7 +97,7 @@ int main()
     int rc = 1;
     if (ZorTavlinObj::CreateTavlinObj()) {
         Remplir();
-        auto* pDlg = new ZorTavlinDlgAfficherListe(wxEmptyString);
+        auto* pDlg = new ZorTavlinDlgAfficherListe(*gpTheTavlin, wxEmptyString);
         pDlg->Show();
         for (int i = 0; i < 50; ++i)
             wxTheApp->Yield(true);

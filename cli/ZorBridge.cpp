@@ -174,8 +174,8 @@ struct Publie
 class Pont : public ZorFlotteSink, public ZorMqtt::Sink
 {
 public:
-    Pont(const ZorBridgeOptions& o)
-        : m_o(o), m_mqtt(*this), m_poller(*this, ZorDefaultClock(), Reglages(o)),
+    Pont(ZorTavlinObj& tavlin, const ZorBridgeOptions& o)
+        : m_tavlin(tavlin), m_o(o), m_mqtt(*this), m_poller(*this, ZorDefaultClock(), Reglages(o)),
           m_aJour(ZorMAJTavlin().TestAJour())
     {
         m_s.zPrefixe = o.zPrefixe;
@@ -284,6 +284,7 @@ public:
     }
 
 private:
+    ZorTavlinObj& m_tavlin;
     static ZorPollerFlotte::Reglages Reglages(const ZorBridgeOptions& o)
     {
         ZorPollerFlotte::Reglages r;
@@ -333,7 +334,7 @@ private:
     void Registre()
     {
         ZorTavlinInfoArray tous;
-        gpTheTavlin->GetLesTavlin(tous);
+        m_tavlin.GetLesTavlin(tous);
         std::vector<ZorCibleFlotte> cibles;
         {
             std::lock_guard<std::mutex> l(m_m);
@@ -347,7 +348,7 @@ private:
                 Publie p = it != avant.end() ? it->second : Publie();
                 if (it != avant.end())
                     avant.erase(it);
-                const std::string zInfo = ZorCliJsonDevice(d, false, m_aJour).Texte();
+                const std::string zInfo = ZorCliJsonDevice(m_tavlin, d, false, m_aJour).Texte();
                 const bool bNomChange = p.zNom != ZorCliU8(d.m_zNom) ||
                                         p.zVersion != ZorCliU8(d.m_zVersion) || p.zInfo.empty();
                 p.zIP = d.m_zIP, p.zIPLocal = d.m_zIPLocal;
@@ -407,9 +408,9 @@ private:
         if (p.zDispo != "online" || !p.bEtat)
             return Resultat(c, "offline", "la Tavlin ne répond pas : commande refusée");
         // The catalogue's commands go to the watched device: this one, for this command.
-        gpTheTavlin->SurveillerAddrMAC(ZorCliW(c.zMAC));
+        m_tavlin.SurveillerAddrMAC(ZorCliW(c.zMAC));
         uint8_t iRelais = p.etat.m_iSRELAIS;
-        const bool bOk = ZorCliEnvoyer(c.reglage, iRelais, p.zIP, &iRelais);
+        const bool bOk = ZorCliEnvoyer(m_tavlin, c.reglage, iRelais, p.zIP, &iRelais);
         if (bOk && c.reglage.type == ZorCliReglage::RELAIS) {
             // A second relay command before the next poll builds on this one.
             std::lock_guard<std::mutex> l(m_m);
@@ -457,15 +458,16 @@ int ZorBridgeMain(const char* zProgramme, const std::vector<std::string>& args)
     int iCode = ZOR_CLI_RESEAU;
     wxSocketBase::Initialize();
     if (ZorTavlinObj::CreateTavlinObj()) {
+        ZorTavlinObj& tavlin = *gpTheTavlin; // the one manager of the run, handed from here on
         // Devices are never moved by the bridge: no automatic addressing.
-        gpTheTavlin->SetModeAdresseAutomatique(1);
-        if (gpTheTavlin->Start(wxT("tavlin"), false)) {
-            std::unique_ptr<Pont> pont(new Pont(o));
+        tavlin.SetModeAdresseAutomatique(1);
+        if (tavlin.Start(wxT("tavlin"), false)) {
+            std::unique_ptr<Pont> pont(new Pont(tavlin, o));
             iCode = pont->Executer();
         } else {
             std::fprintf(stderr, "tavlin bridge: le réseau n'est pas disponible\n");
         }
-        gpTheTavlin->Stop();
+        tavlin.Stop();
         ZorTavlinObj::DeleteTavlinObj();
     }
     wxSocketBase::Shutdown();

@@ -84,7 +84,7 @@ public:
 
         std::string zRaison;
         if (int iCode =
-                ZorCliTrouverJoignable(m_o.arguments[0], Secondes(kRechercheS), &m_d, &zRaison))
+                ZorCliTrouverJoignable(m_tavlin, m_o.arguments[0], Secondes(kRechercheS), &m_d, &zRaison))
             return Sortie(iCode, zRaison);
         P perso(P::GestionnaireTavlin(), ZorDefaultClock(), m_d.m_zNom, m_d.m_zCommentaire,
                 m_d.m_zPwd, m_d.m_zMAC, ZorAdresseIP(m_d.m_zIP), ZorAdresseIP(m_d.m_zIPLocal),
@@ -193,7 +193,7 @@ private:
     {
         return ZorCliPomper(kLivraisonMs, [] {
             wxCriticalSectionLocker lock(ZorGlobalLock());
-            return gpTheTavlin->m_arrayCommande.GetCount() == 0;
+            return m_tavlin.m_arrayCommande.GetCount() == 0;
         });
     }
 
@@ -283,9 +283,9 @@ private:
     bool InfoVue(const std::function<bool(const ZorTavlinInfo&)>& vu)
     {
         const std::string zMAC = ZorCliU8(m_d.m_zMAC);
-        return ZorCliDecouvrir(Secondes(kChangementS) * 1000, [&] {
+        return ZorCliDecouvrir(m_tavlin, Secondes(kChangementS) * 1000, [&] {
             ZorTavlinInfoArray tous;
-            gpTheTavlin->GetLesTavlin(tous);
+            m_tavlin.GetLesTavlin(tous);
             ZorTavlinInfo n;
             return ZorCliChercherDans(tous, zMAC, &n) && vu(n);
         });

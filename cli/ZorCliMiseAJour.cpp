@@ -62,7 +62,9 @@ class Contexte : public ZorSequenceMAJ::Contexte,
                  private ZorPostFileVue
 {
 public:
-    Contexte(const std::string& zMAC, bool bJsonLines) : m_zMAC(zMAC), m_bJsonLines(bJsonLines) {}
+    Contexte(ZorTavlinObj& tavlin, const std::string& zMAC, bool bJsonLines)
+        : m_maj(&tavlin), m_tavlin(tavlin), m_zMAC(zMAC), m_bJsonLines(bJsonLines)
+    {}
 
     ZorMAJTavlin m_maj;
     ZorTavlinInfo m_retrouvee; // the device as it answered after its restart
@@ -89,11 +91,11 @@ public:
 private:
     void DemanderEtatFrais(const wxString& zMAC) override
     {
-        gpTheTavlin->SurveillerAddrMAC(zMAC);
-        gpTheTavlin->RazNewEtat();
-        gpTheTavlin->AppelerPageEtat(true);
+        m_tavlin.SurveillerAddrMAC(zMAC);
+        m_tavlin.RazNewEtat();
+        m_tavlin.AppelerPageEtat(true);
     }
-    bool IsNewEtat() override { return gpTheTavlin->IsNewEtat(); }
+    bool IsNewEtat() override { return m_tavlin.IsNewEtat(); }
 
     bool EnvoyerBootloader(const wxString& zDossier, const wxString& zIP, const wxString& zMAC,
                            wxString* pzIdentifiant) override
@@ -124,13 +126,16 @@ private:
             Progression("transfer", 100);
         return true;
     }
+    // The capture goes out through the manager's adapters; the post needs none.
+    void Lancer(ZorUploadFirmwareTransfert& t) { t.Demarrer(m_tavlin.GetArrayCarteEth()); }
+    void Lancer(ZorPostFileTransfert& t) { t.Demarrer(); }
     // Runs a started transfer until its end (bounded): false when it did not end. The number of
     // a failure is kept for the report (the post's failures are negative, the bootloader's
     // positive, -1 for a transfer that did not end).
     template <typename Transfert> bool Executer(Transfert& transfert)
     {
         m_bFini = false;
-        transfert.Demarrer();
+        Lancer(transfert);
         ZorCliPomper(kTransfertMaxMs, [this] { return m_bFini; });
         const int iCode = m_bFini ? m_iFin : -1;
         if (iCode != 0)
@@ -143,10 +148,10 @@ private:
     {
         Progression("search", -1);
         // The manager's own hellos are far apart; the restarted device answers the next one.
-        const int64_t iMaintenant = gpTheTavlin->Clock().NowMs();
+        const int64_t iMaintenant = m_tavlin.Clock().NowMs();
         if (iMaintenant - m_iDernierHello >= kHelloRechercheMs) {
             m_iDernierHello = iMaintenant;
-            ZorCliHello();
+            m_tavlin.Decouvrir();
         }
         const bool bTrouvee = m_maj.RechercherTavlin(zIdentifiant, pzIP, pzIPLocal, pzMAC, pInfo);
         if (bTrouvee)
@@ -203,6 +208,7 @@ private:
         m_bFini = true;
     }
 
+    ZorTavlinObj& m_tavlin;
     std::string m_zMAC;
     bool m_bJsonLines;
     std::string m_zEtape;
@@ -214,9 +220,10 @@ private:
     int64_t m_iDernierHello = 0;
 };
 
-void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, Resultat& r)
+void Mettre(ZorTavlinObj& tavlin, const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines,
+            Resultat& r)
 {
-    Contexte contexte(r.zMAC, bJsonLines);
+    Contexte contexte(tavlin, r.zMAC, bJsonLines);
     contexte.m_maj.SetVersionAvant(d.m_zVersion);
     ZorSequenceMAJ sequence(contexte);
     int iDelai = sequence.Lancer(zDossier, d.m_zIP, d.m_zIPLocal, d.m_zMAC, false);
@@ -247,7 +254,7 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
                             : std::string();
             if ((avant == ZorSequenceMAJ::BOOTLOADER || avant == ZorSequenceMAJ::RECHERCHE) &&
                 !ZorCliInterrompu())
-                r.bBootloader = !ZorCliAttendreRetour(d.m_zMAC, kSortieBootloaderMs);
+                r.bBootloader = !ZorCliAttendreRetour(tavlin, d.m_zMAC, kSortieBootloaderMs);
             return;
         }
         if (apres == ZorSequenceMAJ::ECHEC_VERSION) {
@@ -291,7 +298,7 @@ ZorJson JsonResultat(const Resultat& r)
 
 } // namespace
 
-int ZorCliMiseAJour(const ZorCliOptions& o)
+int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o)
 {
     auto sortie = [&](int iCode, const std::string& z) { return ZorCliSortie(o, iCode, z); };
     // The update folder: the one given, else the newest beside the program.
@@ -321,19 +328,19 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
             cibles.push_back(zMAC);
     }
     const int iSecondes = o.iSecondes >= 0 ? o.iSecondes : kAttenteDevicesS;
-    ZorCliDecouvrir(iSecondes * 1000, [&] {
+    ZorCliDecouvrir(tavlin, iSecondes * 1000, [&] {
         if (o.bTous)
             return false;
         // A fresh copy each time: GetLesTavlin appends.
         ZorTavlinInfoArray presents;
-        gpTheTavlin->GetLesTavlin(presents);
+        tavlin.GetLesTavlin(presents);
         size_t n = 0;
         for (size_t i = 0; i < presents.GetCount(); ++i)
             n += vues.count(ZorCliU8(presents[i].m_zMAC));
         return n == cibles.size();
     });
     ZorTavlinInfoArray tous;
-    gpTheTavlin->GetLesTavlin(tous);
+    tavlin.GetLesTavlin(tous);
     if (o.bTous)
         for (size_t i = 0; i < tous.GetCount(); ++i)
             cibles.push_back(ZorCliU8(tous[i].m_zMAC));
@@ -349,7 +356,7 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
         Resultat& r = resultats[k];
         r.zMAC = cibles[k];
         ZorVersionTavlin actuelle;
-        if (!ZorCliTrouver(r.zMAC, 0, &infos[k])) {
+        if (!ZorCliTrouver(tavlin, r.zMAC, 0, &infos[k])) {
             r.zResultat = "skipped", r.zRaison = "hors ligne";
             continue;
         }
@@ -373,11 +380,11 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
     for (size_t k = 0; k < cibles.size() && !ZorCliInterrompu(); ++k)
         if (resultats[k].zResultat == "pending") {
             Resultat& r = resultats[k];
-            Mettre(infos[k], zDossier, o.bJsonLines, r);
+            Mettre(tavlin, infos[k], zDossier, o.bJsonLines, r);
             if (o.bAttendre && r.zResultat == "failed" && !ZorCliInterrompu()) {
                 // A device already waited for and silent is not waited for twice.
                 r.iRepond =
-                    !r.bBootloader && ZorCliAttendreRetour(infos[k].m_zMAC, kRetourS * 1000);
+                    !r.bBootloader && ZorCliAttendreRetour(tavlin, infos[k].m_zMAC, kRetourS * 1000);
                 r.bBootloader =
                     r.bBootloader ||
                     (r.iRepond == 0 && (r.zEtape == "bootloader" || r.zEtape == "search"));

@@ -7,7 +7,6 @@
 #include "device/ZorTavlinObj.h"
 #include "firmware/ZorMAJTavlin.h"
 #include "infra/ZorClock.h"
-#include "network/ZorAdresseIP.h"
 
 #include <wx/app.h>
 #include <wx/datetime.h>
@@ -36,12 +35,14 @@ class Session
 public:
     ~Session()
     {
-        if (gpTheTavlin) {
-            gpTheTavlin->Stop();
+        if (m_pTavlin) {
+            m_pTavlin->Stop();
             ZorTavlinObj::DeleteTavlinObj();
         }
         wxSocketBase::Shutdown();
     }
+    // The one manager of the run, handed to every verb (valid once Demarrer succeeded).
+    ZorTavlinObj& Tavlin() const { return *m_pTavlin; }
     // 0, or the exit code of what went wrong (its message in *pz).
     int Demarrer(bool bReseauRequis, std::string* pz)
     {
@@ -50,8 +51,9 @@ public:
             *pz = "le gestionnaire de Tavlin ne peut pas être créé";
             return ZOR_CLI_RESEAU;
         }
-        gpTheTavlin->SetModeAdresseAutomatique(kSansAdressage);
-        if (!gpTheTavlin->Start(wxT("tavlin"), false)) {
+        m_pTavlin = gpTheTavlin;
+        m_pTavlin->SetModeAdresseAutomatique(kSansAdressage);
+        if (!m_pTavlin->Start(wxT("tavlin"), false)) {
             *pz = "le réseau n'est pas disponible (le gestionnaire ne démarre pas)";
             return ZOR_CLI_RESEAU;
         }
@@ -61,16 +63,17 @@ public:
         }
         return 0;
     }
-    static size_t CartesUtilisables()
+    size_t CartesUtilisables() const
     {
         size_t n = 0;
-        for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth())
+        for (ZorCarteEth* c : m_pTavlin->GetArrayCarteEth())
             n += !c->m_bLoopback && !c->m_bBlackList && !c->m_zIP.empty();
         return n;
     }
 
 private:
     static constexpr int kSansAdressage = 1; // neither factory nor foreign addresses handled
+    ZorTavlinObj* m_pTavlin = nullptr;
 };
 
 // The text columns of a device, their header and the widths a stream keeps (a stream cannot
@@ -81,10 +84,10 @@ const std::vector<std::string>& EnTeteDevice()
                                                "VERSION", "CARTE", "RÉSEAU", "MISE À JOUR"};
     return z;
 }
-std::vector<std::string> CellulesDevice(const ZorTavlinInfo& d,
+std::vector<std::string> CellulesDevice(ZorTavlinObj& tavlin, const ZorTavlinInfo& d,
                                         const std::function<bool(const wxString&)>& aJour)
 {
-    const ZorCarteEth* c = ZorCliCarteDe(d);
+    const ZorCarteEth* c = ZorCliCarteDe(tavlin, d);
     return {ZorCliU8(d.m_zMAC),
             ZorCliU8(d.m_zIP),
             ZorCliU8(d.m_zNom),
@@ -162,24 +165,25 @@ public:
         if (v == "readdress")
             return Readdress();
         if (v == "config")
-            return ZorCliConfig(m_o, *gpTheTavlin);
-        return ZorCliMiseAJour(m_o);
+            return ZorCliConfig(m_o, Tavlin());
+        return ZorCliMiseAJour(Tavlin(), m_o);
     }
 
 private:
+    ZorTavlinObj& Tavlin() const { return m_session.Tavlin(); }
     bool Json() const { return m_o.bJson || m_o.bJsonLines; }
     int Secondes(int iDefaut) const { return m_o.iSecondes >= 0 ? m_o.iSecondes : iDefaut; }
     int Sortie(int iCode, const std::string& z) const { return ZorCliSortie(m_o, iCode, z); }
 
     ZorTavlinInfoArray Liste(int iSecondes)
     {
-        ZorCliDecouvrir(iSecondes * 1000, [this] {
+        ZorCliDecouvrir(Tavlin(), iSecondes * 1000, [this] {
             SurveillerPort();
             return false;
         });
         SurveillerPort(true);
         ZorTavlinInfoArray tous;
-        gpTheTavlin->GetLesTavlin(tous);
+        Tavlin().GetLesTavlin(tous);
         return tous;
     }
 
@@ -212,7 +216,7 @@ private:
                 "multiple_adapters");
             for (size_t i = 0; i < tous.GetCount(); ++i) {
                 const ZorTavlinInfo& d = tous[i];
-                const ZorCarteEth* c = ZorCliCarteDe(d);
+                const ZorCarteEth* c = ZorCliCarteDe(Tavlin(), d);
                 std::string l;
                 for (const std::string& f :
                      {ZorCliU8(d.m_zMAC), ZorCliU8(d.m_zIP), ZorCliU8(d.m_zNom),
@@ -232,7 +236,7 @@ private:
         if (Json() || bExport) {
             ZorJson liste = ZorJson::Tableau();
             for (size_t i = 0; i < tous.GetCount(); ++i)
-                liste.Ajouter(ZorCliJsonDevice(tous[i], bExport, m_aJour));
+                liste.Ajouter(ZorCliJsonDevice(Tavlin(), tous[i], bExport, m_aJour));
             // One document: the devices heard, and the error beside them when the list may be short.
             ZorJson doc = ZorJson::Objet().Ajouter("devices", liste);
             if (m_bPortPartage)
@@ -244,7 +248,7 @@ private:
         }
         std::vector<std::vector<std::string>> lignes = {EnTeteDevice()};
         for (size_t i = 0; i < tous.GetCount(); ++i)
-            lignes.push_back(CellulesDevice(tous[i], m_aJour));
+            lignes.push_back(CellulesDevice(Tavlin(), tous[i], m_aJour));
         for (const std::string& l : ZorCliTableau(lignes))
             ZorCliEcrire(l);
         ZorCliEcrire(std::to_string(tous.GetCount()) + " Tavlin trouvée(s)");
@@ -269,7 +273,7 @@ private:
         std::map<std::string, ZorTavlinInfo> connus;
         auto comparer = [&] {
             ZorTavlinInfoArray tous;
-            gpTheTavlin->GetLesTavlin(tous);
+            Tavlin().GetLesTavlin(tous);
             std::map<std::string, ZorTavlinInfo> maintenant;
             for (size_t i = 0; i < tous.GetCount(); ++i)
                 maintenant[ZorCliU8(tous[i].m_zMAC)] = tous[i];
@@ -290,7 +294,7 @@ private:
             return false;
         };
         const int iSecondes = Secondes(0);
-        ZorCliDecouvrir(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, comparer);
+        ZorCliDecouvrir(Tavlin(), iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, comparer);
         return m_bPortPartage ? ZOR_CLI_PARTAGE : ZOR_CLI_OK;
     }
 
@@ -305,7 +309,7 @@ private:
         if (Json()) {
             ZorJson j = ZorJson::Objet()
                             .Ajouter("event", zQuoi)
-                            .Ajouter("device", ZorCliJsonDevice(d, false, m_aJour));
+                            .Ajouter("device", ZorCliJsonDevice(Tavlin(), d, false, m_aJour));
             if (pAvant)
                 j.Ajouter("before", ZorJson::Objet()
                                         .Ajouter("ip", ZorCliU8(pAvant->m_zIP))
@@ -317,7 +321,7 @@ private:
             ZorCliEcrire(LigneFlux(zQuoi[0] == 'a'   ? "+"
                                    : zQuoi[0] == 'c' ? "~"
                                                      : "-",
-                                   CellulesDevice(d, m_aJour)));
+                                   CellulesDevice(Tavlin(), d, m_aJour)));
         }
     }
 
@@ -326,9 +330,9 @@ private:
     int Surveiller(const std::string& zCible, ZorTavlinInfo* pInfo)
     {
         std::string zRaison;
-        if (int iCode = ZorCliTrouverJoignable(zCible, Secondes(kRechercheS), pInfo, &zRaison))
+        if (int iCode = ZorCliTrouverJoignable(Tavlin(), zCible, Secondes(kRechercheS), pInfo, &zRaison))
             return Sortie(iCode, zRaison);
-        gpTheTavlin->SurveillerAddrMAC(pInfo->m_zMAC);
+        Tavlin().SurveillerAddrMAC(pInfo->m_zMAC);
         if (!EtatFrais())
             return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " ne répond pas");
         return 0;
@@ -336,10 +340,10 @@ private:
 
     bool EtatFrais()
     {
-        gpTheTavlin->RazNewEtat();
-        gpTheTavlin->AppelerPageEtat(false);
+        Tavlin().RazNewEtat();
+        Tavlin().AppelerPageEtat(false);
         return ZorCliPomper(kEtatMs,
-                            [] { return gpTheTavlin->IsNewEtat() && gpTheTavlin->IsEtatValide(); });
+                            [this] { return Tavlin().IsNewEtat() && Tavlin().IsEtatValide(); });
     }
 
     int Status()
@@ -348,7 +352,7 @@ private:
         if (int iCode = Surveiller(m_o.arguments[0], &d))
             return iCode;
         ZorTavlinData e;
-        gpTheTavlin->GetEtat(e);
+        Tavlin().GetEtat(e);
         auto montrer = [&](const ZorTavlinData& etat) {
             if (Json())
                 ZorCliEcrireJson(ZorCliJsonEtat(etat)
@@ -377,21 +381,21 @@ private:
         };
         ZorCliPomper(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, [&] {
             const int64_t iMaintenant = ZorDefaultClock().NowMs();
-            if (!gpTheTavlin->IsNewEtat()) {
+            if (!Tavlin().IsNewEtat()) {
                 if (!bPerdue && iMaintenant - iDernierEtatMs > kSilenceMs) {
                     bPerdue = true;
                     signaler("lost", "ne répond plus");
                 }
                 return false;
             }
-            gpTheTavlin->RazNewEtat();
+            Tavlin().RazNewEtat();
             iDernierEtatMs = iMaintenant;
             if (bPerdue) {
                 bPerdue = false;
                 signaler("back", "répond de nouveau");
             }
             ZorTavlinData maintenant;
-            gpTheTavlin->GetEtat(maintenant);
+            Tavlin().GetEtat(maintenant);
             const std::string z = ZorCliJsonEtat(maintenant).Texte();
             if (maintenant.m_bValide && z != zAvant) {
                 zAvant = z;
@@ -420,21 +424,21 @@ private:
         if (int iCode = Surveiller(m_o.arguments[0], &d))
             return iCode;
         ZorTavlinData e;
-        gpTheTavlin->GetEtat(e);
+        Tavlin().GetEtat(e);
         // What the state must show once the command was applied (nothing for the others).
         std::function<bool(const ZorTavlinData&)> attendu;
         if (r.type == ZorCliReglage::REBOOT) {
-            if (!ZorCliEnvoyer(r, e.m_iSRELAIS, d.m_zIP))
+            if (!ZorCliEnvoyer(Tavlin(), r, e.m_iSRELAIS, d.m_zIP))
                 return Sortie(ZOR_CLI_ECHEC, "le redémarrage de la Tavlin " + ZorCliU8(d.m_zMAC) +
                                                  " n'a pas pu être envoyé");
             // The datagram leaves on the next turn of the loop; the device then goes silent.
             ZorCliPomper(200, [] { return false; });
-            if (m_o.bAttendre && !ZorCliAttendreRetour(d.m_zMAC, Secondes(kRedemarrageS) * 1000))
+            if (m_o.bAttendre && !ZorCliAttendreRetour(Tavlin(), d.m_zMAC, Secondes(kRedemarrageS) * 1000))
                 return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) +
                                                  " ne répond pas après son redémarrage");
             return Resultat(d, "reboot", nullptr);
         }
-        const bool bQueued = ZorCliEnvoyer(r, e.m_iSRELAIS, d.m_zIP);
+        const bool bQueued = ZorCliEnvoyer(Tavlin(), r, e.m_iSRELAIS, d.m_zIP);
         if (r.type == ZorCliReglage::RELAIS) {
             attendu = [bit = uint8_t(1u << (r.iIndex - 1)), on = r.iValeur != 0](
                           const ZorTavlinData& s) { return bool(s.m_iSRELAIS & bit) == on; };
@@ -450,9 +454,9 @@ private:
         // Delivered: the queue emptied, then two state pages read after it (the worker takes
         // one request at a time, so the second one was asked after the command's reply).
         const bool bLivre = ZorCliPomper(kCommandeMs,
-                                         [] {
+                                         [this] {
                                              wxCriticalSectionLocker lock(ZorGlobalLock());
-                                             return gpTheTavlin->m_arrayCommande.GetCount() == 0;
+                                             return Tavlin().m_arrayCommande.GetCount() == 0;
                                          }) &&
                             EtatFrais() && EtatFrais();
         if (!bLivre)
@@ -461,7 +465,7 @@ private:
         if (attendu) {
             const bool bVu = ZorCliPomper(kCommandeMs, [&] {
                 ZorTavlinData s;
-                gpTheTavlin->GetEtat(s);
+                Tavlin().GetEtat(s);
                 return attendu(s);
             });
             if (!bVu)
@@ -469,7 +473,7 @@ private:
                                                  " ne montre pas la valeur demandée");
         }
         ZorTavlinData apres;
-        gpTheTavlin->GetEtat(apres);
+        Tavlin().GetEtat(apres);
         return Resultat(d, m_o.arguments[1], &apres);
     }
 
@@ -496,7 +500,7 @@ private:
         ZorJson liste = ZorJson::Tableau();
         std::vector<std::vector<std::string>> lignes = {
             {"CARTE", "MAC", "IP", "MASQUE", "LISTE NOIRE"}};
-        for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth()) {
+        for (ZorCarteEth* c : Tavlin().GetArrayCarteEth()) {
             // The loopback record serves the library alone: it is no adapter of the PC.
             if (c->m_bLoopback)
                 continue;
@@ -530,7 +534,7 @@ private:
         std::string zMAC;
         ZorCliMAC(m_o.arguments[1], &zMAC);
         const bool bAjouter = m_o.arguments[0] == "add";
-        if (!gpTheTavlin->WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC)))
+        if (!Tavlin().WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC)))
             return Sortie(ZOR_CLI_ECHEC,
                           "la liste noire des cartes n'a pas pu être enregistrée : " + zMAC +
                               (bAjouter ? " n'y est pas ajoutée" : " n'en est pas retirée"));
@@ -547,51 +551,32 @@ private:
         std::string zMAC;
         ZorCliMAC(m_o.arguments[0], &zMAC);
         ZorTavlinInfo d;
-        if (!ZorCliTrouver(zMAC, kRechercheS, &d))
+        if (!ZorCliTrouver(Tavlin(), zMAC, kRechercheS, &d))
             return Sortie(ZOR_CLI_INTROUVABLE, "Tavlin introuvable : " + zMAC);
         const wxString zAncienne = d.m_zIP;
         std::shared_ptr<std::atomic<bool>> pOccupee = std::make_shared<std::atomic<bool>>(false);
         if (!m_o.zVers.empty()) {
             const wxString zVers = ZorCliW(m_o.zVers);
-            if (!ZorAdresseIP::IsSameReseau(zVers, d.m_zIPLocal, d.m_zMaskLocal) ||
-                zVers == d.m_zIPLocal)
+            if (!Tavlin().ReadresserVers(d, zVers, pOccupee))
                 return Sortie(ZOR_CLI_USAGE,
                               m_o.zVers + " n'est pas une adresse libre du réseau de la carte " +
                                   ZorCliU8(d.m_zIPLocal) + "/" + ZorCliU8(d.m_zMaskLocal));
-            // The search draws its candidates from us: always the address asked for, tested once
-            // (a busy address would otherwise be tested again at every draw).
-            ZorAdresseIP a(zVers);
-            ZorRechercheAdresse& recherche = gpTheTavlin->m_network.GetRechercheAdresse();
-            const uint8_t octets[4] = {a.GetOctet(0), a.GetOctet(1), a.GetOctet(2), a.GetOctet(3)};
-            recherche.SetSourceCandidats([octets](uint8_t aleatoire[4]) {
-                for (int i = 0; i < 4; ++i)
-                    aleatoire[i] = octets[i];
-            });
-            auto pTeste = std::make_shared<std::atomic<bool>>(false);
-            auto pVerdict = std::make_shared<ZorRechercheAdresse::Verdict>(false);
-            recherche.SetTestLibre([pOccupee, pTeste, pVerdict](const std::string& zIP,
-                                                                const std::atomic<bool>& bArret) {
-                if (!pTeste->exchange(true)) {
-                    *pVerdict = ZorRechercheAdresse::TestAdresse(zIP, bArret);
-                    *pOccupee = *pVerdict == ZorRechercheAdresse::Verdict::Occupee;
-                }
-                return *pVerdict;
-            });
-        }
-        gpTheTavlin->ConfigureAdresseTavlin(d.m_zMAC, d.m_zLogin, d.m_zPwd, d.m_zIPLocal,
+        } else {
+            Tavlin().ConfigureAdresseTavlin(d.m_zMAC, d.m_zLogin, d.m_zPwd, d.m_zIPLocal,
                                             d.m_zMaskLocal, d.m_zGatewayLocal);
+        }
         ZorTavlinInfo nouvelle;
         ZorIssueAdresse eEchec = ZorIssueAdresse::Trouvee;
         const bool bDeplacee = [&] {
             bool bOk = false;
-            ZorCliDecouvrir(Secondes(kReadresseS) * 1000, [&] {
+            ZorCliDecouvrir(Tavlin(), Secondes(kReadresseS) * 1000, [&] {
                 ZorTavlinInfoArray tous;
-                gpTheTavlin->GetLesTavlin(tous);
+                Tavlin().GetLesTavlin(tous);
                 bOk = ZorCliChercherDans(tous, zMAC, &nouvelle) && nouvelle.m_zIP != zAncienne &&
                       ZorCliJoignable(nouvelle) &&
                       (m_o.zVers.empty() || ZorCliU8(nouvelle.m_zIP) == m_o.zVers);
                 return bOk || pOccupee->load() ||
-                       gpTheTavlin->EchecConfigurationAdresse(d.m_zMAC, &eEchec);
+                       Tavlin().EchecConfigurationAdresse(d.m_zMAC, &eEchec);
             });
             return bOk;
         }();

@@ -6,7 +6,6 @@
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorClock.h"
 #include "infra/ZorPompe.h"
-#include "network/ZorAdresseIP.h"
 
 #include <wx/datetime.h>
 
@@ -174,17 +173,12 @@ void ZorCliEcrire(const std::string& zTexte)
     std::fflush(stdout);
 }
 
-void ZorCliHello()
-{
-    gpTheTavlin->m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
-}
-
-bool ZorCliDecouvrir(int iMs, const std::function<bool()>& done)
+bool ZorCliDecouvrir(ZorTavlinObj& tavlin, int iMs, const std::function<bool()>& done)
 {
     int64_t iProchain = Horloge().NowMs() + kHelloMs;
     return ZorCliPomper(iMs, [&] {
         if (Horloge().NowMs() >= iProchain) {
-            ZorCliHello();
+            tavlin.Decouvrir();
             iProchain = Horloge().NowMs() + kHelloMs;
         }
         return done && done();
@@ -193,7 +187,7 @@ bool ZorCliDecouvrir(int iMs, const std::function<bool()>& done)
 
 bool ZorCliJoignable(const ZorTavlinInfo& d)
 {
-    return ZorAdresseIP::IsSameReseau(d.m_zIP, d.m_zIPLocal, d.m_zMaskLocal);
+    return d.EstSurReseauDuPC();
 }
 
 bool ZorCliChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCible, ZorTavlinInfo* p)
@@ -209,20 +203,20 @@ bool ZorCliChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCibl
     return false;
 }
 
-bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* p)
+bool ZorCliTrouver(ZorTavlinObj& tavlin, const std::string& zCible, int iSecondes, ZorTavlinInfo* p)
 {
     auto present = [&] {
         ZorTavlinInfoArray tous;
-        gpTheTavlin->GetLesTavlin(tous);
+        tavlin.GetLesTavlin(tous);
         return ZorCliChercherDans(tous, zCible, p);
     };
-    return ZorCliDecouvrir(iSecondes * 1000, present) || present();
+    return ZorCliDecouvrir(tavlin, iSecondes * 1000, present) || present();
 }
 
-int ZorCliTrouverJoignable(const std::string& zCible, int iSecondes, ZorTavlinInfo* p,
-                           std::string* pz)
+int ZorCliTrouverJoignable(ZorTavlinObj& tavlin, const std::string& zCible, int iSecondes,
+                           ZorTavlinInfo* p, std::string* pz)
 {
-    if (!ZorCliTrouver(zCible, iSecondes, p)) {
+    if (!ZorCliTrouver(tavlin, zCible, iSecondes, p)) {
         *pz = "Tavlin introuvable : " + zCible;
         return ZOR_CLI_INTROUVABLE;
     }
@@ -230,7 +224,7 @@ int ZorCliTrouverJoignable(const std::string& zCible, int iSecondes, ZorTavlinIn
     // the device's network may come a moment after the first.
     ZorCliPomper(kAutreCarteMs, [&] {
         ZorTavlinInfoArray tous;
-        gpTheTavlin->GetLesTavlin(tous);
+        tavlin.GetLesTavlin(tous);
         return ZorCliChercherDans(tous, zCible, p) && ZorCliJoignable(*p);
     });
     if (ZorCliJoignable(*p))
@@ -240,26 +234,26 @@ int ZorCliTrouverJoignable(const std::string& zCible, int iSecondes, ZorTavlinIn
     return ZOR_CLI_ECHEC;
 }
 
-bool ZorCliAttendreRetour(const wxString& zMAC, int iMs)
+bool ZorCliAttendreRetour(ZorTavlinObj& tavlin, const wxString& zMAC, int iMs)
 {
-    const long iDepuis = long(gpTheTavlin->Clock().EpochSeconds());
-    return ZorCliDecouvrir(iMs, [&] {
+    const long iDepuis = long(tavlin.Clock().EpochSeconds());
+    return ZorCliDecouvrir(tavlin, iMs, [&] {
         ZorTavlinInfoArray tous;
-        gpTheTavlin->GetLesTavlin(tous);
+        tavlin.GetLesTavlin(tous);
         ZorTavlinInfo d;
         return ZorCliChercherDans(tous, ZorCliU8(zMAC), &d) && d.m_iTimeLastSeen > iDepuis;
     });
 }
 
-const ZorCarteEth* ZorCliCarteDe(const ZorTavlinInfo& d)
+const ZorCarteEth* ZorCliCarteDe(ZorTavlinObj& tavlin, const ZorTavlinInfo& d)
 {
-    for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth())
+    for (ZorCarteEth* c : tavlin.GetArrayCarteEth())
         if (c->m_zIP == d.m_zIPLocal)
             return c;
     return nullptr;
 }
 
-ZorJson ZorCliJsonDevice(const ZorTavlinInfo& d, bool bTout,
+ZorJson ZorCliJsonDevice(ZorTavlinObj& tavlin, const ZorTavlinInfo& d, bool bTout,
                          const std::function<bool(const wxString&)>& aJour)
 {
     ZorJson j = ZorJson::Objet();
@@ -267,7 +261,7 @@ ZorJson ZorCliJsonDevice(const ZorTavlinInfo& d, bool bTout,
         .Ajouter("ip", ZorCliU8(d.m_zIP))
         .Ajouter("name", ZorCliU8(d.m_zNom));
     j.Ajouter("comment", ZorCliU8(d.m_zCommentaire)).Ajouter("version", ZorCliU8(d.m_zVersion));
-    const ZorCarteEth* c = ZorCliCarteDe(d);
+    const ZorCarteEth* c = ZorCliCarteDe(tavlin, d);
     ZorJson carte = ZorJson::Objet();
     carte.Ajouter("ip", ZorCliU8(d.m_zIPLocal))
         .Ajouter("name", c ? ZorCliU8(c->m_zNomInterface) : std::string());
@@ -304,7 +298,7 @@ ZorJson ZorCliJsonEtat(const ZorTavlinData& e)
     return j;
 }
 
-bool ZorCliEnvoyer(const ZorCliReglage& r, uint8_t iRelais, const wxString& zIP, uint8_t* piRelais)
+bool ZorCliEnvoyer(ZorTavlinObj& tavlin, const ZorCliReglage& r, uint8_t iRelais, const wxString& zIP, uint8_t* piRelais)
 {
     switch (r.type) {
     case ZorCliReglage::RELAIS: {
@@ -312,25 +306,25 @@ bool ZorCliEnvoyer(const ZorCliReglage& r, uint8_t iRelais, const wxString& zIP,
         const uint8_t voulu = r.iValeur ? uint8_t(iRelais | bit) : uint8_t(iRelais & ~bit);
         if (piRelais)
             *piRelais = voulu;
-        return gpTheTavlin->SetSRELAIS(voulu, true);
+        return tavlin.SetSRELAIS(voulu, true);
     }
     case ZorCliReglage::SORTIES:
-        return gpTheTavlin->SetSNUM(uint8_t(r.iValeur), true);
+        return tavlin.SetSNUM(uint8_t(r.iValeur), true);
     case ZorCliReglage::ANALOGIQUE:
-        return gpTheTavlin->SetSANA(r.iIndex - 1, uint8_t(r.iValeur), true);
+        return tavlin.SetSANA(r.iIndex - 1, uint8_t(r.iValeur), true);
     case ZorCliReglage::AUTO:
-        return gpTheTavlin->SetAuto(r.iValeur, true);
+        return tavlin.SetAuto(r.iValeur, true);
     case ZorCliReglage::HORLOGE: {
         const wxDateTime t = wxDateTime::Now();
-        return gpTheTavlin->SetHorloge(t.GetDay(), int(t.GetMonth()) + 1, t.GetYear(), t.GetHour(),
+        return tavlin.SetHorloge(t.GetDay(), int(t.GetMonth()) + 1, t.GetYear(), t.GetHour(),
                                        t.GetMinute(), t.GetSecond(), true);
     }
     case ZorCliReglage::BLINK:
-        return gpTheTavlin->Blink(true);
+        return tavlin.Blink(true);
     case ZorCliReglage::UART_ECRIRE:
-        return gpTheTavlin->WriteUART(ZorCliW(r.zTexte), true);
+        return tavlin.WriteUART(ZorCliW(r.zTexte), true);
     case ZorCliReglage::REBOOT:
-        return gpTheTavlin->Reboot(zIP);
+        return tavlin.Reboot(zIP);
     case ZorCliReglage::UART_LIRE:
         break;
     }

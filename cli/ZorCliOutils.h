@@ -16,29 +16,30 @@ class ZorCarteEth;
 #include <utility>
 #include <vector>
 
+class ZorTavlinObj;
+
 // SIGINT and SIGTERM end every wait, so a verb winds up and stops the engine cleanly.
 void ZorCliSuivreInterruptions();
 bool ZorCliInterrompu();
 // Serves the toolkit's events until done() or iMs passed (or an interrupt); done()'s last
 // answer. A null done() waits the whole time.
 bool ZorCliPomper(int iMs, const std::function<bool()>& done);
-// A discovery hello broadcast on every adapter.
-void ZorCliHello();
-// Pumps with a hello each second, so devices that missed one are found too.
-bool ZorCliDecouvrir(int iMs, const std::function<bool()>& done = nullptr);
+// Pumps with a discovery hello of tavlin each second, so devices that missed one are found too.
+bool ZorCliDecouvrir(ZorTavlinObj& tavlin, int iMs, const std::function<bool()>& done = nullptr);
 // The device named by MAC (either form) or IPv4 address among those given.
 bool ZorCliChercherDans(const ZorTavlinInfoArray& tous, const std::string& zCible,
                         ZorTavlinInfo* p);
 // Waits up to iSecondes for that device in the registry.
-bool ZorCliTrouver(const std::string& zCible, int iSecondes, ZorTavlinInfo* pInfo);
+bool ZorCliTrouver(ZorTavlinObj& tavlin, const std::string& zCible, int iSecondes,
+                   ZorTavlinInfo* pInfo);
 // Finds the device and checks it is on the network of the adapter that found it: 0, or the exit
 // code (ZOR_CLI_INTROUVABLE, ZOR_CLI_ECHEC) with its message in *pz.
-int ZorCliTrouverJoignable(const std::string& zCible, int iSecondes, ZorTavlinInfo* pInfo,
-                           std::string* pz);
+int ZorCliTrouverJoignable(ZorTavlinObj& tavlin, const std::string& zCible, int iSecondes,
+                           ZorTavlinInfo* pInfo, std::string* pz);
 // After a restart (asked for, or after a failure that left the device in its bootloader): waits
 // up to iMs until the device answers discovery again, a whole second later than now so that an
 // answer from before is no return. False when it stayed silent.
-bool ZorCliAttendreRetour(const wxString& zMAC, int iMs);
+bool ZorCliAttendreRetour(ZorTavlinObj& tavlin, const wxString& zMAC, int iMs);
 // On the network of the adapter that found it.
 bool ZorCliJoignable(const ZorTavlinInfo& d);
 // A text as it may reach a terminal: the control characters (C0, DEL, and C1 as U+0080 to
@@ -71,10 +72,10 @@ inline wxString ZorCliW(const std::string& z)
 }
 
 // The adapter that found a device (null when it is gone).
-const ZorCarteEth* ZorCliCarteDe(const ZorTavlinInfo& d);
+const ZorCarteEth* ZorCliCarteDe(ZorTavlinObj& tavlin, const ZorTavlinInfo& d);
 // A device's identity as JSON (bTout: every field of an export, the password excepted); aJour
 // tells whether a version is the newest.
-ZorJson ZorCliJsonDevice(const ZorTavlinInfo& d, bool bTout,
+ZorJson ZorCliJsonDevice(ZorTavlinObj& tavlin, const ZorTavlinInfo& d, bool bTout,
                          const std::function<bool(const wxString&)>& aJour);
 // A state page as JSON.
 ZorJson ZorCliJsonEtat(const ZorTavlinData& e);
@@ -82,8 +83,8 @@ ZorJson ZorCliJsonEtat(const ZorTavlinData& e);
 // Sends one "set" action to the watched device through the command catalogue: relays are
 // built on iRelais, their current value (the new value in *piRelais), a restart goes to zIP.
 // False when the command was refused or the queue stayed full; true for UART_LIRE (nothing).
-bool ZorCliEnvoyer(const ZorCliReglage& r, uint8_t iRelais, const wxString& zIP,
+bool ZorCliEnvoyer(ZorTavlinObj& tavlin, const ZorCliReglage& r, uint8_t iRelais, const wxString& zIP,
                    uint8_t* piRelais = nullptr);
 
 // The update verb.
-int ZorCliMiseAJour(const ZorCliOptions& o);
+int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o);

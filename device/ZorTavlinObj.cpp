@@ -3,7 +3,6 @@
 #include "device/ZorTavlinDelais.h"
 #include "infra/ZorClock.h"
 #include "infra/ZorLogFile.h"
-#include "network/ZorAdresseIP.h"
 
 #include <wx/log.h>
 
@@ -118,7 +117,7 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
             // (for sending and for every "on the network" check) while it is still there.
             const bool bGarderCarte =
                 zIPLocal != info.m_zIPLocal &&
-                ZorAdresseIP::IsSameReseau(zIP, info.m_zIPLocal, info.m_zMaskLocal) &&
+                ZorTavlinInfo::SurReseauDuPC(zIP, info.m_zIPLocal, info.m_zMaskLocal) &&
                 m_network.EstCarteActive(info.m_zIPLocal, info.m_zMaskLocal);
             const wxString zCarteIP = bGarderCarte ? info.m_zIPLocal : zIPLocal;
             const wxString zCarteMask = bGarderCarte ? info.m_zMaskLocal : zMaskLocal;
@@ -278,9 +277,26 @@ void ZorTavlinObj::SetTheIP(const wxString& zIP, const wxString& zIPLocal)
     m_zTheIPLocal = wxString(zIPLocal.wc_str());
 }
 
+void ZorTavlinObj::GetCible(wxString* pzMAC, wxString* pzIP, wxString* pzIPLocal) const
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    if (pzMAC)
+        *pzMAC = wxString(m_zAddrMACSurveillee.wc_str());
+    if (pzIP)
+        *pzIP = wxString(m_zTheIP.wc_str());
+    if (pzIPLocal)
+        *pzIPLocal = wxString(m_zTheIPLocal.wc_str());
+}
+
 void ZorTavlinObj::SetClock(ZorClock* pClock)
 {
     m_pClock = pClock;
+    // The periodic hello counts from now on the new clock, as from a start: a time read on
+    // another clock means nothing on this one.
+    {
+        wxCriticalSectionLocker lock(ZorGlobalLock());
+        m_iLastHello = Clock().EpochSeconds();
+    }
     // The network object's hellos after an address configuration follow the same clock.
     m_network.SetClock(pClock ? *pClock : ZorDefaultClock());
 }

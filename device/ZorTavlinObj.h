@@ -26,6 +26,7 @@
 #include "infra/ZorConfiguration.h"
 #include "infra/ZorExport.h"
 #include "network/ZorDiscoverySink.h"
+#include "network/ZorRechercheAdresse.h"
 #include "network/ZorTavlinNetwork.h"
 
 #include <wx/event.h>
@@ -102,11 +103,17 @@ public:
     void GetTavlinMaster(ZorTavlinInfo* pInfo);
     void SurveillerAddrMAC(const wxString& zMAC);
     void SetTheIP(const wxString& zIP, const wxString& zIPLocal);
+    // The worker's polling target as it stands (any thread; read under the lock): the monitored
+    // hardware address and where it is polled; each out-parameter may be null.
+    void GetCible(wxString* pzMAC, wxString* pzIP, wxString* pzIPLocal) const;
+    // The settings instance name given to the last Start (empty before).
+    const wxString& GetNom() const { return m_zNom; }
     // Listeners: AddListener ignores null and listeners already there, otherwise appends it
     // and tells it alone ZOR_EVT_TAVLIN_ADD; NotifyListeners tells every one, in order.
     void AddListener(ZorTavlinListener* pListener);
     void RemoveListener(ZorTavlinListener* pListener);
     void NotifyListeners(int iEventType);
+    size_t GetNombreListeners() const { return m_arrayObserver.size(); }
     // Observer windows, for window code only (defined with the windows): each window is a
     // listener of the same list that gets the event as a payload-free wxCommandEvent.
     // SendToObserver sends to that window alone, or with null to every listener.
@@ -131,7 +138,13 @@ public:
     bool Start(const wxString& zNom, bool bRestaurer);
     void Stop();
     bool IsStarted() const { return m_bStarted; }
+    // Started for a caller that consumes the command queue itself: the settings are read as by
+    // Start (UART mode, black list) but no network, worker or surveillance tick runs, so every
+    // queued command stays queued. False when already started.
+    bool StartSansTransport(const wxString& zNom);
     void ReadListeCarteBlackList();
+    // The black list as the adapters apply it ("MAC;MAC;"), from the file or the last change.
+    wxString GetListeCarteBlackList() const;
     // False, the list in memory unchanged, when the file could not be written (the reason is
     // logged and said on standard error) or the address is empty or holds a ";".
     bool WriteListeCarteBlackList(bool bAjouter, const wxString& zMACCarte);
@@ -143,21 +156,59 @@ public:
     // A discovery hello on every adapter now, besides the periodic ones: for a caller waiting
     // for a device that restarts, perhaps at another address. False as DiscoverMaster.
     bool Decouvrir();
+    // One hello of type iType ('D' discovery, 'M' master) to zDest through the adapter
+    // zIPLocal, or through every adapter when it is empty; false when none could send it. For
+    // callers that choose the destination themselves; works before Start once the network is
+    // open (OuvrirReseau).
+    bool EnvoyerHello(const wxString& zDest, const wxString& zIPLocal, uint8_t iType);
+    // The restart datagram to zDest through zIPLocal (every adapter when empty), started or not.
+    bool EnvoyerReboot(const wxString& zDest, const wxString& zIPLocal);
+    // The adapters and their discovery sockets without the rest of Start (no worker, no timer):
+    // OuvrirReseau opens them (false when none could be opened), FermerReseau closes them,
+    // RechercherCartes looks for added or removed adapters now (as the tick does every few
+    // seconds; false when the system could not list them), LireDatagrammes reads what waits
+    // on the sockets now (for hosts whose event loop delivers no socket events).
+    bool OuvrirReseau();
+    void FermerReseau();
+    bool RechercherCartes();
+    void LireDatagrammes();
+    // Discovery answers dropped since creation (malformed, own, or from a black-listed card).
+    uint64_t GetNombreReponsesIgnorees() const;
     void SetModeAdresseAutomatique(int iMode);
     void ConfigureAdresseTavlin(const wxString& zMAC, const wxString& zLogin, const wxString& zPwd,
                                 const wxString& zIPLocal, const wxString& zMaskLocal,
                                 const wxString& zGatewayLocal);
+    // Moves the device d to the address zVers, which must lie on the network of the adapter
+    // that heard it and not be that adapter's own: the address search offers zVers alone and
+    // tests it once (if it is taken, *pOccupee turns true, set from the search's thread, and the
+    // configuration ends as failed). False, nothing sent, when zVers is not such an address.
+    // The outcome is followed as for ConfigureAdresseTavlin (EchecConfigurationAdresse, the
+    // registry).
+    bool ReadresserVers(const ZorTavlinInfo& d, const wxString& zVers,
+                        std::shared_ptr<std::atomic<bool>> pOccupee);
+    // How the address search tells whether an address is free (the ICMP echo unless set).
+    void SetTestAdresseLibre(ZorRechercheAdresse::TestLibre test);
     ZorCarteEthPtrArray& GetArrayCarteEth();
     void GetVersion(wxString* pzVersion);
 
     // Surveillance and the published state.
     void OnTimer(wxTimerEvent& event);
+    // One surveillance tick now, as the timer gives it (and re-armed the same way when started).
+    void TickSurveillance();
+    // The delay of the armed tick in ms (always a single shot), -1 when none is armed.
+    int GetDelaiTickMs() const;
+    // Ticks since the last adapter rescan (0 just after one).
+    int GetTicksDepuisScan() const { return m_iCountTimer; }
+    // Clock seconds of the last broadcast hello (the clock's now when the clock was set or the
+    // manager started).
+    int64_t GetDernierHello() const;
     void GetEtat(ZorTavlinData& etat);
     bool IsEtatValide();
     bool IsNewEtat() const { return m_bNewEtat; }
     void RazNewEtat() { m_bNewEtat = false; }
     void VerifierEtatAuto(bool bAuto) { m_bVerifierEtatAuto = bAuto; }
     void SetTimeAlive(int iSecondes) { m_iTimeAlive = iSecondes; }
+    int GetTimeAlive() const { return m_iTimeAlive; }
     // Takes effect when the next worker starts.
     void SetDefaultTimeSurveillanceMs(int iMs) { m_iTimeSurveillanceMs = iMs; }
     int GetDefaultTimeSurveillanceMs() const { return m_iTimeSurveillanceMs; }
@@ -248,9 +299,13 @@ private:
     void ArretThread();
     void LivrerCommandes();
     void GetDirectoryAndFileConf(const wxString& zNom, wxString* pzDirectory, wxString* pzFile);
+    // The settings of instance zNom: the file, the UART mode and the black list.
+    void LireReglages(const wxString& zNom);
 
 public:
     ZorTavlinData m_etat;
+
+private:
     // Flags and the poll spacing are read by the worker without the lock, hence atomic.
     std::atomic<bool> m_bVerifierEtatAuto;
     std::atomic<bool> m_bModeUART;
@@ -258,9 +313,13 @@ public:
     bool m_bStarted;
     ZorTavlinInfo m_master;
     ZorTavlinInfoArray m_arrayTavlin;
+
+public:
     ZorTavlinCommandeArray m_arrayCommande;
     // When the last command was queued (clock ms, under the lock); 0 once delivered or none.
     int64_t m_iDerniereCommande;
+
+private:
     wxString m_zTheIP;
     wxString m_zTheIPLocal;
     wxString m_zAddrMACSurveillee;
@@ -270,7 +329,11 @@ public:
     wxTimer* m_pTimer;
     // Clock seconds of the last broadcast hello.
     int64_t m_iLastHello;
+
+public:
     std::atomic<bool> m_bNewEtat;
+
+private:
     // Listeners in the order they were added (not owned), and the adaptors of observer windows
     // (owned; a removed one is kept until the delivery in progress has ended).
     std::vector<ZorTavlinListener*> m_arrayObserver;

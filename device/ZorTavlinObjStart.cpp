@@ -7,6 +7,7 @@
 #include "infra/ZorLibraryFlags.h"
 #include "infra/ZorLogFile.h"
 #include "infra/ZorUtile.h"
+#include "network/ZorAdresseIP.h"
 
 #include <wx/app.h>
 #include <wx/stdpaths.h>
@@ -37,17 +38,7 @@ bool ZorTavlinObj::Start(const wxString& zNom, bool bRestaurer)
         return true;
     gTheLogFile.Write(wxT("ZorTavlinObj::Start version [%s]"), ZOR_TAVLIN_VERSION);
     m_bStarted = true;
-    m_zNom = zNom;
-
-    wxString zDir, zFichier;
-    GetDirectoryAndFileConf(zNom, &zDir, &zFichier);
-    // A fresh object per start: a restart under another name must not keep the old keys.
-    m_config = ZorConfiguration();
-    m_config.Load(zDir, zFichier);
-    ReadListeCarteBlackList();
-    wxString zUART;
-    m_config.Read(wxT("SELECT_UART"), zUART);
-    m_bModeUART = zUART == wxT("1");
+    LireReglages(zNom);
 
     if (!m_network.InitNetwork() && gbAppHote) {
         const wxString zTexte(wxT(
@@ -75,6 +66,29 @@ bool ZorTavlinObj::Start(const wxString& zNom, bool bRestaurer)
     return true;
 }
 
+bool ZorTavlinObj::StartSansTransport(const wxString& zNom)
+{
+    if (m_bStarted)
+        return false;
+    m_bStarted = true;
+    LireReglages(zNom);
+    return true;
+}
+
+void ZorTavlinObj::LireReglages(const wxString& zNom)
+{
+    m_zNom = zNom;
+    wxString zDir, zFichier;
+    GetDirectoryAndFileConf(zNom, &zDir, &zFichier);
+    // A fresh object per start: a restart under another name must not keep the old keys.
+    m_config = ZorConfiguration();
+    m_config.Load(zDir, zFichier);
+    ReadListeCarteBlackList();
+    wxString zUART;
+    m_config.Read(wxT("SELECT_UART"), zUART);
+    m_bModeUART = zUART == wxT("1");
+}
+
 void ZorTavlinObj::Stop()
 {
     if (!m_bStarted)
@@ -94,6 +108,11 @@ void ZorTavlinObj::ReadListeCarteBlackList()
     wxString zListe;
     m_configBlackList.Read(kCleBlackList, zListe);
     m_network.m_zListeCarteBlackList = zListe;
+}
+
+wxString ZorTavlinObj::GetListeCarteBlackList() const
+{
+    return m_network.m_zListeCarteBlackList;
 }
 
 bool ZorTavlinObj::WriteListeCarteBlackList(bool bAjouter, const wxString& zMACCarte)
@@ -145,6 +164,41 @@ bool ZorTavlinObj::Decouvrir()
     return m_bStarted && EnvoyerHelloDiffuse();
 }
 
+bool ZorTavlinObj::EnvoyerHello(const wxString& zDest, const wxString& zIPLocal, uint8_t iType)
+{
+    return m_network.SendHello(zDest, zIPLocal, iType);
+}
+
+bool ZorTavlinObj::EnvoyerReboot(const wxString& zDest, const wxString& zIPLocal)
+{
+    return m_network.SendReboot(zDest, zIPLocal);
+}
+
+bool ZorTavlinObj::OuvrirReseau()
+{
+    return m_network.InitNetwork();
+}
+
+void ZorTavlinObj::FermerReseau()
+{
+    m_network.ExitNetwork();
+}
+
+bool ZorTavlinObj::RechercherCartes()
+{
+    return m_network.SearchCarteEth();
+}
+
+void ZorTavlinObj::LireDatagrammes()
+{
+    m_network.ForceReadOnDatagram();
+}
+
+uint64_t ZorTavlinObj::GetNombreReponsesIgnorees() const
+{
+    return m_network.GetNombreReponsesIgnorees();
+}
+
 bool ZorTavlinObj::EnvoyerHelloDiffuse()
 {
     const bool bOk = m_network.SendHello(wxT("255.255.255.255"), wxEmptyString, 'D');
@@ -166,6 +220,41 @@ void ZorTavlinObj::ConfigureAdresseTavlin(const wxString& zMAC, const wxString& 
                                           const wxString& zMaskLocal, const wxString& zGatewayLocal)
 {
     m_network.ConfigureAdresseTavlin(zMAC, zLogin, zPwd, zIPLocal, zMaskLocal, zGatewayLocal);
+}
+
+bool ZorTavlinObj::ReadresserVers(const ZorTavlinInfo& d, const wxString& zVers,
+                                  std::shared_ptr<std::atomic<bool>> pOccupee)
+{
+    if (!ZorTavlinInfo::SurReseauDuPC(zVers, d.m_zIPLocal, d.m_zMaskLocal) || zVers == d.m_zIPLocal)
+        return false;
+    // Always the address asked for, tested once: a busy address would otherwise be tested
+    // again at every draw of the search.
+    ZorAdresseIP a(zVers);
+    ZorRechercheAdresse& recherche = m_network.GetRechercheAdresse();
+    const uint8_t octets[4] = {a.GetOctet(0), a.GetOctet(1), a.GetOctet(2), a.GetOctet(3)};
+    recherche.SetSourceCandidats([octets](uint8_t aleatoire[4]) {
+        for (int i = 0; i < 4; ++i)
+            aleatoire[i] = octets[i];
+    });
+    auto pTeste = std::make_shared<std::atomic<bool>>(false);
+    auto pVerdict = std::make_shared<ZorRechercheAdresse::Verdict>(false);
+    recherche.SetTestLibre(
+        [pOccupee, pTeste, pVerdict](const std::string& zIP, const std::atomic<bool>& bArret) {
+            if (!pTeste->exchange(true)) {
+                *pVerdict = ZorRechercheAdresse::TestAdresse(zIP, bArret);
+                if (pOccupee)
+                    *pOccupee = *pVerdict == ZorRechercheAdresse::Verdict::Occupee;
+            }
+            return *pVerdict;
+        });
+    ConfigureAdresseTavlin(d.m_zMAC, d.m_zLogin, d.m_zPwd, d.m_zIPLocal, d.m_zMaskLocal,
+                           d.m_zGatewayLocal);
+    return true;
+}
+
+void ZorTavlinObj::SetTestAdresseLibre(ZorRechercheAdresse::TestLibre test)
+{
+    m_network.GetRechercheAdresse().SetTestLibre(std::move(test));
 }
 
 ZorCarteEthPtrArray& ZorTavlinObj::GetArrayCarteEth()

@@ -4,7 +4,6 @@
 #include "device/ZorTavlinDelais.h"
 #include "infra/ZorClock.h"
 #include "infra/ZorLibraryFlags.h"
-#include "network/ZorAdresseIP.h"
 
 #include <wx/log.h>
 
@@ -31,6 +30,11 @@ void ZorTavlinObj::OnTimer(wxTimerEvent& event)
 {
     if (!m_pTimer || &event.GetTimer() != m_pTimer)
         return;
+    TickSurveillance();
+}
+
+void ZorTavlinObj::TickSurveillance()
+{
     Surveiller();
     if (gbPasWx)
         m_network.ForceReadOnDatagram();
@@ -84,7 +88,7 @@ void ZorTavlinObj::Surveiller()
             info.m_iEtatPresence = e + 1;
             if (bBroadcast)
                 continue; // the broadcast of this tick reaches it already
-            if (ZorAdresseIP::IsSameReseau(info.m_zIP, info.m_zIPLocal, info.m_zMaskLocal))
+            if (info.EstSurReseauDuPC())
                 hellos.push_back({info.m_zIP, info.m_zIPLocal});
             else
                 hellos.push_back({kBroadcast, wxEmptyString});
@@ -98,6 +102,18 @@ void ZorTavlinObj::Surveiller()
     }
     if (bSupprime)
         NotifyListeners(ZOR_EVT_TAVLIN_REMOVE);
+}
+
+int ZorTavlinObj::GetDelaiTickMs() const
+{
+    return m_pTimer && m_pTimer->IsRunning() && m_pTimer->IsOneShot() ? m_pTimer->GetInterval()
+                                                                      : -1;
+}
+
+int64_t ZorTavlinObj::GetDernierHello() const
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    return m_iLastHello;
 }
 
 void ZorTavlinObj::GetEtat(ZorTavlinData& etat)

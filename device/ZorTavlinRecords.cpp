@@ -1,5 +1,7 @@
 #include "device/ZorTavlinRecords.h"
 
+#include "network/ZorAdresseIP.h"
+
 #include <wx/crt.h>
 
 namespace {
@@ -42,6 +44,12 @@ ZorTavlinInfo::ZorTavlinInfo(const wxString& zIP, const wxString& zNom, const wx
 ZorTavlinInfo::ZorTavlinInfo(const ZorTavlinInfo& other) = default;
 ZorTavlinInfo& ZorTavlinInfo::operator=(const ZorTavlinInfo& other) = default;
 ZorTavlinInfo::~ZorTavlinInfo() {}
+
+bool ZorTavlinInfo::SurReseauDuPC(const wxString& zIP, const wxString& zIPLocal,
+                                  const wxString& zMaskLocal)
+{
+    return ZorAdresseIP::IsSameReseau(zIP, zIPLocal, zMaskLocal);
+}
 
 // ---------------------------------------------------------------------------- ZorTavlinData
 

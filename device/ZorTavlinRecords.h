@@ -24,6 +24,14 @@ public:
     ZorTavlinInfo& operator=(const ZorTavlinInfo& other);
     virtual ~ZorTavlinInfo();
 
+    // The one rule for "is this device on this PC's network": the address zIP lies on the
+    // network of the PC's adapter zIPLocal/zMaskLocal, so the device is reached directly rather
+    // than only by broadcast (an empty mask compares nothing and says yes).
+    static bool SurReseauDuPC(const wxString& zIP, const wxString& zIPLocal,
+                              const wxString& zMaskLocal);
+    // The same rule for this record: its address and the adapter that heard it.
+    bool EstSurReseauDuPC() const { return SurReseauDuPC(m_zIP, m_zIPLocal, m_zMaskLocal); }
+
     wxString m_zNom;
     wxString m_zIP;
     wxString m_zMAC;

@@ -97,7 +97,7 @@ void ZorTavlinObj::LanceThread()
     if (gpZorTavlinThread.load())
         return; // one worker at a time
     // Built here, on the calling thread: its transfer object sets up the transfer library once.
-    ZorTavlinThread* pThread = new ZorTavlinThread();
+    ZorTavlinThread* pThread = new ZorTavlinThread(*this);
     if (pThread->Create() != wxTHREAD_NO_ERROR) {
         delete pThread;
         return;
@@ -180,7 +180,9 @@ void ZorTavlinObj::ArretThread()
 // ---------------------------------------------------------------------------------------------
 // The worker.
 
-ZorTavlinThread::ZorTavlinThread() : wxThread(wxTHREAD_JOINABLE), m_bStop(false), m_bFini(false) {}
+ZorTavlinThread::ZorTavlinThread(ZorTavlinObj& obj)
+    : wxThread(wxTHREAD_JOINABLE), m_obj(obj), m_bStop(false), m_bFini(false)
+{}
 
 ZorTavlinThread::~ZorTavlinThread()
 {
@@ -265,7 +267,7 @@ bool ZorTavlinThread::FetchUrl(const wxString& zIPLocal, const wxString& zURL, w
 void ZorTavlinThread::Parse(const wxString& zReply, const wxString& zIP)
 {
     wxCriticalSectionLocker lock(ZorGlobalLock());
-    ZorTavlinObj* pObj = gpTheTavlin;
+    ZorTavlinObj* pObj = &m_obj;
     bool bUART = pObj && pObj->m_bModeUART;
     if (ZorParseEtat(zReply, bUART, m_data, m_uart))
         m_zIPDateTime = wxString(zIP.wc_str());
@@ -278,7 +280,7 @@ void ZorTavlinThread::Parse(const wxString& zReply, const wxString& zIP)
 wxThread::ExitCode ZorTavlinThread::Entry()
 {
     wxLogNull pasDeLog;               // nothing of the transfers reaches the host's log
-    ZorTavlinObj* pObj = gpTheTavlin; // outlives its worker: Stop joins it first
+    ZorTavlinObj* pObj = &m_obj;
     if (!pObj) {
         m_bFini = true;
         return 0;

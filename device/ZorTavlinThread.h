@@ -18,10 +18,13 @@
 #include <atomic>
 #include <chrono>
 
+class ZorTavlinObj;
+
 class ZorTavlinThread : public wxThread
 {
 public:
-    ZorTavlinThread();
+    // obj: the manager that starts it, which outlives it (Stop joins it first).
+    explicit ZorTavlinThread(ZorTavlinObj& obj);
     virtual ~ZorTavlinThread();
 
     // Any thread: asks the loop to end and aborts the transfer in progress.
@@ -59,6 +62,7 @@ private:
     bool FetchUrl(const wxString& zIPLocal, const wxString& zURL, wxString* pzReply);
     void Parse(const wxString& zReply, const wxString& zIP);
 
+    ZorTavlinObj& m_obj;
     std::atomic<bool> m_bStop;
     std::atomic<bool> m_bFini;
     ZorTavlinData m_data;

@@ -6,7 +6,6 @@
 #include "infra/ZorLogFile.h"
 #include "infra/ZorSha256.h"
 #include "infra/ZorUtile.h"
-#include "network/ZorAdresseIP.h"
 
 #include <wx/dir.h>
 #include <wx/filename.h>
@@ -184,7 +183,7 @@ bool ZorMAJTavlin::EnvoyerBootloader(const wxString& zDossier, const wxString& z
                                      const wxString& zMAC, wxString* pzIdentifiant,
                                      Transferts& transferts)
 {
-    if (!gpTheTavlin) {
+    if (!m_pTavlin) {
         SetErreur(ZorErreurMAJ::SANS_GESTIONNAIRE);
         return false;
     }
@@ -197,7 +196,7 @@ bool ZorMAJTavlin::EnvoyerBootloader(const wxString& zDossier, const wxString& z
         return false;
     }
     if (!zIP.empty())
-        gpTheTavlin->Reboot(zIP);
+        m_pTavlin->Reboot(zIP);
     ZorStatutBoot statut = ZorStatutBoot::TRANSFERT;
     wxString zIdentifiant;
     if (!transferts.Bootloader(zDossier + wxFILE_SEP_PATH + wxT("tavlin.cry"), zMAC, &statut,
@@ -211,7 +210,7 @@ bool ZorMAJTavlin::EnvoyerBootloader(const wxString& zDossier, const wxString& z
     }
     // The search that follows takes only records seen from now on: one from before is the
     // device as it was before its restart.
-    SetVuDepuis(long(gpTheTavlin->Clock().EpochSeconds()));
+    SetVuDepuis(long(m_pTavlin->Clock().EpochSeconds()));
     if (pzIdentifiant)
         *pzIdentifiant = zIdentifiant;
     SetErreur(ZorErreurMAJ::AUCUNE);
@@ -238,12 +237,12 @@ bool ZorMAJTavlin::EnvoyerFichiers(const wxString& zDossier, const wxString& zIP
 bool ZorMAJTavlin::RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP,
                                     wxString* pzIPLocal, wxString* pzMAC, ZorTavlinInfo* pInfo)
 {
-    if (!gpTheTavlin) {
+    if (!m_pTavlin) {
         SetErreur(ZorErreurMAJ::SANS_GESTIONNAIRE);
         return false;
     }
     ZorTavlinInfoArray devices;
-    gpTheTavlin->GetLesTavlin(devices);
+    m_pTavlin->GetLesTavlin(devices);
     wxString zIP, zIPLocal, zMAC;
     bool bVu = false;
     for (size_t i = 0; i < devices.GetCount() && !bVu; ++i) {
@@ -253,22 +252,22 @@ bool ZorMAJTavlin::RechercherTavlin(const wxString& zIdentifiant, wxString* pzIP
             (!m_zMACAttendue.empty() && info.m_zMAC.Upper() != m_zMACAttendue))
             continue;
         bVu = true;
-        if (ZorAdresseIP::IsSameReseau(info.m_zIP, info.m_zIPLocal, info.m_zMaskLocal)) {
+        if (info.EstSurReseauDuPC()) {
             zIP = info.m_zIP;
             zIPLocal = info.m_zIPLocal;
             zMAC = info.m_zMAC;
             if (pInfo)
                 *pInfo = info;
         } else {
-            gpTheTavlin->ConfigureAdresseTavlin(info.m_zMAC, info.m_zLogin, info.m_zPwd,
-                                                info.m_zIPLocal, info.m_zMaskLocal,
-                                                info.m_zGatewayLocal);
+            m_pTavlin->ConfigureAdresseTavlin(info.m_zMAC, info.m_zLogin, info.m_zPwd,
+                                              info.m_zIPLocal, info.m_zMaskLocal,
+                                              info.m_zGatewayLocal);
         }
     }
-    const int64_t iMaintenant = gpTheTavlin->Clock().NowMs();
+    const int64_t iMaintenant = m_pTavlin->Clock().NowMs();
     if (!bVu && (m_iDernierHelloMs < 0 || iMaintenant - m_iDernierHelloMs >= kHelloRechercheMs)) {
         m_iDernierHelloMs = iMaintenant;
-        gpTheTavlin->Decouvrir();
+        m_pTavlin->Decouvrir();
     }
     if (pzIP)
         *pzIP = zIP;
@@ -304,9 +303,9 @@ void ZorMAJTavlin::JournaliserVersion(const ZorTavlinInfo& info) const
 bool ZorMAJTavlin::ReinitialiserTavlin(const wxString& zIP, const wxString& zIPLocal,
                                        const ZorTavlinInfo& info)
 {
-    if (!gpTheTavlin)
+    if (!m_pTavlin)
         return false;
-    ZorTavlinObj& tavlin = *gpTheTavlin;
+    ZorTavlinObj& tavlin = *m_pTavlin;
     if (!tavlin.SetAutoByIp(0, zIP, zIPLocal, true)) {
         SetErreur(ZorErreurMAJ::AUTOMATE);
         return false;

@@ -32,9 +32,16 @@ int ZorComparerVersions(const ZorVersionTavlin& a, const ZorVersionTavlin& b);
 // when it does (or when the folder's name gives no version to compare with).
 wxString ZorVersionNonApportee(const wxString& zDossier, const wxString& zVersionApres);
 
+class ZorTavlinObj;
+
 class ZorMAJTavlin
 {
 public:
+    // pTavlin: the device manager the update's stages work through (it must outlive this
+    // object); null for the version and folder look-ups alone, the stages then failing with
+    // code 1 as without a manager.
+    explicit ZorMAJTavlin(ZorTavlinObj* pTavlin = nullptr) : m_pTavlin(pTavlin) {}
+
     // The "maj" folder beside the program.
     static wxString GetDossierMAJ();
 
@@ -125,6 +132,7 @@ private:
 
     static constexpr int64_t kHelloRechercheMs = 2000;
 
+    ZorTavlinObj* m_pTavlin;
     ZorErreurMAJ m_erreur = ZorErreurMAJ::AUCUNE;
     long m_iVuDepuis = 0;
     int64_t m_iDernierHelloMs = -1; // of the search, on the device manager's clock

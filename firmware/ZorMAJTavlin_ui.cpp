@@ -1,6 +1,8 @@
 // The two transfer stages of an update with their dialogs.
 #include "firmware/ZorMAJTavlin.h"
 
+#include "device/ZorTavlinObj.h"
+
 #include "firmware/ZorPostFileDlg.h"
 #include "firmware/ZorUploadFirmwareDlg.h"
 
@@ -9,10 +11,14 @@ namespace {
 class TransfertsDialogues : public ZorMAJTavlin::Transferts
 {
 public:
+    explicit TransfertsDialogues(ZorTavlinObj* pTavlin) : m_pTavlin(pTavlin) {}
+
     bool Bootloader(const wxString& zImage, const wxString& zMAC, ZorStatutBoot* pStatut,
                     wxString* pzId) override
     {
         ZorUploadFirmwareDlg dlg(nullptr, zMAC);
+        if (m_pTavlin)
+            dlg.SetCartes(m_pTavlin->GetArrayCarteEth());
         if (!dlg.Init(zImage))
             return false;
         dlg.ShowModal();
@@ -32,6 +38,9 @@ public:
         *pCode = dlg.GetResultat();
         return true;
     }
+
+private:
+    ZorTavlinObj* m_pTavlin;
 };
 
 } // namespace
@@ -39,13 +48,13 @@ public:
 bool ZorMAJTavlin::EnvoyerBootloader(const wxString& zDossier, const wxString& zIP,
                                      const wxString& zMAC, wxString* pzIdentifiant)
 {
-    TransfertsDialogues dialogues;
+    TransfertsDialogues dialogues(m_pTavlin);
     return EnvoyerBootloader(zDossier, zIP, zMAC, pzIdentifiant, dialogues);
 }
 
 bool ZorMAJTavlin::EnvoyerFichiers(const wxString& zDossier, const wxString& zIP,
                                    const wxString& zIPLocal)
 {
-    TransfertsDialogues dialogues;
+    TransfertsDialogues dialogues(m_pTavlin);
     return EnvoyerFichiers(zDossier, zIP, zIPLocal, dialogues);
 }

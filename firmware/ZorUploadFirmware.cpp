@@ -251,12 +251,6 @@ bool ZorUploadFirmwareSocket::CarteUtilisable(const ZorCarteEth& carte)
     return !carte.m_bBlackList && !carte.m_zIP.empty() && carte.m_zIP != wxT("0.0.0.0");
 }
 
-void ZorUploadFirmwareSocket::Create(wxEvtHandler* pHandler)
-{
-    if (gpTheTavlin)
-        Create(pHandler, gpTheTavlin->GetArrayCarteEth());
-}
-
 void ZorUploadFirmwareSocket::Create(wxEvtHandler* pHandler, const ZorCarteEthPtrArray& cartes)
 {
     for (const ZorCarteEth* pCarte : cartes) {
@@ -325,13 +319,6 @@ ZorUploadFirmwareTransfert::~ZorUploadFirmwareTransfert()
 {
     m_timer.Stop();
     m_sockets.Fermer();
-}
-
-void ZorUploadFirmwareTransfert::Demarrer()
-{
-    m_sockets.Create(this);
-    m_logique.Demarrer();
-    Armer();
 }
 
 void ZorUploadFirmwareTransfert::Demarrer(const ZorCarteEthPtrArray& cartes)

@@ -128,8 +128,7 @@ public:
     ZorUploadFirmwareSocket(const ZorUploadFirmwareSocket&) = delete;
     ZorUploadFirmwareSocket& operator=(const ZorUploadFirmwareSocket&) = delete;
 
-    // Over the device manager's adapters (none when there is no device manager).
-    void Create(wxEvtHandler* pHandler);
+    // Over the adapters given (the device manager's, usually).
     void Create(wxEvtHandler* pHandler, const ZorCarteEthPtrArray& cartes);
     // To the group from every socket; send errors are ignored.
     void Send(const void* pData, size_t iLen);
@@ -154,8 +153,7 @@ public:
     ~ZorUploadFirmwareTransfert() override;
 
     bool Init(const wxString& zChemin) { return m_logique.Init(zChemin); }
-    // Opens the sockets (on the device manager's adapters, or on those given) and captures.
-    void Demarrer();
+    // Opens the sockets on the adapters given (the device manager's, usually) and captures.
     void Demarrer(const ZorCarteEthPtrArray& cartes);
     void RelancerCapture();
     // Runs the deadlines now: for a caller that moves its own clock (the timer does it otherwise).

@@ -49,10 +49,7 @@ void ZorUploadFirmwareDlg::OnInitDialog(wxInitDialogEvent&)
     // As wide as the bar: the French line does not fit the narrower lines once drawn.
     m_pTexte1 = new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(10, 85), wxSize(420, 30));
     m_pTexte2 = new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(10, 103), wxSize(420, 30));
-    if (m_bCartes)
-        m_transfert.Demarrer(m_cartes);
-    else
-        m_transfert.Demarrer();
+    m_transfert.Demarrer(m_cartes);
 }
 
 void ZorUploadFirmwareDlg::OnCapture(const wxString& zId)

@@ -29,12 +29,9 @@ public:
 
     wxGauge* GetGauge() const { return m_pGauge; }
     wxStaticText* GetTexte(int i) const { return i == 0 ? m_pTexte1 : m_pTexte2; }
-    // The adapters to use instead of the device manager's (before ShowModal).
-    void SetCartes(const ZorCarteEthPtrArray& cartes)
-    {
-        m_cartes = cartes;
-        m_bCartes = true;
-    }
+    // The adapters the capture goes out through, the device manager's usually (before
+    // ShowModal); none unless set.
+    void SetCartes(const ZorCarteEthPtrArray& cartes) { m_cartes = cartes; }
 
     // What the box shows as the exchange goes on (also called by tests to show a state).
     void OnCapture(const wxString& zId) override;
@@ -50,7 +47,6 @@ private:
 
     ZorUploadFirmwareTransfert m_transfert;
     ZorCarteEthPtrArray m_cartes;
-    bool m_bCartes = false;
     wxButton* m_pChercher = nullptr;
     wxButton* m_pSortir = nullptr;
     wxGauge* m_pGauge = nullptr;

@@ -15,26 +15,26 @@ wxBEGIN_EVENT_TABLE(ZorTavlinControleFrame, wxFrame) wxEND_EVENT_TABLE()
         wxImage::AddHandler(new wxPNGHandler);
     if (!ZorTavlinObj::CreateTavlinObj())
         return false;
-    ZorTavlinControleFrame* pFrame = new ZorTavlinControleFrame();
+    ZorTavlinControleFrame* pFrame = new ZorTavlinControleFrame(*gpTheTavlin);
     pFrame->Show();
     return true;
 }
 
 ZorTavlinControleApp::~ZorTavlinControleApp() = default;
 
-ZorTavlinControleFrame::ZorTavlinControleFrame()
-    : wxFrame(nullptr, wxID_ANY, wxEmptyString, wxPoint(0, 0), wxSize(0, 0), 0)
+ZorTavlinControleFrame::ZorTavlinControleFrame(ZorTavlinObj& tavlin)
+    : wxFrame(nullptr, wxID_ANY, wxEmptyString, wxPoint(0, 0), wxSize(0, 0), 0), m_tavlin(tavlin)
 {
     Centre();
-    gpTheTavlin->AddObserver(this);
-    if (gpTheTavlin->Start(wxT("controle"), false)) {
-        gpTheTavlin->SetTimeAlive(5);
+    m_tavlin.AddObserver(this);
+    if (m_tavlin.Start(wxT("controle"), false)) {
+        m_tavlin.SetTimeAlive(5);
         wxString zMAC, zIP, zNom, zCommentaire, zLogin, zPwd, zMask, zGateway, zIPLocal, zMaskLocal,
             zGatewayLocal, zVersion;
         bool bDHCP = false, bMultipleCarte = false;
-        if (gpTheTavlin->AfficherListe(&zMAC, &zIP, &zNom, &zCommentaire, &zLogin, &zPwd, &zMask,
-                                       &zGateway, &bDHCP, &zIPLocal, &zMaskLocal, &zGatewayLocal,
-                                       &zVersion, &bMultipleCarte))
+        if (m_tavlin.AfficherListe(&zMAC, &zIP, &zNom, &zCommentaire, &zLogin, &zPwd, &zMask,
+                                   &zGateway, &bDHCP, &zIPLocal, &zMaskLocal, &zGatewayLocal,
+                                   &zVersion, &bMultipleCarte))
             wxLaunchDefaultBrowser(wxString::Format(wxT("http://%s"), zIP));
     }
     Destroy();
@@ -42,8 +42,6 @@ ZorTavlinControleFrame::ZorTavlinControleFrame()
 
 ZorTavlinControleFrame::~ZorTavlinControleFrame()
 {
-    if (gpTheTavlin) {
-        gpTheTavlin->RemoveObserver(this);
-        gpTheTavlin->Stop();
-    }
+    m_tavlin.RemoveObserver(this);
+    m_tavlin.Stop();
 }

@@ -5,6 +5,8 @@
 #include <wx/app.h>
 #include <wx/frame.h>
 
+class ZorTavlinObj;
+
 class ZorTavlinControleApp : public wxApp
 {
 public:
@@ -17,9 +19,11 @@ public:
 class ZorTavlinControleFrame : public wxFrame
 {
 public:
-    ZorTavlinControleFrame();
+    // tavlin: the program's one device manager, which outlives the frame.
+    explicit ZorTavlinControleFrame(ZorTavlinObj& tavlin);
     ~ZorTavlinControleFrame() override;
 
 private:
+    ZorTavlinObj& m_tavlin;
     wxDECLARE_EVENT_TABLE();
 };

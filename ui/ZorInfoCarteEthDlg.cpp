@@ -40,12 +40,12 @@ wxFont Gras(const wxWindow* w)
 
 } // namespace
 
-ZorInfoCarteEthDlg::ZorInfoCarteEthDlg(ZorTavlinDlgAfficherListe* pParent)
+ZorInfoCarteEthDlg::ZorInfoCarteEthDlg(ZorTavlinObj& tavlin, ZorTavlinDlgAfficherListe* pParent)
     : wxDialog(pParent, wxID_ANY, wxT("Information"), wxDefaultPosition, wxSize(360, 200),
                wxDEFAULT_DIALOG_STYLE),
-      m_pParent(pParent)
+      m_tavlin(tavlin), m_pParent(pParent)
 {
-    ZorCarteEthPtrArray* pCartes = gpTheTavlin ? &gpTheTavlin->GetArrayCarteEth() : nullptr;
+    ZorCarteEthPtrArray* pCartes = &m_tavlin.GetArrayCarteEth();
     for (size_t i = 0; pCartes && i < pCartes->GetCount() && m_indices.size() < kCartesMax; ++i)
         if (!(*pCartes)[i]->m_bLoopback)
             m_indices.push_back(i);
@@ -96,7 +96,7 @@ void ZorInfoCarteEthDlg::OnOK(wxCommandEvent&)
 
 void ZorInfoCarteEthDlg::OnCheckCarte(wxCommandEvent& event)
 {
-    ZorCarteEthPtrArray* pCartes = gpTheTavlin ? &gpTheTavlin->GetArrayCarteEth() : nullptr;
+    ZorCarteEthPtrArray* pCartes = &m_tavlin.GetArrayCarteEth();
     size_t iCarte = 0;
     while (iCarte < m_cases.size() && m_cases[iCarte] != event.GetEventObject())
         ++iCarte;
@@ -111,7 +111,7 @@ void ZorInfoCarteEthDlg::OnCheckCarte(wxCommandEvent& event)
     wxString zMessage;
     if (m_bAdministrateur) {
         const bool bExclure = !carte.m_bBlackList;
-        if (!gpTheTavlin->WriteListeCarteBlackList(bExclure, carte.m_zMAC)) {
+        if (!m_tavlin.WriteListeCarteBlackList(bExclure, carte.m_zMAC)) {
             // Nothing changed: the card keeps its state and its box, and the user learns why.
             wxMessageBox(bExclure ? kListeNonEcriteExclusion : kListeNonEcriteRetour, wxT("Tavlin"),
                          wxOK | wxICON_ERROR | wxCENTRE, this);

@@ -13,13 +13,16 @@ class wxCheckBox;
 class wxButton;
 class ZorTavlinDlgAfficherListe;
 
+class ZorTavlinObj;
+
 class ZOR_EXPORT ZorInfoCarteEthDlg : public wxDialog
 {
 public:
     // The PC's adapters, not the library's loopback record. At most this many are listed.
     static constexpr size_t kCartesMax = 255;
 
-    explicit ZorInfoCarteEthDlg(ZorTavlinDlgAfficherListe* pParent);
+    // The adapters and black list of tavlin (which outlives the dialog); pParent may be null.
+    ZorInfoCarteEthDlg(ZorTavlinObj& tavlin, ZorTavlinDlgAfficherListe* pParent);
 
     // Seen by tests.
     const std::vector<wxCheckBox*>& GetCases() const { return m_cases; }
@@ -31,6 +34,7 @@ private:
     void OnBouton(wxCommandEvent& event);
     void OnCheckCarte(wxCommandEvent& event);
 
+    ZorTavlinObj& m_tavlin;
     ZorTavlinDlgAfficherListe* m_pParent;
     std::vector<wxCheckBox*> m_cases;
     // Where each box's card stands in the manager's list (the loopback record is not shown).

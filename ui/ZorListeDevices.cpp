@@ -1,7 +1,5 @@
 #include "ui/ZorListeDevices.h"
 
-#include "network/ZorAdresseIP.h"
-
 #include <unordered_map>
 
 namespace {
@@ -46,7 +44,7 @@ ZorLigneListe ZorLigneDepuisInfo(const ZorTavlinInfo& info, const ZorTestAJour& 
 {
     ZorLigneListe ligne;
     ligne.colonnes = ZorColonnesDepuisInfo(info);
-    if (ZorAdresseIP::IsSameReseau(info.m_zIP, info.m_zIPLocal, info.m_zMaskLocal)) {
+    if (info.EstSurReseauDuPC()) {
         ligne.iImage = (!bAJour || bAJour(info.m_zVersion)) ? ZOR_ICONE_PRETE : ZOR_ICONE_MAJ;
     } else {
         ligne.bHorsReseau = true;

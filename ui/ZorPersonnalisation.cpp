@@ -26,46 +26,50 @@ constexpr size_t kClairMax = 20;
 class AppareilGestionnaire : public ZorPersonnalisation::Appareil
 {
 public:
-    bool Existe() override { return gpTheTavlin != nullptr; }
+    explicit AppareilGestionnaire(ZorTavlinObj* pTavlin) : m_pTavlin(pTavlin) {}
+    bool Existe() override { return m_pTavlin != nullptr; }
     void SurveillerAddrMAC(const wxString& zMAC) override
     {
-        if (gpTheTavlin)
-            gpTheTavlin->SurveillerAddrMAC(zMAC);
+        if (m_pTavlin)
+            m_pTavlin->SurveillerAddrMAC(zMAC);
     }
     void ShowEmailConf(bool bOn) override
     {
-        if (gpTheTavlin)
-            gpTheTavlin->ShowEmailConf(bOn, true);
+        if (m_pTavlin)
+            m_pTavlin->ShowEmailConf(bOn, true);
     }
     void DemanderEtatFrais() override
     {
-        if (gpTheTavlin) {
-            gpTheTavlin->RazNewEtat();
-            gpTheTavlin->AppelerPageEtat(true);
+        if (m_pTavlin) {
+            m_pTavlin->RazNewEtat();
+            m_pTavlin->AppelerPageEtat(true);
         }
     }
-    bool IsNewEtat() override { return gpTheTavlin && gpTheTavlin->IsNewEtat(); }
+    bool IsNewEtat() override { return m_pTavlin && m_pTavlin->IsNewEtat(); }
     ZorTavlinData GetEtat() override
     {
         ZorTavlinData etat;
-        if (gpTheTavlin)
-            gpTheTavlin->GetEtat(etat);
+        if (m_pTavlin)
+            m_pTavlin->GetEtat(etat);
         return etat;
     }
     void WriteEmailConf(const wxString& zServeur, const wxString& zPort, const wxString& zLogin,
                         const wxString& zPwd, bool bSSL) override
     {
-        if (gpTheTavlin)
-            gpTheTavlin->WriteEmailConf(ZOR_CODE_ACCES, zServeur, zPort, zLogin, zPwd, bSSL, true);
+        if (m_pTavlin)
+            m_pTavlin->WriteEmailConf(ZOR_CODE_ACCES, zServeur, zPort, zLogin, zPwd, bSSL, true);
     }
+
+private:
+    ZorTavlinObj* m_pTavlin;
 };
 
 } // namespace
 
-ZorPersonnalisation::Appareil& ZorPersonnalisation::GestionnaireTavlin()
+std::unique_ptr<ZorPersonnalisation::Appareil> ZorPersonnalisation::GestionnaireTavlin(
+    ZorTavlinObj* pTavlin)
 {
-    static AppareilGestionnaire appareil;
-    return appareil;
+    return std::make_unique<AppareilGestionnaire>(pTavlin);
 }
 
 ZorPersonnalisation::ZorPersonnalisation(Appareil& appareil, const ZorClock& clock,

@@ -11,6 +11,9 @@
 #include <wx/string.h>
 
 #include <cstdint>
+#include <memory>
+
+class ZorTavlinObj;
 
 class ZorClock;
 
@@ -45,8 +48,9 @@ public:
         virtual void WriteEmailConf(const wxString& zServeur, const wxString& zPort,
                                     const wxString& zLogin, const wxString& zPwd, bool bSSL) = 0;
     };
-    // The library's device manager (gpTheTavlin), or nothing when there is none.
-    static Appareil& GestionnaireTavlin();
+    // The device manager pTavlin as the device (it must outlive the result), or nothing when
+    // it is null.
+    static std::unique_ptr<Appareil> GestionnaireTavlin(ZorTavlinObj* pTavlin);
 
     struct Email
     {

@@ -76,10 +76,12 @@ wxBitmap Image(const wxString& zNom)
 
 } // namespace
 
-ZorTavlinDlgAfficherListe::ZorTavlinDlgAfficherListe(const wxString& zMACAPreselectionner)
+ZorTavlinDlgAfficherListe::ZorTavlinDlgAfficherListe(ZorTavlinObj& tavlin,
+                                                     const wxString& zMACAPreselectionner)
     : wxDialog(nullptr, wxID_ANY, wxString::Format(kTitre, ZOR_TAVLIN_VERSION), wxDefaultPosition,
                wxSize(520, 450), wxDEFAULT_DIALOG_STYLE),
-      m_zMACAPreselectionner(zMACAPreselectionner), m_images(16, 16, true), m_sequence(*this)
+      m_zMACAPreselectionner(zMACAPreselectionner), m_images(16, 16, true), m_tavlin(tavlin),
+      m_maj(&tavlin), m_sequence(*this)
 {
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
         wxImage::AddHandler(new wxPNGHandler);
@@ -138,8 +140,8 @@ ZorTavlinDlgAfficherListe::~ZorTavlinDlgAfficherListe()
     m_timerValidation.Stop();
     m_timerMiseAJour.Stop();
     m_sequence.Arreter();
-    if (m_bObservateur && gpTheTavlin)
-        gpTheTavlin->RemoveObserver(this);
+    if (m_bObservateur)
+        m_tavlin.RemoveObserver(this);
     m_pDlgVerification->Destroy();
     m_pDlgRecherche->Destroy();
 }
@@ -151,10 +153,8 @@ void ZorTavlinDlgAfficherListe::OnInitDialog(wxInitDialogEvent& event)
         return; // shown again: the controls exist
     Centre(wxBOTH);
     CreerControles();
-    if (gpTheTavlin) {
-        m_bObservateur = true;
-        gpTheTavlin->AddObserver(this);
-    }
+    m_bObservateur = true;
+    m_tavlin.AddObserver(this);
 }
 
 void ZorTavlinDlgAfficherListe::CreerControles()
@@ -260,8 +260,7 @@ void ZorTavlinDlgAfficherListe::MettreAJourListe()
     if (!m_pListe)
         return;
     ZorTavlinInfoArray devices;
-    if (gpTheTavlin)
-        gpTheTavlin->GetLesTavlin(devices);
+    m_tavlin.GetLesTavlin(devices);
     std::vector<ZorColonnesListe> actuelles;
     const long iLignes = m_pListe->GetItemCount();
     actuelles.reserve(size_t(iLignes));
@@ -363,8 +362,8 @@ void ZorTavlinDlgAfficherListe::OnTavlinConfigureEchec(wxCommandEvent&)
     // Only the configuration this dialog asked for is reported: the automatic ones would
     // otherwise bring a box at every answer of a device outside the network.
     ZorIssueAdresse eIssue = ZorIssueAdresse::Trouvee;
-    if (m_zMACConfiguration.empty() || !gpTheTavlin ||
-        !gpTheTavlin->EchecConfigurationAdresse(m_zMACConfiguration, &eIssue))
+    if (m_zMACConfiguration.empty() ||
+        !m_tavlin.EchecConfigurationAdresse(m_zMACConfiguration, &eIssue))
         return;
     m_zMACConfiguration.clear();
     CacherAttente();
@@ -393,7 +392,7 @@ void ZorTavlinDlgAfficherListe::OnDoubleClic(wxMouseEvent& event)
 {
     if (!ZoneCartes().Contains(event.GetPosition()))
         return;
-    ZorInfoCarteEthDlg dlg(this);
+    ZorInfoCarteEthDlg dlg(m_tavlin, this);
     dlg.ShowModal();
 }
 
@@ -437,8 +436,8 @@ void ZorTavlinDlgAfficherListe::Terminer(int iCode)
     m_timerMiseAJour.Stop();
     m_sequence.Arreter();
     m_pDlgVerification->Show(false);
-    if (m_bObservateur && gpTheTavlin)
-        gpTheTavlin->RemoveObserver(this);
+    if (m_bObservateur)
+        m_tavlin.RemoveObserver(this);
     m_bObservateur = false;
     if (!IsEnabled())
         Enable();
@@ -456,7 +455,7 @@ bool ZorTavlinDlgAfficherListe::DeviceAccessible(ZorColonnesListe* pColonnes)
         Message(kSelectionnez, wxOK | wxICON_INFORMATION);
         return false;
     }
-    if (!ZorAdresseIP::IsSameReseau(colonnes[1], colonnes[9], colonnes[10])) {
+    if (!ZorTavlinInfo::SurReseauDuPC(colonnes[1], colonnes[9], colonnes[10])) {
         DoConfigurer(colonnes);
         return false;
     }
@@ -472,11 +471,9 @@ void ZorTavlinDlgAfficherListe::DoValider()
     m_choisie = ZorInfoDepuisColonnes(colonnes);
     wxString zDossier;
     if (m_maj.VerifierVersion(m_choisie.m_zVersion, &zDossier)) {
-        if (gpTheTavlin) {
-            gpTheTavlin->SurveillerAddrMAC(m_choisie.m_zMAC);
-            gpTheTavlin->RazNewEtat();
-            gpTheTavlin->AppelerPageEtat(true);
-        }
+        m_tavlin.SurveillerAddrMAC(m_choisie.m_zMAC);
+        m_tavlin.RazNewEtat();
+        m_tavlin.AppelerPageEtat(true);
         Disable();
         m_iTicksValidation = 0;
         m_timerValidation.StartOnce(kPasValidationMs);
@@ -488,7 +485,7 @@ void ZorTavlinDlgAfficherListe::DoValider()
 
 void ZorTavlinDlgAfficherListe::OnTimerValidation(wxTimerEvent&)
 {
-    if (gpTheTavlin && gpTheTavlin->IsNewEtat()) {
+    if (m_tavlin.IsNewEtat()) {
         m_pDlgVerification->Show(false);
         Terminer(wxID_OK);
         return;
@@ -518,9 +515,8 @@ void ZorTavlinDlgAfficherListe::DoConfigurer(const ZorColonnesListe& colonnes)
         return;
     }
     m_zMACConfiguration = colonnes[3];
-    if (gpTheTavlin)
-        gpTheTavlin->ConfigureAdresseTavlin(colonnes[3], colonnes[4], colonnes[5], colonnes[9],
-                                            colonnes[10], colonnes[11]);
+    m_tavlin.ConfigureAdresseTavlin(colonnes[3], colonnes[4], colonnes[5], colonnes[9],
+                                    colonnes[10], colonnes[11]);
 }
 
 void ZorTavlinDlgAfficherListe::DoTester()
@@ -528,8 +524,7 @@ void ZorTavlinDlgAfficherListe::DoTester()
     ZorColonnesListe colonnes;
     if (!DeviceAccessible(&colonnes))
         return;
-    if (gpTheTavlin)
-        gpTheTavlin->BlinkByIp(colonnes[1], colonnes[9], true);
+    m_tavlin.BlinkByIp(colonnes[1], colonnes[9], true);
     AfficherAttente(m_tester1, m_tester2, kTestEnCours, kAttenteTestMs);
 }
 
@@ -539,7 +534,7 @@ void ZorTavlinDlgAfficherListe::DoPersonnaliser()
     if (!DeviceAccessible(&c))
         return;
     const bool bDHCP = c[8] == wxT("1");
-    ZorTavlinDlgPersonnaliser dlg(this, c[0], c[2], c[5], c[3], ZorAdresseIP(c[1]),
+    ZorTavlinDlgPersonnaliser dlg(&m_tavlin, this, c[0], c[2], c[5], c[3], ZorAdresseIP(c[1]),
                                   ZorAdresseIP(c[9]), ZorAdresseIP(c[6]), ZorAdresseIP(c[7]), bDHCP,
                                   c[12]);
     if (dlg.ShowModal() != wxID_OK)
@@ -563,14 +558,12 @@ void ZorTavlinDlgAfficherListe::DoPersonnaliser()
     if (zNom == c[0] && zCommentaire == c[2] && zPwd == c[5]) {
         if (zIP == c[1] && zMasque == c[6] && zPasserelle == c[7] && bNouveauDHCP == bDHCP)
             return;
-        if (gpTheTavlin)
-            gpTheTavlin->SetNewConfigNetworkByIp(c[1], c[9], c[4], c[5], zIP, zMasque, zPasserelle,
-                                                 bNouveauDHCP, true);
+        m_tavlin.SetNewConfigNetworkByIp(c[1], c[9], c[4], c[5], zIP, zMasque, zPasserelle,
+                                         bNouveauDHCP, true);
         AfficherAttente(m_personnaliser1, m_personnaliser2, kRedemarrage, kAttenteRedemarrageMs);
         return;
     }
-    if (gpTheTavlin)
-        gpTheTavlin->PersonnaliserByIp(c[1], c[9], zNom, zCommentaire, c[4], c[5], zPwd, true);
+    m_tavlin.PersonnaliserByIp(c[1], c[9], zNom, zCommentaire, c[4], c[5], zPwd, true);
     if (zNom != c[0])
         AfficherAttente(m_personnaliser1, m_personnaliser2, kRedemarrage, kAttenteRedemarrageMs);
 }
@@ -630,16 +623,14 @@ void ZorTavlinDlgAfficherListe::OnTimerMiseAJour(wxTimerEvent&)
 
 void ZorTavlinDlgAfficherListe::DemanderEtatFrais(const wxString& zMAC)
 {
-    if (!gpTheTavlin)
-        return;
-    gpTheTavlin->SurveillerAddrMAC(zMAC);
-    gpTheTavlin->RazNewEtat();
-    gpTheTavlin->AppelerPageEtat(true);
+    m_tavlin.SurveillerAddrMAC(zMAC);
+    m_tavlin.RazNewEtat();
+    m_tavlin.AppelerPageEtat(true);
 }
 
 bool ZorTavlinDlgAfficherListe::IsNewEtat()
 {
-    return gpTheTavlin && gpTheTavlin->IsNewEtat();
+    return m_tavlin.IsNewEtat();
 }
 
 bool ZorTavlinDlgAfficherListe::EnvoyerBootloader(const wxString& zDossier, const wxString& zIP,

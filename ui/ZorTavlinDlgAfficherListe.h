@@ -22,11 +22,13 @@ class wxStaticText;
 class ZorBitmapButtonWnd;
 class ZorTavlinAttenteWnd;
 class ZorWaitForTavlinDlg;
+class ZorTavlinObj;
 
 class ZOR_EXPORT ZorTavlinDlgAfficherListe : public wxDialog, private ZorSequenceMAJ::Contexte
 {
 public:
-    explicit ZorTavlinDlgAfficherListe(const wxString& zMACAPreselectionner);
+    // tavlin: the device manager whose registry the list shows (it outlives the dialog).
+    ZorTavlinDlgAfficherListe(ZorTavlinObj& tavlin, const wxString& zMACAPreselectionner);
     ~ZorTavlinDlgAfficherListe() override;
 
     // The device chosen when the dialog ended with wxID_OK.
@@ -38,6 +40,7 @@ public:
     void DoValider();
 
     // Seen by tests and by the network card dialog.
+    ZorTavlinObj& Tavlin() const { return m_tavlin; }
     wxListCtrl* GetListe() const { return m_pListe; }
     ZorBitmapButtonWnd* GetBouton(int iId) const;
     ZorTavlinAttenteWnd* GetAttente() const { return m_pAttente; }
@@ -144,6 +147,7 @@ private:
     wxTimer m_timerValidation;
     wxTimer m_timerMiseAJour;
     int m_iTicksValidation = 0;
+    ZorTavlinObj& m_tavlin;
     ZorTavlinInfo m_choisie;
     ZorMAJTavlin m_maj;
     ZorSequenceMAJ m_sequence;

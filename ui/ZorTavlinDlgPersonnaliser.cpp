@@ -34,13 +34,14 @@ wxTextValidator FiltreListe(const wxString& zCaracteres)
 } // namespace
 
 ZorTavlinDlgPersonnaliser::ZorTavlinDlgPersonnaliser(
-    wxWindow* pParent, const wxString& zNom, const wxString& zCommentaire, const wxString& zPwd,
-    const wxString& zMAC, const ZorAdresseIP& ip, const ZorAdresseIP& ipLocal,
+    ZorTavlinObj* pTavlin, wxWindow* pParent, const wxString& zNom, const wxString& zCommentaire,
+    const wxString& zPwd, const wxString& zMAC, const ZorAdresseIP& ip, const ZorAdresseIP& ipLocal,
     const ZorAdresseIP& masque, const ZorAdresseIP& passerelle, bool bDHCP,
     const wxString& zVersion, const ZorClock& clock)
     : wxDialog(pParent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(400, 400)),
-      m_perso(ZorPersonnalisation::GestionnaireTavlin(), clock, zNom, zCommentaire, zPwd, zMAC, ip,
-              ipLocal, masque, passerelle, bDHCP, zVersion),
+      m_pAppareil(ZorPersonnalisation::GestionnaireTavlin(pTavlin)),
+      m_perso(*m_pAppareil, clock, zNom, zCommentaire, zPwd, zMAC, ip, ipLocal, masque, passerelle,
+              bDHCP, zVersion),
       m_timerChargement(this, ID_TIMER_CHARGEMENT)
 {
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))

@@ -51,11 +51,14 @@ public:
         ID_TIMER_CHARGEMENT,
     };
 
+    // pTavlin: the device manager the e-mail page works through (null: none, no e-mail
+    // settings are loaded); it outlives the dialog.
     // pParent: the device list dialog, over which this one lies. The device's values as the
     // list shows them; zVersion decides whether the e-mail page exists (above version 1).
     // The clock times the loading of the e-mail settings.
-    ZorTavlinDlgPersonnaliser(wxWindow* pParent, const wxString& zNom, const wxString& zCommentaire,
-                              const wxString& zPwd, const wxString& zMAC, const ZorAdresseIP& ip,
+    ZorTavlinDlgPersonnaliser(ZorTavlinObj* pTavlin, wxWindow* pParent, const wxString& zNom,
+                              const wxString& zCommentaire, const wxString& zPwd,
+                              const wxString& zMAC, const ZorAdresseIP& ip,
                               const ZorAdresseIP& ipLocal, const ZorAdresseIP& masque,
                               const ZorAdresseIP& passerelle, bool bDHCP, const wxString& zVersion,
                               const ZorClock& clock = ZorDefaultClock());
@@ -108,6 +111,7 @@ private:
     void OnEraseBackground(wxEraseEvent& event);
     void OnClose(wxCloseEvent& event);
 
+    std::unique_ptr<ZorPersonnalisation::Appareil> m_pAppareil;
     ZorPersonnalisation m_perso;
     wxBitmap m_fond;
     wxTimer m_timerChargement;

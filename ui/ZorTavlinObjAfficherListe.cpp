@@ -32,7 +32,7 @@ bool ZorTavlinObj::AfficherListe(wxString* pzMAC, wxString* pzIP, wxString* pzNo
     ZorTavlinInfo choisie;
     bool bChoisie = false;
     {
-        ZorTavlinDlgAfficherListe dlg(zMAC);
+        ZorTavlinDlgAfficherListe dlg(*this, zMAC);
         bChoisie = dlg.ShowModal() == wxID_OK;
         if (bChoisie)
             choisie = dlg.GetTavlinChoisie();

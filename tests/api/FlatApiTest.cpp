@@ -5,6 +5,7 @@
 #include "api/ZorTavlinApi.h"
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorUtile.h"
+#include "tests/common/ZorTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -44,20 +45,13 @@ protected:
         SansGestionnaire();
         ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
         obj = gpTheTavlin;
-        obj->m_bStarted = true;
+        ASSERT_TRUE(obj->StartSansTransport(wxT("virtuelle")));
         obj->AddTavlin(kIP, wxT("labo"), kMAC, wxT("c"), wxT("admin"), wxT("pwd"),
                        wxT("255.255.255.0"), wxT("192.168.77.254"), false, wxT("192.168.77.1"),
                        wxT("255.255.255.0"), wxT("192.168.77.254"), wxT("3.1"));
         obj->SurveillerAddrMAC(kMAC);
     }
-    void TearDown() override
-    {
-        if (gpTheTavlin) {
-            gpTheTavlin->m_bStarted = false;
-            gpTheTavlin->m_bModeUART = false;
-        }
-        SansGestionnaire();
-    }
+    void TearDown() override { SansGestionnaire(); }
     void Publier(const ZorTavlinData& etat)
     {
         wxCriticalSectionLocker lock(ZorGlobalLock());
@@ -284,7 +278,13 @@ TEST_F(CarteVirtuelle, OutputCommandsForTheMonitoredDevice)
 
 TEST_F(CarteVirtuelle, SerialBoardReceivesTextCommands)
 {
-    obj->m_bModeUART = true;
+    // The choice is read at a start, from the instance's own settings.
+    obj->Stop();
+    ASSERT_TRUE(obj->StartSansTransport(wxT("uart")));
+    ASSERT_TRUE(obj->SelectionnerUART(true));
+    obj->Stop();
+    ASSERT_TRUE(obj->StartSansTransport(wxT("uart")));
+    ASSERT_TRUE(obj->IsModeUART());
     EXPECT_EQ(SetIO32(0, 0x00A0FF00), 1);
     EXPECT_EQ(Requetes(), std::vector<wxString>{wxT("&WRITE_UART=SFF00;")});
     EXPECT_EQ(SetIO32(0, 0x12345678), 1);
@@ -363,8 +363,8 @@ TEST_F(CarteVirtuelle, ForwardingCallsReachTheManager)
     EXPECT_EQ(obj->GetDefaultTimeSurveillanceMs(), 250);
 
     EXPECT_EQ(Tavlin_SurveillerAddrMAC("00-04-A3-00-00-99"), 1);
-    EXPECT_EQ(obj->m_zAddrMACSurveillee, wxT("00-04-A3-00-00-99"));
-    EXPECT_TRUE(obj->m_zTheIP.empty());
+    EXPECT_EQ(zortest::CibleDe(*obj).mac, wxT("00-04-A3-00-00-99"));
+    EXPECT_TRUE(zortest::CibleDe(*obj).ip.empty());
     EXPECT_EQ(Tavlin_SurveillerAddrMAC("00-04-A3-00-00-01"), 1);
-    EXPECT_EQ(obj->m_zTheIP, kIP);
+    EXPECT_EQ(zortest::CibleDe(*obj).ip, kIP);
 }

@@ -73,7 +73,7 @@ TEST_F(Hebergement, HostApplicationKeepsItsToolkit)
     // The library never starts a second toolkit nor serves the host's events itself.
     EXPECT_FALSE(ZorHostingStartToolkit());
     EXPECT_EQ(ZorHostingPump(), 0);
-    EXPECT_EQ(gpTheTavlin->m_zNom, wxT("default"));
+    EXPECT_EQ(gpTheTavlin->GetNom(), wxT("default"));
 
     // The other start also asks the timer to read the sockets.
     EXPECT_EQ(Tavlin_StartPasWx(nullptr, 0), 1);
@@ -91,9 +91,9 @@ TEST_F(Hebergement, InstanceNameIsEightBitAndFixedWhileStarted)
 {
     EXPECT_EQ(Tavlin_Start("caf\xE9", 0), 1);
     ASSERT_NE(gpTheTavlin, nullptr);
-    EXPECT_EQ(gpTheTavlin->m_zNom, wxString(wxT("caf\u00E9")));
+    EXPECT_EQ(gpTheTavlin->GetNom(), wxString(wxT("caf\u00E9")));
     EXPECT_EQ(Tavlin_Start("autre", 0), 1);
-    EXPECT_EQ(gpTheTavlin->m_zNom, wxString(wxT("caf\u00E9")));
+    EXPECT_EQ(gpTheTavlin->GetNom(), wxString(wxT("caf\u00E9")));
 }
 
 TEST_F(Hebergement, RepeatedStartAndStop)
@@ -122,13 +122,11 @@ TEST_F(Hebergement, InputCallStartsAndResumesTheLastDevice)
     EXPECT_EQ(GetIO32(0, &v32), 1);
     ASSERT_NE(gpTheTavlin, nullptr);
     EXPECT_TRUE(gpTheTavlin->IsStarted());
-    EXPECT_EQ(gpTheTavlin->m_zNom, wxT("default"));
-    EXPECT_EQ(gpTheTavlin->m_zAddrMACSurveillee, wxT("00-04-A3-11-22-33"));
-    {
-        wxCriticalSectionLocker lock(ZorGlobalLock());
-        EXPECT_EQ(gpTheTavlin->m_zTheIP, wxT("192.168.77.20"));
-        EXPECT_EQ(gpTheTavlin->m_zTheIPLocal, wxT("192.168.77.1"));
-    }
+    EXPECT_EQ(gpTheTavlin->GetNom(), wxT("default"));
+    const zortest::Cible cible = zortest::CibleDe(*gpTheTavlin);
+    EXPECT_EQ(cible.mac, wxT("00-04-A3-11-22-33"));
+    EXPECT_EQ(cible.ip, wxT("192.168.77.20"));
+    EXPECT_EQ(cible.ipLocal, wxT("192.168.77.1"));
     // No device has answered: the state read is an empty record.
     EXPECT_EQ(v32, 0u);
 
@@ -136,8 +134,7 @@ TEST_F(Hebergement, InputCallStartsAndResumesTheLastDevice)
     Tavlin_Stop();
     ZorTavlinObj::DeleteTavlinObj();
     EXPECT_EQ(Tavlin_Start(nullptr, 0), 1);
-    wxCriticalSectionLocker lock(ZorGlobalLock());
-    EXPECT_TRUE(gpTheTavlin->m_zTheIP.empty());
+    EXPECT_TRUE(zortest::CibleDe(*gpTheTavlin).ip.empty());
 }
 
 TEST_F(Hebergement, SerialBoardChoiceTakesEffectAtTheNextStart)
@@ -147,12 +144,17 @@ TEST_F(Hebergement, SerialBoardChoiceTakesEffectAtTheNextStart)
     EXPECT_FALSE(gpTheTavlin->IsModeUART());
     // Only the low 8 bits select.
     EXPECT_EQ(Tavlin_SelectionnerUART(0x100), 1);
-    wxString zValeur;
-    gpTheTavlin->m_config.Read(wxT("SELECT_UART"), zValeur);
-    EXPECT_EQ(zValeur, wxT("0"));
+    // What the settings file holds, read by another reader as the next start would.
+    auto choixUART = [] {
+        ZorConfiguration reglages;
+        reglages.Load(DossierReglages(), wxT("tavlindll_default.ini"));
+        wxString zValeur;
+        reglages.Read(wxT("SELECT_UART"), zValeur);
+        return zValeur;
+    };
+    EXPECT_EQ(choixUART(), wxT("0"));
     EXPECT_EQ(Tavlin_SelectionnerUART(0x101), 1);
-    gpTheTavlin->m_config.Read(wxT("SELECT_UART"), zValeur);
-    EXPECT_EQ(zValeur, wxT("1"));
+    EXPECT_EQ(choixUART(), wxT("1"));
     EXPECT_FALSE(gpTheTavlin->IsModeUART());
 
     EXPECT_EQ(Tavlin_Stop(), 1);

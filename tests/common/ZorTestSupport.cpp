@@ -1,5 +1,6 @@
 #include "tests/common/ZorTestSupport.h"
 
+#include "device/ZorTavlinObj.h"
 #include "infra/ZorClock.h"
 #include "infra/ZorPompe.h"
 
@@ -222,6 +223,31 @@ std::vector<std::string> InNamespace(const std::string& ns, std::vector<std::str
     std::vector<std::string> full = {"ip", "netns", "exec", ns};
     full.insert(full.end(), argv.begin(), argv.end());
     return full;
+}
+
+} // namespace zortest
+
+namespace zortest {
+
+Cible CibleDe(ZorTavlinObj& obj)
+{
+    Cible c;
+    obj.GetCible(&c.mac, &c.ip, &c.ipLocal);
+    return c;
+}
+
+size_t NombreTavlin(ZorTavlinObj& obj)
+{
+    ZorTavlinInfoArray a;
+    obj.GetLesTavlin(a);
+    return a.GetCount();
+}
+
+ZorTavlinInfo TavlinNo(ZorTavlinObj& obj, size_t i)
+{
+    ZorTavlinInfoArray a;
+    obj.GetLesTavlin(a);
+    return i < a.GetCount() ? a[i] : ZorTavlinInfo();
 }
 
 } // namespace zortest

@@ -13,8 +13,21 @@
 
 class wxEventLoopBase;
 class ZorManualClock;
+class ZorTavlinInfo;
+class ZorTavlinObj;
 
 namespace zortest {
+
+// What a test reads of a device manager, through its operations: the polling target (the
+// monitored address, and the address and adapter the worker polls) and the registry's records.
+struct Cible
+{
+    wxString mac, ip, ipLocal;
+};
+Cible CibleDe(ZorTavlinObj& obj);
+size_t NombreTavlin(ZorTavlinObj& obj);
+// The i-th record of the registry (an empty record past its end).
+ZorTavlinInfo TavlinNo(ZorTavlinObj& obj, size_t i);
 
 // Runs the toolkit's event loop until done() is true or timeoutMs passes; returns done().
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs);

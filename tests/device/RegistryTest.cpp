@@ -83,9 +83,9 @@ TEST_F(RegistryTest, CreateTwiceKeepsOneObjectAndDeleteClearsPointer)
     ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
     obj = gpTheTavlin;
     EXPECT_FALSE(obj->IsStarted());
-    EXPECT_EQ(10, obj->m_iTimeAlive);
+    EXPECT_EQ(10, obj->GetTimeAlive());
     EXPECT_EQ(50, obj->GetDefaultTimeSurveillanceMs());
-    EXPECT_FALSE(obj->m_pTimer->IsRunning());
+    EXPECT_EQ(obj->GetDelaiTickMs(), -1);
 }
 
 TEST_F(RegistryTest, ChangeRulesDecideTheAddEvent)
@@ -104,12 +104,19 @@ TEST_F(RegistryTest, ChangeRulesDecideTheAddEvent)
     EXPECT_FALSE(r.m_bMultipleCarte);
 
     // The same answer again: refreshed, no event; a stage set by the timer falls back to 0.
-    obj->m_arrayTavlin[0].m_iEtatPresence = 2;
-    obj->m_arrayTavlin[0].m_iTimeLastSeen = 5;
+    ZorManualClock clock;
+    obj->SetClock(&clock);
     Answer(wxT("00-04-A3-00-00-01"), wxT("192.168.77.10"));
+    const long vu = Record(0).m_iTimeLastSeen;
+    clock.Advance(60000); // silent for a minute: two ticks take it to stage 2
+    obj->TickSurveillance();
+    obj->TickSurveillance();
+    ASSERT_EQ(2, Record(0).m_iEtatPresence);
+    Answer(wxT("00-04-A3-00-00-01"), wxT("192.168.77.10"));
+    obj->SetClock(nullptr);
     EXPECT_EQ(2, o->Count(ZOR_EVT_TAVLIN_ADD));
     EXPECT_EQ(0, Record(0).m_iEtatPresence);
-    EXPECT_GT(Record(0).m_iTimeLastSeen, 5);
+    EXPECT_EQ(Record(0).m_iTimeLastSeen, vu + 60);
 
     // A changed comment is a change.
     Answer(wxT("00-04-A3-00-00-01"), wxT("192.168.77.10"), wxT("new comment"));
@@ -141,7 +148,7 @@ TEST_F(RegistryTest, TwoAdaptersOnOneLinkKeepTheAdapterOnTheDevicesNetwork)
     for (int i = 0; i < 2; ++i) {
         cartes[i]->m_zIP = wxString::Format(wxT("192.168.%d.1"), 77 + i);
         cartes[i]->m_zMask = wxT("255.255.255.0");
-        obj->m_network.m_arrayCarteEth.Add(cartes[i]);
+        obj->GetArrayCarteEth().Add(cartes[i]);
     }
     Journal* o = NewObserver();
     obj->AddListener(o);
@@ -174,30 +181,30 @@ TEST_F(RegistryTest, TwoAdaptersOnOneLinkKeepTheAdapterOnTheDevicesNetwork)
     EXPECT_TRUE(Record(0).m_bMultipleCarte);
     // The device the worker polls is reached through the adapter on record.
     obj->SurveillerAddrMAC(mac);
-    EXPECT_EQ(obj->m_zTheIPLocal, wxT("192.168.77.1"));
+    EXPECT_EQ(zortest::CibleDe(*obj).ipLocal, wxT("192.168.77.1"));
 }
 
 TEST_F(RegistryTest, MonitoredDeviceIsFollowedThroughTheRegistry)
 {
     obj->SurveillerAddrMAC(wxT("00-04-A3-00-00-02"));
-    EXPECT_TRUE(obj->m_zTheIP.empty()); // not known yet: no polling target
+    EXPECT_TRUE(zortest::CibleDe(*obj).ip.empty()); // not known yet: no polling target
 
     Answer(wxT("00-04-A3-00-00-02"), wxT("192.168.77.20"));
-    EXPECT_EQ(wxT("192.168.77.20"), obj->m_zTheIP);
-    EXPECT_EQ(wxT("192.168.77.1"), obj->m_zTheIPLocal);
+    EXPECT_EQ(wxT("192.168.77.20"), zortest::CibleDe(*obj).ip);
+    EXPECT_EQ(wxT("192.168.77.1"), zortest::CibleDe(*obj).ipLocal);
 
     Answer(wxT("00-04-A3-00-00-02"), wxT("192.168.77.99")); // moved: followed
-    EXPECT_EQ(wxT("192.168.77.99"), obj->m_zTheIP);
+    EXPECT_EQ(wxT("192.168.77.99"), zortest::CibleDe(*obj).ip);
 
     obj->SetTheIP(wxT("10.1.2.3"), wxT("10.1.2.1")); // direct target, registry not consulted
-    EXPECT_EQ(wxT("10.1.2.3"), obj->m_zTheIP);
+    EXPECT_EQ(wxT("10.1.2.3"), zortest::CibleDe(*obj).ip);
     // ... until the next answer of any device re-reads the registry.
     Answer(wxT("00-04-A3-00-00-07"), wxT("192.168.77.70"));
-    EXPECT_EQ(wxT("192.168.77.99"), obj->m_zTheIP);
+    EXPECT_EQ(wxT("192.168.77.99"), zortest::CibleDe(*obj).ip);
 
     obj->SurveillerAddrMAC(wxT("no-such-mac"));
-    EXPECT_TRUE(obj->m_zTheIP.empty());
-    EXPECT_TRUE(obj->m_zTheIPLocal.empty());
+    EXPECT_TRUE(zortest::CibleDe(*obj).ip.empty());
+    EXPECT_TRUE(zortest::CibleDe(*obj).ipLocal.empty());
 }
 
 TEST_F(RegistryTest, FullRegistryGivesTheOldestPlaceToANewDevice)
@@ -247,7 +254,7 @@ TEST_F(RegistryTest, FullRegistryGivesTheOldestPlaceToANewDevice)
     EXPECT_TRUE(present(mac(1)));
     EXPECT_FALSE(present(mac(2)));
     EXPECT_EQ(2, o->Count(ZOR_EVT_TAVLIN_ADD));
-    EXPECT_EQ(wxT("192.168.77.2"), obj->m_zTheIP);
+    EXPECT_EQ(wxT("192.168.77.2"), zortest::CibleDe(*obj).ip);
     EXPECT_EQ(iLog + 1, lignesLog()); // still within the minute
 
     // The next minute: said again.
@@ -298,7 +305,7 @@ TEST_F(RegistryTest, ListenersInOrderOnceEachAndSafeRemoval)
     obj->AddListener(b);
     obj->AddListener(a); // already there: nothing sent
     EXPECT_EQ(1, a->Count(ZOR_EVT_TAVLIN_ADD));
-    EXPECT_EQ(2u, obj->m_arrayObserver.size());
+    EXPECT_EQ(2u, obj->GetNombreListeners());
 
     journal.clear();
     obj->NotifyListeners(ZOR_EVT_TAVLIN_REMOVE);
@@ -332,7 +339,7 @@ TEST_F(RegistryTest, ListenersMayRemoveThemselvesOrOthersDuringDelivery)
     ASSERT_EQ(2u, journal.size());
     EXPECT_EQ(0, journal[0].first);
     EXPECT_EQ(1, journal[1].first);
-    EXPECT_EQ(1u, obj->m_arrayObserver.size());
+    EXPECT_EQ(1u, obj->GetNombreListeners());
     // A listener added during a delivery gets its own ADD, not the event being delivered.
     Journal* d = NewObserver();
     b->m_onEvent = [&](int) { obj->AddListener(d); };

@@ -22,7 +22,7 @@ TEST_F(StartStopTest, StartTwiceStopTwice)
     ASSERT_TRUE(obj->Start(wxT("deux"), false));
     EXPECT_TRUE(obj->IsStarted());
     EXPECT_TRUE(obj->Start(wxT("autre"), false));
-    EXPECT_EQ(obj->m_zNom, wxT("deux"));
+    EXPECT_EQ(obj->GetNom(), wxT("deux"));
     obj->Stop();
     EXPECT_FALSE(obj->IsStarted());
     obj->Stop();
@@ -42,8 +42,8 @@ TEST_F(StartStopTest, ARestartOrHelloThatCannotBeSentIsReportedNotDone)
     EXPECT_FALSE(obj->Reboot(wxEmptyString));
     EXPECT_FALSE(obj->Decouvrir());
     EXPECT_FALSE(obj->DiscoverMaster());
-    EXPECT_FALSE(obj->m_network.SendHello(wxEmptyString, wxEmptyString, 'D'));
-    EXPECT_FALSE(obj->m_network.SendReboot(wxT("192.168.77.10"), wxT("192.168.77.1")));
+    EXPECT_FALSE(obj->EnvoyerHello(wxEmptyString, wxEmptyString, 'D'));
+    EXPECT_FALSE(obj->EnvoyerReboot(wxT("192.168.77.10"), wxT("192.168.77.1")));
     const std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
     EXPECT_NE(log.find("ZorTavlinObj::Reboot IP=255.255.255.255: redemarrage non envoye"),
               std::string::npos);
@@ -56,19 +56,17 @@ TEST_F(StartStopTest, RestoreFlagPollsTheLastDeviceAtOnce)
                        "ADDR_MAC=00-04-A3-11-22-33\r\nADDR_IP=192.168.77.40\r\n"
                        "ADDR_IPLOCAL=192.168.77.1\r\n");
     ASSERT_TRUE(obj->Start(wxT("resto"), true));
-    {
-        wxCriticalSectionLocker lock(ZorGlobalLock());
-        EXPECT_EQ(obj->m_zAddrMACSurveillee, wxT("00-04-A3-11-22-33"));
-        EXPECT_EQ(obj->m_zTheIP, wxT("192.168.77.40"));
-        EXPECT_EQ(obj->m_zTheIPLocal, wxT("192.168.77.1"));
-    }
+    const zortest::Cible cible = zortest::CibleDe(*obj);
+    EXPECT_EQ(cible.mac, wxT("00-04-A3-11-22-33"));
+    EXPECT_EQ(cible.ip, wxT("192.168.77.40"));
+    EXPECT_EQ(cible.ipLocal, wxT("192.168.77.1"));
     obj->Stop();
     // Without the flag nothing is restored.
     ZorTavlinObj::DeleteTavlinObj();
     ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
     obj = gpTheTavlin;
     ASSERT_TRUE(obj->Start(wxT("resto"), false));
-    EXPECT_TRUE(obj->m_zTheIP.empty());
+    EXPECT_TRUE(zortest::CibleDe(*obj).ip.empty());
 }
 
 TEST_F(StartStopTest, UARTModeIsReadAtStartOnly)
@@ -95,10 +93,10 @@ TEST_F(StartStopTest, CardBlackList)
     const std::string chemin = Dossier() + "/tavlincarteblacklist.ini";
     zortest::WriteFile(chemin, "ADDR_MAC_CARTE_BLACKLIST=AA-AA-AA-AA-AA-AA;\r\n");
     ASSERT_TRUE(obj->Start(wxT("bl"), false));
-    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA-AA-AA-AA-AA-AA;"));
+    EXPECT_EQ(obj->GetListeCarteBlackList(), wxT("AA-AA-AA-AA-AA-AA;"));
     obj->WriteListeCarteBlackList(true, wxT("02-00-00-00-00-01"));
     obj->WriteListeCarteBlackList(true, wxT("02-00-00-00-00-01"));
-    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA-AA-AA-AA-AA-AA;02-00-00-00-00-01;"));
+    EXPECT_EQ(obj->GetListeCarteBlackList(), wxT("AA-AA-AA-AA-AA-AA;02-00-00-00-00-01;"));
     EXPECT_NE(zortest::ReadFile(chemin).find(
                   "ADDR_MAC_CARTE_BLACKLIST=AA-AA-AA-AA-AA-AA;02-00-00-00-00-01;"),
               std::string::npos);
@@ -106,30 +104,27 @@ TEST_F(StartStopTest, CardBlackList)
     zortest::WriteFile(chemin, "ADDR_MAC_CARTE_BLACKLIST=B;AA;B;AB;\r\n");
     obj->ReadListeCarteBlackList();
     obj->WriteListeCarteBlackList(false, wxT("B"));
-    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA;AB;"));
+    EXPECT_EQ(obj->GetListeCarteBlackList(), wxT("AA;AB;"));
     obj->WriteListeCarteBlackList(false, wxT("A"));
-    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA;AB;"));
+    EXPECT_EQ(obj->GetListeCarteBlackList(), wxT("AA;AB;"));
     // Empty or composite entries would break the list: refused.
     obj->WriteListeCarteBlackList(true, wxT(""));
     obj->WriteListeCarteBlackList(true, wxT("X;Y"));
-    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA;AB;"));
+    EXPECT_EQ(obj->GetListeCarteBlackList(), wxT("AA;AB;"));
     obj->Stop();
     ASSERT_TRUE(obj->Start(wxT("bl"), false));
-    EXPECT_EQ(obj->m_network.m_zListeCarteBlackList, wxT("AA;AB;"));
+    EXPECT_EQ(obj->GetListeCarteBlackList(), wxT("AA;AB;"));
 }
 
 TEST_F(StartStopTest, FirstTickHalfASecondAfterStartThenEverySecond)
 {
     ASSERT_TRUE(obj->Start(wxT("tick"), false));
-    EXPECT_TRUE(obj->m_pTimer->IsRunning());
-    EXPECT_TRUE(obj->m_pTimer->IsOneShot());
-    EXPECT_EQ(obj->m_pTimer->GetInterval(), 500);
-    int avant = obj->m_iCountTimer;
-    ASSERT_TRUE(zortest::PumpUntil([&] { return obj->m_iCountTimer != avant; }, 2000));
-    EXPECT_TRUE(obj->m_pTimer->IsRunning());
-    EXPECT_EQ(obj->m_pTimer->GetInterval(), 1000);
+    EXPECT_EQ(obj->GetDelaiTickMs(), 500); // armed, as a single shot
+    int avant = obj->GetTicksDepuisScan();
+    ASSERT_TRUE(zortest::PumpUntil([&] { return obj->GetTicksDepuisScan() != avant; }, 2000));
+    EXPECT_EQ(obj->GetDelaiTickMs(), 1000);
     obj->Stop();
-    EXPECT_FALSE(obj->m_pTimer->IsRunning());
+    EXPECT_EQ(obj->GetDelaiTickMs(), -1);
 }
 
 TEST_F(StartStopTest, DestroyingAStartedManagerStopsIt)

@@ -2,6 +2,7 @@
 // event per tick, the periodic hello, adapter rescans, and the single-shot re-arming.
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorClock.h"
+#include "tests/common/ZorTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -32,8 +33,7 @@ protected:
         ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
         obj = gpTheTavlin;
         obj->SetClock(&clock);
-        obj->AddListener(&obs);
-        obj->m_iLastHello = clock.EpochSeconds(); // no periodic hello unless a test asks for it
+        obj->AddListener(&obs); // the periodic hello counts from the clock's now
     }
     void TearDown() override { ZorTavlinObj::DeleteTavlinObj(); }
     void Answer(const wxString& mac, const wxString& ip)
@@ -45,11 +45,9 @@ protected:
     void TickAfter(int s)
     {
         clock.Advance(int64_t(s) * 1000);
-        obj->m_iLastHello = clock.EpochSeconds();
-        wxTimerEvent ev(*obj->m_pTimer);
-        obj->OnTimer(ev);
+        obj->TickSurveillance();
     }
-    int Stage(size_t i) { return obj->m_arrayTavlin[i].m_iEtatPresence; }
+    int Stage(size_t i) { return zortest::TavlinNo(*obj, i).m_iEtatPresence; }
 
     ZorManualClock clock;
     ZorTavlinObj* obj = nullptr;
@@ -75,9 +73,9 @@ TEST_F(SurveillanceTest, SilentDeviceIsProbedTwiceThenDropped)
     for (const auto& c : cas) {
         TickAfter(c.apres);
         if (c.etape == 3) {
-            EXPECT_EQ(obj->m_arrayTavlin.GetCount(), 0u);
+            EXPECT_EQ(zortest::NombreTavlin(*obj), 0u);
         } else {
-            ASSERT_EQ(obj->m_arrayTavlin.GetCount(), 1u);
+            ASSERT_EQ(zortest::NombreTavlin(*obj), 1u);
             EXPECT_EQ(Stage(0), c.etape);
             EXPECT_EQ(obs.retraits, 0);
         }
@@ -92,7 +90,7 @@ TEST_F(SurveillanceTest, SilentDeviceIsProbedTwiceThenDropped)
     TickAfter(0);
     EXPECT_EQ(Stage(0), 2);
     TickAfter(0);
-    EXPECT_EQ(obj->m_arrayTavlin.GetCount(), 0u);
+    EXPECT_EQ(zortest::NombreTavlin(*obj), 0u);
 }
 
 TEST_F(SurveillanceTest, TwoDevicesDroppedInOneTickGiveOneEvent)
@@ -106,8 +104,8 @@ TEST_F(SurveillanceTest, TwoDevicesDroppedInOneTickGiveOneEvent)
     Answer(wxT("M2"), wxT("192.168.77.11"));
     ASSERT_EQ(Stage(0), 2);
     TickAfter(1);
-    ASSERT_EQ(obj->m_arrayTavlin.GetCount(), 1u);
-    EXPECT_EQ(obj->m_arrayTavlin[0].m_zMAC, wxT("M2"));
+    ASSERT_EQ(zortest::NombreTavlin(*obj), 1u);
+    EXPECT_EQ(zortest::TavlinNo(*obj, 0).m_zMAC, wxT("M2"));
     EXPECT_EQ(Stage(0), 0);
     EXPECT_EQ(obs.retraits, 1);
     EXPECT_EQ(obs.restants, 1);
@@ -121,30 +119,28 @@ TEST_F(SurveillanceTest, TimeAliveSetsTheDelaysAndMinusOneSwitchesPresenceAndHel
     EXPECT_EQ(Stage(0), 1);
 
     obj->SetTimeAlive(-1);
-    obj->m_iCountTimer = 0;
-    const int64_t hello = obj->m_iLastHello;
+    const int scans = obj->GetTicksDepuisScan();
+    const int64_t hello = obj->GetDernierHello();
     for (int i = 0; i < 3; ++i) {
         clock.Advance(1000000);
-        wxTimerEvent ev(*obj->m_pTimer);
-        obj->OnTimer(ev);
+        obj->TickSurveillance();
     }
-    EXPECT_EQ(obj->m_arrayTavlin.GetCount(), 1u);
+    EXPECT_EQ(zortest::NombreTavlin(*obj), 1u);
     EXPECT_EQ(Stage(0), 1);
-    EXPECT_EQ(obj->m_iLastHello, hello);
-    EXPECT_EQ(obj->m_iCountTimer, 0); // the rescans go on: three ticks, back to 0
+    EXPECT_EQ(obj->GetDernierHello(), hello);
+    EXPECT_EQ(obj->GetTicksDepuisScan(), scans); // the rescans go on: three ticks, one round
 }
 
 TEST_F(SurveillanceTest, HelloAfterMoreThanThirtySeconds)
 {
     const int64_t t0 = clock.EpochSeconds();
-    obj->m_iLastHello = t0;
-    wxTimerEvent ev(*obj->m_pTimer);
+    EXPECT_EQ(obj->GetDernierHello(), t0); // counted from when the clock was set
     clock.Advance(30000);
-    obj->OnTimer(ev);
-    EXPECT_EQ(obj->m_iLastHello, t0);
+    obj->TickSurveillance();
+    EXPECT_EQ(obj->GetDernierHello(), t0);
     clock.Advance(1000);
-    obj->OnTimer(ev);
-    EXPECT_EQ(obj->m_iLastHello, t0 + 31);
+    obj->TickSurveillance();
+    EXPECT_EQ(obj->GetDernierHello(), t0 + 31);
 }
 
 TEST_F(SurveillanceTest, EventsOfOtherTimersAreIgnoredAndAStoppedManagerIsNotRearmed)
@@ -157,7 +153,7 @@ TEST_F(SurveillanceTest, EventsOfOtherTimersAreIgnoredAndAStoppedManagerIsNotRea
     EXPECT_EQ(Stage(0), 0);
     TickAfter(0);
     EXPECT_EQ(Stage(0), 1);
-    EXPECT_FALSE(obj->m_pTimer->IsRunning());
+    EXPECT_EQ(obj->GetDelaiTickMs(), -1);
 }
 
 } // namespace

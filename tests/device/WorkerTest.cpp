@@ -237,11 +237,29 @@ TEST_F(WorkerTest, TickListenerMayWaitForRoomInTheQueue)
 {
     ASSERT_TRUE(devA.Start(
         kA, 80, [](const std::string&) { return zortest::FakeDevice::Page(Body("0000")); }));
+    // The system's time, its wall clock moved on at will: the worker runs as usual while the
+    // presence rule sees a long silence.
+    struct HorlogeAvancee : ZorClock
+    {
+        int64_t NowMs() const override { return ZorDefaultClock().NowMs(); }
+        int64_t EpochSeconds() const override { return ZorDefaultClock().EpochSeconds() + iAvance; }
+        void SleepMs(int64_t iMs) const override { ZorDefaultClock().SleepMs(iMs); }
+        std::atomic<int64_t> iAvance{0};
+    };
+    static HorlogeAvancee horlogeAvancee; // outlives the manager even when an assertion fails
+    horlogeAvancee.iAvance = 0;
+    obj->SetClock(&horlogeAvancee);
     obj->VerifierEtatAuto(false);
     ASSERT_TRUE(StartWatching(kMacA));
-    Known("127.0.0.12", "00-04-A3-00-00-0C"); // silent for long: dropped by the next tick
-    obj->m_arrayTavlin.Last().m_iEtatPresence = 2;
-    obj->m_arrayTavlin.Last().m_iTimeLastSeen = 0;
+    Known("127.0.0.12", "00-04-A3-00-00-0C"); // silent for long: probed twice, then dropped
+    horlogeAvancee.iAvance = 100;
+    for (int i = 0; i < 2; ++i) {
+        Known(kA, kMacA);
+        Known(kB, kMacB);
+        obj->TickSurveillance();
+    }
+    Known(kA, kMacA);
+    Known(kB, kMacB);
 
     struct FileComble : ZorTavlinListener
     {
@@ -262,11 +280,10 @@ TEST_F(WorkerTest, TickListenerMayWaitForRoomInTheQueue)
         bool bMis = false;
     } listener;
     obj->AddListener(&listener);
-    wxTimerEvent ev(*obj->m_pTimer);
-    obj->OnTimer(ev);
+    obj->TickSurveillance();
     obj->RemoveListener(&listener);
     EXPECT_TRUE(listener.bMis);
-    EXPECT_EQ(obj->m_arrayTavlin.GetCount(), 2u);
+    EXPECT_EQ(zortest::NombreTavlin(*obj), 2u);
     ASSERT_TRUE(WaitCount(devA, 3));
     EXPECT_NE(devA.Targets()[2].find("&BLINK=1"), std::string::npos);
 }

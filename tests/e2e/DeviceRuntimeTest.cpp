@@ -329,8 +329,7 @@ template <class F> bool TickUntil(ZorTavlinObj* obj, ZorManualClock& clock, int 
 {
     for (int i = 0; i < n && !done(); ++i) {
         clock.Advance(1000);
-        wxTimerEvent ev(*obj->m_pTimer);
-        obj->OnTimer(ev);
+        obj->TickSurveillance();
         zortest::Pump(100);
     }
     return done();

@@ -88,7 +88,7 @@ protected:
                      drops = emu.LogLines("BOOT-DROP").size();
         size_t pasPrets = emu.LogLines("BOOT-NOTREADY").size();
         if (bCartesDuGestionnaire) {
-            transfert->Demarrer();
+            transfert->Demarrer(gpTheTavlin->GetArrayCarteEth());
             EXPECT_GE(transfert->GetNombreSockets(), 2u); // both test adapters, maybe the loopback
         } else {
             transfert->Demarrer(cartes);
@@ -174,11 +174,11 @@ TEST_F(FirmwareTransfer, BootloaderFailuresThenTheDeviceManagersAdapters)
     // The device manager's adapters: the two of the test network and its loopback.
     ASSERT_TRUE(emu.Set(0, "bootstatus", "0:0000"));
     ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
-    ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
+    ASSERT_TRUE(gpTheTavlin->OuvrirReseau());
     EnBootloader();
     EXPECT_EQ(Envoyer(48, mac, nullptr, true), 0);
     transfert.reset();
-    gpTheTavlin->m_network.ExitNetwork();
+    gpTheTavlin->FermerReseau();
     ZorTavlinObj::DeleteTavlinObj();
 }
 

@@ -50,7 +50,7 @@ bool Commande(const std::string& z)
 
 ZorCarteEth* Carte(const wxString& zIP)
 {
-    for (ZorCarteEth* p : gpTheTavlin->m_network.m_arrayCarteEth)
+    for (ZorCarteEth* p : gpTheTavlin->GetArrayCarteEth())
         if (p->m_zIP == zIP)
             return p;
     return nullptr;
@@ -58,7 +58,7 @@ ZorCarteEth* Carte(const wxString& zIP)
 
 ZorCarteEth* CarteMAC(const std::string& zMAC)
 {
-    for (ZorCarteEth* p : gpTheTavlin->m_network.m_arrayCarteEth)
+    for (ZorCarteEth* p : gpTheTavlin->GetArrayCarteEth())
         if (p->m_zMAC == wxString(zMAC))
             return p;
     return nullptr;
@@ -74,7 +74,7 @@ protected:
     }
     void TearDown() override
     {
-        gpTheTavlin->m_network.ExitNetwork();
+        gpTheTavlin->FermerReseau();
         ZorTavlinObj::DeleteTavlinObj();
     }
 };
@@ -95,8 +95,8 @@ public:
 TEST_F(NetworkAdapters, InitListsBothAdaptersAndLoopback)
 {
     const size_t avant = LireLog().size();
-    ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
-    ZorCarteEthPtrArray& cartes = gpTheTavlin->m_network.m_arrayCarteEth;
+    ASSERT_TRUE(gpTheTavlin->OuvrirReseau());
+    ZorCarteEthPtrArray& cartes = gpTheTavlin->GetArrayCarteEth();
     ASSERT_EQ(cartes.size(), 3u);
 
     ZorCarteEth* a = cartes[0];
@@ -141,13 +141,13 @@ TEST_F(NetworkAdapters, InitListsBothAdaptersAndLoopback)
 
 TEST_F(NetworkAdapters, UnchangedAdaptersLogNothingAndKeepSockets)
 {
-    ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
-    ZorCarteEthPtrArray& cartes = gpTheTavlin->m_network.m_arrayCarteEth;
+    ASSERT_TRUE(gpTheTavlin->OuvrirReseau());
+    ZorCarteEthPtrArray& cartes = gpTheTavlin->GetArrayCarteEth();
     std::vector<wxDatagramSocket*> sockets;
     for (ZorCarteEth* p : cartes)
         sockets.push_back(p->m_pDatagramSocket);
     const size_t avant = LireLog().size();
-    ASSERT_TRUE(gpTheTavlin->m_network.SearchCarteEth());
+    ASSERT_TRUE(gpTheTavlin->RechercherCartes());
     EXPECT_EQ(LireLog().size(), avant);
     ASSERT_EQ(cartes.size(), sockets.size());
     for (size_t i = 0; i < cartes.size(); ++i)
@@ -157,7 +157,7 @@ TEST_F(NetworkAdapters, UnchangedAdaptersLogNothingAndKeepSockets)
 TEST_F(NetworkAdapters, AddressChangesAreFollowed)
 {
     RestaureAdresse restaure;
-    ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
+    ASSERT_TRUE(gpTheTavlin->OuvrirReseau());
     ZorCarteEth* b = CarteMAC(MacDe(Interface2()));
     ASSERT_NE(b, nullptr);
     ASSERT_NE(b->m_pDatagramSocket, nullptr);
@@ -168,7 +168,7 @@ TEST_F(NetworkAdapters, AddressChangesAreFollowed)
     ASSERT_TRUE(Commande("ip addr add 192.168.78.2/24 valid_lft 600 preferred_lft 600 dev " +
                          Interface2()));
     size_t avant = LireLog().size();
-    ASSERT_TRUE(gpTheTavlin->m_network.SearchCarteEth());
+    ASSERT_TRUE(gpTheTavlin->RechercherCartes());
     std::string log = LireLog().substr(avant);
     EXPECT_NE(log.find("ZorTavlinNetwork::SearchCarteEth **** CHANGE ****"), std::string::npos);
     EXPECT_NE(log.find("ZorTavlinNetwork::SearchCarteEth sur IP=192.168.78.2"), std::string::npos);
@@ -180,13 +180,13 @@ TEST_F(NetworkAdapters, AddressChangesAreFollowed)
     EXPECT_TRUE(b->m_bDhcp);
     ASSERT_NE(b->m_pDatagramSocket, nullptr);
     EXPECT_TRUE(b->m_pDatagramSocket->IsOk());
-    EXPECT_EQ(gpTheTavlin->m_network.m_arrayCarteEth.size(), 3u);
+    EXPECT_EQ(gpTheTavlin->GetArrayCarteEth().size(), 3u);
 
     // Address gone (cable pulled): a change to 0.0.0.0; the socket it had stays open.
     wxDatagramSocket* garde = b->m_pDatagramSocket;
     ASSERT_TRUE(Commande("ip addr flush dev " + Interface2()));
     avant = LireLog().size();
-    ASSERT_TRUE(gpTheTavlin->m_network.SearchCarteEth());
+    ASSERT_TRUE(gpTheTavlin->RechercherCartes());
     log = LireLog().substr(avant);
     EXPECT_NE(log.find("**** CHANGE ****"), std::string::npos);
     EXPECT_EQ(b->m_zIP, "0.0.0.0");
@@ -199,9 +199,16 @@ TEST_F(NetworkAdapters, AddressChangesAreFollowed)
 
 TEST_F(NetworkAdapters, BlackListedAdapterHasNoSocketAndIsDeaf)
 {
-    gpTheTavlin->m_network.m_zListeCarteBlackList = wxString(MacDe(Interface2())) + ";";
+    const wxString zNoire = wxString(MacDe(Interface2()));
+    ASSERT_TRUE(gpTheTavlin->WriteListeCarteBlackList(true, zNoire));
+    // Off the list again whatever happens: the other tests use that adapter.
+    struct Retrait
+    {
+        wxString zMAC;
+        ~Retrait() { gpTheTavlin->WriteListeCarteBlackList(false, zMAC); }
+    } retrait{zNoire};
     const size_t avant = LireLog().size();
-    ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
+    ASSERT_TRUE(gpTheTavlin->OuvrirReseau());
     ZorCarteEth* b = CarteMAC(MacDe(Interface2()));
     ASSERT_NE(b, nullptr);
     EXPECT_TRUE(b->m_bBlackList);
@@ -230,13 +237,13 @@ TEST_F(NetworkAdapters, BlackListedAdapterHasNoSocketAndIsDeaf)
     close(fd);
     ASSERT_TRUE(e.WaitLog("ANSWER", 3000));
     zortest::Pump(500);
-    gpTheTavlin->m_network.ForceReadOnDatagram();
+    gpTheTavlin->LireDatagrammes();
     ZorTavlinInfoArray t;
     gpTheTavlin->GetLesTavlin(t);
     EXPECT_EQ(t.GetCount(), 0u);
 
     // The library itself sends nothing through that adapter.
-    gpTheTavlin->m_network.SendHello("255.255.255.255", "", 'D');
+    gpTheTavlin->EnvoyerHello("255.255.255.255", "", 'D');
     zortest::Pump(500);
     EXPECT_EQ(e.LogLines("HELLO").size(), 1u);
 }

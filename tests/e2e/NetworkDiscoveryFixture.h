@@ -17,11 +17,11 @@ protected:
     {
         ASSERT_TRUE(zortest::InTestNetwork());
         ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
-        ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
+        ASSERT_TRUE(gpTheTavlin->OuvrirReseau());
     }
     void TearDown() override
     {
-        gpTheTavlin->m_network.ExitNetwork();
+        gpTheTavlin->FermerReseau();
         ZorTavlinObj::DeleteTavlinObj();
     }
 
@@ -34,5 +34,5 @@ protected:
             r[std::string(a[i].m_zMAC.utf8_str())] = a[i];
         return r;
     }
-    void Hello() { gpTheTavlin->m_network.SendHello("255.255.255.255", "", 'D'); }
+    void Hello() { gpTheTavlin->EnvoyerHello("255.255.255.255", "", 'D'); }
 };

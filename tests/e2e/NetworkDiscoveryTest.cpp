@@ -195,7 +195,7 @@ TEST_F(NetworkDiscovery, ForeignSubnetDeviceIsReaddressedOnlyInModeTwo)
     EXPECT_TRUE(e.LogLines(" CONFIG ").empty());
 
     // Mode 2: moved onto the adapter's network.
-    gpTheTavlin->m_network.m_iModeAdresseAutomatique = 2;
+    gpTheTavlin->SetModeAdresseAutomatique(2);
     Hello();
     ASSERT_TRUE(e.WaitLog("MOVED", 15000)) << e.Log();
     ASSERT_TRUE(zortest::PumpUntil(
@@ -225,10 +225,10 @@ TEST_F(NetworkDiscovery, TwoHundredFiftyAnswersArriveTogether)
     Hello();
     ASSERT_TRUE(temoin.Attendre(250, 30000));
     // The witness may have had the last copy a moment before the library's socket.
-    gpTheTavlin->m_network.ForceReadOnDatagram();
+    gpTheTavlin->LireDatagrammes();
     for (int i = 0; i < 3000 && Registre().size() < 250; ++i) {
         usleep(1000);
-        gpTheTavlin->m_network.ForceReadOnDatagram();
+        gpTheTavlin->LireDatagrammes();
     }
     EXPECT_EQ(Registre().size(), 250u);
 }
@@ -238,12 +238,12 @@ TEST_F(NetworkDiscovery, UnsendableConfigurationIsNotSent)
     zortest::Emu e;
     ASSERT_TRUE(e.Start(Lan1(), {"--login", "op", "--password", "pw"}));
     const wxString zMac = MacDeListe(e.Command("LIST"), 0);
-    ZorTavlinNetwork& reseau = gpTheTavlin->m_network;
+    ZorTavlinObj& reseau = *gpTheTavlin;
     const wxString zIP = "192.168.77.1", zMask = "255.255.255.0", zGw = "192.168.77.254";
 
     // Every candidate is free at once; the test counts how often it was asked.
     std::atomic<int> iTests{0};
-    reseau.GetRechercheAdresse().SetTestLibre([&](const std::string&, const std::atomic<bool>&) {
+    reseau.SetTestAdresseLibre([&](const std::string&, const std::atomic<bool>&) {
         ++iTests;
         return true;
     });

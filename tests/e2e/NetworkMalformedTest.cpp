@@ -231,7 +231,7 @@ TEST_F(NetworkMalformed, NothingBogusIsRegisteredAndTheRegistryStopsAtItsBound)
     ZorTavlinInfo m;
     gpTheTavlin->GetTavlinMaster(&m);
     EXPECT_TRUE(m.m_zMAC.IsEmpty()) << m.m_zMAC;
-    const uint64_t iIgnorees = gpTheTavlin->m_network.GetNombreReponsesIgnorees();
+    const uint64_t iIgnorees = gpTheTavlin->GetNombreReponsesIgnorees();
     printf("malformed: %llu of 1000 datagrams were answers refused as malformed, the rest no "
            "answers at all\n",
            static_cast<unsigned long long>(iIgnorees));

@@ -125,13 +125,15 @@ TEST(UpdateStages, ImagesThatAreNotRegularFilesOfTheFolderOrTooLargeAreRefusedUn
 
 TEST(UpdateStages, SearchTakesOnlyADeviceSeenSinceTheBootloader)
 {
-    ZorMAJTavlin maj;
+    ZorMAJTavlin sansGestionnaire;
     wxString ip = "x", ipLocal, mac;
-    EXPECT_FALSE(maj.RechercherTavlin("34-56", &ip, &ipLocal, &mac, nullptr));
-    EXPECT_EQ(maj.GetErreur(), ZorErreurMAJ::SANS_GESTIONNAIRE) << "no device manager";
-    EXPECT_FALSE(maj.ReinitialiserTavlin("192.168.77.10", "192.168.77.1", ZorTavlinInfo()));
+    EXPECT_FALSE(sansGestionnaire.RechercherTavlin("34-56", &ip, &ipLocal, &mac, nullptr));
+    EXPECT_EQ(sansGestionnaire.GetErreur(), ZorErreurMAJ::SANS_GESTIONNAIRE) << "no device manager";
+    EXPECT_FALSE(
+        sansGestionnaire.ReinitialiserTavlin("192.168.77.10", "192.168.77.1", ZorTavlinInfo()));
 
     ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+    ZorMAJTavlin maj(gpTheTavlin);
     ZorManualClock clock;
     gpTheTavlin->SetClock(&clock);
     // A twin whose MAC ends with the same two bytes, on the other subnet.

@@ -81,12 +81,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
-        ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
+        ASSERT_TRUE(gpTheTavlin->OuvrirReseau());
     }
     void TearDown() override
     {
         if (gpTheTavlin)
-            gpTheTavlin->m_network.ExitNetwork();
+            gpTheTavlin->FermerReseau();
         ZorTavlinObj::DeleteTavlinObj();
     }
     size_t NombreTavlin()
@@ -97,7 +97,7 @@ protected:
     }
     ZorCarteEth* Loopback()
     {
-        for (ZorCarteEth* p : gpTheTavlin->m_network.m_arrayCarteEth)
+        for (ZorCarteEth* p : gpTheTavlin->GetArrayCarteEth())
             if (p->m_bLoopback)
                 return p;
         return nullptr;
@@ -119,17 +119,17 @@ TEST_F(LoopbackDiscovery, LoopbackRecordAndSecondInit)
     EXPECT_FALSE(p->m_bBlackList);
     EXPECT_NE(p->m_pDatagramSocket, nullptr);
     // The isolated network has no other adapter.
-    EXPECT_EQ(gpTheTavlin->m_network.m_arrayCarteEth.size(), 1u);
+    EXPECT_EQ(gpTheTavlin->GetArrayCarteEth().size(), 1u);
 
     wxDatagramSocket* avant = p->m_pDatagramSocket;
-    EXPECT_FALSE(gpTheTavlin->m_network.InitNetwork());
+    EXPECT_FALSE(gpTheTavlin->OuvrirReseau());
     EXPECT_EQ(p->m_pDatagramSocket, avant);
-    EXPECT_EQ(gpTheTavlin->m_network.m_arrayCarteEth.size(), 1u);
+    EXPECT_EQ(gpTheTavlin->GetArrayCarteEth().size(), 1u);
 
     // Closing keeps the record.
-    gpTheTavlin->m_network.ExitNetwork();
+    gpTheTavlin->FermerReseau();
     EXPECT_EQ(p->m_pDatagramSocket, nullptr);
-    EXPECT_EQ(gpTheTavlin->m_network.m_arrayCarteEth.size(), 1u);
+    EXPECT_EQ(gpTheTavlin->GetArrayCarteEth().size(), 1u);
 
     const std::string log = zortest::ReadFile(std::string(ZorLogFile::GetPath().utf8_str()));
     EXPECT_NE(log.find("ZorTavlinNetwork::InitNetwork"), std::string::npos);
@@ -137,8 +137,8 @@ TEST_F(LoopbackDiscovery, LoopbackRecordAndSecondInit)
     EXPECT_NE(log.find("ZorTavlinNetwork::ExitNetwork"), std::string::npos);
 
     // A later start lists the adapters afresh, each with its socket open again.
-    ASSERT_TRUE(gpTheTavlin->m_network.InitNetwork());
-    EXPECT_EQ(gpTheTavlin->m_network.m_arrayCarteEth.size(), 1u);
+    ASSERT_TRUE(gpTheTavlin->OuvrirReseau());
+    EXPECT_EQ(gpTheTavlin->GetArrayCarteEth().size(), 1u);
     ASSERT_NE(Loopback(), nullptr);
     EXPECT_NE(Loopback()->m_pDatagramSocket, nullptr);
 }
@@ -211,10 +211,10 @@ TEST_F(LoopbackDiscovery, ForcedReadDrainsWithoutEventLoop)
     EXPECT_TRUE(a.Envoyer("fin", "127.0.0.7"));
     sched_setaffinity(0, sizeof(avant), &avant);
     ASSERT_EQ(temoin.Recevoir(3000), "fin");
-    gpTheTavlin->m_network.ForceReadOnDatagram();
+    gpTheTavlin->LireDatagrammes();
     EXPECT_EQ(NombreTavlin(), 20u);
     // Nothing left: a second call returns at once and registers nothing new.
-    gpTheTavlin->m_network.ForceReadOnDatagram();
+    gpTheTavlin->LireDatagrammes();
     EXPECT_EQ(NombreTavlin(), 20u);
 }
 
@@ -224,15 +224,15 @@ TEST_F(LoopbackDiscovery, HelloAndRebootLeaveThroughTheAdapter)
     Appareil r("127.0.0.8", 69);
     ASSERT_TRUE(d.Lie());
     ASSERT_TRUE(r.Lie());
-    gpTheTavlin->m_network.SendHello("127.0.0.8", "127.0.0.1", 'D');
+    gpTheTavlin->EnvoyerHello("127.0.0.8", "127.0.0.1", 'D');
     EXPECT_EQ(d.Recevoir(1000), "D");
-    gpTheTavlin->m_network.SendHello("127.0.0.8", "", 'M');
+    gpTheTavlin->EnvoyerHello("127.0.0.8", "", 'M');
     EXPECT_EQ(d.Recevoir(1000), "M");
-    gpTheTavlin->m_network.SendReboot("127.0.0.8", "127.0.0.1");
+    gpTheTavlin->EnvoyerReboot("127.0.0.8", "127.0.0.1");
     EXPECT_EQ(r.Recevoir(1000), "R");
     // No destination, or an adapter that does not exist: nothing leaves.
-    gpTheTavlin->m_network.SendHello("", "127.0.0.1", 'D');
-    gpTheTavlin->m_network.SendHello("127.0.0.8", "10.1.1.1", 'D');
+    gpTheTavlin->EnvoyerHello("", "127.0.0.1", 'D');
+    gpTheTavlin->EnvoyerHello("127.0.0.8", "10.1.1.1", 'D');
     EXPECT_EQ(d.Recevoir(300), "");
 }
 
@@ -248,12 +248,12 @@ TEST_F(LoopbackDiscovery, AddressingModeDecidesForFactoryAnswers)
     // Modes 0 and 2 readdress it instead of registering it (here nothing can be configured:
     // the loopback has no network mask); any other mode registers it.
     for (int iMode : {0, 2}) {
-        gpTheTavlin->m_network.m_iModeAdresseAutomatique = iMode;
+        gpTheTavlin->SetModeAdresseAutomatique(iMode);
         ASSERT_TRUE(usine.Envoyer(zReponse));
         zortest::Pump(300);
         EXPECT_EQ(NombreTavlin(), 0u) << "mode " << iMode;
     }
-    gpTheTavlin->m_network.m_iModeAdresseAutomatique = 1;
+    gpTheTavlin->SetModeAdresseAutomatique(1);
     ASSERT_TRUE(usine.Envoyer(zReponse));
     ASSERT_TRUE(zortest::PumpUntil([&] { return NombreTavlin() == 1; }, 3000));
     ZorTavlinInfoArray t;

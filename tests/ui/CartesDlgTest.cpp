@@ -45,7 +45,7 @@ TEST_F(CartesDlgTest, AnUnwritableBlackListChangesNothingAndSaysSo)
         wxStandardPaths::Get().GetDocumentsDir().utf8_string() + "/Tavlin/tavlincarteblacklist.ini";
     std::filesystem::create_directories(zFichier + "/occupe");
 
-    ZorInfoCarteEthDlg dlg(nullptr);
+    ZorInfoCarteEthDlg dlg(*gpTheTavlin, nullptr);
     dlg.Show();
     zorui::SettleUntil([&] { return dlg.IsShownOnScreen(); });
     zorui::Settle(200);

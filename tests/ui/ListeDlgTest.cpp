@@ -65,7 +65,7 @@ protected:
 
 TEST_F(ListeDlgTest, RowsIconsAndTheValidationButtonThatFits)
 {
-    Dlg dlg(wxEmptyString);
+    Dlg dlg(*gpTheTavlin, wxEmptyString);
     dlg.Show();
     zorui::SettleUntil([&] { return dlg.IsShownOnScreen(); });
     EXPECT_EQ(dlg.GetCompteur(), wxString::FromUTF8("(0 Tavlin détectée)"));
@@ -139,7 +139,7 @@ TEST_F(ListeDlgTest, RowsIconsAndTheValidationButtonThatFits)
 TEST_F(ListeDlgTest, AnnulerAndAWaitWindowPerAction)
 {
     Ajouter("192.168.77.10", "Atelier", "02-54-56-4D-0A-00", "v3");
-    Dlg dlg("02-54-56-4D-0A-00");
+    Dlg dlg(*gpTheTavlin, "02-54-56-4D-0A-00");
     dlg.Show();
     zorui::SettleUntil([&] { return dlg.IsShownOnScreen(); });
     zorui::Settle(200);
@@ -177,11 +177,10 @@ TEST_F(ListeDlgTest, AReaddressThatCouldNotTestAnAddressSaysSoAndTheCardsShowNoL
 {
     // Outside the network: the reconfiguration flow, whose search cannot test any address.
     Ajouter("10.9.9.10", "Serre", "02-54-56-4D-0A-09", "v3");
-    gpTheTavlin->m_network.GetRechercheAdresse().SetTestLibre(
-        [](const std::string&, const std::atomic<bool>&) {
-            return ZorRechercheAdresse::Verdict::Intestable;
-        });
-    Dlg dlg("02-54-56-4D-0A-09");
+    gpTheTavlin->SetTestAdresseLibre([](const std::string&, const std::atomic<bool>&) {
+        return ZorRechercheAdresse::Verdict::Intestable;
+    });
+    Dlg dlg(*gpTheTavlin, "02-54-56-4D-0A-09");
     dlg.Show();
     zorui::SettleUntil([&] { return dlg.IsShownOnScreen(); });
     zorui::Settle(200);
@@ -208,7 +207,7 @@ TEST_F(ListeDlgTest, AReaddressThatCouldNotTestAnAddressSaysSoAndTheCardsShowNoL
     const ZorCarteEthPtrArray& cartes = gpTheTavlin->GetArrayCarteEth();
     EXPECT_TRUE(std::any_of(cartes.begin(), cartes.end(),
                             [](const ZorCarteEth* c) { return c->m_bLoopback; }));
-    ZorInfoCarteEthDlg cartesDlg(&dlg);
+    ZorInfoCarteEthDlg cartesDlg(dlg.Tavlin(), &dlg);
     cartesDlg.Show();
     zorui::SettleUntil([&] { return cartesDlg.IsShownOnScreen(); });
     zorui::Settle(200);

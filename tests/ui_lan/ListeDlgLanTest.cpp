@@ -195,7 +195,7 @@ protected:
     // The dialog shown without a loop of its own, once it lists n devices.
     std::unique_ptr<Dlg> Ouvrir(size_t n, const wxString& zMAC = wxString())
     {
-        auto dlg = std::make_unique<Dlg>(zMAC);
+        auto dlg = std::make_unique<Dlg>(*gpTheTavlin, zMAC);
         dlg->Show();
         EXPECT_TRUE(zorui::SettleUntil([&] { return dlg->IsShownOnScreen(); }));
         EXPECT_TRUE(
@@ -308,7 +308,7 @@ TEST_F(ListeDlgLan, EveryKindOfRowItsButtonAndANewDevice)
     // A new device is appended; the rows of the others are not written again.
     ASSERT_TRUE(emu3.Start(Lan(2), {"--device", "ip=192.168.78.30,name=Nouvelle,version=v3"}));
     // Found at the next periodic hello; sent now rather than waited for.
-    gpTheTavlin->m_network.SendHello("255.255.255.255", "", 'D');
+    gpTheTavlin->EnvoyerHello("255.255.255.255", "", 'D');
     ASSERT_TRUE(Attendre([&] { return liste->GetItemCount() == 5; }, 8000));
     EXPECT_EQ(Colonne(*dlg, 4, 0), "Nouvelle");
     EXPECT_EQ(dlg->GetLignesEcrites(), 1u);

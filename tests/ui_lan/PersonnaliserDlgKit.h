@@ -3,6 +3,7 @@
 // and photographed before a real Enter key closes them.
 #pragma once
 
+#include "device/ZorTavlinObj.h"
 #include "tests/ui/kit/ZorUiKit.h"
 
 #include "ui/ZorTavlinDlgPersonnaliser.h"
@@ -42,8 +43,8 @@ struct DialogueOuvert
                    const ZorClock& clock = ZorDefaultClock())
     {
         frame.Settle();
-        pDlg = new Dlg(frame.Frame(), wxT("Atelier"), wxT("Chaufferie"), wxT("secret"), zMAC,
-                       ZorAdresseIP(zIP), ZorAdresseIP(zLocal), ZorAdresseIP("255.255.255.0"),
+        pDlg = new Dlg(gpTheTavlin, frame.Frame(), wxT("Atelier"), wxT("Chaufferie"), wxT("secret"),
+                       zMAC, ZorAdresseIP(zIP), ZorAdresseIP(zLocal), ZorAdresseIP("255.255.255.0"),
                        ZorAdresseIP("192.168.77.254"), bDHCP, zVersion, clock);
         pDlg->Show();
         zorui::SettleUntil([this] { return pDlg->IsShownOnScreen(); }, 2000);

@@ -191,7 +191,7 @@ TEST_F(PersonnaliserDlgTest, ModalRunReturnsOkWithTheEditedName)
 {
     zorui::TestFrame frame("liste", wxSize(560, 520), wxPoint(30, 30));
     frame.Settle();
-    Dlg dlg(frame.Frame(), wxT("Atelier"), wxT("Chaufferie"), wxT("secret"),
+    Dlg dlg(gpTheTavlin, frame.Frame(), wxT("Atelier"), wxT("Chaufferie"), wxT("secret"),
             wxT("02-54-56-4D-0A-00"), ZorAdresseIP("192.168.77.10"), ZorAdresseIP("192.168.77.1"),
             ZorAdresseIP("255.255.255.0"), ZorAdresseIP("192.168.77.254"), false, wxT("1"));
     // Should the script go wrong, the run still ends.
