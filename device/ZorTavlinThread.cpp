@@ -35,7 +35,52 @@ ZorReveil& Reveil()
     return *p;
 }
 
+// The worker's hold of the library-wide lock, timed when the benchmarks ask for it.
+class ZorVerrouWorker
+{
+public:
+    ZorVerrouWorker() : m_lock(ZorGlobalLock())
+    {
+        if (ZorTavlinThread::Mesure().bActive)
+            m_debut = std::chrono::steady_clock::now();
+    }
+    ~ZorVerrouWorker()
+    {
+        if (m_debut == std::chrono::steady_clock::time_point())
+            return;
+        ZorTavlinThread::MesureVerrou& m = ZorTavlinThread::Mesure();
+        const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::steady_clock::now() - m_debut)
+                               .count();
+        m.iTotalNs += ns;
+        ++m.iPrises;
+        int64_t iMax = m.iMaxNs.load();
+        while (ns > iMax && !m.iMaxNs.compare_exchange_weak(iMax, ns)) {
+        }
+    }
+    ZorVerrouWorker(const ZorVerrouWorker&) = delete;
+    ZorVerrouWorker& operator=(const ZorVerrouWorker&) = delete;
+
+private:
+    wxCriticalSectionLocker m_lock;
+    std::chrono::steady_clock::time_point m_debut;
+};
+
 } // namespace
+
+ZorTavlinThread::MesureVerrou& ZorTavlinThread::Mesure()
+{
+    static MesureVerrou* p = new MesureVerrou;
+    return *p;
+}
+
+void ZorTavlinThread::MesureVerrou::Raz()
+{
+    iTotalNs = 0;
+    iMaxNs = 0;
+    iPrises = 0;
+    iPolls = 0;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Queue and thread control, on the device manager.
@@ -264,7 +309,8 @@ bool ZorTavlinThread::FetchUrl(const wxString& zIPLocal, const wxString& zURL, w
 
 void ZorTavlinThread::Parse(const wxString& zReply, const wxString& zIP)
 {
-    wxCriticalSectionLocker lock(ZorGlobalLock());
+    ++Mesure().iPolls;
+    ZorVerrouWorker lock;
     ZorTavlinObj* pObj = gpTheTavlin;
     bool bUART = pObj && pObj->m_bModeUART;
     if (ZorParseEtat(zReply, bUART, m_data, m_uart))
@@ -297,7 +343,7 @@ wxThread::ExitCode ZorTavlinThread::Entry()
         ZorChoixRequete r;
         wxString zTheIP;
         {
-            wxCriticalSectionLocker lock(ZorGlobalLock());
+            ZorVerrouWorker lock;
             ZorChoixEntree e;
             e.bUART = pObj->m_bModeUART;
             e.bAuto = pObj->m_bVerifierEtatAuto;

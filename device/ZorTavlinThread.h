@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 
 class ZorTavlinThread : public wxThread
 {
@@ -35,6 +36,19 @@ public:
     // last pause); true when a wake-up ended it.
     static bool PauseJusqua(std::chrono::steady_clock::time_point fin);
     static bool Pause(int iMs);
+
+    // How long the worker held the library-wide lock, for the benchmarks: off unless switched
+    // on (then two clock reads per hold). Totals since the last Raz.
+    struct MesureVerrou
+    {
+        std::atomic<bool> bActive{false};
+        std::atomic<int64_t> iTotalNs{0};
+        std::atomic<int64_t> iMaxNs{0};
+        std::atomic<int64_t> iPrises{0};
+        std::atomic<int64_t> iPolls{0}; // state pages fetched from the monitored device
+        void Raz();
+    };
+    static MesureVerrou& Mesure();
 
     // Result codes of GetPage.
     enum {
