@@ -170,10 +170,14 @@ void BM_WorkerPoll(benchmark::State& state)
         return;
     }
     // The worker needs no event loop: wait with a fine sleep, not the 10 ms event pump.
+    uint64_t iVu = 0;
     auto attendre = [&] {
         for (int i = 0; i < 50000; ++i) {
-            if (obj->IsNewEtat())
+            const uint64_t iSequence = obj->GetSequenceEtat();
+            if (iSequence > iVu) {
+                iVu = iSequence;
                 return true;
+            }
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         return false;
@@ -183,7 +187,6 @@ void BM_WorkerPoll(benchmark::State& state)
     verrou.Raz();
     verrou.bActive = true;
     for (auto _ : state) {
-        obj->RazNewEtat();
         if (!attendre()) {
             state.SkipWithError("no state published");
             break;

@@ -19,6 +19,8 @@
 #include <chrono>
 #include <cstdint>
 
+class ZorTavlinObj;
+
 class ZorTavlinThread : public wxThread
 {
 public:
@@ -71,7 +73,7 @@ private:
     int GetPage(const wxString& zIPLocal, const wxString& zIP, const wxString& zPage,
                 wxString* pzReply);
     bool FetchUrl(const wxString& zIPLocal, const wxString& zURL, wxString* pzReply);
-    void Parse(const wxString& zReply, const wxString& zIP);
+    void Parse(ZorTavlinObj& obj, const wxString& zReply, const wxString& zIP);
 
     std::atomic<bool> m_bStop;
     std::atomic<bool> m_bFini;
