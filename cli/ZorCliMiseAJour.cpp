@@ -86,11 +86,9 @@ public:
 private:
     void DemanderEtatFrais(const wxString& zMAC) override
     {
-        gpTheTavlin->SurveillerAddrMAC(zMAC);
-        gpTheTavlin->RazNewEtat();
-        gpTheTavlin->AppelerPageEtat(true);
+        m_iEtatAttendu = gpTheTavlin->DemanderEtatFrais(zMAC, true);
     }
-    bool IsNewEtat() override { return gpTheTavlin->IsNewEtat(); }
+    bool IsNewEtat() override { return gpTheTavlin->GetSequenceEtat() > m_iEtatAttendu; }
 
     bool EnvoyerBootloader(const wxString& zDossier, const wxString& zIP, const wxString& zMAC,
                            wxString* pzIdentifiant) override
@@ -199,6 +197,8 @@ private:
     int m_iFin = 0;
     bool m_bFini = false;
     int64_t m_iDernierHello = 0;
+    // A state numbered beyond this one answers the last request.
+    uint64_t m_iEtatAttendu = 0;
 };
 
 // After a failure in a stage that restarted the device into its bootloader: waits until it

@@ -12,6 +12,7 @@
 #include <wx/datetime.h>
 #include <wx/socket.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -344,18 +345,22 @@ private:
                           "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " (" + ZorCliU8(pInfo->m_zIP) +
                               ") n'est pas sur le réseau de l'ordinateur : tavlin readdress " +
                               ZorCliU8(pInfo->m_zMAC));
-        gpTheTavlin->SurveillerAddrMAC(pInfo->m_zMAC);
-        if (!EtatFrais())
+        if (!EtatFrais(pInfo->m_zMAC))
             return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " ne répond pas");
         return 0;
     }
 
-    bool EtatFrais()
+    // A valid state fetched after this call (zMAC: the device to watch from now on; empty, the
+    // one watched).
+    bool EtatFrais(const wxString& zMAC = wxEmptyString)
     {
-        gpTheTavlin->RazNewEtat();
-        gpTheTavlin->AppelerPageEtat(false);
-        return ZorCliPomper(kEtatMs,
-                            [] { return gpTheTavlin->IsNewEtat() && gpTheTavlin->IsEtatValide(); });
+        const uint64_t iAttendu = gpTheTavlin->DemanderEtatFrais(zMAC, false);
+        return ZorCliPomper(kEtatMs, [iAttendu] {
+            ZorTavlinData etat;
+            uint64_t iSequence = 0;
+            gpTheTavlin->GetEtat(etat, &iSequence);
+            return iSequence > iAttendu && etat.m_bValide;
+        });
     }
 
     int Status()
@@ -379,12 +384,14 @@ private:
             return ZOR_CLI_OK;
         std::string zAvant = JsonEtat(e).Texte();
         const int iSecondes = Secondes(0);
+        uint64_t iVu = 0;
         ZorCliPomper(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, [&] {
-            if (!gpTheTavlin->IsNewEtat())
-                return false;
-            gpTheTavlin->RazNewEtat();
             ZorTavlinData maintenant;
-            gpTheTavlin->GetEtat(maintenant);
+            uint64_t iSequence = 0;
+            gpTheTavlin->GetEtat(maintenant, &iSequence);
+            if (iSequence <= iVu)
+                return false;
+            iVu = iSequence;
             const std::string z = JsonEtat(maintenant).Texte();
             if (maintenant.m_bValide && z != zAvant) {
                 zAvant = z;
@@ -465,14 +472,11 @@ private:
         }
         if (!bQueued)
             return Sortie(ZOR_CLI_ECHEC, "la commande n'a pas pu être mise en file");
-        // Delivered: the queue emptied, then two state pages read after it (the worker takes
-        // one request at a time, so the second one was asked after the command's reply).
-        const bool bLivre = ZorCliPomper(kCommandeMs,
-                                         [] {
-                                             wxCriticalSectionLocker lock(ZorGlobalLock());
-                                             return gpTheTavlin->m_arrayCommande.GetCount() == 0;
-                                         }) &&
-                            EtatFrais() && EtatFrais();
+        // Delivered: the worker took the command, then a state fetched after that (so after
+        // the command's own reply).
+        const bool bLivre =
+            ZorCliPomper(kCommandeMs, [] { return gpTheTavlin->CommandesLivrees(nullptr); }) &&
+            EtatFrais();
         if (!bLivre)
             return Sortie(ZOR_CLI_ECHEC,
                           "la Tavlin " + ZorCliU8(d.m_zMAC) + " n'a pas pris la commande");

@@ -39,12 +39,13 @@ public:
     }
     void DemanderEtatFrais() override
     {
-        if (gpTheTavlin) {
-            gpTheTavlin->RazNewEtat();
-            gpTheTavlin->AppelerPageEtat(true);
-        }
+        if (gpTheTavlin)
+            m_iEtatAttendu = gpTheTavlin->DemanderEtatFrais(wxEmptyString, true);
     }
-    bool IsNewEtat() override { return gpTheTavlin && gpTheTavlin->IsNewEtat(); }
+    bool IsNewEtat() override
+    {
+        return gpTheTavlin && gpTheTavlin->GetSequenceEtat() > m_iEtatAttendu;
+    }
     ZorTavlinData GetEtat() override
     {
         ZorTavlinData etat;
@@ -58,6 +59,10 @@ public:
         if (gpTheTavlin)
             gpTheTavlin->WriteEmailConf(ZOR_CODE_ACCES, zServeur, zPort, zLogin, zPwd, bSSL, true);
     }
+
+private:
+    // A state numbered beyond this one answers the last request.
+    uint64_t m_iEtatAttendu = 0;
 };
 
 } // namespace

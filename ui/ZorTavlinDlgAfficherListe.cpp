@@ -129,6 +129,8 @@ ZorTavlinDlgAfficherListe::ZorTavlinDlgAfficherListe(const wxString& zMACAPresel
          &ZorTavlinDlgAfficherListe::OnTavlinConfigure, this);
     Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_CONFIGURE_ECHEC),
          &ZorTavlinDlgAfficherListe::OnTavlinConfigureEchec, this);
+    Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_ETAT),
+         &ZorTavlinDlgAfficherListe::OnTavlinEtat, this);
 }
 
 ZorTavlinDlgAfficherListe::~ZorTavlinDlgAfficherListe()
@@ -136,6 +138,7 @@ ZorTavlinDlgAfficherListe::~ZorTavlinDlgAfficherListe()
     // Whatever ended the dialog, nothing of it runs on: no timer, no sequence, no observer.
     m_timerAttente.Stop();
     m_timerValidation.Stop();
+    m_bValidation = false;
     m_timerMiseAJour.Stop();
     m_sequence.Arreter();
     if (m_bObservateur && gpTheTavlin)
@@ -472,12 +475,10 @@ void ZorTavlinDlgAfficherListe::DoValider()
     m_choisie = ZorInfoDepuisColonnes(colonnes);
     wxString zDossier;
     if (m_maj.VerifierVersion(m_choisie.m_zVersion, &zDossier)) {
-        if (gpTheTavlin) {
-            gpTheTavlin->SurveillerAddrMAC(m_choisie.m_zMAC);
-            gpTheTavlin->RazNewEtat();
-            gpTheTavlin->AppelerPageEtat(true);
-        }
+        if (gpTheTavlin)
+            m_iEtatAttendu = gpTheTavlin->DemanderEtatFrais(m_choisie.m_zMAC, true);
         Disable();
+        m_bValidation = true;
         m_iTicksValidation = 0;
         m_timerValidation.StartOnce(kPasValidationMs);
         return;
@@ -486,13 +487,21 @@ void ZorTavlinDlgAfficherListe::DoValider()
     LancerMiseAJour(zDossier, m_choisie.m_zIP, m_choisie.m_zIPLocal, m_choisie.m_zMAC, true);
 }
 
+// The chosen device answered: the choice is made.
+void ZorTavlinDlgAfficherListe::OnTavlinEtat(wxCommandEvent&)
+{
+    if (!m_bValidation || !IsNewEtat())
+        return;
+    m_bValidation = false;
+    m_pDlgVerification->Show(false);
+    Terminer(wxID_OK);
+}
+
+// The wait for the chosen device's answer: the check box after a while, then the give-up.
 void ZorTavlinDlgAfficherListe::OnTimerValidation(wxTimerEvent&)
 {
-    if (gpTheTavlin && gpTheTavlin->IsNewEtat()) {
-        m_pDlgVerification->Show(false);
-        Terminer(wxID_OK);
+    if (!m_bValidation)
         return;
-    }
     if (m_iTicksValidation <= kTicksValidationMax) {
         if (m_iTicksValidation == kTickAttenteVerification)
             m_pDlgVerification->Show(true);
@@ -500,6 +509,7 @@ void ZorTavlinDlgAfficherListe::OnTimerValidation(wxTimerEvent&)
         m_timerValidation.StartOnce(kPasValidationMs);
         return;
     }
+    m_bValidation = false;
     m_pDlgVerification->Show(false);
     Enable();
     Message(kSansReponse, wxOK | wxICON_WARNING);
@@ -630,16 +640,13 @@ void ZorTavlinDlgAfficherListe::OnTimerMiseAJour(wxTimerEvent&)
 
 void ZorTavlinDlgAfficherListe::DemanderEtatFrais(const wxString& zMAC)
 {
-    if (!gpTheTavlin)
-        return;
-    gpTheTavlin->SurveillerAddrMAC(zMAC);
-    gpTheTavlin->RazNewEtat();
-    gpTheTavlin->AppelerPageEtat(true);
+    if (gpTheTavlin)
+        m_iEtatAttendu = gpTheTavlin->DemanderEtatFrais(zMAC, true);
 }
 
 bool ZorTavlinDlgAfficherListe::IsNewEtat()
 {
-    return gpTheTavlin && gpTheTavlin->IsNewEtat();
+    return gpTheTavlin && gpTheTavlin->GetSequenceEtat() > m_iEtatAttendu;
 }
 
 bool ZorTavlinDlgAfficherListe::EnvoyerBootloader(const wxString& zDossier, const wxString& zIP,
