@@ -194,7 +194,7 @@ static double AttendreIO32(uint32_t mask, uint32_t want)
 
 int main(int argc, char** argv)
 {
-    int changes = 50, pasWx = 0;
+    int changes = 500, pasWx = 0;
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--changes") == 0 && i + 1 < argc)
             changes = atoi(argv[++i]);

@@ -1,7 +1,7 @@
 // Device runtime figures, each beside a baseline measured in the same run:
 //  - state page parsing against a plain split of the same text into key/value pairs;
 //  - our HTTP transport and the whole worker poll loop (states per second at the default 50 ms
-//    spacing and at 0 ms) against a bare libcurl GET with a new connection per request, all on
+//    spacing and at 0 ms, and the worker's time under the library-wide lock per poll) against a bare libcurl GET with a new connection per request, all on
 //    an emulated device of the test network;
 //  - command latency: from SetSNUM returning to the device receiving the request, p50 and p99,
 //    measured on a web server of our own on a loopback address (microsecond clock of this
@@ -16,6 +16,7 @@
 #include "device/ZorHttpGet.h"
 #include "device/ZorTavlinEtat.h"
 #include "device/ZorTavlinObj.h"
+#include "device/ZorTavlinThread.h"
 #include "infra/ZorLibraryFlags.h"
 #include "tests/common/ZorEmu.h"
 #include "tests/common/ZorTestSupport.h"
@@ -169,17 +170,23 @@ void BM_WorkerPoll(benchmark::State& state)
         return;
     }
     // The worker needs no event loop: wait with a fine sleep, not the 10 ms event pump.
+    uint64_t iVu = 0;
     auto attendre = [&] {
         for (int i = 0; i < 50000; ++i) {
-            if (obj->IsNewEtat())
+            const uint64_t iSequence = obj->GetSequenceEtat();
+            if (iSequence > iVu) {
+                iVu = iSequence;
                 return true;
+            }
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         return false;
     };
     attendre();
+    ZorTavlinThread::MesureVerrou& verrou = ZorTavlinThread::Mesure();
+    verrou.Raz();
+    verrou.bActive = true;
     for (auto _ : state) {
-        obj->RazNewEtat();
         if (!attendre()) {
             state.SkipWithError("no state published");
             break;
@@ -187,6 +194,13 @@ void BM_WorkerPoll(benchmark::State& state)
     }
     state.counters["states/s"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    // The worker's time under the library-wide lock: per state page fetched (every hold of
+    // the passes in between counted) and the longest single hold.
+    verrou.bActive = false;
+    const double polls = double(std::max<int64_t>(1, verrou.iPolls.load()));
+    state.counters["lock_us/poll"] = double(verrou.iTotalNs.load()) / 1e3 / polls;
+    state.counters["holds/poll"] = double(verrou.iPrises.load()) / polls;
+    state.counters["lock_max_us"] = double(verrou.iMaxNs.load()) / 1e3;
     obj->Stop();
     ZorTavlinObj::DeleteTavlinObj();
 }

@@ -189,12 +189,9 @@ private:
     }
 
     // Every command queued so far delivered to the device.
-    static bool Livrer()
+    bool Livrer()
     {
-        return ZorCliPomper(kLivraisonMs, [] {
-            wxCriticalSectionLocker lock(ZorGlobalLock());
-            return m_tavlin.m_arrayCommande.GetCount() == 0;
-        });
+        return ZorCliPomper(kLivraisonMs, [this] { return m_tavlin.CommandesLivrees(nullptr); });
     }
 
     // The command the window's caller would send, then the wait until the device shows it.

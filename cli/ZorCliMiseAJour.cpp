@@ -91,11 +91,9 @@ public:
 private:
     void DemanderEtatFrais(const wxString& zMAC) override
     {
-        m_tavlin.SurveillerAddrMAC(zMAC);
-        m_tavlin.RazNewEtat();
-        m_tavlin.AppelerPageEtat(true);
+        m_iEtatAttendu = m_tavlin.DemanderEtatFrais(zMAC, true);
     }
-    bool IsNewEtat() override { return m_tavlin.IsNewEtat(); }
+    bool IsNewEtat() override { return m_tavlin.GetSequenceEtat() > m_iEtatAttendu; }
 
     bool EnvoyerBootloader(const wxString& zDossier, const wxString& zIP, const wxString& zMAC,
                            wxString* pzIdentifiant) override
@@ -218,6 +216,8 @@ private:
     ZorCodePost m_codePost = ZorCodePost::SUCCES;
     bool m_bFini = false;
     int64_t m_iDernierHello = 0;
+    // A state numbered beyond this one answers the last request.
+    uint64_t m_iEtatAttendu = 0;
 };
 
 void Mettre(ZorTavlinObj& tavlin, const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines,

@@ -12,6 +12,7 @@
 #include <wx/datetime.h>
 #include <wx/socket.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -332,18 +333,22 @@ private:
         std::string zRaison;
         if (int iCode = ZorCliTrouverJoignable(Tavlin(), zCible, Secondes(kRechercheS), pInfo, &zRaison))
             return Sortie(iCode, zRaison);
-        Tavlin().SurveillerAddrMAC(pInfo->m_zMAC);
-        if (!EtatFrais())
+        if (!EtatFrais(pInfo->m_zMAC))
             return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " ne répond pas");
         return 0;
     }
 
-    bool EtatFrais()
+    // A valid state fetched after this call (zMAC: the device to watch from now on; empty, the
+    // one watched).
+    bool EtatFrais(const wxString& zMAC = wxEmptyString)
     {
-        Tavlin().RazNewEtat();
-        Tavlin().AppelerPageEtat(false);
-        return ZorCliPomper(kEtatMs,
-                            [this] { return Tavlin().IsNewEtat() && Tavlin().IsEtatValide(); });
+        const uint64_t iAttendu = Tavlin().DemanderEtatFrais(zMAC, false);
+        return ZorCliPomper(kEtatMs, [this, iAttendu] {
+            ZorTavlinData etat;
+            uint64_t iSequence = 0;
+            Tavlin().GetEtat(etat, &iSequence);
+            return iSequence > iAttendu && etat.m_bValide;
+        });
     }
 
     int Status()
@@ -379,23 +384,25 @@ private:
             else
                 ZorCliEcrire(ZorCliU8(d.m_zMAC) + " " + zTexte);
         };
+        uint64_t iVu = 0;
         ZorCliPomper(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, [&] {
             const int64_t iMaintenant = ZorDefaultClock().NowMs();
-            if (!Tavlin().IsNewEtat()) {
+            ZorTavlinData maintenant;
+            uint64_t iSequence = 0;
+            Tavlin().GetEtat(maintenant, &iSequence);
+            if (iSequence <= iVu) {
                 if (!bPerdue && iMaintenant - iDernierEtatMs > kSilenceMs) {
                     bPerdue = true;
                     signaler("lost", "ne répond plus");
                 }
                 return false;
             }
-            Tavlin().RazNewEtat();
+            iVu = iSequence;
             iDernierEtatMs = iMaintenant;
             if (bPerdue) {
                 bPerdue = false;
                 signaler("back", "répond de nouveau");
             }
-            ZorTavlinData maintenant;
-            Tavlin().GetEtat(maintenant);
             const std::string z = ZorCliJsonEtat(maintenant).Texte();
             if (maintenant.m_bValide && z != zAvant) {
                 zAvant = z;
@@ -451,14 +458,11 @@ private:
         }
         if (!bQueued)
             return Sortie(ZOR_CLI_ECHEC, "la commande n'a pas pu être mise en file");
-        // Delivered: the queue emptied, then two state pages read after it (the worker takes
-        // one request at a time, so the second one was asked after the command's reply).
-        const bool bLivre = ZorCliPomper(kCommandeMs,
-                                         [this] {
-                                             wxCriticalSectionLocker lock(ZorGlobalLock());
-                                             return Tavlin().m_arrayCommande.GetCount() == 0;
-                                         }) &&
-                            EtatFrais() && EtatFrais();
+        // Delivered: the worker took the command, then a state fetched after that (so after
+        // the command's own reply).
+        const bool bLivre =
+            ZorCliPomper(kCommandeMs, [this] { return Tavlin().CommandesLivrees(nullptr); }) &&
+            EtatFrais();
         if (!bLivre)
             return Sortie(ZOR_CLI_ECHEC,
                           "la Tavlin " + ZorCliU8(d.m_zMAC) + " n'a pas pris la commande");

@@ -20,6 +20,7 @@ const int ZOR_EVT_TAVLIN_CONFIGURE_ECHEC = wxNewEventType();
 const int ZOR_EVT_SOCKET_ERROR = wxNewEventType();
 const int ZOR_EVT_FIN_OK = wxNewEventType();
 const int ZOR_EVT_FIN_KO = wxNewEventType();
+const int ZOR_EVT_TAVLIN_ETAT = wxNewEventType();
 
 wxCriticalSection& ZorGlobalLock()
 {
@@ -90,6 +91,12 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
                              const wxString& zVersion)
 {
     bool bChange = false;
+    // Traced once the lock is released: the host's log target may take its time.
+    bool bNouvelle = false;
+    ZorTavlinInfo trace;
+    size_t nb = 0;
+    wxString zLogRegistre;
+    bool bRefusee = false;
     {
         // The worker reads the registry (PushCommande) and the timer walks it: change it under the lock.
         wxCriticalSectionLocker lock(ZorGlobalLock());
@@ -101,15 +108,16 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
             }
         }
         // A flood of made-up addresses must not grow the registry without end.
-        if (!pInfo && m_arrayTavlin.GetCount() >= iTavlinMax && !FaireDeLaPlace(zMAC))
-            return;
-        if (!pInfo) {
+        if (!pInfo && m_arrayTavlin.GetCount() >= iTavlinMax &&
+            !FaireDeLaPlace(zMAC, &zLogRegistre)) {
+            bRefusee = true;
+        } else if (!pInfo) {
             m_arrayTavlin.Add(ZorTavlinInfo(zIP, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
                                             zGateway, bDHCPEnabled, Clock().EpochSeconds(), 0,
                                             zIPLocal, zMaskLocal, zGatewayLocal, zVersion, false));
             bChange = true;
-            wxLogDebug(wxT("%s"), TraceTavlin(wxT("Nouvelle console TAVLIN"), wxT("[ipMask]"),
-                                              m_arrayTavlin.GetCount(), m_arrayTavlin.Last()));
+            bNouvelle = true;
+            trace = m_arrayTavlin.Last();
         } else {
             ZorTavlinInfo& info = *pInfo;
             // Two adapters of the PC on one link hear every answer twice. The device is on the
@@ -149,16 +157,24 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
             }
             info.m_iTimeLastSeen = Clock().EpochSeconds();
             info.m_iEtatPresence = 0;
-            wxLogDebug(wxT("%s"), TraceTavlin(wxT("Mise à jour console TAVLIN"), wxT("ipMask]"),
-                                              m_arrayTavlin.GetCount(), info));
+            trace = info;
         }
+        nb = m_arrayTavlin.GetCount();
     }
+    if (!zLogRegistre.empty())
+        gTheLogFile.Write(zLogRegistre);
+    if (bRefusee)
+        return;
+    wxLogDebug(wxT("%s"),
+               bNouvelle
+                   ? TraceTavlin(wxT("Nouvelle console TAVLIN"), wxT("[ipMask]"), nb, trace)
+                   : TraceTavlin(wxT("Mise à jour console TAVLIN"), wxT("ipMask]"), nb, trace));
     UpdateTheIP();
     if (bChange)
         NotifyListeners(ZOR_EVT_TAVLIN_ADD);
 }
 
-bool ZorTavlinObj::FaireDeLaPlace(const wxString& zMAC)
+bool ZorTavlinObj::FaireDeLaPlace(const wxString& zMAC, wxString* pzLog)
 {
     // The record seen longest ago gives its place, so that a flood of forged answers with ever
     // new addresses cannot keep a real device out: the flood's own records age first.
@@ -188,11 +204,11 @@ bool ZorTavlinObj::FaireDeLaPlace(const wxString& zMAC)
                    : wxString::Format(
                          wxT("nouvelle console refusee MAC=%s (toutes vues depuis moins de %d s)"),
                          zMAC, int(iTavlinProtegeS));
-        gTheLogFile.Write(wxString::Format(
-            wxT("ZorTavlinObj::AddTavlin registre plein (%d consoles), %s ")
-                wxT("(%llu remplacees, %llu refusees en tout)"),
-            int(iTavlinMax), zQuoi, static_cast<unsigned long long>(m_iRegistreRemplacees),
-            static_cast<unsigned long long>(m_iRegistreRefusees)));
+        *pzLog = wxString::Format(wxT("ZorTavlinObj::AddTavlin registre plein (%d consoles), %s ")
+                                      wxT("(%llu remplacees, %llu refusees en tout)"),
+                                  int(iTavlinMax), zQuoi,
+                                  static_cast<unsigned long long>(m_iRegistreRemplacees),
+                                  static_cast<unsigned long long>(m_iRegistreRefusees));
     }
     if (bPlace)
         m_arrayTavlin.RemoveAt(iPlusVieux);
@@ -343,6 +359,11 @@ void ZorTavlinObj::RemoveListener(ZorTavlinListener* pListener)
 
 void ZorTavlinObj::NotifyListeners(int iEventType)
 {
+    Prevenir([iEventType](ZorTavlinListener& l) { l.OnTavlinEvent(iEventType); });
+}
+
+void ZorTavlinObj::Prevenir(const std::function<void(ZorTavlinListener&)>& appel)
+{
     // A listener may remove itself (or another) while it is called: walk a snapshot and skip
     // those that left the list meanwhile. Removed adaptors stay allocated until the outermost
     // delivery ends, so an address in the snapshot is never reused within it.
@@ -350,7 +371,7 @@ void ZorTavlinObj::NotifyListeners(int iEventType)
     ++m_iLivraisons;
     for (ZorTavlinListener* p : listeners) {
         if (std::find(m_arrayObserver.begin(), m_arrayObserver.end(), p) != m_arrayObserver.end())
-            p->OnTavlinEvent(iEventType);
+            appel(*p);
     }
     if (--m_iLivraisons == 0)
         m_listenersRetires.clear();

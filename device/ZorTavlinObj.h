@@ -8,13 +8,19 @@
 //   network object.
 // - Any thread: the command methods (they queue under the lock; a waiting one may sleep up to
 //   about 5 s, never holding the lock), GetLesTavlin, GetEtat, IsEtatValide, GetVersion,
-//   IsNewEtat, RazNewEtat, VerifierEtatAuto, the poll spacing, IsModeUART.
+//   GetSequenceEtat, CommandesLivrees, IsNewEtat, RazNewEtat, VerifierEtatAuto, the poll spacing,
+//   IsModeUART.
 // - The worker thread reaches the manager only under the lock, for the queue, the polling target
 //   and the published state; it reads the atomic flags without it.
 // The lock (ZorGlobalLock, recursive) guards the command queue, the polling target
-// (m_zTheIP, m_zTheIPLocal, m_zAddrMACSurveillee), the published state (m_etat), the registry
-// against readers on other threads and m_iDerniereCommande. It is held only for short copies and
-// walks: never during a transfer, a datagram or a listener call.
+// (m_zTheIP, m_zTheIPLocal, m_zAddrMACSurveillee), the published state (m_etat, its number, the
+// fetch in flight), the registry against readers on other threads and m_iDerniereCommande. It is
+// held only for short copies and walks: never during a transfer, a parse, a log write, a
+// datagram or a listener call.
+// States: the worker publishes each new state of the monitored device once, numbered; listeners
+// are told each one on the main thread (ZorTavlinListener::OnTavlinEtat). A consumer that needs
+// a fresh state asks for one (DemanderEtatFrais) and waits for a number beyond the one it got,
+// or listens: nobody clears a flag another consumer reads. IsNewEtat/RazNewEtat are for hosts.
 // Listeners and observers are called on the main thread, synchronously, after the lock was
 // released, in the order they were added (see ZorTavlinListener.h).
 // Lifetime: the manager outlives its worker (joined by Stop and the destructor); it does not own
@@ -35,7 +41,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 class ZorClock;
@@ -55,6 +65,8 @@ extern ZOR_EXPORT const int ZOR_EVT_TAVLIN_CONFIGURE_ECHEC;
 extern ZOR_EXPORT const int ZOR_EVT_SOCKET_ERROR;
 extern ZOR_EXPORT const int ZOR_EVT_FIN_OK;
 extern ZOR_EXPORT const int ZOR_EVT_FIN_KO;
+// A new state of the monitored device was published (GetEtat gives it with its number).
+extern ZOR_EXPORT const int ZOR_EVT_TAVLIN_ETAT;
 
 // The library-wide recursive lock: command queue, polling target, published state, registry walk.
 wxCriticalSection& ZorGlobalLock();
@@ -203,6 +215,17 @@ public:
     // manager started).
     int64_t GetDernierHello() const;
     void GetEtat(ZorTavlinData& etat);
+    // The state with its number, read together (0: none published since the manager was made).
+    void GetEtat(ZorTavlinData& etat, uint64_t* piSequence);
+    uint64_t GetSequenceEtat();
+    // Asks for a fresh state of a device: watches zMAC (empty: the device watched now) and
+    // queues a state request (bWait as the commands). Returns the number to wait beyond: every
+    // state numbered beyond it was fetched after this call (the automatic polls answer too, so
+    // a request that found the queue full is no failure).
+    uint64_t DemanderEtatFrais(const wxString& zMAC, bool bWait);
+    // Every queued command taken by the worker (the queue is empty). *piSequence (may be null)
+    // then gets the number to wait beyond for a state that answers the last of them.
+    bool CommandesLivrees(uint64_t* piSequence);
     bool IsEtatValide();
     bool IsNewEtat() const { return m_bNewEtat; }
     void RazNewEtat() { m_bNewEtat = false; }
@@ -283,13 +306,15 @@ protected:
 private:
     void UpdateTheIP();
     // A full registry: removes the record a new device may replace (under the lock); false
-    // when none may go.
-    bool FaireDeLaPlace(const wxString& zMAC);
+    // when none may go. *pzLog gets the line for the log file, once a minute.
+    bool FaireDeLaPlace(const wxString& zMAC, wxString* pzLog);
     bool PushCommande(const wxString& zQuery, const wxString& zIP, const wxString& zIPLocal,
                       bool bWait, const wxString& zPage);
     void LanceThread();
     // A listener the manager owns (the adaptor of an observer window).
     void AddOwnedListener(std::unique_ptr<ZorTavlinListener> pListener);
+    // Calls every listener in order (NotifyListeners' walk, for any kind of call).
+    void Prevenir(const std::function<void(ZorTavlinListener&)>& appel);
     // One surveillance tick: presence stages and the periodic hello (under the lock), then the
     // datagrams and the removal event (without it).
     void Surveiller();
@@ -298,6 +323,10 @@ private:
     // Lets the worker deliver commands queued within the last second, then ends it.
     void ArretThread();
     void LivrerCommandes();
+    // The worker's publication of a state fetched from zIP (under the lock, a copy), then its
+    // delivery to the listeners on the main thread. False when zIP is no longer watched.
+    bool PublierEtat(const ZorTavlinData& etat, const wxString& zIP);
+    void LivrerEtats();
     void GetDirectoryAndFileConf(const wxString& zNom, wxString* pzDirectory, wxString* pzFile);
     // The settings of instance zNom: the file, the UART mode and the black list.
     void LireReglages(const wxString& zNom);
@@ -332,6 +361,15 @@ private:
 
 public:
     std::atomic<bool> m_bNewEtat;
+    // Number of the last published state, and the watched device's state fetch in flight (its
+    // address, empty when none): both under the lock.
+    uint64_t m_iSequenceEtat = 0;
+    wxString m_zIPEtatEnVol;
+    // States published but not yet told to the listeners (their own mutex: the worker never
+    // waits on the main thread's delivery). Bounded, for hosts that serve no events for long.
+    static constexpr size_t kEtatsEnAttenteMax = 64;
+    std::mutex m_mutexEtats;
+    std::deque<std::pair<uint64_t, std::shared_ptr<const ZorTavlinData>>> m_etatsEnAttente;
 
 private:
     // Listeners in the order they were added (not owned), and the adaptors of observer windows

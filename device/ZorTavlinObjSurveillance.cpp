@@ -54,6 +54,7 @@ void ZorTavlinObj::Surveiller()
     if (m_iTimeAlive == -1)
         return;
     std::vector<ZorHello> hellos;
+    std::vector<wxString> traces; // written once the lock is released
     bool bSupprime = false;
     {
         // Only the walk holds the lock: the datagrams and the listeners come after it, so a
@@ -79,7 +80,7 @@ void ZorTavlinObj::Surveiller()
             if (e < 0 || e > 2 ||
                 now <= info.m_iTimeLastSeen + m_iTimeAlive + ZorDelais::kDelaiEtapeS[e])
                 continue;
-            wxLogDebug(kTrace[e], info.m_zMAC, info.m_zIP, info.m_zIPLocal);
+            traces.push_back(wxString::Format(kTrace[e], info.m_zMAC, info.m_zIP, info.m_zIPLocal));
             if (e == 2) {
                 m_arrayTavlin.RemoveAt(i);
                 bSupprime = true;
@@ -94,6 +95,8 @@ void ZorTavlinObj::Surveiller()
                 hellos.push_back({kBroadcast, wxEmptyString});
         }
     }
+    for (const wxString& z : traces)
+        wxLogDebug(wxT("%s"), z);
     for (const ZorHello& h : hellos) {
         if (h.zIP == kBroadcast && h.zIPLocal.empty())
             EnvoyerHelloDiffuse();

@@ -35,7 +35,52 @@ ZorReveil& Reveil()
     return *p;
 }
 
+// The worker's hold of the library-wide lock, timed when the benchmarks ask for it.
+class ZorVerrouWorker
+{
+public:
+    ZorVerrouWorker() : m_lock(ZorGlobalLock())
+    {
+        if (ZorTavlinThread::Mesure().bActive)
+            m_debut = std::chrono::steady_clock::now();
+    }
+    ~ZorVerrouWorker()
+    {
+        if (m_debut == std::chrono::steady_clock::time_point())
+            return;
+        ZorTavlinThread::MesureVerrou& m = ZorTavlinThread::Mesure();
+        const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::steady_clock::now() - m_debut)
+                               .count();
+        m.iTotalNs += ns;
+        ++m.iPrises;
+        int64_t iMax = m.iMaxNs.load();
+        while (ns > iMax && !m.iMaxNs.compare_exchange_weak(iMax, ns)) {
+        }
+    }
+    ZorVerrouWorker(const ZorVerrouWorker&) = delete;
+    ZorVerrouWorker& operator=(const ZorVerrouWorker&) = delete;
+
+private:
+    wxCriticalSectionLocker m_lock;
+    std::chrono::steady_clock::time_point m_debut;
+};
+
 } // namespace
+
+ZorTavlinThread::MesureVerrou& ZorTavlinThread::Mesure()
+{
+    static MesureVerrou* p = new MesureVerrou;
+    return *p;
+}
+
+void ZorTavlinThread::MesureVerrou::Raz()
+{
+    iTotalNs = 0;
+    iMaxNs = 0;
+    iPrises = 0;
+    iPolls = 0;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Queue and thread control, on the device manager.
@@ -141,11 +186,102 @@ void ZorTavlinObj::LivrerCommandes()
             return;
         horloge.SleepMs(2);
     }
-    // The worker took the last command: the next state it publishes answers it (or a later
-    // poll, which comes after it).
-    RazNewEtat();
-    while (!IsNewEtat() && bTempsRestant())
+    // The worker took the last command: a state numbered beyond this one answers it (or a
+    // later poll, which comes after it).
+    uint64_t iSequence = 0;
+    CommandesLivrees(&iSequence);
+    while (GetSequenceEtat() <= iSequence && bTempsRestant())
         horloge.SleepMs(2);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Published states, on the device manager.
+
+void ZorTavlinListener::OnTavlinEtat(uint64_t, const ZorTavlinData&)
+{
+    OnTavlinEvent(ZOR_EVT_TAVLIN_ETAT);
+}
+
+void ZorTavlinObj::GetEtat(ZorTavlinData& etat, uint64_t* piSequence)
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    etat.CopyFrom(m_etat);
+    if (piSequence)
+        *piSequence = m_iSequenceEtat;
+}
+
+uint64_t ZorTavlinObj::GetSequenceEtat()
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    return m_iSequenceEtat;
+}
+
+uint64_t ZorTavlinObj::DemanderEtatFrais(const wxString& zMAC, bool bWait)
+{
+    if (!zMAC.empty())
+        SurveillerAddrMAC(zMAC);
+    uint64_t iSequence = 0;
+    {
+        wxCriticalSectionLocker lock(ZorGlobalLock());
+        // A fetch of the watched device already under way was asked before this call.
+        const bool bEnVol = !m_zIPEtatEnVol.empty() && m_zIPEtatEnVol == m_zTheIP;
+        iSequence = m_iSequenceEtat + (bEnVol ? 1 : 0);
+    }
+    AppelerPageEtat(bWait);
+    return iSequence;
+}
+
+bool ZorTavlinObj::CommandesLivrees(uint64_t* piSequence)
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    if (!m_arrayCommande.IsEmpty())
+        return false;
+    // The last command was taken: its fetch is in flight or its state already published.
+    if (piSequence)
+        *piSequence = m_iSequenceEtat;
+    return true;
+}
+
+bool ZorTavlinObj::PublierEtat(const ZorTavlinData& etat, const wxString& zIP)
+{
+    uint64_t iSequence = 0;
+    {
+        ZorVerrouWorker lock;
+        m_zIPEtatEnVol.clear();
+        if (zIP != m_zTheIP)
+            return false; // another device is watched since the fetch began
+        m_etat.CopyFrom(etat);
+        iSequence = ++m_iSequenceEtat;
+        m_bNewEtat = true;
+    }
+    auto pCopie = std::make_shared<const ZorTavlinData>(etat);
+    bool bPremier = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexEtats);
+        bPremier = m_etatsEnAttente.empty();
+        if (m_etatsEnAttente.size() >= kEtatsEnAttenteMax)
+            m_etatsEnAttente.pop_front();
+        m_etatsEnAttente.emplace_back(iSequence, std::move(pCopie));
+    }
+    // One call queued for a run of states: the main thread takes them all in order.
+    if (bPremier)
+        CallAfter(&ZorTavlinObj::LivrerEtats);
+    return true;
+}
+
+void ZorTavlinObj::LivrerEtats()
+{
+    for (;;) {
+        std::pair<uint64_t, std::shared_ptr<const ZorTavlinData>> e;
+        {
+            std::lock_guard<std::mutex> lock(m_mutexEtats);
+            if (m_etatsEnAttente.empty())
+                return;
+            e = std::move(m_etatsEnAttente.front());
+            m_etatsEnAttente.pop_front();
+        }
+        Prevenir([&e](ZorTavlinListener& l) { l.OnTavlinEtat(e.first, *e.second); });
+    }
 }
 
 void ZorTavlinObj::ArretThread()
@@ -264,17 +400,13 @@ bool ZorTavlinThread::FetchUrl(const wxString& zIPLocal, const wxString& zURL, w
     return true;
 }
 
-void ZorTavlinThread::Parse(const wxString& zReply, const wxString& zIP)
+void ZorTavlinThread::Parse(ZorTavlinObj& obj, const wxString& zReply, const wxString& zIP)
 {
-    wxCriticalSectionLocker lock(ZorGlobalLock());
-    ZorTavlinObj* pObj = &m_obj;
-    bool bUART = pObj && pObj->m_bModeUART;
-    if (ZorParseEtat(zReply, bUART, m_data, m_uart))
-        m_zIPDateTime = wxString(zIP.wc_str());
-    if (pObj) {
-        pObj->m_etat.CopyFrom(m_data);
-        pObj->m_bNewEtat = true;
-    }
+    ++Mesure().iPolls;
+    // Parsed into the worker's own copy without the lock, then published under it.
+    if (ZorParseEtat(zReply, obj.m_bModeUART, m_data, m_uart))
+        m_zIPDateTime = zIP;
+    obj.PublierEtat(m_data, zIP);
 }
 
 wxThread::ExitCode ZorTavlinThread::Entry()
@@ -298,9 +430,12 @@ wxThread::ExitCode ZorTavlinThread::Entry()
         const auto debutPasse = std::chrono::steady_clock::now();
         ZorChoixRequete r;
         wxString zTheIP;
+        ZorChoixEntree e;
+        // The clock read and its text are made before the lock is taken.
+        e.zDate = DateSuffix(wxGetLocalTimeMillis());
+        std::unique_ptr<ZorTavlinCommande> pPrise; // freed, or kept, after the lock
         {
-            wxCriticalSectionLocker lock(ZorGlobalLock());
-            ZorChoixEntree e;
+            ZorVerrouWorker lock;
             e.bUART = pObj->m_bModeUART;
             e.bAuto = pObj->m_bVerifierEtatAuto;
             e.pTenue = m_uart.m_bCommandeUART ? &m_commandeTenue : nullptr;
@@ -310,17 +445,19 @@ wxThread::ExitCode ZorTavlinThread::Entry()
             e.zTheIPLocal = pObj->m_zTheIPLocal;
             e.iAttentePollMs = int(std::max<int64_t>(
                 std::min<int64_t>(iDernierDebut + iEspacement - horloge.NowMs(), 1 << 30), -1));
-            e.zDate = DateSuffix(wxGetLocalTimeMillis());
             r = ZorChoisirRequete(e);
-            if (r.bPrendFile) {
-                std::unique_ptr<ZorTavlinCommande> pCmd(
-                    pObj->m_arrayCommande.Detach(pObj->m_arrayCommande.GetCount() - 1));
-                if (r.genre == ZorChoixRequete::ZOR_TENIR) {
-                    m_commandeTenue = *pCmd;
-                    m_uart.m_bCommandeUART = true;
-                }
-            }
+            if (r.bPrendFile)
+                pPrise.reset(pObj->m_arrayCommande.Detach(pObj->m_arrayCommande.GetCount() - 1));
             zTheIP = e.zTheIP;
+            // What DemanderEtatFrais must not count as fetched after its call.
+            if (r.zCible.empty() || r.zCible != zTheIP)
+                pObj->m_zIPEtatEnVol.clear();
+            else
+                pObj->m_zIPEtatEnVol = r.zCible;
+        }
+        if (pPrise && r.genre == ZorChoixRequete::ZOR_TENIR) {
+            m_commandeTenue = *pPrise;
+            m_uart.m_bCommandeUART = true;
         }
         if (r.bEtapeUART) {
             r.zChemin += ZorEtatRequeteUART(m_uart, m_commandeTenue.m_zQuery);
@@ -335,7 +472,7 @@ wxThread::ExitCode ZorTavlinThread::Entry()
             // Only the monitored device's replies are parsed and published.
             if (GetPage(r.zLocal, r.zCible, r.zChemin, &zReply) == ZOR_PAGE_OK && !m_bStop &&
                 r.zCible == zTheIP)
-                Parse(zReply, r.zCible);
+                Parse(*pObj, zReply, r.zCible);
         }
         // Ends early when a command is queued; the next pass takes it before any poll.
         PauseJusqua(debutPasse + std::chrono::milliseconds(r.iPauseMs));

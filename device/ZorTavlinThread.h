@@ -17,6 +17,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+
+class ZorTavlinObj;
 
 class ZorTavlinObj;
 
@@ -39,6 +42,19 @@ public:
     static bool PauseJusqua(std::chrono::steady_clock::time_point fin);
     static bool Pause(int iMs);
 
+    // How long the worker held the library-wide lock, for the benchmarks: off unless switched
+    // on (then two clock reads per hold). Totals since the last Raz.
+    struct MesureVerrou
+    {
+        std::atomic<bool> bActive{false};
+        std::atomic<int64_t> iTotalNs{0};
+        std::atomic<int64_t> iMaxNs{0};
+        std::atomic<int64_t> iPrises{0};
+        std::atomic<int64_t> iPolls{0}; // state pages fetched from the monitored device
+        void Raz();
+    };
+    static MesureVerrou& Mesure();
+
     // Result codes of GetPage.
     enum {
         ZOR_PAGE_OK = 0,
@@ -60,7 +76,7 @@ private:
     int GetPage(const wxString& zIPLocal, const wxString& zIP, const wxString& zPage,
                 wxString* pzReply);
     bool FetchUrl(const wxString& zIPLocal, const wxString& zURL, wxString* pzReply);
-    void Parse(const wxString& zReply, const wxString& zIP);
+    void Parse(ZorTavlinObj& obj, const wxString& zReply, const wxString& zIP);
 
     ZorTavlinObj& m_obj;
     std::atomic<bool> m_bStop;

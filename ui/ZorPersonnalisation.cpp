@@ -40,12 +40,13 @@ public:
     }
     void DemanderEtatFrais() override
     {
-        if (m_pTavlin) {
-            m_pTavlin->RazNewEtat();
-            m_pTavlin->AppelerPageEtat(true);
-        }
+        if (m_pTavlin)
+            m_iEtatAttendu = m_pTavlin->DemanderEtatFrais(wxEmptyString, true);
     }
-    bool IsNewEtat() override { return m_pTavlin && m_pTavlin->IsNewEtat(); }
+    bool IsNewEtat() override
+    {
+        return m_pTavlin && m_pTavlin->GetSequenceEtat() > m_iEtatAttendu;
+    }
     ZorTavlinData GetEtat() override
     {
         ZorTavlinData etat;
@@ -62,6 +63,8 @@ public:
 
 private:
     ZorTavlinObj* m_pTavlin;
+    // A state numbered beyond this one answers the last request.
+    uint64_t m_iEtatAttendu = 0;
 };
 
 } // namespace

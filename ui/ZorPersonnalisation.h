@@ -42,8 +42,8 @@ public:
         virtual bool Existe() = 0;
         virtual void SurveillerAddrMAC(const wxString& zMAC) = 0;
         virtual void ShowEmailConf(bool bOn) = 0;
-        virtual void DemanderEtatFrais() = 0; // RazNewEtat, then a state page asked for
-        virtual bool IsNewEtat() = 0;
+        virtual void DemanderEtatFrais() = 0; // a state page asked for
+        virtual bool IsNewEtat() = 0;         // a state fetched since DemanderEtatFrais
         virtual ZorTavlinData GetEtat() = 0;
         virtual void WriteEmailConf(const wxString& zServeur, const wxString& zPort,
                                     const wxString& zLogin, const wxString& zPwd, bool bSSL) = 0;

@@ -131,6 +131,8 @@ ZorTavlinDlgAfficherListe::ZorTavlinDlgAfficherListe(ZorTavlinObj& tavlin,
          &ZorTavlinDlgAfficherListe::OnTavlinConfigure, this);
     Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_CONFIGURE_ECHEC),
          &ZorTavlinDlgAfficherListe::OnTavlinConfigureEchec, this);
+    Bind(wxEventTypeTag<wxCommandEvent>(ZOR_EVT_TAVLIN_ETAT),
+         &ZorTavlinDlgAfficherListe::OnTavlinEtat, this);
 }
 
 ZorTavlinDlgAfficherListe::~ZorTavlinDlgAfficherListe()
@@ -138,6 +140,7 @@ ZorTavlinDlgAfficherListe::~ZorTavlinDlgAfficherListe()
     // Whatever ended the dialog, nothing of it runs on: no timer, no sequence, no observer.
     m_timerAttente.Stop();
     m_timerValidation.Stop();
+    m_bValidation = false;
     m_timerMiseAJour.Stop();
     m_sequence.Arreter();
     if (m_bObservateur)
@@ -471,10 +474,9 @@ void ZorTavlinDlgAfficherListe::DoValider()
     m_choisie = ZorInfoDepuisColonnes(colonnes);
     wxString zDossier;
     if (m_maj.VerifierVersion(m_choisie.m_zVersion, &zDossier)) {
-        m_tavlin.SurveillerAddrMAC(m_choisie.m_zMAC);
-        m_tavlin.RazNewEtat();
-        m_tavlin.AppelerPageEtat(true);
+        m_iEtatAttendu = m_tavlin.DemanderEtatFrais(m_choisie.m_zMAC, true);
         Disable();
+        m_bValidation = true;
         m_iTicksValidation = 0;
         m_timerValidation.StartOnce(kPasValidationMs);
         return;
@@ -483,13 +485,21 @@ void ZorTavlinDlgAfficherListe::DoValider()
     LancerMiseAJour(zDossier, m_choisie.m_zIP, m_choisie.m_zIPLocal, m_choisie.m_zMAC, true);
 }
 
+// The chosen device answered: the choice is made.
+void ZorTavlinDlgAfficherListe::OnTavlinEtat(wxCommandEvent&)
+{
+    if (!m_bValidation || !IsNewEtat())
+        return;
+    m_bValidation = false;
+    m_pDlgVerification->Show(false);
+    Terminer(wxID_OK);
+}
+
+// The wait for the chosen device's answer: the check box after a while, then the give-up.
 void ZorTavlinDlgAfficherListe::OnTimerValidation(wxTimerEvent&)
 {
-    if (m_tavlin.IsNewEtat()) {
-        m_pDlgVerification->Show(false);
-        Terminer(wxID_OK);
+    if (!m_bValidation)
         return;
-    }
     if (m_iTicksValidation <= kTicksValidationMax) {
         if (m_iTicksValidation == kTickAttenteVerification)
             m_pDlgVerification->Show(true);
@@ -497,6 +507,7 @@ void ZorTavlinDlgAfficherListe::OnTimerValidation(wxTimerEvent&)
         m_timerValidation.StartOnce(kPasValidationMs);
         return;
     }
+    m_bValidation = false;
     m_pDlgVerification->Show(false);
     Enable();
     Message(kSansReponse, wxOK | wxICON_WARNING);
@@ -623,14 +634,12 @@ void ZorTavlinDlgAfficherListe::OnTimerMiseAJour(wxTimerEvent&)
 
 void ZorTavlinDlgAfficherListe::DemanderEtatFrais(const wxString& zMAC)
 {
-    m_tavlin.SurveillerAddrMAC(zMAC);
-    m_tavlin.RazNewEtat();
-    m_tavlin.AppelerPageEtat(true);
+    m_iEtatAttendu = m_tavlin.DemanderEtatFrais(zMAC, true);
 }
 
 bool ZorTavlinDlgAfficherListe::IsNewEtat()
 {
-    return m_tavlin.IsNewEtat();
+    return m_tavlin.GetSequenceEtat() > m_iEtatAttendu;
 }
 
 bool ZorTavlinDlgAfficherListe::EnvoyerBootloader(const wxString& zDossier, const wxString& zIP,

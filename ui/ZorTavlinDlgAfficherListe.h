@@ -14,6 +14,7 @@
 #include <wx/imaglist.h>
 #include <wx/timer.h>
 
+#include <cstdint>
 #include <memory>
 
 class wxListCtrl;
@@ -89,6 +90,7 @@ private:
     void OnTavlinRetrait(wxCommandEvent& event);
     void OnTavlinConfigure(wxCommandEvent& event);
     void OnTavlinConfigureEchec(wxCommandEvent& event);
+    void OnTavlinEtat(wxCommandEvent& event);
     void OnBouton(wxCommandEvent& event);
     void OnSelection(wxListEvent& event);
     void OnActivation(wxListEvent& event);
@@ -101,7 +103,8 @@ private:
     void OnTimerValidation(wxTimerEvent& event);
     void OnTimerMiseAJour(wxTimerEvent& event);
 
-    // The update sequence's surroundings.
+    // The update sequence's surroundings (also the choice's check): a state numbered beyond
+    // m_iEtatAttendu answers the last request.
     void DemanderEtatFrais(const wxString& zMAC) override;
     bool IsNewEtat() override;
     bool EnvoyerBootloader(const wxString& zDossier, const wxString& zIP, const wxString& zMAC,
@@ -148,6 +151,9 @@ private:
     wxTimer m_timerMiseAJour;
     int m_iTicksValidation = 0;
     ZorTavlinObj& m_tavlin;
+    // The choice waits for the chosen device's answer.
+    bool m_bValidation = false;
+    uint64_t m_iEtatAttendu = 0;
     ZorTavlinInfo m_choisie;
     ZorMAJTavlin m_maj;
     ZorSequenceMAJ m_sequence;

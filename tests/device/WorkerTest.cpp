@@ -386,4 +386,67 @@ TEST_F(WorkerTest, UARTModeSendsCommandsForOtherDevicesAtOnce)
     EXPECT_NE(devB.Targets()[0].find("&BLINK=1"), std::string::npos);
 }
 
+// A listener of published states: what it was told, and whether it clears the hosts' flag as
+// every consumer once did (which hid a change from the others).
+class EcouteEtats : public ZorTavlinListener
+{
+public:
+    EcouteEtats(ZorTavlinObj* pObj, bool bRaz) : m_pObj(pObj), m_bRaz(bRaz) {}
+    void OnTavlinEvent(int) override {}
+    void OnTavlinEtat(uint64_t iSequence, const ZorTavlinData& etat) override
+    {
+        sequences.push_back(iSequence);
+        fetches.push_back(etat.m_iEANA1);
+        if (m_bRaz)
+            m_pObj->RazNewEtat();
+    }
+    std::vector<uint64_t> sequences;
+    std::vector<int> fetches;
+
+private:
+    ZorTavlinObj* m_pObj;
+    bool m_bRaz;
+};
+
+TEST_F(WorkerTest, EveryListenerSeesEveryStateInOrderAndFreshMeansFetchedAfter)
+{
+    // EANA1 numbers the fetches in the order the device received them.
+    auto recues = std::make_shared<std::atomic<int>>(0);
+    ASSERT_TRUE(devA.Start(kA, 80, [recues](const std::string&) {
+        const int i = (*recues)++;
+        std::this_thread::sleep_for(std::chrono::milliseconds(4)); // often a fetch in flight
+        return zortest::FakeDevice::Page("VERSION=3.1\r\nEANA1=" + std::to_string(i) + "\r\n");
+    }));
+    EcouteEtats a(obj, true), b(obj, false);
+    obj->AddListener(&a);
+    obj->AddListener(&b);
+    obj->SetDefaultTimeSurveillanceMs(5);
+    ASSERT_TRUE(StartWatching(kMacA));
+    for (int k = 0; k < 12; ++k) {
+        // Asked at varied moments of the worker's cycle.
+        std::this_thread::sleep_for(std::chrono::microseconds(500 * k));
+        const int iAvant = recues->load();
+        const uint64_t iSequence = obj->DemanderEtatFrais(wxEmptyString, true);
+        ASSERT_TRUE(zortest::PumpUntil(
+            [&] { return !b.sequences.empty() && b.sequences.back() > iSequence; }, 3000));
+        const auto it = std::find(b.sequences.begin(), b.sequences.end(), iSequence + 1);
+        ASSERT_NE(it, b.sequences.end());
+        EXPECT_GE(b.fetches[size_t(it - b.sequences.begin())], iAvant) << k;
+    }
+    obj->Stop();
+    ASSERT_TRUE(
+        zortest::PumpUntil([&] { return b.sequences.back() == obj->GetSequenceEtat(); }, 3000));
+    obj->RemoveListener(&a);
+    obj->RemoveListener(&b);
+    EXPECT_EQ(a.sequences, b.sequences);
+    EXPECT_EQ(a.fetches, b.fetches);
+    ASSERT_GE(b.sequences.size(), 12u);
+    for (size_t i = 0; i < b.sequences.size(); ++i) {
+        EXPECT_EQ(b.sequences[i], i + 1);
+        if (i > 0) {
+            EXPECT_GT(b.fetches[i], b.fetches[i - 1]);
+        }
+    }
+}
+
 } // namespace
