@@ -206,7 +206,7 @@ public:
         ZorCliPomper(iMs, [&] {
             const int64_t t = ZorDefaultClock().NowMs();
             if (t >= iProchainHello) {
-                ZorCliHello();
+                m_tavlin.Decouvrir();
                 iProchainHello = t + kHelloMs;
             }
             if (t >= iProchainRegistre) {
