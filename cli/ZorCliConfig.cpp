@@ -86,8 +86,9 @@ public:
         if (int iCode =
                 ZorCliTrouverJoignable(m_tavlin, m_o.arguments[0], Secondes(kRechercheS), &m_d, &zRaison))
             return Sortie(iCode, zRaison);
-        P perso(P::GestionnaireTavlin(&m_tavlin), ZorDefaultClock(), m_d.m_zNom, m_d.m_zCommentaire,
-                m_d.m_zPwd, m_d.m_zMAC, ZorAdresseIP(m_d.m_zIP), ZorAdresseIP(m_d.m_zIPLocal),
+        const std::unique_ptr<P::Appareil> appareil = P::GestionnaireTavlin(&m_tavlin);
+        P perso(*appareil, ZorDefaultClock(), m_d.m_zNom, m_d.m_zCommentaire, m_d.m_zPwd,
+                m_d.m_zMAC, ZorAdresseIP(m_d.m_zIP), ZorAdresseIP(m_d.m_zIPLocal),
                 ZorAdresseIP(m_d.m_zMask), ZorAdresseIP(m_d.m_zGateway), m_d.m_bDHCPEnabled,
                 m_d.m_zVersion);
         P::Saisie s = Principale(perso);
@@ -293,8 +294,9 @@ private:
     {
         const int64_t iFin = ZorDefaultClock().NowMs() + Secondes(kChangementS) * 1000;
         while (ZorDefaultClock().NowMs() < iFin && !ZorCliInterrompu()) {
-            P relire(P::GestionnaireTavlin(&m_tavlin), ZorDefaultClock(), m_d.m_zNom, m_d.m_zCommentaire,
-                     m_d.m_zPwd, m_d.m_zMAC, ZorAdresseIP(m_d.m_zIP), ZorAdresseIP(m_d.m_zIPLocal),
+            const std::unique_ptr<P::Appareil> appareil = P::GestionnaireTavlin(&m_tavlin);
+            P relire(*appareil, ZorDefaultClock(), m_d.m_zNom, m_d.m_zCommentaire, m_d.m_zPwd,
+                     m_d.m_zMAC, ZorAdresseIP(m_d.m_zIP), ZorAdresseIP(m_d.m_zIPLocal),
                      ZorAdresseIP(m_d.m_zMask), ZorAdresseIP(m_d.m_zGateway), m_d.m_bDHCPEnabled,
                      m_d.m_zVersion);
             P::Saisie s;
