@@ -124,7 +124,8 @@ set(CPACK_STRIP_FILES ON)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CPack)
 
-# The bridge as a service: its unit and an example configuration (kept on upgrades by dpkg,
-# being under /etc).
+# The bridge as a service: its unit, and an example configuration that the administrator copies
+# to /etc/tavlin/bridge.conf with the site's broker (the package writes nothing under /etc, so an
+# upgrade never touches a site's settings).
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/tavlin-bridge.service DESTINATION lib/systemd/system)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/bridge.conf DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/tavlin)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/bridge.conf DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tavlin/examples)
