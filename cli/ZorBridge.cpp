@@ -7,6 +7,7 @@
 #include "device/ZorTavlinObj.h"
 #include "firmware/ZorMAJTavlin.h"
 #include "infra/ZorClock.h"
+#include "infra/ZorPompe.h"
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -454,6 +455,7 @@ int ZorBridgeMain(const char* zProgramme, const std::vector<std::string>& args)
         return ZOR_CLI_RESEAU;
     wxAppConsole::GetInstance()->CallOnInit();
     wxLog::EnableLogging(false);
+    ZorPomper(0, nullptr); // the loop the engine's worker wakes, made before the worker starts
     ZorCliSuivreInterruptions();
     int iCode = ZOR_CLI_RESEAU;
     wxSocketBase::Initialize();

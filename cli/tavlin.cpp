@@ -7,6 +7,7 @@
 #include "cli/ZorCliMoteur.h"
 #include "cli/ZorCliOutils.h"
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorPompe.h"
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -46,6 +47,7 @@ int main(int argc, char** argv)
     wxAppConsole::GetInstance()->CallOnInit();
     // The engine's own diagnostics go to its log file; standard error is kept for our one line.
     wxLog::EnableLogging(false);
+    ZorPomper(0, nullptr); // the loop the engine's worker wakes, made before the worker starts
     const int iCode = ZorCliExecuter(o);
     wxEntryCleanup();
     return iCode;

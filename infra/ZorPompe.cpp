@@ -6,7 +6,6 @@
 #include <wx/apptrait.h>
 #include <wx/evtloop.h>
 
-#include <memory>
 
 namespace {
 constexpr int kAttenteMs = 10;           // longest wait for one event
@@ -19,11 +18,19 @@ bool ZorPomper(int64_t iMs, const std::function<bool()>& done, const std::functi
     static const ZorSystemClock horloge;
     wxAppConsole* pAppli = wxAppConsole::GetInstance();
     wxEventLoopBase* pBoucle = wxEventLoopBase::GetActive();
-    std::unique_ptr<wxEventLoopBase> propre;
     if (!pBoucle && pAppli) {
-        propre.reset(pAppli->GetTraits()->CreateEventLoop());
-        wxEventLoopBase::SetActive(propre.get());
-        pBoucle = propre.get();
+        // No loop runs: one of ours, made once per application and left active for good. The
+        // device manager's worker wakes the active loop from its own thread, so a loop made
+        // and destroyed around each wait could be woken while it is being destroyed. Kept, not
+        // deleted: the toolkit may still name it as the active loop while it shuts down.
+        static wxAppConsole* s_pAppliDeLaBoucle = nullptr;
+        static wxEventLoopBase* s_pBoucle = nullptr;
+        if (!s_pBoucle || s_pAppliDeLaBoucle != pAppli) {
+            s_pBoucle = pAppli->GetTraits()->CreateEventLoop();
+            s_pAppliDeLaBoucle = pAppli;
+        }
+        wxEventLoopBase::SetActive(s_pBoucle);
+        pBoucle = s_pBoucle;
     }
     const int64_t iFin = horloge.NowMs() + iMs;
     bool bFait = done && done();
@@ -40,7 +47,5 @@ bool ZorPomper(int64_t iMs, const std::function<bool()>& done, const std::functi
         }
         bFait = done && done();
     }
-    if (propre)
-        wxEventLoopBase::SetActive(nullptr);
     return bFait;
 }

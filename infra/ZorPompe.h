@@ -12,7 +12,9 @@
 
 // Serves events until done() is true, iMs milliseconds of real time have passed, or stop() is
 // true; returns done()'s last answer. A null done waits the whole time (or until stop()). Uses
-// the active event loop, else a temporary one made for the wait; each round waits at most
+// the active event loop, else one of its own made at the first wait and left active (call
+// ZorPomper(0, nullptr) before starting threads that wake the main thread, so the loop they
+// wake exists before them); each round waits at most
 // 10 ms for an event and serves at most 1000 of them, so done() is asked at least every few
 // milliseconds even under a flood. Without a toolkit application it only sleeps.
 bool ZorPomper(int64_t iMs, const std::function<bool()>& done,

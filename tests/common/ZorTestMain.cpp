@@ -8,6 +8,7 @@
 //   TAVLIN_TEST_WINDOWS=0  a console application (the engine alone, no display needed).
 // TAVLIN_TEST_NEEDS_TESTNET=1: the program sends datagrams and refuses to run outside the
 // private test network.
+#include "infra/ZorPompe.h"
 #include "tests/common/ZorTestNetGuard.h"
 #include "tests/common/ZorTestSupport.h"
 
@@ -96,6 +97,7 @@ int main(int argc, char** argv)
     wxAppConsole::GetInstance()->CallOnInit();
     wxLog::EnableLogging(false);
     wxSocketBase::Initialize();
+    ZorPomper(0, nullptr); // the loop the engine's worker wakes, made before any worker starts
 
     int rc = RUN_ALL_TESTS();
 
