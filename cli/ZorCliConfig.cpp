@@ -83,8 +83,8 @@ public:
                           "le mot de passe ne prend que des lettres sans accent et des chiffres");
 
         std::string zRaison;
-        if (int iCode =
-                ZorCliTrouverJoignable(m_tavlin, m_o.arguments[0], Secondes(kRechercheS), &m_d, &zRaison))
+        if (int iCode = ZorCliTrouverJoignable(m_tavlin, m_o.arguments[0], Secondes(kRechercheS),
+                                               &m_d, &zRaison))
             return Sortie(iCode, zRaison);
         const std::unique_ptr<P::Appareil> appareil = P::GestionnaireTavlin(&m_tavlin);
         P perso(*appareil, ZorDefaultClock(), m_d.m_zNom, m_d.m_zCommentaire, m_d.m_zPwd,

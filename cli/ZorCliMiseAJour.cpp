@@ -383,8 +383,8 @@ int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o)
             Mettre(tavlin, infos[k], zDossier, o.bJsonLines, r);
             if (o.bAttendre && r.zResultat == "failed" && !ZorCliInterrompu()) {
                 // A device already waited for and silent is not waited for twice.
-                r.iRepond =
-                    !r.bBootloader && ZorCliAttendreRetour(tavlin, infos[k].m_zMAC, kRetourS * 1000);
+                r.iRepond = !r.bBootloader &&
+                            ZorCliAttendreRetour(tavlin, infos[k].m_zMAC, kRetourS * 1000);
                 r.bBootloader =
                     r.bBootloader ||
                     (r.iRepond == 0 && (r.zEtape == "bootloader" || r.zEtape == "search"));

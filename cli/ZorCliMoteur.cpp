@@ -331,7 +331,8 @@ private:
     int Surveiller(const std::string& zCible, ZorTavlinInfo* pInfo)
     {
         std::string zRaison;
-        if (int iCode = ZorCliTrouverJoignable(Tavlin(), zCible, Secondes(kRechercheS), pInfo, &zRaison))
+        if (int iCode =
+                ZorCliTrouverJoignable(Tavlin(), zCible, Secondes(kRechercheS), pInfo, &zRaison))
             return Sortie(iCode, zRaison);
         if (!EtatFrais(pInfo->m_zMAC))
             return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " ne répond pas");
@@ -440,7 +441,8 @@ private:
                                                  " n'a pas pu être envoyé");
             // The datagram leaves on the next turn of the loop; the device then goes silent.
             ZorCliPomper(200, [] { return false; });
-            if (m_o.bAttendre && !ZorCliAttendreRetour(Tavlin(), d.m_zMAC, Secondes(kRedemarrageS) * 1000))
+            if (m_o.bAttendre &&
+                !ZorCliAttendreRetour(Tavlin(), d.m_zMAC, Secondes(kRedemarrageS) * 1000))
                 return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) +
                                                  " ne répond pas après son redémarrage");
             return Resultat(d, "reboot", nullptr);

@@ -298,7 +298,8 @@ ZorJson ZorCliJsonEtat(const ZorTavlinData& e)
     return j;
 }
 
-bool ZorCliEnvoyer(ZorTavlinObj& tavlin, const ZorCliReglage& r, uint8_t iRelais, const wxString& zIP, uint8_t* piRelais)
+bool ZorCliEnvoyer(ZorTavlinObj& tavlin, const ZorCliReglage& r, uint8_t iRelais,
+                   const wxString& zIP, uint8_t* piRelais)
 {
     switch (r.type) {
     case ZorCliReglage::RELAIS: {
@@ -317,7 +318,7 @@ bool ZorCliEnvoyer(ZorTavlinObj& tavlin, const ZorCliReglage& r, uint8_t iRelais
     case ZorCliReglage::HORLOGE: {
         const wxDateTime t = wxDateTime::Now();
         return tavlin.SetHorloge(t.GetDay(), int(t.GetMonth()) + 1, t.GetYear(), t.GetHour(),
-                                       t.GetMinute(), t.GetSecond(), true);
+                                 t.GetMinute(), t.GetSecond(), true);
     }
     case ZorCliReglage::BLINK:
         return tavlin.Blink(true);

@@ -83,8 +83,8 @@ ZorJson ZorCliJsonEtat(const ZorTavlinData& e);
 // Sends one "set" action to the watched device through the command catalogue: relays are
 // built on iRelais, their current value (the new value in *piRelais), a restart goes to zIP.
 // False when the command was refused or the queue stayed full; true for UART_LIRE (nothing).
-bool ZorCliEnvoyer(ZorTavlinObj& tavlin, const ZorCliReglage& r, uint8_t iRelais, const wxString& zIP,
-                   uint8_t* piRelais = nullptr);
+bool ZorCliEnvoyer(ZorTavlinObj& tavlin, const ZorCliReglage& r, uint8_t iRelais,
+                   const wxString& zIP, uint8_t* piRelais = nullptr);
 
 // The update verb.
 int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o);

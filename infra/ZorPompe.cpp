@@ -6,7 +6,6 @@
 #include <wx/apptrait.h>
 #include <wx/evtloop.h>
 
-
 namespace {
 constexpr int kAttenteMs = 10;           // longest wait for one event
 constexpr int kEvenementsParTour = 1000; // events served between two looks at done()

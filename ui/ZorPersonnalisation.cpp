@@ -43,10 +43,7 @@ public:
         if (m_pTavlin)
             m_iEtatAttendu = m_pTavlin->DemanderEtatFrais(wxEmptyString, true);
     }
-    bool IsNewEtat() override
-    {
-        return m_pTavlin && m_pTavlin->GetSequenceEtat() > m_iEtatAttendu;
-    }
+    bool IsNewEtat() override { return m_pTavlin && m_pTavlin->GetSequenceEtat() > m_iEtatAttendu; }
     ZorTavlinData GetEtat() override
     {
         ZorTavlinData etat;
