@@ -126,7 +126,7 @@ std::string ZorBridgeLireOptions(const std::vector<std::string>& args, ZorBridge
     if (!bConfigDonnee && std::ifstream(kConfigDefaut))
         zConfig = kConfigDefaut;
     if (!zConfig.empty()) {
-        const std::string z = LireFichierConfig(zConfig, o);
+        std::string z = LireFichierConfig(zConfig, o);
         if (!z.empty())
             return z;
     }
@@ -142,10 +142,10 @@ std::string ZorBridgeLireOptions(const std::vector<std::string>& args, ZorBridge
             return "argument inattendu : " + a;
         if (i + 1 >= args.size())
             return a + " demande une valeur";
-        const std::string v = args[++i];
+        const std::string& v = args[++i];
         if (a == "--config")
             continue;
-        const std::string z = Regler(a.substr(2), v, o);
+        std::string z = Regler(a.substr(2), v, o);
         if (!z.empty())
             return z;
     }
