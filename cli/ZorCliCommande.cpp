@@ -1,5 +1,8 @@
 #include "cli/ZorCliCommande.h"
 
+#include "cli/ZorCliOutils.h"
+#include "infra/ZorTraduction.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <map>
@@ -17,33 +20,33 @@ const std::map<std::string, Verbe>& Verbes()
     static const std::map<std::string, Verbe> verbes = {
         {"discover",
          {"tavlin discover [--seconds S] [--watch] [--json|--json-lines]",
-          "Liste les Tavlin trouvées sur chaque carte réseau (attente de S secondes, 3 "
-          "par défaut) ; --watch suit les arrivées et les départs."}},
+          ZOR_N8("Liste les Tavlin trouvées sur chaque carte réseau (attente de S secondes, 3 "
+                 "par défaut) ; --watch suit les arrivées et les départs.")}},
         {"status",
          {"tavlin status MAC|IP [--watch] [--seconds S] [--json|--json-lines]",
-          "Affiche l'état de la Tavlin : relais, sorties, entrées, valeurs analogiques, "
-          "bouton, horloge, version, commentaire ; --watch suit les changements."}},
+          ZOR_N8("Affiche l'état de la Tavlin : relais, sorties, entrées, valeurs analogiques, "
+                 "bouton, horloge, version, commentaire ; --watch suit les changements.")}},
         {"set",
          {"tavlin set MAC|IP relay N on|off | outputs 0xHH | analog N V | auto N | "
           "clock now | blink | uart write TEXTE | uart read | reboot [--json]",
-          "Envoie une commande à la Tavlin et attend qu'elle soit faite."}},
+          ZOR_N8("Envoie une commande à la Tavlin et attend qu'elle soit faite.")}},
         {"readdress",
          {"tavlin readdress MAC [--to ADRESSE] [--seconds S] [--json]",
-          "Donne à la Tavlin une adresse libre du réseau de sa carte (ou ADRESSE) et "
-          "attend qu'elle réponde à sa nouvelle adresse (S secondes, 60 par défaut)."}},
+          ZOR_N8("Donne à la Tavlin une adresse libre du réseau de sa carte (ou ADRESSE) et "
+                 "attend qu'elle réponde à sa nouvelle adresse (S secondes, 60 par défaut).")}},
         {"update",
          {"tavlin update MAC...|--all [--folder DOSSIER] [--dry-run] [--json]",
-          "Met à jour les Tavlin l'une après l'autre ; --dry-run vérifie tout sans rien "
-          "envoyer. DOSSIER : un dossier de mise à jour (maj_vN)."}},
+          ZOR_N8("Met à jour les Tavlin l'une après l'autre ; --dry-run vérifie tout sans rien "
+                 "envoyer. DOSSIER : un dossier de mise à jour (maj_vN).")}},
         {"export",
          {"tavlin export [--csv|--json] [--seconds S]",
-          "Exporte la liste des Tavlin avec toutes les valeurs connues."}},
+          ZOR_N8("Exporte la liste des Tavlin avec toutes les valeurs connues.")}},
         {"adapters",
          {"tavlin adapters [--json]",
-          "Liste les cartes réseau de l'ordinateur, sur liste noire ou non."}},
+          ZOR_N8("Liste les cartes réseau de l'ordinateur, sur liste noire ou non.")}},
         {"blacklist",
          {"tavlin blacklist add|remove MAC [--json]",
-          "Ajoute une carte réseau à la liste noire ou l'en retire."}},
+          ZOR_N8("Ajoute une carte réseau à la liste noire ou l'en retire.")}},
     };
     return verbes;
 }
@@ -69,13 +72,15 @@ std::string ZorCliAide(const std::string& zVerbe)
 {
     const auto it = Verbes().find(zVerbe);
     if (it != Verbes().end())
-        return std::string("Usage : ") + it->second.zUsage + "\n" + it->second.zTexte + "\n";
-    std::string z = "Usage : tavlin VERBE [ARGUMENTS] [--json] [--help]\n\nVerbes :\n";
+        return ZorCliTr("Usage : ") + it->second.zUsage + "\n" + ZorCliTr(it->second.zTexte) + "\n";
+    std::string z =
+        ZorCliTr("Usage : tavlin VERBE [ARGUMENTS] [--json] [--lang fr|en] [--help]\n\nVerbes :\n");
     for (const auto& v : Verbes())
         z += "  " + std::string(v.second.zUsage) + "\n";
-    z += "\nCodes de sortie : 0 terminé, 1 une Tavlin en échec, 2 mauvais usage, 3 Tavlin "
-         "introuvable, 4 réseau indisponible, 5 un autre programme Tavlin reçoit les réponses "
-         "(liste peut-être incomplète).\n";
+    z += ZorCliTr(
+        "\nCodes de sortie : 0 terminé, 1 une Tavlin en échec, 2 mauvais usage, 3 Tavlin "
+        "introuvable, 4 réseau indisponible, 5 un autre programme Tavlin reçoit les réponses "
+        "(liste peut-être incomplète).\n");
     return z;
 }
 
@@ -127,51 +132,54 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
             continue;
         if (a == "--seconds") {
             if (!valeur(&z) || !LireEntier(z, 0, 86400, &o.iSecondes))
-                return "--seconds attend un nombre de secondes entre 0 et 86400";
+                return ZorCliTr("--seconds attend un nombre de secondes entre 0 et 86400");
         } else if (a == "--folder") {
             if (!valeur(&o.zDossier) || o.zDossier.empty())
-                return "--folder attend un dossier";
+                return ZorCliTr("--folder attend un dossier");
         } else if (a == "--to") {
             if (!valeur(&o.zVers) || !ZorCliIPv4(o.zVers))
-                return "--to attend une adresse IPv4";
+                return ZorCliTr("--to attend une adresse IPv4");
+        } else if (a == "--lang") {
+            if (!valeur(&o.zLangue) || ZorLangueDemandee(o.zLangue) < 0)
+                return ZorCliTr("--lang attend fr ou en");
         } else if (a.size() > 1 && a[0] == '-' &&
                    !(a.size() > 1 && std::isdigit(static_cast<unsigned char>(a[1]))))
-            return "option inconnue : " + a;
+            return ZorCliTr("option inconnue : %s", {a});
         else if (o.zVerbe.empty())
             o.zVerbe = a;
         else
             o.arguments.push_back(a);
     }
     if (o.zVerbe.empty())
-        return o.bAide ? std::string() : "aucun verbe donné (tavlin --help)";
+        return o.bAide ? std::string() : ZorCliTr("aucun verbe donné (tavlin --help)");
     if (!Verbes().count(o.zVerbe))
-        return "verbe inconnu : " + o.zVerbe;
+        return ZorCliTr("verbe inconnu : %s", {o.zVerbe});
     if (o.bAide)
         return std::string();
     if (o.bJson && o.bJsonLines)
-        return "--json et --json-lines s'excluent";
+        return ZorCliTr("--json et --json-lines s'excluent");
     const size_t n = o.arguments.size();
     const std::string& v = o.zVerbe;
     if ((v == "discover" || v == "export" || v == "adapters") && n > 0)
-        return "argument en trop : " + o.arguments[0];
+        return ZorCliTr("argument en trop : %s", {o.arguments[0]});
     if ((v == "status" || v == "readdress") && n != 1)
-        return v + " attend une Tavlin (MAC ou IP)";
+        return ZorCliTr("%s attend une Tavlin (MAC ou IP)", {v});
     if (v == "readdress" && !ZorCliMAC(o.arguments[0], nullptr))
-        return "readdress attend l'adresse MAC de la Tavlin";
+        return ZorCliTr("readdress attend l'adresse MAC de la Tavlin");
     if (v == "set" && n < 2)
-        return "set attend une Tavlin et une commande";
+        return ZorCliTr("set attend une Tavlin et une commande");
     if (v == "update" && (o.bTous == (n > 0)))
-        return "update attend des adresses MAC ou --all";
+        return ZorCliTr("update attend des adresses MAC ou --all");
     if (v == "blacklist" && (n != 2 || (o.arguments[0] != "add" && o.arguments[0] != "remove") ||
                              !ZorCliMAC(o.arguments[1], nullptr)))
-        return "blacklist attend add ou remove puis l'adresse MAC d'une carte";
+        return ZorCliTr("blacklist attend add ou remove puis l'adresse MAC d'une carte");
     if (v == "update")
         for (const std::string& m : o.arguments)
             if (!ZorCliMAC(m, nullptr))
-                return "adresse MAC invalide : " + m;
+                return ZorCliTr("adresse MAC invalide : %s", {m});
     if ((v == "status" || v == "set") && !ZorCliMAC(o.arguments[0], nullptr) &&
         !ZorCliIPv4(o.arguments[0]))
-        return "Tavlin à désigner par son adresse MAC ou IP : " + o.arguments[0];
+        return ZorCliTr("Tavlin à désigner par son adresse MAC ou IP : %s", {o.arguments[0]});
     if (v == "set") {
         ZorCliReglage r;
         const std::string z = ZorCliLireReglage(
@@ -180,7 +188,7 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
             return z;
     }
     if (o.bWatch && v != "discover" && v != "status")
-        return "--watch ne vaut que pour discover et status";
+        return ZorCliTr("--watch ne vaut que pour discover et status");
     return std::string();
 }
 
@@ -236,37 +244,37 @@ std::string ZorCliLireReglage(const std::vector<std::string>& m, ZorCliReglage& 
     if (zQuoi == "relay") {
         r.type = ZorCliReglage::RELAIS;
         if (n != 3 || !LireEntier(m[1], 1, 4, &r.iIndex) || (m[2] != "on" && m[2] != "off"))
-            return "usage : set TAVLIN relay N on|off (N de 1 à 4)";
+            return ZorCliTr("usage : set TAVLIN relay N on|off (N de 1 à 4)");
         r.iValeur = m[2] == "on";
     } else if (zQuoi == "outputs") {
         r.type = ZorCliReglage::SORTIES;
         if (n != 2 || !LireEntier(m[1], 0, 255, &r.iValeur))
-            return "usage : set TAVLIN outputs 0xHH (0 à 255)";
+            return ZorCliTr("usage : set TAVLIN outputs 0xHH (0 à 255)");
     } else if (zQuoi == "analog") {
         r.type = ZorCliReglage::ANALOGIQUE;
         if (n != 3 || !LireEntier(m[1], 1, 2, &r.iIndex) || !LireEntier(m[2], 0, 255, &r.iValeur))
-            return "usage : set TAVLIN analog N V (N 1 ou 2, V de 0 à 255)";
+            return ZorCliTr("usage : set TAVLIN analog N V (N 1 ou 2, V de 0 à 255)");
     } else if (zQuoi == "auto") {
         r.type = ZorCliReglage::AUTO;
         if (n != 2 || !LireEntier(m[1], 0, 255, &r.iValeur))
-            return "usage : set TAVLIN auto N (0 arrêt, 1 à 255)";
+            return ZorCliTr("usage : set TAVLIN auto N (0 arrêt, 1 à 255)");
     } else if (zQuoi == "clock") {
         r.type = ZorCliReglage::HORLOGE;
         if (n != 2 || m[1] != "now")
-            return "usage : set TAVLIN clock now";
+            return ZorCliTr("usage : set TAVLIN clock now");
     } else if (zQuoi == "blink" || zQuoi == "reboot") {
         r.type = zQuoi == "blink" ? ZorCliReglage::BLINK : ZorCliReglage::REBOOT;
         if (n != 1)
-            return "usage : set TAVLIN " + zQuoi;
+            return ZorCliTr("usage : set TAVLIN %s", {zQuoi});
     } else if (zQuoi == "uart") {
         if (n == 2 && m[1] == "read")
             r.type = ZorCliReglage::UART_LIRE;
         else if (n == 3 && m[1] == "write" && !m[2].empty())
             r.type = ZorCliReglage::UART_ECRIRE, r.zTexte = m[2];
         else
-            return "usage : set TAVLIN uart write TEXTE | uart read";
+            return ZorCliTr("usage : set TAVLIN uart write TEXTE | uart read");
     } else {
-        return "commande inconnue pour set : " + zQuoi;
+        return ZorCliTr("commande inconnue pour set : %s", {zQuoi});
     }
     return std::string();
 }

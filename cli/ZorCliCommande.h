@@ -1,6 +1,6 @@
 // The command line of the tavlin program read into values, without touching the network: the
 // verb, its arguments and options, device identifiers and the "set" actions. Every error is a
-// French sentence for the user, and the caller turns it into the usage exit code.
+// sentence for the user in the program's language, and the caller turns it into the usage exit code.
 #pragma once
 
 #include <string>
@@ -24,6 +24,7 @@ struct ZorCliOptions
     bool bWatch = false, bDryRun = false, bTous = false;
     int iSecondes = -1; // -1: the verb's default
     std::string zDossier, zVers;
+    std::string zLangue; // --lang: "fr" or "en"; empty, the user's locale decides
 };
 
 // Reads argv (without the program name). Empty on success, else the message.

@@ -8,11 +8,13 @@
 #include "firmware/ZorPostFile.h"
 #include "firmware/ZorSequenceMAJ.h"
 #include "firmware/ZorUploadFirmware.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/dir.h>
 #include <wx/filename.h>
 
 #include <cstdio>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -24,6 +26,26 @@ constexpr int kHelloRechercheMs = 1000;         // hellos while the restarted de
 // After a failure once the device was sent to its bootloader: how long it may take to come back
 // (a bootloader left alone gives up on its own within seconds) before it counts as stuck there.
 constexpr int kSortieBootloaderMs = 30000;
+
+// The words of the text output for the stages and results; JSON keeps these identifiers, which
+// scripts read.
+std::string MotAffiche(const std::string& zMot)
+{
+    static const std::map<std::string, const char*> mots = {
+        {"verification", ZOR_N8("vérification")},
+        {"bootloader", ZOR_N8("bootloader")},
+        {"search", ZOR_N8("recherche")},
+        {"transfer", ZOR_N8("transfert")},
+        {"completion", ZOR_N8("finalisation")},
+        {"preparation", ZOR_N8("préparation")},
+        {"failed", ZOR_N8("échec")},
+        {"updated", ZOR_N8("mise à jour")},
+        {"current", ZOR_N8("à jour")},
+        {"skipped", ZOR_N8("ignorée")},
+        {"would-update", ZOR_N8("à mettre à jour")}};
+    const auto it = mots.find(zMot);
+    return it == mots.end() ? zMot : ZorCliTr(it->second);
+}
 
 const char* NomEtape(ZorSequenceMAJ::Etat e)
 {
@@ -78,7 +100,7 @@ public:
                             .Ajouter("stage", zEtape);
             ZorCliEcrire((iPourcent >= 0 ? j.Ajouter("percent", iPourcent) : j).Texte());
         } else {
-            std::fprintf(stderr, "%s : %s%s\n", m_zMAC.c_str(), zEtape,
+            std::fprintf(stderr, "%s : %s%s\n", m_zMAC.c_str(), MotAffiche(zEtape).c_str(),
                          iPourcent >= 0 ? (" " + std::to_string(iPourcent) + " %").c_str() : "");
         }
     }
@@ -227,13 +249,13 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
         const ZorSequenceMAJ::Etat avant = sequence.GetEtat();
         if (ZorCliInterrompu()) {
             sequence.Arreter();
-            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.zRaison = "interrompue";
+            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.zRaison = ZorCliTr("interrompue");
             return;
         }
         iDelai = sequence.Tick();
         if (ZorCliInterrompu()) { // the stage's own wait ended on it
             sequence.Arreter();
-            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.zRaison = "interrompue";
+            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.zRaison = ZorCliTr("interrompue");
             return;
         }
         const ZorSequenceMAJ::Etat apres = sequence.GetEtat();
@@ -243,10 +265,11 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
             sequence.Arreter();
             r.zResultat = "failed", r.zEtape = NomEtape(avant),
             r.iCode = contexte.m_maj.GetErreur();
-            r.zRaison = avant == ZorSequenceMAJ::ATTENTE_ETAT ? "la Tavlin ne répond pas"
-                        : contexte.m_iCodeTransfert
-                            ? "code du transfert " + std::to_string(contexte.m_iCodeTransfert)
-                            : std::string();
+            r.zRaison =
+                avant == ZorSequenceMAJ::ATTENTE_ETAT ? ZorCliTr("la Tavlin ne répond pas")
+                : contexte.m_iCodeTransfert
+                    ? ZorCliTr("code du transfert %s", {std::to_string(contexte.m_iCodeTransfert)})
+                    : std::string();
             if ((avant == ZorSequenceMAJ::BOOTLOADER || avant == ZorSequenceMAJ::RECHERCHE) &&
                 !ZorCliInterrompu())
                 r.bBootloader = !AttendreSortieBootloader(d.m_zMAC);
@@ -272,7 +295,7 @@ void Mettre(const ZorTavlinInfo& d, const wxString& zDossier, bool bJsonLines, R
         if (apres == ZorSequenceMAJ::BOOTLOADER || apres == ZorSequenceMAJ::REINITIALISATION)
             contexte.Progression(NomEtape(apres), apres == ZorSequenceMAJ::BOOTLOADER ? 0 : -1);
     }
-    r.zResultat = "failed", r.zRaison = "séquence arrêtée";
+    r.zResultat = "failed", r.zRaison = ZorCliTr("séquence arrêtée");
 }
 
 ZorJson JsonResultat(const Resultat& r)
@@ -304,12 +327,13 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
         const wxArrayString parties = nom.GetDirs();
         if (!wxDir::Exists(zDossier) || parties.empty() ||
             !ZorLireVersionDossier(parties.Last(), version))
-            return sortie(ZOR_CLI_USAGE,
-                          "--folder attend un dossier de mise à jour existant (maj_vN) : " +
-                              o.zDossier);
+            return sortie(
+                ZOR_CLI_USAGE,
+                ZorCliTr("--folder attend un dossier de mise à jour existant (maj_vN) : %s",
+                         {o.zDossier}));
     } else if (!ZorMAJTavlin::DerniereMiseAJour(&zDossier, &version)) {
-        return sortie(ZOR_CLI_ECHEC,
-                      "aucune mise à jour dans " + ZorCliU8(ZorMAJTavlin::GetDossierMAJ()));
+        return sortie(ZOR_CLI_ECHEC, ZorCliTr("aucune mise à jour dans %s",
+                                              {ZorCliU8(ZorMAJTavlin::GetDossierMAJ())}));
     }
 
     // The devices: those named (each once, in the order given) or every one found.
@@ -338,7 +362,7 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
         for (size_t i = 0; i < tous.GetCount(); ++i)
             cibles.push_back(ZorCliU8(tous[i].m_zMAC));
     if (cibles.empty())
-        return sortie(ZOR_CLI_INTROUVABLE, "aucune Tavlin trouvée");
+        return sortie(ZOR_CLI_INTROUVABLE, ZorCliTr("aucune Tavlin trouvée"));
 
     // Every check before anything is sent.
     wxString zRaisonImages;
@@ -350,7 +374,7 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
         r.zMAC = cibles[k];
         ZorVersionTavlin actuelle;
         if (!ZorCliTrouver(r.zMAC, 0, &infos[k])) {
-            r.zResultat = "skipped", r.zRaison = "hors ligne";
+            r.zResultat = "skipped", r.zRaison = ZorCliTr("hors ligne");
             continue;
         }
         const ZorTavlinInfo& d = infos[k];
@@ -360,11 +384,11 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
             r.zResultat = "current", r.zApres = r.zAvant;
         else if (!ZorCliJoignable(d))
             r.zResultat = "skipped",
-            r.zRaison = "hors du réseau de l'ordinateur (tavlin readdress)";
+            r.zRaison = ZorCliTr("hors du réseau de l'ordinateur (tavlin readdress)");
         else if (!bImages)
             r.zResultat = "failed", r.zEtape = "preparation", r.iCode = 2,
             r.zRaison =
-                "image refusée : " + ZorCliU8(zRaisonImages) + " (" + ZorCliU8(zDossier) + ")";
+                ZorCliTr("image refusée : %s (%s)", {ZorCliU8(zRaisonImages), ZorCliU8(zDossier)});
         else
             r.zResultat = o.bDryRun ? "would-update" : "pending";
     }
@@ -377,7 +401,7 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
     ZorJson liste = ZorJson::Tableau();
     for (Resultat& r : resultats) {
         if (r.zResultat == "pending")
-            r.zResultat = "skipped", r.zRaison = "interrompue";
+            r.zResultat = "skipped", r.zRaison = ZorCliTr("interrompue");
         bTousFaits = bTousFaits && (r.zResultat == "updated" || r.zResultat == "current" ||
                                     r.zResultat == "would-update");
         liste.Ajouter(JsonResultat(r));
@@ -393,10 +417,12 @@ int ZorCliMiseAJour(const ZorCliOptions& o)
             char buf[512];
             std::snprintf(
                 buf, sizeof buf, "%-17s %-15s %-12s %-10s -> %-10s %s", r.zMAC.c_str(),
-                r.zIP.c_str(), r.zResultat.c_str(), r.zAvant.c_str(), r.zApres.c_str(),
+                r.zIP.c_str(), MotAffiche(r.zResultat).c_str(), r.zAvant.c_str(), r.zApres.c_str(),
                 r.zResultat == "failed"
-                    ? ("code " + std::to_string(r.iCode) + ", étape " + r.zEtape + " " + r.zRaison +
-                       (r.bBootloader ? " ; laissée dans son bootloader (ne répond plus)" : ""))
+                    ? (ZorCliTr("code %s, étape %s %s",
+                                {std::to_string(r.iCode), MotAffiche(r.zEtape), r.zRaison}) +
+                       (r.bBootloader ? ZorCliTr(" ; laissée dans son bootloader (ne répond plus)")
+                                      : ""))
                           .c_str()
                     : r.zRaison.c_str());
             ZorCliEcrire(buf);

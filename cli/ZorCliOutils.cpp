@@ -3,6 +3,7 @@
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorClock.h"
 #include "network/ZorAdresseIP.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/app.h>
 #include <wx/apptrait.h>
@@ -64,6 +65,23 @@ bool ZorCliPomper(int iMs, const std::function<bool()>& done)
     if (propre)
         wxEventLoopBase::SetActive(nullptr);
     return bFait;
+}
+
+std::string ZorCliTr(const char* zFrancais, std::initializer_list<std::string> valeurs)
+{
+    const std::string zTexte = ZorTrU8(zFrancais);
+    std::string out;
+    auto it = valeurs.begin();
+    for (size_t i = 0; i < zTexte.size(); ++i) {
+        if (zTexte[i] == '%' && i + 1 < zTexte.size() && zTexte[i + 1] == 's' &&
+            it != valeurs.end()) {
+            out += *it++;
+            ++i;
+        } else {
+            out += zTexte[i];
+        }
+    }
+    return out;
 }
 
 std::string ZorCliSur(const std::string& z)

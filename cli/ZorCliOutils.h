@@ -9,6 +9,7 @@
 #include <wx/string.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 // SIGINT and SIGTERM end every wait, so a verb winds up and stops the engine cleanly.
@@ -45,6 +46,11 @@ inline wxString ZorCliW(const std::string& z)
 {
     return wxString::FromUTF8(z.c_str());
 }
+
+// A text of the program in the user's language (ZorConfiguration::iZorLangue, chosen once at
+// start): French source, the catalogue's translation otherwise. Each "%s" takes the next of
+// the values, in order, so that a translation may place them where its language wants them.
+std::string ZorCliTr(const char* zFrancais, std::initializer_list<std::string> valeurs = {});
 
 // The update verb.
 int ZorCliMiseAJour(const ZorCliOptions& o);

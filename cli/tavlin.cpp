@@ -4,11 +4,15 @@
 #include "cli/ZorCliCommande.h"
 #include "cli/ZorCliJson.h"
 #include "cli/ZorCliMoteur.h"
+#include "cli/ZorCliOutils.h"
+#include "infra/ZorConfiguration.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/app.h>
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,7 +20,14 @@
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // A console application: timers and sockets need the toolkit's event loop, never a display.
+    // Made first: the language's catalogue is looked for beside the program, through the
+    // toolkit's paths.
+    wxAppConsole::SetInstance(new wxAppConsole());
     ZorCliOptions o;
+    // The language first (--lang, else the locale), so that even a mistake is told in it.
+    ZorCliLire(args, o);
+    ZorConfiguration::iZorLangue = std::max(0, ZorLangueDemandee(o.zLangue));
     const std::string zErreur = ZorCliLire(args, o);
     if (!zErreur.empty())
         return ZorCliSortie(o, ZOR_CLI_USAGE, zErreur);
@@ -25,12 +36,10 @@ int main(int argc, char** argv)
         return ZOR_CLI_OK;
     }
 
-    // A console application: timers and sockets need the toolkit's event loop, never a display.
-    wxAppConsole::SetInstance(new wxAppConsole());
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};
     if (!wxEntryStart(wxArgc, wxArgv))
-        return ZorCliSortie(o, ZOR_CLI_RESEAU, "la boîte à outils ne démarre pas");
+        return ZorCliSortie(o, ZOR_CLI_RESEAU, ZorCliTr("la boîte à outils ne démarre pas"));
     wxAppConsole::GetInstance()->CallOnInit();
     // The engine's own diagnostics go to its log file; standard error is kept for our one line.
     wxLog::EnableLogging(false);
