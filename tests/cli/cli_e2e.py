@@ -514,14 +514,6 @@ def scenario_update_results(emu_exe, work):
     finally:
         emu.stop()
 
-FLAT_HOST = r"""
-import ctypes, sys, time
-lib = ctypes.CDLL(sys.argv[1])
-for name, args in {"Tavlin_StartPasWx": [ctypes.c_char_p, ctypes.c_int], "Tavlin_Stop": [],
-                   "Tavlin_SurveillerAddrMAC": [ctypes.c_char_p], "Tavlin_WriteUart": [ctypes.c_char_p],
-                   "GetIO32": [ctypes.c_uint32, ctypes.POINTER(ctypes.c_uint32)]}.items():
-    getattr(lib, name).argtypes = args
-w = ctypes.c_uint32(0)
 def scenario_languages(emu_exe, work):
     """tavlin speaks one language at a time: French for a French locale or none, English for any
     other, --lang first; labels, result words and errors alike."""
@@ -566,6 +558,14 @@ def scenario_languages(emu_exe, work):
         emu.stop()
 
 
+FLAT_HOST = r"""
+import ctypes, sys, time
+lib = ctypes.CDLL(sys.argv[1])
+for name, args in {"Tavlin_StartPasWx": [ctypes.c_char_p, ctypes.c_int], "Tavlin_Stop": [],
+                   "Tavlin_SurveillerAddrMAC": [ctypes.c_char_p], "Tavlin_WriteUart": [ctypes.c_char_p],
+                   "GetIO32": [ctypes.c_uint32, ctypes.POINTER(ctypes.c_uint32)]}.items():
+    getattr(lib, name).argtypes = args
+w = ctypes.c_uint32(0)
 def pump(seconds, until=lambda: False):
     end = time.monotonic() + seconds
     while time.monotonic() < end and not until():
