@@ -8,6 +8,7 @@
 #include "firmware/ZorMAJTavlin.h"
 #include "infra/ZorClock.h"
 #include "network/ZorAdresseIP.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/app.h>
 #include <wx/datetime.h>
@@ -47,16 +48,16 @@ public:
     {
         wxSocketBase::Initialize();
         if (!ZorTavlinObj::CreateTavlinObj()) {
-            *pz = "le gestionnaire de Tavlin ne peut pas être créé";
+            *pz = ZorCliTr("le gestionnaire de Tavlin ne peut pas être créé");
             return ZOR_CLI_RESEAU;
         }
         gpTheTavlin->SetModeAdresseAutomatique(kSansAdressage);
         if (!gpTheTavlin->Start(wxT("tavlin"), false)) {
-            *pz = "le réseau n'est pas disponible (le gestionnaire ne démarre pas)";
+            *pz = ZorCliTr("le réseau n'est pas disponible (le gestionnaire ne démarre pas)");
             return ZOR_CLI_RESEAU;
         }
         if (bReseauRequis && CartesUtilisables() == 0) {
-            *pz = "le réseau n'est pas disponible (aucune carte réseau utilisable)";
+            *pz = ZorCliTr("le réseau n'est pas disponible (aucune carte réseau utilisable)");
             return ZOR_CLI_RESEAU;
         }
         return 0;
@@ -75,11 +76,16 @@ private:
 
 // The text columns of a device, their header and the widths a stream keeps (a stream cannot
 // measure rows to come: the widths are those of the devices' longest usual texts).
-const std::vector<std::string>& EnTeteDevice()
+std::vector<std::string> EnTeteDevice()
 {
-    static const std::vector<std::string> z = {"MAC",     "IP",    "NOM",    "COMMENTAIRE",
-                                               "VERSION", "CARTE", "RÉSEAU", "MISE À JOUR"};
-    return z;
+    return {"MAC",
+            "IP",
+            ZorCliTr("NOM"),
+            ZorCliTr("COMMENTAIRE"),
+            ZorCliTr("VERSION"),
+            ZorCliTr("CARTE"),
+            ZorCliTr("RÉSEAU"),
+            ZorCliTr("MISE À JOUR")};
 }
 std::vector<std::string> CellulesDevice(const ZorTavlinInfo& d,
                                         const std::function<bool(const wxString&)>& aJour)
@@ -91,8 +97,8 @@ std::vector<std::string> CellulesDevice(const ZorTavlinInfo& d,
             ZorCliU8(d.m_zCommentaire),
             ZorCliU8(d.m_zVersion),
             c ? ZorCliU8(c->m_zNomInterface) : "?",
-            ZorCliJoignable(d) ? "joignable" : "injoignable",
-            aJour(d.m_zVersion) ? "" : "disponible"};
+            ZorCliTr(ZorCliJoignable(d) ? ZOR_N8("joignable") : ZOR_N8("injoignable")),
+            aJour(d.m_zVersion) ? "" : ZorCliTr("disponible")};
 }
 std::string LigneFlux(const std::string& zMarque, const std::vector<std::string>& cellules)
 {
@@ -112,12 +118,14 @@ std::string TexteEtat(const ZorTavlinData& e)
     char buf[2048]; // device texts may come escaped, four characters a byte
     std::snprintf(
         buf, sizeof buf,
-        "relais             %s\nsorties            0x%02X\nentrées            0x%02X\n"
-        "sorties analog.    %d %d\nentrées analog.    %d %d %d %d\nbouton             %s\n"
-        "automate           %d\nhorloge            %s\nversion            %s\n"
-        "commentaire        %s",
+        ZorTrU8("relais             %s\nsorties            0x%02X\nentrées            0x%02X\n"
+                "sorties analog.    %d %d\nentrées analog.    %d %d %d %d\nbouton             %s\n"
+                "automate           %d\nhorloge            %s\nversion            %s\n"
+                "commentaire        %s")
+            .c_str(),
         zRelais.c_str(), e.m_iSNUM, e.m_iENUM, e.m_iSANA1, e.m_iSANA2, e.m_iEANA1, e.m_iEANA2,
-        e.m_iEANA3, e.m_iEANA4, e.m_bBOUTON ? "appuyé" : "relâché", int(e.m_iAUTO),
+        e.m_iEANA3, e.m_iEANA4,
+        ZorCliTr(e.m_bBOUTON ? ZOR_N8("appuyé") : ZOR_N8("relâché")).c_str(), int(e.m_iAUTO),
         ZorCliSur(ZorCliU8(e.m_zDATETIME)).c_str(), ZorCliSur(ZorCliU8(e.m_zVERSION)).c_str(),
         ZorCliSur(ZorCliU8(e.m_zCOMMENT)).c_str());
     return buf;
@@ -195,11 +203,12 @@ private:
         }
         return m_bPortPartage;
     }
-    static const char* TextePortPartage()
+    static std::string TextePortPartage()
     {
-        return "un autre programme Tavlin reçoit les réponses des Tavlin sur cet ordinateur (port "
-               "30303) : "
-               "la liste peut être incomplète, relancez quand il aura fini";
+        return ZorCliTr(
+            "un autre programme Tavlin reçoit les réponses des Tavlin sur cet ordinateur (port "
+            "30303) : "
+            "la liste peut être incomplète, relancez quand il aura fini");
     }
 
     int Discover(bool bExport)
@@ -247,7 +256,7 @@ private:
             lignes.push_back(CellulesDevice(tous[i], m_aJour));
         for (const std::string& l : ZorCliTableau(lignes))
             ZorCliEcrire(l);
-        ZorCliEcrire(std::to_string(tous.GetCount()) + " Tavlin trouvée(s)");
+        ZorCliEcrire(ZorCliTr("%s Tavlin trouvée(s)", {std::to_string(tous.GetCount())}));
         return FinListe();
     }
 
@@ -256,7 +265,7 @@ private:
     {
         if (!m_bPortPartage)
             return ZOR_CLI_OK;
-        std::fprintf(stderr, "tavlin: %s\n", TextePortPartage());
+        std::fprintf(stderr, "tavlin: %s\n", TextePortPartage().c_str());
         return ZOR_CLI_PARTAGE;
     }
 
@@ -330,7 +339,8 @@ private:
             return Sortie(iCode, zRaison);
         gpTheTavlin->SurveillerAddrMAC(pInfo->m_zMAC);
         if (!EtatFrais())
-            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " ne répond pas");
+            return Sortie(ZOR_CLI_ECHEC,
+                          ZorCliTr("la Tavlin %s ne répond pas", {ZorCliU8(pInfo->m_zMAC)}));
         return 0;
     }
 
@@ -373,14 +383,14 @@ private:
                                      .Ajouter("mac", ZorCliU8(d.m_zMAC))
                                      .Ajouter("ip", ZorCliU8(d.m_zIP)));
             else
-                ZorCliEcrire(ZorCliU8(d.m_zMAC) + " " + zTexte);
+                ZorCliEcrire(ZorCliU8(d.m_zMAC) + " " + ZorCliTr(zTexte));
         };
         ZorCliPomper(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, [&] {
             const int64_t iMaintenant = ZorDefaultClock().NowMs();
             if (!gpTheTavlin->IsNewEtat()) {
                 if (!bPerdue && iMaintenant - iDernierEtatMs > kSilenceMs) {
                     bPerdue = true;
-                    signaler("lost", "ne répond plus");
+                    signaler("lost", ZOR_N8("ne répond plus"));
                 }
                 return false;
             }
@@ -388,7 +398,7 @@ private:
             iDernierEtatMs = iMaintenant;
             if (bPerdue) {
                 bPerdue = false;
-                signaler("back", "répond de nouveau");
+                signaler("back", ZOR_N8("répond de nouveau"));
             }
             ZorTavlinData maintenant;
             gpTheTavlin->GetEtat(maintenant);
@@ -412,9 +422,10 @@ private:
             wxString zRaison;
             const wxString zTexte = ZorCliW(r.zTexte);
             if (zTexte.empty())
-                return Sortie(ZOR_CLI_USAGE, "uart write : le texte n'est pas de l'UTF-8 valide");
+                return Sortie(ZOR_CLI_USAGE,
+                              ZorCliTr("uart write : le texte n'est pas de l'UTF-8 valide"));
             if (!ZorEncoderTexte(zTexte, false, nullptr, &zRaison))
-                return Sortie(ZOR_CLI_USAGE, "uart write : " + ZorCliU8(zRaison));
+                return Sortie(ZOR_CLI_USAGE, ZorCliTr("uart write : %s", {ZorCliU8(zRaison)}));
         }
         ZorTavlinInfo d;
         if (int iCode = Surveiller(m_o.arguments[0], &d))
@@ -425,13 +436,15 @@ private:
         std::function<bool(const ZorTavlinData&)> attendu;
         if (r.type == ZorCliReglage::REBOOT) {
             if (!ZorCliEnvoyer(r, e.m_iSRELAIS, d.m_zIP))
-                return Sortie(ZOR_CLI_ECHEC, "le redémarrage de la Tavlin " + ZorCliU8(d.m_zMAC) +
-                                                 " n'a pas pu être envoyé");
+                return Sortie(ZOR_CLI_ECHEC,
+                              ZorCliTr("le redémarrage de la Tavlin %s n'a pas pu être envoyé",
+                                       {ZorCliU8(d.m_zMAC)}));
             // The datagram leaves on the next turn of the loop; the device then goes silent.
             ZorCliPomper(200, [] { return false; });
             if (m_o.bAttendre && !ZorCliAttendreRetour(d.m_zMAC, Secondes(kRedemarrageS) * 1000))
-                return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) +
-                                                 " ne répond pas après son redémarrage");
+                return Sortie(ZOR_CLI_ECHEC,
+                              ZorCliTr("la Tavlin %s ne répond pas après son redémarrage",
+                                       {ZorCliU8(d.m_zMAC)}));
             return Resultat(d, "reboot", nullptr);
         }
         const bool bQueued = ZorCliEnvoyer(r, e.m_iSRELAIS, d.m_zIP);
@@ -446,7 +459,7 @@ private:
             };
         }
         if (!bQueued)
-            return Sortie(ZOR_CLI_ECHEC, "la commande n'a pas pu être mise en file");
+            return Sortie(ZOR_CLI_ECHEC, ZorCliTr("la commande n'a pas pu être mise en file"));
         // Delivered: the queue emptied, then two state pages read after it (the worker takes
         // one request at a time, so the second one was asked after the command's reply).
         const bool bLivre = ZorCliPomper(kCommandeMs,
@@ -457,7 +470,7 @@ private:
                             EtatFrais() && EtatFrais();
         if (!bLivre)
             return Sortie(ZOR_CLI_ECHEC,
-                          "la Tavlin " + ZorCliU8(d.m_zMAC) + " n'a pas pris la commande");
+                          ZorCliTr("la Tavlin %s n'a pas pris la commande", {ZorCliU8(d.m_zMAC)}));
         if (attendu) {
             const bool bVu = ZorCliPomper(kCommandeMs, [&] {
                 ZorTavlinData s;
@@ -465,8 +478,9 @@ private:
                 return attendu(s);
             });
             if (!bVu)
-                return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) +
-                                                 " ne montre pas la valeur demandée");
+                return Sortie(ZOR_CLI_ECHEC,
+                              ZorCliTr("la Tavlin %s ne montre pas la valeur demandée",
+                                       {ZorCliU8(d.m_zMAC)}));
         }
         ZorTavlinData apres;
         gpTheTavlin->GetEtat(apres);
@@ -486,7 +500,7 @@ private:
         } else if (zAction == "uart" && m_o.arguments.size() > 2 && m_o.arguments[2] == "read") {
             ZorCliEcrire(ZorCliU8(pEtat->m_zUART));
         } else {
-            ZorCliEcrire(zAction + " : fait (" + ZorCliU8(d.m_zMAC) + ")");
+            ZorCliEcrire(ZorCliTr("%s : fait (%s)", {zAction, ZorCliU8(d.m_zMAC)}));
         }
         return ZOR_CLI_OK;
     }
@@ -495,7 +509,7 @@ private:
     {
         ZorJson liste = ZorJson::Tableau();
         std::vector<std::vector<std::string>> lignes = {
-            {"CARTE", "MAC", "IP", "MASQUE", "LISTE NOIRE"}};
+            {ZorCliTr("CARTE"), "MAC", "IP", ZorCliTr("MASQUE"), ZorCliTr("LISTE NOIRE")}};
         for (ZorCarteEth* c : gpTheTavlin->GetArrayCarteEth()) {
             // The loopback record serves the library alone: it is no adapter of the PC.
             if (c->m_bLoopback)
@@ -514,7 +528,7 @@ private:
                 continue;
             }
             lignes.push_back({ZorCliU8(c->m_zNomInterface), ZorCliU8(c->m_zMAC), ZorCliU8(c->m_zIP),
-                              ZorCliU8(c->m_zMask), c->m_bBlackList ? "oui" : ""});
+                              ZorCliU8(c->m_zMask), c->m_bBlackList ? ZorCliTr("oui") : ""});
         }
         // No adapter, no table: an empty output says so to a script.
         if (!Json() && lignes.size() > 1)
@@ -532,13 +546,18 @@ private:
         const bool bAjouter = m_o.arguments[0] == "add";
         if (!gpTheTavlin->WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC)))
             return Sortie(ZOR_CLI_ECHEC,
-                          "la liste noire des cartes n'a pas pu être enregistrée : " + zMAC +
-                              (bAjouter ? " n'y est pas ajoutée" : " n'en est pas retirée"));
+                          ZorCliTr(bAjouter ? ZOR_N8("la liste noire des cartes n'a pas pu être "
+                                                     "enregistrée : %s n'y est pas ajoutée")
+                                            : ZOR_N8("la liste noire des cartes n'a pas pu être "
+                                                     "enregistrée : %s n'en est pas retirée"),
+                                   {zMAC}));
         if (Json())
             ZorCliEcrireJson(
                 ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("blacklisted", bAjouter));
         else
-            ZorCliEcrire(zMAC + (bAjouter ? " : sur liste noire" : " : retirée de la liste noire"));
+            ZorCliEcrire(ZorCliTr(bAjouter ? ZOR_N8("%s : sur liste noire")
+                                           : ZOR_N8("%s : retirée de la liste noire"),
+                                  {zMAC}));
         return ZOR_CLI_OK;
     }
 
@@ -548,16 +567,17 @@ private:
         ZorCliMAC(m_o.arguments[0], &zMAC);
         ZorTavlinInfo d;
         if (!ZorCliTrouver(zMAC, kRechercheS, &d))
-            return Sortie(ZOR_CLI_INTROUVABLE, "Tavlin introuvable : " + zMAC);
+            return Sortie(ZOR_CLI_INTROUVABLE, ZorCliTr("Tavlin introuvable : %s", {zMAC}));
         const wxString zAncienne = d.m_zIP;
         std::shared_ptr<std::atomic<bool>> pOccupee = std::make_shared<std::atomic<bool>>(false);
         if (!m_o.zVers.empty()) {
             const wxString zVers = ZorCliW(m_o.zVers);
             if (!ZorAdresseIP::IsSameReseau(zVers, d.m_zIPLocal, d.m_zMaskLocal) ||
                 zVers == d.m_zIPLocal)
-                return Sortie(ZOR_CLI_USAGE,
-                              m_o.zVers + " n'est pas une adresse libre du réseau de la carte " +
-                                  ZorCliU8(d.m_zIPLocal) + "/" + ZorCliU8(d.m_zMaskLocal));
+                return Sortie(
+                    ZOR_CLI_USAGE,
+                    ZorCliTr("%s n'est pas une adresse libre du réseau de la carte %s/%s",
+                             {m_o.zVers, ZorCliU8(d.m_zIPLocal), ZorCliU8(d.m_zMaskLocal)}));
             // The search draws its candidates from us: always the address asked for, tested once
             // (a busy address would otherwise be tested again at every draw).
             ZorAdresseIP a(zVers);
@@ -596,23 +616,21 @@ private:
             return bOk;
         }();
         if (pOccupee->load())
-            return Sortie(ZOR_CLI_ECHEC, "l'adresse " + m_o.zVers + " est déjà utilisée");
+            return Sortie(ZOR_CLI_ECHEC, ZorCliTr("l'adresse %s est déjà utilisée", {m_o.zVers}));
         if (eEchec == ZorIssueAdresse::TestImpossible)
             return Sortie(ZOR_CLI_ECHEC,
-                          "la Tavlin " + zMAC +
-                              " n'a pas été déplacée : cet ordinateur ne peut vérifier "
-                              "qu'aucun appareil n'occupe une adresse (écho ICMP refusé : droits "
-                              "insuffisants "
-                              "ou net.ipv4.ping_group_range)");
+                          ZorCliTr("la Tavlin %s n'a pas été déplacée : cet ordinateur ne peut "
+                                   "vérifier qu'aucun appareil n'occupe une adresse (écho ICMP "
+                                   "refusé : droits insuffisants ou net.ipv4.ping_group_range)",
+                                   {zMAC}));
         if (eEchec == ZorIssueAdresse::AucuneLibre)
             return Sortie(ZOR_CLI_ECHEC,
-                          "la Tavlin " + zMAC +
-                              " n'a pas été déplacée : aucune adresse libre trouvée sur le "
-                              "réseau de la carte " +
-                              ZorCliU8(d.m_zIPLocal));
+                          ZorCliTr("la Tavlin %s n'a pas été déplacée : aucune adresse libre "
+                                   "trouvée sur le réseau de la carte %s",
+                                   {zMAC, ZorCliU8(d.m_zIPLocal)}));
         if (!bDeplacee)
             return Sortie(ZOR_CLI_ECHEC,
-                          "la Tavlin " + zMAC + " ne répond pas à une nouvelle adresse");
+                          ZorCliTr("la Tavlin %s ne répond pas à une nouvelle adresse", {zMAC}));
         if (Json())
             ZorCliEcrireJson(ZorJson::Objet()
                                  .Ajouter("mac", zMAC)

@@ -6,6 +6,7 @@
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorClock.h"
 #include "network/ZorAdresseIP.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/app.h>
 #include <wx/datetime.h>
@@ -70,6 +71,23 @@ bool ZorCliPomper(int iMs, const std::function<bool()>& done)
     if (propre)
         wxEventLoopBase::SetActive(nullptr);
     return bFait;
+}
+
+std::string ZorCliTr(const char* zFrancais, std::initializer_list<std::string> valeurs)
+{
+    const std::string zTexte = ZorTrU8(zFrancais);
+    std::string out;
+    auto it = valeurs.begin();
+    for (size_t i = 0; i < zTexte.size(); ++i) {
+        if (zTexte[i] == '%' && i + 1 < zTexte.size() && zTexte[i + 1] == 's' &&
+            it != valeurs.end()) {
+            out += *it++;
+            ++i;
+        } else {
+            out += zTexte[i];
+        }
+    }
+    return out;
 }
 
 std::string ZorCliSur(const std::string& z)
@@ -244,7 +262,7 @@ int ZorCliTrouverJoignable(const std::string& zCible, int iSecondes, ZorTavlinIn
                            std::string* pz)
 {
     if (!ZorCliTrouver(zCible, iSecondes, p)) {
-        *pz = "Tavlin introuvable : " + zCible;
+        *pz = ZorCliTr("Tavlin introuvable : %s", {zCible});
         return ZOR_CLI_INTROUVABLE;
     }
     // Two adapters on one link hear each answer in no set order: the one through the adapter on
@@ -256,8 +274,9 @@ int ZorCliTrouverJoignable(const std::string& zCible, int iSecondes, ZorTavlinIn
     });
     if (ZorCliJoignable(*p))
         return 0;
-    *pz = "la Tavlin " + ZorCliU8(p->m_zMAC) + " (" + ZorCliU8(p->m_zIP) +
-          ") n'est pas sur le réseau de l'ordinateur : tavlin readdress " + ZorCliU8(p->m_zMAC);
+    *pz =
+        ZorCliTr("la Tavlin %s (%s) n'est pas sur le réseau de l'ordinateur : tavlin readdress %s",
+                 {ZorCliU8(p->m_zMAC), ZorCliU8(p->m_zIP), ZorCliU8(p->m_zMAC)});
     return ZOR_CLI_ECHEC;
 }
 
