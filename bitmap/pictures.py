@@ -232,19 +232,20 @@ BUTTON_STATES = {
     ("light", "_s"): (T.ORANGE_TINT, T.ORANGE, T.ORANGE, T.INK),
     ("light", "_on"): (T.ORANGE, T.ORANGE_PRESSED, T.WHITE, T.WHITE),
 }
-BUTTONS = (  # file name, label, symbol, style
-    ("ok", T.BOUTON_OK, "check", "strong"),
-    ("maj", T.BOUTON_OK, "upload", "strong"),
-    ("warning", T.BOUTON_OK, "warning", "strong"),
-    ("annuler", T.BOUTON_ANNULER, "cross", "light"),
-    ("personnaliser", T.BOUTON_PERSONNALISER, "gear", "light"),
-    ("tester", T.BOUTON_TESTER, "led", "light"),
+BUTTONS = (  # file name, label's name in theme.py, symbol, style
+    ("ok", "BOUTON_OK", "check", "strong"),
+    ("maj", "BOUTON_OK", "upload", "strong"),
+    ("warning", "BOUTON_OK", "warning", "strong"),
+    ("annuler", "BOUTON_ANNULER", "cross", "light"),
+    ("personnaliser", "BOUTON_PERSONNALISER", "gear", "light"),
+    ("tester", "BOUTON_TESTER", "led", "light"),
 )
 
 
 def button_label_size(ren):
     """One size for every button's label, the largest at which the longest one fits."""
-    return min(ren.fit(label, 10.5, True, BUTTON_W - 5, 8.5) for _, label, _, _ in BUTTONS)
+    return min(ren.fit(getattr(T, label), 10.5, True, BUTTON_W - 5, 8.5)
+               for _, label, _, _ in BUTTONS)
 
 
 def button(label, symbol, style, state, size):
@@ -350,7 +351,8 @@ def all_pictures(ren):
     label_size = button_label_size(ren)
     for state in ("", "_on", "_s"):
         for name, label, symbol, style in BUTTONS:
-            pictures.append((f"{name}{state}.png", button(label, symbol, style, state, label_size),
+            pictures.append((f"{name}{state}.png",
+                             button(getattr(T, label), symbol, style, state, label_size),
                              False))
     for kind in ("ok", "maj", "warning"):
         pictures.append((f"{kind}-small.png", small_icon(kind), True))
@@ -437,6 +439,21 @@ def main():
         with open(os.path.join(pictures_dir, name), "wb") as f:
             f.write(png)
         made[name] = (png, w, h)
+
+    # The pictures with words again in English, only those that differ.
+    english_dir = os.path.join(pictures_dir, "en")
+    os.makedirs(english_dir, exist_ok=True)
+    french = {k: getattr(T, k) for k in T.ENGLISH}
+    for k, v in T.ENGLISH.items():
+        setattr(T, k, v)
+    for name, source, is_keyed in all_pictures(ren):
+        w, h, rows = ren.rgba(source)
+        png = keyed(w, h, rows) if is_keyed else opaque(w, h, rows)
+        if png != made[name][0]:
+            with open(os.path.join(english_dir, name), "wb") as f:
+                f.write(png)
+    for k, v in french.items():
+        setattr(T, k, v)
 
     icons = [(size, ren.png(program_icon(size))) for size in ICON_SIZES]
     ico = write_ico([(size, read_rgba(png)[2]) for size, png in icons])

@@ -43,3 +43,23 @@ BOUTON_PERSONNALISER = "Réglages"
 BOUTON_TESTER = "Tester"
 
 MARQUE = "Tavlin"             # the word of the logo
+
+# The same words in English: pictures that show words are drawn again with these into
+# bitmap/en/, which the library loads instead when a host asked for English.
+ENGLISH = {
+    "LISTE_TITRE": "Select your Tavlin",
+    "LISTE_SOUS_TITRE": "in the list below, then click OK.",
+    "LISTE_COLONNES": ("NAME", "IP ADDRESS", "COMMENT"),
+    "LEGENDE_OK": "Ready",
+    "LEGENDE_MAJ": "Update required",
+    "LEGENDE_WARNING": "Check the network",
+    "PERSO_TITRE": "Tavlin settings",
+    "PERSO_SOUS_TITRE": "Confirm with OK, go back with Cancel.",
+    "PERSO_AIDE": "Enter key: confirm the page",
+    "TEXTE_MAJ": "This Tavlin must be updated",
+    "TEXTE_WARNING": "Check this Tavlin's network",
+    "BOUTON_OK": "OK",
+    "BOUTON_ANNULER": "Cancel",
+    "BOUTON_PERSONNALISER": "Settings",
+    "BOUTON_TESTER": "Test",
+}

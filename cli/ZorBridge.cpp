@@ -8,12 +8,15 @@
 #include "firmware/ZorMAJTavlin.h"
 #include "infra/ZorClock.h"
 #include "infra/ZorPompe.h"
+#include "infra/ZorConfiguration.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/app.h>
 #include <wx/init.h>
 #include <wx/log.h>
 #include <wx/socket.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -30,14 +33,15 @@ constexpr int kRegistreMs = 1000; // the registry compared with what is publishe
 constexpr int kHelloMs = 10000;   // a discovery hello, so devices switched on later are found
 constexpr size_t kFileMax = 256;  // commands waiting for the main thread at most
 
-const char* const kAide =
+// Translated where printed.
+const char* const kAide = ZOR_N8(
     "usage : tavlin bridge --site SITE [--broker mqtt[s]://HÔTE[:PORT]] [--config FICHIER]\n"
     "        [--prefix tavlin] [--homeassistant|--no-homeassistant] [--ha-prefix homeassistant]\n"
     "        [--username NOM --password-file FICHIER] [--ca-file CA.pem]\n"
     "        [--cert-file CERT.pem --key-file CLE.pem] [--client-id ID] [--period-ms 1000]\n"
-    "        [--in-flight 8] [--seconds N]\n"
+    "        [--in-flight 8] [--seconds N] [--lang fr|en]\n"
     "Publie chaque Tavlin trouvée sur le broker MQTT et exécute les commandes reçues.\n"
-    "Le mot de passe se lit dans un fichier seulement (--password-file).\n";
+    "Le mot de passe se lit dans un fichier seulement (--password-file).\n");
 
 bool LireOui(const std::string& z, bool* pb)
 {
@@ -62,7 +66,9 @@ bool LireBorne(const std::string& z, int iMin, int iMax, int* pi)
 std::string Regler(const std::string& k, const std::string& v, ZorBridgeOptions& o)
 {
     if (k == "password")
-        return "le mot de passe ne se donne jamais en clair : password-file FICHIER";
+        return ZorCliTr("le mot de passe ne se donne jamais en clair : password-file FICHIER");
+    if (k == "lang")
+        return ZorLangueDemandee(o.zLangue = v) < 0 ? ZorCliTr("lang : fr ou en") : "";
     std::string* texte = k == "broker"          ? &o.zBroker
                          : k == "site"          ? &o.zSite
                          : k == "prefix"        ? &o.zPrefixe
@@ -77,14 +83,15 @@ std::string Regler(const std::string& k, const std::string& v, ZorBridgeOptions&
     if (texte)
         return *texte = v, std::string();
     if (k == "homeassistant")
-        return LireOui(v, &o.bHomeAssistant) ? "" : "homeassistant : yes ou no";
+        return LireOui(v, &o.bHomeAssistant) ? "" : ZorCliTr("homeassistant : yes ou no");
     if (k == "period-ms")
-        return LireBorne(v, 100, 60000, &o.iPeriodeMs) ? "" : "period-ms : de 100 à 60000";
+        return LireBorne(v, 100, 60000, &o.iPeriodeMs) ? ""
+                                                       : ZorCliTr("period-ms : de 100 à 60000");
     if (k == "in-flight")
-        return LireBorne(v, 1, 64, &o.iEnVolMax) ? "" : "in-flight : de 1 à 64";
+        return LireBorne(v, 1, 64, &o.iEnVolMax) ? "" : ZorCliTr("in-flight : de 1 à 64");
     if (k == "seconds")
-        return LireBorne(v, 0, 1 << 30, &o.iSecondes) ? "" : "seconds : un nombre";
-    return "réglage inconnu : " + k;
+        return LireBorne(v, 0, 1 << 30, &o.iSecondes) ? "" : ZorCliTr("seconds : un nombre");
+    return ZorCliTr("réglage inconnu : %s", {k});
 }
 
 std::string Blancs(const std::string& z)
@@ -98,14 +105,14 @@ std::string LireFichierConfig(const std::string& zChemin, ZorBridgeOptions& o)
 {
     std::ifstream f(zChemin);
     if (!f)
-        return "configuration illisible : " + zChemin;
+        return ZorCliTr("configuration illisible : %s", {zChemin});
     std::string ligne;
     for (int n = 1; std::getline(f, ligne); ++n) {
         ligne = Blancs(ligne);
         if (ligne.empty() || ligne[0] == '#')
             continue;
         const size_t egal = ligne.find('=');
-        const std::string z = egal == std::string::npos ? "KEY = VALUE attendu"
+        const std::string z = egal == std::string::npos ? ZorCliTr("KEY = VALUE attendu")
                                                         : Regler(Blancs(ligne.substr(0, egal)),
                                                                  Blancs(ligne.substr(egal + 1)), o);
         if (!z.empty())
@@ -139,9 +146,9 @@ std::string ZorBridgeLireOptions(const std::vector<std::string>& args, ZorBridge
             continue;
         }
         if (a.compare(0, 2, "--") != 0)
-            return "argument inattendu : " + a;
+            return ZorCliTr("argument inattendu : %s", {a});
         if (i + 1 >= args.size())
-            return a + " demande une valeur";
+            return ZorCliTr("%s demande une valeur", {a});
         const std::string& v = args[++i];
         if (a == "--config")
             continue;
@@ -150,13 +157,13 @@ std::string ZorBridgeLireOptions(const std::vector<std::string>& args, ZorBridge
             return z;
     }
     if (o.zSite.empty())
-        return "--site est obligatoire (un nom par site, pour que plusieurs ponts partagent un "
-               "broker)";
+        return ZorCliTr("--site est obligatoire (un nom par site, pour que plusieurs ponts "
+                        "partagent un broker)");
     for (const std::string* p : {&o.zSite, &o.zPrefixe, &o.zPrefixeHA})
         if (!ZorBridgeNomValide(*p))
-            return "nom invalide : « " + *p + " » (lettres, chiffres, - _ . ; 64 au plus)";
+            return ZorCliTr("nom invalide : « %s » (lettres, chiffres, - _ . ; 64 au plus)", {*p});
     if (!o.zFichierMotDePasse.empty() && o.zUtilisateur.empty())
-        return "--password-file demande --username";
+        return ZorCliTr("--password-file demande --username");
     return std::string();
 }
 
@@ -198,7 +205,7 @@ public:
         r.zSujetTestament = m_s.Bridge("status");
         r.zTestament = "offline";
         if (r.bTLS && r.zCA.empty())
-            return Erreur(ZOR_CLI_USAGE, "mqtts:// demande --ca-file");
+            return Erreur(ZOR_CLI_USAGE, ZorCliTr("mqtts:// demande --ca-file"));
         if (!m_mqtt.Connecter(r, &z))
             return Erreur(ZOR_CLI_RESEAU, z);
         m_poller.Demarrer();
@@ -229,11 +236,12 @@ public:
     void OnConnexion(int iCode, const std::string& zRaison) override
     {
         if (iCode != 0) {
-            std::fprintf(stderr, "tavlin bridge: le broker refuse la connexion : %s\n",
-                         zRaison.c_str());
+            std::fprintf(stderr, "tavlin bridge: %s\n",
+                         ZorCliTr("le broker refuse la connexion : %s", {zRaison}).c_str());
             return;
         }
-        std::fprintf(stderr, "tavlin bridge: connecté au broker %s\n", m_o.zBroker.c_str());
+        std::fprintf(stderr, "tavlin bridge: %s\n",
+                     ZorCliTr("connecté au broker %s", {m_o.zBroker}).c_str());
         m_mqtt.Abonner(m_s.Commandes());
         m_mqtt.Publier(m_s.Bridge("status"), "online", true);
         // A broker restarted without persistence has lost every retained message.
@@ -244,7 +252,8 @@ public:
     void OnDeconnexion(int iCode) override
     {
         if (iCode != 0)
-            std::fprintf(stderr, "tavlin bridge: connexion au broker perdue, nouvel essai\n");
+            std::fprintf(stderr, "tavlin bridge: %s\n",
+                         ZorCliTr("connexion au broker perdue, nouvel essai").c_str());
     }
     void OnMessage(const std::string& zSujet, const std::string& zCharge) override
     {
@@ -302,7 +311,8 @@ private:
     {
         std::ifstream f(m_o.zFichierMotDePasse);
         if (!f || !std::getline(f, *pz))
-            return *pzErreur = "fichier de mot de passe illisible : " + m_o.zFichierMotDePasse,
+            return *pzErreur =
+                       ZorCliTr("fichier de mot de passe illisible : %s", {m_o.zFichierMotDePasse}),
                    false;
         while (!pz->empty() && (pz->back() == '\r' || pz->back() == '\n'))
             pz->pop_back();
@@ -437,18 +447,24 @@ private:
 
 int ZorBridgeMain(const char* zProgramme, const std::vector<std::string>& args)
 {
+    // A console application: timers and sockets need the toolkit's event loop, never a display.
+    // Made first: the language's catalogue is looked for beside the program, through the
+    // toolkit's paths.
+    wxAppConsole::SetInstance(new wxAppConsole());
     ZorBridgeOptions o;
+    // The language first (--lang, else the locale), so that even a mistake is told in it.
+    ZorBridgeLireOptions(args, o);
+    ZorConfiguration::iZorLangue = std::max(0, ZorLangueDemandee(o.zLangue));
+    o = ZorBridgeOptions();
     const std::string z = ZorBridgeLireOptions(args, o);
     if (z == "aide") {
-        std::fputs(kAide, stdout);
+        std::fputs(ZorCliTr(kAide).c_str(), stdout);
         return ZOR_CLI_OK;
     }
     if (!z.empty()) {
-        std::fprintf(stderr, "tavlin bridge: %s\n%s", z.c_str(), kAide);
+        std::fprintf(stderr, "tavlin bridge: %s\n%s", z.c_str(), ZorCliTr(kAide).c_str());
         return ZOR_CLI_USAGE;
     }
-    // A console application: timers and sockets need the toolkit's event loop, never a display.
-    wxAppConsole::SetInstance(new wxAppConsole());
     int wxArgc = 1;
     char* wxArgv[] = {const_cast<char*>(zProgramme), nullptr};
     if (!wxEntryStart(wxArgc, wxArgv))
@@ -467,7 +483,8 @@ int ZorBridgeMain(const char* zProgramme, const std::vector<std::string>& args)
             std::unique_ptr<Pont> pont(new Pont(tavlin, o));
             iCode = pont->Executer();
         } else {
-            std::fprintf(stderr, "tavlin bridge: le réseau n'est pas disponible\n");
+            std::fprintf(stderr, "tavlin bridge: %s\n",
+                         ZorCliTr("le réseau n'est pas disponible").c_str());
         }
         tavlin.Stop();
         ZorTavlinObj::DeleteTavlinObj();

@@ -9,6 +9,7 @@ struct ZorBridgeOptions
     std::string zBroker = "mqtt://localhost";
     std::string zSite, zPrefixe = "tavlin", zPrefixeHA = "homeassistant";
     std::string zUtilisateur, zFichierMotDePasse, zCA, zCertificat, zCle, zClient;
+    std::string zLangue; // "fr" or "en"; empty, the user's locale decides
     bool bHomeAssistant = false;
     int iPeriodeMs = 1000;
     int iEnVolMax = 8;

@@ -2,6 +2,7 @@
 
 #include "cli/ZorCliDescription.h"
 #include "cli/ZorCliOutils.h"
+#include "infra/ZorTraduction.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -44,19 +45,20 @@ std::string LireConfig(const ZorCliOptions& o)
         if (zQuoi != c.zQuoi)
             continue;
         if (o.arguments.size() != c.nMots)
-            return std::string("usage : config TAVLIN ") + c.zQuoi + (c.nMots == 3 ? " TEXTE" : "");
+            return c.nMots == 3 ? ZorCliTr("usage : config TAVLIN %s TEXTE", {c.zQuoi})
+                                : ZorCliTr("usage : config TAVLIN %s", {c.zQuoi});
         const std::string zPropres = std::string(" ") + c.zOptions + " ";
         for (const std::string& z : o.optionsDonnees)
-            if (std::string(" --password-file --seconds --json --quiet ").find(" " + z + " ") ==
-                    std::string::npos &&
+            if (std::string(" --password-file --seconds --json --quiet --lang ")
+                        .find(" " + z + " ") == std::string::npos &&
                 zPropres.find(" " + z + " ") == std::string::npos)
-                return "l'option " + z + " ne vaut pas pour config " + zQuoi;
+                return ZorCliTr("l'option %s ne vaut pas pour config %s", {z, zQuoi});
         if (zQuoi == "network" && o.zIP.empty() && o.zMasque.empty() && o.zPasserelle.empty() &&
             o.iDHCP < 0)
-            return "config network attend --ip, --mask, --gateway ou --dhcp";
+            return ZorCliTr("config network attend --ip, --mask, --gateway ou --dhcp");
         return std::string();
     }
-    return "config change name, comment, password, network ou email, pas : " + zQuoi;
+    return ZorCliTr("config change name, comment, password, network ou email, pas : %s", {zQuoi});
 }
 
 } // namespace
@@ -72,24 +74,24 @@ bool ZorCliOptions::A(const char* zOption) const
 std::string ZorCliAide(const std::string& zVerbe)
 {
     if (const ZorCliVerbeDesc* v = ZorCliVerbe(zVerbe)) {
-        std::string z =
-            std::string("Usage : tavlin ") + v->zUsage + "\n" + v->zAide + "\n\nOptions :\n";
+        std::string z = ZorCliTr("Usage : tavlin %s", {v->zUsage}) + "\n" + ZorCliTr(v->zAide) +
+                        "\n\n" + ZorCliTr("Options :") + "\n";
         for (const ZorCliOptionDesc& o : ZorCliOptionsDesc())
             if (ZorCliVerbePrend(*v, o.zNom))
                 z += ZorCliColonnes({{std::string("  ") + o.zNom +
                                           (o.zValeur ? std::string(" ") + o.zValeur : ""),
                                       26},
-                                     {o.zAide, 0}}) +
+                                     {ZorCliTr(o.zAide), 0}}) +
                      "\n";
         return z;
     }
-    std::string z = "Usage : tavlin VERBE [ARGUMENTS] [--json] [--quiet] [--help]\n"
-                    "        tavlin --version\n\nVerbes :\n";
+    std::string z = ZorCliTr("Usage : tavlin VERBE [ARGUMENTS] [--json] [--quiet] [--lang fr|en] "
+                             "[--help]\n        tavlin --version\n\nVerbes :\n");
     for (const ZorCliVerbeDesc& v : ZorCliVerbesDesc())
         z += std::string("  tavlin ") + v.zUsage + "\n";
-    z += "\nCodes de sortie :\n";
+    z += "\n" + ZorCliTr("Codes de sortie :") + "\n";
     for (const ZorCliSortieDesc& s : ZorCliSortiesDesc())
-        z += "  " + std::to_string(s.iCode) + "  " + s.zAide + "\n";
+        z += "  " + std::to_string(s.iCode) + "  " + ZorCliTr(s.zAide) + "\n";
     return z;
 }
 
@@ -123,7 +125,7 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
             a = "--help";
         const ZorCliOptionDesc* d = ZorCliOption(a);
         if (!d || (bValeur && !d->zValeur))
-            return "option inconnue : " + args[i];
+            return ZorCliTr("option inconnue : %s", {args[i]});
         o.optionsDonnees.push_back(a);
         if (!d->zValeur) {
             static const std::pair<const char*, bool ZorCliOptions::*> interrupteurs[] = {
@@ -145,7 +147,7 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
         }
         if (!bValeur) {
             if (i + 1 >= args.size())
-                return a + " attend une valeur : " + d->zValeur;
+                return ZorCliTr("%s attend une valeur : %s", {a, d->zValeur});
             zValeur = args[++i];
         }
         auto marche = [&](int* pi) {
@@ -154,30 +156,33 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
         };
         if (a == "--seconds") {
             if (!LireEntier(zValeur, 0, 86400, &o.iSecondes))
-                return "--seconds attend un nombre de secondes entre 0 et 86400";
+                return ZorCliTr("--seconds attend un nombre de secondes entre 0 et 86400");
         } else if (a == "--folder") {
             if ((o.zDossier = zValeur).empty())
-                return "--folder attend un dossier";
+                return ZorCliTr("--folder attend un dossier");
         } else if (a == "--to") {
             if (!ZorCliIPv4(o.zVers = zValeur))
-                return "--to attend une adresse IPv4";
+                return ZorCliTr("--to attend une adresse IPv4");
+        } else if (a == "--lang") {
+            if (ZorLangueDemandee(o.zLangue = zValeur) < 0)
+                return ZorCliTr("--lang attend fr ou en");
         } else if (a == "--dhcp" || a == "--ssl") {
             if (!marche(a == "--dhcp" ? &o.iDHCP : &o.iSSL))
-                return a + " attend on ou off";
+                return ZorCliTr("%s attend on ou off", {a});
         } else if (a == "--ip" || a == "--mask" || a == "--gateway") {
             if (!ZorCliIPv4(zValeur))
-                return a + " attend une adresse IPv4";
+                return ZorCliTr("%s attend une adresse IPv4", {a});
             (a == "--ip" ? o.zIP : a == "--mask" ? o.zMasque : o.zPasserelle) = zValeur;
         } else if (a == "--port") {
             // The window's port entry takes digits only.
             int iPort = 0;
             if (zValeur.find_first_not_of("0123456789") != std::string::npos ||
                 !LireEntier(zValeur, 1, 65535, &iPort))
-                return "--port attend un numéro de port (1 à 65535)";
+                return ZorCliTr("--port attend un numéro de port (1 à 65535)");
             o.zPort = zValeur;
         } else if (a.find("password-file") != std::string::npos) {
             if (zValeur.empty())
-                return a + " attend un fichier ou -";
+                return ZorCliTr("%s attend un fichier ou -", {a});
             (a == "--password-file"       ? o.zFichierPwd
              : a == "--new-password-file" ? o.zFichierNouveauPwd
                                           : o.zFichierPwdSMTP) = zValeur;
@@ -188,45 +193,45 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
     if (o.zVerbe.empty())
         return o.bAide || (o.bVersion && o.optionsDonnees.size() == 1)
                    ? std::string()
-                   : "aucun verbe donné (tavlin --help)";
+                   : ZorCliTr("aucun verbe donné (tavlin --help)");
     const ZorCliVerbeDesc* pVerbe = ZorCliVerbe(o.zVerbe);
     if (!pVerbe)
-        return "verbe inconnu : " + o.zVerbe;
+        return ZorCliTr("verbe inconnu : %s", {o.zVerbe});
     if (o.bAide)
         return std::string();
     // An option that means nothing for the verb is refused rather than silently ignored.
     for (const std::string& z : o.optionsDonnees)
         if (!ZorCliVerbePrend(*pVerbe, z))
-            return "l'option " + z + " ne vaut pas pour " + o.zVerbe + " (tavlin " + o.zVerbe +
-                   " --help)";
+            return ZorCliTr("l'option %s ne vaut pas pour %s (tavlin %s --help)",
+                            {z, o.zVerbe, o.zVerbe});
     if (o.bJson && o.bJsonLines)
-        return "--json et --json-lines s'excluent";
+        return ZorCliTr("--json et --json-lines s'excluent");
     if (o.bJson && o.bCsv)
-        return "--json et --csv s'excluent";
+        return ZorCliTr("--json et --csv s'excluent");
     const size_t n = o.arguments.size();
     const std::string& v = o.zVerbe;
     if ((v == "discover" || v == "export" || v == "adapters") && n > 0)
-        return "argument en trop : " + o.arguments[0];
+        return ZorCliTr("argument en trop : %s", {o.arguments[0]});
     if ((v == "status" || v == "readdress") && n != 1)
-        return v + " attend une Tavlin (MAC ou IP)";
+        return ZorCliTr("%s attend une Tavlin (MAC ou IP)", {v});
     if (v == "readdress" && !ZorCliMAC(o.arguments[0], nullptr))
-        return "readdress attend l'adresse MAC de la Tavlin";
+        return ZorCliTr("readdress attend l'adresse MAC de la Tavlin");
     if (v == "set" && n < 2)
-        return "set attend une Tavlin et une commande";
+        return ZorCliTr("set attend une Tavlin et une commande");
     if (v == "config" && n < 2)
-        return "config attend une Tavlin et ce qu'il faut changer";
+        return ZorCliTr("config attend une Tavlin et ce qu'il faut changer");
     if (v == "update" && (o.bTous == (n > 0)))
-        return "update attend des adresses MAC ou --all";
+        return ZorCliTr("update attend des adresses MAC ou --all");
     if (v == "blacklist" && (n != 2 || (o.arguments[0] != "add" && o.arguments[0] != "remove") ||
                              !ZorCliMAC(o.arguments[1], nullptr)))
-        return "blacklist attend add ou remove puis l'adresse MAC d'une carte";
+        return ZorCliTr("blacklist attend add ou remove puis l'adresse MAC d'une carte");
     if (v == "update")
         for (const std::string& m : o.arguments)
             if (!ZorCliMAC(m, nullptr))
-                return "adresse MAC invalide : " + m;
+                return ZorCliTr("adresse MAC invalide : %s", {m});
     if ((v == "status" || v == "set" || v == "config") && !ZorCliMAC(o.arguments[0], nullptr) &&
         !ZorCliIPv4(o.arguments[0]))
-        return "Tavlin à désigner par son adresse MAC ou IP : " + o.arguments[0];
+        return ZorCliTr("Tavlin à désigner par son adresse MAC ou IP : %s", {o.arguments[0]});
     if (v == "set") {
         ZorCliReglage r;
         std::string z = ZorCliLireReglage(
@@ -234,7 +239,7 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
         if (!z.empty())
             return z;
         if (o.bAttendre && r.type != ZorCliReglage::REBOOT)
-            return "--wait ne vaut que pour set reboot";
+            return ZorCliTr("--wait ne vaut que pour set reboot");
     }
     if (v == "config")
         return LireConfig(o);
@@ -293,37 +298,37 @@ std::string ZorCliLireReglage(const std::vector<std::string>& m, ZorCliReglage& 
     if (zQuoi == "relay") {
         r.type = ZorCliReglage::RELAIS;
         if (n != 3 || !LireEntier(m[1], 1, 4, &r.iIndex) || (m[2] != "on" && m[2] != "off"))
-            return "usage : set TAVLIN relay N on|off (N de 1 à 4)";
+            return ZorCliTr("usage : set TAVLIN relay N on|off (N de 1 à 4)");
         r.iValeur = m[2] == "on";
     } else if (zQuoi == "outputs") {
         r.type = ZorCliReglage::SORTIES;
         if (n != 2 || !LireEntier(m[1], 0, 255, &r.iValeur))
-            return "usage : set TAVLIN outputs 0xHH (0 à 255)";
+            return ZorCliTr("usage : set TAVLIN outputs 0xHH (0 à 255)");
     } else if (zQuoi == "analog") {
         r.type = ZorCliReglage::ANALOGIQUE;
         if (n != 3 || !LireEntier(m[1], 1, 2, &r.iIndex) || !LireEntier(m[2], 0, 255, &r.iValeur))
-            return "usage : set TAVLIN analog N V (N 1 ou 2, V de 0 à 255)";
+            return ZorCliTr("usage : set TAVLIN analog N V (N 1 ou 2, V de 0 à 255)");
     } else if (zQuoi == "auto") {
         r.type = ZorCliReglage::AUTO;
         if (n != 2 || !LireEntier(m[1], 0, 255, &r.iValeur))
-            return "usage : set TAVLIN auto N (0 arrêt, 1 à 255)";
+            return ZorCliTr("usage : set TAVLIN auto N (0 arrêt, 1 à 255)");
     } else if (zQuoi == "clock") {
         r.type = ZorCliReglage::HORLOGE;
         if (n != 2 || m[1] != "now")
-            return "usage : set TAVLIN clock now";
+            return ZorCliTr("usage : set TAVLIN clock now");
     } else if (zQuoi == "blink" || zQuoi == "reboot") {
         r.type = zQuoi == "blink" ? ZorCliReglage::BLINK : ZorCliReglage::REBOOT;
         if (n != 1)
-            return "usage : set TAVLIN " + zQuoi;
+            return ZorCliTr("usage : set TAVLIN %s", {zQuoi});
     } else if (zQuoi == "uart") {
         if (n == 2 && m[1] == "read")
             r.type = ZorCliReglage::UART_LIRE;
         else if (n == 3 && m[1] == "write" && !m[2].empty())
             r.type = ZorCliReglage::UART_ECRIRE, r.zTexte = m[2];
         else
-            return "usage : set TAVLIN uart write TEXTE | uart read";
+            return ZorCliTr("usage : set TAVLIN uart write TEXTE | uart read");
     } else {
-        return "commande inconnue pour set : " + zQuoi;
+        return ZorCliTr("commande inconnue pour set : %s", {zQuoi});
     }
     return std::string();
 }

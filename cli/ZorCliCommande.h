@@ -1,6 +1,6 @@
 // The command line of the tavlin program read into values, without touching the network: the
 // verb, its arguments and options, device identifiers and the "set" actions. Every error is a
-// French sentence for the user, and the caller turns it into the usage exit code.
+// sentence for the user in the program's language, and the caller turns it into the usage exit code.
 #pragma once
 
 #include <string>
@@ -32,6 +32,7 @@ struct ZorCliOptions
     int iDHCP = -1, iSSL = -1; // -1: not given
     std::vector<std::string> optionsDonnees;
     bool A(const char* zOption) const; // given on the command line
+    std::string zLangue;               // --lang: "fr" or "en"; empty, the user's locale decides
 };
 
 // Reads argv (without the program name). Empty on success, else the message.

@@ -8,6 +8,7 @@
 #include "cli/ZorCliMoteur.h"
 #include "cli/ZorCliOutils.h"
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorTraduction.h"
 #include "infra/ZorClock.h"
 #include "ui/ZorPersonnalisation.h"
 
@@ -60,27 +61,31 @@ public:
         // The passwords first: a script learns of a missing file before anything is searched.
         std::vector<std::string> pwd, nouveau, smtp;
         if (!LireLignes(m_o.zFichierPwd, 1, &pwd))
-            return Sortie(ZOR_CLI_USAGE, "mot de passe actuel illisible : " + m_o.zFichierPwd);
-        if (m_zQuoi == "password" && !LireLignes(m_o.zFichierNouveauPwd, 2, &nouveau))
             return Sortie(ZOR_CLI_USAGE,
-                          "nouveau mot de passe illisible : " + m_o.zFichierNouveauPwd);
+                          ZorCliTr("mot de passe actuel illisible : %s", {m_o.zFichierPwd}));
+        if (m_zQuoi == "password" && !LireLignes(m_o.zFichierNouveauPwd, 2, &nouveau))
+            return Sortie(ZOR_CLI_USAGE, ZorCliTr("nouveau mot de passe illisible : %s",
+                                                  {m_o.zFichierNouveauPwd}));
         if (!m_o.zFichierPwdSMTP.empty() && !LireLignes(m_o.zFichierPwdSMTP, 1, &smtp))
-            return Sortie(ZOR_CLI_USAGE, "mot de passe SMTP illisible : " + m_o.zFichierPwdSMTP);
+            return Sortie(ZOR_CLI_USAGE,
+                          ZorCliTr("mot de passe SMTP illisible : %s", {m_o.zFichierPwdSMTP}));
         if (m_zQuoi == "name" || m_zQuoi == "comment") {
             const wxString z = ZorCliW(m_o.arguments[2]);
             const bool bNom = m_zQuoi == "name";
             // What the window's entries let through.
             if (z.empty() && bNom)
-                return Sortie(ZOR_CLI_USAGE, "le nom ne peut pas être vide");
+                return Sortie(ZOR_CLI_USAGE, ZorCliTr("le nom ne peut pas être vide"));
             if (!FiltreAccepte(bNom ? ZorFiltreA() : ZorFiltreB(), z))
                 return Sortie(ZOR_CLI_USAGE,
-                              bNom ? "le nom ne prend que des lettres sans accent et des chiffres"
-                                   : "le commentaire ne prend que des lettres, des chiffres, des "
-                                     "espaces et ()[]{}-_");
+                              ZorCliTr(bNom ? ZOR_N8("le nom ne prend que des lettres sans accent "
+                                                     "et des chiffres")
+                                            : ZOR_N8("le commentaire ne prend que des lettres, des "
+                                                     "chiffres, des espaces et ()[]{}-_")));
         }
         if (!nouveau.empty() && !FiltreAccepte(ZorFiltreA(), ZorCliW(nouveau[0])))
             return Sortie(ZOR_CLI_USAGE,
-                          "le mot de passe ne prend que des lettres sans accent et des chiffres");
+                          ZorCliTr("le mot de passe ne prend que des lettres sans accent et des "
+                                   "chiffres"));
 
         std::string zRaison;
         if (int iCode = ZorCliTrouverJoignable(m_tavlin, m_o.arguments[0], Secondes(kRechercheS),
@@ -151,7 +156,8 @@ private:
     {
         if (!perso.IsEmailCapable())
             return Abandon(perso, ZOR_CLI_ECHEC,
-                           wxT("cette Tavlin (") + m_d.m_zVersion + wxT(") n'envoie pas d'emails"));
+                           ZorCliW(ZorCliTr("cette Tavlin (%s) n'envoie pas d'emails",
+                                            {ZorCliU8(m_d.m_zVersion)})));
         P::Reaction r;
         if (!Charger(perso, &r))
             return Abandon(perso, ZOR_CLI_ECHEC, r.zMessage);
@@ -159,8 +165,8 @@ private:
         P::Email e = m_emailAvant;
         if (!FiltreAccepte(ZorFiltreC(), ZorCliW(m_o.zServeur)) || !ZorCliW(m_o.zLogin).IsAscii())
             return Abandon(perso, ZOR_CLI_USAGE,
-                           wxString::FromUTF8("le serveur prend des lettres, des chiffres, "
-                                              "\"-\", \"_\" et \".\" ; le login de l'ASCII"));
+                           ZorCliW(ZorCliTr("le serveur prend des lettres, des chiffres, "
+                                            "\"-\", \"_\" et \".\" ; le login de l'ASCII")));
         if (!m_o.zServeur.empty())
             e.zServeur = ZorCliW(m_o.zServeur);
         if (!m_o.zPort.empty())
@@ -214,7 +220,7 @@ private:
             if (!bChange)
                 return;
             changes.Ajouter(zCle, ZorJson::Objet().Ajouter("changed", true));
-            lignes.push_back(std::string(zCle) + " : changé");
+            lignes.push_back(std::string(zCle) + " : " + ZorCliTr("changé"));
         };
         const auto oui = [](bool b) { return b ? wxString(wxT("on")) : wxString(wxT("off")); };
         std::function<bool(const ZorTavlinInfo&)> vu;
@@ -255,22 +261,22 @@ private:
             };
         }
         if (!bEnvoye)
-            return Sortie(ZOR_CLI_ECHEC, "la commande n'a pas pu être mise en file");
+            return Sortie(ZOR_CLI_ECHEC, ZorCliTr("la commande n'a pas pu être mise en file"));
         if (!Livrer())
             return Sortie(ZOR_CLI_ECHEC,
-                          "la Tavlin " + ZorCliU8(d.m_zMAC) + " n'a pas pris la commande");
+                          ZorCliTr("la Tavlin %s n'a pas pris la commande", {ZorCliU8(d.m_zMAC)}));
         const bool bVu =
             changes.EstVide() || (m_zQuoi == "email" ? EmailVu(perso.GetEmail()) : InfoVue(vu));
         if (!bVu)
-            return Sortie(ZOR_CLI_ECHEC,
-                          "la Tavlin " + ZorCliU8(d.m_zMAC) + " ne montre pas le changement");
+            return Sortie(ZOR_CLI_ECHEC, ZorCliTr("la Tavlin %s ne montre pas le changement",
+                                                  {ZorCliU8(d.m_zMAC)}));
         if (m_o.bJson || m_o.bJsonLines)
             ZorCliEcrireJson(ZorJson::Objet()
                                  .Ajouter("mac", ZorCliU8(d.m_zMAC))
                                  .Ajouter("ip", ZorCliU8(d.m_zIP))
                                  .Ajouter("changed", changes));
         else if (lignes.empty())
-            ZorCliEcrire(ZorCliU8(d.m_zMAC) + " : rien à changer");
+            ZorCliEcrire(ZorCliTr("%s : rien à changer", {ZorCliU8(d.m_zMAC)}));
         else
             for (const std::string& l : lignes)
                 ZorCliEcrire(ZorCliU8(d.m_zMAC) + " " + l);

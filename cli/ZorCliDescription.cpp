@@ -1,5 +1,7 @@
 #include "cli/ZorCliDescription.h"
 
+#include "infra/ZorTraduction.h"
+
 #include <sstream>
 
 // The manual's paragraphs are roff: \- is a hyphen, \fB...\fR bold, \fI...\fR italic.
@@ -7,8 +9,8 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
 {
     static const std::vector<ZorCliVerbeDesc> verbes = {
         {"discover", "discover [--seconds S] [--watch] [--json|--json-lines]",
-         "Liste les Tavlin trouvées sur chaque carte réseau (attente de S secondes, 3 par "
-         "défaut) ; --watch suit les arrivées, les changements et les départs.",
+         ZOR_N8("Liste les Tavlin trouvées sur chaque carte réseau (attente de S secondes, 3 par "
+                "défaut) ; --watch suit les arrivées, les changements et les départs."),
          "Lists the devices found in \\fIS\\fR seconds (default 3), under a header row: MAC, "
          "address, name, comment, firmware version, the adapter that found it, whether it is "
          "on that adapter's network (\\fBreachable\\fR) and whether an update folder newer than "
@@ -18,9 +20,10 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
          "with \\fB\"before\":{...}\\fR), for \\fIS\\fR seconds or until interrupted.",
          "--seconds --watch --json --json-lines"},
         {"status", "status MAC|IP [--watch] [--seconds S] [--json|--json-lines]",
-         "Affiche l'état de la Tavlin : relais, sorties, entrées, valeurs analogiques, bouton, "
-         "horloge, version, commentaire ; --watch suit les changements, les silences et les "
-         "retours.",
+         ZOR_N8(
+             "Affiche l'état de la Tavlin : relais, sorties, entrées, valeurs analogiques, bouton, "
+             "horloge, version, commentaire ; --watch suit les changements, les silences et les "
+             "retours."),
          "The device's state: relays (bit 0 is relay 1), digital outputs and inputs, analog "
          "outputs and inputs, button, automatic program, clock, version, comment and the "
          "serial text received.\n.B \\-\\-watch\nprints the state again each time it changes, "
@@ -31,8 +34,9 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
         {"set",
          "set MAC|IP relay N on|off | outputs 0xHH | analog N V | auto N | clock now | blink | "
          "uart write TEXTE | uart read | reboot [--wait] [--seconds S] [--json]",
-         "Envoie une commande à la Tavlin et attend qu'elle soit faite ; reboot --wait attend "
-         "qu'elle réponde de nouveau (S secondes, 60 par défaut).",
+         ZOR_N8(
+             "Envoie une commande à la Tavlin et attend qu'elle soit faite ; reboot --wait attend "
+             "qu'elle réponde de nouveau (S secondes, 60 par défaut)."),
          "Sends one command and returns once the device has taken it (and, for relays, "
          "outputs and analog outputs, once its state shows the value). Actions: "
          "\\fBrelay\\fR \\fIN\\fR \\fBon\\fR|\\fBoff\\fR (N from 1 to 4, the other relays "
@@ -50,9 +54,10 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
          "[--gateway G] [--dhcp on|off] | email --server S --port P --ssl on|off --login L "
          "--smtp-password-file F [--password-file F|-] [--new-password-file F|-] [--seconds S] "
          "[--json]",
-         "Personnalise la Tavlin comme la fenêtre de personnalisation (mêmes contrôles, mêmes "
-         "messages) et attend qu'elle montre le changement ; son mot de passe actuel est lu "
-         "dans --password-file ou sur l'entrée standard.",
+         ZOR_N8(
+             "Personnalise la Tavlin comme la fenêtre de personnalisation (mêmes contrôles, mêmes "
+             "messages) et attend qu'elle montre le changement ; son mot de passe actuel est lu "
+             "dans --password-file ou sur l'entrée standard."),
          "Customises the device as the customisation window does, with the same checks and "
          "messages, and returns once the device shows the change (at most \\fIS\\fR seconds, "
          "default 60): \\fBname\\fR \\fITEXT\\fR (letters and digits), \\fBcomment\\fR "
@@ -69,8 +74,8 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
          "--password-file --new-password-file --smtp-password-file --ip --mask --gateway "
          "--dhcp --server --port --ssl --login --seconds --json"},
         {"readdress", "readdress MAC [--to ADRESSE] [--seconds S] [--json]",
-         "Donne à la Tavlin une adresse libre du réseau de sa carte (ou ADRESSE) et attend "
-         "qu'elle réponde à sa nouvelle adresse (S secondes, 60 par défaut).",
+         ZOR_N8("Donne à la Tavlin une adresse libre du réseau de sa carte (ou ADRESSE) et attend "
+                "qu'elle réponde à sa nouvelle adresse (S secondes, 60 par défaut)."),
          "Gives the device a free address on the network of the adapter that found it (each "
          "candidate is checked with an echo request first), or the address \\fIA\\fR when it "
          "is free, sends the address configuration datagram and waits up to \\fIS\\fR seconds "
@@ -79,9 +84,9 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
         {"update",
          "update MAC...|--all [--folder DOSSIER] [--dry-run] [--wait] [--seconds S] "
          "[--json|--json-lines]",
-         "Met à jour les Tavlin l'une après l'autre ; --dry-run vérifie tout sans rien "
-         "envoyer ; --wait attend qu'une Tavlin en échec réponde de nouveau. DOSSIER : un "
-         "dossier de mise à jour (maj_vN).",
+         ZOR_N8("Met à jour les Tavlin l'une après l'autre ; --dry-run vérifie tout sans rien "
+                "envoyer ; --wait attend qu'une Tavlin en échec réponde de nouveau. DOSSIER : un "
+                "dossier de mise à jour (maj_vN)."),
          "Updates the devices one after the other from the update folder \\fIDIR\\fR (a "
          "folder named \\fBmaj_v\\fIN\\fR holding \\fBtavlin.cry\\fR and \\fBtavlin.bin\\fR), "
          "by default the newest installed one. Before anything is sent every device is "
@@ -109,19 +114,19 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
          "for the devices (default 5).",
          "--all --folder --dry-run --wait --seconds --json --json-lines"},
         {"export", "export [--csv|--json] [--seconds S]",
-         "Exporte la liste des Tavlin avec toutes les valeurs connues.",
+         ZOR_N8("Exporte la liste des Tavlin avec toutes les valeurs connues."),
          "The device list with every value the computer holds about each device (JSON by "
          "default, or CSV with a header line). The devices' passwords are left out. A CSV "
          "cell that starts with \\fB=\\fR, \\fB+\\fR, \\fB\\-\\fR, \\fB@\\fR, a tab or a "
          "carriage return gets a leading \\fB\\(aq\\fR so that a spreadsheet shows it as text.",
          "--csv --json --seconds"},
         {"adapters", "adapters [--json]",
-         "Liste les cartes réseau de l'ordinateur, sur liste noire ou non.",
+         ZOR_N8("Liste les cartes réseau de l'ordinateur, sur liste noire ou non."),
          "The computer's network adapters as the engine sees them, with their black-list "
          "mark.",
          "--json"},
         {"blacklist", "blacklist add|remove MAC [--json]",
-         "Ajoute une carte réseau à la liste noire ou l'en retire.",
+         ZOR_N8("Ajoute une carte réseau à la liste noire ou l'en retire."),
          "Puts an adapter on the black list (no discovery through it, for every Tavlin "
          "program of the user) or takes it off.",
          "--json"},
@@ -132,42 +137,52 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
 const std::vector<ZorCliOptionDesc>& ZorCliOptionsDesc()
 {
     static const std::vector<ZorCliOptionDesc> options = {
-        {"--help", nullptr, "cette aide (celle du verbe après un verbe)",
+        {"--help", nullptr, ZOR_N8("cette aide (celle du verbe après un verbe)"),
          "Prints the usage (of the verb, after a verb) and exits."},
-        {"--version", nullptr, "la version du programme", "Prints the program's version."},
-        {"--quiet", nullptr, "rien sur la sortie standard en cas de succès en texte",
+        {"--version", nullptr, ZOR_N8("la version du programme"), "Prints the program's version."},
+        {"--quiet", nullptr, ZOR_N8("rien sur la sortie standard en cas de succès en texte"),
          "Writes nothing to standard output in text mode (errors still go to standard error; "
          "JSON output is kept)."},
-        {"--json", nullptr, "un document JSON", "One JSON document on standard output."},
-        {"--json-lines", nullptr, "un objet JSON par ligne (flux)",
+        {"--lang", "fr|en", ZOR_N8("la langue des textes (sinon celle de la locale)"),
+         "The language of the texts for people (labels, result words, stage names, errors): "
+         "\\fBfr\\fR or \\fBen\\fR. Without it the locale decides (\\fBLC_ALL\\fR, "
+         "\\fBLC_MESSAGES\\fR, \\fBLANG\\fR, then \\fBLANGUAGE\\fR): French for a French "
+         "locale (\\fBfr_*\\fR) and when no language is set (\\fBC\\fR, \\fBC.UTF\\-8\\fR, "
+         "\\fBPOSIX\\fR), English for any other. JSON member names and values are the same in "
+         "every language, except the texts of error messages and reasons."},
+        {"--json", nullptr, ZOR_N8("un document JSON"), "One JSON document on standard output."},
+        {"--json-lines", nullptr, ZOR_N8("un objet JSON par ligne (flux)"),
          "One JSON object per line, for the verbs that stream."},
-        {"--csv", nullptr, "CSV avec une ligne d'en-tête", "CSV with a header line."},
-        {"--seconds", "S", "attente en secondes (0 à 86400)",
+        {"--csv", nullptr, ZOR_N8("CSV avec une ligne d'en-tête"), "CSV with a header line."},
+        {"--seconds", "S", ZOR_N8("attente en secondes (0 à 86400)"),
          "How long to wait, in seconds (0 to 86400); its default depends on the verb."},
-        {"--watch", nullptr, "suit les changements", "Streams the changes."},
-        {"--dry-run", nullptr, "vérifie sans rien envoyer", "Checks everything, sends nothing."},
-        {"--all", nullptr, "toutes les Tavlin trouvées", "Every device found."},
-        {"--wait", nullptr, "attend que la Tavlin réponde de nouveau",
+        {"--watch", nullptr, ZOR_N8("suit les changements"), "Streams the changes."},
+        {"--dry-run", nullptr, ZOR_N8("vérifie sans rien envoyer"),
+         "Checks everything, sends nothing."},
+        {"--all", nullptr, ZOR_N8("toutes les Tavlin trouvées"), "Every device found."},
+        {"--wait", nullptr, ZOR_N8("attend que la Tavlin réponde de nouveau"),
          "Waits until the device answers again."},
-        {"--folder", "DOSSIER", "un dossier de mise à jour (maj_vN)", "An update folder (maj_vN)."},
-        {"--to", "ADRESSE", "l'adresse voulue", "The address wanted."},
-        {"--password-file", "F", "le mot de passe actuel de la Tavlin (- : entrée standard)",
+        {"--folder", "DOSSIER", ZOR_N8("un dossier de mise à jour (maj_vN)"),
+         "An update folder (maj_vN)."},
+        {"--to", "ADRESSE", ZOR_N8("l'adresse voulue"), "The address wanted."},
+        {"--password-file", "F",
+         ZOR_N8("le mot de passe actuel de la Tavlin (- : entrée standard)"),
          "The device's current password: the first line of file F, or of standard input for "
          "\\fB\\-\\fR (the default)."},
-        {"--new-password-file", "F", "le nouveau mot de passe (- : entrée standard)",
+        {"--new-password-file", "F", ZOR_N8("le nouveau mot de passe (- : entrée standard)"),
          "The new password (and optionally its confirmation on the next line) from file F, "
          "or from standard input for \\fB\\-\\fR (the default)."},
-        {"--smtp-password-file", "F", "le mot de passe SMTP (- : entrée standard)",
+        {"--smtp-password-file", "F", ZOR_N8("le mot de passe SMTP (- : entrée standard)"),
          "The SMTP password from the first line of file F, or of standard input for "
          "\\fB\\-\\fR."},
-        {"--ip", "A", "nouvelle adresse IP", "The new IPv4 address."},
-        {"--mask", "M", "nouveau masque de sous-réseau", "The new subnet mask."},
-        {"--gateway", "G", "nouvelle passerelle", "The new gateway."},
-        {"--dhcp", "on|off", "DHCP activé ou non", "DHCP on or off."},
-        {"--server", "S", "serveur SMTP", "The SMTP server."},
-        {"--port", "P", "port SMTP (couramment 25)", "The SMTP port (commonly 25)."},
-        {"--ssl", "on|off", "SSL ou non", "SSL on or off."},
-        {"--login", "L", "login SMTP", "The SMTP login."},
+        {"--ip", "A", ZOR_N8("nouvelle adresse IP"), "The new IPv4 address."},
+        {"--mask", "M", ZOR_N8("nouveau masque de sous-réseau"), "The new subnet mask."},
+        {"--gateway", "G", ZOR_N8("nouvelle passerelle"), "The new gateway."},
+        {"--dhcp", "on|off", ZOR_N8("DHCP activé ou non"), "DHCP on or off."},
+        {"--server", "S", ZOR_N8("serveur SMTP"), "The SMTP server."},
+        {"--port", "P", ZOR_N8("port SMTP (couramment 25)"), "The SMTP port (commonly 25)."},
+        {"--ssl", "on|off", ZOR_N8("SSL ou non"), "SSL on or off."},
+        {"--login", "L", ZOR_N8("login SMTP"), "The SMTP login."},
     };
     return options;
 }
@@ -175,21 +190,21 @@ const std::vector<ZorCliOptionDesc>& ZorCliOptionsDesc()
 const std::vector<ZorCliSortieDesc>& ZorCliSortiesDesc()
 {
     static const std::vector<ZorCliSortieDesc> codes = {
-        {0, "terminé", "all done"},
-        {1, "une Tavlin en échec",
+        {0, ZOR_N8("terminé"), "all done"},
+        {1, ZOR_N8("une Tavlin en échec"),
          "some device failed, or was skipped (a batch with one failure is 1); or the black "
          "list file could not be written (nothing was changed)"},
-        {2, "mauvais usage",
+        {2, ZOR_N8("mauvais usage"),
          "bad usage, an option that means nothing for the verb, or a value the "
          "customisation window would refuse"},
-        {3, "Tavlin introuvable", "device not found"},
-        {4, "réseau indisponible", "network not available (no usable adapter)"},
-        {5, "un autre programme Tavlin reçoit les réponses (liste peut-être incomplète)",
+        {3, ZOR_N8("Tavlin introuvable"), "device not found"},
+        {4, ZOR_N8("réseau indisponible"), "network not available (no usable adapter)"},
+        {5, ZOR_N8("un autre programme Tavlin reçoit les réponses (liste peut-être incomplète)"),
          "another program on this computer listened on the discovery port (30303) during "
          "\\fBdiscover\\fR or \\fBexport\\fR: a device that answers by unicast reaches only "
          "one of the programs, so the list (still written) may lack devices; run it again "
          "when the other program is done"},
-        {6, "mot de passe incorrect (rien n'est changé)",
+        {6, ZOR_N8("mot de passe incorrect (rien n'est changé)"),
          "\\fBconfig\\fR: the device's current password is wrong (nothing was changed)"},
     };
     return codes;
@@ -213,7 +228,7 @@ const ZorCliOptionDesc* ZorCliOption(const std::string& zNom)
 
 bool ZorCliVerbePrend(const ZorCliVerbeDesc& v, const std::string& zOption)
 {
-    if (zOption == "--help" || zOption == "--quiet")
+    if (zOption == "--help" || zOption == "--quiet" || zOption == "--lang")
         return true;
     std::istringstream mots(v.zOptions);
     for (std::string m; mots >> m;)

@@ -10,7 +10,7 @@ struct ZorCliOptionDesc
 {
     const char* zNom;    // "--seconds"
     const char* zValeur; // "S", or nullptr for a switch
-    const char* zAide;   // one French line for --help
+    const char* zAide;   // one French line for --help (translated where printed)
     const char* zManuel; // the English paragraph of the manual page
 };
 
@@ -18,9 +18,10 @@ struct ZorCliVerbeDesc
 {
     const char* zNom;
     const char* zUsage;   // after "tavlin "
-    const char* zAide;    // French, for --help
+    const char* zAide;    // French, for --help (translated where printed)
     const char* zManuel;  // English, for the manual page
-    const char* zOptions; // the options it takes, space-separated (--help, --quiet: every verb)
+    const char*
+        zOptions; // the options it takes, space-separated (--help, --quiet, --lang: every verb)
 };
 
 struct ZorCliSortieDesc

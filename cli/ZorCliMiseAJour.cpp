@@ -8,11 +8,13 @@
 #include "firmware/ZorPostFile.h"
 #include "firmware/ZorSequenceMAJ.h"
 #include "firmware/ZorUploadFirmware.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/dir.h>
 #include <wx/filename.h>
 
 #include <cstdio>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -26,6 +28,26 @@ constexpr int kHelloRechercheMs = 1000;         // hellos while the restarted de
 constexpr int kSortieBootloaderMs = 30000;
 // update --wait: how long a failed device is waited for (a restart and a bootloader giving up).
 constexpr int kRetourS = 60;
+
+// The words of the text output for the stages and results; JSON keeps these identifiers, which
+// scripts read.
+std::string MotAffiche(const std::string& zMot)
+{
+    static const std::map<std::string, const char*> mots = {
+        {"verification", ZOR_N8("vérification")},
+        {"bootloader", ZOR_N8("bootloader")},
+        {"search", ZOR_N8("recherche")},
+        {"transfer", ZOR_N8("transfert")},
+        {"completion", ZOR_N8("finalisation")},
+        {"preparation", ZOR_N8("préparation")},
+        {"failed", ZOR_N8("échec")},
+        {"updated", ZOR_N8("mise à jour")},
+        {"current", ZOR_N8("à jour")},
+        {"skipped", ZOR_N8("ignorée")},
+        {"would-update", ZOR_N8("à mettre à jour")}};
+    const auto it = mots.find(zMot);
+    return it == mots.end() ? zMot : ZorCliTr(it->second);
+}
 
 const char* NomEtape(ZorSequenceMAJ::Etat e)
 {
@@ -83,7 +105,7 @@ public:
                             .Ajouter("stage", zEtape);
             ZorCliEcrireJson((iPourcent >= 0 ? j.Ajouter("percent", iPourcent) : j));
         } else {
-            std::fprintf(stderr, "%s : %s%s\n", m_zMAC.c_str(), zEtape,
+            std::fprintf(stderr, "%s : %s%s\n", m_zMAC.c_str(), MotAffiche(zEtape).c_str(),
                          iPourcent >= 0 ? (" " + std::to_string(iPourcent) + " %").c_str() : "");
         }
     }
@@ -232,13 +254,13 @@ void Mettre(ZorTavlinObj& tavlin, const ZorTavlinInfo& d, const wxString& zDossi
         const ZorSequenceMAJ::Etat avant = sequence.GetEtat();
         if (ZorCliInterrompu()) {
             sequence.Arreter();
-            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.zRaison = "interrompue";
+            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.zRaison = ZorCliTr("interrompue");
             return;
         }
         iDelai = sequence.Tick();
         if (ZorCliInterrompu()) { // the stage's own wait ended on it
             sequence.Arreter();
-            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.zRaison = "interrompue";
+            r.zResultat = "failed", r.zEtape = NomEtape(avant), r.zRaison = ZorCliTr("interrompue");
             return;
         }
         const ZorSequenceMAJ::Etat apres = sequence.GetEtat();
@@ -248,10 +270,11 @@ void Mettre(ZorTavlinObj& tavlin, const ZorTavlinInfo& d, const wxString& zDossi
             sequence.Arreter();
             r.zResultat = "failed", r.zEtape = NomEtape(avant),
             r.iCode = ZorCode(contexte.m_maj.GetErreur());
-            r.zRaison = avant == ZorSequenceMAJ::ATTENTE_ETAT ? "la Tavlin ne répond pas"
-                        : contexte.m_iCodeTransfert
-                            ? "code du transfert " + std::to_string(contexte.m_iCodeTransfert)
-                            : std::string();
+            r.zRaison =
+                avant == ZorSequenceMAJ::ATTENTE_ETAT ? ZorCliTr("la Tavlin ne répond pas")
+                : contexte.m_iCodeTransfert
+                    ? ZorCliTr("code du transfert %s", {std::to_string(contexte.m_iCodeTransfert)})
+                    : std::string();
             if ((avant == ZorSequenceMAJ::BOOTLOADER || avant == ZorSequenceMAJ::RECHERCHE) &&
                 !ZorCliInterrompu())
                 r.bBootloader = !ZorCliAttendreRetour(tavlin, d.m_zMAC, kSortieBootloaderMs);
@@ -277,7 +300,7 @@ void Mettre(ZorTavlinObj& tavlin, const ZorTavlinInfo& d, const wxString& zDossi
         if (apres == ZorSequenceMAJ::BOOTLOADER || apres == ZorSequenceMAJ::REINITIALISATION)
             contexte.Progression(NomEtape(apres), apres == ZorSequenceMAJ::BOOTLOADER ? 0 : -1);
     }
-    r.zResultat = "failed", r.zRaison = "séquence arrêtée";
+    r.zResultat = "failed", r.zRaison = ZorCliTr("séquence arrêtée");
 }
 
 ZorJson JsonResultat(const Resultat& r)
@@ -311,12 +334,13 @@ int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o)
         const wxArrayString parties = nom.GetDirs();
         if (!wxDir::Exists(zDossier) || parties.empty() ||
             !ZorLireVersionDossier(parties.Last(), version))
-            return sortie(ZOR_CLI_USAGE,
-                          "--folder attend un dossier de mise à jour existant (maj_vN) : " +
-                              o.zDossier);
+            return sortie(
+                ZOR_CLI_USAGE,
+                ZorCliTr("--folder attend un dossier de mise à jour existant (maj_vN) : %s",
+                         {o.zDossier}));
     } else if (!ZorMAJTavlin::DerniereMiseAJour(&zDossier, &version)) {
-        return sortie(ZOR_CLI_ECHEC,
-                      "aucune mise à jour dans " + ZorCliU8(ZorMAJTavlin::GetDossierMAJ()));
+        return sortie(ZOR_CLI_ECHEC, ZorCliTr("aucune mise à jour dans %s",
+                                              {ZorCliU8(ZorMAJTavlin::GetDossierMAJ())}));
     }
 
     // The devices: those named (each once, in the order given) or every one found.
@@ -345,7 +369,7 @@ int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o)
         for (size_t i = 0; i < tous.GetCount(); ++i)
             cibles.push_back(ZorCliU8(tous[i].m_zMAC));
     if (cibles.empty())
-        return sortie(ZOR_CLI_INTROUVABLE, "aucune Tavlin trouvée");
+        return sortie(ZOR_CLI_INTROUVABLE, ZorCliTr("aucune Tavlin trouvée"));
 
     // Every check before anything is sent.
     wxString zRaisonImages;
@@ -357,7 +381,7 @@ int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o)
         r.zMAC = cibles[k];
         ZorVersionTavlin actuelle;
         if (!ZorCliTrouver(tavlin, r.zMAC, 0, &infos[k])) {
-            r.zResultat = "skipped", r.zRaison = "hors ligne";
+            r.zResultat = "skipped", r.zRaison = ZorCliTr("hors ligne");
             continue;
         }
         const ZorTavlinInfo& d = infos[k];
@@ -367,12 +391,12 @@ int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o)
             r.zResultat = "current", r.zApres = r.zAvant;
         else if (!ZorCliJoignable(d))
             r.zResultat = "skipped",
-            r.zRaison = "hors du réseau de l'ordinateur (tavlin readdress)";
+            r.zRaison = ZorCliTr("hors du réseau de l'ordinateur (tavlin readdress)");
         else if (!bImages)
             r.zResultat = "failed", r.zEtape = "preparation",
             r.iCode = ZorCode(ZorErreurMAJ::IMAGE),
             r.zRaison =
-                "image refusée : " + ZorCliU8(zRaisonImages) + " (" + ZorCliU8(zDossier) + ")";
+                ZorCliTr("image refusée : %s (%s)", {ZorCliU8(zRaisonImages), ZorCliU8(zDossier)});
         else
             r.zResultat = o.bDryRun ? "would-update" : "pending";
     }
@@ -395,7 +419,7 @@ int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o)
     ZorJson liste = ZorJson::Tableau();
     for (Resultat& r : resultats) {
         if (r.zResultat == "pending")
-            r.zResultat = "skipped", r.zRaison = "interrompue";
+            r.zResultat = "skipped", r.zRaison = ZorCliTr("interrompue");
         bTousFaits = bTousFaits && (r.zResultat == "updated" || r.zResultat == "current" ||
                                     r.zResultat == "would-update");
         liste.Ajouter(JsonResultat(r));
@@ -406,17 +430,21 @@ int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o)
                              .Ajouter("dry_run", o.bDryRun)
                              .Ajouter("results", liste));
     } else {
-        std::vector<std::vector<std::string>> lignes = {
-            {"MAC", "IP", "RÉSULTAT", "AVANT", "", "APRÈS", "DÉTAIL"}};
+        std::vector<std::vector<std::string>> lignes = {{"MAC", "IP", ZorCliTr("RÉSULTAT"),
+                                                         ZorCliTr("AVANT"), "", ZorCliTr("APRÈS"),
+                                                         ZorCliTr("DÉTAIL")}};
         for (const Resultat& r : resultats) {
             std::string zDetail = r.zRaison;
             if (r.zResultat == "failed")
-                zDetail = "code " + std::to_string(r.iCode) + ", étape " + r.zEtape + " " +
-                          r.zRaison +
-                          (r.bBootloader ? " ; laissée dans son bootloader (ne répond plus)" : "");
+                zDetail =
+                    ZorCliTr("code %s, étape %s %s",
+                             {std::to_string(r.iCode), MotAffiche(r.zEtape), r.zRaison}) +
+                    (r.bBootloader ? ZorCliTr(" ; laissée dans son bootloader (ne répond plus)")
+                                   : "");
             if (r.iRepond == 1)
-                zDetail += " ; répond de nouveau";
-            lignes.push_back({r.zMAC, r.zIP, r.zResultat, r.zAvant, "->", r.zApres, zDetail});
+                zDetail += ZorCliTr(" ; répond de nouveau");
+            lignes.push_back(
+                {r.zMAC, r.zIP, MotAffiche(r.zResultat), r.zAvant, "->", r.zApres, zDetail});
         }
         for (const std::string& l : ZorCliTableau(lignes))
             ZorCliEcrire(l);

@@ -7,6 +7,7 @@
 #include "device/ZorTavlinObj.h"
 #include "firmware/ZorMAJTavlin.h"
 #include "infra/ZorClock.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/app.h>
 #include <wx/datetime.h>
@@ -49,17 +50,17 @@ public:
     {
         wxSocketBase::Initialize();
         if (!ZorTavlinObj::CreateTavlinObj()) {
-            *pz = "le gestionnaire de Tavlin ne peut pas être créé";
+            *pz = ZorCliTr("le gestionnaire de Tavlin ne peut pas être créé");
             return ZOR_CLI_RESEAU;
         }
         m_pTavlin = gpTheTavlin;
         m_pTavlin->SetModeAdresseAutomatique(kSansAdressage);
         if (!m_pTavlin->Start(wxT("tavlin"), false)) {
-            *pz = "le réseau n'est pas disponible (le gestionnaire ne démarre pas)";
+            *pz = ZorCliTr("le réseau n'est pas disponible (le gestionnaire ne démarre pas)");
             return ZOR_CLI_RESEAU;
         }
         if (bReseauRequis && CartesUtilisables() == 0) {
-            *pz = "le réseau n'est pas disponible (aucune carte réseau utilisable)";
+            *pz = ZorCliTr("le réseau n'est pas disponible (aucune carte réseau utilisable)");
             return ZOR_CLI_RESEAU;
         }
         return 0;
@@ -79,11 +80,16 @@ private:
 
 // The text columns of a device, their header and the widths a stream keeps (a stream cannot
 // measure rows to come: the widths are those of the devices' longest usual texts).
-const std::vector<std::string>& EnTeteDevice()
+std::vector<std::string> EnTeteDevice()
 {
-    static const std::vector<std::string> z = {"MAC",     "IP",    "NOM",    "COMMENTAIRE",
-                                               "VERSION", "CARTE", "RÉSEAU", "MISE À JOUR"};
-    return z;
+    return {"MAC",
+            "IP",
+            ZorCliTr("NOM"),
+            ZorCliTr("COMMENTAIRE"),
+            ZorCliTr("VERSION"),
+            ZorCliTr("CARTE"),
+            ZorCliTr("RÉSEAU"),
+            ZorCliTr("MISE À JOUR")};
 }
 std::vector<std::string> CellulesDevice(ZorTavlinObj& tavlin, const ZorTavlinInfo& d,
                                         const std::function<bool(const wxString&)>& aJour)
@@ -95,8 +101,8 @@ std::vector<std::string> CellulesDevice(ZorTavlinObj& tavlin, const ZorTavlinInf
             ZorCliU8(d.m_zCommentaire),
             ZorCliU8(d.m_zVersion),
             c ? ZorCliU8(c->m_zNomInterface) : "?",
-            ZorCliJoignable(d) ? "joignable" : "injoignable",
-            aJour(d.m_zVersion) ? "" : "disponible"};
+            ZorCliTr(ZorCliJoignable(d) ? ZOR_N8("joignable") : ZOR_N8("injoignable")),
+            aJour(d.m_zVersion) ? "" : ZorCliTr("disponible")};
 }
 std::string LigneFlux(const std::string& zMarque, const std::vector<std::string>& cellules)
 {
@@ -116,12 +122,14 @@ std::string TexteEtat(const ZorTavlinData& e)
     char buf[2048]; // device texts may come escaped, four characters a byte
     std::snprintf(
         buf, sizeof buf,
-        "relais             %s\nsorties            0x%02X\nentrées            0x%02X\n"
-        "sorties analog.    %d %d\nentrées analog.    %d %d %d %d\nbouton             %s\n"
-        "automate           %d\nhorloge            %s\nversion            %s\n"
-        "commentaire        %s",
+        ZorTrU8("relais             %s\nsorties            0x%02X\nentrées            0x%02X\n"
+                "sorties analog.    %d %d\nentrées analog.    %d %d %d %d\nbouton             %s\n"
+                "automate           %d\nhorloge            %s\nversion            %s\n"
+                "commentaire        %s")
+            .c_str(),
         zRelais.c_str(), e.m_iSNUM, e.m_iENUM, e.m_iSANA1, e.m_iSANA2, e.m_iEANA1, e.m_iEANA2,
-        e.m_iEANA3, e.m_iEANA4, e.m_bBOUTON ? "appuyé" : "relâché", int(e.m_iAUTO),
+        e.m_iEANA3, e.m_iEANA4,
+        ZorCliTr(e.m_bBOUTON ? ZOR_N8("appuyé") : ZOR_N8("relâché")).c_str(), int(e.m_iAUTO),
         ZorCliSur(ZorCliU8(e.m_zDATETIME)).c_str(), ZorCliSur(ZorCliU8(e.m_zVERSION)).c_str(),
         ZorCliSur(ZorCliU8(e.m_zCOMMENT)).c_str());
     return buf;
@@ -200,11 +208,12 @@ private:
         }
         return m_bPortPartage;
     }
-    static const char* TextePortPartage()
+    static std::string TextePortPartage()
     {
-        return "un autre programme Tavlin reçoit les réponses des Tavlin sur cet ordinateur (port "
-               "30303) : "
-               "la liste peut être incomplète, relancez quand il aura fini";
+        return ZorCliTr(
+            "un autre programme Tavlin reçoit les réponses des Tavlin sur cet ordinateur (port "
+            "30303) : "
+            "la liste peut être incomplète, relancez quand il aura fini");
     }
 
     int Discover(bool bExport)
@@ -252,7 +261,7 @@ private:
             lignes.push_back(CellulesDevice(Tavlin(), tous[i], m_aJour));
         for (const std::string& l : ZorCliTableau(lignes))
             ZorCliEcrire(l);
-        ZorCliEcrire(std::to_string(tous.GetCount()) + " Tavlin trouvée(s)");
+        ZorCliEcrire(ZorCliTr("%s Tavlin trouvée(s)", {std::to_string(tous.GetCount())}));
         return FinListe();
     }
 
@@ -261,7 +270,7 @@ private:
     {
         if (!m_bPortPartage)
             return ZOR_CLI_OK;
-        std::fprintf(stderr, "tavlin: %s\n", TextePortPartage());
+        std::fprintf(stderr, "tavlin: %s\n", TextePortPartage().c_str());
         return ZOR_CLI_PARTAGE;
     }
 
@@ -335,7 +344,8 @@ private:
                 ZorCliTrouverJoignable(Tavlin(), zCible, Secondes(kRechercheS), pInfo, &zRaison))
             return Sortie(iCode, zRaison);
         if (!EtatFrais(pInfo->m_zMAC))
-            return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(pInfo->m_zMAC) + " ne répond pas");
+            return Sortie(ZOR_CLI_ECHEC,
+                          ZorCliTr("la Tavlin %s ne répond pas", {ZorCliU8(pInfo->m_zMAC)}));
         return 0;
     }
 
@@ -383,7 +393,7 @@ private:
                                      .Ajouter("mac", ZorCliU8(d.m_zMAC))
                                      .Ajouter("ip", ZorCliU8(d.m_zIP)));
             else
-                ZorCliEcrire(ZorCliU8(d.m_zMAC) + " " + zTexte);
+                ZorCliEcrire(ZorCliU8(d.m_zMAC) + " " + ZorCliTr(zTexte));
         };
         uint64_t iVu = 0;
         ZorCliPomper(iSecondes > 0 ? iSecondes * 1000 : INT32_MAX, [&] {
@@ -394,7 +404,7 @@ private:
             if (iSequence <= iVu) {
                 if (!bPerdue && iMaintenant - iDernierEtatMs > kSilenceMs) {
                     bPerdue = true;
-                    signaler("lost", "ne répond plus");
+                    signaler("lost", ZOR_N8("ne répond plus"));
                 }
                 return false;
             }
@@ -402,7 +412,7 @@ private:
             iDernierEtatMs = iMaintenant;
             if (bPerdue) {
                 bPerdue = false;
-                signaler("back", "répond de nouveau");
+                signaler("back", ZOR_N8("répond de nouveau"));
             }
             const std::string z = ZorCliJsonEtat(maintenant).Texte();
             if (maintenant.m_bValide && z != zAvant) {
@@ -424,9 +434,10 @@ private:
             wxString zRaison;
             const wxString zTexte = ZorCliW(r.zTexte);
             if (zTexte.empty())
-                return Sortie(ZOR_CLI_USAGE, "uart write : le texte n'est pas de l'UTF-8 valide");
+                return Sortie(ZOR_CLI_USAGE,
+                              ZorCliTr("uart write : le texte n'est pas de l'UTF-8 valide"));
             if (!ZorEncoderTexte(zTexte, false, nullptr, &zRaison))
-                return Sortie(ZOR_CLI_USAGE, "uart write : " + ZorCliU8(zRaison));
+                return Sortie(ZOR_CLI_USAGE, ZorCliTr("uart write : %s", {ZorCliU8(zRaison)}));
         }
         ZorTavlinInfo d;
         if (int iCode = Surveiller(m_o.arguments[0], &d))
@@ -437,14 +448,16 @@ private:
         std::function<bool(const ZorTavlinData&)> attendu;
         if (r.type == ZorCliReglage::REBOOT) {
             if (!ZorCliEnvoyer(Tavlin(), r, e.m_iSRELAIS, d.m_zIP))
-                return Sortie(ZOR_CLI_ECHEC, "le redémarrage de la Tavlin " + ZorCliU8(d.m_zMAC) +
-                                                 " n'a pas pu être envoyé");
+                return Sortie(ZOR_CLI_ECHEC,
+                              ZorCliTr("le redémarrage de la Tavlin %s n'a pas pu être envoyé",
+                                       {ZorCliU8(d.m_zMAC)}));
             // The datagram leaves on the next turn of the loop; the device then goes silent.
             ZorCliPomper(200, [] { return false; });
             if (m_o.bAttendre &&
                 !ZorCliAttendreRetour(Tavlin(), d.m_zMAC, Secondes(kRedemarrageS) * 1000))
-                return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) +
-                                                 " ne répond pas après son redémarrage");
+                return Sortie(ZOR_CLI_ECHEC,
+                              ZorCliTr("la Tavlin %s ne répond pas après son redémarrage",
+                                       {ZorCliU8(d.m_zMAC)}));
             return Resultat(d, "reboot", nullptr);
         }
         const bool bQueued = ZorCliEnvoyer(Tavlin(), r, e.m_iSRELAIS, d.m_zIP);
@@ -459,7 +472,7 @@ private:
             };
         }
         if (!bQueued)
-            return Sortie(ZOR_CLI_ECHEC, "la commande n'a pas pu être mise en file");
+            return Sortie(ZOR_CLI_ECHEC, ZorCliTr("la commande n'a pas pu être mise en file"));
         // Delivered: the worker took the command, then a state fetched after that (so after
         // the command's own reply).
         const bool bLivre =
@@ -467,7 +480,7 @@ private:
             EtatFrais();
         if (!bLivre)
             return Sortie(ZOR_CLI_ECHEC,
-                          "la Tavlin " + ZorCliU8(d.m_zMAC) + " n'a pas pris la commande");
+                          ZorCliTr("la Tavlin %s n'a pas pris la commande", {ZorCliU8(d.m_zMAC)}));
         if (attendu) {
             const bool bVu = ZorCliPomper(kCommandeMs, [&] {
                 ZorTavlinData s;
@@ -475,8 +488,9 @@ private:
                 return attendu(s);
             });
             if (!bVu)
-                return Sortie(ZOR_CLI_ECHEC, "la Tavlin " + ZorCliU8(d.m_zMAC) +
-                                                 " ne montre pas la valeur demandée");
+                return Sortie(ZOR_CLI_ECHEC,
+                              ZorCliTr("la Tavlin %s ne montre pas la valeur demandée",
+                                       {ZorCliU8(d.m_zMAC)}));
         }
         ZorTavlinData apres;
         Tavlin().GetEtat(apres);
@@ -496,7 +510,7 @@ private:
         } else if (zAction == "uart" && m_o.arguments.size() > 2 && m_o.arguments[2] == "read") {
             ZorCliEcrire(ZorCliU8(pEtat->m_zUART));
         } else {
-            ZorCliEcrire(zAction + " : fait (" + ZorCliU8(d.m_zMAC) + ")");
+            ZorCliEcrire(ZorCliTr("%s : fait (%s)", {zAction, ZorCliU8(d.m_zMAC)}));
         }
         return ZOR_CLI_OK;
     }
@@ -505,7 +519,7 @@ private:
     {
         ZorJson liste = ZorJson::Tableau();
         std::vector<std::vector<std::string>> lignes = {
-            {"CARTE", "MAC", "IP", "MASQUE", "LISTE NOIRE"}};
+            {ZorCliTr("CARTE"), "MAC", "IP", ZorCliTr("MASQUE"), ZorCliTr("LISTE NOIRE")}};
         for (ZorCarteEth* c : Tavlin().GetArrayCarteEth()) {
             // The loopback record serves the library alone: it is no adapter of the PC.
             if (c->m_bLoopback)
@@ -524,7 +538,7 @@ private:
                 continue;
             }
             lignes.push_back({ZorCliU8(c->m_zNomInterface), ZorCliU8(c->m_zMAC), ZorCliU8(c->m_zIP),
-                              ZorCliU8(c->m_zMask), c->m_bBlackList ? "oui" : ""});
+                              ZorCliU8(c->m_zMask), c->m_bBlackList ? ZorCliTr("oui") : ""});
         }
         // No adapter, no table: an empty output says so to a script.
         if (!Json() && lignes.size() > 1)
@@ -542,13 +556,18 @@ private:
         const bool bAjouter = m_o.arguments[0] == "add";
         if (!Tavlin().WriteListeCarteBlackList(bAjouter, ZorCliW(zMAC)))
             return Sortie(ZOR_CLI_ECHEC,
-                          "la liste noire des cartes n'a pas pu être enregistrée : " + zMAC +
-                              (bAjouter ? " n'y est pas ajoutée" : " n'en est pas retirée"));
+                          ZorCliTr(bAjouter ? ZOR_N8("la liste noire des cartes n'a pas pu être "
+                                                     "enregistrée : %s n'y est pas ajoutée")
+                                            : ZOR_N8("la liste noire des cartes n'a pas pu être "
+                                                     "enregistrée : %s n'en est pas retirée"),
+                                   {zMAC}));
         if (Json())
             ZorCliEcrireJson(
                 ZorJson::Objet().Ajouter("mac", zMAC).Ajouter("blacklisted", bAjouter));
         else
-            ZorCliEcrire(zMAC + (bAjouter ? " : sur liste noire" : " : retirée de la liste noire"));
+            ZorCliEcrire(ZorCliTr(bAjouter ? ZOR_N8("%s : sur liste noire")
+                                           : ZOR_N8("%s : retirée de la liste noire"),
+                                  {zMAC}));
         return ZOR_CLI_OK;
     }
 
@@ -558,15 +577,16 @@ private:
         ZorCliMAC(m_o.arguments[0], &zMAC);
         ZorTavlinInfo d;
         if (!ZorCliTrouver(Tavlin(), zMAC, kRechercheS, &d))
-            return Sortie(ZOR_CLI_INTROUVABLE, "Tavlin introuvable : " + zMAC);
+            return Sortie(ZOR_CLI_INTROUVABLE, ZorCliTr("Tavlin introuvable : %s", {zMAC}));
         const wxString zAncienne = d.m_zIP;
         std::shared_ptr<std::atomic<bool>> pOccupee = std::make_shared<std::atomic<bool>>(false);
         if (!m_o.zVers.empty()) {
             const wxString zVers = ZorCliW(m_o.zVers);
             if (!Tavlin().ReadresserVers(d, zVers, pOccupee))
-                return Sortie(ZOR_CLI_USAGE,
-                              m_o.zVers + " n'est pas une adresse libre du réseau de la carte " +
-                                  ZorCliU8(d.m_zIPLocal) + "/" + ZorCliU8(d.m_zMaskLocal));
+                return Sortie(
+                    ZOR_CLI_USAGE,
+                    ZorCliTr("%s n'est pas une adresse libre du réseau de la carte %s/%s",
+                             {m_o.zVers, ZorCliU8(d.m_zIPLocal), ZorCliU8(d.m_zMaskLocal)}));
         } else {
             Tavlin().ConfigureAdresseTavlin(d.m_zMAC, d.m_zLogin, d.m_zPwd, d.m_zIPLocal,
                                             d.m_zMaskLocal, d.m_zGatewayLocal);
@@ -587,23 +607,21 @@ private:
             return bOk;
         }();
         if (pOccupee->load())
-            return Sortie(ZOR_CLI_ECHEC, "l'adresse " + m_o.zVers + " est déjà utilisée");
+            return Sortie(ZOR_CLI_ECHEC, ZorCliTr("l'adresse %s est déjà utilisée", {m_o.zVers}));
         if (eEchec == ZorIssueAdresse::TestImpossible)
             return Sortie(ZOR_CLI_ECHEC,
-                          "la Tavlin " + zMAC +
-                              " n'a pas été déplacée : cet ordinateur ne peut vérifier "
-                              "qu'aucun appareil n'occupe une adresse (écho ICMP refusé : droits "
-                              "insuffisants "
-                              "ou net.ipv4.ping_group_range)");
+                          ZorCliTr("la Tavlin %s n'a pas été déplacée : cet ordinateur ne peut "
+                                   "vérifier qu'aucun appareil n'occupe une adresse (écho ICMP "
+                                   "refusé : droits insuffisants ou net.ipv4.ping_group_range)",
+                                   {zMAC}));
         if (eEchec == ZorIssueAdresse::AucuneLibre)
             return Sortie(ZOR_CLI_ECHEC,
-                          "la Tavlin " + zMAC +
-                              " n'a pas été déplacée : aucune adresse libre trouvée sur le "
-                              "réseau de la carte " +
-                              ZorCliU8(d.m_zIPLocal));
+                          ZorCliTr("la Tavlin %s n'a pas été déplacée : aucune adresse libre "
+                                   "trouvée sur le réseau de la carte %s",
+                                   {zMAC, ZorCliU8(d.m_zIPLocal)}));
         if (!bDeplacee)
             return Sortie(ZOR_CLI_ECHEC,
-                          "la Tavlin " + zMAC + " ne répond pas à une nouvelle adresse");
+                          ZorCliTr("la Tavlin %s ne répond pas à une nouvelle adresse", {zMAC}));
         if (Json())
             ZorCliEcrireJson(ZorJson::Objet()
                                  .Ajouter("mac", zMAC)

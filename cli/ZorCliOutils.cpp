@@ -6,6 +6,7 @@
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorClock.h"
 #include "infra/ZorPompe.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/datetime.h>
 
@@ -48,6 +49,23 @@ bool ZorCliInterrompu()
 bool ZorCliPomper(int iMs, const std::function<bool()>& done)
 {
     return ZorPomper(iMs, done, [] { return gbInterrompu != 0; });
+}
+
+std::string ZorCliTr(const char* zFrancais, std::initializer_list<std::string> valeurs)
+{
+    const std::string zTexte = ZorTrU8(zFrancais);
+    std::string out;
+    auto it = valeurs.begin();
+    for (size_t i = 0; i < zTexte.size(); ++i) {
+        if (zTexte[i] == '%' && i + 1 < zTexte.size() && zTexte[i + 1] == 's' &&
+            it != valeurs.end()) {
+            out += *it++;
+            ++i;
+        } else {
+            out += zTexte[i];
+        }
+    }
+    return out;
 }
 
 std::string ZorCliSur(const std::string& z)
@@ -217,7 +235,7 @@ int ZorCliTrouverJoignable(ZorTavlinObj& tavlin, const std::string& zCible, int 
                            ZorTavlinInfo* p, std::string* pz)
 {
     if (!ZorCliTrouver(tavlin, zCible, iSecondes, p)) {
-        *pz = "Tavlin introuvable : " + zCible;
+        *pz = ZorCliTr("Tavlin introuvable : %s", {zCible});
         return ZOR_CLI_INTROUVABLE;
     }
     // Two adapters on one link hear each answer in no set order: the one through the adapter on
@@ -229,8 +247,9 @@ int ZorCliTrouverJoignable(ZorTavlinObj& tavlin, const std::string& zCible, int 
     });
     if (ZorCliJoignable(*p))
         return 0;
-    *pz = "la Tavlin " + ZorCliU8(p->m_zMAC) + " (" + ZorCliU8(p->m_zIP) +
-          ") n'est pas sur le réseau de l'ordinateur : tavlin readdress " + ZorCliU8(p->m_zMAC);
+    *pz =
+        ZorCliTr("la Tavlin %s (%s) n'est pas sur le réseau de l'ordinateur : tavlin readdress %s",
+                 {ZorCliU8(p->m_zMAC), ZorCliU8(p->m_zIP), ZorCliU8(p->m_zMAC)});
     return ZOR_CLI_ECHEC;
 }
 

@@ -12,6 +12,7 @@
 class ZorCarteEth;
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -85,6 +86,11 @@ ZorJson ZorCliJsonEtat(const ZorTavlinData& e);
 // False when the command was refused or the queue stayed full; true for UART_LIRE (nothing).
 bool ZorCliEnvoyer(ZorTavlinObj& tavlin, const ZorCliReglage& r, uint8_t iRelais,
                    const wxString& zIP, uint8_t* piRelais = nullptr);
+
+// A text of the program in the user's language (ZorConfiguration::iZorLangue, chosen once at
+// start): French source, the catalogue's translation otherwise. Each "%s" takes the next of
+// the values, in order, so that a translation may place them where its language wants them.
+std::string ZorCliTr(const char* zFrancais, std::initializer_list<std::string> valeurs = {});
 
 // The update verb.
 int ZorCliMiseAJour(ZorTavlinObj& tavlin, const ZorCliOptions& o);

@@ -1,5 +1,7 @@
 #include "cli/ZorMqtt.h"
 
+#include "cli/ZorCliOutils.h"
+
 #include <mosquitto.h>
 
 #include <algorithm>
@@ -39,7 +41,9 @@ bool ZorMqtt::LireURL(const std::string& zURL, Reglages* pR, std::string* pzErre
     else if (zURL.compare(0, 8, "mqtts://") == 0)
         bTLS = true, reste = zURL.substr(8);
     else
-        return *pzErreur = "adresse du broker attendue en mqtt://HÔTE[:PORT] ou mqtts://…", false;
+        return *pzErreur =
+                   ZorCliTr("adresse du broker attendue en mqtt://HÔTE[:PORT] ou mqtts://…"),
+               false;
     if (!reste.empty() && reste.back() == '/')
         reste.pop_back();
     int iPort = bTLS ? 8883 : 1883;
@@ -48,12 +52,12 @@ bool ZorMqtt::LireURL(const std::string& zURL, Reglages* pR, std::string* pzErre
         char* fin = nullptr;
         const long p = std::strtol(reste.c_str() + deuxPoints + 1, &fin, 10);
         if (*fin != '\0' || p < 1 || p > 65535 || deuxPoints + 1 == reste.size())
-            return *pzErreur = "port du broker invalide : " + zURL, false;
+            return *pzErreur = ZorCliTr("port du broker invalide : %s", {zURL}), false;
         iPort = int(p);
         reste.resize(deuxPoints);
     }
     if (reste.empty() || reste.find_first_of("/@ ") != std::string::npos)
-        return *pzErreur = "hôte du broker invalide : " + zURL, false;
+        return *pzErreur = ZorCliTr("hôte du broker invalide : %s", {zURL}), false;
     pR->zHote = reste;
     pR->iPort = iPort;
     pR->bTLS = bTLS;
@@ -65,7 +69,7 @@ bool ZorMqtt::Connecter(const Reglages& r, std::string* pzErreur)
     Arreter();
     m_pMosq = mosquitto_new(r.zClient.empty() ? nullptr : r.zClient.c_str(), true, this);
     if (!m_pMosq)
-        return *pzErreur = "client MQTT impossible à créer", false;
+        return *pzErreur = ZorCliTr("client MQTT impossible à créer"), false;
     mosquitto_int_option(m_pMosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_connect_callback_set(m_pMosq, &ZorMqtt::SurConnexion);
     mosquitto_disconnect_callback_set(m_pMosq, &ZorMqtt::SurDeconnexion);
@@ -86,32 +90,34 @@ bool ZorMqtt::Connecter(const Reglages& r, std::string* pzErreur)
                                r.zCertificat.empty() ? nullptr : r.zCertificat.c_str(),
                                r.zCle.empty() ? nullptr : r.zCle.c_str(), nullptr);
         if (rc != MOSQ_ERR_SUCCESS)
-            return *pzErreur =
-                       "réglages TLS refusés (fichiers CA, certificat, clé) : " + Raison(rc),
+            return *pzErreur = ZorCliTr("réglages TLS refusés (fichiers CA, certificat, clé) : %s",
+                                        {Raison(rc)}),
                    false;
     }
     if (rc == MOSQ_ERR_SUCCESS && !r.zSujetTestament.empty())
         rc = mosquitto_will_set(m_pMosq, r.zSujetTestament.c_str(), int(r.zTestament.size()),
                                 r.zTestament.data(), 1, true);
     if (rc != MOSQ_ERR_SUCCESS)
-        return *pzErreur = "réglages MQTT refusés : " + Raison(rc), false;
+        return *pzErreur = ZorCliTr("réglages MQTT refusés : %s", {Raison(rc)}), false;
 
     // The first attempt is made here, so that what no retry can mend is said at once.
     rc = mosquitto_connect(m_pMosq, r.zHote.c_str(), r.iPort, r.iKeepAliveS);
     if (rc == MOSQ_ERR_TLS && !ErreurTLS().empty())
         return *pzErreur = ErreurTLS(), false;
     if (rc == MOSQ_ERR_TLS)
-        return *pzErreur = "connexion TLS refusée par " + r.zHote + ":" + std::to_string(r.iPort) +
-                           " : certificat du broker non reconnu par l'autorité (--ca-file " +
-                           r.zCA + ") ou poignée de main TLS impossible",
+        return *pzErreur = ZorCliTr("connexion TLS refusée par %s : certificat du broker non "
+                                    "reconnu par l'autorité (--ca-file %s) ou poignée de main TLS "
+                                    "impossible",
+                                    {r.zHote + ":" + std::to_string(r.iPort), r.zCA}),
                false;
     if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_ERRNO && rc != MOSQ_ERR_NO_CONN &&
         rc != MOSQ_ERR_EAI)
-        return *pzErreur = "connexion au broker impossible : " + Raison(rc), false;
+        return *pzErreur = ZorCliTr("connexion au broker impossible : %s", {Raison(rc)}), false;
     // Not there yet (refused, unreachable): the network thread retries with back-off.
     rc = mosquitto_loop_start(m_pMosq);
     if (rc != MOSQ_ERR_SUCCESS)
-        return *pzErreur = "fil réseau MQTT impossible à démarrer : " + Raison(rc), false;
+        return *pzErreur = ZorCliTr("fil réseau MQTT impossible à démarrer : %s", {Raison(rc)}),
+               false;
     m_bBoucle = true;
     return true;
 }
@@ -163,7 +169,7 @@ void ZorMqtt::SurJournal(mosquitto*, void* self, int iNiveau, const char* zTexte
     ZorMqtt* p = static_cast<ZorMqtt*>(self);
     std::lock_guard<std::mutex> l(p->m_mutex);
     if (p->m_zErreurTLS.empty())
-        p->m_zErreurTLS = "connexion TLS refusée par " + p->m_zServeur + " : " + zTexte;
+        p->m_zErreurTLS = ZorCliTr("connexion TLS refusée par %s : %s", {p->m_zServeur, zTexte});
 }
 
 void ZorMqtt::SurMessage(mosquitto*, void* self, const mosquitto_message* m)

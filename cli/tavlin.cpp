@@ -8,11 +8,14 @@
 #include "cli/ZorCliOutils.h"
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorPompe.h"
+#include "infra/ZorConfiguration.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/app.h>
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,7 +26,15 @@ int main(int argc, char** argv)
     // A long-running service with its own options and configuration file.
     if (!args.empty() && args[0] == "bridge")
         return ZorBridgeMain(argv[0], args);
+    // A console application: timers and sockets need the toolkit's event loop, never a display.
+    // Made first: the language's catalogue is looked for beside the program, through the
+    // toolkit's paths.
+    wxAppConsole::SetInstance(new wxAppConsole());
     ZorCliOptions o;
+    // The language first (--lang, else the locale), so that even a mistake is told in it.
+    ZorCliLire(args, o);
+    ZorConfiguration::iZorLangue = std::max(0, ZorLangueDemandee(o.zLangue));
+    o = ZorCliOptions();
     const std::string zErreur = ZorCliLire(args, o);
     if (!zErreur.empty())
         return ZorCliSortie(o, ZOR_CLI_USAGE, zErreur);
@@ -38,12 +49,10 @@ int main(int argc, char** argv)
         return ZOR_CLI_OK;
     }
 
-    // A console application: timers and sockets need the toolkit's event loop, never a display.
-    wxAppConsole::SetInstance(new wxAppConsole());
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};
     if (!wxEntryStart(wxArgc, wxArgv))
-        return ZorCliSortie(o, ZOR_CLI_RESEAU, "la boîte à outils ne démarre pas");
+        return ZorCliSortie(o, ZOR_CLI_RESEAU, ZorCliTr("la boîte à outils ne démarre pas"));
     wxAppConsole::GetInstance()->CallOnInit();
     // The engine's own diagnostics go to its log file; standard error is kept for our one line.
     wxLog::EnableLogging(false);

@@ -4,6 +4,7 @@
 
 #include "device/ZorEmailPwdCodec.h"
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorTraduction.h"
 
 namespace {
 
@@ -90,11 +91,11 @@ bool ZorEncoderTexte(const wxString& zTexte, bool bChamp, wxString* pzEncode, wx
     std::string octets;
     wxString zHors, zRaison;
     if (bChamp && zTexte.Find(wxT(';')) != wxNOT_FOUND)
-        zRaison = wxString::FromUTF8("le caractère « ; » sépare les champs de la commande : "
-                                     "un texte ne peut pas le contenir");
+        zRaison = ZOR_TR("le caractère « ; » sépare les champs de la commande : "
+                         "un texte ne peut pas le contenir");
     else if (!OctetsLatin1(zTexte, &octets, &zHors))
-        zRaison = wxString::Format(wxString::FromUTF8("le caractère « %s » ne peut pas être envoyé "
-                                                      "à une Tavlin (hors ISO 8859-1)"),
+        zRaison = wxString::Format(ZOR_TR("le caractère « %s » ne peut pas être envoyé "
+                                          "à une Tavlin (hors ISO 8859-1)"),
                                    zHors);
     if (!zRaison.empty()) {
         if (pzRaison)

@@ -1,4 +1,5 @@
 #include "firmware/ZorFirmwareFormat.h"
+#include "infra/ZorTraduction.h"
 
 #include <cstring>
 #include <filesystem>
@@ -138,17 +139,17 @@ const char* TexteRefus(RefusImage refus)
 {
     switch (refus) {
     case RefusImage::AUCUN:
-        return "utilisable";
+        return ZOR_N8("utilisable");
     case RefusImage::ABSENTE:
-        return "absente";
+        return ZOR_N8("absente");
     case RefusImage::PAS_UN_FICHIER:
-        return "n'est pas un fichier ordinaire";
+        return ZOR_N8("n'est pas un fichier ordinaire");
     case RefusImage::HORS_DOSSIER:
-        return "renvoie hors du dossier de mise à jour";
+        return ZOR_N8("renvoie hors du dossier de mise à jour");
     case RefusImage::TROP_GRANDE:
-        return "dépasse 1 572 864 octets";
+        return ZOR_N8("dépasse 1 572 864 octets");
     }
-    return "refusée";
+    return ZOR_N8("refusée");
 }
 
 bool LecteurImage::Ouvrir(const std::string& zChemin)

@@ -6,6 +6,7 @@
 #include "infra/ZorLogFile.h"
 #include "infra/ZorSha256.h"
 #include "infra/ZorUtile.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/dir.h>
 #include <wx/filename.h>
@@ -57,7 +58,7 @@ wxString ZorVersionNonApportee(const wxString& zDossier, const wxString& zVersio
     if (!ZorLireVersion(wxFileName(zDossier).GetFullName(), attendue) ||
         (ZorLireVersion(zVersionApres, apres) && ZorComparerVersions(apres, attendue) == 0))
         return wxString();
-    return wxString::Format(wxT("la Tavlin indique « %s » au lieu de la version %ld"),
+    return wxString::Format(ZOR_TR("la Tavlin indique « %s » au lieu de la version %ld"),
                             zVersionApres, attendue.iPremier);
 }
 
@@ -158,12 +159,12 @@ bool ZorMAJTavlin::VerifierImages(const wxString& zDossier, wxString* pzRaison)
         if (zSomme.empty() || iTaille == 0) {
             const wxString zPourquoi = refus != ZorFirmware::RefusImage::AUCUN
                                            ? wxString::FromUTF8(ZorFirmware::TexteRefus(refus))
-                                       : zSomme.empty() ? wxString(wxT("illisible"))
-                                                        : wxString(wxT("vide"));
+                                       : zSomme.empty() ? wxString(ZOR_N("illisible"))
+                                                        : wxString(ZOR_N("vide"));
             gTheLogFile.Write(wxT("ZorMAJTavlin::Image absente, illisible ou vide : %s (%s)"),
                               zChemin, zPourquoi);
             if (pzRaison)
-                *pzRaison = wxString(zNom) + wxT(" ") + zPourquoi;
+                *pzRaison = wxString(zNom) + wxT(" ") + ZorTr(zPourquoi);
             return false;
         }
         gTheLogFile.Write(wxT("ZorMAJTavlin::Image %s : %llu octets, SHA-256 %s"), zChemin,

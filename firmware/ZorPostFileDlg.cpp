@@ -1,6 +1,6 @@
 #include "firmware/ZorPostFileDlg.h"
 
-#include "infra/ZorConfiguration.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/button.h>
 #include <wx/gauge.h>
@@ -40,16 +40,14 @@ void ZorPostFileDlg::OnInitDialog(wxInitDialogEvent&)
         return;
     m_pGauge = new wxGauge(this, wxID_ANY, 100, wxPoint(10, 50), wxSize(420, 30), wxGA_HORIZONTAL);
     // As wide as the bar: at the narrower width the French line wraps onto the address line.
-    m_pTexte1 =
-        new wxStaticText(this, wxID_ANY,
-                         ZorConfiguration::iZorLangue == 1
-                             ? wxString(wxT("Uploading files, please wait... "))
-                             : wxString(wxT("Téléchargement des fichiers, merci de patienter...")),
-                         wxPoint(10, 85), wxSize(420, 30));
+    m_pTexte1 = new wxStaticText(this, wxID_ANY,
+                                 ZOR_TR("Téléchargement des fichiers, merci de patienter..."),
+                                 wxPoint(10, 85), wxSize(420, 30));
     m_pTexte2 = new wxStaticText(this, wxID_ANY,
                                  wxString::Format(wxT("(Tavlin IP=%s)"), m_transfert.GetIP()),
                                  wxPoint(10, 103), wxSize(420, 30));
-    m_pAnnuler = new wxButton(this, wxID_ANY, wxT("Annuler"), wxPoint(170, 130), wxSize(100, 30));
+    m_pAnnuler =
+        new wxButton(this, wxID_ANY, ZOR_TR("Annuler"), wxPoint(170, 130), wxSize(100, 30));
     m_pAnnuler->Show(m_transfert.IsAnnulable());
     m_pAnnuler->SetDefault();
     m_transfert.Demarrer();

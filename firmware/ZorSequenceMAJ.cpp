@@ -1,28 +1,29 @@
 #include "firmware/ZorSequenceMAJ.h"
 
 #include "firmware/ZorMAJTavlin.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/defs.h>
 
 namespace {
 
-const wchar_t* const kInjoignable =
-    L"Le gestionnaire ne peut pas communiquer normalement avec votre Tavlin, la mise à jour est "
-    L"impossible. \n\nVeuillez vérifier la configuration réseau de votre ordinateur (antivirus, "
-    L"pare-feu, ...) ou contacter le Support Technique Tavlin.";
+const wchar_t* const kInjoignable = ZOR_N(
+    "Le gestionnaire ne peut pas communiquer normalement avec votre Tavlin, la mise à jour est "
+    "impossible. \n\nVeuillez vérifier la configuration réseau de votre ordinateur (antivirus, "
+    "pare-feu, ...) ou contacter le Support Technique Tavlin.");
 const wchar_t* const kConsignesManuelles =
-    L"Merci de suivre les instructions suivantes :\n\n1/ Débranchez l'alimentation de la "
-    L"Tavlin.\n2/ Cliquez sur Ok.\n3/ Rebranchez-la immédiatement.";
+    ZOR_N("Merci de suivre les instructions suivantes :\n\n1/ Débranchez l'alimentation de la "
+          "Tavlin.\n2/ Cliquez sur Ok.\n3/ Rebranchez-la immédiatement.");
 const wchar_t* const kTermineeAcceder =
-    L"La mise à jour est terminée.\n\nSouhaitez-vous accéder maintenant à la Tavlin ?";
-const wchar_t* const kTerminee = L"La mise à jour est terminée.";
-const wchar_t* const kEchecAuto =
-    L"La mise à jour a échoué, la Tavlin doit être mise à jour manuellement.\n\nVeuillez suivre "
-    L"les consignes.";
+    ZOR_N("La mise à jour est terminée.\n\nSouhaitez-vous accéder maintenant à la Tavlin ?");
+const wchar_t* const kTerminee = ZOR_N("La mise à jour est terminée.");
+const wchar_t* const kEchecAuto = ZOR_N(
+    "La mise à jour a échoué, la Tavlin doit être mise à jour manuellement.\n\nVeuillez suivre "
+    "les consignes.");
 const wchar_t* const kEchecManuel =
-    L"La mise à jour manuelle a échoué.\n\nSouhaitez-vous réessayer ?";
+    ZOR_N("La mise à jour manuelle a échoué.\n\nSouhaitez-vous réessayer ?");
 
-const wchar_t* const kEchecVersion = L"La mise à jour a échoué : ";
+const wchar_t* const kEchecVersion = ZOR_N("La mise à jour a échoué : ");
 
 } // namespace
 
@@ -92,12 +93,12 @@ int ZorSequenceMAJ::Tick()
             return kSondageMs;
         }
         m_contexte.AfficherAttenteVerification(false);
-        m_contexte.Message(kInjoignable, wxOK | wxICON_ERROR);
+        m_contexte.Message(ZorTr(kInjoignable), wxOK | wxICON_ERROR);
         return Fin();
     case PREPARATION:
         return Aller(BOOTLOADER);
     case BOOTLOADER:
-        if (m_bManuel && m_contexte.Message(kConsignesManuelles,
+        if (m_bManuel && m_contexte.Message(ZorTr(kConsignesManuelles),
                                             wxOK | wxCANCEL | wxICON_INFORMATION) == wxID_CANCEL)
             return Fin();
         if (!m_contexte.EnvoyerBootloader(m_zDossier, m_zIP, m_zMAC, &m_zIdentifiant))
@@ -132,27 +133,27 @@ int ZorSequenceMAJ::Tick()
         }
         return Aller(m_bManuel ? SUCCES_MANUEL : SUCCES_AUTO);
     case ECHEC_VERSION:
-        m_contexte.Message(wxString(kEchecVersion) +
+        m_contexte.Message(wxString(ZorTr(kEchecVersion)) +
                                ZorVersionNonApportee(m_zDossier, m_info.m_zVersion) + wxT("."),
                            wxOK | wxICON_ERROR);
         return Fin();
     case SUCCES_AUTO:
         if (!m_bDemanderAcces) {
-            m_contexte.Message(kTerminee, wxOK | wxICON_INFORMATION);
+            m_contexte.Message(ZorTr(kTerminee), wxOK | wxICON_INFORMATION);
             return Fin();
         }
         m_iEtat = AUCUN;
-        if (m_contexte.Message(kTermineeAcceder, wxYES_NO | wxICON_INFORMATION) == wxID_YES)
+        if (m_contexte.Message(ZorTr(kTermineeAcceder), wxYES_NO | wxICON_INFORMATION) == wxID_YES)
             m_contexte.AccederMaintenant();
         return -1;
     case ECHEC_AUTO:
-        m_contexte.Message(kEchecAuto, wxOK | wxICON_ERROR);
+        m_contexte.Message(ZorTr(kEchecAuto), wxOK | wxICON_ERROR);
         return Lancer(m_zDossier, wxEmptyString, wxEmptyString, wxEmptyString, false);
     case SUCCES_MANUEL:
-        m_contexte.Message(kTerminee, wxOK | wxICON_INFORMATION);
+        m_contexte.Message(ZorTr(kTerminee), wxOK | wxICON_INFORMATION);
         return Fin();
     case ECHEC_MANUEL:
-        if (m_contexte.Message(kEchecManuel, wxYES_NO | wxICON_ERROR) == wxID_YES)
+        if (m_contexte.Message(ZorTr(kEchecManuel), wxYES_NO | wxICON_ERROR) == wxID_YES)
             return Lancer(m_zDossier, wxEmptyString, wxEmptyString, wxEmptyString, false);
         return Fin();
     }

@@ -1,6 +1,6 @@
 #include "firmware/ZorUploadFirmwareDlg.h"
 
-#include "infra/ZorConfiguration.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/button.h>
 #include <wx/gauge.h>
@@ -39,8 +39,8 @@ void ZorUploadFirmwareDlg::OnInitDialog(wxInitDialogEvent&)
 {
     if (m_pGauge || m_transfert.Logique().IsTermine())
         return;
-    m_pChercher = new wxButton(this, wxID_ANY, wxT("Find"), wxPoint(10, 10));
-    m_pSortir = new wxButton(this, wxID_CANCEL, wxT("Exit"), wxPoint(110, 10));
+    m_pChercher = new wxButton(this, wxID_ANY, ZOR_TR("Find"), wxPoint(10, 10));
+    m_pSortir = new wxButton(this, wxID_CANCEL, ZOR_TR("Exit"), wxPoint(110, 10));
     m_pChercher->Hide();
     m_pSortir->Hide();
     const uint64_t iTotal = m_transfert.Logique().GetLongueur();
@@ -58,9 +58,7 @@ void ZorUploadFirmwareDlg::OnCapture(const wxString& zId)
         m_pSortir->Disable();
     if (!m_pTexte1)
         return;
-    m_pTexte1->SetLabel(ZorConfiguration::iZorLangue == 1
-                            ? wxString(wxT("Uploading firmware, please wait..."))
-                            : wxString(wxT("Téléchargement du logiciel, merci de patienter...")));
+    m_pTexte1->SetLabel(ZOR_TR("Téléchargement du logiciel, merci de patienter..."));
     m_pTexte2->SetLabel(wxString::Format(wxT("(Tavlin id=%s)"), zId));
 }
 

@@ -1,6 +1,7 @@
 // The dialogs' pictures: loaded from files next to the program, magenta made transparent.
 // Window code (needs the toolkit's core library).
 #include "infra/ZorUtile.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/app.h>
 #include <wx/dcmemory.h>
@@ -61,7 +62,7 @@ wxBitmap ZorUtile::GetPngBitmapResource(const wxString& zRelatif, int iLargeur, 
     if (!CanMakeBitmaps())
         return wxNullBitmap;
     wxImage image;
-    if (!LoadImage(GetFullPath(zRelatif), image))
+    if (!LoadImage(GetFullPath(ZorImageTraduite(zRelatif)), image))
         return GetPlaceholderBitmap();
     if (iLargeur > 0 && iHauteur > 0 &&
         (image.GetWidth() != iLargeur || image.GetHeight() != iHauteur))

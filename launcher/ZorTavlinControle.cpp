@@ -1,9 +1,14 @@
 #include "launcher/ZorTavlinControle.h"
 
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorConfiguration.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/image.h>
 #include <wx/utils.h>
+
+#include <algorithm>
+#include <string>
 
 wxIMPLEMENT_APP(ZorTavlinControleApp);
 
@@ -11,6 +16,16 @@ wxBEGIN_EVENT_TABLE(ZorTavlinControleFrame, wxFrame) wxEND_EVENT_TABLE()
 
     bool ZorTavlinControleApp::OnInit()
 {
+    // The user's language for every window of the library: --lang fr|en, else the locale.
+    std::string zLangue;
+    for (int i = 1; i < argc; ++i) {
+        const std::string zArg = argv[i].utf8_string();
+        if (zArg.rfind("--lang=", 0) == 0)
+            zLangue = zArg.substr(7);
+        else if (zArg == "--lang" && i + 1 < argc)
+            zLangue = argv[++i].utf8_string();
+    }
+    ZorConfiguration::iZorLangue = std::max(0, ZorLangueDemandee(zLangue));
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
         wxImage::AddHandler(new wxPNGHandler);
     if (!ZorTavlinObj::CreateTavlinObj())

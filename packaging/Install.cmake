@@ -81,6 +81,17 @@ foreach(page ${TAVLIN_MAN_PAGES} changelog)
     DEPENDS ${src} VERBATIM)
   list(APPEND gz_files ${gz})
 endforeach()
+# The French manual pages, where man finds them for a French locale.
+set(TAVLIN_MAN_PAGES_FR ZorTavlinControle.1)
+foreach(page ${TAVLIN_MAN_PAGES_FR})
+  set(gz ${CMAKE_BINARY_DIR}/packaging/fr/${page}.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/fr
+    COMMAND gzip -9nc ${CMAKE_CURRENT_LIST_DIR}/man/fr/${page} > ${gz}
+    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/man/fr/${page} VERBATIM)
+  list(APPEND gz_files ${gz})
+  install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/fr/man1)
+endforeach()
 add_custom_target(tavlin_install_files ALL DEPENDS ${icon_pngs} ${gz_files})
 foreach(page ${TAVLIN_MAN_PAGES})
   install(FILES ${CMAKE_BINARY_DIR}/packaging/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -1,5 +1,7 @@
 #include "ui/ZorIPctrl.h"
 
+#include "infra/ZorTraduction.h"
+
 #include <wx/msgdlg.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -11,7 +13,7 @@ const int kHauteurChamp = 26;
 
 // Wide, so the accents do not depend on the C locale's code set.
 const wchar_t* const kMessageHorsOctet =
-    L"%d n'est pas une entrée valide. Veuillez spécifier une valeur comprise entre 0 et 255.";
+    ZOR_N("%d n'est pas une entrée valide. Veuillez spécifier une valeur comprise entre 0 et 255.");
 
 int ValeurChamp(const wxTextCtrl* pChamp)
 {
@@ -61,7 +63,7 @@ void ZorIPctrl::OnTextChange(wxCommandEvent& event)
         return;
     const int iValeur = ValeurChamp(pChamp);
     if (iValeur >= 256) {
-        wxMessageBox(wxString::Format(kMessageHorsOctet, iValeur), wxMessageBoxCaptionStr,
+        wxMessageBox(wxString::Format(ZorTr(kMessageHorsOctet), iValeur), wxMessageBoxCaptionStr,
                      wxOK | wxCENTRE, this);
         pChamp->ChangeValue("0");
     }

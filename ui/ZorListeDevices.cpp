@@ -1,5 +1,7 @@
 #include "ui/ZorListeDevices.h"
 
+#include "infra/ZorTraduction.h"
+
 #include <unordered_map>
 
 namespace {
@@ -59,8 +61,8 @@ ZorLigneListe ZorLigneDepuisInfo(const ZorTavlinInfo& info, const ZorTestAJour& 
 
 wxString ZorTexteCompteur(size_t iNombre)
 {
-    return wxString::Format(iNombre > 1 ? wxString(wxT("(%d Tavlin détectées)"))
-                                        : wxString(wxT("(%d Tavlin détectée)")),
+    return wxString::Format(iNombre > 1 ? ZOR_TR("(%d Tavlin détectées)")
+                                        : ZOR_TR("(%d Tavlin détectée)"),
                             int(iNombre));
 }
 

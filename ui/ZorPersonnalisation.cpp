@@ -5,6 +5,7 @@
 #include "device/ZorTavlinObj.h"
 #include "firmware/ZorMAJTavlin.h"
 #include "infra/ZorClock.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/defs.h>
 
@@ -12,12 +13,13 @@
 
 namespace {
 
-const wchar_t* const kMotDePasseIncorrect = L"Le mot de passe est incorrect.";
-const wchar_t* const kMotsDePasseDifferents = L"Les mots de passe saisis sont différents.";
-const wchar_t* const kChampsIncomplets = L"Les champs doivent être tous complétés.";
-const wchar_t* const kMotsDePasseSMTPDifferents = L"Les mots de passe SMTP saisis sont différents.";
-const wchar_t* const kInjoignable =
-    L"Impossible de joindre la Tavlin. \n\nMerci de vérifier son branchement puis de réessayer.";
+const wchar_t* const kMotDePasseIncorrect = ZOR_N("Le mot de passe est incorrect.");
+const wchar_t* const kMotsDePasseDifferents = ZOR_N("Les mots de passe saisis sont différents.");
+const wchar_t* const kChampsIncomplets = ZOR_N("Les champs doivent être tous complétés.");
+const wchar_t* const kMotsDePasseSMTPDifferents =
+    ZOR_N("Les mots de passe SMTP saisis sont différents.");
+const wchar_t* const kInjoignable = ZOR_N(
+    "Impossible de joindre la Tavlin. \n\nMerci de vérifier son branchement puis de réessayer.");
 
 // What the device reports at most: a scrambled text of 40 characters, a clear one of 20.
 constexpr size_t kBrouilleMax = 40;
@@ -105,7 +107,7 @@ ZorPersonnalisation::Reaction ZorPersonnalisation::Ok(const Saisie& saisie)
             return Page(PAGE_PRINCIPALE);
         {
             Reaction r;
-            r.zMessage = kMotDePasseIncorrect;
+            r.zMessage = ZorTr(kMotDePasseIncorrect);
             return r;
         }
     case PAGE_PRINCIPALE:
@@ -119,7 +121,7 @@ ZorPersonnalisation::Reaction ZorPersonnalisation::Ok(const Saisie& saisie)
         }
         {
             Reaction r;
-            r.zMessage = kMotsDePasseDifferents;
+            r.zMessage = ZorTr(kMotsDePasseDifferents);
             r.bViderMdp = true;
             return r;
         }
@@ -135,22 +137,24 @@ ZorPersonnalisation::Reaction ZorPersonnalisation::Ok(const Saisie& saisie)
             Reaction r;
             if (e.zServeur.empty() || e.zPort.empty() || e.zLogin.empty() || e.zPwd.empty() ||
                 e.zConfirmation.empty()) {
-                r.zMessage = kChampsIncomplets;
+                r.zMessage = ZorTr(kChampsIncomplets);
                 return r;
             }
             if (e.zPwd != e.zConfirmation) {
-                r.zMessage = kMotsDePasseSMTPDifferents;
+                r.zMessage = ZorTr(kMotsDePasseSMTPDifferents);
                 r.bViderMdpEmail = true;
                 return r;
             }
             // The login entry takes any ASCII character, and these fields are ";"-separated
             // on the device: say so here rather than let the write be refused unseen.
-            const std::pair<const char*, const wxString*> champs[] = {
-                {"Nom du serveur SMTP", &e.zServeur}, {"Port", &e.zPort}, {"Login", &e.zLogin}};
+            const std::pair<const wchar_t*, const wxString*> champs[] = {
+                {ZOR_N("Nom du serveur SMTP"), &e.zServeur},
+                {ZOR_N("Port"), &e.zPort},
+                {ZOR_N("Login"), &e.zLogin}};
             for (const auto& c : champs) {
                 wxString zRaison;
                 if (!ZorEncoderTexte(*c.second, true, nullptr, &zRaison)) {
-                    r.zMessage = wxString::FromUTF8(c.first) + wxT(" : ") + zRaison + wxT(".");
+                    r.zMessage = ZorTr(c.first) + wxT(" : ") + zRaison + wxT(".");
                     return r;
                 }
             }
@@ -261,7 +265,7 @@ ZorPersonnalisation::Reaction ZorPersonnalisation::TickChargement()
     // Nothing loaded: the next visit tries again instead of showing empty settings.
     m_bEmailACharger = true;
     Reaction r = Page(PAGE_PRINCIPALE);
-    r.zMessage = kInjoignable;
+    r.zMessage = ZorTr(kInjoignable);
     return r;
 }
 

@@ -9,6 +9,7 @@
 #include "ui/ZorTavlinAttenteWnd.h"
 #include "ui/ZorTavlinDlgPersonnaliser.h"
 #include "ui/ZorWaitForTavlinDlg.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/dcclient.h>
 #include <wx/icon.h>
@@ -20,34 +21,36 @@
 
 namespace {
 
-const wchar_t* const kTitre = L"Gestionnaire Tavlin v%s";
-const wchar_t* const kVerification =
-    L"Merci de patienter pendant le gestionnaire vérifie si votre Tavlin est bien accessible à "
-    L"travers le réseau...";
-const wchar_t* const kRecherche = L"Merci de patienter pendant la recherche de la Tavlin...";
-const wchar_t* const kSelectionnez = L"Vous devez sélectionner une Tavlin dans la liste.";
-const wchar_t* const kMiseAJourRequise =
-    L"La Tavlin doit être mise à jour. \n\nLes câbles d'alimentation et de connexion au réseau "
-    L"de la Tavlin ne doivent pas être débranchés pendant cette opération.";
-const wchar_t* const kSansReponse =
-    L"Le gestionnaire ne semble pas pouvoir communiquer normalement avec votre Tavlin.\n\nEn cas "
-    L"de problèmes, veuillez vérifier la configuration réseau de votre ordinateur (antivirus, "
-    L"pare-feu, ...) ou contacter le Support Technique Tavlin.";
+const wchar_t* const kTitre = ZOR_N("Gestionnaire Tavlin v%s");
+const wchar_t* const kVerification = ZOR_N(
+    "Merci de patienter pendant le gestionnaire vérifie si votre Tavlin est bien accessible à "
+    "travers le réseau...");
+const wchar_t* const kRecherche = ZOR_N("Merci de patienter pendant la recherche de la Tavlin...");
+const wchar_t* const kSelectionnez = ZOR_N("Vous devez sélectionner une Tavlin dans la liste.");
+const wchar_t* const kMiseAJourRequise = ZOR_N(
+    "La Tavlin doit être mise à jour. \n\nLes câbles d'alimentation et de connexion au réseau "
+    "de la Tavlin ne doivent pas être débranchés pendant cette opération.");
+const wchar_t* const kSansReponse = ZOR_N(
+    "Le gestionnaire ne semble pas pouvoir communiquer normalement avec votre Tavlin.\n\nEn cas "
+    "de problèmes, veuillez vérifier la configuration réseau de votre ordinateur (antivirus, "
+    "pare-feu, ...) ou contacter le Support Technique Tavlin.");
 const wchar_t* const kInaccessible =
-    L"Cette Tavlin n'est pas accessible par cet ordinateur.\n\nVoulez-vous modifier sa "
-    L"configuration ?";
-const wchar_t* const kSaisirMotDePasse = L"Saisissez le mot de passe de cette Tavlin.";
-const wchar_t* const kMotDePasseIncorrect = L"Le mot de passe saisi est incorrect.";
-const wchar_t* const kConfiguration = L"Configuration de votre Tavlin.\nVeuillez patienter ...";
-const wchar_t* const kConfigurationSansTest =
-    L"La configuration de votre Tavlin n'a pas été modifiée : cet ordinateur ne peut pas vérifier "
-    L"qu'une adresse est libre sur le réseau (le test par écho ICMP n'est pas autorisé).\n\n"
-    L"Veuillez contacter votre administrateur réseau ou le Support Technique Tavlin.";
+    ZOR_N("Cette Tavlin n'est pas accessible par cet ordinateur.\n\nVoulez-vous modifier sa "
+          "configuration ?");
+const wchar_t* const kSaisirMotDePasse = ZOR_N("Saisissez le mot de passe de cette Tavlin.");
+const wchar_t* const kMotDePasseIncorrect = ZOR_N("Le mot de passe saisi est incorrect.");
+const wchar_t* const kConfiguration =
+    ZOR_N("Configuration de votre Tavlin.\nVeuillez patienter ...");
+const wchar_t* const kConfigurationSansTest = ZOR_N(
+    "La configuration de votre Tavlin n'a pas été modifiée : cet ordinateur ne peut pas vérifier "
+    "qu'une adresse est libre sur le réseau (le test par écho ICMP n'est pas autorisé).\n\n"
+    "Veuillez contacter votre administrateur réseau ou le Support Technique Tavlin.");
 const wchar_t* const kConfigurationSansAdresse =
-    L"La configuration de votre Tavlin n'a pas été modifiée : aucune adresse libre n'a été "
-    L"trouvée sur le réseau de cet ordinateur.";
-const wchar_t* const kTestEnCours = L"Test en cours ...\n(le voyant de couleur orange clignote)";
-const wchar_t* const kRedemarrage = L"Redémarrage de votre Tavlin.\nVeuillez patienter ...";
+    ZOR_N("La configuration de votre Tavlin n'a pas été modifiée : aucune adresse libre n'a été "
+          "trouvée sur le réseau de cet ordinateur.");
+const wchar_t* const kTestEnCours =
+    ZOR_N("Test en cours ...\n(le voyant de couleur orange clignote)");
+const wchar_t* const kRedemarrage = ZOR_N("Redémarrage de votre Tavlin.\nVeuillez patienter ...");
 
 // Waits of the animation window, and the timers' spacings.
 constexpr int kAttenteConfigurationMs = 30000;
@@ -65,9 +68,20 @@ const wxColour kRougeHorsReseau(250, 25, 0);
 // Twenty-five pixels moved from the name to the address, so that the longest address fits
 // whole in bold (a device seen through two cards).
 const int kLargeurs[ZOR_LISTE_NB_COLONNES] = {110, 130, 251, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-const wchar_t* const kEntetes[ZOR_LISTE_NB_COLONNES] = {
-    L"Nom", L"Adresse IP", L"Commentaire", L" ", L" ", L" ", L" ",
-    L" ",   L" ",          L" ",           L" ", L" ", L" ", L"MultipleCarte"};
+const wchar_t* const kEntetes[ZOR_LISTE_NB_COLONNES] = {ZOR_N("Nom"),
+                                                        ZOR_N("Adresse IP"),
+                                                        ZOR_N("Commentaire"),
+                                                        L" ",
+                                                        L" ",
+                                                        L" ",
+                                                        L" ",
+                                                        L" ",
+                                                        L" ",
+                                                        L" ",
+                                                        L" ",
+                                                        L" ",
+                                                        L" ",
+                                                        L"MultipleCarte"};
 
 wxBitmap Image(const wxString& zNom)
 {
@@ -78,8 +92,8 @@ wxBitmap Image(const wxString& zNom)
 
 ZorTavlinDlgAfficherListe::ZorTavlinDlgAfficherListe(ZorTavlinObj& tavlin,
                                                      const wxString& zMACAPreselectionner)
-    : wxDialog(nullptr, wxID_ANY, wxString::Format(kTitre, ZOR_TAVLIN_VERSION), wxDefaultPosition,
-               wxSize(520, 450), wxDEFAULT_DIALOG_STYLE),
+    : wxDialog(nullptr, wxID_ANY, wxString::Format(ZorTr(kTitre), ZOR_TAVLIN_VERSION),
+               wxDefaultPosition, wxSize(520, 450), wxDEFAULT_DIALOG_STYLE),
       m_zMACAPreselectionner(zMACAPreselectionner), m_images(16, 16, true), m_tavlin(tavlin),
       m_maj(&tavlin), m_sequence(*this)
 {
@@ -109,8 +123,8 @@ ZorTavlinDlgAfficherListe::ZorTavlinDlgAfficherListe(ZorTavlinObj& tavlin,
             ZorUtile::GetPngBitmapResource(wxString(wxT("bitmap/")) + zIcone16, 16, 16);
         m_images.Add(icone.IsOk() ? icone : wxBitmap(16, 16));
     }
-    m_pDlgVerification = new ZorWaitForTavlinDlg(nullptr, kVerification);
-    m_pDlgRecherche = new ZorWaitForTavlinDlg(nullptr, kRecherche);
+    m_pDlgVerification = new ZorWaitForTavlinDlg(nullptr, ZorTr(kVerification));
+    m_pDlgRecherche = new ZorWaitForTavlinDlg(nullptr, ZorTr(kRecherche));
 
     Bind(wxEVT_INIT_DIALOG, &ZorTavlinDlgAfficherListe::OnInitDialog, this);
     Bind(wxEVT_COMMAND_BUTTON_CLICKED, &ZorTavlinDlgAfficherListe::OnBouton, this);
@@ -162,9 +176,9 @@ void ZorTavlinDlgAfficherListe::OnInitDialog(wxInitDialogEvent& event)
 
 void ZorTavlinDlgAfficherListe::CreerControles()
 {
-    m_pTitre =
-        new wxStaticText(this, wxID_ANY, wxT("Sélectionnez dans la liste ci-dessous votre Tavlin"),
-                         wxPoint(26, 52), wxSize(350, 30));
+    m_pTitre = new wxStaticText(this, wxID_ANY,
+                                ZOR_TR("Sélectionnez dans la liste ci-dessous votre Tavlin"),
+                                wxPoint(26, 52), wxSize(350, 30));
     m_pTitre->SetFont(wxFont(11, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_BOLD));
     m_pTitre->SetForegroundColour(kOrange);
     m_pTitre->Hide();
@@ -176,7 +190,7 @@ void ZorTavlinDlgAfficherListe::CreerControles()
                               wxLC_REPORT | wxLC_NO_HEADER | wxLC_SINGLE_SEL | wxBORDER_NONE);
     m_pListe->SetImageList(&m_images, wxIMAGE_LIST_SMALL);
     for (int i = 0; i < ZOR_LISTE_NB_COLONNES; ++i)
-        m_pListe->InsertColumn(i, kEntetes[i], wxLIST_FORMAT_LEFT, kLargeurs[i]);
+        m_pListe->InsertColumn(i, ZorTr(kEntetes[i]), wxLIST_FORMAT_LEFT, kLargeurs[i]);
     m_pListe->Bind(wxEVT_LIST_ITEM_SELECTED, &ZorTavlinDlgAfficherListe::OnSelection, this);
     m_pListe->Bind(wxEVT_LIST_ITEM_DESELECTED, &ZorTavlinDlgAfficherListe::OnSelection, this);
     m_pListe->Bind(wxEVT_LIST_ITEM_ACTIVATED, &ZorTavlinDlgAfficherListe::OnActivation, this);
@@ -357,7 +371,8 @@ void ZorTavlinDlgAfficherListe::OnTavlinRetrait(wxCommandEvent&)
 
 void ZorTavlinDlgAfficherListe::OnTavlinConfigure(wxCommandEvent&)
 {
-    AfficherAttente(m_personnaliser1, m_personnaliser2, kConfiguration, kAttenteConfigurationMs);
+    AfficherAttente(m_personnaliser1, m_personnaliser2, ZorTr(kConfiguration),
+                    kAttenteConfigurationMs);
 }
 
 void ZorTavlinDlgAfficherListe::OnTavlinConfigureEchec(wxCommandEvent&)
@@ -371,8 +386,9 @@ void ZorTavlinDlgAfficherListe::OnTavlinConfigureEchec(wxCommandEvent&)
     m_zMACConfiguration.clear();
     CacherAttente();
     // Told from the network object's timer: the box waits until that has returned.
-    const wxString zTexte = eIssue == ZorIssueAdresse::TestImpossible ? kConfigurationSansTest
-                                                                      : kConfigurationSansAdresse;
+    const wxString zTexte = eIssue == ZorIssueAdresse::TestImpossible
+                                ? ZorTr(kConfigurationSansTest)
+                                : ZorTr(kConfigurationSansAdresse);
     CallAfter([this, zTexte] { Message(zTexte, wxOK | wxICON_ERROR); });
 }
 
@@ -455,7 +471,7 @@ bool ZorTavlinDlgAfficherListe::DeviceAccessible(ZorColonnesListe* pColonnes)
     const long iLigne = LigneSelectionnee();
     const ZorColonnesListe colonnes = iLigne >= 0 ? ColonnesDeLigne(iLigne) : ZorColonnesListe();
     if (colonnes[ZOR_LISTE_COL_MAC].empty()) {
-        Message(kSelectionnez, wxOK | wxICON_INFORMATION);
+        Message(ZorTr(kSelectionnez), wxOK | wxICON_INFORMATION);
         return false;
     }
     if (!ZorTavlinInfo::SurReseauDuPC(colonnes[1], colonnes[9], colonnes[10])) {
@@ -481,7 +497,7 @@ void ZorTavlinDlgAfficherListe::DoValider()
         m_timerValidation.StartOnce(kPasValidationMs);
         return;
     }
-    Message(kMiseAJourRequise, wxOK | wxICON_WARNING);
+    Message(ZorTr(kMiseAJourRequise), wxOK | wxICON_WARNING);
     LancerMiseAJour(zDossier, m_choisie.m_zIP, m_choisie.m_zIPLocal, m_choisie.m_zMAC, true);
 }
 
@@ -510,19 +526,19 @@ void ZorTavlinDlgAfficherListe::OnTimerValidation(wxTimerEvent&)
     m_bValidation = false;
     m_pDlgVerification->Show(false);
     Enable();
-    Message(kSansReponse, wxOK | wxICON_WARNING);
+    Message(ZorTr(kSansReponse), wxOK | wxICON_WARNING);
     // The choice stands: the device may simply be slow.
     Terminer(wxID_OK);
 }
 
 void ZorTavlinDlgAfficherListe::DoConfigurer(const ZorColonnesListe& colonnes)
 {
-    if (Message(kInaccessible, wxYES_NO | wxCANCEL) != wxID_YES)
+    if (Message(ZorTr(kInaccessible), wxYES_NO | wxCANCEL) != wxID_YES)
         return;
     const wxString zSaisie =
-        wxGetPasswordFromUser(kSaisirMotDePasse, wxT("Tavlin"), wxEmptyString, this);
+        wxGetPasswordFromUser(ZorTr(kSaisirMotDePasse), wxT("Tavlin"), wxEmptyString, this);
     if (zSaisie != colonnes[5]) {
-        Message(kMotDePasseIncorrect, wxOK | wxICON_WARNING);
+        Message(ZorTr(kMotDePasseIncorrect), wxOK | wxICON_WARNING);
         return;
     }
     m_zMACConfiguration = colonnes[3];
@@ -536,7 +552,7 @@ void ZorTavlinDlgAfficherListe::DoTester()
     if (!DeviceAccessible(&colonnes))
         return;
     m_tavlin.BlinkByIp(colonnes[1], colonnes[9], true);
-    AfficherAttente(m_tester1, m_tester2, kTestEnCours, kAttenteTestMs);
+    AfficherAttente(m_tester1, m_tester2, ZorTr(kTestEnCours), kAttenteTestMs);
 }
 
 void ZorTavlinDlgAfficherListe::DoPersonnaliser()
@@ -561,7 +577,7 @@ void ZorTavlinDlgAfficherListe::DoPersonnaliser()
     for (const wxString& z : {c[4], c[5]}) {
         wxString zRaison;
         if (!ZorEncoderTexte(z, true, nullptr, &zRaison)) {
-            Message(wxString::FromUTF8("Identifiant de la Tavlin refusé : ") + zRaison + wxT("."),
+            Message(ZOR_TR("Identifiant de la Tavlin refusé : ") + zRaison + wxT("."),
                     wxOK | wxICON_ERROR);
             return;
         }
@@ -571,12 +587,14 @@ void ZorTavlinDlgAfficherListe::DoPersonnaliser()
             return;
         m_tavlin.SetNewConfigNetworkByIp(c[1], c[9], c[4], c[5], zIP, zMasque, zPasserelle,
                                          bNouveauDHCP, true);
-        AfficherAttente(m_personnaliser1, m_personnaliser2, kRedemarrage, kAttenteRedemarrageMs);
+        AfficherAttente(m_personnaliser1, m_personnaliser2, ZorTr(kRedemarrage),
+                        kAttenteRedemarrageMs);
         return;
     }
     m_tavlin.PersonnaliserByIp(c[1], c[9], zNom, zCommentaire, c[4], c[5], zPwd, true);
     if (zNom != c[0])
-        AfficherAttente(m_personnaliser1, m_personnaliser2, kRedemarrage, kAttenteRedemarrageMs);
+        AfficherAttente(m_personnaliser1, m_personnaliser2, ZorTr(kRedemarrage),
+                        kAttenteRedemarrageMs);
 }
 
 // --- The animation window --------------------------------------------------------------------

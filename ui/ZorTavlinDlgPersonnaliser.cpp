@@ -4,6 +4,7 @@
 #include "ui/ZorBitmapButtonWnd.h"
 #include "ui/ZorIPctrl.h"
 #include "ui/ZorWaitForTavlinDlg.h"
+#include "infra/ZorTraduction.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -21,7 +22,7 @@ namespace {
 using P = ZorPersonnalisation;
 
 const wchar_t* const kMessageChargement =
-    L"Récupération des informations en cours, merci de patienter...";
+    ZOR_N("Récupération des informations en cours, merci de patienter...");
 const wxColour kOrange(255, 128, 0);
 
 wxTextValidator FiltreListe(const wxString& zCaracteres)
@@ -50,7 +51,7 @@ ZorTavlinDlgPersonnaliser::ZorTavlinDlgPersonnaliser(
     if (m_fond.IsOk())
         SetClientSize(m_fond.GetSize());
     SetBackgroundStyle(wxBG_STYLE_PAINT);
-    m_pAttente = new ZorWaitForTavlinDlg(nullptr, kMessageChargement);
+    m_pAttente = new ZorWaitForTavlinDlg(nullptr, ZorTr(kMessageChargement));
     // Created here rather than at initialisation: the toolkit initialises a dialog at every
     // showing, and the caller may read the values before it shows.
     CreerControles();
@@ -130,12 +131,12 @@ void ZorTavlinDlgPersonnaliser::CreerControles()
     const wxTextValidator chiffres(wxFILTER_DIGITS);
     const wxTextValidator ascii(wxFILTER_ASCII);
 
-    Libelle(P::PAGE_MOT_DE_PASSE, wxT("Saisissez le mot de passe"), wxPoint(22, 100), 297);
+    Libelle(P::PAGE_MOT_DE_PASSE, ZOR_TR("Saisissez le mot de passe"), wxPoint(22, 100), 297);
     m_pMdp = Champ(P::PAGE_MOT_DE_PASSE, ID_MDP, wxPoint(22, 127), 297, wxTE_PASSWORD, aucun);
 
-    Libelle(P::PAGE_PRINCIPALE, wxT("Nom"), wxPoint(22, 100), 297);
+    Libelle(P::PAGE_PRINCIPALE, ZOR_TR("Nom"), wxPoint(22, 100), 297);
     m_pNom = Champ(P::PAGE_PRINCIPALE, ID_NOM, wxPoint(22, 127), 297, 0, filtreA);
-    Libelle(P::PAGE_PRINCIPALE, wxT("Commentaire"), wxPoint(22, 170), 297);
+    Libelle(P::PAGE_PRINCIPALE, ZOR_TR("Commentaire"), wxPoint(22, 170), 297);
     m_pCommentaire = Champ(P::PAGE_PRINCIPALE, ID_COMMENTAIRE, wxPoint(22, 197), 297, 0, filtreB);
     const struct
     {
@@ -143,12 +144,13 @@ void ZorTavlinDlgPersonnaliser::CreerControles()
         const wchar_t* zTexte;
         int y;
     } boutons[] = {
-        {ID_CHANGER_MDP, L"Changer le mot de passe", 270},
-        {ID_CHANGER_RESEAU, L"Changer les paramètres réseau", 310},
-        {ID_EMAIL, L"Configurer l'envoi d'emails", 350},
+        {ID_CHANGER_MDP, ZOR_N("Changer le mot de passe"), 270},
+        {ID_CHANGER_RESEAU, ZOR_N("Changer les paramètres réseau"), 310},
+        {ID_EMAIL, ZOR_N("Configurer l'envoi d'emails"), 350},
     };
     for (const auto& b : boutons) {
-        auto* pBouton = new wxButton(this, b.id, b.zTexte, wxPoint(22, b.y), wxSize(200, -1));
+        auto* pBouton =
+            new wxButton(this, b.id, ZorTr(b.zTexte), wxPoint(22, b.y), wxSize(200, -1));
         // A label longer than the place given widens its button instead of being cut.
         pBouton->SetSize(std::max(200, pBouton->GetBestSize().x), -1);
         pBouton->Hide();
@@ -157,10 +159,10 @@ void ZorTavlinDlgPersonnaliser::CreerControles()
             m_pBoutonEmail = pBouton;
     }
 
-    Libelle(P::PAGE_CHANGER_MDP, wxT("Nouveau mot de passe"), wxPoint(22, 100), 297);
+    Libelle(P::PAGE_CHANGER_MDP, ZOR_TR("Nouveau mot de passe"), wxPoint(22, 100), 297);
     m_pNouveauMdp =
         Champ(P::PAGE_CHANGER_MDP, ID_NOUVEAU_MDP, wxPoint(22, 127), 297, wxTE_PASSWORD, filtreA);
-    Libelle(P::PAGE_CHANGER_MDP, wxT("Confirmation du mot de passe"), wxPoint(22, 170), 297);
+    Libelle(P::PAGE_CHANGER_MDP, ZOR_TR("Confirmation du mot de passe"), wxPoint(22, 170), 297);
     m_pConfirmationMdp = Champ(P::PAGE_CHANGER_MDP, ID_CONFIRMATION_MDP, wxPoint(22, 197), 297,
                                wxTE_PASSWORD, filtreA);
 
@@ -171,36 +173,36 @@ void ZorTavlinDlgPersonnaliser::CreerControles()
         int y;
         ZorIPctrl** ppChamp;
     } adresses[] = {
-        {ID_IP, L"Adresse IP :", 100, &m_pIP},
-        {ID_MASQUE, L"Masque de sous-réseau :", 150, &m_pMasque},
-        {ID_PASSERELLE, L"Passerelle :", 200, &m_pPasserelle},
+        {ID_IP, ZOR_N("Adresse IP :"), 100, &m_pIP},
+        {ID_MASQUE, ZOR_N("Masque de sous-réseau :"), 150, &m_pMasque},
+        {ID_PASSERELLE, ZOR_N("Passerelle :"), 200, &m_pPasserelle},
     };
     for (const auto& a : adresses) {
-        Libelle(P::PAGE_RESEAU, a.zTexte, wxPoint(22, a.y), 200);
+        Libelle(P::PAGE_RESEAU, ZorTr(a.zTexte), wxPoint(22, a.y), 200);
         *a.ppChamp = new ZorIPctrl(this, a.id, wxPoint(240, a.y));
         (*a.ppChamp)->Hide();
         m_pages[P::PAGE_RESEAU].push_back(*a.ppChamp);
     }
-    Libelle(P::PAGE_RESEAU, wxT("DHCP Activé :"), wxPoint(22, 250), 200);
+    Libelle(P::PAGE_RESEAU, ZOR_TR("DHCP Activé :"), wxPoint(22, 250), 200);
     m_pDHCP = new wxCheckBox(this, ID_DHCP, wxEmptyString, wxPoint(240, 250));
     m_pDHCP->Hide();
     m_pages[P::PAGE_RESEAU].push_back(m_pDHCP);
 
-    Libelle(P::PAGE_EMAIL, wxT("Nom du serveur SMTP :"), wxPoint(22, 100), 297);
+    Libelle(P::PAGE_EMAIL, ZOR_TR("Nom du serveur SMTP :"), wxPoint(22, 100), 297);
     m_pServeur = Champ(P::PAGE_EMAIL, ID_SMTP_SERVEUR, wxPoint(22, 127), 297, 0, filtreC);
     // 200 wide rather than 297: the SSL label starts at 240 on the same line.
-    Libelle(P::PAGE_EMAIL, wxT("Port (couramment 25) :"), wxPoint(22, 170), 200);
+    Libelle(P::PAGE_EMAIL, ZOR_TR("Port (couramment 25) :"), wxPoint(22, 170), 200);
     m_pPort = Champ(P::PAGE_EMAIL, ID_SMTP_PORT, wxPoint(22, 197), 60, 0, chiffres);
-    Libelle(P::PAGE_EMAIL, wxT("SSL :"), wxPoint(240, 170), 200);
+    Libelle(P::PAGE_EMAIL, ZOR_TR("SSL :"), wxPoint(240, 170), 200);
     m_pSSL = new wxCheckBox(this, ID_SMTP_SSL, wxEmptyString, wxPoint(240, 197));
     m_pSSL->Hide();
     m_pages[P::PAGE_EMAIL].push_back(m_pSSL);
-    Libelle(P::PAGE_EMAIL, wxT("Login :"), wxPoint(22, 240), 297);
+    Libelle(P::PAGE_EMAIL, ZOR_TR("Login :"), wxPoint(22, 240), 297);
     m_pLogin = Champ(P::PAGE_EMAIL, ID_SMTP_LOGIN, wxPoint(22, 267), 150, 0, ascii);
     // 190 wide rather than 200: its neighbour on the same line starts at 220.
-    Libelle(P::PAGE_EMAIL, wxT("Mot de passe :"), wxPoint(22, 310), 190);
+    Libelle(P::PAGE_EMAIL, ZOR_TR("Mot de passe :"), wxPoint(22, 310), 190);
     m_pMdpSMTP = Champ(P::PAGE_EMAIL, ID_SMTP_MDP, wxPoint(22, 337), 150, wxTE_PASSWORD, ascii);
-    Libelle(P::PAGE_EMAIL, wxT("Confirmation du mot passe :"), wxPoint(220, 310), 200);
+    Libelle(P::PAGE_EMAIL, ZOR_TR("Confirmation du mot passe :"), wxPoint(220, 310), 200);
     m_pConfirmationSMTP =
         Champ(P::PAGE_EMAIL, ID_SMTP_CONFIRMATION, wxPoint(220, 337), 150, wxTE_PASSWORD, ascii);
 

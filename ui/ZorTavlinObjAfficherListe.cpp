@@ -1,16 +1,17 @@
 // The device manager's AfficherListe lives with the dialog it shows.
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorLogFile.h"
+#include "infra/ZorTraduction.h"
 #include "ui/ZorTavlinDlgAfficherListe.h"
 
 #include <wx/msgdlg.h>
 
 namespace {
 
-const char* const kChoixNonEnregistre =
-    "Le choix de cette Tavlin n'a pas pu être enregistré dans les réglages : il ne sera pas "
-    "repris au prochain démarrage.\n\nVérifiez que le dossier des réglages Tavlin est "
-    "accessible en écriture.";
+const wchar_t* const kChoixNonEnregistre =
+    ZOR_N("Le choix de cette Tavlin n'a pas pu être enregistré dans les réglages : il ne sera pas "
+          "repris au prochain démarrage.\n\nVérifiez que le dossier des réglages Tavlin est "
+          "accessible en écriture.");
 
 template <typename T> void Donner(T* p, const T& valeur)
 {
@@ -46,8 +47,7 @@ bool ZorTavlinObj::AfficherListe(wxString* pzMAC, wxString* pzIP, wxString* pzNo
         if (!bGarde) {
             gTheLogFile.Write(wxT("ZorTavlinObj::AfficherListe choix non enregistre MAC=%s"),
                               choisie.m_zMAC.wc_str());
-            wxMessageBox(wxString::FromUTF8(kChoixNonEnregistre), wxT("Tavlin"),
-                         wxOK | wxICON_WARNING);
+            wxMessageBox(ZorTr(kChoixNonEnregistre), wxT("Tavlin"), wxOK | wxICON_WARNING);
         }
     }
     Donner(pzMAC, choisie.m_zMAC);

@@ -4,6 +4,8 @@
 #include "cli/ZorCliDescription.h"
 #include "cli/ZorCliJson.h"
 #include "cli/ZorCliOutils.h"
+#include "infra/ZorConfiguration.h"
+#include "infra/ZorUtile.h"
 
 #include <gtest/gtest.h>
 
@@ -255,7 +257,8 @@ TEST(CliDescription, HelpAndManualAgree)
         EXPECT_NE(zFrancais.find(roff(zUsage) + "\n" + roff(v.zAide)), std::string::npos) << v.zNom;
         for (const ZorCliOptionDesc& o : ZorCliOptionsDesc()) {
             const std::string zNom = o.zNom;
-            const bool bPrend = ZorCliVerbePrend(v, zNom) && zNom != "--help" && zNom != "--quiet";
+            const bool bPrend = ZorCliVerbePrend(v, zNom) && zNom != "--help" &&
+                                zNom != "--quiet" && zNom != "--lang";
             bool bNomme = false;
             for (size_t i = 0; (i = zUsage.find(zNom, i)) != std::string::npos; i += zNom.size())
                 bNomme = bNomme || i + zNom.size() == zUsage.size() ||
@@ -273,6 +276,32 @@ TEST(CliDescription, HelpAndManualAgree)
         EXPECT_NE(zManuel.find(".B " + std::to_string(s.iCode) + "\n"), std::string::npos);
         EXPECT_NE(zAide.find("  " + std::to_string(s.iCode) + "  " + s.zAide), std::string::npos);
     }
+}
+
+// In English the help, the option refusals and the config messages are English, while the French
+// manual page keeps the French texts of the description.
+TEST(CliDescription, EnglishHelpAndErrors)
+{
+    // The catalogue compiled beside the programs, as tavlin finds it.
+    const wxString zProgramme = wxString::FromUTF8(TAVLIN_EMU_PATH);
+    ZorUtile::SetPathExe(zProgramme.BeforeLast(wxT('/')));
+    ZorConfiguration::iZorLangue = 1;
+    ZorCliOptions o;
+    const std::string zAide = ZorCliAide(""), zConfig = ZorCliAide("config");
+    const std::string zRefus = ZorCliLire({"status", "10.0.0.1", "--dry-run"}, o);
+    const std::string zLangue = ZorCliLire({"discover", "--lang", "de"}, o);
+    const std::string zConfigRefus = ZorCliLire({"config", "10.0.0.1", "colour"}, o);
+    const std::string zFrancais = ZorCliManuel("@VERBS@\n", true);
+    ZorConfiguration::iZorLangue = 0;
+    EXPECT_NE(zAide.find("Exit codes:\n"), std::string::npos) << zAide;
+    EXPECT_NE(zAide.find("  6  wrong password (nothing is changed)"), std::string::npos) << zAide;
+    EXPECT_NE(zConfig.find("Customises the Tavlin"), std::string::npos) << zConfig;
+    EXPECT_NE(zConfig.find("--lang fr|en"), std::string::npos) << zConfig;
+    EXPECT_EQ(zRefus, "the option --dry-run does not apply to status (tavlin status --help)");
+    EXPECT_EQ(zLangue, "--lang expects fr or en");
+    EXPECT_EQ(zConfigRefus,
+              "config changes name, comment, password, network or email, not: colour");
+    EXPECT_NE(zFrancais.find("Personnalise la Tavlin"), std::string::npos);
 }
 
 TEST(CliSortie, TableColumnsAlignInCharacters)

@@ -626,6 +626,50 @@ def scenario_config(emu_exe, work):
         emu.stop()
 
 
+def scenario_languages(emu_exe, work):
+    """tavlin speaks one language at a time: French for a French locale or none, English for any
+    other, --lang first; labels, result words and errors alike."""
+    emu = Emu(emu_exe, os.environ["TAVLIN_NS_LAN1"], work, "lang",
+              ["--count", "1", "--first-ip", "192.168.77.60", "--version", "Tavlin v3"])
+    try:
+        mac = emu.devices()[0]["mac"]
+        folder = update_folder(work, 4)
+
+        def tavlin(lang, *args):
+            env = dict(os.environ, LANG=lang)
+            env.pop("LC_ALL", None), env.pop("LC_MESSAGES", None), env.pop("LANGUAGE", None)
+            p = subprocess.run([TAVLIN] + list(args), capture_output=True, text=True, timeout=120, env=env)
+            return p.returncode, p.stdout + p.stderr
+
+        french = ["relais", "bouton", "à mettre à jour", "Tavlin introuvable", "verbe inconnu"]
+        english = ["relays", "button", "would-update", "Tavlin not found", "unknown verb"]
+        for lang, option, words, other in [("fr_FR.UTF-8", [], french, english),
+                                           ("C.UTF-8", [], french, english),
+                                           ("en_US.UTF-8", [], english, french),
+                                           ("de_DE.UTF-8", [], english, french),
+                                           ("en_US.UTF-8", ["--lang", "fr"], french, english),
+                                           ("fr_FR.UTF-8", ["--lang=en"], english, french)]:
+            out = ""
+            rc, o = tavlin(lang, "status", mac, *option)
+            check(rc == 0, "%s %s: status exits 0 (%d)" % (lang, option, rc))
+            out += o
+            rc, o = tavlin(lang, "update", mac, "--dry-run", "--folder", folder, *option)
+            check(rc == 0, "%s %s: update --dry-run exits 0 (%d)" % (lang, option, rc))
+            out += o
+            rc, o = tavlin(lang, "status", "02-00-5E-00-00-99", "--seconds", "1", *option)
+            check(rc == 3, "%s %s: an absent device exits 3 (%d)" % (lang, option, rc))
+            out += o
+            rc, o = tavlin(lang, "bogus", *option)
+            check(rc == 2, "%s %s: an unknown verb exits 2 (%d)" % (lang, option, rc))
+            out += o
+            check(all(w in out for w in words) and not any(w in out for w in other),
+                  "%s %s: every line in one language:\n%s" % (lang, option, out))
+        rc, o = tavlin("fr_FR.UTF-8", "--lang", "es", "discover")
+        check(rc == 2 and "--lang attend fr ou en" in o, "--lang es refused with exit 2 (%d %s)" % (rc, o))
+    finally:
+        emu.stop()
+
+
 FLAT_HOST = r"""
 import ctypes, sys, time
 lib = ctypes.CDLL(sys.argv[1])

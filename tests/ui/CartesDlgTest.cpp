@@ -14,22 +14,8 @@
 
 namespace {
 
-class CartesDlgTest : public zorui::WindowTest
-{
-protected:
-    void SetUp() override
-    {
-        zorui::WindowTest::SetUp();
-        if (IsSkipped())
-            return;
-        ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
-    }
-    void TearDown() override
-    {
-        ZorTavlinObj::DeleteTavlinObj();
-        zorui::WindowTest::TearDown();
-    }
-};
+class CartesDlgTest : public zorui::ManagerWindowTest
+{};
 
 TEST_F(CartesDlgTest, AnUnwritableBlackListChangesNothingAndSaysSo)
 {

@@ -236,4 +236,48 @@ TEST_F(FirmwareDlgTest, UploadBoxShowsTheCapturedDeviceAndEndsWithTenWithoutAdap
     dlg->Destroy();
 }
 
+// Both transfer boxes with a host that asked for English: their texts, whole, and Cancel.
+TEST_F(FirmwareDlgTest, BothBoxesInEnglish)
+{
+    zorui::EnAnglais anglais;
+    {
+        Serveur serveur;
+        auto* dlg = new ZorPostFileDlg(nullptr, clock);
+        ASSERT_TRUE(dlg->Init("127.0.0.1", "", fichier, "/mpfsupload", "", 120, true));
+        Pilote pilote(*dlg, {[&] { return dlg->IsShownOnScreen(); },
+                             [&] {
+                                 zorui::Settle(100);
+                                 EXPECT_EQ(dlg->GetTexte()->GetLabel(),
+                                           "Uploading files, please wait... ");
+                                 EXPECT_EQ(dlg->GetBoutonAnnuler()->GetLabel(), "Cancel");
+                                 zorui::VerifierTextes(dlg);
+                                 zorui::Screenshot(dlg, "en/postfiledlg_transfer");
+                                 zorui::Click(dlg->GetBoutonAnnuler());
+                                 return true;
+                             }});
+        EXPECT_EQ(dlg->ShowModal(), -11);
+        dlg->Destroy();
+    }
+    const std::string image = zortest::MakeTempDir("boot") + "/tavlin.cry";
+    zortest::WriteFile(image, std::string(240, 'i'));
+    auto* dlg = new ZorUploadFirmwareDlg(nullptr, "", clock);
+    ASSERT_TRUE(dlg->Init(image));
+    dlg->SetCartes(ZorCarteEthPtrArray());
+    Pilote pilote(*dlg, {[&] {
+                             dlg->OnCapture("0A-00");
+                             EXPECT_EQ(dlg->GetTexte(0)->GetLabel(),
+                                       "Uploading firmware, please wait...");
+                             zorui::Settle(100);
+                             zorui::VerifierTextes(dlg);
+                             zorui::Screenshot(dlg, "en/uploadfirmwaredlg_transfer");
+                             return true;
+                         },
+                         [&] {
+                             clock.Advance(15000);
+                             return true;
+                         }});
+    EXPECT_EQ(dlg->ShowModal(), 10);
+    dlg->Destroy();
+}
+
 } // namespace

@@ -5,7 +5,9 @@
 
 #include "ui/ZorIPctrl.h"
 
+#include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
@@ -206,6 +208,50 @@ TEST_F(PersonnaliserDlgTest, ModalRunReturnsOkWithTheEditedName)
     EXPECT_EQ(dlg.ShowModal(), wxID_OK);
     garde.Stop();
     EXPECT_EQ(dlg.GetNom(), "Atelier2");
+}
+
+// A host that asked for English: every page's labels and buttons hold their English texts,
+// and its messages are English. Screenshots under screenshots/en/.
+TEST_F(PersonnaliserDlgTest, EveryPageAndMessageInEnglish)
+{
+    zorui::EnAnglais anglais;
+    DialogueOuvert d("02-54-56-4D-0A-00", "192.168.77.10", "192.168.77.1", "2");
+    zorperso::Messages messages(d.pDlg);
+    for (int iPage = P::PAGE_MOT_DE_PASSE; iPage <= P::PAGE_EMAIL; ++iPage)
+        zorperso::VerifierMiseEnPage(d.pDlg, iPage);
+    wxString zLibelles;
+    for (int iPage = P::PAGE_MOT_DE_PASSE; iPage <= P::PAGE_EMAIL; ++iPage)
+        for (const wxWindow* w : d.pDlg->GetControlesPage(iPage))
+            if (dynamic_cast<const wxStaticText*>(w) || dynamic_cast<const wxButton*>(w))
+                zLibelles << w->GetLabel() << "|";
+    EXPECT_EQ(zLibelles, "Enter the password|Name|Comment|Change the password|"
+                         "Change the network settings|Set up e-mail sending|New password|"
+                         "Confirm the password|IP address:|Subnet mask:|Gateway:|DHCP enabled:|"
+                         "SMTP server name:|Port (usually 25):|SSL:|Login:|Password:|"
+                         "Confirm the password:|");
+    zorui::Screenshot(d.pDlg, "en/perso_page0_mot_de_passe");
+
+    auto* pMdp = d.C<wxTextCtrl>(Dlg::ID_MDP);
+    messages.Photo("en/perso_message_mot_de_passe_incorrect");
+    Retaper(pMdp, "Secret\r");
+    zorperso::VerifierMessage(messages, "The password is incorrect.");
+    Retaper(pMdp, "secret");
+    d.Ok();
+    ASSERT_EQ(d.pDlg->GetPage(), P::PAGE_PRINCIPALE);
+    zorui::Screenshot(d.pDlg, "en/perso_page1_principale");
+    zorui::Click(d.W(Dlg::ID_CHANGER_MDP));
+    ASSERT_EQ(d.pDlg->GetPage(), P::PAGE_CHANGER_MDP);
+    zorui::Screenshot(d.pDlg, "en/perso_page2_changer_mot_de_passe");
+    Retaper(d.C<wxTextCtrl>(Dlg::ID_NOUVEAU_MDP), "neuf9");
+    messages.Photo("en/perso_message_mots_de_passe_differents");
+    Retaper(d.C<wxTextCtrl>(Dlg::ID_CONFIRMATION_MDP), "neuf8\r");
+    zorperso::VerifierMessage(messages, "The passwords entered are different.");
+    d.Annuler();
+    zorui::Click(d.W(Dlg::ID_CHANGER_RESEAU));
+    ASSERT_EQ(d.pDlg->GetPage(), P::PAGE_RESEAU);
+    zorui::Screenshot(d.pDlg, "en/perso_page3_reseau");
+    d.Annuler();
+    EXPECT_EQ(d.pDlg->GetPage(), P::PAGE_PRINCIPALE);
 }
 
 } // namespace

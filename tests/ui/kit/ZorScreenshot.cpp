@@ -1,13 +1,18 @@
 // Screenshots of windows and the contact sheet of a picture folder, kept in the build folder.
 #include "tests/ui/kit/ZorUiKit.h"
 
+#include "infra/ZorConfiguration.h"
+
 #include <wx/arrstr.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/dir.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/log.h>
+#include <wx/stattext.h>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -71,6 +76,10 @@ wxString SavePng(const wxImage& image, const wxString& zNom)
 {
     EnsurePng();
     const wxString zPath = ScreenshotDir() + wxFILE_SEP_PATH + zNom + ".png";
+    // A name may put the picture in a folder of its own ("en/liste_vide").
+    const wxString zDossier = wxFileName(zPath).GetPath();
+    if (!wxFileName::DirExists(zDossier))
+        wxFileName::Mkdir(zDossier, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
     if (!image.IsOk() || !image.SaveFile(zPath, wxBITMAP_TYPE_PNG))
         return wxString();
     return zPath;
@@ -104,6 +113,30 @@ bool TextFits(const wxWindow* label)
         }
     }
     return iLignes * dc.GetCharHeight() <= label->GetClientSize().y;
+}
+
+EnAnglais::EnAnglais() : m_iAvant(ZorConfiguration::iZorLangue)
+{
+    ZorConfiguration::iZorLangue = 1;
+}
+
+EnAnglais::~EnAnglais()
+{
+    ZorConfiguration::iZorLangue = m_iAvant;
+}
+
+void VerifierTextes(const wxWindow* w)
+{
+    for (const wxWindow* enfant : w->GetChildren()) {
+        const wxString zTexte = enfant->GetLabel();
+        if (dynamic_cast<const wxStaticText*>(enfant)) {
+            EXPECT_TRUE(TextFits(enfant)) << zTexte;
+        } else if (dynamic_cast<const wxButton*>(enfant) ||
+                   dynamic_cast<const wxCheckBox*>(enfant)) {
+            EXPECT_GE(enfant->GetSize().x, enfant->GetBestSize().x) << zTexte;
+        }
+        VerifierTextes(enfant);
+    }
 }
 
 wxString ScreenshotDir()

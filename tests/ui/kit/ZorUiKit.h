@@ -144,9 +144,35 @@ wxString Screenshot(const wxWindow* w, const wxString& zNom);
 // name and size, on a neutral checked background so transparency shows.
 wxString ContactSheet(const wxString& zDossier, const wxString& zNom);
 
+// While it lives, the library speaks English (iZorLangue = 1), as a host that asked for it.
+class EnAnglais
+{
+public:
+    EnAnglais();
+    ~EnAnglais();
+    EnAnglais(const EnAnglais&) = delete;
+    EnAnglais& operator=(const EnAnglais&) = delete;
+
+private:
+    int m_iAvant;
+};
+// Every static text, button and check box of the window and its children holds its text (the
+// fit check of TextFits, the best width for buttons and boxes). Hidden ones too: a page shown
+// later must fit as well.
+void VerifierTextes(const wxWindow* w);
+
 // Base fixture: skips when no display is there, points ZorUtile at the build folder (so
 // "bitmap/..." resolves to the built pictures), and fails if a test leaves a top-level window.
 class WindowTest : public testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// The same with the device manager made for the test (fed by hand, no network) and deleted
+// after it.
+class ManagerWindowTest : public WindowTest
 {
 protected:
     void SetUp() override;

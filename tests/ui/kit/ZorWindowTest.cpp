@@ -1,6 +1,7 @@
 // The frame that hosts controls under test, and the fixture every window test starts from.
 #include "tests/ui/kit/ZorUiKit.h"
 
+#include "device/ZorTavlinObj.h"
 #include "infra/ZorUtile.h"
 
 #include <wx/app.h>
@@ -63,6 +64,20 @@ void WindowTest::TearDown()
         ADD_FAILURE() << "top-level window left open: \"" << w->GetLabel() << "\"";
         delete w;
     }
+}
+
+void ManagerWindowTest::SetUp()
+{
+    WindowTest::SetUp();
+    if (IsSkipped())
+        return;
+    ASSERT_TRUE(ZorTavlinObj::CreateTavlinObj());
+}
+
+void ManagerWindowTest::TearDown()
+{
+    ZorTavlinObj::DeleteTavlinObj();
+    WindowTest::TearDown();
 }
 
 } // namespace zorui
