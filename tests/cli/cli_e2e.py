@@ -371,7 +371,9 @@ def hostile_images_and_interrupts(lan, work):
             out, _ = p.communicate()
         took = time.monotonic() - t0
         detail = out.strip().splitlines()[-1:] if out else []
-        ok = p.returncode == code and took < 1.0
+        # Promptly, not at the end of the bootloader's wait or of the watch; loose enough for a
+        # loaded machine (1.2 s was seen with ten builds beside it).
+        ok = p.returncode == code and took < 3.0
         if args[0] == "update":
             r = ((json.loads(out) if out.startswith("{") else {}).get("results") or [{}])[0]
             ok = ok and r.get("result") == "failed" and r.get("reason") == "interrompue" and r.get("stage") == "bootloader"
