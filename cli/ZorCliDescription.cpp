@@ -69,9 +69,10 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
          "version 1; the SMTP password is read from \\fB\\-\\-smtp\\-password\\-file\\fR). The "
          "device's current password is read from \\fB\\-\\-password\\-file\\fR \\fIF\\fR, or "
          "from the first line of standard input (\\fB\\-\\fR, the default); passwords are "
-         "never taken from the command line and never printed. A wrong current password "
-         "changes nothing and exits with status 6. The output says what changed, each value "
-         "before and after.",
+         "never taken from the command line and never printed. At a terminal, each password "
+         "read from standard input is asked for and not shown while typed. A wrong current "
+         "password changes nothing and exits with status 6. The output says what changed, each "
+         "value before and after.",
          "--password-file --new-password-file --smtp-password-file --ip --mask --gateway "
          "--dhcp --server --port --ssl --login --seconds --json"},
         {"readdress", "readdress MAC [--to ADRESSE] [--seconds S] [--json]",
