@@ -25,33 +25,18 @@ bool LireEntier(const std::string& z, long iMin, long iMax, int* pi)
     return true;
 }
 
-// config's words and the options each change takes.
+// config's change and the options it takes, as the description lists them.
 std::string LireConfig(const ZorCliOptions& o)
 {
-    static const struct
-    {
-        const char* zQuoi;
-        size_t nMots;
-        const char* zOptions;
-    } changements[] = {
-        {"name", 3, ""},
-        {"comment", 3, ""},
-        {"password", 2, "--new-password-file"},
-        {"network", 2, "--ip --mask --gateway --dhcp"},
-        {"email", 2, "--server --port --ssl --login --smtp-password-file"},
-    };
     const std::string& zQuoi = o.arguments[1];
-    for (const auto& c : changements) {
-        if (zQuoi != c.zQuoi)
+    for (const ZorCliMotDesc& c : ZorCliMotsDesc()) {
+        if (std::string(c.zVerbe) != "config" || zQuoi != c.zMot)
             continue;
-        if (o.arguments.size() != c.nMots)
-            return c.nMots == 3 ? ZorCliTr("usage : config TAVLIN %s TEXTE", {c.zQuoi})
-                                : ZorCliTr("usage : config TAVLIN %s", {c.zQuoi});
-        const std::string zPropres = std::string(" ") + c.zOptions + " ";
+        if (o.arguments.size() != c.nArguments)
+            return c.nArguments == 3 ? ZorCliTr("usage : config TAVLIN %s TEXTE", {c.zMot})
+                                     : ZorCliTr("usage : config TAVLIN %s", {c.zMot});
         for (const std::string& z : o.optionsDonnees)
-            if (std::string(" --password-file --seconds --json --quiet --lang ")
-                        .find(" " + z + " ") == std::string::npos &&
-                zPropres.find(" " + z + " ") == std::string::npos)
+            if (!ZorCliMotPrend(c, z))
                 return ZorCliTr("l'option %s ne vaut pas pour config %s", {z, zQuoi});
         if (zQuoi == "network" && o.zIP.empty() && o.zMasque.empty() && o.zPasserelle.empty() &&
             o.iDHCP < 0)

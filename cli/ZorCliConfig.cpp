@@ -10,6 +10,7 @@
 #include "device/ZorTavlinObj.h"
 #include "infra/ZorTraduction.h"
 #include "infra/ZorClock.h"
+#include "platform/ZorPlatform.h"
 #include "ui/ZorPersonnalisation.h"
 
 #include <fstream>
@@ -23,8 +24,11 @@ constexpr int kLivraisonMs = 10000; // the queued commands delivered
 
 using P = ZorPersonnalisation;
 
-// Lines of a password source: a file, or standard input ("-") read on from where it stands.
-bool LireLignes(const std::string& zSource, size_t n, std::vector<std::string>* pLignes)
+// Lines of a password source: a file, or standard input ("-") read on from where it stands, one
+// line a prompt. A person typing at a terminal is asked for each line, and sees neither the
+// password nor anything in its place; a pipe is read as it comes, without a word.
+bool LireLignes(const std::string& zSource, std::initializer_list<const char*> invites,
+                std::vector<std::string>* pLignes)
 {
     std::ifstream fichier;
     if (zSource != "-") {
@@ -33,7 +37,20 @@ bool LireLignes(const std::string& zSource, size_t n, std::vector<std::string>* 
             return false;
     }
     std::istream& in = zSource == "-" ? std::cin : fichier;
-    for (std::string z; pLignes->size() < n && std::getline(in, z);) {
+    const bool bTerminal = zSource == "-" && ZorPlatform::EntreeInteractive();
+    for (const char* zInvite : invites) {
+        std::string z;
+        bool bLue;
+        if (bTerminal) {
+            const ZorPlatform::EchoCoupe echo; // off before the prompt shows: nothing typed is seen
+            std::cerr << ZorCliTr(zInvite) << std::flush;
+            bLue = bool(std::getline(in, z));
+            std::cerr << std::endl; // the Enter typed was not shown either
+        } else {
+            bLue = bool(std::getline(in, z));
+        }
+        if (!bLue)
+            break;
         if (!z.empty() && z.back() == '\r')
             z.pop_back();
         pLignes->push_back(z);
@@ -60,13 +77,17 @@ public:
     {
         // The passwords first: a script learns of a missing file before anything is searched.
         std::vector<std::string> pwd, nouveau, smtp;
-        if (!LireLignes(m_o.zFichierPwd, 1, &pwd))
+        if (!LireLignes(m_o.zFichierPwd, {ZOR_N8("Mot de passe actuel : ")}, &pwd))
             return Sortie(ZOR_CLI_USAGE,
                           ZorCliTr("mot de passe actuel illisible : %s", {m_o.zFichierPwd}));
-        if (m_zQuoi == "password" && !LireLignes(m_o.zFichierNouveauPwd, 2, &nouveau))
+        if (m_zQuoi == "password" && !LireLignes(m_o.zFichierNouveauPwd,
+                                                 {ZOR_N8("Nouveau mot de passe : "),
+                                                  ZOR_N8("Confirmez le nouveau mot de passe : ")},
+                                                 &nouveau))
             return Sortie(ZOR_CLI_USAGE, ZorCliTr("nouveau mot de passe illisible : %s",
                                                   {m_o.zFichierNouveauPwd}));
-        if (!m_o.zFichierPwdSMTP.empty() && !LireLignes(m_o.zFichierPwdSMTP, 1, &smtp))
+        if (!m_o.zFichierPwdSMTP.empty() &&
+            !LireLignes(m_o.zFichierPwdSMTP, {ZOR_N8("Mot de passe SMTP : ")}, &smtp))
             return Sortie(ZOR_CLI_USAGE,
                           ZorCliTr("mot de passe SMTP illisible : %s", {m_o.zFichierPwdSMTP}));
         if (m_zQuoi == "name" || m_zQuoi == "comment") {

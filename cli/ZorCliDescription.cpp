@@ -2,6 +2,7 @@
 
 #include "infra/ZorTraduction.h"
 
+#include <algorithm>
 #include <sstream>
 
 // The manual's paragraphs are roff: \- is a hyphen, \fB...\fR bold, \fI...\fR italic.
@@ -68,9 +69,10 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
          "version 1; the SMTP password is read from \\fB\\-\\-smtp\\-password\\-file\\fR). The "
          "device's current password is read from \\fB\\-\\-password\\-file\\fR \\fIF\\fR, or "
          "from the first line of standard input (\\fB\\-\\fR, the default); passwords are "
-         "never taken from the command line and never printed. A wrong current password "
-         "changes nothing and exits with status 6. The output says what changed, each value "
-         "before and after.",
+         "never taken from the command line and never printed. At a terminal, each password "
+         "read from standard input is asked for and not shown while typed. A wrong current "
+         "password changes nothing and exits with status 6. The output says what changed, each "
+         "value before and after.",
          "--password-file --new-password-file --smtp-password-file --ip --mask --gateway "
          "--dhcp --server --port --ssl --login --seconds --json"},
         {"readdress", "readdress MAC [--to ADRESSE] [--seconds S] [--json]",
@@ -132,6 +134,28 @@ const std::vector<ZorCliVerbeDesc>& ZorCliVerbesDesc()
          "--json"},
     };
     return verbes;
+}
+
+const std::vector<ZorCliMotDesc>& ZorCliMotsDesc()
+{
+    static const std::vector<ZorCliMotDesc> mots = {
+        {"set", "relay", 1, 0, "", "1 2 3 4"},
+        {"set", "outputs", 1, 0, "", ""},
+        {"set", "analog", 1, 0, "", "1 2"},
+        {"set", "auto", 1, 0, "", ""},
+        {"set", "clock", 1, 0, "", "now"},
+        {"set", "blink", 1, 0, "", ""},
+        {"set", "uart", 1, 0, "", "write read"},
+        {"set", "reboot", 1, 0, "", ""},
+        {"config", "name", 1, 3, "", ""},
+        {"config", "comment", 1, 3, "", ""},
+        {"config", "password", 1, 2, "--new-password-file", ""},
+        {"config", "network", 1, 2, "--ip --mask --gateway --dhcp", ""},
+        {"config", "email", 1, 2, "--server --port --ssl --login --smtp-password-file", ""},
+        {"blacklist", "add", 0, 2, "", ""},
+        {"blacklist", "remove", 0, 2, "", ""},
+    };
+    return mots;
 }
 
 const std::vector<ZorCliOptionDesc>& ZorCliOptionsDesc()
@@ -235,6 +259,150 @@ bool ZorCliVerbePrend(const ZorCliVerbeDesc& v, const std::string& zOption)
         if (m == zOption)
             return true;
     return false;
+}
+
+namespace {
+
+std::vector<std::string> Separer(const std::string& z, char cSeparateur = ' ')
+{
+    std::vector<std::string> mots;
+    std::istringstream in(z);
+    for (std::string m; std::getline(in, m, cSeparateur);)
+        if (!m.empty())
+            mots.push_back(m);
+    return mots;
+}
+
+bool Contient(const char* zListe, const std::string& zMot)
+{
+    const std::vector<std::string> mots = Separer(zListe);
+    return std::find(mots.begin(), mots.end(), zMot) != mots.end();
+}
+
+} // namespace
+
+bool ZorCliMotPrend(const ZorCliMotDesc& m, const std::string& zOption)
+{
+    if (Contient(m.zOptions, zOption))
+        return true;
+    const ZorCliVerbeDesc* v = ZorCliVerbe(m.zVerbe);
+    if (!v || !ZorCliVerbePrend(*v, zOption))
+        return false;
+    for (const ZorCliMotDesc& autre : ZorCliMotsDesc())
+        if (std::string(autre.zVerbe) == m.zVerbe && Contient(autre.zOptions, zOption))
+            return false;
+    return true;
+}
+
+std::string ZorCliCompletion()
+{
+    // What follows an option: files, folders, one of its choices, or a value to type.
+    std::string zAvecValeur, zFichiers, zDossiers, zChoix, zLibres, zHaut;
+    auto ajouter = [](std::string& zListe, const std::string& z) {
+        zListe += (zListe.empty() ? "" : "|") + z;
+    };
+    for (const ZorCliOptionDesc& o : ZorCliOptionsDesc()) {
+        bool bDUnVerbe = false;
+        for (const ZorCliVerbeDesc& v : ZorCliVerbesDesc())
+            bDUnVerbe = bDUnVerbe || Contient(v.zOptions, o.zNom);
+        if (!bDUnVerbe) // every verb's options, and those of no verb (--version)
+            zHaut += std::string(" ") + o.zNom;
+        if (!o.zValeur)
+            continue;
+        const std::string zValeur = o.zValeur;
+        ajouter(zAvecValeur, o.zNom);
+        if (zValeur == "F")
+            ajouter(zFichiers, o.zNom);
+        else if (zValeur == "DOSSIER")
+            ajouter(zDossiers, o.zNom);
+        else if (zValeur.find('|') != std::string::npos) {
+            std::string zMots;
+            for (const std::string& m : Separer(zValeur, '|'))
+                zMots += (zMots.empty() ? "" : " ") + m;
+            zChoix += std::string("        ") + o.zNom + ") COMPREPLY=($(compgen -W \"" + zMots +
+                      "\" -- \"$cur\")); return ;;\n";
+        } else
+            ajouter(zLibres, o.zNom);
+    }
+    std::string zVerbes, zCas;
+    for (const ZorCliVerbeDesc& v : ZorCliVerbesDesc()) {
+        zVerbes += std::string(v.zNom) + " ";
+        std::string zCommunes;
+        std::vector<const ZorCliMotDesc*> mots;
+        for (const ZorCliMotDesc& m : ZorCliMotsDesc())
+            if (std::string(m.zVerbe) == v.zNom)
+                mots.push_back(&m);
+        for (const ZorCliOptionDesc& o : ZorCliOptionsDesc()) {
+            bool bCommune = ZorCliVerbePrend(v, o.zNom);
+            for (const ZorCliMotDesc* m : mots)
+                bCommune = bCommune && !Contient(m->zOptions, o.zNom);
+            if (bCommune)
+                zCommunes += std::string(zCommunes.empty() ? "" : " ") + o.zNom;
+        }
+        zCas += std::string("        ") + v.zNom + ")\n            words=\"" + zCommunes + "\"\n";
+        if (!mots.empty()) {
+            // The words of the verb's place, and once one is there, what it adds.
+            const std::string zPlace = std::to_string(mots[0]->iPlace);
+            std::string zMots, zSelonMot;
+            for (const ZorCliMotDesc* m : mots) {
+                zMots += std::string(" ") + m->zMot;
+                std::string zAjouts;
+                if (*m->zOptions)
+                    zAjouts += std::string(" words+=\" ") + m->zOptions + "\"";
+                if (*m->zSuite)
+                    zAjouts += std::string(zAjouts.empty() ? "" : ";") +
+                               " ((${#args[@]} == " + std::to_string(m->iPlace + 1) +
+                               ")) && words+=\" " + m->zSuite + "\"";
+                if (!zAjouts.empty())
+                    zSelonMot +=
+                        std::string("                ") + m->zMot + ")" + zAjouts + " ;;\n";
+            }
+            zCas += "            ((${#args[@]} == " + zPlace + ")) && words+=\"" + zMots + "\"\n";
+            if (!zSelonMot.empty())
+                zCas += "            case ${args[" + zPlace + "]} in\n" + zSelonMot +
+                        "            esac\n";
+        }
+        zCas += "            ;;\n";
+    }
+    return "# bash completion for tavlin, written at build time from the description of its verbs "
+           "and\n# options that --help and the manual page print. Device addresses are not "
+           "offered (finding\n# them takes a network round: run \"tavlin discover\").\n"
+           "_tavlin()\n{\n"
+           "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} verb= words "
+           "i\n"
+           "    local -a args=()\n"
+           "    # The verb and its arguments so far, options and their values (\"--seconds 2\", "
+           "\"--seconds=2\")\n    # left out.\n"
+           "    for ((i = 1; i < COMP_CWORD; i++)); do\n"
+           "        case ${COMP_WORDS[i]} in\n"
+           "            " +
+           zAvecValeur +
+           ") [[ ${COMP_WORDS[i+1]} == = ]] && ((i++)); ((i++)) ;;\n"
+           "            -*) ;;\n"
+           "            *) if [[ -z $verb ]]; then verb=${COMP_WORDS[i]}; else "
+           "args+=(\"${COMP_WORDS[i]}\"); fi ;;\n"
+           "        esac\n"
+           "    done\n"
+           "    [[ $prev == = ]] && prev=${COMP_WORDS[COMP_CWORD-2]}\n"
+           "    case $prev in\n"
+           "        " +
+           zFichiers +
+           ") compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n"
+           "        " +
+           zDossiers +
+           ") compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- \"$cur\")); return "
+           ";;\n" +
+           zChoix + "        " + zLibres +
+           ") return ;;\n"
+           "    esac\n"
+           "    case $verb in\n"
+           "        '') words=\"" +
+           zVerbes + zHaut.substr(1) + "\" ;;\n" + zCas +
+           "        *) return ;;\n"
+           "    esac\n"
+           "    COMPREPLY=($(compgen -W \"$words\" -- \"$cur\"))\n"
+           "}\n"
+           "complete -F _tavlin tavlin\n";
 }
 
 namespace {

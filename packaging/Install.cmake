@@ -82,7 +82,7 @@ foreach(page ${TAVLIN_MAN_PAGES} changelog)
   list(APPEND gz_files ${gz})
 endforeach()
 # The French manual pages, where man finds them for a French locale.
-set(TAVLIN_MAN_PAGES_FR ZorTavlinControle.1)
+set(TAVLIN_MAN_PAGES_FR ZorTavlinControle.1 tavlin-emu.1 tavlin-bridge.1)
 foreach(page ${TAVLIN_MAN_PAGES_FR})
   set(gz ${CMAKE_BINARY_DIR}/packaging/fr/${page}.gz)
   add_custom_command(OUTPUT ${gz}

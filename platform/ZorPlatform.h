@@ -1,6 +1,6 @@
 // The operating-system calls the library needs, behind one small interface: network adapters,
-// socket options, ICMP echo sockets, clock and process id. Plain C++ types only, so each
-// platform is one implementation file set (platform/linux/ here).
+// socket options, ICMP echo sockets, the terminal, clock and process id. Plain C++ types only, so
+// each platform is one implementation file set (platform/linux/ here).
 #pragma once
 
 #include <atomic>
@@ -66,6 +66,27 @@ int SocketsUdpAutresProcessus(uint16_t iPort);
 // True when windows can be shown: a display to connect to (Linux), an interactive desktop
 // (Windows; not a service's).
 bool AffichagePresent();
+
+// True when standard input is a terminal where a person types (a console on Windows), not a
+// pipe or a file.
+bool EntreeInteractive();
+
+// While one lives, what is typed at standard input's terminal is not shown (a password being
+// typed). The terminal is set back when it ends, and also when Ctrl-C or a stop signal ends the
+// program meanwhile. Nothing changes when standard input is no terminal. One at a time.
+class EchoCoupe
+{
+public:
+    EchoCoupe();
+    ~EchoCoupe();
+    EchoCoupe(const EchoCoupe&) = delete;
+    EchoCoupe& operator=(const EchoCoupe&) = delete;
+
+    bool IsCoupe() const { return m_bCoupe; }
+
+private:
+    bool m_bCoupe = false;
+};
 
 // Monotonic millisecond clock (wraps like a 32-bit tick count).
 uint32_t TempsMs();

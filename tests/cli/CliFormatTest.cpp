@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
 namespace {
 
 TEST(CliJson, TextsAreEscapedToPlainAscii)
@@ -275,6 +279,64 @@ TEST(CliDescription, HelpAndManualAgree)
     for (const ZorCliSortieDesc& s : ZorCliSortiesDesc()) {
         EXPECT_NE(zManuel.find(".B " + std::to_string(s.iCode) + "\n"), std::string::npos);
         EXPECT_NE(zAide.find("  " + std::to_string(s.iCode) + "  " + s.zAide), std::string::npos);
+    }
+}
+
+// The completion script comes from the same description: it names every verb, word and option,
+// bash reads it, and run as bash runs it, it completes verbs, choices and each change's options.
+TEST(CliDescription, CompletionFromTheDescription)
+{
+    const std::string zScript = ZorCliCompletion();
+    std::string zMots = zScript;
+    for (char& c : zMots)
+        if (std::string("\"|();").find(c) != std::string::npos)
+            c = ' ';
+    std::vector<std::string> noms;
+    for (const ZorCliVerbeDesc& v : ZorCliVerbesDesc())
+        noms.push_back(v.zNom);
+    for (const ZorCliOptionDesc& o : ZorCliOptionsDesc())
+        noms.push_back(o.zNom);
+    for (const ZorCliMotDesc& m : ZorCliMotsDesc())
+        noms.push_back(m.zMot);
+    for (const std::string& z : noms)
+        EXPECT_NE(zMots.find(" " + z + " "), std::string::npos) << z;
+
+    const std::string zFichier = testing::TempDir() + "tavlin-completion.bash";
+    std::ofstream(zFichier) << zScript;
+    ASSERT_EQ(std::system(("bash -n " + zFichier).c_str()), 0);
+    const struct
+    {
+        std::vector<std::string> mots; // as bash splits the line ("=" a word of its own)
+        std::vector<std::string> voulus, exclus;
+    } cas[] = {
+        {{"tavlin", "--lang", "=", "en", "co"}, {"config"}, {"discover", "--lang"}},
+        {{"tavlin", "--lang", ""}, {"fr", "en"}, {"discover"}},
+        {{"tavlin", "config", "10.0.0.1", ""}, {"name", "email", "--password-file"}, {"--ip"}},
+        {{"tavlin", "config", "10.0.0.1", "network", "--"},
+         {"--ip", "--dhcp", "--password-file", "--lang"},
+         {"--new-password-file", "--server", "--watch"}},
+        {{"tavlin", "--quiet", "blacklist", ""}, {"add", "remove"}, {"name", "--seconds"}},
+    };
+    for (const auto& c : cas) {
+        std::string zLigne = "bash -c 'source \"$0\"; COMP_WORDS=(\"$@\"); "
+                             "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _tavlin; "
+                             "echo \" ${COMPREPLY[*]} \"' " +
+                             zFichier;
+        for (const std::string& m : c.mots)
+            zLigne += " '" + m + "'";
+        std::string zReponse;
+        if (FILE* f = popen(zLigne.c_str(), "r")) {
+            char tampon[1024];
+            while (fgets(tampon, sizeof tampon, f))
+                zReponse += tampon;
+            pclose(f);
+        }
+        for (const std::string& z : c.voulus)
+            EXPECT_NE(zReponse.find(" " + z + " "), std::string::npos)
+                << zLigne << " ->" << zReponse;
+        for (const std::string& z : c.exclus)
+            EXPECT_EQ(zReponse.find(" " + z + " "), std::string::npos)
+                << zLigne << " ->" << zReponse;
     }
 }
 

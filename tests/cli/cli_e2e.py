@@ -7,14 +7,17 @@ network (run by ctest inside tools/testnet.sh --lan).
 Every JSON output is parsed, never matched as text; what reached a device is read back from the
 emulator (control socket values and its event log)."""
 import csv
+import fcntl
 import io
 import json
 import os
+import select
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -668,6 +671,58 @@ def scenario_languages(emu_exe, work):
                   "%s %s: every line in one language:\n%s" % (lang, option, out))
         rc, o = tavlin("fr_FR.UTF-8", "--lang", "es", "discover")
         check(rc == 2 and "--lang attend fr ou en" in o, "--lang es refused with exit 2 (%d %s)" % (rc, o))
+    finally:
+        emu.stop()
+
+
+def at_terminal(args, answers, lang):
+    """Runs tavlin on a pseudo-terminal (its controlling terminal and its three streams) and types
+    each answer once its prompt shows. Returns the exit status, everything the terminal showed, and
+    whether the terminal echoes again after the program ended."""
+    master, slave = os.openpty()
+    env = dict(os.environ, LANG=lang)
+    env.pop("LC_ALL", None), env.pop("LC_MESSAGES", None), env.pop("LANGUAGE", None)
+    p = subprocess.Popen([TAVLIN] + args, stdin=slave, stdout=slave, stderr=slave, env=env,
+                         start_new_session=True, preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+    shown, pos, end = b"", 0, time.monotonic() + 120
+    while time.monotonic() < end:
+        ready = select.select([master], [], [], 0.2)[0]
+        if ready:
+            shown += os.read(master, 4096)
+        elif p.poll() is not None:
+            break
+        if answers and shown.find(answers[0][0].encode(), pos) >= 0:
+            pos = shown.find(answers[0][0].encode(), pos) + len(answers[0][0])
+            os.write(master, answers.pop(0)[1].encode())
+    if p.poll() is None:
+        p.kill()
+    rc = p.wait()
+    echo = bool(termios.tcgetattr(slave)[3] & termios.ECHO)
+    os.close(master), os.close(slave)
+    return rc, shown.decode("utf-8", "replace"), echo
+
+
+def scenario_password_at_terminal(emu_exe, work):
+    """config password typed at a terminal: asked for in the user's language, never shown, the
+    terminal echoing again afterwards, also after a Ctrl-C, which changes nothing."""
+    emu = Emu(emu_exe, os.environ["TAVLIN_NS_LAN1"], work, "tty",
+              ["--count", "1", "--first-ip", "192.168.77.60", "--password", "Ancien5"])
+    try:
+        mac = emu.devices()[0]["mac"]
+        rc, shown, echo = at_terminal(["config", mac, "password"],
+                                      [("Current password: ", "Ancien5\r"), ("New password: ", "Secret9\r"),
+                                       ("Confirm the new password: ", "Secret9\r")], "en_US.UTF-8")
+        check(rc == 0 and echo and emu.get(0, "password") == "Secret9" and "Confirm the new password: " in shown
+              and "Ancien5" not in shown and "Secret9" not in shown,
+              "config password at a terminal: changed, nothing typed shown, echo back (%d, %s):\n%s"
+              % (rc, echo, shown))
+        n = sum(1 for l in emu.lines("HTTP") if "&PERSO=" in l)
+        rc, shown, echo = at_terminal(["config", mac, "password"],
+                                      [("Mot de passe actuel : ", "Secret9\r"), ("Nouveau mot de passe : ", "\x03")],
+                                      "fr_FR.UTF-8")
+        check(rc == -signal.SIGINT and echo and emu.get(0, "password") == "Secret9" and "Secret9" not in shown and
+              sum(1 for l in emu.lines("HTTP") if "&PERSO=" in l) == n,
+              "Ctrl-C at the new password: stopped, nothing changed, echo back (%d, %s):\n%s" % (rc, echo, shown))
     finally:
         emu.stop()
 

@@ -23,8 +23,21 @@ for f in bin/ZorTavlinControle bin/tavlin-emu include/tavlin/api/ZorTavlinApi.h 
          include/tavlin/device/ZorTavlinObj.h share/tavlin/Tavlin.ico share/tavlin/bitmap/ok.png \
          share/applications/tavlin-controle.desktop share/icons/hicolor/48x48/apps/tavlin-controle.png \
          share/icons/hicolor/256x256/apps/tavlin-controle.png share/man/man1/ZorTavlinControle.1.gz \
-         share/man/man1/tavlin-emu.1.gz share/doc/tavlin/copyright; do
+         share/man/man1/tavlin-emu.1.gz share/doc/tavlin/copyright \
+         share/bash-completion/completions/tavlin; do
   [ -e "$p/$f" ] || fail "not installed: $f"
+done
+# Every manual page in both languages, each one read by groff without a warning.
+for page in ZorTavlinControle tavlin tavlin-emu tavlin-bridge; do
+  for dir in man1 fr/man1; do
+    f=$p/share/man/$dir/$page.1.gz
+    if [ -e "$f" ]; then
+      warnings=$(zcat "$f" | groff -man -Tutf8 -ww -z 2>&1)
+      [ -z "$warnings" ] || fail "$dir/$page.1: $warnings"
+    else
+      fail "not installed: share/man/$dir/$page.1.gz"
+    fi
+  done
 done
 [ -n "$lib" ] || fail "no versioned library installed"
 for f in libZorTavlinDllCom.so libZorTavlinDllCom.so.2 pkgconfig/ZorTavlinDllCom.pc \
