@@ -37,6 +37,7 @@
 #include "network/ZorTavlinNetwork.h"
 
 #include <wx/event.h>
+#include <wx/hashmap.h>
 #include <wx/thread.h>
 #include <wx/timer.h>
 
@@ -46,6 +47,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -102,6 +104,8 @@ public:
                    const wxString& zIPLocal, const wxString& zMaskLocal,
                    const wxString& zGatewayLocal, const wxString& zVersion) override;
     void GetLesTavlin(ZorTavlinInfoArray& array);
+    // How many devices the registry holds (any thread), without copying it.
+    size_t GetNombreTavlin() const;
     void NewTavlinMaster(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
                          const wxString& zCommentaire, const wxString& zLogin, const wxString& zPwd,
                          const wxString& zMask, const wxString& zGateway, bool bDHCPEnabled,
@@ -318,6 +322,10 @@ private:
     // A full registry: removes the record a new device may replace (under the lock); false
     // when none may go. *pzLog gets the line for the log file, once a minute.
     bool FaireDeLaPlace(const wxString& zMAC, wxString* pzLog);
+    // The record of zMAC (null when unknown), and the removal of record i from the registry
+    // and its index: under the lock.
+    ZorTavlinInfo* TrouverTavlin(const wxString& zMAC) const;
+    void RetirerTavlin(size_t i);
     bool PushCommande(const wxString& zQuery, const wxString& zIP, const wxString& zIPLocal,
                       bool bWait, const wxString& zPage);
     void LanceThread();
@@ -354,6 +362,9 @@ private:
     bool m_bStarted;
     ZorTavlinInfo m_master;
     ZorTavlinInfoArray m_arrayTavlin;
+    // The registry's records by hardware address (the same objects, under the same lock): an
+    // answer finds its record at once, not after a walk of the whole registry.
+    std::unordered_map<wxString, ZorTavlinInfo*, wxStringHash, wxStringEqual> m_indexMAC;
     ZorTavlinCommandeArray m_arrayCommande;
     // When the last command was queued (clock ms, under the lock); 0 once delivered or none.
     int64_t m_iDerniereCommande;
