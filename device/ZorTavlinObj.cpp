@@ -100,13 +100,7 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
     {
         // The worker reads the registry (PushCommande) and the timer walks it: change it under the lock.
         wxCriticalSectionLocker lock(ZorGlobalLock());
-        ZorTavlinInfo* pInfo = nullptr;
-        for (size_t i = 0; i < m_arrayTavlin.GetCount(); ++i) {
-            if (m_arrayTavlin[i].m_zMAC == zMAC) {
-                pInfo = &m_arrayTavlin[i];
-                break;
-            }
-        }
+        ZorTavlinInfo* pInfo = TrouverTavlin(zMAC);
         // A flood of made-up addresses must not grow the registry without end.
         if (!pInfo && m_arrayTavlin.GetCount() >= iTavlinMax &&
             !FaireDeLaPlace(zMAC, &zLogRegistre)) {
@@ -115,6 +109,7 @@ void ZorTavlinObj::AddTavlin(const wxString& zIP, const wxString& zNom, const wx
             m_arrayTavlin.Add(ZorTavlinInfo(zIP, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask,
                                             zGateway, bDHCPEnabled, Clock().EpochSeconds(), 0,
                                             zIPLocal, zMaskLocal, zGatewayLocal, zVersion, false));
+            m_indexMAC[zMAC] = &m_arrayTavlin.Last();
             bChange = true;
             bNouvelle = true;
             trace = m_arrayTavlin.Last();
@@ -211,8 +206,28 @@ bool ZorTavlinObj::FaireDeLaPlace(const wxString& zMAC, wxString* pzLog)
                                   static_cast<unsigned long long>(m_iRegistreRefusees));
     }
     if (bPlace)
-        m_arrayTavlin.RemoveAt(iPlusVieux);
+        RetirerTavlin(iPlusVieux);
     return bPlace;
+}
+
+ZorTavlinInfo* ZorTavlinObj::TrouverTavlin(const wxString& zMAC) const
+{
+    const auto it = m_indexMAC.find(zMAC);
+    return it == m_indexMAC.end() ? nullptr : it->second;
+}
+
+void ZorTavlinObj::RetirerTavlin(size_t i)
+{
+    if (i >= m_arrayTavlin.GetCount())
+        return;
+    m_indexMAC.erase(m_arrayTavlin[i].m_zMAC);
+    m_arrayTavlin.RemoveAt(i);
+}
+
+size_t ZorTavlinObj::GetNombreTavlin() const
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    return m_arrayTavlin.GetCount();
 }
 
 void ZorTavlinObj::GetLesTavlin(ZorTavlinInfoArray& array)
@@ -274,13 +289,10 @@ void ZorTavlinObj::SurveillerAddrMAC(const wxString& zMAC)
 void ZorTavlinObj::UpdateTheIP()
 {
     wxCriticalSectionLocker lock(ZorGlobalLock());
-    for (size_t i = 0; i < m_arrayTavlin.GetCount(); ++i) {
-        const ZorTavlinInfo& info = m_arrayTavlin[i];
-        if (info.m_zMAC == m_zAddrMACSurveillee) {
-            m_zTheIP = wxString(info.m_zIP.wc_str());
-            m_zTheIPLocal = wxString(info.m_zIPLocal.wc_str());
-            return;
-        }
+    if (const ZorTavlinInfo* pInfo = TrouverTavlin(m_zAddrMACSurveillee)) {
+        m_zTheIP = wxString(pInfo->m_zIP.wc_str());
+        m_zTheIPLocal = wxString(pInfo->m_zIPLocal.wc_str());
+        return;
     }
     m_zTheIP.clear();
     m_zTheIPLocal.clear();

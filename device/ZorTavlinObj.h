@@ -27,6 +27,7 @@
 // its plain listeners, which must be removed before they die, nor the clock set by SetClock.
 #pragma once
 
+#include "device/ZorChoixRequete.h"
 #include "device/ZorTavlinListener.h"
 #include "device/ZorTavlinRecords.h"
 #include "infra/ZorConfiguration.h"
@@ -36,6 +37,7 @@
 #include "network/ZorTavlinNetwork.h"
 
 #include <wx/event.h>
+#include <wx/hashmap.h>
 #include <wx/thread.h>
 #include <wx/timer.h>
 
@@ -45,6 +47,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -80,6 +83,7 @@ class ZorTavlinThread;
 
 class ZOR_EXPORT ZorTavlinObj : public wxEvtHandler, public ZorDiscoverySink
 {
+    // The worker calls ChoisirPasse, its one private operation.
     friend class ZorTavlinThread;
 
 public:
@@ -100,6 +104,8 @@ public:
                    const wxString& zIPLocal, const wxString& zMaskLocal,
                    const wxString& zGatewayLocal, const wxString& zVersion) override;
     void GetLesTavlin(ZorTavlinInfoArray& array);
+    // How many devices the registry holds (any thread), without copying it.
+    size_t GetNombreTavlin() const;
     void NewTavlinMaster(const wxString& zIP, const wxString& zNom, const wxString& zMAC,
                          const wxString& zCommentaire, const wxString& zLogin, const wxString& zPwd,
                          const wxString& zMask, const wxString& zGateway, bool bDHCPEnabled,
@@ -226,6 +232,14 @@ public:
     // Every queued command taken by the worker (the queue is empty). *piSequence (may be null)
     // then gets the number to wait beyond for a state that answers the last of them.
     bool CommandesLivrees(uint64_t* piSequence);
+    // Commands queued and not yet taken (any thread).
+    size_t GetNombreCommandes() const;
+    // For a transport that consumes the queue itself (StartSansTransport) as the worker does:
+    // PrendreCommande takes the oldest queued command (false, *pCommande untouched, when none
+    // waits); PublierEtat publishes a state fetched from zIP (a copy, numbered, under the lock)
+    // and delivers it to the listeners on the main thread; false when zIP is no longer watched.
+    bool PrendreCommande(ZorTavlinCommande* pCommande);
+    bool PublierEtat(const ZorTavlinData& etat, const wxString& zIP);
     bool IsEtatValide();
     bool IsNewEtat() const { return m_bNewEtat; }
     void RazNewEtat() { m_bNewEtat = false; }
@@ -308,6 +322,10 @@ private:
     // A full registry: removes the record a new device may replace (under the lock); false
     // when none may go. *pzLog gets the line for the log file, once a minute.
     bool FaireDeLaPlace(const wxString& zMAC, wxString* pzLog);
+    // The record of zMAC (null when unknown), and the removal of record i from the registry
+    // and its index: under the lock.
+    ZorTavlinInfo* TrouverTavlin(const wxString& zMAC) const;
+    void RetirerTavlin(size_t i);
     bool PushCommande(const wxString& zQuery, const wxString& zIP, const wxString& zIPLocal,
                       bool bWait, const wxString& zPage);
     void LanceThread();
@@ -323,18 +341,20 @@ private:
     // Lets the worker deliver commands queued within the last second, then ends it.
     void ArretThread();
     void LivrerCommandes();
-    // The worker's publication of a state fetched from zIP (under the lock, a copy), then its
-    // delivery to the listeners on the main thread. False when zIP is no longer watched.
-    bool PublierEtat(const ZorTavlinData& etat, const wxString& zIP);
+    // The worker's choice for one pass (ZorChoisirRequete) on the queue and the polling target
+    // as they stand, under the lock: the oldest command leaves the queue into *pPrise when the
+    // choice takes it, and a poll of the monitored device counts as in flight. iProchainPollMs:
+    // clock ms when the poll spacing has passed. *pzTheIP gets the monitored address read.
+    ZorChoixRequete ChoisirPasse(ZorChoixEntree e, int64_t iProchainPollMs,
+                                 std::unique_ptr<ZorTavlinCommande>* pPrise, wxString* pzTheIP);
     void LivrerEtats();
     void GetDirectoryAndFileConf(const wxString& zNom, wxString* pzDirectory, wxString* pzFile);
     // The settings of instance zNom: the file, the UART mode and the black list.
     void LireReglages(const wxString& zNom);
 
-public:
+    // The published state and the command queue are the manager's alone: callers read them
+    // through GetEtat, GetNombreCommandes, CommandesLivrees and the operations above.
     ZorTavlinData m_etat;
-
-private:
     // Flags and the poll spacing are read by the worker without the lock, hence atomic.
     std::atomic<bool> m_bVerifierEtatAuto;
     std::atomic<bool> m_bModeUART;
@@ -342,13 +362,12 @@ private:
     bool m_bStarted;
     ZorTavlinInfo m_master;
     ZorTavlinInfoArray m_arrayTavlin;
-
-public:
+    // The registry's records by hardware address (the same objects, under the same lock): an
+    // answer finds its record at once, not after a walk of the whole registry.
+    std::unordered_map<wxString, ZorTavlinInfo*, wxStringHash, wxStringEqual> m_indexMAC;
     ZorTavlinCommandeArray m_arrayCommande;
     // When the last command was queued (clock ms, under the lock); 0 once delivered or none.
     int64_t m_iDerniereCommande;
-
-private:
     wxString m_zTheIP;
     wxString m_zTheIPLocal;
     wxString m_zAddrMACSurveillee;
@@ -358,8 +377,6 @@ private:
     wxTimer* m_pTimer;
     // Clock seconds of the last broadcast hello.
     int64_t m_iLastHello;
-
-public:
     std::atomic<bool> m_bNewEtat;
     // Number of the last published state, and the watched device's state fetch in flight (its
     // address, empty when none): both under the lock.
@@ -370,8 +387,6 @@ public:
     static constexpr size_t kEtatsEnAttenteMax = 64;
     std::mutex m_mutexEtats;
     std::deque<std::pair<uint64_t, std::shared_ptr<const ZorTavlinData>>> m_etatsEnAttente;
-
-private:
     // Listeners in the order they were added (not owned), and the adaptors of observer windows
     // (owned; a removed one is kept until the delivery in progress has ended).
     std::vector<ZorTavlinListener*> m_arrayObserver;

@@ -82,7 +82,7 @@ void ZorTavlinObj::Surveiller()
                 continue;
             traces.push_back(wxString::Format(kTrace[e], info.m_zMAC, info.m_zIP, info.m_zIPLocal));
             if (e == 2) {
-                m_arrayTavlin.RemoveAt(i);
+                RetirerTavlin(i);
                 bSupprime = true;
                 continue;
             }

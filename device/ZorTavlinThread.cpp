@@ -242,6 +242,47 @@ bool ZorTavlinObj::CommandesLivrees(uint64_t* piSequence)
     return true;
 }
 
+size_t ZorTavlinObj::GetNombreCommandes() const
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    return m_arrayCommande.GetCount();
+}
+
+bool ZorTavlinObj::PrendreCommande(ZorTavlinCommande* pCommande)
+{
+    wxCriticalSectionLocker lock(ZorGlobalLock());
+    if (m_arrayCommande.IsEmpty())
+        return false;
+    // Oldest last: commands are queued at the front.
+    *pCommande = m_arrayCommande.Last();
+    m_arrayCommande.RemoveAt(m_arrayCommande.GetCount() - 1);
+    return true;
+}
+
+ZorChoixRequete ZorTavlinObj::ChoisirPasse(ZorChoixEntree e, int64_t iProchainPollMs,
+                                           std::unique_ptr<ZorTavlinCommande>* pPrise,
+                                           wxString* pzTheIP)
+{
+    ZorVerrouWorker lock;
+    e.bUART = m_bModeUART;
+    e.bAuto = m_bVerifierEtatAuto;
+    e.pFile = m_arrayCommande.IsEmpty() ? nullptr : &m_arrayCommande.Last();
+    e.zTheIP = m_zTheIP;
+    e.zTheIPLocal = m_zTheIPLocal;
+    e.iAttentePollMs =
+        int(std::max<int64_t>(std::min<int64_t>(iProchainPollMs - Clock().NowMs(), 1 << 30), -1));
+    ZorChoixRequete r = ZorChoisirRequete(e);
+    if (r.bPrendFile)
+        pPrise->reset(m_arrayCommande.Detach(m_arrayCommande.GetCount() - 1));
+    *pzTheIP = e.zTheIP;
+    // What DemanderEtatFrais must not count as fetched after its call.
+    if (r.zCible.empty() || r.zCible != m_zTheIP)
+        m_zIPEtatEnVol.clear();
+    else
+        m_zIPEtatEnVol = r.zCible;
+    return r;
+}
+
 bool ZorTavlinObj::PublierEtat(const ZorTavlinData& etat, const wxString& zIP)
 {
     uint64_t iSequence = 0;
@@ -404,7 +445,7 @@ void ZorTavlinThread::Parse(ZorTavlinObj& obj, const wxString& zReply, const wxS
 {
     ++Mesure().iPolls;
     // Parsed into the worker's own copy without the lock, then published under it.
-    if (ZorParseEtat(zReply, obj.m_bModeUART, m_data, m_uart))
+    if (ZorParseEtat(zReply, obj.IsModeUART(), m_data, m_uart))
         m_zIPDateTime = zIP;
     obj.PublierEtat(m_data, zIP);
 }
@@ -434,27 +475,8 @@ wxThread::ExitCode ZorTavlinThread::Entry()
         // The clock read and its text are made before the lock is taken.
         e.zDate = DateSuffix(wxGetLocalTimeMillis());
         std::unique_ptr<ZorTavlinCommande> pPrise; // freed, or kept, after the lock
-        {
-            ZorVerrouWorker lock;
-            e.bUART = pObj->m_bModeUART;
-            e.bAuto = pObj->m_bVerifierEtatAuto;
-            e.pTenue = m_uart.m_bCommandeUART ? &m_commandeTenue : nullptr;
-            if (!pObj->m_arrayCommande.IsEmpty())
-                e.pFile = &pObj->m_arrayCommande.Last();
-            e.zTheIP = pObj->m_zTheIP;
-            e.zTheIPLocal = pObj->m_zTheIPLocal;
-            e.iAttentePollMs = int(std::max<int64_t>(
-                std::min<int64_t>(iDernierDebut + iEspacement - horloge.NowMs(), 1 << 30), -1));
-            r = ZorChoisirRequete(e);
-            if (r.bPrendFile)
-                pPrise.reset(pObj->m_arrayCommande.Detach(pObj->m_arrayCommande.GetCount() - 1));
-            zTheIP = e.zTheIP;
-            // What DemanderEtatFrais must not count as fetched after its call.
-            if (r.zCible.empty() || r.zCible != zTheIP)
-                pObj->m_zIPEtatEnVol.clear();
-            else
-                pObj->m_zIPEtatEnVol = r.zCible;
-        }
+        e.pTenue = m_uart.m_bCommandeUART ? &m_commandeTenue : nullptr;
+        r = pObj->ChoisirPasse(e, iDernierDebut + iEspacement, &pPrise, &zTheIP);
         if (pPrise && r.genre == ZorChoixRequete::ZOR_TENIR) {
             m_commandeTenue = *pPrise;
             m_uart.m_bCommandeUART = true;

@@ -349,35 +349,37 @@ void ZorTavlinNetwork::OnSocketDatagram(wxSocketEvent& event)
         ZorCarteEth* pCarte = m_arrayCarteEth[i];
         if (!pCarte->m_pDatagramSocket || pCarte->m_pDatagramSocket != pEvenement)
             continue;
-        wxDatagramSocket* pSocket = pCarte->m_pDatagramSocket;
         // An event queued for a socket since replaced may name a new one at the same address:
-        // read only what is really there.
-        if (event.GetSocketEvent() == wxSOCKET_INPUT && pSocket->IsOk() &&
-            ZorPlatform::DonneesEnAttente(pSocket->GetSocket())) {
-            const wxString zIP = pCarte->m_zIP, zMask = pCarte->m_zMask,
-                           zGateway = pCarte->m_zGateway;
-            DoInputSocketDatagram(pSocket, zIP, zMask, zGateway);
-        }
+        // read only what is really there. A burst of answers (a hello to a whole LAN) is read
+        // in one event rather than one event-loop pass per datagram.
+        if (event.GetSocketEvent() == wxSOCKET_INPUT)
+            LireEnAttente(i);
         event.Skip();
         return;
+    }
+}
+
+void ZorTavlinNetwork::LireEnAttente(size_t iCarte)
+{
+    // Bounded per call, so that a flood cannot hold the main thread; the next socket event
+    // or timer tick reads the rest. A listener told of an answer may have changed the cards:
+    // the card is looked up again before each read.
+    ZorCarteEth* const pCarte = iCarte < m_arrayCarteEth.size() ? m_arrayCarteEth[iCarte] : nullptr;
+    for (int n = 0; n < kLecturesParPasse && pCarte; ++n) {
+        if (iCarte >= m_arrayCarteEth.size() || m_arrayCarteEth[iCarte] != pCarte)
+            break;
+        wxDatagramSocket* pSocket = pCarte->m_pDatagramSocket;
+        if (!pSocket || !pSocket->IsOk() || !ZorPlatform::DonneesEnAttente(pSocket->GetSocket()))
+            break;
+        const wxString zIP = pCarte->m_zIP, zMask = pCarte->m_zMask, zGateway = pCarte->m_zGateway;
+        if (DoInputSocketDatagram(pSocket, zIP, zMask, zGateway) == 0)
+            break;
     }
 }
 
 void ZorTavlinNetwork::ForceReadOnDatagram()
 {
     SuivreConfigurations();
-    for (size_t i = 0; i < m_arrayCarteEth.size(); ++i) {
-        ZorCarteEth* pCarte = m_arrayCarteEth[i];
-        // Bounded per call; the next timer tick reads the rest.
-        for (int n = 0; n < 1000; ++n) {
-            wxDatagramSocket* pSocket = pCarte->m_pDatagramSocket;
-            if (!pSocket || !pSocket->IsOk() ||
-                !ZorPlatform::DonneesEnAttente(pSocket->GetSocket()))
-                break;
-            const wxString zIP = pCarte->m_zIP, zMask = pCarte->m_zMask,
-                           zGateway = pCarte->m_zGateway;
-            if (DoInputSocketDatagram(pSocket, zIP, zMask, zGateway) == 0)
-                break;
-        }
-    }
+    for (size_t i = 0; i < m_arrayCarteEth.size(); ++i)
+        LireEnAttente(i);
 }

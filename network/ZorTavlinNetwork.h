@@ -93,6 +93,9 @@ protected:
     size_t DoInputSocketDatagram(wxDatagramSocket* pSocket, const wxString& zIPLocal,
                                  const wxString& zMaskLocal, const wxString& zGatewayLocal);
     void OnSocketDatagram(wxSocketEvent& event);
+    // Reads the datagrams waiting on the socket of card iCarte, at most kLecturesParPasse.
+    static constexpr int kLecturesParPasse = 1000;
+    void LireEnAttente(size_t iCarte);
 
 private:
     void HexaToAdresseIP(wxString zHexa, wxString* pzResult);

@@ -52,11 +52,7 @@ protected:
         obj->SurveillerAddrMAC(kMAC);
     }
     void TearDown() override { SansGestionnaire(); }
-    void Publier(const ZorTavlinData& etat)
-    {
-        wxCriticalSectionLocker lock(ZorGlobalLock());
-        obj->m_etat = etat;
-    }
+    void Publier(const ZorTavlinData& etat) { ASSERT_TRUE(obj->PublierEtat(etat, kIP)); }
     ZorTavlinData Etat()
     {
         ZorTavlinData etat;
@@ -67,13 +63,11 @@ protected:
     // Queries queued since the last call, oldest first; the queue is emptied.
     std::vector<wxString> Requetes()
     {
-        wxCriticalSectionLocker lock(ZorGlobalLock());
         std::vector<wxString> r;
-        for (size_t i = obj->m_arrayCommande.GetCount(); i-- > 0;) {
-            r.push_back(obj->m_arrayCommande[i].m_zQuery);
-            EXPECT_EQ(obj->m_arrayCommande[i].m_zIP, kIP);
+        for (ZorTavlinCommande c; r.size() < 10 && obj->PrendreCommande(&c);) {
+            r.push_back(c.m_zQuery);
+            EXPECT_EQ(c.m_zIP, kIP);
         }
-        obj->m_arrayCommande.Empty();
         return r;
     }
     ZorTavlinObj* obj = nullptr;

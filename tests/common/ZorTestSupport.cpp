@@ -238,9 +238,7 @@ Cible CibleDe(ZorTavlinObj& obj)
 
 size_t NombreTavlin(ZorTavlinObj& obj)
 {
-    ZorTavlinInfoArray a;
-    obj.GetLesTavlin(a);
-    return a.GetCount();
+    return obj.GetNombreTavlin();
 }
 
 ZorTavlinInfo TavlinNo(ZorTavlinObj& obj, size_t i)

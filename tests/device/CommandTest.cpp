@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -36,15 +37,30 @@ protected:
     }
     void TearDown() override { ZorTavlinObj::DeleteTavlinObj(); }
 
+    // Takes every queued command, oldest first, as the worker would.
+    std::vector<ZorTavlinCommande> Vider()
+    {
+        std::vector<ZorTavlinCommande> v;
+        for (ZorTavlinCommande c; v.size() < 10 && obj->PrendreCommande(&c);)
+            v.push_back(c);
+        EXPECT_EQ(obj->GetNombreCommandes(), 0u);
+        return v;
+    }
+    std::vector<wxString> Requetes()
+    {
+        std::vector<wxString> r;
+        for (const ZorTavlinCommande& c : Vider())
+            r.push_back(c.m_zQuery);
+        return r;
+    }
     // Runs one command on an empty queue and returns what it queued.
     ZorTavlinCommande Queued(const std::function<bool()>& cmd)
     {
-        obj->m_arrayCommande.Empty();
+        Vider();
         EXPECT_TRUE(cmd());
-        EXPECT_EQ(obj->m_arrayCommande.GetCount(), 1u);
-        if (obj->m_arrayCommande.GetCount() != 1)
-            return ZorTavlinCommande();
-        return obj->m_arrayCommande[0];
+        std::vector<ZorTavlinCommande> v = Vider();
+        EXPECT_EQ(v.size(), 1u);
+        return v.size() == 1 ? v[0] : ZorTavlinCommande();
     }
     void Expect(const std::function<bool()>& cmd, const char* query, const char* page,
                 const wxString& ip = kIP, const wxString& local = kLocal)
@@ -149,13 +165,13 @@ TEST_F(CommandTest, ByIpMethodsTargetTheGivenDeviceOrTheMonitoredOne)
     // Empty IP: the monitored device.
     Expect([&] { return obj->BlinkByIp(wxT(""), wxT(""), false); }, "&BLINK=1", "etat.htm");
     // Unknown IP, or no monitored device: nothing queued.
-    obj->m_arrayCommande.Empty();
+    Vider();
     EXPECT_FALSE(obj->BlinkByIp(wxT("192.168.77.99"), kLocal, false));
     EXPECT_FALSE(obj->SetSANA(2, 1, false));
     EXPECT_FALSE(obj->SetSANA(-1, 1, false));
     obj->SurveillerAddrMAC(wxT("00-04-A3-00-00-99"));
     EXPECT_FALSE(obj->Blink(false));
-    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 0u);
+    EXPECT_EQ(obj->GetNombreCommandes(), 0u);
 }
 
 TEST_F(CommandTest, EmailConfigurationEncodesThePasswordAndChecksLengths)
@@ -177,7 +193,7 @@ TEST_F(CommandTest, EmailConfigurationEncodesThePasswordAndChecksLengths)
         },
         "&EMAILCONF=c;s;25;l;;0;", "etat.htm", kIP2, kLocal2);
 
-    obj->m_arrayCommande.Empty();
+    Vider();
     const wxString s = wxT("s"), p = wxT("25"), l = wxT("l"), pw = wxT("pw");
     EXPECT_FALSE(obj->WriteEmailConf(wxT("c"), s, p, l, wxString('x', 20), false, false));
     EXPECT_FALSE(obj->WriteEmailConf(wxT("c"), wxString('x', 100), p, l, pw, false, false));
@@ -185,7 +201,7 @@ TEST_F(CommandTest, EmailConfigurationEncodesThePasswordAndChecksLengths)
     EXPECT_FALSE(obj->WriteEmailConf(wxT("c"), s, p, wxString('x', 50), pw, false, false));
     // A character the device cannot store is refused rather than sent mangled.
     EXPECT_FALSE(obj->WriteEmailConf(wxT("c"), s, p, l, wxString::FromUTF8("p€"), false, false));
-    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 0u);
+    EXPECT_EQ(obj->GetNombreCommandes(), 0u);
     // The longest accepted values pass.
     EXPECT_TRUE(obj->WriteEmailConf(wxT("c"), wxString('x', 99), wxT("12345"), wxString('x', 49),
                                     wxString('x', 19), false, false));
@@ -234,35 +250,36 @@ TEST(EmailPassword, DecodingRefusesEmptyAndOverlongAndCopiesOddLengths)
 
 TEST_F(CommandTest, QueueAdmission)
 {
-    obj->m_arrayCommande.Empty();
+    Vider();
     EXPECT_TRUE(obj->Blink(false));
     EXPECT_FALSE(obj->Blink(false));         // not waiting: only on an empty queue
     EXPECT_TRUE(obj->AppelerPageEtat(true)); // waiting: accepted while one is queued
-    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 2u);
-    // Oldest last: the worker takes the last element, so the order is first in, first out.
-    EXPECT_EQ(obj->m_arrayCommande.Last().m_zQuery, wxT("&BLINK=1"));
-    EXPECT_EQ(obj->m_arrayCommande[0].m_zQuery, wxT("&ETAT=1"));
+    EXPECT_EQ(obj->GetNombreCommandes(), 2u);
 
     // A third waiting command waits for room (real time: another thread makes it): taken as
-    // soon as one leaves the queue.
+    // soon as one leaves the queue. First in, first out: the oldest leaves.
+    ZorTavlinCommande prise;
     std::thread consommateur([&] {
         wxMilliSleep(300);
-        wxCriticalSectionLocker lock(ZorGlobalLock());
-        obj->m_arrayCommande.RemoveAt(obj->m_arrayCommande.GetCount() - 1);
+        obj->PrendreCommande(&prise);
     });
     wxStopWatch sw;
     EXPECT_TRUE(obj->SetAuto(1, true));
     long ms = sw.Time();
     consommateur.join();
     EXPECT_GE(ms, 250);
-    EXPECT_EQ(obj->m_arrayCommande[0].m_zQuery, wxT("&AUTO=1"));
+    EXPECT_EQ(prise.m_zQuery, wxT("&BLINK=1"));
+    EXPECT_EQ(Requetes(), (std::vector<wxString>{wxT("&ETAT=1"), wxT("&AUTO=1")}));
+    ZorTavlinCommande rien(wxT("x"), kIP, kLocal, wxT("p"));
+    EXPECT_FALSE(obj->PrendreCommande(&rien));
+    EXPECT_EQ(rien.m_zQuery, wxT("x")) << "untouched on an empty queue";
 }
 
 TEST_F(CommandTest, FullQueueWaitsFiveSecondsOnTheClockOrNotAtAll)
 {
     ZorManualClock clock;
     obj->SetClock(&clock);
-    obj->m_arrayCommande.Empty();
+    Vider();
     ASSERT_TRUE(obj->Blink(true));
     ASSERT_TRUE(obj->Blink(true));
     const int64_t t0 = clock.NowMs();
@@ -273,7 +290,7 @@ TEST_F(CommandTest, FullQueueWaitsFiveSecondsOnTheClockOrNotAtAll)
     // Waiting: 500 waits of 10 ms, then gives up.
     EXPECT_FALSE(obj->Blink(true));
     EXPECT_EQ(clock.NowMs() - t0, 5000);
-    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 2u);
+    EXPECT_EQ(obj->GetNombreCommandes(), 2u);
     obj->SetClock(nullptr);
 }
 
@@ -340,7 +357,7 @@ TEST_F(CommandTest, TextsCannotAddParametersAndAFieldCannotHoldItsSeparator)
 
     // A ";" in any field of a multi-field command, or a character beyond ISO 8859-1: refused,
     // nothing queued.
-    obj->m_arrayCommande.Empty();
+    Vider();
     EXPECT_FALSE(obj->Personnaliser(wxT("n"), wxT("c;x"), wxT("a"), wxT("p"), wxT("q"), false));
     EXPECT_FALSE(obj->PersonnaliserByIp(kIP2, kLocal2, wxT("n"), wxT("c"), wxT("a;"), wxT("p"),
                                         wxT("q"), false));
@@ -352,5 +369,5 @@ TEST_F(CommandTest, TextsCannotAddParametersAndAFieldCannotHoldItsSeparator)
     EXPECT_FALSE(obj->Inscription(wxT("a"), wxT("b;"), wxT("c"), false));
     EXPECT_FALSE(obj->WriteFab(wxT("a;b"), 1, 1, 2020, 0, 0, 0, 0, 0, false));
     EXPECT_FALSE(obj->WriteUART(wxString::FromUTF8("5 €"), false));
-    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 0u);
+    EXPECT_EQ(obj->GetNombreCommandes(), 0u);
 }

@@ -264,6 +264,15 @@ TEST_F(RegistryTest, FullRegistryGivesTheOldestPlaceToANewDevice)
     EXPECT_FALSE(present(mac(3)));
     EXPECT_TRUE(present(mac(0)));
     EXPECT_EQ(iLog + 2, lignesLog());
+
+    // A device whose record gave its place answers again: a record of its own, not the old
+    // one brought back, and followed when monitored.
+    clock.Advance(5000);
+    obj->SurveillerAddrMAC(mac(2));
+    EXPECT_TRUE(zortest::CibleDe(*obj).ip.empty());
+    Answer(mac(2), wxT("192.168.77.12"));
+    EXPECT_TRUE(present(mac(2)));
+    EXPECT_EQ(wxT("192.168.77.12"), zortest::CibleDe(*obj).ip);
     obj->SetClock(nullptr);
 }
 

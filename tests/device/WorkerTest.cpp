@@ -269,11 +269,10 @@ TEST_F(WorkerTest, TickListenerMayWaitForRoomInTheQueue)
                 return;
             {
                 wxCriticalSectionLocker lock(ZorGlobalLock());
-                while (gpTheTavlin->m_arrayCommande.GetCount() < 2)
-                    gpTheTavlin->m_arrayCommande.Insert(
-                        ZorTavlinCommande(wxT("&ETAT=1"), wxString::FromUTF8(kA), wxT("127.0.0.1"),
-                                          wxT("etat.htm")),
-                        0);
+                // Held, the lock keeps the worker from taking them: the queue stays full.
+                while (gpTheTavlin->GetNombreCommandes() < 2 &&
+                       gpTheTavlin->AppelerPageEtat(true)) {
+                }
             }
             bMis = gpTheTavlin->Blink(true);
         }
@@ -296,7 +295,7 @@ TEST_F(WorkerTest, RestartRunsANewWorkerAndQueuedCommandsSurviveStop)
     ASSERT_TRUE(StartWatching(kMacA));
     obj->Stop();
     ASSERT_TRUE(obj->Blink(false));
-    EXPECT_EQ(obj->m_arrayCommande.GetCount(), 1u);
+    EXPECT_EQ(obj->GetNombreCommandes(), 1u);
     zortest::Pump(200);
     EXPECT_EQ(devA.Count(), 0u);
     ASSERT_TRUE(obj->Start(wxT("worker"), false));
