@@ -147,6 +147,9 @@ void ZorPlanFlotte::Interrompre(int64_t iMaintenant)
 namespace {
 // The longest wait without looking at the clock again: a clock moved by hand is seen soon.
 constexpr int kAttenteMaxMs = 100;
+// Devices due within this much of the one that woke the thread are asked with it: one wake-up
+// for several polls, and none of them later than its time.
+constexpr int kGroupeMs = 10;
 } // namespace
 
 ZorPollerFlotte::ZorPollerFlotte(ZorFlotteSink& sink, const ZorClock& horloge, const Reglages& r)
@@ -253,7 +256,7 @@ void ZorPollerFlotte::Boucle()
     while (!m_bStop) {
         const int64_t iMaintenant = m_horloge.NowMs();
         uint64_t iId = 0;
-        while (m_plan.Suivant(iMaintenant, &iId)) {
+        while (m_plan.Suivant(iMaintenant + kGroupeMs, &iId)) {
             auto it = m_devices.find(iId);
             if (it == m_devices.end() || !m_multi->Lancer(it->second.requete, iId))
                 rates.push_back(iId);
