@@ -16,7 +16,6 @@
 #include "device/ZorTavlinEtat.h"
 #include "device/ZorTavlinRecords.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
