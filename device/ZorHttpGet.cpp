@@ -63,20 +63,23 @@ wxString ZorHttpGet::Texte(const std::string& body)
     return wxString::From8BitData(body.data(), n);
 }
 
-ZorHttpGet::Resultat ZorHttpGet::Get(const wxString& zURL, const wxString& zIPLocal,
-                                     std::string& body)
+bool ZorHttpGet::Requete(const wxString& zURL, const wxString& zIPLocal, long iConnexionMs,
+                         long iTotalMs, ZorCurlRunner::Requete* pRequete)
 {
-    body.clear();
-    ZorCurlRunner::Requete requete;
     std::string hote;
-    if (!DecouperURL(zURL, &hote, &requete.zCible))
-        return ZOR_HTTP_URL;
-    requete.zURL = "http://" + hote + "/";
-    requete.zIPLocal = std::string(zIPLocal.utf8_str());
-    requete.iConnexionMs = m_iConnexionMs;
-    requete.iTotalMs = m_iTotalMs;
-    requete.bHttp10 = true;
-    switch (m_runner.Executer(requete, body)) {
+    if (!DecouperURL(zURL, &hote, &pRequete->zCible))
+        return false;
+    pRequete->zURL = "http://" + hote + "/";
+    pRequete->zIPLocal = std::string(zIPLocal.utf8_str());
+    pRequete->iConnexionMs = iConnexionMs;
+    pRequete->iTotalMs = iTotalMs;
+    pRequete->bHttp10 = true;
+    return true;
+}
+
+ZorHttpGet::Resultat ZorHttpGet::Juger(ZorCurlRunner::Fin fin, long iStatut)
+{
+    switch (fin) {
     case ZorCurlRunner::Fin::OK:
         break;
     case ZorCurlRunner::Fin::URL:
@@ -92,9 +95,19 @@ ZorHttpGet::Resultat ZorHttpGet::Get(const wxString& zURL, const wxString& zIPLo
     case ZorCurlRunner::Fin::ERREUR:
         return ZOR_HTTP_ERREUR;
     }
-    if (m_runner.GetStatut() >= 400) {
+    return iStatut >= 400 ? ZOR_HTTP_STATUT : ZOR_HTTP_OK;
+}
+
+ZorHttpGet::Resultat ZorHttpGet::Get(const wxString& zURL, const wxString& zIPLocal,
+                                     std::string& body)
+{
+    body.clear();
+    ZorCurlRunner::Requete requete;
+    if (!Requete(zURL, zIPLocal, m_iConnexionMs, m_iTotalMs, &requete))
+        return ZOR_HTTP_URL;
+    const ZorCurlRunner::Fin fin = m_runner.Executer(requete, body); // before its status is read
+    const Resultat r = Juger(fin, m_runner.GetStatut());
+    if (r == ZOR_HTTP_STATUT)
         body.clear();
-        return ZOR_HTTP_STATUT;
-    }
-    return ZOR_HTTP_OK;
+    return r;
 }

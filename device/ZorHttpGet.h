@@ -42,6 +42,13 @@ public:
     void SetTailleMax(size_t n) { m_runner.SetTailleMax(n); }
     long GetStatut() const { return m_runner.GetStatut(); }
 
+    // The exchange Get makes for zURL, for a caller that runs it itself (many at once); false
+    // when the URL is refused (ZOR_HTTP_URL).
+    static bool Requete(const wxString& zURL, const wxString& zIPLocal, long iConnexionMs,
+                        long iTotalMs, ZorCurlRunner::Requete* pRequete);
+    // What an exchange's end and HTTP status mean for a GET.
+    static Resultat Juger(ZorCurlRunner::Fin fin, long iStatut);
+
     // Splits an "http://host/path" URL; false when it is not one. The host must be an IPv4
     // address or a name of letters, digits, "-" and ".", with an optional ":port".
     static bool DecouperURL(const wxString& zURL, std::string* pHote, std::string* pCible);

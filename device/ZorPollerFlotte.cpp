@@ -1,10 +1,10 @@
 #include "device/ZorPollerFlotte.h"
 
-#include "network/ZorCurlRunner.h"
+#include "device/ZorHttpGet.h"
 #include "infra/ZorClock.h"
 
 #include <algorithm>
-#include <chrono>
+#include <functional>
 
 ZorDecisionFlotte ZorDeciderFlotte(ZorSuiviFlotte& s, bool bReponse, const std::string& zSignature,
                                    int iEchecsMax)
@@ -42,8 +42,118 @@ std::string ZorSignatureEtat(const ZorTavlinData& e)
     return z;
 }
 
+ZorPlanFlotte::ZorPlanFlotte(int iPeriodeMs, int iEnVolMax)
+    : m_iPeriodeMs(std::max(1, iPeriodeMs)), m_nEnVolMax(size_t(std::max(1, iEnVolMax)))
+{}
+
+void ZorPlanFlotte::Ajouter(uint64_t iId, int64_t iDuMs)
+{
+    Etat& e = m_etats[iId];
+    e = Etat();
+    e.iDuMs = iDuMs;
+    m_file.push_back({iDuMs, iId});
+    std::push_heap(m_file.begin(), m_file.end(), std::greater<Entree>());
+}
+
+void ZorPlanFlotte::Retirer(uint64_t iId)
+{
+    auto it = m_etats.find(iId);
+    if (it == m_etats.end())
+        return;
+    if (it->second.bEnVol)
+        it->second.bRetire = true;
+    else
+        m_etats.erase(it);
+    Nettoyer();
+}
+
+bool ZorPlanFlotte::Valide(const Entree& e) const
+{
+    auto it = m_etats.find(e.iId);
+    return it != m_etats.end() && !it->second.bEnVol && !it->second.bRetire &&
+           it->second.iDuMs == e.iDuMs;
+}
+
+void ZorPlanFlotte::Nettoyer()
+{
+    // Entries of devices that left are skipped when they come up; rebuilt only when they
+    // outnumber the living, so a registry that churns does not grow the file.
+    if (m_file.size() <= 2 * m_etats.size() + 16)
+        return;
+    m_file.clear();
+    for (const auto& kv : m_etats)
+        if (!kv.second.bEnVol && !kv.second.bRetire)
+            m_file.push_back({kv.second.iDuMs, kv.first});
+    std::make_heap(m_file.begin(), m_file.end(), std::greater<Entree>());
+}
+
+int64_t ZorPlanFlotte::Attente(int64_t iMaintenant)
+{
+    while (!m_file.empty() && !Valide(m_file.front())) {
+        std::pop_heap(m_file.begin(), m_file.end(), std::greater<Entree>());
+        m_file.pop_back();
+    }
+    return m_file.empty() ? -1 : std::max<int64_t>(0, m_file.front().iDuMs - iMaintenant);
+}
+
+bool ZorPlanFlotte::Suivant(int64_t iMaintenant, uint64_t* piId)
+{
+    if (m_nEnVol >= m_nEnVolMax || Attente(iMaintenant) != 0)
+        return false;
+    const uint64_t iId = m_file.front().iId;
+    std::pop_heap(m_file.begin(), m_file.end(), std::greater<Entree>());
+    m_file.pop_back();
+    Etat& e = m_etats[iId];
+    e.bEnVol = true;
+    e.iDepartMs = iMaintenant;
+    ++m_nEnVol;
+    *piId = iId;
+    return true;
+}
+
+bool ZorPlanFlotte::Fini(uint64_t iId, int64_t iMaintenant)
+{
+    auto it = m_etats.find(iId);
+    if (it == m_etats.end() || !it->second.bEnVol)
+        return false;
+    Etat& e = it->second;
+    e.bEnVol = false;
+    --m_nEnVol;
+    if (e.bRetire) {
+        m_etats.erase(it);
+        return false;
+    }
+    // One period after it was due, not after the reply: a slow answer does not make the phase
+    // drift; the times missed while the slots were busy are skipped, not made up in a burst.
+    int64_t iDu = e.iDuMs + m_iPeriodeMs;
+    if (iDu <= e.iDepartMs)
+        iDu += ((e.iDepartMs - iDu) / m_iPeriodeMs + 1) * m_iPeriodeMs;
+    e.iDuMs = std::max(iDu, iMaintenant);
+    m_file.push_back({e.iDuMs, iId});
+    std::push_heap(m_file.begin(), m_file.end(), std::greater<Entree>());
+    return true;
+}
+
+void ZorPlanFlotte::Interrompre(int64_t iMaintenant)
+{
+    std::vector<uint64_t> ids;
+    for (const auto& kv : m_etats)
+        if (kv.second.bEnVol)
+            ids.push_back(kv.first);
+    for (uint64_t iId : ids)
+        Fini(iId, iMaintenant);
+}
+
+namespace {
+// The longest wait without looking at the clock again: a clock moved by hand is seen soon.
+constexpr int kAttenteMaxMs = 100;
+// Devices due within this much of the one that woke the thread are asked with it: one wake-up
+// for several polls, and none of them later than its time.
+constexpr int kGroupeMs = 10;
+} // namespace
+
 ZorPollerFlotte::ZorPollerFlotte(ZorFlotteSink& sink, const ZorClock& horloge, const Reglages& r)
-    : m_sink(sink), m_horloge(horloge), m_reglages(r)
+    : m_sink(sink), m_horloge(horloge), m_reglages(r), m_plan(r.iPeriodeMs, r.iEnVolMax)
 {
     ZorCurlRunner::InitGlobal();
 }
@@ -56,52 +166,61 @@ ZorPollerFlotte::~ZorPollerFlotte()
 void ZorPollerFlotte::SetCibles(const std::vector<ZorCibleFlotte>& cibles)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    std::map<wxString, Device> nouveaux;
+    std::map<wxString, uint64_t> ids;
     const int64_t iMaintenant = m_horloge.NowMs();
     size_t iNouveau = 0;
     const size_t nNouveaux = std::count_if(cibles.begin(), cibles.end(),
-                                           [&](const auto& c) { return !m_devices.count(c.zMAC); });
+                                           [&](const auto& c) { return !m_ids.count(c.zMAC); });
     for (const ZorCibleFlotte& c : cibles) {
-        auto it = m_devices.find(c.zMAC);
-        if (it != m_devices.end() && it->second.cible.zIP == c.zIP &&
-            it->second.cible.zIPLocal == c.zIPLocal) {
-            nouveaux[c.zMAC] = std::move(it->second);
-            continue;
+        auto it = m_ids.find(c.zMAC);
+        const Device* pAvant = nullptr;
+        if (it != m_ids.end()) {
+            pAvant = &m_devices[it->second];
+            if (pAvant->cible.zIP == c.zIP && pAvant->cible.zIPLocal == c.zIPLocal) {
+                ids[c.zMAC] = it->second;
+                continue;
+            }
         }
         Device d;
-        if (it != m_devices.end()) {
-            // Same device at a new address: its history stays, its requests go to the new one.
-            d.suivi = it->second.suivi;
-            d.iProchainMs = iMaintenant;
-        } else {
-            d.iProchainMs = iMaintenant + int64_t(m_reglages.iPeriodeMs) * int64_t(iNouveau++) /
-                                              int64_t(std::max<size_t>(1, nNouveaux));
-        }
+        int64_t iDu = iMaintenant;
+        if (pAvant) // same device at a new address: its history stays, it is asked there at once
+            d.suivi = pAvant->suivi;
+        else // new devices spread over one period, so they are not all asked at once
+            iDu += int64_t(m_reglages.iPeriodeMs) * int64_t(iNouveau++) /
+                   int64_t(std::max<size_t>(1, nNouveaux));
+        // Deep copies: the caller's strings may share buffers with its own thread's.
         d.cible = {wxString(c.zMAC.wc_str()), wxString(c.zIP.wc_str()),
                    wxString(c.zIPLocal.wc_str())};
-        d.iGeneration = ++m_iGeneration;
-        nouveaux[d.cible.zMAC] = std::move(d);
+        // A refused address leaves the URL empty: every poll of it then misses.
+        ZorHttpGet::Requete(wxT("http://") + d.cible.zIP + wxT("/etat.htm"), d.cible.zIPLocal,
+                            m_reglages.iDelaiConnexionMs, m_reglages.iDelaiTotalMs, &d.requete);
+        d.iId = ++m_iProchainId;
+        m_plan.Ajouter(d.iId, iDu);
+        ids[d.cible.zMAC] = d.iId;
+        m_devices[d.iId] = std::move(d);
     }
-    m_devices.swap(nouveaux);
-    m_cvGuetteur.notify_all();
+    for (const auto& kv : m_ids) {
+        auto it = ids.find(kv.first);
+        if (it == ids.end() || it->second != kv.second) {
+            m_plan.Retirer(kv.second);
+            m_devices.erase(kv.second);
+        }
+    }
+    m_ids.swap(ids);
+    if (m_multi)
+        m_multi->Reveiller();
 }
 
 void ZorPollerFlotte::Demarrer()
 {
-    if (!m_threads.empty())
+    if (m_thread.joinable())
         return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bStop = false;
     }
-    const size_t n = size_t(std::max(1, m_reglages.iEnVolMax));
-    m_http.clear();
-    for (size_t i = 0; i < n; ++i) {
-        m_http.push_back(std::make_unique<ZorHttpGet>());
-        m_http.back()->SetDelais(m_reglages.iDelaiConnexionMs, m_reglages.iDelaiTotalMs);
-    }
-    for (size_t i = 0; i < n; ++i)
-        m_threads.emplace_back([this, i] { Boucle(i); });
+    m_multi.reset(new ZorCurlMulti(size_t(std::max(1, m_reglages.iEnVolMax))));
+    m_thread = std::thread([this] { Boucle(); });
 }
 
 void ZorPollerFlotte::Arreter()
@@ -110,14 +229,13 @@ void ZorPollerFlotte::Arreter()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bStop = true;
     }
-    m_cv.notify_all();
-    m_cvGuetteur.notify_all();
-    for (auto& p : m_http)
-        p->Abort();
-    for (auto& t : m_threads)
-        t.join();
-    m_threads.clear();
-    m_http.clear();
+    if (m_multi)
+        m_multi->Reveiller();
+    if (m_thread.joinable())
+        m_thread.join();
+    m_multi.reset();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_plan.Interrompre(m_horloge.NowMs());
 }
 
 uint64_t ZorPollerFlotte::NombrePolls() const
@@ -126,83 +244,65 @@ uint64_t ZorPollerFlotte::NombrePolls() const
     return m_iPolls;
 }
 
-void ZorPollerFlotte::Boucle(size_t iThread)
+void ZorPollerFlotte::Boucle()
 {
-    ZorHttpGet& http = *m_http[iThread];
+    std::vector<uint64_t> rates; // requests libcurl would not start: misses
+    const std::string vide;
+    const auto fini = [this](const ZorCurlMulti::Fini& f) {
+        Traiter(f.iJeton, ZorHttpGet::Juger(f.fin, f.iStatut) == ZorHttpGet::ZOR_HTTP_OK,
+                f.reponse);
+    };
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_bStop) {
-        // The device most overdue that no other thread is asking.
-        Device* pDu = nullptr;
-        for (auto& kv : m_devices)
-            if (!kv.second.bEnVol && (!pDu || kv.second.iProchainMs < pDu->iProchainMs))
-                pDu = &kv.second;
         const int64_t iMaintenant = m_horloge.NowMs();
-        if (!pDu || pDu->iProchainMs > iMaintenant) {
-            // One thread waits for the next poll's time; the others sleep until it hands the
-            // watch on, so a poll wakes one thread, not the whole pool. Bounded in real time so
-            // a clock moved by hand is seen again soon.
-            if (m_bGuetteur) {
-                m_cv.wait_for(lock, std::chrono::milliseconds(100));
-                continue;
-            }
-            m_bGuetteur = true;
-            const int64_t iAttente =
-                pDu ? std::min<int64_t>(pDu->iProchainMs - iMaintenant, 100) : 100;
-            m_cvGuetteur.wait_for(lock, std::chrono::milliseconds(iAttente));
-            m_bGuetteur = false;
-            continue;
+        uint64_t iId = 0;
+        while (m_plan.Suivant(iMaintenant + kGroupeMs, &iId)) {
+            auto it = m_devices.find(iId);
+            if (it == m_devices.end() || !m_multi->Lancer(it->second.requete, iId))
+                rates.push_back(iId);
         }
-        pDu->bEnVol = true;
-        // Another thread takes the watch for the next poll.
-        m_cv.notify_one();
-        // The next poll is one period after this one was due, not after it ends: a slow
-        // answer does not make the period drift. A device far behind starts afresh.
-        pDu->iProchainMs = std::max(pDu->iProchainMs + m_reglages.iPeriodeMs, iMaintenant);
-        const ZorCibleFlotte cible{wxString(pDu->cible.zMAC.wc_str()),
-                                   wxString(pDu->cible.zIP.wc_str()),
-                                   wxString(pDu->cible.zIPLocal.wc_str())};
-        const uint64_t iGeneration = pDu->iGeneration;
-        ZorEtatUART uart = pDu->uart;
+        const int64_t iAttente = m_plan.Attente(iMaintenant);
+        const int iMs = iAttente < 0 || m_multi->EnVol() >= m_multi->Slots()
+                            ? kAttenteMaxMs
+                            : int(std::min<int64_t>(iAttente, kAttenteMaxMs));
         lock.unlock();
-
-        std::string body;
-        const ZorHttpGet::Resultat r =
-            http.Get(wxT("http://") + cible.zIP + wxT("/etat.htm"), cible.zIPLocal, body);
-        ZorTavlinData etat;
-        bool bReponse = false;
-        if (r == ZorHttpGet::ZOR_HTTP_OK && !body.empty()) {
-            ZorParseEtat(ZorHttpGet::Texte(body), false, etat, uart);
-            bReponse = etat.m_bValide;
-        }
-
-        lock.lock();
-        ++m_iPolls;
-        auto it = m_devices.find(cible.zMAC);
-        if (m_bStop || r == ZorHttpGet::ZOR_HTTP_ARRET || it == m_devices.end() ||
-            it->second.iGeneration != iGeneration) {
-            if (it != m_devices.end() && it->second.iGeneration == iGeneration)
-                it->second.bEnVol = false;
-            continue;
-        }
-        Device& d = it->second;
-        d.bEnVol = false;
-        d.uart = uart;
-        const ZorDecisionFlotte dec =
-            ZorDeciderFlotte(d.suivi, bReponse, bReponse ? ZorSignatureEtat(etat) : std::string(),
-                             m_reglages.iEchecsMax);
-        if (!dec.bEtatChange && !dec.bDispoChange)
-            continue;
-        // The sink is told in order for each device: its lock is taken before ours is let go,
-        // so a later poll of the same device cannot overtake this report.
-        std::unique_lock<std::mutex> lockSink(m_mutexSink);
-        lock.unlock();
-        if (dec.bDispoChange && dec.bDisponible)
-            m_sink.OnDisponibiliteFlotte(cible.zMAC, true);
-        if (dec.bEtatChange)
-            m_sink.OnEtatFlotte(cible.zMAC, etat);
-        if (dec.bDispoChange && !dec.bDisponible)
-            m_sink.OnDisponibiliteFlotte(cible.zMAC, false);
-        lockSink.unlock();
+        for (uint64_t i : rates)
+            Traiter(i, false, vide);
+        rates.clear();
+        // Returns on a socket's activity, a time-out of libcurl's, the next due time, or a
+        // wake-up (new targets, stop); each reply is told to the sink from inside.
+        m_multi->Avancer(iMs, fini);
         lock.lock();
     }
+}
+
+void ZorPollerFlotte::Traiter(uint64_t iId, bool bReponse, const std::string& body)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    ++m_iPolls;
+    if (!m_plan.Fini(iId, m_horloge.NowMs()) || m_bStop)
+        return;
+    auto it = m_devices.find(iId);
+    if (it == m_devices.end())
+        return;
+    Device& d = it->second;
+    ZorTavlinData etat;
+    bool bValide = false;
+    if (bReponse && !body.empty()) {
+        ZorParseEtat(ZorHttpGet::Texte(body), false, etat, d.uart);
+        bValide = etat.m_bValide;
+    }
+    const ZorDecisionFlotte dec = ZorDeciderFlotte(
+        d.suivi, bValide, bValide ? ZorSignatureEtat(etat) : std::string(), m_reglages.iEchecsMax);
+    if (!dec.bEtatChange && !dec.bDispoChange)
+        return;
+    const wxString zMAC(d.cible.zMAC.wc_str());
+    // Told at once, from this one thread: reports of one device stay in order.
+    lock.unlock();
+    if (dec.bDispoChange && dec.bDisponible)
+        m_sink.OnDisponibiliteFlotte(zMAC, true);
+    if (dec.bEtatChange)
+        m_sink.OnEtatFlotte(zMAC, etat);
+    if (dec.bDispoChange && !dec.bDisponible)
+        m_sink.OnDisponibiliteFlotte(zMAC, false);
 }

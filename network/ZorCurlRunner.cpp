@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <mutex>
 
 void ZorCurlRunner::InitGlobal()
@@ -32,33 +33,27 @@ void ZorCurlRunner::Abort()
         curl_multi_wakeup(static_cast<CURLM*>(m_pMulti)); // thread-safe by design
 }
 
-size_t ZorCurlRunner::Ecrire(char* data, size_t size, size_t nmemb, void* user)
+namespace {
+
+size_t Ecrire(char* data, size_t size, size_t nmemb, void* user)
 {
-    ZorCurlRunner* self = static_cast<ZorCurlRunner*>(user);
+    ZorCurlReception* r = static_cast<ZorCurlReception*>(user);
     const size_t n = size * nmemb;
-    if (self->m_bAbort)
+    if (r->pAbort && *r->pAbort)
         return 0;
-    if (self->m_pReponse->size() + n > self->m_iTailleMax) {
-        self->m_bTropLong = true;
+    if (r->pReponse->size() + n > r->iTailleMax) {
+        r->bTropLong = true;
         return 0;
     }
-    self->m_pReponse->append(data, n);
+    r->pReponse->append(data, n);
     return n;
 }
 
-ZorCurlRunner::Fin ZorCurlRunner::Executer(const Requete& requete, std::string& reponse)
-{
-    reponse.clear();
-    m_iStatut = 0;
-    m_bTropLong = false;
-    if (m_bAbort)
-        return Fin::ARRET;
-    CURL* e = static_cast<CURL*>(m_pEasy);
-    CURLM* m = static_cast<CURLM*>(m_pMulti);
-    if (!e || !m)
-        return Fin::ERREUR;
+} // namespace
 
-    const std::string zInterface = "host!" + requete.zIPLocal;
+void* ZorCurlRunner::Preparer(void* pEasy, const Requete& requete, ZorCurlReception& r)
+{
+    CURL* e = static_cast<CURL*>(pEasy);
     curl_slist* entetes = nullptr;
     for (const std::string& z : requete.entetes)
         entetes = curl_slist_append(entetes, z.c_str());
@@ -80,8 +75,8 @@ ZorCurlRunner::Fin ZorCurlRunner::Executer(const Requete& requete, std::string& 
     if (requete.iConnexionMs > 0)
         curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, requete.iConnexionMs);
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, requete.iTotalMs);
-    if (!requete.zIPLocal.empty())
-        curl_easy_setopt(e, CURLOPT_INTERFACE, zInterface.c_str());
+    if (!requete.zIPLocal.empty()) // copied by libcurl, like every string option
+        curl_easy_setopt(e, CURLOPT_INTERFACE, ("host!" + requete.zIPLocal).c_str());
     if (requete.pCorps) {
         curl_easy_setopt(e, CURLOPT_POST, 1L);
         curl_easy_setopt(e, CURLOPT_POSTFIELDS, requete.pCorps->data());
@@ -89,9 +84,49 @@ ZorCurlRunner::Fin ZorCurlRunner::Executer(const Requete& requete, std::string& 
     }
     if (entetes)
         curl_easy_setopt(e, CURLOPT_HTTPHEADER, entetes);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &ZorCurlRunner::Ecrire);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
-    m_pReponse = &reponse;
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Ecrire);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &r);
+    r.pReponse->clear();
+    r.bTropLong = false;
+    return entetes;
+}
+
+ZorCurlRunner::Fin ZorCurlRunner::FinDe(int iCode, const ZorCurlReception& r)
+{
+    switch (CURLcode(iCode)) {
+    case CURLE_OK:
+        return Fin::OK;
+    case CURLE_WRITE_ERROR:
+        return r.bTropLong ? Fin::TROP_LONG : Fin::ARRET;
+    case CURLE_OPERATION_TIMEDOUT:
+        return Fin::DELAI;
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_INTERFACE_FAILED:
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return Fin::CONNEXION;
+    case CURLE_URL_MALFORMAT:
+        return Fin::URL;
+    default:
+        return Fin::ERREUR;
+    }
+}
+
+ZorCurlRunner::Fin ZorCurlRunner::Executer(const Requete& requete, std::string& reponse)
+{
+    reponse.clear();
+    m_iStatut = 0;
+    if (m_bAbort)
+        return Fin::ARRET;
+    CURL* e = static_cast<CURL*>(m_pEasy);
+    CURLM* m = static_cast<CURLM*>(m_pMulti);
+    if (!e || !m)
+        return Fin::ERREUR;
+
+    ZorCurlReception reception;
+    reception.pReponse = &reponse;
+    reception.iTailleMax = m_iTailleMax;
+    reception.pAbort = &m_bAbort;
+    curl_slist* entetes = static_cast<curl_slist*>(Preparer(e, requete, reception));
 
     CURLcode code = CURLE_OK;
     bool fini = false;
@@ -126,7 +161,6 @@ ZorCurlRunner::Fin ZorCurlRunner::Executer(const Requete& requete, std::string& 
         }
         curl_multi_remove_handle(m, e);
     }
-    m_pReponse = nullptr;
     // The options point at the header list: dropped from the handle before it is freed.
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, nullptr);
     curl_slist_free_all(entetes);
@@ -134,29 +168,123 @@ ZorCurlRunner::Fin ZorCurlRunner::Executer(const Requete& requete, std::string& 
         fin = Fin::ARRET;
     if (fin == Fin::OK) {
         curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &m_iStatut);
-        switch (code) {
-        case CURLE_OK:
-            break;
-        case CURLE_WRITE_ERROR:
-            fin = m_bTropLong ? Fin::TROP_LONG : Fin::ARRET;
-            break;
-        case CURLE_OPERATION_TIMEDOUT:
-            fin = Fin::DELAI;
-            break;
-        case CURLE_COULDNT_CONNECT:
-        case CURLE_INTERFACE_FAILED:
-        case CURLE_COULDNT_RESOLVE_HOST:
-            fin = Fin::CONNEXION;
-            break;
-        case CURLE_URL_MALFORMAT:
-            fin = Fin::URL;
-            break;
-        default:
-            fin = Fin::ERREUR;
-            break;
-        }
+        fin = FinDe(code, reception);
     }
     if (fin != Fin::OK)
         reponse.clear();
     return fin;
+}
+
+struct ZorCurlMulti::Slot
+{
+    CURL* pEasy = nullptr;
+    curl_slist* pEntetes = nullptr;
+    std::string reponse;
+    ZorCurlReception reception;
+    uint64_t iJeton = 0;
+    bool bEnVol = false;
+};
+
+ZorCurlMulti::ZorCurlMulti(size_t nSlots, size_t iTailleMax)
+{
+    ZorCurlRunner::InitGlobal();
+    m_pMulti = curl_multi_init();
+    for (size_t i = 0; i < std::max<size_t>(1, nSlots); ++i) {
+        std::unique_ptr<Slot> s(new Slot);
+        s->pEasy = curl_easy_init();
+        s->reponse.reserve(4096); // a state page fits: no allocation per exchange
+        s->reception.pReponse = &s->reponse;
+        s->reception.iTailleMax = iTailleMax;
+        s->reception.pAbort = &m_bJamaisArret;
+        m_slots.push_back(std::move(s));
+    }
+}
+
+ZorCurlMulti::~ZorCurlMulti()
+{
+    Annuler();
+    for (auto& s : m_slots)
+        if (s->pEasy)
+            curl_easy_cleanup(s->pEasy);
+    if (m_pMulti)
+        curl_multi_cleanup(static_cast<CURLM*>(m_pMulti));
+}
+
+void ZorCurlMulti::Liberer(Slot& s)
+{
+    curl_multi_remove_handle(static_cast<CURLM*>(m_pMulti), s.pEasy);
+    curl_easy_setopt(s.pEasy, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(s.pEntetes);
+    s.pEntetes = nullptr;
+    s.bEnVol = false;
+    --m_nEnVol;
+}
+
+bool ZorCurlMulti::Lancer(const ZorCurlRunner::Requete& requete, uint64_t iJeton)
+{
+    if (!m_pMulti)
+        return false;
+    for (auto& p : m_slots) {
+        Slot& s = *p;
+        if (s.bEnVol || !s.pEasy)
+            continue;
+        s.pEntetes =
+            static_cast<curl_slist*>(ZorCurlRunner::Preparer(s.pEasy, requete, s.reception));
+        curl_easy_setopt(s.pEasy, CURLOPT_PRIVATE, &s);
+        if (curl_multi_add_handle(static_cast<CURLM*>(m_pMulti), s.pEasy) != CURLM_OK) {
+            curl_easy_setopt(s.pEasy, CURLOPT_HTTPHEADER, nullptr);
+            curl_slist_free_all(s.pEntetes);
+            s.pEntetes = nullptr;
+            return false;
+        }
+        s.iJeton = iJeton;
+        s.bEnVol = true;
+        ++m_nEnVol;
+        return true;
+    }
+    return false;
+}
+
+void ZorCurlMulti::Avancer(int iAttenteMs, const std::function<void(const Fini&)>& fini)
+{
+    CURLM* m = static_cast<CURLM*>(m_pMulti);
+    if (!m)
+        return;
+    int enCours = 0;
+    curl_multi_perform(m, &enCours);
+    // libcurl shortens the wait to its own next time-out.
+    curl_multi_poll(m, nullptr, 0, std::max(0, iAttenteMs), nullptr);
+    curl_multi_perform(m, &enCours);
+    int nMsg = 0;
+    while (CURLMsg* msg = curl_multi_info_read(m, &nMsg)) {
+        if (msg->msg != CURLMSG_DONE)
+            continue;
+        Slot* s = nullptr;
+        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, reinterpret_cast<char**>(&s));
+        if (!s || !s->bEnVol)
+            continue;
+        long iStatut = 0;
+        const ZorCurlRunner::Fin fin = ZorCurlRunner::FinDe(msg->data.result, s->reception);
+        if (fin == ZorCurlRunner::Fin::OK)
+            curl_easy_getinfo(s->pEasy, CURLINFO_RESPONSE_CODE, &iStatut);
+        else
+            s->reponse.clear();
+        // Freed before the call, so the callback may start the next exchange in this slot.
+        const uint64_t iJeton = s->iJeton;
+        Liberer(*s);
+        fini(Fini{iJeton, fin, iStatut, s->reponse});
+    }
+}
+
+void ZorCurlMulti::Reveiller()
+{
+    if (m_pMulti)
+        curl_multi_wakeup(static_cast<CURLM*>(m_pMulti)); // thread-safe by design
+}
+
+void ZorCurlMulti::Annuler()
+{
+    for (auto& s : m_slots)
+        if (s->bEnVol)
+            Liberer(*s);
 }

@@ -4,14 +4,26 @@
 // connection, bound to one local adapter, bounded in time and in reply size, and abortable from
 // another thread at once (the wait is a multi-handle poll that Abort wakes).
 //
-// One exchange at a time per object, on the thread that calls Executer; Abort and Reset from
-// any thread.
+// ZorCurlRunner: one exchange at a time per object, on the thread that calls Executer; Abort and
+// Reset from any thread. ZorCurlMulti: many exchanges at once on one thread (a fleet's polls).
 #pragma once
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+// What a transfer's write callback fills: the reply, bounded in size, cut short by an abort.
+struct ZorCurlReception
+{
+    std::string* pReponse = nullptr;
+    size_t iTailleMax = 0;
+    bool bTropLong = false;
+    const std::atomic<bool>* pAbort = nullptr;
+};
 
 class ZorCurlRunner
 {
@@ -63,13 +75,62 @@ public:
     static void InitGlobal();
 
 private:
-    static size_t Ecrire(char* data, size_t size, size_t nmemb, void* user);
+    friend class ZorCurlMulti;
+    // Every option of one exchange set on a reset easy handle, the reply going to r. Returns
+    // the header list the handle points at: freed by the caller once the exchange is over.
+    static void* Preparer(void* pEasy, const Requete& requete, ZorCurlReception& r);
+    // How an exchange that libcurl finished with this code ended.
+    static Fin FinDe(int iCode, const ZorCurlReception& r);
 
     void* m_pEasy = nullptr;
     void* m_pMulti = nullptr;
     std::atomic<bool> m_bAbort{false};
     size_t m_iTailleMax = kTailleMaxDefaut;
     long m_iStatut = 0;
-    std::string* m_pReponse = nullptr;
-    bool m_bTropLong = false;
+};
+
+// Many exchanges in flight at once, all driven by the one thread that calls Avancer: the
+// fleet's polls share one multi handle, so many devices cost one thread and one poll() over
+// the sockets in flight, and the handles and reply buffers of its slots are made once.
+//
+// Thread rules: everything on the driving thread, except Reveiller (any thread).
+class ZorCurlMulti
+{
+public:
+    struct Fini
+    {
+        uint64_t iJeton; // as given to Lancer
+        ZorCurlRunner::Fin fin;
+        long iStatut;               // the HTTP status (0 when there was none)
+        const std::string& reponse; // the reply body (empty unless Fin::OK); valid in the call
+    };
+
+    // nSlots: exchanges in flight at most. iTailleMax: a reply's upper bound.
+    explicit ZorCurlMulti(size_t nSlots, size_t iTailleMax = 64 * 1024);
+    ~ZorCurlMulti();
+    ZorCurlMulti(const ZorCurlMulti&) = delete;
+    ZorCurlMulti& operator=(const ZorCurlMulti&) = delete;
+
+    // Starts an exchange (the strings are copied; a POST body must outlive it). False when
+    // every slot is busy or libcurl refused it.
+    bool Lancer(const ZorCurlRunner::Requete& requete, uint64_t iJeton);
+    size_t EnVol() const { return m_nEnVol; }
+    size_t Slots() const { return m_slots.size(); }
+
+    // Moves every exchange on, waiting at most iAttenteMs for its sockets or for Reveiller, and
+    // tells fini about each one that ended; its slot is free again when fini returns.
+    void Avancer(int iAttenteMs, const std::function<void(const Fini&)>& fini);
+    // From any thread: the wait of Avancer returns at once.
+    void Reveiller();
+    // Drops every exchange in flight, telling nobody.
+    void Annuler();
+
+private:
+    struct Slot;
+    void Liberer(Slot& s);
+
+    void* m_pMulti = nullptr;
+    std::vector<std::unique_ptr<Slot>> m_slots;
+    size_t m_nEnVol = 0;
+    const std::atomic<bool> m_bJamaisArret{false};
 };

@@ -39,16 +39,21 @@ def running(pid):
         return False
 
 
-if len(sys.argv) == 4 and sys.argv[1] == "--wait":
-    pid, path = int(sys.argv[2]), sys.argv[3]
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        if control(path, "PING") == "OK":
-            sys.exit(0)
-        if not running(pid):
-            break
-        time.sleep(0.1)
-    sys.exit(1)
-if len(sys.argv) != 3:
-    sys.exit("usage: emu-control.py SOCKET COMMAND | --wait PID SOCKET")
-print(control(sys.argv[1], sys.argv[2]))
+def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--wait":
+        pid, path = int(sys.argv[2]), sys.argv[3]
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            if control(path, "PING") == "OK":
+                sys.exit(0)
+            if not running(pid):
+                break
+            time.sleep(0.1)
+        sys.exit(1)
+    if len(sys.argv) != 3:
+        sys.exit("usage: emu-control.py SOCKET COMMAND | --wait PID SOCKET")
+    print(control(sys.argv[1], sys.argv[2]))
+
+
+if __name__ == "__main__":
+    main()

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <wx/utils.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -65,6 +66,69 @@ TEST(FlotteDecision, TheClockAloneIsNoChange)
         changer(c);
         EXPECT_NE(ZorSignatureEtat(a), ZorSignatureEtat(c));
     }
+}
+
+TEST(FlottePlan, PhasesSpreadInFlightBoundedLateRepliesCountedOnce)
+{
+    // Four devices, period 100 ms, at most two requests at once. Each step: the time, the
+    // requests that end then (id; negative: one that left the plan), and the requests that start.
+    ZorPlanFlotte plan(100, 2);
+    for (uint64_t id = 1; id <= 4; ++id)
+        plan.Ajouter(id, 25 * int64_t(id - 1)); // the phases the poller gives new devices
+    struct Pas
+    {
+        int64_t t;
+        std::vector<int> fins;
+        std::vector<uint64_t> departs;
+        int64_t iAttente; // afterwards
+    };
+    const Pas pas[] = {
+        {0, {}, {1}, 25}, // each at its own phase, not all at once
+        {24, {}, {}, 1},
+        {25, {1}, {2}, 25}, // ends in time: next due at 100, its phase kept
+        {50, {}, {3}, -2},  // two in flight now: 4 waits although due at 75
+        {80, {}, {}, -2},
+        {81, {2}, {4}, -2},        // a slot frees: the waiting device goes at once
+        {100, {}, {}, -2},         // 1 is due but both slots are busy
+        {130, {3, 4}, {1, 2}, -2}, // the oldest first
+        {131, {1}, {}, 19},        // 1 started late but keeps its phase: due at 200
+        {150, {}, {3}, -2},
+        {400, {2, 3}, {4, 1}, -2}, // long replies: the others go first
+        {401, {4, 1}, {2, 3}, -2}, // 2 and 3 ended late: asked again at once
+    };
+    for (const Pas& p : pas) {
+        for (int f : p.fins)
+            EXPECT_TRUE(plan.Fini(uint64_t(f), p.t)) << "t=" << p.t;
+        std::vector<uint64_t> departs;
+        uint64_t id = 0;
+        while (plan.Suivant(p.t, &id))
+            departs.push_back(id);
+        EXPECT_EQ(departs, p.departs) << "t=" << p.t;
+        EXPECT_LE(plan.EnVol(), 2u);
+        if (p.iAttente != -2) {
+            EXPECT_EQ(plan.Attente(p.t), p.iAttente) << "t=" << p.t;
+        }
+    }
+    // A device that leaves while asked: its late reply is not counted, and it is never asked
+    // again; its slot is held until the reply ends.
+    plan.Retirer(2);
+    uint64_t id = 0;
+    EXPECT_FALSE(plan.Suivant(1000, &id)) << "both slots still busy";
+    EXPECT_FALSE(plan.Fini(2, 1000));
+    EXPECT_FALSE(plan.Fini(2, 1000)) << "a reply is counted once";
+    EXPECT_TRUE(plan.Fini(3, 1000));
+    // Four periods with every reply at once: 1 and 4, more than a period behind, are asked
+    // once and then at their own phase again (4 at x75), not in a burst to catch up.
+    std::map<uint64_t, int> vus;
+    for (int64_t t = 1000; t < 1400; t += 10)
+        while (plan.Suivant(t, &id))
+            ++vus[id], plan.Fini(id, t);
+    EXPECT_EQ(vus, (std::map<uint64_t, int>{{1, 4}, {3, 4}, {4, 5}}));
+    // Stopped with a request in flight: its reply, if one comes, is not counted.
+    ASSERT_TRUE(plan.Suivant(2000, &id));
+    plan.Interrompre(2000);
+    EXPECT_EQ(plan.EnVol(), 0u);
+    EXPECT_FALSE(plan.Fini(id, 2000));
 }
 
 // Records what the sink hears, per MAC.

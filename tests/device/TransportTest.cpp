@@ -8,6 +8,7 @@
 #include <wx/stopwatch.h>
 #include <wx/utils.h>
 
+#include <map>
 #include <thread>
 
 namespace {
@@ -166,6 +167,63 @@ TEST_F(TransportTest, OneRunnerPostsThenGets)
     EXPECT_EQ(req[0].find("100-continue"), std::string::npos);
     EXPECT_EQ(req[2].rfind("GET /etat.htm HTTP/1.0\r\n", 0), 0u) << req[2];
     EXPECT_EQ(req[2].find("Content-"), std::string::npos) << req[2];
+}
+
+// The fleet's transport: several exchanges in flight on one thread, each told once with its own
+// outcome; a silent device holds back nobody; slots are bounded, and reused after a cancel.
+TEST(CurlMulti, ExchangesAtOnceEachToldOnceWithItsOutcome)
+{
+    zortest::FakeDevice rapide, muet;
+    ASSERT_TRUE(rapide.Start("127.0.0.21", 80, [](const std::string& t) {
+        return zortest::FakeDevice::Page(t == "/gros" ? std::string(300, 'x') : t);
+    }));
+    ASSERT_TRUE(muet.Start("127.0.0.22", 80, [](const std::string&) { return std::string(); }));
+    ZorCurlMulti multi(4, 200);
+    const auto get = [](const char* ip, const char* cible) {
+        ZorCurlRunner::Requete r;
+        r.zURL = std::string("http://") + ip + "/";
+        r.zCible = cible;
+        r.bHttp10 = true;
+        r.iTotalMs = 20000;
+        return r;
+    };
+    EXPECT_TRUE(multi.Lancer(get("127.0.0.22", "/etat.htm"), 1));
+    EXPECT_TRUE(multi.Lancer(get("127.0.0.21", "/etat.htm"), 2));
+    EXPECT_TRUE(multi.Lancer(get("127.0.0.21", "/gros"), 3));
+    EXPECT_TRUE(multi.Lancer(get("127.0.0.23", "/etat.htm"), 4)); // nobody there
+    EXPECT_FALSE(multi.Lancer(get("127.0.0.21", "/etat.htm"), 5)) << "every slot busy";
+    std::map<uint64_t, std::pair<ZorCurlRunner::Fin, std::string>> fins;
+    int nFois = 0;
+    const auto noter = [&](const ZorCurlMulti::Fini& f) {
+        ++nFois;
+        fins[f.iJeton] = {f.fin, f.reponse};
+    };
+    for (int i = 0; i < 200 && fins.size() < 3; ++i) // at most 10 s
+        multi.Avancer(50, noter);
+    ASSERT_EQ(fins.size(), 3u);
+    EXPECT_EQ(nFois, 3);
+    EXPECT_EQ(fins[2].first, ZorCurlRunner::Fin::OK);
+    EXPECT_NE(fins[2].second.find("/etat.htm"), std::string::npos);
+    EXPECT_EQ(fins[3].first, ZorCurlRunner::Fin::TROP_LONG);
+    EXPECT_EQ(fins[3].second, "");
+    EXPECT_EQ(fins[4].first, ZorCurlRunner::Fin::CONNEXION);
+    EXPECT_EQ(multi.EnVol(), 1u) << "the silent device is still waited for";
+
+    // Woken from another thread while only the silent device is in flight; then cancelled:
+    // nothing more is told, and the freed slots serve new exchanges.
+    std::thread t([&] { multi.Reveiller(); });
+    multi.Avancer(20000, noter);
+    t.join();
+    multi.Annuler();
+    EXPECT_EQ(multi.EnVol(), 0u);
+    EXPECT_EQ(nFois, 3);
+    for (uint64_t j = 10; j < 14; ++j)
+        EXPECT_TRUE(multi.Lancer(get("127.0.0.21", "/etat.htm"), j));
+    for (int i = 0; i < 200 && fins.size() < 7; ++i)
+        multi.Avancer(50, noter);
+    EXPECT_EQ(fins.size(), 7u);
+    EXPECT_EQ(fins[13].first, ZorCurlRunner::Fin::OK);
+    EXPECT_EQ(rapide.Connections(), 6) << "one connection per request";
 }
 
 } // namespace
