@@ -38,7 +38,7 @@ TEST_F(EnglishTest, ListCardsAndWaitBoxesHoldTheirEnglishTexts)
                            "tavlin", "255.255.255.0", "192.168.77.254", false, "192.168.77.1",
                            "255.255.255.0", "192.168.77.254", "Tavlin v3");
     {
-        ZorTavlinDlgAfficherListe dlg(wxEmptyString);
+        ZorTavlinDlgAfficherListe dlg(*gpTheTavlin, wxEmptyString);
         dlg.Show();
         zorui::SettleUntil([&] { return dlg.IsShownOnScreen(); });
         zorui::Settle(300);
@@ -62,7 +62,7 @@ TEST_F(EnglishTest, ListCardsAndWaitBoxesHoldTheirEnglishTexts)
     pCarte->m_zGateway = wxT("192.168.177.254");
     gpTheTavlin->GetArrayCarteEth().Add(pCarte);
     {
-        ZorInfoCarteEthDlg dlg(nullptr);
+        ZorInfoCarteEthDlg dlg(*gpTheTavlin, nullptr);
         dlg.Show();
         zorui::SettleUntil([&] { return dlg.IsShownOnScreen(); });
         zorui::Settle(200);
