@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Windows dependencies (zlib, libpng, curl with schannel, wxWidgets base/net/core) for
+# Builds the Windows dependencies (zlib, libpng, curl with schannel, wxWidgets base/net/core, the
+# MQTT client library of the bridge) for
 # MinGW-w64 from Debian's own source packages, static, into a cache folder outside the tree.
 #
 #   tools/windows-deps.sh [--arch x86_64|i686] [--cache DIR] [--jobs N] [--force]
@@ -31,8 +32,8 @@ prefix=$root/$arch
 src=$root/src
 # Bump a part's number when the way it is configured changes: that part, and those built after it
 # (they link against it), are rebuilt; the parts before it are kept.
-declare -A recipe=([zlib]=3 [libpng]=3 [curl]=3 [wxWidgets]=4)
-packages=(zlib libpng1.6 curl wxwidgets3.2)
+declare -A recipe=([zlib]=3 [libpng]=3 [curl]=3 [wxWidgets]=4 [mosquitto]=1)
+packages=(zlib libpng1.6 curl wxwidgets3.2 mosquitto)
 
 for tool in $host-gcc $host-g++ dpkg-source; do
     command -v "$tool" >/dev/null || { echo "windows-deps: $tool is missing" >&2; exit 1; }
@@ -62,7 +63,7 @@ version() { sed -n 's/^Version: //p' "${dsc[$1]}"; }
 # What each part is built from, chained: a part's key holds the keys of the parts before it.
 declare -A key
 chain="host=$host compiler=$($host-gcc -dumpversion)"
-for pair in zlib:zlib libpng:libpng1.6 curl:curl wxWidgets:wxwidgets3.2; do
+for pair in zlib:zlib libpng:libpng1.6 curl:curl wxWidgets:wxwidgets3.2 mosquitto:mosquitto; do
     name=${pair%%:*}
     chain+=" $name=$(version "${pair#*:}")/${recipe[$name]}"
     key[$name]=$chain
@@ -170,9 +171,32 @@ build_wx() {
     make install
 }
 
+build_mosquitto() {
+    cd "$(unpack mosquitto)"
+    # The client library alone, compiled directly: its CMake rules look for a Windows pthreads
+    # build, where MinGW's -posix runtime already has the threads. No TLS: it would need OpenSSL,
+    # which we do not ship; "mqtts://" brokers are refused with the library's own message.
+    local v=$(version mosquitto)
+    v=${v%%-*}
+    local defs="-DWITH_THREADING -DWITH_SOCKS -DLIBMOSQUITTO_STATIC -DCMAKE -DVERSION=\\\"$v\\\""
+    sed -n '/^set(C_SRC/,/)/p' lib/CMakeLists.txt | grep -o '[a-z_0-9]*\.c' | sort -u |
+        xargs -P "$jobs" -I{} sh -c "$host-gcc -O2 $defs -I. -Ilib -Iinclude -Ideps -c lib/{} -o lib/{}.o"
+    $host-ar rcs "$prefix/lib/libmosquitto.a" lib/*.c.o
+    cp include/mosquitto.h include/mqtt_protocol.h "$prefix/include/"
+    cat >"$prefix/lib/pkgconfig/libmosquitto.pc" <<PC
+prefix=$prefix
+Name: libmosquitto
+Description: MQTT client library (static, no TLS)
+Version: $(version mosquitto)
+Cflags: -I\${prefix}/include -DLIBMOSQUITTO_STATIC
+Libs: -L\${prefix}/lib -lmosquitto -lws2_32
+PC
+}
+
 part zlib build_zlib
 part libpng build_libpng
 part curl build_curl
 part wxWidgets build_wx
+part mosquitto build_mosquitto
 echo "$wanted" >"$prefix/VERSIONS"
 echo "windows-deps: all built in $(($(date +%s) - total_start)) s, $(du -sh "$prefix" | cut -f1) in $prefix"
