@@ -61,7 +61,7 @@ def main():
         check(found.get(d1[0]["mac"], {}).get("comment") == "Salle été", "accented comment intact")
         check(docs[1].get("inputs") == 0xA5 and docs[1].get("version") == "Tavlin v3",
               "status mirrors the device: %s" % docs[1])
-        check(docs[2].get("done") is True and lan1.get(0, "relais") == "0101",
+        check(docs[2].get("done") is True and lan1.get(0, "relais") == "0001",
               "set relay reaches the device (%s)" % lan1.get(0, "relais"))
         res = (docs[3].get("results") or [{}])[0]
         check(res.get("result") == "updated" and res.get("version_after") == "Tavlin v4" and
