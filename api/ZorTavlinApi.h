@@ -77,7 +77,9 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  ifdef ZOR_BUILDING_DLL
+#  if defined(ZOR_STATIC)
+#    define ZOR_CAPI
+#  elif defined(ZOR_BUILDING_DLL)
 #    define ZOR_CAPI __declspec(dllexport)
 #  else
 #    define ZOR_CAPI __declspec(dllimport)

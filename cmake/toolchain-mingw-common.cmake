@@ -14,6 +14,8 @@ if(NOT TAVLIN_WINDOWS_DEPS)
     set(TAVLIN_WINDOWS_DEPS /var/cache/tavlin-windows)
   endif()
 endif()
+# CMake's own compiler checks configure projects of their own: they get the same folder.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TAVLIN_WINDOWS_DEPS)
 set(TAVLIN_WINDOWS_PREFIX ${TAVLIN_WINDOWS_DEPS}/${TAVLIN_WINDOWS_ARCH} CACHE PATH
     "Dependencies built by tools/windows-deps.sh")
 if(NOT EXISTS ${TAVLIN_WINDOWS_PREFIX}/VERSIONS)

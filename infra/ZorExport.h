@@ -2,7 +2,10 @@
 #pragma once
 
 #if defined(_WIN32)
-#  ifdef ZOR_BUILDING_DLL
+// ZOR_STATIC: a program linked with the static library, where nothing is imported.
+#  if defined(ZOR_STATIC)
+#    define ZOR_EXPORT
+#  elif defined(ZOR_BUILDING_DLL)
 #    define ZOR_EXPORT __declspec(dllexport)
 #  else
 #    define ZOR_EXPORT __declspec(dllimport)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Windows dependencies (zlib, libpng, curl with schannel, wxWidgets base/net/core) for
+# Builds the Windows dependencies (zlib, libpng, curl with schannel, wxWidgets base/net/core, the
+# MQTT client library of the bridge) for
 # MinGW-w64 from Debian's own source packages, static, into a cache folder outside the tree.
 #
 #   tools/windows-deps.sh [--arch x86_64|i686] [--cache DIR] [--jobs N] [--force]
@@ -29,9 +30,10 @@ case "$arch" in x86_64 | i686) ;; *) echo "windows-deps: --arch x86_64 or i686" 
 host=$arch-w64-mingw32
 prefix=$root/$arch
 src=$root/src
-# Bump when the way a dependency is configured changes: the cache is then rebuilt.
-recipe=3
-packages=(zlib libpng1.6 curl wxwidgets3.2)
+# Bump a part's number when the way it is configured changes: that part, and those built after it
+# (they link against it), are rebuilt; the parts before it are kept.
+declare -A recipe=([zlib]=3 [libpng]=3 [curl]=3 [wxWidgets]=4 [mosquitto]=1)
+packages=(zlib libpng1.6 curl wxwidgets3.2 mosquitto)
 
 for tool in $host-gcc $host-g++ dpkg-source; do
     command -v "$tool" >/dev/null || { echo "windows-deps: $tool is missing" >&2; exit 1; }
@@ -56,21 +58,28 @@ dsc_of() {
 }
 
 declare -A dsc
-wanted="recipe=$recipe host=$host compiler=$($host-gcc -dumpversion)"
-for p in "${packages[@]}"; do
-    dsc[$p]=$(dsc_of "$p")
-    wanted+=" $p=$(sed -n 's/^Version: //p' "${dsc[$p]}")"
+for p in "${packages[@]}"; do dsc[$p]=$(dsc_of "$p"); done
+version() { sed -n 's/^Version: //p' "${dsc[$1]}"; }
+# What each part is built from, chained: a part's key holds the keys of the parts before it.
+declare -A key
+chain="host=$host compiler=$($host-gcc -dumpversion)"
+for pair in zlib:zlib libpng:libpng1.6 curl:curl wxWidgets:wxwidgets3.2 mosquitto:mosquitto; do
+    name=${pair%%:*}
+    chain+=" $name=$(version "${pair#*:}")/${recipe[$name]}"
+    key[$name]=$chain
 done
+wanted=$chain
 if [ $force = 0 ] && [ -f "$prefix/VERSIONS" ] && [ "$(cat "$prefix/VERSIONS")" = "$wanted" ]; then
     echo "windows-deps: $prefix is up to date ($wanted)"
     exit 0
 fi
 
 echo "windows-deps: building $wanted into $prefix"
-# Parts already built for exactly these versions (an interrupted run) are kept.
-if [ $force = 1 ] || [ "$(cat "$prefix/.partial" 2>/dev/null)" != "$wanted" ]; then
-    rm -rf "$prefix" && mkdir -p "$prefix" && echo "$wanted" >"$prefix/.partial"
+if [ $force = 1 ]; then
+    rm -rf "$prefix"
 fi
+mkdir -p "$prefix"
+rm -f "$prefix/VERSIONS"
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavlin-windows-deps.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH=
@@ -88,10 +97,12 @@ unpack() {
 part() {
     local name=$1 start=$(date +%s) rc
     shift
-    if [ -f "$prefix/.done-$name" ]; then
+    if [ "$(cat "$prefix/.done-$name" 2>/dev/null)" = "${key[$name]}" ]; then
         echo "windows-deps: $name already built"
         return
     fi
+    # A part built from something else is rebuilt, and so is everything built after it.
+    rm -f "$prefix/.done-$name"
     # In a subshell outside any condition, so that its first failing command ends it.
     set +e
     (set -e; "$@") >"$work/$name.log" 2>&1
@@ -102,7 +113,7 @@ part() {
         echo "windows-deps: $name failed (log above)" >&2
         exit 1
     fi
-    touch "$prefix/.done-$name"
+    echo "${key[$name]}" >"$prefix/.done-$name"
     echo "windows-deps: $name built in $(($(date +%s) - start)) s"
 }
 
@@ -142,21 +153,50 @@ build_wx() {
     cd "$(unpack wxwidgets3.2)"
     # Debian's source has its bundled png/zlib/jpeg/tiff/expat removed: the system ones (ours,
     # above) for png and zlib, none of the others. Only base, net and core are built.
+    # A previous build of other options would leave its extra libraries behind.
+    rm -rf "$prefix"/lib/libwx_* "$prefix"/lib/wx "$prefix"/include/wx-3.2 "$prefix"/bin/wx-config
     mkdir build-msw && cd build-msw
     ../configure --host=$host --prefix="$prefix" --with-msw --disable-shared \
         --with-zlib=sys --with-libpng=sys --without-libjpeg --without-libtiff --without-expat \
         --without-regex --without-liblzma --without-opengl --disable-xrc --disable-html \
         --disable-webview --disable-mediactrl --disable-aui --disable-stc --disable-richtext \
         --disable-propgrid --disable-ribbon --disable-svg --disable-debugreport \
-        --disable-sound --disable-webrequest --without-libnotify
+        --disable-sound --disable-webrequest --without-libnotify --disable-grid \
+        --disable-dataviewctrl --disable-treelist --disable-calendar --disable-datepick \
+        --disable-timepick --disable-wizarddlg --disable-animatectrl --disable-richtooltip \
+        --disable-notifmsg --disable-docview --disable-mdi --disable-help --disable-fswatcher \
+        --disable-printarch --disable-postscript --disable-gif --disable-pcx --disable-iff \
+        --disable-pnm --disable-tga --disable-splash
     make -j"$jobs"
     make install
+}
+
+build_mosquitto() {
+    cd "$(unpack mosquitto)"
+    # The client library alone, compiled directly: its CMake rules look for a Windows pthreads
+    # build, where MinGW's -posix runtime already has the threads. No TLS: it would need OpenSSL,
+    # which we do not ship; "mqtts://" brokers are refused with the library's own message.
+    local v=$(version mosquitto)
+    v=${v%%-*}
+    local defs="-DWITH_THREADING -DWITH_SOCKS -DLIBMOSQUITTO_STATIC -DCMAKE -DVERSION=\\\"$v\\\""
+    sed -n '/^set(C_SRC/,/)/p' lib/CMakeLists.txt | grep -o '[a-z_0-9]*\.c' | sort -u |
+        xargs -P "$jobs" -I{} sh -c "$host-gcc -O2 $defs -I. -Ilib -Iinclude -Ideps -c lib/{} -o lib/{}.o"
+    $host-ar rcs "$prefix/lib/libmosquitto.a" lib/*.c.o
+    cp include/mosquitto.h include/mqtt_protocol.h "$prefix/include/"
+    cat >"$prefix/lib/pkgconfig/libmosquitto.pc" <<PC
+prefix=$prefix
+Name: libmosquitto
+Description: MQTT client library (static, no TLS)
+Version: $(version mosquitto)
+Cflags: -I\${prefix}/include -DLIBMOSQUITTO_STATIC
+Libs: -L\${prefix}/lib -lmosquitto -lws2_32
+PC
 }
 
 part zlib build_zlib
 part libpng build_libpng
 part curl build_curl
 part wxWidgets build_wx
+part mosquitto build_mosquitto
 echo "$wanted" >"$prefix/VERSIONS"
-rm -f "$prefix/.partial" "$prefix"/.done-*
 echo "windows-deps: all built in $(($(date +%s) - total_start)) s, $(du -sh "$prefix" | cut -f1) in $prefix"

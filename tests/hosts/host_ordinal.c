@@ -4,12 +4,13 @@
  * before any start (bad input, no device manager), then runs the session of host_c against the
  * emulated device of with-emu.sh: inputs, outputs, relays, analog output, serial port text; it
  * opens the device list twice (directly and through Tavlin_StartTS) and closes it as a user
- * cancelling would. Exit 0 when every check passed. Every wait is bounded.
+ * cancelling would, then runs a second session started by Tavlin_StartPasWx. Exit 0 when every check passed. Every wait is bounded.
  *
  *   host_ordinal.exe [DLL]
  */
 #include <windows.h>
 
+#include <locale.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -192,6 +193,9 @@ static void Session(const char* mac, int premiere)
     uint32_t v32 = 0;
     uint16_t v16 = 0;
     VERIFIER((premiere ? F(19, FnSI)("hotec", 0) : F(28, FnSI)("hotec", 0)) == 1, "start");
+    /* Starting a windowed toolkit must not change the host's locale (number formats). */
+    const char* locale = setlocale(LC_NUMERIC, NULL);
+    VERIFIER(locale && strcmp(locale, "C") == 0, "host locale changed to %s", locale);
     VERIFIER(F(22, FnI)(50) == 1, "poll spacing");
     VERIFIER(F(17, FnS)(mac) == 1, "watch %s", mac);
     const ULONGLONG debut = GetTickCount64();
@@ -263,6 +267,9 @@ int main(int argc, char** argv)
     VERIFIER(F(27, FnV)() == 1, "RazUart when stopped");
     AvecFermeur(StartTS, 0, "StartTS cancelled");
     VERIFIER(F(20, FnV)() == 1, "stop after StartTS");
+    /* A second start in the same process (without a toolkit of its own) builds everything again. */
+    Session(mac, 0);
+    VERIFIER(F(20, FnV)() == 1 && F(20, FnV)() == 1, "second stop, stop when stopped");
     VERIFIER(FreeLibrary(h), "FreeLibrary");
     printf("host_ordinal: %s\n", gEchecs ? "FAILED" : "passed");
     return gEchecs ? 1 : 0;

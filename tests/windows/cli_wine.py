@@ -10,7 +10,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "cli"))
-from cli_e2e import Emu, check, failures  # noqa: E402
+from cli_e2e import Emu, check, failures, update_folder  # noqa: E402
 
 
 def main():
@@ -27,12 +27,7 @@ def main():
     lan2 = Emu(emu_exe, os.environ["TAVLIN_NS_LAN2"], work, "lan2",
                ["--count", "1", "--first-ip", "192.168.78.20", "--version", "Tavlin v3"])
     # Every tavlin.exe call of the run in one script, so one Wine prefix serves them all.
-    maj = os.path.join(work, "maj", "maj_v4")
-    os.makedirs(maj)
-    with open(os.path.join(maj, "tavlin.cry"), "wb") as f:
-        f.write(bytes((i * 7 + 3) & 0xFF for i in range(24 * 40 + 5)))
-    with open(os.path.join(maj, "tavlin.bin"), "wb") as f:
-        f.write(bytes((i * 11 + 1) & 0xFF for i in range(3000)))
+    maj = update_folder(work, 4)
     try:
         d1, d2 = lan1.devices(), lan2.devices()
         lan1.cmd("SET 0 ena=10100101")
@@ -66,7 +61,7 @@ def main():
         check(found.get(d1[0]["mac"], {}).get("comment") == "Salle été", "accented comment intact")
         check(docs[1].get("inputs") == 0xA5 and docs[1].get("version") == "Tavlin v3",
               "status mirrors the device: %s" % docs[1])
-        check(docs[2].get("done") is True and lan1.get(0, "relais") == "0101",
+        check(docs[2].get("done") is True and lan1.get(0, "relais") == "0001",
               "set relay reaches the device (%s)" % lan1.get(0, "relais"))
         res = (docs[3].get("results") or [{}])[0]
         check(res.get("result") == "updated" and res.get("version_after") == "Tavlin v4" and

@@ -3,7 +3,9 @@
 # debug output, from the program's own folder (where its DLL and pictures are).
 #   wine-run.sh PROGRAM.exe [ARGS...]
 set -u
-prog=$(readlink -f "$1"); shift
+# A bare name (cmd.exe) is one of Wine's own programs, run from where the caller is.
+prog=$1; shift
+case "$prog" in */*) prog=$(readlink -f "$prog") && cd "$(dirname "$prog")" ;; esac
 prefix=$(mktemp -d /tmp/tavlin-wine-XXXXXX)
 # Wine writes menus and file associations under HOME: a home of the run's own, unless the
 # caller already gave one (with-emu.sh does).
@@ -16,4 +18,4 @@ cleanup() {
 trap cleanup EXIT
 # The prefix is made first, so its start-up time stays out of the program's own time-outs.
 wineboot -i >/dev/null 2>&1
-cd "$(dirname "$prog")" && wine "$prog" "$@"
+wine "$prog" "$@"
