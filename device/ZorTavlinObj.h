@@ -27,7 +27,6 @@
 // its plain listeners, which must be removed before they die, nor the clock set by SetClock.
 #pragma once
 
-#include "device/ZorChoixRequete.h"
 #include "device/ZorTavlinListener.h"
 #include "device/ZorTavlinRecords.h"
 #include "infra/ZorConfiguration.h"
@@ -54,6 +53,9 @@
 class ZorClock;
 class ZorTavlinObj;
 class wxWindow;
+// The worker's choice of request (internal: hosts never see its header).
+struct ZorChoixEntree;
+struct ZorChoixRequete;
 
 // The single device manager, null when none exists.
 extern ZOR_EXPORT ZorTavlinObj* gpTheTavlin;
