@@ -74,7 +74,9 @@ cleanup() {
   done
 }
 trap cleanup EXIT
+# A reader that leaves early (| head) must not kill us before the namespaces are removed.
 trap 'exit 130' INT TERM HUP
+trap 'exit 141' PIPE
 
 # A run killed outright (SIGKILL) cannot clean up: remove what such runs left behind.
 for ns in $(ip netns list 2>/dev/null | awk '{print $1}' | grep -E '^tv(pc|la|lb)[0-9]+$'); do
