@@ -19,13 +19,7 @@ class CartesDlgTest : public zorui::ManagerWindowTest
 
 TEST_F(CartesDlgTest, AnUnwritableBlackListChangesNothingAndSaysSo)
 {
-    auto* pCarte = new ZorCarteEth; // owned by the manager's network object
-    pCarte->m_zDescription = wxT("eth9");
-    pCarte->m_zMAC = wxT("02-00-5E-00-00-09");
-    pCarte->m_zIP = wxT("10.9.9.1");
-    pCarte->m_zMask = wxT("255.255.255.0");
-    pCarte->m_zGateway = wxT("0.0.0.0");
-    gpTheTavlin->GetArrayCarteEth().Add(pCarte);
+    ZorCarteEth* pCarte = AjouterCarte(wxT("eth9"), wxT("10.9.9.1"), wxT("0.0.0.0"));
     // A folder where the black list file should be: it cannot be replaced.
     const std::string zFichier =
         wxStandardPaths::Get().GetDocumentsDir().utf8_string() + "/Tavlin/tavlincarteblacklist.ini";

@@ -54,13 +54,8 @@ TEST_F(EnglishTest, ListCardsAndWaitBoxesHoldTheirEnglishTexts)
         zorui::Screenshot(&dlg, "en/liste");
     }
 
-    auto* pCarte = new ZorCarteEth; // owned by the manager's network object
-    pCarte->m_zDescription = wxT("Intel(R) Ethernet Connection I219-LM");
-    pCarte->m_zMAC = wxT("02-00-5E-00-00-09");
-    pCarte->m_zIP = wxT("192.168.177.201");
-    pCarte->m_zMask = wxT("255.255.255.0");
-    pCarte->m_zGateway = wxT("192.168.177.254");
-    gpTheTavlin->GetArrayCarteEth().Add(pCarte);
+    AjouterCarte(wxT("Intel(R) Ethernet Connection I219-LM"), wxT("192.168.177.201"),
+                 wxT("192.168.177.254"));
     {
         ZorInfoCarteEthDlg dlg(*gpTheTavlin, nullptr);
         dlg.Show();

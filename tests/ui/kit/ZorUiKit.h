@@ -28,6 +28,8 @@
 #include <ostream>
 #include <vector>
 
+class ZorCarteEth;
+
 namespace zorui {
 
 // --- Event loop ------------------------------------------------------------------------------
@@ -177,6 +179,9 @@ class ManagerWindowTest : public WindowTest
 protected:
     void SetUp() override;
     void TearDown() override;
+    // One adapter of the PC added to the manager's list (which owns it), mask 255.255.255.0.
+    ZorCarteEth* AjouterCarte(const wxString& zDescription, const wxString& zIP,
+                              const wxString& zPasserelle);
 };
 
 } // namespace zorui

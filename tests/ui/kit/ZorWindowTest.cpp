@@ -81,3 +81,17 @@ void ManagerWindowTest::TearDown()
 }
 
 } // namespace zorui
+
+ZorCarteEth* zorui::ManagerWindowTest::AjouterCarte(const wxString& zDescription,
+                                                    const wxString& zIP,
+                                                    const wxString& zPasserelle)
+{
+    auto* pCarte = new ZorCarteEth;
+    pCarte->m_zDescription = zDescription;
+    pCarte->m_zMAC = wxT("02-00-5E-00-00-09");
+    pCarte->m_zIP = zIP;
+    pCarte->m_zMask = wxT("255.255.255.0");
+    pCarte->m_zGateway = zPasserelle;
+    gpTheTavlin->GetArrayCarteEth().Add(pCarte);
+    return pCarte;
+}
