@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The launcher under Wine on the private display of tools/testnet.sh --xvfb, with three emulated
 # devices: once its list has found them, the screen is saved (SHOTS/wine-launcher-list.png) and
-# the list is closed as a user would (Escape).
+# the list is closed as a user would (its cancel button).
 #   launcher-wine.sh EMULATOR WINE-RUN ZorTavlinControle.exe SHOTS
 set -u
 emu=$1 wine_run=$2 prog=$3 shots=$4
@@ -34,7 +34,7 @@ app_pid=$!
 # The list window, by its title, once Wine has started and the devices answered (bounded).
 win=
 for _ in $(seq 120); do
-    win=$(xdotool search --name "Tavlin" 2>/dev/null | head -n1)
+    win=$(xdotool search --onlyvisible --name '^Gestionnaire Tavlin' 2>/dev/null | head -n1)
     [ -n "$win" ] && break
     kill -0 "$app_pid" 2>/dev/null || break
     sleep 1
@@ -43,11 +43,15 @@ done
 sleep 8
 import -window root "$shots/wine-launcher-list.png"
 echo "launcher-wine: screenshot $shots/wine-launcher-list.png"
-xdotool windowactivate "$win" 2>/dev/null
-xdotool key --window "$win" Escape
-for _ in $(seq 60); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.5; done
+# Closed as a user cancelling would: a click on "Annuler" (182 x 51 from the dialog's lower right
+# corner). Keys typed without a window manager do not reach Wine's dialog.
+eval "$(xdotool getwindowgeometry --shell "$win")"
+xdotool mousemove --window "$win" $((WIDTH - 182)) $((HEIGHT - 51)) click 1
+t0=$(date +%s)
+for _ in $(seq 120); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.5; done
+echo "launcher-wine: ended $(($(date +%s) - t0)) s after the cancel"
 if kill -0 "$app_pid" 2>/dev/null; then
-    echo "launcher-wine: FAILED the launcher did not end on Escape" >&2
+    echo "launcher-wine: FAILED the launcher did not end on cancel" >&2
     exit 1
 fi
 wait "$app_pid"
