@@ -43,14 +43,18 @@ emu_pid=$!
 
 "$wine_run" "$prog" &
 app_pid=$!
-# The list window, by its title, once Wine has started and the devices answered (bounded).
-win=
-for _ in $(seq 120); do
-    win=$(xdotool search --onlyvisible --name '^Gestionnaire Tavlin' 2>/dev/null | head -n1)
-    [ -n "$win" ] && break
-    kill -0 "$app_pid" 2>/dev/null || break
-    sleep 1
-done
+# The first visible window whose title matches, within N half seconds while the launcher runs.
+find_window() {
+    local w
+    for _ in $(seq "$2"); do
+        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+        [ -n "$w" ] && { echo "$w"; return; }
+        kill -0 "$app_pid" 2>/dev/null || return
+        sleep 0.5
+    done
+}
+# The list window, by its title, once Wine has started and the devices answered.
+win=$(find_window '^Gestionnaire Tavlin' 240)
 [ -n "$win" ] || { echo "launcher-wine: FAILED no list window" >&2; exit 1; }
 sleep 8
 shot() { import -window root "$shots/wine-launcher-$1.png" && echo "launcher-wine: screenshot $shots/wine-launcher-$1.png"; }
@@ -65,12 +69,7 @@ if [ "$mode" = update ]; then
     sleep 2
     click_from_corner "$win" 241 51
     # The warning before an update: its OK button.
-    box=
-    for _ in $(seq 20); do
-        box=$(xdotool search --onlyvisible --name '^Tavlin$' 2>/dev/null | head -n1)
-        [ -n "$box" ] && break
-        sleep 0.5
-    done
+    box=$(find_window '^Tavlin$' 20)
     [ -n "$box" ] || { shot update-failed; echo "launcher-wine: FAILED no warning before the update" >&2; exit 1; }
     sleep 1
     shot update-warning
