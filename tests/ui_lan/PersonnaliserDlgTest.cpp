@@ -249,7 +249,10 @@ TEST_F(PersonnaliserDlgTest, EveryPageAndMessageInEnglish)
     d.Annuler();
     zorui::Click(d.W(Dlg::ID_CHANGER_RESEAU));
     ASSERT_EQ(d.pDlg->GetPage(), P::PAGE_RESEAU);
-    zorui::Screenshot(d.pDlg, "en/perso_page3_reseau");
+    zorui::VerifierTextes(d.pDlg);
+    zorui::Screenshot(d.pDlg, "en/perso_page3_reseau_dhcp_off");
+    zorui::Click(d.W(Dlg::ID_DHCP));
+    zorui::Screenshot(d.pDlg, "en/perso_page3_reseau_dhcp_on");
     d.Annuler();
     EXPECT_EQ(d.pDlg->GetPage(), P::PAGE_PRINCIPALE);
 }
