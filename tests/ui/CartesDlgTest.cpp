@@ -4,6 +4,7 @@
 #include "tests/ui/kit/ZorUiKit.h"
 
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorTraduction.h"
 #include "tests/common/ZorTestSupport.h"
 #include "ui/ZorInfoCarteEthDlg.h"
 
@@ -14,15 +15,26 @@
 
 namespace {
 
-class CartesDlgTest : public zorui::ManagerWindowTest
+// In French, the source texts, and in English as a host that set iZorLangue to 1 sees them.
+class CartesDlgTest : public zorui::ManagerWindowTest, public testing::WithParamInterface<bool>
 {};
 
-TEST_F(CartesDlgTest, AnUnwritableBlackListChangesNothingAndSaysSo)
+INSTANTIATE_TEST_SUITE_P(, CartesDlgTest, testing::Bool(), zorui::NomDeLangue);
+
+wxString T(const char* z)
 {
+    return ZorTr(wxString::FromUTF8(z));
+}
+
+TEST_P(CartesDlgTest, AnUnwritableBlackListChangesNothingAndSaysSo)
+{
+    zorui::LangueDuTest langue;
+    langue.Choisir(GetParam());
     ZorCarteEth* pCarte = AjouterCarte(wxT("eth9"), wxT("10.9.9.1"), wxT("0.0.0.0"));
     // A folder where the black list file should be: it cannot be replaced.
     const std::string zFichier =
         wxStandardPaths::Get().GetDocumentsDir().utf8_string() + "/Tavlin/tavlincarteblacklist.ini";
+    std::filesystem::remove_all(zFichier); // the other language's run left the real file
     std::filesystem::create_directories(zFichier + "/occupe");
 
     ZorInfoCarteEthDlg dlg(*gpTheTavlin, nullptr);
@@ -33,11 +45,13 @@ TEST_F(CartesDlgTest, AnUnwritableBlackListChangesNothingAndSaysSo)
     wxCheckBox* pCase = dlg.GetCases()[0];
     {
         zorui::ModalScript script;
-        script.Expect(wxString::FromUTF8("Saisissez le mot de passe"), wxID_OK, wxT("qmt417"))
-            .Expect(wxString::FromUTF8(
-                        "La liste des cartes réseau exclues n'a pas pu être enregistrée.\n\n"
-                        "Cette carte réseau reste utilisée par votre logiciel."),
-                    wxID_OK);
+        script
+            .Expect(T("Saisissez le mot de passe Administrateur du logiciel."), wxID_OK,
+                    wxT("qmt417"))
+            .Expect(T("La liste des cartes réseau exclues n'a pas pu être enregistrée.\n\n"
+                      "Cette carte réseau reste utilisée par votre logiciel."),
+                    wxID_OK)
+            .Photo(&dlg, langue.Photo("cartes_message_liste_noire_non_enregistree"));
         zorui::Click(pCase);
         zorui::Settle(200);
         ASSERT_EQ(script.Records().size(), 2u);
@@ -46,12 +60,14 @@ TEST_F(CartesDlgTest, AnUnwritableBlackListChangesNothingAndSaysSo)
     }
     EXPECT_FALSE(pCarte->m_bBlackList);
     EXPECT_TRUE(pCase->GetValue()) << "the box still says the card is used";
-    zorui::Screenshot(&dlg, "cartes_liste_noire_non_enregistree");
+    langue.Photographier(&dlg, "cartes_liste_noire_non_enregistree");
 
     std::filesystem::remove_all(zFichier);
     {
         zorui::ModalScript script;
-        script.Expect(wxString::FromUTF8("Cette carte réseau ne sera plus utilisée"), wxID_OK);
+        script.Expect(T("Cette carte réseau ne sera plus utilisée par votre logiciel.\n\nFermez "
+                        "puis relancez le logiciel pour prendre en compte les modifications."),
+                      wxID_OK);
         zorui::Click(pCase);
         zorui::Settle(200);
     }

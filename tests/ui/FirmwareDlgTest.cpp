@@ -251,7 +251,7 @@ TEST_F(FirmwareDlgTest, BothBoxesInEnglish)
                                            "Uploading files, please wait... ");
                                  EXPECT_EQ(dlg->GetBoutonAnnuler()->GetLabel(), "Cancel");
                                  zorui::VerifierTextes(dlg);
-                                 zorui::Screenshot(dlg, "en/postfiledlg_transfer");
+                                 zorui::Screenshot(dlg, "en/postfiledlg_cancel_allowed");
                                  zorui::Click(dlg->GetBoutonAnnuler());
                                  return true;
                              }});

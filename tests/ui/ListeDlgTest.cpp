@@ -3,6 +3,7 @@
 #include "tests/ui/kit/ZorUiKit.h"
 
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorTraduction.h"
 #include "infra/ZorUtile.h"
 #include "tests/common/ZorTestSupport.h"
 #include "ui/ZorBitmapButtonWnd.h"
@@ -21,11 +22,20 @@ namespace {
 
 using Dlg = ZorTavlinDlgAfficherListe;
 
-class ListeDlgTest : public zorui::WindowTest
+// A text as the user reads it in the test's language (the French source text, or the catalogue's).
+wxString T(const char* z)
+{
+    return ZorTr(wxString::FromUTF8(z));
+}
+
+// Each scenario runs in French, the source texts, and in English, as a host that set iZorLangue
+// to 1 sees it; the English run's pictures go under en/ and its texts are checked to fit.
+class ListeDlgTest : public zorui::WindowTest, public testing::WithParamInterface<bool>
 {
 protected:
     void SetUp() override
     {
+        m_langue.Choisir(GetParam());
         zorui::WindowTest::SetUp();
         if (IsSkipped())
             return;
@@ -43,6 +53,7 @@ protected:
     {
         ZorTavlinObj::DeleteTavlinObj();
         zorui::WindowTest::TearDown();
+        m_langue.Choisir(false);
     }
     static void Ajouter(const char* ip, const char* nom, const char* mac, const char* version,
                         const char* ipLocal = "192.168.77.1")
@@ -61,17 +72,20 @@ protected:
         zorui::Settle(150);
     }
     std::string m_prog;
+    zorui::LangueDuTest m_langue;
 };
 
-TEST_F(ListeDlgTest, RowsIconsAndTheValidationButtonThatFits)
+INSTANTIATE_TEST_SUITE_P(, ListeDlgTest, testing::Bool(), zorui::NomDeLangue);
+
+TEST_P(ListeDlgTest, RowsIconsAndTheValidationButtonThatFits)
 {
     Dlg dlg(*gpTheTavlin, wxEmptyString);
     dlg.Show();
     zorui::SettleUntil([&] { return dlg.IsShownOnScreen(); });
-    EXPECT_EQ(dlg.GetCompteur(), wxString::FromUTF8("(0 Tavlin détectée)"));
+    EXPECT_EQ(dlg.GetCompteur(), wxString::Format(T("(%d Tavlin détectée)"), 0));
     EXPECT_EQ(dlg.GetListe()->GetItemCount(), 0);
     zorui::Settle(200);
-    zorui::Screenshot(&dlg, "liste_vide");
+    m_langue.Photographier(&dlg, "liste_vide");
 
     Ajouter("192.168.77.10", "Atelier", "02-54-56-4D-0A-00", "v3");
     Ajouter("192.168.77.11", "Chaufferie", "02-54-56-4D-0B-00", "v1");
@@ -81,7 +95,7 @@ TEST_F(ListeDlgTest, RowsIconsAndTheValidationButtonThatFits)
     zorui::Settle(200);
     wxListCtrl* liste = dlg.GetListe();
     ASSERT_EQ(liste->GetItemCount(), 4);
-    EXPECT_EQ(dlg.GetCompteur(), wxString::FromUTF8("(4 Tavlin détectées)"));
+    EXPECT_EQ(dlg.GetCompteur(), wxString::Format(T("(%d Tavlin détectées)"), 4));
     struct Attendu
     {
         const char* nom;
@@ -106,7 +120,7 @@ TEST_F(ListeDlgTest, RowsIconsAndTheValidationButtonThatFits)
         EXPECT_EQ(liste->GetItemTextColour(i), a.couleur) << a.nom;
         EXPECT_EQ(liste->GetItemFont(i).GetWeight() == wxFONTWEIGHT_BOLD, a.gras) << a.nom;
     }
-    zorui::Screenshot(&dlg, "liste_quatre_sortes");
+    m_langue.Photographier(&dlg, "liste_quatre_sortes");
 
     const char* etats[] = {"liste_selection_ok", "liste_selection_maj", "liste_selection_warning",
                            "liste_selection_plusieurs_cartes"};
@@ -114,7 +128,7 @@ TEST_F(ListeDlgTest, RowsIconsAndTheValidationButtonThatFits)
         Selectionner(dlg, i);
         for (int id : {Dlg::ID_OK, Dlg::ID_MAJ, Dlg::ID_WARNING})
             EXPECT_EQ(dlg.GetBouton(id)->IsShown(), id == attendus[i].bouton) << attendus[i].nom;
-        zorui::Screenshot(&dlg, etats[i]);
+        m_langue.Photographier(&dlg, etats[i]);
     }
 
     // Nothing changed: no row is written again; a device gone loses its row.
@@ -124,7 +138,7 @@ TEST_F(ListeDlgTest, RowsIconsAndTheValidationButtonThatFits)
 
     // The hidden area's double click opens the network card dialog.
     zorui::ModalScript script;
-    script.Expect("Information", wxID_OK);
+    script.Expect(T("Information"), wxID_OK);
     zorui::MoveTo(dlg.ClientToScreen(wxPoint(300, 40)));
     wxUIActionSimulator().MouseDblClick();
     zorui::Settle(300);
@@ -136,7 +150,7 @@ TEST_F(ListeDlgTest, RowsIconsAndTheValidationButtonThatFits)
     zorui::Settle();
 }
 
-TEST_F(ListeDlgTest, AnnulerAndAWaitWindowPerAction)
+TEST_P(ListeDlgTest, AnnulerAndAWaitWindowPerAction)
 {
     Ajouter("192.168.77.10", "Atelier", "02-54-56-4D-0A-00", "v3");
     Dlg dlg(*gpTheTavlin, "02-54-56-4D-0A-00");
@@ -151,16 +165,16 @@ TEST_F(ListeDlgTest, AnnulerAndAWaitWindowPerAction)
     zorui::Settle(200);
     EXPECT_TRUE(dlg.GetAttente()->IsShown());
     EXPECT_EQ(dlg.GetAttente()->GetTexte(),
-              wxString::FromUTF8("Test en cours ...\n(le voyant de couleur orange clignote)"));
-    zorui::Screenshot(&dlg, "liste_attente_test");
+              T("Test en cours ...\n(le voyant de couleur orange clignote)"));
+    m_langue.Photographier(&dlg, "liste_attente_test");
 
     // Nothing selected: the information message.
     dlg.GetListe()->SetItemState(0, 0, wxLIST_STATE_SELECTED);
     zorui::Settle(100);
     {
         zorui::ModalScript script;
-        script.Expect(wxString::FromUTF8("Vous devez sélectionner une Tavlin dans la liste."),
-                      wxID_OK);
+        script.Expect(T("Vous devez sélectionner une Tavlin dans la liste."), wxID_OK)
+            .Photo(&dlg, m_langue.Photo("liste_message_aucune_selection"));
         zorui::Click(dlg.GetBouton(Dlg::ID_OK));
         zorui::Settle(200);
         ASSERT_EQ(script.Records().size(), 1u);
@@ -173,7 +187,7 @@ TEST_F(ListeDlgTest, AnnulerAndAWaitWindowPerAction)
     zorui::Settle();
 }
 
-TEST_F(ListeDlgTest, AReaddressThatCouldNotTestAnAddressSaysSoAndTheCardsShowNoLoopback)
+TEST_P(ListeDlgTest, AReaddressThatCouldNotTestAnAddressSaysSoAndTheCardsShowNoLoopback)
 {
     // Outside the network: the reconfiguration flow, whose search cannot test any address.
     Ajouter("10.9.9.10", "Serre", "02-54-56-4D-0A-09", "v3");
@@ -186,12 +200,17 @@ TEST_F(ListeDlgTest, AReaddressThatCouldNotTestAnAddressSaysSoAndTheCardsShowNoL
     zorui::Settle(200);
     {
         zorui::ModalScript script;
-        script.Expect(wxString::FromUTF8("n'est pas accessible"), wxID_YES)
-            .Expect(wxString::FromUTF8("mot de passe"), wxID_OK, "tavlin")
-            .Expect(wxString::FromUTF8(
-                        "La configuration de votre Tavlin n'a pas été modifiée : cet ordinateur ne "
-                        "peut pas vérifier qu'une adresse est libre"),
-                    wxID_OK);
+        script
+            .Expect(T("Cette Tavlin n'est pas accessible par cet ordinateur.\n\nVoulez-vous "
+                      "modifier sa configuration ?"),
+                    wxID_YES)
+            .Expect(T("Saisissez le mot de passe de cette Tavlin."), wxID_OK, "tavlin")
+            .Expect(T("La configuration de votre Tavlin n'a pas été modifiée : cet ordinateur ne "
+                      "peut pas vérifier qu'une adresse est libre sur le réseau (le test par écho "
+                      "ICMP n'est pas autorisé).\n\nVeuillez contacter votre administrateur "
+                      "réseau ou le Support Technique Tavlin."),
+                    wxID_OK)
+            .Photo(&dlg, m_langue.Photo("liste_message_configuration_sans_test"));
         zorui::Click(dlg.GetBouton(Dlg::ID_WARNING));
         EXPECT_TRUE(zorui::SettleUntil([&] { return script.Pending() == 0; }, 5000));
         ASSERT_EQ(script.Records().size(), 3u);
@@ -200,7 +219,7 @@ TEST_F(ListeDlgTest, AReaddressThatCouldNotTestAnAddressSaysSoAndTheCardsShowNoL
     }
     zorui::Settle(100);
     EXPECT_FALSE(dlg.GetAttente()->IsShown()) << "the configuration wait ends with the failure";
-    zorui::Screenshot(&dlg, "liste_configuration_sans_test");
+    m_langue.Photographier(&dlg, "liste_configuration_sans_test");
 
     // Only a loopback here: the library keeps its record, the card dialog lists no adapter.
     ASSERT_TRUE(gpTheTavlin->Start(wxT("cartes"), false));
@@ -215,9 +234,9 @@ TEST_F(ListeDlgTest, AReaddressThatCouldNotTestAnAddressSaysSoAndTheCardsShowNoL
     bool bZero = false;
     for (const wxWindow* w : cartesDlg.GetChildren())
         if (const auto* t = dynamic_cast<const wxStaticText*>(w))
-            bZero |= t->GetLabel().StartsWith(wxString::FromUTF8("Interface réseau : 0"));
+            bZero |= t->GetLabel().StartsWith(wxString::Format(T("Interface réseau : %d\n"), 0));
     EXPECT_TRUE(bZero);
-    zorui::Screenshot(&cartesDlg, "cartes_sans_adaptateur");
+    m_langue.Photographier(&cartesDlg, "cartes_sans_adaptateur");
     cartesDlg.Hide();
     gpTheTavlin->Stop();
     zorui::Click(dlg.GetBouton(Dlg::ID_ANNULER));

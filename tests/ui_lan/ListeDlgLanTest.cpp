@@ -8,6 +8,7 @@
 #include "tests/ui_lan/PersonnaliserDlgKit.h"
 
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorTraduction.h"
 #include "infra/ZorUtile.h"
 #include "tests/common/ZorEmu.h"
 #include "tests/common/ZorTestSupport.h"
@@ -44,6 +45,12 @@ using Dlg = ZorTavlinDlgAfficherListe;
 wxString U(const char* z)
 {
     return wxString::FromUTF8(z);
+}
+
+// A text as the user reads it in the test's language (the French source text, or the catalogue's).
+wxString T(const char* z)
+{
+    return ZorTr(U(z));
 }
 
 const char* const kMajRequise =
@@ -115,6 +122,8 @@ public:
 protected:
     int Enter(wxDialog* pDialog) override
     {
+        if (zorui::CopieDeMessageAffichee())
+            return wxID_NONE;
         auto* pMessage = dynamic_cast<wxMessageDialog*>(pDialog);
         auto* pPrompt = dynamic_cast<wxTextEntryDialog*>(pDialog);
         if (!pMessage && !pPrompt) {
@@ -137,7 +146,11 @@ protected:
         Attendu a = std::move(m_attendus.front());
         m_attendus.pop_front();
         EXPECT_EQ(r.zTexte, a.zTexte);
-        if (!a.zPhoto.empty())
+        if (pPrompt)
+            zorui::VerifierTextes(pPrompt);
+        if (!a.zPhoto.empty() && pMessage)
+            zorui::PhotographierMessage(*pMessage, m_pFond, a.zPhoto);
+        else if (!a.zPhoto.empty())
             zorui::Screenshot(m_pFond, a.zPhoto);
         if (a.action)
             a.action();
@@ -251,9 +264,29 @@ protected:
 
     std::string m_prog;
     std::string m_dossierMAJ;
+    zorui::LangueDuTest m_langue; // French unless a run in both languages says otherwise
 };
 
-TEST_F(ListeDlgLan, EveryKindOfRowItsButtonAndANewDevice)
+// The scenarios whose windows and messages are reviewed run twice: in French, the source texts,
+// and in English, as a host that set iZorLangue to 1 sees them.
+class ListeDlgLanLangues : public ListeDlgLan, public testing::WithParamInterface<bool>
+{
+protected:
+    void SetUp() override
+    {
+        m_langue.Choisir(GetParam());
+        ListeDlgLan::SetUp();
+    }
+    void TearDown() override
+    {
+        ListeDlgLan::TearDown();
+        m_langue.Choisir(false);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(, ListeDlgLanLangues, testing::Bool(), zorui::NomDeLangue);
+
+TEST_P(ListeDlgLanLangues, EveryKindOfRowItsButtonAndANewDevice)
 {
     zortest::Emu emu1, emu2, emu3;
     ASSERT_TRUE(
@@ -274,7 +307,7 @@ TEST_F(ListeDlgLan, EveryKindOfRowItsButtonAndANewDevice)
         8000));
     wxListCtrl* liste = dlg->GetListe();
     ASSERT_EQ(liste->GetItemCount(), 4);
-    EXPECT_EQ(dlg->GetCompteur(), U("(4 Tavlin détectées)"));
+    EXPECT_EQ(dlg->GetCompteur(), wxString::Format(T("(%d Tavlin détectées)"), 4));
     struct Cas
     {
         const char* nom;
@@ -291,7 +324,7 @@ TEST_F(ListeDlgLan, EveryKindOfRowItsButtonAndANewDevice)
         {"Portail", ZOR_ICONE_ALERTE, *wxBLACK, true, Dlg::ID_WARNING,
          "liste_lan_selection_deux_cartes"},
     };
-    zorui::Screenshot(dlg.get(), "liste_lan_quatre_sortes");
+    m_langue.Photographier(dlg.get(), "liste_lan_quatre_sortes");
     for (const Cas& c : cas) {
         SCOPED_TRACE(c.nom);
         const long i = Ligne(*dlg, c.nom);
@@ -302,7 +335,7 @@ TEST_F(ListeDlgLan, EveryKindOfRowItsButtonAndANewDevice)
         Selectionner(*dlg, i);
         for (int id : {Dlg::ID_OK, Dlg::ID_MAJ, Dlg::ID_WARNING})
             EXPECT_EQ(dlg->GetBouton(id)->IsShown(), id == c.bouton) << id;
-        zorui::Screenshot(dlg.get(), c.photo);
+        m_langue.Photographier(dlg.get(), c.photo);
     }
 
     // A new device is appended; the rows of the others are not written again.
@@ -312,7 +345,7 @@ TEST_F(ListeDlgLan, EveryKindOfRowItsButtonAndANewDevice)
     ASSERT_TRUE(Attendre([&] { return liste->GetItemCount() == 5; }, 8000));
     EXPECT_EQ(Colonne(*dlg, 4, 0), "Nouvelle");
     EXPECT_EQ(dlg->GetLignesEcrites(), 1u);
-    EXPECT_EQ(dlg->GetCompteur(), U("(5 Tavlin détectées)"));
+    EXPECT_EQ(dlg->GetCompteur(), wxString::Format(T("(%d Tavlin détectées)"), 5));
 
     // A device gone silent loses its row once the manager gives it up (about 16 s on its real
     // timer); the others' rows are left as they are.
@@ -320,7 +353,7 @@ TEST_F(ListeDlgLan, EveryKindOfRowItsButtonAndANewDevice)
     ASSERT_TRUE(Attendre([&] { return liste->GetItemCount() == 4; }, 25000));
     EXPECT_EQ(Ligne(*dlg, "Nouvelle"), -1);
     EXPECT_EQ(dlg->GetLignesEcrites(), 0u);
-    EXPECT_EQ(dlg->GetCompteur(), U("(4 Tavlin détectées)"));
+    EXPECT_EQ(dlg->GetCompteur(), wxString::Format(T("(%d Tavlin détectées)"), 4));
     zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
     EXPECT_EQ(dlg->GetReturnCode(), wxID_CANCEL);
 }
@@ -388,7 +421,7 @@ TEST_F(ListeDlgLan, ChoosingAReachableDeviceKeepsItInTheSettings)
         EXPECT_NE(reglages.find(ligne), std::string::npos) << ligne << " in\n" << reglages;
 }
 
-TEST_F(ListeDlgLan, ASilentDeviceGivesTheWarningAndStillEndsWithOk)
+TEST_P(ListeDlgLanLangues, ASilentDeviceGivesTheWarningAndStillEndsWithOk)
 {
     zortest::Emu emu;
     ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Muette,version=v3"}));
@@ -397,16 +430,16 @@ TEST_F(ListeDlgLan, ASilentDeviceGivesTheWarningAndStillEndsWithOk)
     ASSERT_TRUE(emu.Set(0, "http", "0"));
     Selectionner(*dlg, 0);
     Reponses reponses(dlg.get());
-    reponses.Attendre(U("Le gestionnaire ne semble pas pouvoir communiquer normalement avec votre "
+    reponses.Attendre(T("Le gestionnaire ne semble pas pouvoir communiquer normalement avec votre "
                         "Tavlin.\n\nEn cas de problèmes, veuillez vérifier la configuration "
                         "réseau de votre ordinateur (antivirus, pare-feu, ...) ou contacter le "
                         "Support Technique Tavlin."),
-                      wxID_OK, wxString(), "liste_lan_message_sans_reponse");
+                      wxID_OK, wxString(), m_langue.Photo("liste_lan_message_sans_reponse"));
     const auto debut = std::chrono::steady_clock::now();
     zorui::Click(dlg->GetBouton(Dlg::ID_OK));
     EXPECT_FALSE(dlg->IsEnabled()) << "disabled while the device is checked";
     ASSERT_TRUE(Attendre([&] { return dlg->GetAttenteVerification()->IsShown(); }, 2000));
-    zorui::Screenshot(dlg->GetAttenteVerification(), "liste_lan_attente_verification");
+    m_langue.Photographier(dlg->GetAttenteVerification(), "liste_lan_attente_verification");
     ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 12000));
     EXPECT_GE(std::chrono::steady_clock::now() - debut, std::chrono::milliseconds(5500))
         << "the choice is given up no sooner than about 6 s";
@@ -416,7 +449,7 @@ TEST_F(ListeDlgLan, ASilentDeviceGivesTheWarningAndStillEndsWithOk)
     EXPECT_EQ(dlg->GetTavlinChoisie().m_zNom, "Muette");
 }
 
-TEST_F(ListeDlgLan, ADeviceOutsideTheNetworkIsMovedIntoItWithItsPassword)
+TEST_P(ListeDlgLanLangues, ADeviceOutsideTheNetworkIsMovedIntoItWithItsPassword)
 {
     zortest::Emu emu;
     ASSERT_TRUE(
@@ -424,14 +457,16 @@ TEST_F(ListeDlgLan, ADeviceOutsideTheNetworkIsMovedIntoItWithItsPassword)
     ASSERT_TRUE(gpTheTavlin->Start(wxT("reconf"), false));
     auto dlg = Ouvrir(1);
     Selectionner(*dlg, 0);
-    const wxString zQuestion = U("Cette Tavlin n'est pas accessible par cet "
+    const wxString zQuestion = T("Cette Tavlin n'est pas accessible par cet "
                                  "ordinateur.\n\nVoulez-vous modifier sa configuration ?");
-    const wxString zPrompt = U("Saisissez le mot de passe de cette Tavlin.");
+    const wxString zPrompt = T("Saisissez le mot de passe de cette Tavlin.");
     {
         Reponses reponses(dlg.get());
-        reponses.Attendre(zQuestion, wxID_YES, wxString(), "liste_lan_question_hors_reseau")
+        reponses
+            .Attendre(zQuestion, wxID_YES, wxString(),
+                      m_langue.Photo("liste_lan_question_hors_reseau"))
             .Attendre(zPrompt, wxID_OK, "faux")
-            .Attendre(U("Le mot de passe saisi est incorrect."), wxID_OK);
+            .Attendre(T("Le mot de passe saisi est incorrect."), wxID_OK);
         zorui::Click(dlg->GetBouton(Dlg::ID_WARNING));
         EXPECT_TRUE(reponses.Fini());
         ASSERT_EQ(reponses.records.size(), 3u);
@@ -450,8 +485,8 @@ TEST_F(ListeDlgLan, ADeviceOutsideTheNetworkIsMovedIntoItWithItsPassword)
     // The configuration wait shows while the device moves, and its return ends it.
     ASSERT_TRUE(Attendre([&] { return dlg->GetAttente()->IsShown(); }, 10000));
     EXPECT_EQ(dlg->GetAttente()->GetTexte(),
-              U("Configuration de votre Tavlin.\nVeuillez patienter ..."));
-    zorui::Screenshot(dlg.get(), "liste_lan_attente_configuration");
+              T("Configuration de votre Tavlin.\nVeuillez patienter ..."));
+    m_langue.Photographier(dlg.get(), "liste_lan_attente_configuration");
     ASSERT_TRUE(Attendre(
         [&] {
             return dlg->GetListe()->GetItemCount() == 1 &&
@@ -464,7 +499,7 @@ TEST_F(ListeDlgLan, ADeviceOutsideTheNetworkIsMovedIntoItWithItsPassword)
     EXPECT_TRUE(Attendre([&] { return !dlg->GetAttente()->IsShown(); }, 3000));
 }
 
-TEST_F(ListeDlgLan, TestAndCustomisationReachTheDevice)
+TEST_P(ListeDlgLanLangues, TestAndCustomisationReachTheDevice)
 {
     zortest::Emu emu;
     ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.10,name=Atelier,version=v3"}));
@@ -475,9 +510,9 @@ TEST_F(ListeDlgLan, TestAndCustomisationReachTheDevice)
     zorui::Click(dlg->GetBouton(Dlg::ID_TESTER));
     ASSERT_TRUE(dlg->GetAttente()->IsShown());
     EXPECT_EQ(dlg->GetAttente()->GetTexte(),
-              U("Test en cours ...\n(le voyant de couleur orange clignote)"));
+              T("Test en cours ...\n(le voyant de couleur orange clignote)"));
     EXPECT_TRUE(Attendre([&] { return emu.Get(0, "blink") == "1"; }, 5000));
-    zorui::Screenshot(dlg.get(), "liste_lan_attente_test");
+    m_langue.Photographier(dlg.get(), "liste_lan_attente_test");
     // The test's wait ends by itself after 10 s; meanwhile the two actions are ignored.
     ASSERT_TRUE(Attendre([&] { return !dlg->GetAttente()->IsShown(); }, 12000));
 
@@ -504,8 +539,8 @@ TEST_F(ListeDlgLan, TestAndCustomisationReachTheDevice)
     });
     ASSERT_TRUE(dlg->GetAttente()->IsShown());
     EXPECT_EQ(dlg->GetAttente()->GetTexte(),
-              U("Redémarrage de votre Tavlin.\nVeuillez patienter ..."));
-    zorui::Screenshot(dlg.get(), "liste_lan_attente_redemarrage");
+              T("Redémarrage de votre Tavlin.\nVeuillez patienter ..."));
+    m_langue.Photographier(dlg.get(), "liste_lan_attente_redemarrage");
     EXPECT_TRUE(Attendre([&] { return emu.Get(0, "name") == "Forge"; }, 8000))
         << emu.Get(0, "name");
     EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 0) == "Forge"; }, 15000));
@@ -556,10 +591,10 @@ long ListeDlgLan::MettreAJourDepuisLaListe(zortest::Emu& emu, bool bPhotos,
     EXPECT_TRUE(dlg->GetBouton(Dlg::ID_MAJ)->IsShown());
     Reponses reponses(dlg.get());
     reponses
-        .Attendre(U(kMajRequise), wxID_OK, wxString(),
-                  bPhotos ? "liste_lan_message_maj_requise" : "")
-        .Attendre(U(kTermineeAcces), wxID_NO, wxString(),
-                  bPhotos ? "liste_lan_message_terminee_acces" : "");
+        .Attendre(T(kMajRequise), wxID_OK, wxString(),
+                  bPhotos ? m_langue.Photo("liste_lan_message_maj_requise") : "")
+        .Attendre(T(kTermineeAcces), wxID_NO, wxString(),
+                  bPhotos ? m_langue.Photo("liste_lan_message_terminee_acces") : "");
     zorui::Click(dlg->GetBouton(Dlg::ID_MAJ));
     bool bRecherche = false;
     EXPECT_TRUE(Attendre(
@@ -567,7 +602,8 @@ long ListeDlgLan::MettreAJourDepuisLaListe(zortest::Emu& emu, bool bPhotos,
             if (!bRecherche && dlg->GetAttenteRecherche()->IsShown()) {
                 bRecherche = true;
                 if (bPhotos)
-                    zorui::Screenshot(dlg->GetAttenteRecherche(), "liste_lan_attente_recherche");
+                    m_langue.Photographier(dlg->GetAttenteRecherche(),
+                                           "liste_lan_attente_recherche");
             }
             return reponses.Fini();
         },
@@ -579,7 +615,7 @@ long ListeDlgLan::MettreAJourDepuisLaListe(zortest::Emu& emu, bool bPhotos,
     EXPECT_TRUE(dlg->GetBouton(Dlg::ID_OK)->IsShown()) << "the selected device is current now";
     EXPECT_FALSE(dlg->GetBouton(Dlg::ID_MAJ)->IsShown());
     if (bPhotos)
-        zorui::Screenshot(dlg.get(), "liste_lan_apres_mise_a_jour");
+        m_langue.Photographier(dlg.get(), "liste_lan_apres_mise_a_jour");
     EXPECT_TRUE(dlg->IsShown()) << "No: the list stays open";
     zorui::Click(dlg->GetBouton(Dlg::ID_ANNULER));
 
@@ -600,7 +636,7 @@ long ListeDlgLan::MettreAJourDepuisLaListe(zortest::Emu& emu, bool bPhotos,
     return fin.size() == 1 && post.size() == 1 ? std::stol(post[0]) - std::stol(fin[0]) : -1;
 }
 
-TEST_F(ListeDlgLan, AnUpdateFromTheListBringsTheNewVersion)
+TEST_P(ListeDlgLanLangues, AnUpdateFromTheListBringsTheNewVersion)
 {
     zortest::Emu emu;
     ASSERT_TRUE(emu.Start(Lan(1), {"--device", "ip=192.168.77.11,name=Chaufferie,version=v2"}));
@@ -633,20 +669,22 @@ TEST_F(ListeDlgLan, AnUpdateBringsBackADeviceThatReturnsOutsideTheNetwork)
     EXPECT_NE(emu.Get(0, "ip").rfind("192.168.77.", 0), std::string::npos);
 }
 
-TEST_F(ListeDlgLan, AFailedUpdateFallsBackToTheManualProcedure)
+TEST_P(ListeDlgLanLangues, AFailedUpdateFallsBackToTheManualProcedure)
 {
     zortest::Emu emu;
     auto dlg = OuvrirChaufferie(emu, "bootstatus", "1:0800", wxT("manuelle"));
     Reponses reponses(dlg.get());
-    reponses.Attendre(U(kMajRequise), wxID_OK)
-        .Attendre(U(kEchecAuto), wxID_OK, wxString(), "liste_lan_message_echec_auto")
+    reponses.Attendre(T(kMajRequise), wxID_OK)
+        .Attendre(T(kEchecAuto), wxID_OK, wxString(),
+                  m_langue.Photo("liste_lan_message_echec_auto"))
         // The user power-cycles the device as told: it restarts into its bootloader.
-        .Attendre(U(kInstructions), wxID_OK, wxString(), "liste_lan_message_instructions",
+        .Attendre(T(kInstructions), wxID_OK, wxString(),
+                  m_langue.Photo("liste_lan_message_instructions"),
                   [&] {
                       emu.Set(0, "bootstatus", "0:0000");
                       emu.Command("REBOOT 0");
                   })
-        .Attendre(U(kTerminee), wxID_OK, wxString(), "liste_lan_message_terminee");
+        .Attendre(T(kTerminee), wxID_OK, wxString(), m_langue.Photo("liste_lan_message_terminee"));
     zorui::Click(dlg->GetBouton(Dlg::ID_MAJ));
     ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 120000));
     EXPECT_TRUE(Attendre([&] { return Colonne(*dlg, 0, 12) == "v3"; }, 10000));
@@ -655,14 +693,17 @@ TEST_F(ListeDlgLan, AFailedUpdateFallsBackToTheManualProcedure)
 
 // The device comes back from its bootloader at v1 where the folder brings v3: the end message
 // says the update failed and why (no manual procedure), and the row still asks for an update.
-TEST_F(ListeDlgLan, AnUpdateThatDoesNotBringTheFolderVersionEndsAsAFailure)
+TEST_P(ListeDlgLanLangues, AnUpdateThatDoesNotBringTheFolderVersionEndsAsAFailure)
 {
     zortest::Emu emu;
     auto dlg = OuvrirChaufferie(emu, "nextversion", "v1", wxT("version"));
     Reponses reponses(dlg.get());
-    reponses.Attendre(U(kMajRequise), wxID_OK)
-        .Attendre(U("La mise à jour a échoué : la Tavlin indique « v1 » au lieu de la version 3."),
-                  wxID_OK, wxString(), "liste_lan_message_version_non_apportee");
+    reponses.Attendre(T(kMajRequise), wxID_OK)
+        .Attendre(T("La mise à jour a échoué : ") +
+                      wxString::Format(T("la Tavlin indique « %s » au lieu de la version %ld"),
+                                       "v1", 3L) +
+                      ".",
+                  wxID_OK, wxString(), m_langue.Photo("liste_lan_message_version_non_apportee"));
     zorui::Click(dlg->GetBouton(Dlg::ID_MAJ));
     ASSERT_TRUE(Attendre([&] { return reponses.Fini(); }, 90000));
     EXPECT_FALSE(dlg->GetSequence().IsEnCours());
@@ -693,23 +734,24 @@ TEST_F(ListeDlgLan, ClosingDuringTheSearchEndsTheUpdateAndItsBox)
     EXPECT_TRUE(dlg->IsEnabled()) << "no box holds the other windows disabled";
 }
 
-TEST_F(ListeDlgLan, TheNetworkCardDialogBlackListsACardAndStartsAManualUpdate)
+TEST_P(ListeDlgLanLangues, TheNetworkCardDialogBlackListsACardAndStartsAManualUpdate)
 {
     ASSERT_TRUE(gpTheTavlin->Start(wxT("cartes"), false));
     auto dlg = Ouvrir(0);
     Reponses reponses(dlg.get());
-    const wxString zDemande = U("Saisissez le mot de passe Administrateur du logiciel.");
+    const wxString zDemande = T("Saisissez le mot de passe Administrateur du logiciel.");
     reponses.Attendre(zDemande, wxID_OK, "faux")
-        .Attendre(U("Mot de passe incorrect."), wxID_OK)
+        .Attendre(T("Mot de passe incorrect."), wxID_OK)
         .Attendre(zDemande, wxID_OK, "qmt417")
-        .Attendre(U("Cette carte réseau ne sera plus utilisée par votre logiciel.\n\nFermez puis "
+        .Attendre(T("Cette carte réseau ne sera plus utilisée par votre logiciel.\n\nFermez puis "
                     "relancez le logiciel pour prendre en compte les modifications."),
                   wxID_OK)
         // No device restarts: the manual procedure fails and offers a retry, which gives the
         // instructions again; cancelling them ends the update.
-        .Attendre(U(kInstructions), wxID_OK)
-        .Attendre(U(kEchecManuel), wxID_YES, wxString(), "liste_lan_message_echec_manuel")
-        .Attendre(U(kInstructions), wxID_CANCEL);
+        .Attendre(T(kInstructions), wxID_OK)
+        .Attendre(T(kEchecManuel), wxID_YES, wxString(),
+                  m_langue.Photo("liste_lan_message_echec_manuel"))
+        .Attendre(T(kInstructions), wxID_CANCEL);
     bool bCaseRemise = false, bExclue = false;
     size_t iCarte = 0;
     reponses.PourAutre([&](wxDialog* pDialog) {
@@ -717,7 +759,7 @@ TEST_F(ListeDlgLan, TheNetworkCardDialogBlackListsACardAndStartsAManualUpdate)
         ASSERT_NE(p, nullptr);
         zorui::SettleUntil([&] { return p->IsShownOnScreen(); });
         zorui::Settle(200);
-        zorui::Screenshot(p, "cartes_information");
+        m_langue.Photographier(p, "cartes_information");
         const ZorCarteEthPtrArray& cartes = gpTheTavlin->GetArrayCarteEth();
         ASSERT_EQ(p->GetCases().size(), cartes.GetCount() - 1)
             << "the loopback record is not shown";

@@ -7,6 +7,7 @@
 #include "api/ZorHosting.h"
 #include "device/ZorEmailPwdCodec.h"
 #include "device/ZorTavlinObj.h"
+#include "infra/ZorTraduction.h"
 #include "tests/common/ZorEmu.h"
 #include "ui/ZorWaitForTavlinDlg.h"
 
@@ -83,12 +84,33 @@ protected:
     zortest::Emu m_emu;
     ZorTavlinInfo m_info;
     ZorManualClock m_horloge;
+    zorui::LangueDuTest m_langue;
 
 private:
     bool m_bHote = true;
 };
 
-TEST_F(PersonnaliserDlgEmailTest, LoadedCheckedAndWrittenBackAsTheDeviceReceivedIt)
+// The scenarios with pictures run in French, the source texts, and in English as a host that set
+// iZorLangue to 1 sees them.
+class PersonnaliserDlgEmailLangues : public PersonnaliserDlgEmailTest,
+                                     public testing::WithParamInterface<bool>
+{
+protected:
+    void SetUp() override
+    {
+        m_langue.Choisir(GetParam());
+        PersonnaliserDlgEmailTest::SetUp();
+    }
+    void TearDown() override
+    {
+        PersonnaliserDlgEmailTest::TearDown();
+        m_langue.Choisir(false);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(, PersonnaliserDlgEmailLangues, testing::Bool(), zorui::NomDeLangue);
+
+TEST_P(PersonnaliserDlgEmailLangues, LoadedCheckedAndWrittenBackAsTheDeviceReceivedIt)
 {
     Demarrer("2");
     // Settings already on the device, written by the library's own command.
@@ -101,7 +123,7 @@ TEST_F(PersonnaliserDlgEmailTest, LoadedCheckedAndWrittenBackAsTheDeviceReceived
     ASSERT_TRUE(Journal("SHOWEMAILCONF=1")) << "the watched device shows its e-mail settings";
     Charger(*d);
     ASSERT_TRUE(Journal("ETAT=1"));
-    zorui::Screenshot(d->pDlg->GetAttente(), "perso_page4_chargement");
+    m_langue.Photographier(d->pDlg->GetAttente(), "perso_page4_chargement");
     zorui::Settle(400);
     EXPECT_EQ(d->pDlg->GetPage(), P::PAGE_CHARGEMENT) << "nothing is read before 1 s";
     m_horloge.Advance(P::kChargementMinMs + 1);
@@ -124,19 +146,18 @@ TEST_F(PersonnaliserDlgEmailTest, LoadedCheckedAndWrittenBackAsTheDeviceReceived
     EXPECT_TRUE(pSSL->GetValue());
     EXPECT_EQ(wxWindow::FindFocus(), pServeur);
     zorperso::VerifierMiseEnPage(d->pDlg, P::PAGE_EMAIL);
-    zorui::Screenshot(d->pDlg, "perso_page5_email");
+    m_langue.Photographier(d->pDlg, "perso_page5_email");
 
     zorperso::Messages messages(d->pDlg);
-    messages.Photo("perso_message_champs_incomplets");
+    messages.Photo(m_langue.Photo("perso_message_champs_incomplets"));
     Retaper(pPort, "\r");
-    zorperso::VerifierMessage(messages, wxString(L"Les champs doivent être tous complétés."));
+    zorperso::VerifierMessage(messages, ZorTr(L"Les champs doivent être tous complétés."));
     EXPECT_EQ(d->pDlg->GetPage(), P::PAGE_EMAIL);
     Retaper(pPort, "4a65");
     EXPECT_EQ(pPort->GetValue(), "465") << "digits only";
-    messages.Photo("perso_message_mots_de_passe_smtp_differents");
+    messages.Photo(m_langue.Photo("perso_message_mots_de_passe_smtp_differents"));
     Retaper(pConfirmation, "Pa55wort\r");
-    zorperso::VerifierMessage(messages,
-                              wxString(L"Les mots de passe SMTP saisis sont différents."));
+    zorperso::VerifierMessage(messages, ZorTr(L"Les mots de passe SMTP saisis sont différents."));
     EXPECT_EQ(pMdp->GetValue(), "");
     EXPECT_EQ(pConfirmation->GetValue(), "");
     Retaper(pMdp, "N0uv!");
@@ -176,7 +197,7 @@ TEST_F(PersonnaliserDlgEmailTest, VersionOneDeviceGetsNoEmailRequest)
 
 // A device that stops answering: the message after 10 s on the dialog's clock, back to the main
 // page; the next visit asks again, and closing during that loading stops it.
-TEST_F(PersonnaliserDlgEmailTest, SilentDeviceGivesTheMessageAfterTenSeconds)
+TEST_P(PersonnaliserDlgEmailLangues, SilentDeviceGivesTheMessageAfterTenSeconds)
 {
     Demarrer("2");
     auto d = Ouvrir();
@@ -189,11 +210,11 @@ TEST_F(PersonnaliserDlgEmailTest, SilentDeviceGivesTheMessageAfterTenSeconds)
     EXPECT_EQ(d->pDlg->GetPage(), P::PAGE_CHARGEMENT);
 
     zorperso::Messages messages(d->pDlg);
-    messages.Photo("perso_message_injoignable");
+    messages.Photo(m_langue.Photo("perso_message_injoignable"));
     m_horloge.Advance(P::kChargementMaxMs - P::kChargementMinMs);
     ASSERT_TRUE(zorui::SettleUntil([&] { return !messages.records.empty(); }, 3000));
     zorui::SettleUntil([&] { return d->pDlg->IsEnabled(); }, 2000);
-    zorperso::VerifierMessage(messages, wxString(kInjoignable));
+    zorperso::VerifierMessage(messages, ZorTr(kInjoignable));
     EXPECT_EQ(d->pDlg->GetPage(), P::PAGE_PRINCIPALE);
     EXPECT_FALSE(d->pDlg->IsChargementEnCours());
     EXPECT_FALSE(d->pDlg->GetAttente()->IsShown());

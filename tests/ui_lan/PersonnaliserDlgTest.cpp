@@ -128,6 +128,7 @@ TEST_F(PersonnaliserDlgTest, NetworkPageCancelledThenAccepted)
     zorui::Click(pDHCP);
     EXPECT_TRUE(pDHCP->GetValue());
     EXPECT_EQ(actives(), 0);
+    zorui::Settle(400); // past the theme's animation of the tick
     zorui::Screenshot(d.pDlg, "perso_page3_reseau_dhcp_on");
     zorui::TypeInto(pIP->GetChamp(2), "5");
     EXPECT_EQ(pIP->GetChamp(2)->GetValue(), "77") << "a disabled field takes no typing";
@@ -249,7 +250,14 @@ TEST_F(PersonnaliserDlgTest, EveryPageAndMessageInEnglish)
     d.Annuler();
     zorui::Click(d.W(Dlg::ID_CHANGER_RESEAU));
     ASSERT_EQ(d.pDlg->GetPage(), P::PAGE_RESEAU);
-    zorui::Screenshot(d.pDlg, "en/perso_page3_reseau");
+    zorui::VerifierTextes(d.pDlg);
+    zorui::Screenshot(d.pDlg, "en/perso_page3_reseau_dhcp_off");
+    zorui::Click(d.W(Dlg::ID_DHCP));
+    EXPECT_TRUE(d.C<wxCheckBox>(Dlg::ID_DHCP)->GetValue());
+    // Away from the box, and past the theme's animation of its tick.
+    zorui::MoveTo(wxPoint(1270, 1010));
+    zorui::Settle(400);
+    zorui::Screenshot(d.pDlg, "en/perso_page3_reseau_dhcp_on");
     d.Annuler();
     EXPECT_EQ(d.pDlg->GetPage(), P::PAGE_PRINCIPALE);
 }

@@ -4,6 +4,8 @@
 #include <wx/msgdlg.h>
 #include <wx/stattext.h>
 #include <wx/textdlg.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
 
 namespace zorui {
 
@@ -21,7 +23,42 @@ wxString TextesStatiques(const wxWindow* w)
     return zTexte;
 }
 
+bool gbCopieAffichee = false;
+
 } // namespace
+
+bool CopieDeMessageAffichee()
+{
+    return gbCopieAffichee;
+}
+
+void PhotographierMessage(const wxMessageDialog& modele, const wxWindow* pFond,
+                          const wxString& zNom)
+{
+    wxMessageDialog copie(modele.GetParent(), modele.GetMessage(), modele.GetCaption(),
+                          modele.GetMessageDialogStyle());
+    copie.SetExtendedMessage(modele.GetExtendedMessage());
+    // The timer runs inside the box's own loop: the picture, then the key a person would press.
+    wxTimer timer;
+    timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        ScreenshotAvecDessus(pFond, zNom);
+        wxUIActionSimulator().Char(WXK_RETURN);
+    });
+    timer.StartOnce(600);
+    gbCopieAffichee = true;
+    copie.ShowModal();
+    gbCopieAffichee = false;
+    Settle(100);
+}
+
+ModalScript& ModalScript::Photo(const wxWindow* pFond, const wxString& zNom)
+{
+    if (!m_attendus.empty()) {
+        m_attendus.back().pFond = pFond;
+        m_attendus.back().zPhoto = zNom;
+    }
+    return *this;
+}
 
 ModalScript::ModalScript()
 {
@@ -37,12 +74,14 @@ ModalScript::~ModalScript()
 
 ModalScript& ModalScript::Expect(const wxString& zMorceau, int iReponse, const wxString& zSaisie)
 {
-    m_attendus.push_back({zMorceau, iReponse, zSaisie});
+    m_attendus.push_back({zMorceau, iReponse, zSaisie, nullptr, wxString()});
     return *this;
 }
 
 int ModalScript::Enter(wxDialog* dialog)
 {
+    if (CopieDeMessageAffichee())
+        return wxID_NONE;
     ModalRecord record;
     if (dialog->GetClassInfo())
         record.zClasse = dialog->GetClassInfo()->GetClassName();
@@ -77,6 +116,8 @@ int ModalScript::Enter(wxDialog* dialog)
         record.iReponse = a.iReponse;
         if (prompt)
             prompt->SetValue(a.zSaisie);
+        if (message && !a.zPhoto.empty())
+            PhotographierMessage(*message, a.pFond, a.zPhoto);
     }
     m_records.push_back(record);
     // A message box returns its own codes for OK/Yes/No; a dialog's ShowModal returns the id.

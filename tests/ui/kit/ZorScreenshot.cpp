@@ -36,9 +36,15 @@ void EnsurePng()
 // What the X server shows in a rectangle of the screen. The toolkit's screen device context gave
 // the first picture of a window again after the window had been repainted (observed with GTK 3
 // under Xvfb), so the pixels are read from the server directly.
-wxImage LireEcran(const wxRect& rect)
+Display* Ecran()
 {
     static Display* pDisplay = XOpenDisplay(nullptr);
+    return pDisplay;
+}
+
+wxImage LireEcran(const wxRect& rect)
+{
+    Display* pDisplay = Ecran();
     if (!pDisplay)
         return wxImage();
     const Window racine = DefaultRootWindow(pDisplay);
@@ -70,6 +76,29 @@ wxImage LireEcran(const wxRect& rect)
         }
     XDestroyImage(pImage);
     return image;
+}
+
+// Where the window shown above all others is (the last one of the root's children that is
+// mapped, as no window manager frames them on the test display); empty when there is none.
+wxRect RectangleDuDessus()
+{
+    Display* pDisplay = Ecran();
+    if (!pDisplay)
+        return wxRect();
+    Window racine = 0, parent = 0;
+    Window* enfants = nullptr;
+    unsigned int iNombre = 0;
+    wxRect r;
+    if (!XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &racine, &parent, &enfants, &iNombre))
+        return r;
+    for (unsigned int i = iNombre; i-- > 0 && r.IsEmpty();) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(pDisplay, enfants[i], &a) && a.map_state == IsViewable)
+            r = wxRect(a.x, a.y, a.width, a.height);
+    }
+    if (enfants)
+        XFree(enfants);
+    return r;
 }
 
 wxString SavePng(const wxImage& image, const wxString& zNom)
@@ -125,6 +154,31 @@ EnAnglais::~EnAnglais()
     ZorConfiguration::iZorLangue = m_iAvant;
 }
 
+void LangueDuTest::Choisir(bool bAnglais)
+{
+    if (bAnglais)
+        m_anglais.emplace();
+    else
+        m_anglais.reset();
+}
+
+wxString LangueDuTest::Photo(const wxString& zNom) const
+{
+    return Anglais() ? "en/" + zNom : zNom;
+}
+
+void LangueDuTest::Photographier(const wxWindow* w, const wxString& zNom) const
+{
+    if (Anglais())
+        VerifierTextes(w);
+    Screenshot(w, Photo(zNom));
+}
+
+std::string NomDeLangue(const testing::TestParamInfo<bool>& info)
+{
+    return info.param ? "Anglais" : "Francais";
+}
+
 void VerifierTextes(const wxWindow* w)
 {
     for (const wxWindow* enfant : w->GetChildren()) {
@@ -153,6 +207,14 @@ wxString Screenshot(const wxWindow* w, const wxString& zNom)
         return wxString();
     Settle(80);
     return SavePng(LireEcran(w->GetScreenRect()), zNom);
+}
+
+wxString ScreenshotAvecDessus(const wxWindow* w, const wxString& zNom)
+{
+    if (!w || !w->IsShownOnScreen())
+        return wxString();
+    Settle(80);
+    return SavePng(LireEcran(w->GetScreenRect().Union(RectangleDuDessus())), zNom);
 }
 
 wxString ContactSheet(const wxString& zDossier, const wxString& zNom)

@@ -21,10 +21,12 @@
 #include <wx/image.h>
 #include <wx/frame.h>
 #include <wx/modalhook.h>
+#include <wx/msgdlg.h>
 #include <wx/panel.h>
 #include <wx/string.h>
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -88,6 +90,9 @@ public:
     // iReponse (wxID_OK, wxID_YES, wxID_NO...). A text or password prompt also receives zSaisie.
     ModalScript& Expect(const wxString& zMorceau, int iReponse,
                         const wxString& zSaisie = wxString());
+    // The message box of the last expectation is also photographed over pFond as zNom (see
+    // PhotographierMessage) before it gets its answer.
+    ModalScript& Photo(const wxWindow* pFond, const wxString& zNom);
 
     const std::vector<ModalRecord>& Records() const { return m_records; }
     size_t Pending() const { return m_attendus.size() - m_iSuivant; }
@@ -102,11 +107,22 @@ private:
         wxString zMorceau;
         int iReponse;
         wxString zSaisie;
+        const wxWindow* pFond = nullptr;
+        wxString zPhoto;
     };
     std::vector<Attendu> m_attendus;
     size_t m_iSuivant = 0;
     std::vector<ModalRecord> m_records;
 };
+
+// Scripts answer message boxes without showing them. To let a person review one, a copy (same
+// parent, text, caption, style) is shown for real, pFond is photographed with it on top as zNom
+// (widened to hold all of the box),
+// and a real Enter key closes the copy; the code under test then gets its scripted answer.
+void PhotographierMessage(const wxMessageDialog& modele, const wxWindow* pFond,
+                          const wxString& zNom);
+// True while such a copy is shown: a test's modal hook lets it through (returns wxID_NONE).
+bool CopieDeMessageAffichee();
 
 // --- Pixels and texts ------------------------------------------------------------------------
 
@@ -142,6 +158,8 @@ wxString ScreenshotDir();
 // Saves what the screen shows of the window as ScreenshotDir()/zNom.png; zNom says the dialog
 // and its state ("ipctrl_disabled"). Returns the file's path, empty on failure.
 wxString Screenshot(const wxWindow* w, const wxString& zNom);
+// The same, widened to hold the window shown above all others (a message box bigger than w).
+wxString ScreenshotAvecDessus(const wxWindow* w, const wxString& zNom);
 // One PNG showing every picture of a folder (*.png and *.ico) at its own size, labelled with its
 // name and size, on a neutral checked background so transparency shows.
 wxString ContactSheet(const wxString& zDossier, const wxString& zNom);
@@ -158,6 +176,24 @@ public:
 private:
     int m_iAvant;
 };
+// For a scenario run once per language (a test parameterised by a bool, true for English):
+// English while Choisir(true) holds; the English run's pictures go under en/ and the texts of the
+// windows it photographs are checked to fit.
+class LangueDuTest
+{
+public:
+    void Choisir(bool bAnglais);
+    bool Anglais() const { return m_anglais.has_value(); }
+    // zNom, or en/zNom in English.
+    wxString Photo(const wxString& zNom) const;
+    void Photographier(const wxWindow* w, const wxString& zNom) const;
+
+private:
+    std::optional<EnAnglais> m_anglais;
+};
+// The names of the two runs in the test list: "Francais" and "Anglais".
+std::string NomDeLangue(const testing::TestParamInfo<bool>& info);
+
 // Every static text, button and check box of the window and its children holds its text (the
 // fit check of TextFits, the best width for buttons and boxes). Hidden ones too: a page shown
 // later must fit as well.
