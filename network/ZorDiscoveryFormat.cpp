@@ -102,18 +102,24 @@ bool ZorHexaVersPointee(const std::string& zHexa, std::string* pzPointee)
 {
     if (!pzPointee || zHexa.size() != 8)
         return false;
-    int octets[4];
+    uint8_t octets[4];
     for (int i = 0; i < 4; ++i) {
         int h = ValeurHexa(zHexa[2 * i]);
         int l = ValeurHexa(zHexa[2 * i + 1]);
         if (h < 0 || l < 0)
             return false;
-        octets[i] = h * 16 + l;
+        octets[i] = uint8_t(h * 16 + l);
     }
-    char buf[16];
-    snprintf(buf, sizeof(buf), "%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
-    *pzPointee = buf;
+    *pzPointee = ZorOctetsVersPointee(octets);
     return true;
+}
+
+std::string ZorOctetsVersPointee(const uint8_t octets[4])
+{
+    char buf[16];
+    snprintf(buf, sizeof(buf), "%u.%u.%u.%u", unsigned(octets[0]), unsigned(octets[1]),
+             unsigned(octets[2]), unsigned(octets[3]));
+    return buf;
 }
 
 std::string ZorOctetsVersHexa(const uint8_t octets[4])

@@ -77,6 +77,8 @@ ZorQualiteReponse ZorLitReponse(const std::string& zTexte, ZorReponseTavlin* pRe
 bool ZorHexaVersPointee(const std::string& zHexa, std::string* pzPointee);
 // Four octets (most significant first) in the eight-digit upper-case form.
 std::string ZorOctetsVersHexa(const uint8_t octets[4]);
+// Four octets (most significant first) in dotted decimal.
+std::string ZorOctetsVersPointee(const uint8_t octets[4]);
 
 // A candidate address on a network: the network bits from reseau, the host bits from
 // aleatoire. False when it would be the network's own or broadcast address (so also when the

@@ -11,6 +11,8 @@
 
 #include <wx/log.h>
 
+#include <cstring>
+
 namespace {
 
 const uint16_t PORT_DECOUVERTE = 30303;
@@ -300,25 +302,31 @@ size_t ZorTavlinNetwork::DoInputSocketDatagram(wxDatagramSocket* pSocket, const 
     if (pSocket->Error())
         return 0;
     const size_t iRecus = pSocket->LastCount();
+    TraiterDatagramme(buffer, iRecus, source.IPAddress(), zIPLocal, zMaskLocal, zGatewayLocal);
+    return iRecus;
+}
 
+void ZorTavlinNetwork::TraiterDatagramme(const uint8_t* pData, size_t iRecus,
+                                         const wxString& zSource, const wxString& zIPLocal,
+                                         const wxString& zMaskLocal, const wxString& zGatewayLocal)
+{
     for (size_t i = 0; i < m_arrayCarteEth.size(); ++i)
         if (m_arrayCarteEth[i]->m_zIP == zIPLocal && m_arrayCarteEth[i]->m_bBlackList)
-            return iRecus;
-    const wxString zSource = source.IPAddress();
+            return;
     if (zSource == zIPLocal)
-        return iRecus;
+        return;
 
     ZorReponseTavlin r;
-    const ZorQualiteReponse iQualite = ZorLitReponse(ZorTexteDatagramme(buffer, iRecus), &r);
+    const ZorQualiteReponse iQualite = ZorLitReponse(ZorTexteDatagramme(pData, iRecus), &r);
     // Hellos and configuration texts of other PCs are no answers: dropped without a word.
     if (iQualite == ZOR_REPONSE_AUTRE)
-        return iRecus;
+        return;
     if (iQualite != ZOR_REPONSE_OK) {
         NoterIgnoree(zSource, iQualite);
-        return iRecus;
+        return;
     }
     if (!m_pSink)
-        return iRecus;
+        return;
 
     const wxString zNom = De8Bits(r.zNom), zMAC = De8Bits(r.zMAC),
                    zCommentaire = De8Bits(r.zCommentaire), zLogin = De8Bits(r.zLogin),
@@ -339,7 +347,6 @@ size_t ZorTavlinNetwork::DoInputSocketDatagram(wxDatagramSocket* pSocket, const 
     } else if (r.zType == "M")
         m_pSink->NewTavlinMaster(zSource, zNom, zMAC, zCommentaire, zLogin, zPwd, zMask, zGateway,
                                  r.bDhcp, zIPLocal, zMaskLocal, zGatewayLocal, zVersion);
-    return iRecus;
 }
 
 void ZorTavlinNetwork::OnSocketDatagram(wxSocketEvent& event)
@@ -364,16 +371,35 @@ void ZorTavlinNetwork::LireEnAttente(size_t iCarte)
     // Bounded per call, so that a flood cannot hold the main thread; the next socket event
     // or timer tick reads the rest. A listener told of an answer may have changed the cards:
     // the card is looked up again before each read.
+    //
+    // The first datagram is read through the toolkit, which then watches the socket again; the
+    // rest of a burst is read from the socket itself. Through the toolkit, each read would
+    // stop and restart that watch: two more system calls per answer, which at a hello to a
+    // whole LAN is most of what an answer costs us.
     ZorCarteEth* const pCarte = iCarte < m_arrayCarteEth.size() ? m_arrayCarteEth[iCarte] : nullptr;
     for (int n = 0; n < kLecturesParPasse && pCarte; ++n) {
         if (iCarte >= m_arrayCarteEth.size() || m_arrayCarteEth[iCarte] != pCarte)
             break;
         wxDatagramSocket* pSocket = pCarte->m_pDatagramSocket;
-        if (!pSocket || !pSocket->IsOk() || !ZorPlatform::DonneesEnAttente(pSocket->GetSocket()))
+        if (!pSocket || !pSocket->IsOk())
             break;
         const wxString zIP = pCarte->m_zIP, zMask = pCarte->m_zMask, zGateway = pCarte->m_zGateway;
-        if (DoInputSocketDatagram(pSocket, zIP, zMask, zGateway) == 0)
+        if (n == 0) {
+            if (!ZorPlatform::DonneesEnAttente(pSocket->GetSocket()) ||
+                DoInputSocketDatagram(pSocket, zIP, zMask, zGateway) == 0)
+                break;
+            continue;
+        }
+        uint8_t buffer[1024];
+        uint32_t iSource = 0;
+        const int iRecus =
+            ZorPlatform::RecevoirDatagramme(pSocket->GetSocket(), buffer, sizeof buffer, &iSource);
+        if (iRecus <= 0)
             break;
+        uint8_t source[4]; // the address as it travels: most significant octet first
+        memcpy(source, &iSource, sizeof source);
+        TraiterDatagramme(buffer, size_t(iRecus), De8Bits(ZorOctetsVersPointee(source)), zIP, zMask,
+                          zGateway);
     }
 }
 

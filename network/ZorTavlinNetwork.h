@@ -92,6 +92,10 @@ protected:
                       const void* pData, size_t iLen);
     size_t DoInputSocketDatagram(wxDatagramSocket* pSocket, const wxString& zIPLocal,
                                  const wxString& zMaskLocal, const wxString& zGatewayLocal);
+    // What one datagram from zSource, received on the adapter zIPLocal, means for discovery.
+    void TraiterDatagramme(const uint8_t* pData, size_t iRecus, const wxString& zSource,
+                           const wxString& zIPLocal, const wxString& zMaskLocal,
+                           const wxString& zGatewayLocal);
     void OnSocketDatagram(wxSocketEvent& event);
     // Reads the datagrams waiting on the socket of card iCarte, at most kLecturesParPasse.
     static constexpr int kLecturesParPasse = 1000;

@@ -50,7 +50,9 @@ bool AttendreDonnees(ZorSocketHandle fd, int iMs);
 bool EnvoyerDatagramme(ZorSocketHandle fd, uint32_t iAdresse, uint16_t iPort, const void* pData,
                        size_t iLen);
 // One waiting datagram, without waiting: its length, 0 when none waits, -1 on a socket error.
-int RecevoirDatagramme(ZorSocketHandle fd, void* pTampon, size_t iTaille);
+// With piSource, its sender's IPv4 address (network byte order).
+int RecevoirDatagramme(ZorSocketHandle fd, void* pTampon, size_t iTaille,
+                       uint32_t* piSource = nullptr);
 // Asks for a receive buffer of at least iOctets; returns the size the system granted.
 int FixerTamponReception(ZorSocketHandle fd, int iOctets);
 // True when a datagram waits on the socket (no wait, no event dispatching).

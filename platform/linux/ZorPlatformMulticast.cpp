@@ -35,13 +35,19 @@ bool EnvoyerDatagramme(ZorSocketHandle fd, uint32_t iAdresse, uint16_t iPort, co
            sendto(fd, pData, iLen, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&a), sizeof a) >= 0;
 }
 
-int RecevoirDatagramme(ZorSocketHandle fd, void* pTampon, size_t iTaille)
+int RecevoirDatagramme(ZorSocketHandle fd, void* pTampon, size_t iTaille, uint32_t* piSource)
 {
     if (fd < 0)
         return -1;
-    const ssize_t n = recv(fd, pTampon, iTaille, MSG_DONTWAIT);
-    if (n >= 0)
+    sockaddr_in source{};
+    socklen_t iLongueur = sizeof source;
+    const ssize_t n = recvfrom(fd, pTampon, iTaille, MSG_DONTWAIT,
+                               reinterpret_cast<sockaddr*>(&source), &iLongueur);
+    if (n >= 0) {
+        if (piSource)
+            *piSource = source.sin_family == AF_INET ? source.sin_addr.s_addr : 0;
         return int(n);
+    }
     return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
 }
 

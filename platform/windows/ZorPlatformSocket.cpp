@@ -88,17 +88,22 @@ bool EnvoyerDatagramme(ZorSocketHandle fd, uint32_t iAdresse, uint16_t iPort, co
                                 reinterpret_cast<sockaddr*>(&a), sizeof a) != SOCKET_ERROR;
 }
 
-int RecevoirDatagramme(ZorSocketHandle fd, void* pTampon, size_t iTaille)
+int RecevoirDatagramme(ZorSocketHandle fd, void* pTampon, size_t iTaille, uint32_t* piSource)
 {
     if (!Valide(fd))
         return -1;
     if (!DonneesEnAttente(fd))
         return 0;
-    const int n = recv(S(fd), static_cast<char*>(pTampon), int(iTaille), 0);
+    sockaddr_in source{};
+    int iLongueur = sizeof source;
+    const int n = recvfrom(S(fd), static_cast<char*>(pTampon), int(iTaille), 0,
+                           reinterpret_cast<sockaddr*>(&source), &iLongueur);
+    const int e = n >= 0 ? 0 : WSAGetLastError();
+    if (piSource && (n >= 0 || e == WSAEMSGSIZE))
+        *piSource = source.sin_family == AF_INET ? source.sin_addr.s_addr : 0;
     if (n >= 0)
         return n;
     // A datagram larger than the buffer arrives cut: it still counts as read.
-    const int e = WSAGetLastError();
     if (e == WSAEMSGSIZE)
         return int(iTaille);
     return e == WSAEWOULDBLOCK || e == WSAEINTR || e == WSAECONNRESET ? 0 : -1;

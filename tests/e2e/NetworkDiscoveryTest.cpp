@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <tuple>
 #include <unistd.h>
 #include <string>
 
@@ -141,6 +142,17 @@ TEST_F(NetworkDiscovery, OneHelloFindsEveryDeviceOnBothSubnets)
     EXPECT_EQ(b.m_zGatewayLocal, "0.0.0.0");
     EXPECT_EQ(b.m_zVersion, "1");
     EXPECT_TRUE(wxString(zMac2).StartsWith("02-77-88"));
+
+    // A burst is read partly through the toolkit and partly straight from the socket: every
+    // device still has its own sender address (the emulator numbers them in list order).
+    for (auto [pEmu, iPremier, zReseau] :
+         {std::make_tuple(&e1, 10, "192.168.77."), std::make_tuple(&e2, 20, "192.168.78.")}) {
+        const std::string zListe = pEmu->Command("LIST");
+        for (size_t i = 0; i < (pEmu == &e1 ? 8u : 5u); ++i)
+            EXPECT_EQ(r[MacDeListe(zListe, i)].m_zIP,
+                      wxString(zReseau + std::to_string(iPremier + i)))
+                << i;
+    }
 
     // Each device answered through its own adapter only.
     for (const auto& kv : r)
