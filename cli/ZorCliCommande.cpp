@@ -80,101 +80,76 @@ std::string ZorCliAide(const std::string& zVerbe)
     return z;
 }
 
-std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
+namespace {
+
+// A switch (an option without a value) sets its flag.
+void LireInterrupteur(const std::string& a, ZorCliOptions& o)
 {
-    o = ZorCliOptions();
-    bool bFinOptions = false; // after "--", a text may begin with '-' (uart write -- -x)
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string a = args[i], zValeur;
-        if (!bFinOptions && a == "--") {
-            bFinOptions = true;
-            continue;
-        }
-        const bool bOption = !bFinOptions && a.size() > 1 && a[0] == '-' &&
-                             !std::isdigit(static_cast<unsigned char>(a[1]));
-        if (!bOption) {
-            if (o.zVerbe.empty())
-                o.zVerbe = a;
-            else
-                o.arguments.push_back(a);
-            continue;
-        }
-        bool bValeur = false;
-        const size_t egal = a.find('=');
-        if (a.rfind("--", 0) == 0 && egal != std::string::npos) {
-            zValeur = a.substr(egal + 1);
-            a = a.substr(0, egal);
-            bValeur = true;
-        }
-        if (a == "-h")
-            a = "--help";
-        const ZorCliOptionDesc* d = ZorCliOption(a);
-        if (!d || (bValeur && !d->zValeur))
-            return ZorCliTr("option inconnue : %s", {args[i]});
-        o.optionsDonnees.push_back(a);
-        if (!d->zValeur) {
-            static const std::pair<const char*, bool ZorCliOptions::*> interrupteurs[] = {
-                {"--help", &ZorCliOptions::bAide},
-                {"--json", &ZorCliOptions::bJson},
-                {"--json-lines", &ZorCliOptions::bJsonLines},
-                {"--csv", &ZorCliOptions::bCsv},
-                {"--watch", &ZorCliOptions::bWatch},
-                {"--dry-run", &ZorCliOptions::bDryRun},
-                {"--all", &ZorCliOptions::bTous},
-                {"--version", &ZorCliOptions::bVersion},
-                {"--quiet", &ZorCliOptions::bQuiet},
-                {"--wait", &ZorCliOptions::bAttendre},
-            };
-            for (const auto& it : interrupteurs)
-                if (a == it.first)
-                    o.*(it.second) = true;
-            continue;
-        }
-        if (!bValeur) {
-            if (i + 1 >= args.size())
-                return ZorCliTr("%s attend une valeur : %s", {a, d->zValeur});
-            zValeur = args[++i];
-        }
-        auto marche = [&](int* pi) {
-            *pi = zValeur == "on" ? 1 : zValeur == "off" ? 0 : -1;
-            return *pi >= 0;
-        };
-        if (a == "--seconds") {
-            if (!LireEntier(zValeur, 0, 86400, &o.iSecondes))
-                return ZorCliTr("--seconds attend un nombre de secondes entre 0 et 86400");
-        } else if (a == "--folder") {
-            if ((o.zDossier = zValeur).empty())
-                return ZorCliTr("--folder attend un dossier");
-        } else if (a == "--to") {
-            if (!ZorCliIPv4(o.zVers = zValeur))
-                return ZorCliTr("--to attend une adresse IPv4");
-        } else if (a == "--lang") {
-            if (ZorLangueDemandee(o.zLangue = zValeur) < 0)
-                return ZorCliTr("--lang attend fr ou en");
-        } else if (a == "--dhcp" || a == "--ssl") {
-            if (!marche(a == "--dhcp" ? &o.iDHCP : &o.iSSL))
-                return ZorCliTr("%s attend on ou off", {a});
-        } else if (a == "--ip" || a == "--mask" || a == "--gateway") {
-            if (!ZorCliIPv4(zValeur))
-                return ZorCliTr("%s attend une adresse IPv4", {a});
-            (a == "--ip" ? o.zIP : a == "--mask" ? o.zMasque : o.zPasserelle) = zValeur;
-        } else if (a == "--port") {
-            // The window's port entry takes digits only.
-            int iPort = 0;
-            if (zValeur.find_first_not_of("0123456789") != std::string::npos ||
-                !LireEntier(zValeur, 1, 65535, &iPort))
-                return ZorCliTr("--port attend un numéro de port (1 à 65535)");
-            o.zPort = zValeur;
-        } else if (a.find("password-file") != std::string::npos) {
-            if (zValeur.empty())
-                return ZorCliTr("%s attend un fichier ou -", {a});
-            (a == "--password-file"       ? o.zFichierPwd
-             : a == "--new-password-file" ? o.zFichierNouveauPwd
-                                          : o.zFichierPwdSMTP) = zValeur;
-        } else {
-            (a == "--server" ? o.zServeur : o.zLogin) = zValeur;
-        }
+    static const std::pair<const char*, bool ZorCliOptions::*> interrupteurs[] = {
+        {"--help", &ZorCliOptions::bAide},
+        {"--json", &ZorCliOptions::bJson},
+        {"--json-lines", &ZorCliOptions::bJsonLines},
+        {"--csv", &ZorCliOptions::bCsv},
+        {"--watch", &ZorCliOptions::bWatch},
+        {"--dry-run", &ZorCliOptions::bDryRun},
+        {"--all", &ZorCliOptions::bTous},
+        {"--version", &ZorCliOptions::bVersion},
+        {"--quiet", &ZorCliOptions::bQuiet},
+        {"--wait", &ZorCliOptions::bAttendre},
+    };
+    for (const auto& it : interrupteurs)
+        if (a == it.first)
+            o.*(it.second) = true;
+}
+
+// An option's value, checked and kept: an error text, or empty.
+std::string LireValeur(const std::string& a, const std::string& zValeur, ZorCliOptions& o)
+{
+    auto marche = [&](int* pi) {
+        *pi = zValeur == "on" ? 1 : zValeur == "off" ? 0 : -1;
+        return *pi >= 0;
+    };
+    if (a == "--seconds") {
+        if (!LireEntier(zValeur, 0, 86400, &o.iSecondes))
+            return ZorCliTr("--seconds attend un nombre de secondes entre 0 et 86400");
+    } else if (a == "--folder") {
+        if ((o.zDossier = zValeur).empty())
+            return ZorCliTr("--folder attend un dossier");
+    } else if (a == "--to") {
+        if (!ZorCliIPv4(o.zVers = zValeur))
+            return ZorCliTr("--to attend une adresse IPv4");
+    } else if (a == "--lang") {
+        if (ZorLangueDemandee(o.zLangue = zValeur) < 0)
+            return ZorCliTr("--lang attend fr ou en");
+    } else if (a == "--dhcp" || a == "--ssl") {
+        if (!marche(a == "--dhcp" ? &o.iDHCP : &o.iSSL))
+            return ZorCliTr("%s attend on ou off", {a});
+    } else if (a == "--ip" || a == "--mask" || a == "--gateway") {
+        if (!ZorCliIPv4(zValeur))
+            return ZorCliTr("%s attend une adresse IPv4", {a});
+        (a == "--ip" ? o.zIP : a == "--mask" ? o.zMasque : o.zPasserelle) = zValeur;
+    } else if (a == "--port") {
+        // The window's port entry takes digits only.
+        int iPort = 0;
+        if (zValeur.find_first_not_of("0123456789") != std::string::npos ||
+            !LireEntier(zValeur, 1, 65535, &iPort))
+            return ZorCliTr("--port attend un numéro de port (1 à 65535)");
+        o.zPort = zValeur;
+    } else if (a.find("password-file") != std::string::npos) {
+        if (zValeur.empty())
+            return ZorCliTr("%s attend un fichier ou -", {a});
+        (a == "--password-file"       ? o.zFichierPwd
+         : a == "--new-password-file" ? o.zFichierNouveauPwd
+                                      : o.zFichierPwdSMTP) = zValeur;
+    } else {
+        (a == "--server" ? o.zServeur : o.zLogin) = zValeur;
     }
+    return std::string();
+}
+
+// Once every word is read: the verb, the options it takes and its arguments.
+std::string VerifierVerbe(const ZorCliOptions& o)
+{
     if (o.zVerbe.empty())
         return o.bAide || (o.bVersion && o.optionsDonnees.size() == 1)
                    ? std::string()
@@ -229,6 +204,56 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
     if (v == "config")
         return LireConfig(o);
     return std::string();
+}
+
+} // namespace
+
+std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
+{
+    o = ZorCliOptions();
+    bool bFinOptions = false; // after "--", a text may begin with '-' (uart write -- -x)
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string a = args[i], zValeur;
+        if (!bFinOptions && a == "--") {
+            bFinOptions = true;
+            continue;
+        }
+        const bool bOption = !bFinOptions && a.size() > 1 && a[0] == '-' &&
+                             !std::isdigit(static_cast<unsigned char>(a[1]));
+        if (!bOption) {
+            if (o.zVerbe.empty())
+                o.zVerbe = a;
+            else
+                o.arguments.push_back(a);
+            continue;
+        }
+        bool bValeur = false;
+        const size_t egal = a.find('=');
+        if (a.rfind("--", 0) == 0 && egal != std::string::npos) {
+            zValeur = a.substr(egal + 1);
+            a = a.substr(0, egal);
+            bValeur = true;
+        }
+        if (a == "-h")
+            a = "--help";
+        const ZorCliOptionDesc* d = ZorCliOption(a);
+        if (!d || (bValeur && !d->zValeur))
+            return ZorCliTr("option inconnue : %s", {args[i]});
+        o.optionsDonnees.push_back(a);
+        if (!d->zValeur) {
+            LireInterrupteur(a, o);
+            continue;
+        }
+        if (!bValeur) {
+            if (i + 1 >= args.size())
+                return ZorCliTr("%s attend une valeur : %s", {a, d->zValeur});
+            zValeur = args[++i];
+        }
+        const std::string zErreur = LireValeur(a, zValeur, o);
+        if (!zErreur.empty())
+            return zErreur;
+    }
+    return VerifierVerbe(o);
 }
 
 bool ZorCliMAC(const std::string& z, std::string* pzMAC)
