@@ -2,7 +2,8 @@
 # Checks a DLL's export table against a module-definition file: every "NAME @N" of the file is
 # exported under that name at ordinal N, and the other exports (the classes) come after them.
 # With NM (a 32-bit DLL): each of those names is also the address of its __stdcall symbol
-# _NAME@BYTES, so a host calling through the plain name gets the function it declared. Exits 77
+# _NAME@BYTES, so a host calling through the plain name gets the function it declared, and the
+# import library beside the DLL offers that decorated symbol, so such a host links. Exits 77
 # when the DLL is not there (the 32-bit one is built on request only).
 #   check-exports.sh OBJDUMP DLL DEF [NM]
 set -u
@@ -15,6 +16,7 @@ image=$(printf '%s\n' "$table" | sed -n 's/^ImageBase[[:space:]]*//p')
 rvas=$(printf '%s\n' "$table" | sed -n 's/^[[:space:]]*\[[ 0-9]*\] +base\[[[:space:]]*\([0-9]*\)\][[:space:]]*\([0-9a-f]*\).*/\1 \2/p')
 symbols=
 [ -z "$nm" ] || symbols=$("$nm" "$dll") || exit 1
+[ -z "$nm" ] || imports=$("$nm" "${dll%.dll}.lib") || exit 1
 # "[index] name" lines of the name table: the ordinal is index + base.
 exports=$(printf '%s\n' "$table" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
     sed -n 's/^[[:space:]]*\[[[:space:]]*\([0-9]*\)\][[:space:]]*\([^[:space:]]*\).*/\1 \2/p' |
@@ -31,6 +33,8 @@ while read -r name ord; do
         sym=$(printf '%s\n' "$symbols" | awk -v a="$at" -v n="$name" \
             '$2 == "T" && $3 ~ "^_" n "@[0-9]+$" && ($1 ~ "^0*" a "$") {print $3}')
         [ -n "$sym" ] || { echo "check-exports: $name (@$ord) is no __stdcall _$name@N" >&2; rc=1; }
+        grep -qx "[0-9a-f]* I __imp_${sym:-none}" <<<"$imports" ||
+            { echo "check-exports: the import library has no ${sym:-_$name@N}" >&2; rc=1; }
         stdcall+=${sym:+ $sym}
     fi
     n=$((n + 1))
