@@ -36,6 +36,12 @@ function(tavlin_windows_targets)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     # 32-bit: __stdcall functions exported under their plain names, as hosts look them up.
     target_link_options(ZorTavlinDllCom PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup)
+    # and an import library that binds those names to the decorated symbols hosts ask for.
+    add_custom_command(TARGET ZorTavlinDllCom POST_BUILD
+      COMMAND ${CMAKE_SOURCE_DIR}/packaging/windows/stdcall-implib.sh ${CMAKE_OBJDUMP} ${CMAKE_NM}
+              ${TAVLIN_MINGW_HOST}-dlltool $<TARGET_FILE:ZorTavlinDllCom>
+              $<TARGET_LINKER_FILE:ZorTavlinDllCom>
+      VERBATIM)
   endif()
   # The programs' icon is drawn into the build folder with the pictures.
   target_sources(ZorTavlinControle PRIVATE ${CMAKE_SOURCE_DIR}/packaging/windows/ZorTavlinControle.rc)

@@ -5,7 +5,7 @@
 #   tools/windows-build.sh [--arch x86_64|i686] [--build DIR] [--jobs N]
 #
 # Output in DIR (default build-windows-<arch>): ZorTavlinDllCom.dll and .lib, ZorTavlinControle.exe,
-# tavlin.exe, tavlin-setup-<version>-x64.exe (x86_64 only) and tavlin-<version>-<arch>-sdk.zip.
+# tavlin.exe, tavlin-setup-<version>-x64.exe (x86 for i686) and tavlin-<version>-<arch>-sdk.zip.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 arch=x86_64
@@ -48,17 +48,16 @@ cp "$root"/examples/windows/* "$sdk/examples/"
     zip -qr "../tavlin-$version-$arch-sdk.zip" "tavlin-$version-$arch")
 
 # The installer, from stripped copies.
-if [ "$arch" = x86_64 ]; then
-    stage=$build/stage
-    rm -rf "$stage" && mkdir -p "$stage/bitmap"
-    for f in ZorTavlinDllCom.dll ZorTavlinControle.exe tavlin.exe; do
-        "$strip" --strip-unneeded -o "$stage/$f" "$build/$f"
-    done
-    cp "$build/Tavlin.ico" "$stage/"
-    cp "$build"/bitmap/*.png "$stage/bitmap/"
-    makensis -V2 -DVERSION="$version" -DBUILD="$stage" \
-        -DOUT="$build/tavlin-setup-$version-x64.exe" "$root/packaging/windows/tavlin.nsi"
-fi
+nsis=(-DOUT="$build/tavlin-setup-$version-x64.exe")
+[ "$arch" = i686 ] && nsis=(-DX86 -DOUT="$build/tavlin-setup-$version-x86.exe")
+stage=$build/stage
+rm -rf "$stage" && mkdir -p "$stage/bitmap"
+for f in ZorTavlinDllCom.dll ZorTavlinControle.exe tavlin.exe; do
+    "$strip" --strip-unneeded -o "$stage/$f" "$build/$f"
+done
+cp "$build/Tavlin.ico" "$stage/"
+cp "$build"/bitmap/*.png "$stage/bitmap/"
+makensis -V2 -DVERSION="$version" -DBUILD="$stage" "${nsis[@]}" "$root/packaging/windows/tavlin.nsi"
 t3=$(date +%s)
 echo "windows-build: dependencies $((t1 - t0)) s, build $((t2 - t1)) s, packages $((t3 - t2)) s"
 ls -l "$build"/*.dll "$build"/*.exe "$build"/*.zip | awk '{print "windows-build:", $5, $9}'

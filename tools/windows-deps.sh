@@ -3,26 +3,29 @@
 # MQTT client library of the bridge) for
 # MinGW-w64 from Debian's own source packages, static, into a cache folder outside the tree.
 #
-#   tools/windows-deps.sh [--arch x86_64|i686] [--cache DIR] [--jobs N] [--force]
+#   tools/windows-deps.sh [--arch x86_64|i686] [--cache DIR] [--jobs N] [--force | --check]
 #
 # The cache is DIR/<arch> (DIR defaults to $TAVLIN_WINDOWS_DEPS or /var/cache/tavlin-windows). It
 # records the source versions and the recipe it was built from (DIR/<arch>/VERSIONS) and is reused
 # as it is when they match. Sources are fetched once with `apt-get source --download-only` into
 # DIR/src (a deb-src entry for the Debian archive must be configured). Static libraries, so that
 # the DLL and the programs built against them need nothing beside them on the Windows PC.
+# --check builds and fetches nothing: it exits 0 when the cache is up to date, 1 when it is not.
 set -euo pipefail
 
 arch=x86_64
 root=${TAVLIN_WINDOWS_DEPS:-/var/cache/tavlin-windows}
 jobs=$(nproc)
 force=0
+check=0
 while [ $# -gt 0 ]; do
     case "$1" in
     --arch) arch=$2; shift 2 ;;
     --cache) root=$2; shift 2 ;;
     --jobs) jobs=$2; shift 2 ;;
     --force) force=1; shift ;;
-    -h | --help) sed -n '2,11p' "$0"; exit 0 ;;
+    --check) check=1; shift ;;
+    -h | --help) sed -n '2,12p' "$0"; exit 0 ;;
     *) echo "windows-deps: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -35,16 +38,30 @@ src=$root/src
 declare -A recipe=([zlib]=3 [libpng]=3 [curl]=3 [wxWidgets]=4 [mosquitto]=1)
 packages=(zlib libpng1.6 curl wxwidgets3.2 mosquitto)
 
-for tool in $host-gcc $host-g++ dpkg-source; do
-    command -v "$tool" >/dev/null || { echo "windows-deps: $tool is missing" >&2; exit 1; }
-done
-mkdir -p "$src" "$prefix"
+not_current() {
+    echo "windows-deps: $prefix is not up to date: $1" >&2
+    exit 1
+}
+if [ $check = 1 ]; then
+    # Asked before the build tools are installed (CI installs them only for a current cache):
+    # the compiler then counts as the one the cache records, and is compared once it is there.
+    recorded=$(cat "$prefix/VERSIONS" 2>/dev/null) || not_current "no VERSIONS"
+    compiler=$(sed -n 's/.* compiler=\([^ ]*\).*/\1/p' <<<"$recorded")
+    command -v $host-gcc >/dev/null && compiler=$($host-gcc -dumpversion)
+else
+    for tool in $host-gcc $host-g++ dpkg-source; do
+        command -v "$tool" >/dev/null || { echo "windows-deps: $tool is missing" >&2; exit 1; }
+    done
+    compiler=$($host-gcc -dumpversion)
+    mkdir -p "$src" "$prefix"
+fi
 
 # The .dsc of a package in $src, fetching one when absent. The newest source version comes first;
 # a mirror may not carry it yet (a security update), so older versions of the archive are tried.
 dsc_of() {
     local pkg=$1 f v
     f=$(ls -1 "$src/${pkg}_"*.dsc 2>/dev/null | sort -V | tail -n1 || true)
+    [ -n "$f" ] || [ $check = 0 ] || not_current "no source of $pkg in $src"
     if [ -z "$f" ]; then
         for v in $(apt-cache showsrc "$pkg" | sed -n 's/^Version: //p' | sort -rV | uniq); do
             if (cd "$src" && apt-get source --download-only -qq "$pkg=$v" >/dev/null 2>&1); then
@@ -62,7 +79,7 @@ for p in "${packages[@]}"; do dsc[$p]=$(dsc_of "$p"); done
 version() { sed -n 's/^Version: //p' "${dsc[$1]}"; }
 # What each part is built from, chained: a part's key holds the keys of the parts before it.
 declare -A key
-chain="host=$host compiler=$($host-gcc -dumpversion)"
+chain="host=$host compiler=$compiler"
 for pair in zlib:zlib libpng:libpng1.6 curl:curl wxWidgets:wxwidgets3.2 mosquitto:mosquitto; do
     name=${pair%%:*}
     chain+=" $name=$(version "${pair#*:}")/${recipe[$name]}"
@@ -73,6 +90,7 @@ if [ $force = 0 ] && [ -f "$prefix/VERSIONS" ] && [ "$(cat "$prefix/VERSIONS")" 
     echo "windows-deps: $prefix is up to date ($wanted)"
     exit 0
 fi
+[ $check = 0 ] || not_current "wants $wanted"
 
 echo "windows-deps: building $wanted into $prefix"
 if [ $force = 1 ]; then

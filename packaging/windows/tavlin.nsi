@@ -3,13 +3,21 @@
 ; programs. Built by tools/windows-build.sh:
 ;   makensis -DVERSION=2.0 -DBUILD=<Windows build folder> -DOUT=<installer> tavlin.nsi
 ; A 64-bit installer for the 64-bit programs: it writes the 64-bit registry and Program Files.
+; With -DX86, a 32-bit one for the 32-bit programs, whose folder and registry entry Windows
+; keeps apart from the 64-bit ones on a 64-bit PC.
+!ifdef X86
+Target x86-unicode
+!define PROGRAMS "$PROGRAMFILES"
+!else
 Target amd64-unicode
+!define PROGRAMS "$PROGRAMFILES64"
+!endif
 !define NAME "Tavlin"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavlin"
 
 Name "${NAME} ${VERSION}"
 OutFile "${OUT}"
-InstallDir "$PROGRAMFILES64\Tavlin"
+InstallDir "${PROGRAMS}\Tavlin"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ShowInstDetails show
