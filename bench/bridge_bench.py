@@ -120,9 +120,16 @@ def main():
         cpu_w = 100 * (cpu_s(watch.proc.pid) - w0) / dt
 
         lat_b, lat_b0, lat_w = [], [], []
+        # Each device's inputs as last set (the emulator starts every device at 00000101): a
+        # value equal to them would be no change at all, and nothing would be published.
+        inputs = {}
         for k in range(changes):
             other = devs[random.randrange(1, len(devs))]
-            value = "%08d" % int(bin(k + 1)[2:][-8:])
+            n = k + 1
+            while (n & 0xFF) in (inputs.get(m0, 5), inputs.get(other[2], 5)):
+                n += 1
+            value = format(n & 0xFF, "08b")
+            inputs[m0] = inputs[other[2]] = n & 0xFF
             # Each change timed from just before its own command reaches the emulator.
             t_at = {}
             for (e, i, m) in ((e0, i0, m0), other):
