@@ -241,22 +241,24 @@ public:
                 iProchainRegistre = t + kRegistreMs;
             }
             Commandes();
-            return !m_mqtt.ErreurTLS().empty();
+            return !m_mqtt.ErreurDefinitive().empty();
         });
-        const std::string zTLS = m_mqtt.ErreurTLS();
+        const std::string zFatale = m_mqtt.ErreurDefinitive();
         m_poller.Arreter();
         // Said before leaving, so subscribers need not wait for the broker's keep-alive.
         m_mqtt.Publier(m_s.Bridge("status"), "offline", true);
         m_mqtt.Arreter();
-        return zTLS.empty() ? int(ZOR_CLI_OK) : Erreur(ZOR_CLI_RESEAU, zTLS);
+        return zFatale.empty() ? int(ZOR_CLI_OK) : Erreur(ZOR_CLI_RESEAU, zFatale);
     }
 
     // --- MQTT side (network thread) ----------------------------------------------------------
     void OnConnexion(int iCode, const std::string& zRaison) override
     {
         if (iCode != 0) {
-            std::fprintf(stderr, "tavlin bridge: %s\n",
-                         ZorCliTr("le broker refuse la connexion : %s", {zRaison}).c_str());
+            // A refusal for good ends the run, and is told then.
+            if (m_mqtt.ErreurDefinitive().empty())
+                std::fprintf(stderr, "tavlin bridge: %s\n",
+                             ZorCliTr("le broker refuse la connexion : %s", {zRaison}).c_str());
             return;
         }
         std::fprintf(stderr, "tavlin bridge: %s\n",
