@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libwxgtk3.2-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth x11-utils x11-xserver-utils xdotool imagemagick lintian curl iproute2 clang libclang-rt-14-dev python3 xdg-utils librsvg2-bin fonts-dejavu-core fontconfig
-      clang-tidy)
+      clang-tidy libmosquitto-dev mosquitto mosquitto-clients)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
