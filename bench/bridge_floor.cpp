@@ -1,8 +1,9 @@
 // The floor under the bridge's CPU figure: the same exchanges as its fleet poller (one new TCP
 // connection per device per period, a GET of the state page, the close), every device at its own
-// phase, at most N in flight, with nothing else done. "raw" drives plain non-blocking sockets:
-// what the kernel and the test network cost by themselves. "curl" drives the library's own
-// many-at-once libcurl runner: what libcurl adds. Prints this process's CPU over the run.
+// phase on the same 50 ms grid as the poller's, at most N in flight, with nothing else done.
+// "raw" drives plain non-blocking sockets: what the kernel and the test network cost by
+// themselves. "curl" drives the library's own many-at-once libcurl runner: what libcurl adds.
+// Prints this process's CPU over the run.
 //
 //   bridge_floor raw|curl SECONDS PERIOD_MS IN_FLIGHT FIRST_IP COUNT [FIRST_IP COUNT]...
 // Run by bench/bridge_bench.py, inside tools/testnet.sh --lan.
@@ -41,6 +42,21 @@ double CpuS()
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
            double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// When the k-th exchange is due (device k % n): the devices' phases spread over the period on a
+// grid of 50 ms, as the poller places them.
+int64_t Du(uint64_t k, size_t n, int iPeriodeMs)
+{
+    const int64_t iPas = std::max(1, std::min(50, iPeriodeMs / 4));
+    return int64_t(k / n) * iPeriodeMs + int64_t(k % n) * iPeriodeMs / int64_t(n) / iPas * iPas;
+}
+
+// How long to wait for the sockets: until the next exchange is due, or, every slot being busy,
+// until one of them frees (never a spin while the due exchanges wait for a slot).
+int Attente(int64_t iProchain, int64_t t, bool bPlein)
+{
+    return bPlein ? 100 : int(std::max<int64_t>(0, std::min<int64_t>(iProchain - t, 100)));
 }
 
 struct Compte
@@ -102,18 +118,19 @@ Compte Brut(const std::vector<in_addr_t>& ips, int iSecondes, int iPeriodeMs, si
     std::vector<Echange> vol(nEnVol);
     std::vector<pollfd> pfd(nEnVol);
     const Horloge::time_point t0 = Horloge::now();
-    uint64_t k = 0; // the k-th poll is due at k * period / devices, device k % devices
+    uint64_t k = 0; // the k-th exchange, due at Du(k)
     while (Ms(t0) < int64_t(iSecondes) * 1000) {
         const int64_t t = Ms(t0);
         for (Echange& x : vol)
-            if (x.fd < 0 && int64_t(k * iPeriodeMs / ips.size()) <= t &&
+            if (x.fd < 0 && Du(k, ips.size(), iPeriodeMs) <= t &&
                 !Ouvrir(x, ips[k++ % ips.size()], t))
                 ++c.iEchecs;
-        const int64_t iProchain = int64_t(k * iPeriodeMs / ips.size());
+        const int64_t iProchain = Du(k, ips.size(), iPeriodeMs);
         for (size_t i = 0; i < vol.size(); ++i)
             pfd[i] = {vol[i].fd, short(vol[i].bEnvoye ? POLLIN : POLLOUT), 0};
-        poll(pfd.data(), pfd.size(),
-             int(std::max<int64_t>(0, std::min<int64_t>(iProchain - t, 100))));
+        const bool bPlein =
+            std::all_of(vol.begin(), vol.end(), [](const Echange& x) { return x.fd >= 0; });
+        poll(pfd.data(), pfd.size(), Attente(iProchain, t, bPlein));
         for (size_t i = 0; i < vol.size(); ++i) {
             Echange& x = vol[i];
             bool bOk = false;
@@ -150,11 +167,11 @@ Compte Curl(const std::vector<in_addr_t>& ips, int iSecondes, int iPeriodeMs, si
     };
     while (Ms(t0) < int64_t(iSecondes) * 1000) {
         const int64_t t = Ms(t0);
-        for (; multi.EnVol() < multi.Slots() && int64_t(k * iPeriodeMs / ips.size()) <= t; ++k)
+        for (; multi.EnVol() < multi.Slots() && Du(k, ips.size(), iPeriodeMs) <= t; ++k)
             if (!multi.Lancer(requetes[k % ips.size()], k))
                 ++c.iEchecs;
-        const int64_t iProchain = int64_t(k * iPeriodeMs / ips.size());
-        multi.Avancer(int(std::max<int64_t>(0, std::min<int64_t>(iProchain - t, 100))), fini);
+        const int64_t iProchain = Du(k, ips.size(), iPeriodeMs);
+        multi.Avancer(Attente(iProchain, t, multi.EnVol() >= multi.Slots()), fini);
     }
     multi.Annuler();
     return c;
