@@ -2,7 +2,8 @@
 """tavlin bridge with 250 emulated devices (125 on each subnet), poll period 1 s, a private
 Mosquitto broker on loopback: the bridge's CPU and memory, and the latency from a state change
 on a device (its control socket) to the message at a subscriber, beside `tavlin status --watch`
-on one device (the single watched device) in the same run. Run by tools/bench.sh bridge.
+on one device (the single watched device) in the same run, and the floor under the bridge's CPU:
+the same exchanges alone (bench/bridge_floor.cpp). Run by tools/bench.sh bridge.
 
     bridge_bench.py BUILD_DIR [changes [bridge options...]]"""
 import importlib.util
@@ -85,6 +86,12 @@ def main():
                 ["--count", "125", "--first-ip", "192.168.78.10", "--mac-prefix", "02-54-57"])]
     devs = [(e, i, d["mac"].upper().replace(":", "-")) for e in emus for i, d in enumerate(e.devices())]
     time.sleep(0.5)
+    # The floor: the same exchanges with nothing else done, on plain sockets then on libcurl.
+    for mode in ("raw", "curl"):
+        r = subprocess.run([os.path.join(build, "bench", "bridge_floor"), mode, "20", "1000", "8",
+                            "192.168.77.10", "125", "192.168.78.10", "125"],
+                           capture_output=True, text=True, timeout=60)
+        print("floor, 250 devices, period 1 s, " + (r.stdout.strip() or r.stderr.strip()))
     # Line-buffered: a pipe would hold the lines back and count as latency.
     sub = Lines(["stdbuf", "-oL", "mosquitto_sub", "-p", str(PORT), "-h", "127.0.0.1", "-t", "tavlin/bench/#", "-v"])
     bridge = subprocess.Popen([tavlin, "bridge", "--broker", "mqtt://127.0.0.1:%d" % PORT,
@@ -113,9 +120,16 @@ def main():
         cpu_w = 100 * (cpu_s(watch.proc.pid) - w0) / dt
 
         lat_b, lat_b0, lat_w = [], [], []
+        # Each device's inputs as last set (the emulator starts every device at 00000101): a
+        # value equal to them would be no change at all, and nothing would be published.
+        inputs = {}
         for k in range(changes):
             other = devs[random.randrange(1, len(devs))]
-            value = "%08d" % int(bin(k + 1)[2:][-8:])
+            n = k + 1
+            while (n & 0xFF) in (inputs.get(m0, 5), inputs.get(other[2], 5)):
+                n += 1
+            value = format(n & 0xFF, "08b")
+            inputs[m0] = inputs[other[2]] = n & 0xFF
             # Each change timed from just before its own command reaches the emulator.
             t_at = {}
             for (e, i, m) in ((e0, i0, m0), other):

@@ -30,6 +30,7 @@ namespace {
 
 constexpr const char* kConfigDefaut = "/etc/tavlin/bridge.conf";
 constexpr int kRegistreMs = 1000; // the registry compared with what is published
+constexpr int kPassesInfo = 10;   // every device's info made again on one pass in this many
 constexpr int kHelloMs = 10000;   // a discovery hello, so devices switched on later are found
 constexpr size_t kFileMax = 256;  // commands waiting for the main thread at most
 
@@ -173,10 +174,28 @@ namespace {
 // remove when the device leaves the registry.
 struct Publie
 {
+    // The registry fields its info document was made from.
+    struct Source
+    {
+        wxString zIP, zNom, zCommentaire, zVersion, zIPLocal, zMaskLocal;
+        Source() = default;
+        explicit Source(const ZorTavlinInfo& d)
+            : zIP(d.m_zIP), zNom(d.m_zNom), zCommentaire(d.m_zCommentaire), zVersion(d.m_zVersion),
+              zIPLocal(d.m_zIPLocal), zMaskLocal(d.m_zMaskLocal)
+        {}
+        bool Meme(const ZorTavlinInfo& d) const
+        {
+            return zIP == d.m_zIP && zNom == d.m_zNom && zCommentaire == d.m_zCommentaire &&
+                   zVersion == d.m_zVersion && zIPLocal == d.m_zIPLocal &&
+                   zMaskLocal == d.m_zMaskLocal;
+        }
+    };
     std::string zInfo, zEtat, zDispo, zNom, zVersion;
     ZorTavlinData etat;
     bool bEtat = false;
+    bool bVu = false; // in the registry at this pass
     wxString zIP, zIPLocal;
+    Source source;
 };
 
 class Pont : public ZorFlotteSink, public ZorMqtt::Sink
@@ -222,22 +241,24 @@ public:
                 iProchainRegistre = t + kRegistreMs;
             }
             Commandes();
-            return !m_mqtt.ErreurTLS().empty();
+            return !m_mqtt.ErreurDefinitive().empty();
         });
-        const std::string zTLS = m_mqtt.ErreurTLS();
+        const std::string zFatale = m_mqtt.ErreurDefinitive();
         m_poller.Arreter();
         // Said before leaving, so subscribers need not wait for the broker's keep-alive.
         m_mqtt.Publier(m_s.Bridge("status"), "offline", true);
         m_mqtt.Arreter();
-        return zTLS.empty() ? int(ZOR_CLI_OK) : Erreur(ZOR_CLI_RESEAU, zTLS);
+        return zFatale.empty() ? int(ZOR_CLI_OK) : Erreur(ZOR_CLI_RESEAU, zFatale);
     }
 
     // --- MQTT side (network thread) ----------------------------------------------------------
     void OnConnexion(int iCode, const std::string& zRaison) override
     {
         if (iCode != 0) {
-            std::fprintf(stderr, "tavlin bridge: %s\n",
-                         ZorCliTr("le broker refuse la connexion : %s", {zRaison}).c_str());
+            // A refusal for good ends the run, and is told then.
+            if (m_mqtt.ErreurDefinitive().empty())
+                std::fprintf(stderr, "tavlin bridge: %s\n",
+                             ZorCliTr("le broker refuse la connexion : %s", {zRaison}).c_str());
             return;
         }
         std::fprintf(stderr, "tavlin bridge: %s\n",
@@ -341,28 +362,38 @@ private:
     }
 
     // The registry against what is published: new and changed devices out, dropped ones
-    // removed, and the poller given the list.
+    // removed, and the poller given the list when it changed. Runs every second over the whole
+    // fleet, so a device whose registry fields are as last time costs a few comparisons: its
+    // info is formatted again only on every kPassesInfo-th pass (the adapter's name and the
+    // update check read more than its fields).
     void Registre()
     {
         ZorTavlinInfoArray tous;
         m_tavlin.GetLesTavlin(tous);
-        std::vector<ZorCibleFlotte> cibles;
+        const bool bToutes = m_iPasse++ % kPassesInfo == 0;
+        bool bCibles = tous.GetCount() != m_cibles.size();
         {
             std::lock_guard<std::mutex> l(m_m);
-            std::map<std::string, Publie> avant;
-            avant.swap(m_publies);
+            for (auto& kv : m_publies)
+                kv.second.bVu = false;
+            m_cibles.resize(tous.GetCount());
             for (size_t i = 0; i < tous.GetCount(); ++i) {
                 const ZorTavlinInfo& d = tous[i];
+                ZorCibleFlotte& c = m_cibles[i];
+                if (c.zMAC != d.m_zMAC || c.zIP != d.m_zIP || c.zIPLocal != d.m_zIPLocal) {
+                    c = {d.m_zMAC, d.m_zIP, d.m_zIPLocal};
+                    bCibles = true;
+                }
                 const std::string mac = ZorCliU8(d.m_zMAC);
-                cibles.push_back({d.m_zMAC, d.m_zIP, d.m_zIPLocal});
-                auto it = avant.find(mac);
-                Publie p = it != avant.end() ? it->second : Publie();
-                if (it != avant.end())
-                    avant.erase(it);
+                Publie& p = m_publies[mac];
+                p.bVu = true;
+                if (!bToutes && !p.zInfo.empty() && p.source.Meme(d))
+                    continue;
+                p.source = Publie::Source(d);
+                p.zIP = d.m_zIP, p.zIPLocal = d.m_zIPLocal;
                 const std::string zInfo = ZorCliJsonDevice(m_tavlin, d, false, m_aJour).Texte();
                 const bool bNomChange = p.zNom != ZorCliU8(d.m_zNom) ||
                                         p.zVersion != ZorCliU8(d.m_zVersion) || p.zInfo.empty();
-                p.zIP = d.m_zIP, p.zIPLocal = d.m_zIPLocal;
                 p.zNom = ZorCliU8(d.m_zNom), p.zVersion = ZorCliU8(d.m_zVersion);
                 if (zInfo != p.zInfo) {
                     p.zInfo = zInfo;
@@ -371,13 +402,18 @@ private:
                 if (bNomChange && m_o.bHomeAssistant)
                     for (const auto& c : ZorBridgeConfigsHA(m_s, {mac, p.zNom, p.zVersion}))
                         m_mqtt.Publier(c.first, c.second, true);
-                m_publies[mac] = p;
             }
-            for (const auto& kv : avant)
-                Effacer(kv.first, kv.second);
+            for (auto it = m_publies.begin(); it != m_publies.end();)
+                if (it->second.bVu) {
+                    ++it;
+                } else {
+                    Effacer(it->first, it->second);
+                    it = m_publies.erase(it);
+                }
         }
         // Outside our lock: the poller's threads take it (in the sink) while holding theirs.
-        m_poller.SetCibles(cibles);
+        if (bCibles)
+            m_poller.SetCibles(m_cibles);
     }
 
     void Resultat(const ZorBridgeCommande& c, const char* zResultat, const std::string& z)
@@ -440,6 +476,8 @@ private:
     std::function<bool(const wxString&)> m_aJour;
     std::mutex m_m;
     std::map<std::string, Publie> m_publies; // by MAC
+    std::vector<ZorCibleFlotte> m_cibles;    // as last handed to the poller (main thread)
+    unsigned m_iPasse = 0;                   // registry passes (main thread)
     std::deque<std::pair<std::string, std::string>> m_file;
 };
 

@@ -77,7 +77,7 @@ bool ZorMqtt::Connecter(const Reglages& r, std::string* pzErreur)
     mosquitto_log_callback_set(m_pMosq, &ZorMqtt::SurJournal);
     {
         std::lock_guard<std::mutex> l(m_mutex);
-        m_zErreurTLS.clear();
+        m_zErreur.clear();
         m_zServeur = r.zHote + ":" + std::to_string(r.iPort) + " (--ca-file " + r.zCA + ")";
     }
     mosquitto_reconnect_delay_set(m_pMosq, unsigned(r.iRetardMinS), unsigned(r.iRetardMaxS), true);
@@ -102,8 +102,8 @@ bool ZorMqtt::Connecter(const Reglages& r, std::string* pzErreur)
 
     // The first attempt is made here, so that what no retry can mend is said at once.
     rc = mosquitto_connect(m_pMosq, r.zHote.c_str(), r.iPort, r.iKeepAliveS);
-    if (rc == MOSQ_ERR_TLS && !ErreurTLS().empty())
-        return *pzErreur = ErreurTLS(), false;
+    if (rc == MOSQ_ERR_TLS && !ErreurDefinitive().empty())
+        return *pzErreur = ErreurDefinitive(), false;
     if (rc == MOSQ_ERR_TLS)
         return *pzErreur = ZorCliTr("connexion TLS refusée par %s : certificat du broker non "
                                     "reconnu par l'autorité (--ca-file %s) ou poignée de main TLS "
@@ -147,7 +147,16 @@ bool ZorMqtt::Abonner(const std::string& zFiltre)
 
 void ZorMqtt::SurConnexion(mosquitto*, void* self, int rc)
 {
-    static_cast<ZorMqtt*>(self)->m_sink.OnConnexion(rc, rc ? mosquitto_connack_string(rc) : "");
+    ZorMqtt* p = static_cast<ZorMqtt*>(self);
+    // Every refusal but "server unavailable" (3) would be met again on each retry, the network
+    // thread reconnecting for ever: said once, for the owner to stop.
+    if (rc != 0 && rc != 3) {
+        std::lock_guard<std::mutex> l(p->m_mutex);
+        if (p->m_zErreur.empty())
+            p->m_zErreur =
+                ZorCliTr("le broker refuse la connexion : %s", {mosquitto_connack_string(rc)});
+    }
+    p->m_sink.OnConnexion(rc, rc ? mosquitto_connack_string(rc) : "");
 }
 
 void ZorMqtt::SurDeconnexion(mosquitto*, void* self, int rc)
@@ -155,10 +164,10 @@ void ZorMqtt::SurDeconnexion(mosquitto*, void* self, int rc)
     static_cast<ZorMqtt*>(self)->m_sink.OnDeconnexion(rc);
 }
 
-std::string ZorMqtt::ErreurTLS() const
+std::string ZorMqtt::ErreurDefinitive() const
 {
     std::lock_guard<std::mutex> l(m_mutex);
-    return m_zErreurTLS;
+    return m_zErreur;
 }
 
 void ZorMqtt::SurJournal(mosquitto*, void* self, int iNiveau, const char* zTexte)
@@ -168,8 +177,8 @@ void ZorMqtt::SurJournal(mosquitto*, void* self, int iNiveau, const char* zTexte
         return;
     ZorMqtt* p = static_cast<ZorMqtt*>(self);
     std::lock_guard<std::mutex> l(p->m_mutex);
-    if (p->m_zErreurTLS.empty())
-        p->m_zErreurTLS = ZorCliTr("connexion TLS refusée par %s : %s", {p->m_zServeur, zTexte});
+    if (p->m_zErreur.empty())
+        p->m_zErreur = ZorCliTr("connexion TLS refusée par %s : %s", {p->m_zServeur, zTexte});
 }
 
 void ZorMqtt::SurMessage(mosquitto*, void* self, const mosquitto_message* m)

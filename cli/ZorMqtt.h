@@ -49,9 +49,10 @@ public:
     bool Connecter(const Reglages& r, std::string* pzErreur);
     void Arreter();
 
-    // A TLS handshake refused since Connecter (a certificate not trusted): no retry mends it.
-    // Empty while none was. Any thread.
-    std::string ErreurTLS() const;
+    // What no retry mends, met since Connecter: a TLS handshake refused (a certificate not
+    // trusted), or the broker refusing us for good (user name or password wrong, not
+    // authorised, client identifier or protocol rejected). Empty while none was. Any thread.
+    std::string ErreurDefinitive() const;
 
     bool Publier(const std::string& zSujet, const std::string& zCharge, bool bRetenu);
     bool Abonner(const std::string& zFiltre);
@@ -66,5 +67,5 @@ private:
     mosquitto* m_pMosq = nullptr;
     bool m_bBoucle = false;
     mutable std::mutex m_mutex;
-    std::string m_zErreurTLS, m_zServeur;
+    std::string m_zErreur, m_zServeur;
 };

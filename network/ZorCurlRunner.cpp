@@ -239,6 +239,7 @@ bool ZorCurlMulti::Lancer(const ZorCurlRunner::Requete& requete, uint64_t iJeton
         }
         s.iJeton = iJeton;
         s.bEnVol = true;
+        m_bLance = true;
         ++m_nEnVol;
         return true;
     }
@@ -251,7 +252,11 @@ void ZorCurlMulti::Avancer(int iAttenteMs, const std::function<void(const Fini&)
     if (!m)
         return;
     int enCours = 0;
-    curl_multi_perform(m, &enCours);
+    // Exchanges started since the last call get their connect now; otherwise every handle is
+    // where the last call left it, and a pass over them would only repeat libcurl's checks.
+    if (m_bLance)
+        curl_multi_perform(m, &enCours);
+    m_bLance = false;
     // libcurl shortens the wait to its own next time-out.
     curl_multi_poll(m, nullptr, 0, std::max(0, iAttenteMs), nullptr);
     curl_multi_perform(m, &enCours);

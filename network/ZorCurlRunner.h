@@ -132,5 +132,6 @@ private:
     void* m_pMulti = nullptr;
     std::vector<std::unique_ptr<Slot>> m_slots;
     size_t m_nEnVol = 0;
+    bool m_bLance = false; // an exchange started since Avancer last moved them on
     const std::atomic<bool> m_bJamaisArret{false};
 };

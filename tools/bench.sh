@@ -12,7 +12,8 @@
 #                                                beside clearing and refilling it (bench/list_bench.cpp)
 #   tools/bench.sh bridge [changes [options]]    tavlin bridge with 250 emulated devices and a private
 #                                                broker: CPU, memory, state change latency, beside
-#                                                the watched device (bench/bridge_bench.py)
+#                                                the watched device and the bare exchanges'
+#                                                floor (bench/bridge_bench.py)
 #
 # BUILD names the build folder (default build/); the needed targets are built first.
 set -euo pipefail
@@ -29,7 +30,7 @@ if [ "${1:-}" = cli ]; then
 fi
 if [ "${1:-}" = bridge ]; then
   shift
-  cmake --build "$build" -j2 --target tavlin tavlin-emu >/dev/null
+  cmake --build "$build" -j2 --target tavlin tavlin-emu bridge_floor >/dev/null
   exec "$root/tools/testnet.sh" --lan -- "$root/bench/bridge_bench.py" "$root/$build" "$@"
 fi
 what=device

@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libwxgtk3.2-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth x11-utils x11-xserver-utils xdotool imagemagick lintian curl iproute2 clang libclang-rt-14-dev python3 xdg-utils librsvg2-bin fonts-dejavu-core fontconfig
-      clang-tidy)
+      clang-tidy libmosquitto-dev mosquitto mosquitto-clients)
 if [ "${1:-}" = --windows ]; then
   pkgs+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 nsis zip dpkg-dev)
 fi

@@ -18,7 +18,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import cli_e2e  # noqa: E402
 from cli_e2e import Emu, check  # noqa: E402
 
-PORT, PORT_TLS = 18830, 18831
+PORT, PORT_TLS, PORT_AUTH = 18830, 18831, 18832
 BROKER = "mqtt://127.0.0.1:%d" % PORT
 
 
@@ -48,9 +48,9 @@ class Broker:
 class Sub:
     """Every message on the broker under the filters, with its arrival time."""
 
-    def __init__(self, work, tag, *filters):
+    def __init__(self, work, tag, *filters, opts=None):
         self.path = os.path.join(work, tag + ".sub")
-        args = ["mosquitto_sub", "-h", "127.0.0.1", "-p", str(PORT), "-F", "%U\t%t\t%p"]
+        args = ["mosquitto_sub", "-h", "127.0.0.1", "-F", "%U\t%t\t%p"] + (opts or ["-p", str(PORT)])
         for f in filters or ("#",):
             args += ["-t", f]
         self.proc = subprocess.Popen(args, stdout=open(self.path, "w"), stderr=subprocess.DEVNULL)
@@ -190,6 +190,14 @@ def scenarios(lan1, lan2, broker, work):
               relay.get("availability", [{}])[0].get("topic") == base + macs[0] + "/availability",
               "a relay switch names the right topics")
 
+        # A device renamed: its info and its discovery configs go out again, after the next hello.
+        emu2, i2, m2 = devs[2][0], devs[2][1], macs[2]
+        emu2.cmd("SET %d name=Atelier2" % i2)
+        relay2 = "homeassistant/switch/tavlin_%s/relay1/config" % m2.replace("-", "").lower()
+        check(wait(lambda: json.loads(sub.last(base + m2 + "/info") or "{}").get("name") == "Atelier2" and
+                   "Atelier2" in (sub.last(relay2) or ""), 20),
+              "a renamed device's info and discovery configs are published again")
+
         # A device gone silent turns offline, and back online.
         emu1, i1, m1 = devs[1][0], devs[1][1], macs[1]
         emu1.cmd("SET %d http=0" % i1)
@@ -254,6 +262,45 @@ def security(work):
                         "--seconds", "4"], capture_output=True, text=True, timeout=30)
     check(r.returncode == 4 and "TLS" in r.stderr, "a wrong CA is refused with a clear error: %s (%d)"
           % ((r.stderr.strip().splitlines() or ["no message"])[-1], r.returncode))
+
+    # A broker of its own that wants a user name and a password (mosquitto 2 reads only hashed
+    # password files): the right password, read from its file, connects; a wrong one ends the
+    # bridge at once with exit code 4, well before its --seconds.
+    pw = os.path.join(work, "passwd")
+    subprocess.run(["mosquitto_passwd", "-c", "-b", pw, "pont", "s3cret"], check=True)
+    conf = os.path.join(work, "auth.conf")
+    with open(conf, "w") as f:
+        f.write("persistence false\nallow_anonymous false\nuser root\npassword_file %s\n"
+                "listener %d 127.0.0.1\n" % (pw, PORT_AUTH))
+    auth = subprocess.Popen(["mosquitto", "-c", conf], stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    login = ["-p", str(PORT_AUTH), "-u", "pont", "-P", "s3cret"]
+    try:
+        wait(lambda: subprocess.run(["mosquitto_pub", "-h", "127.0.0.1", "-t", "x", "-m", ""] + login,
+                                    capture_output=True).returncode == 0, 10)
+        for (secret, seconds, code) in (("s3cret\n", 4, 0), ("faux\n", 120, 4)):
+            with open(os.path.join(work, "secret"), "w") as f:
+                f.write(secret)
+            sub = Sub(work, "auth", "tavlin/auth/bridge/status", opts=login)
+            t0 = time.time()
+            try:
+                r = subprocess.run([TAVLIN, "bridge", "--broker", "mqtt://127.0.0.1:%d" % PORT_AUTH,
+                                    "--site", "auth", "--username", "pont", "--password-file",
+                                    os.path.join(work, "secret"), "--seconds", str(seconds)],
+                                   capture_output=True, text=True, timeout=30)
+                rc, err = r.returncode, (r.stderr.strip().splitlines() or ["no message"])[-1]
+            except subprocess.TimeoutExpired:
+                rc, err = None, "still running after 30 s"
+            online = wait(lambda: any(p == "online" for (_, _, p) in sub.messages()), 2)
+            sub.stop()
+            if code == 0:
+                check(rc == 0 and online, "user name and password from its file: connected (%s)" % rc)
+            else:
+                check(rc == 4 and "Connection Refused" in err and not online and time.time() - t0 < 20,
+                      "a wrong password: a clear error and exit code 4, no retrying: %s (%s)" % (err, rc))
+    finally:
+        auth.terminate()
+        auth.wait(10)
 
 
 def main():
