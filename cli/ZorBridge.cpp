@@ -33,6 +33,7 @@ constexpr int kRegistreMs = 1000; // the registry compared with what is publishe
 constexpr int kPassesInfo = 10;   // every device's info made again on one pass in this many
 constexpr int kHelloMs = 10000;   // a discovery hello, so devices switched on later are found
 constexpr size_t kFileMax = 256;  // commands waiting for the main thread at most
+constexpr int kAttenteBoucleMs = 100; // the main loop's longest sleep between two looks
 
 // Translated where printed.
 const char* const kAide = ZOR_N8(
@@ -230,19 +231,25 @@ public:
         m_poller.Demarrer();
         int64_t iProchainRegistre = 0, iProchainHello = 0;
         const int iMs = m_o.iSecondes > 0 ? m_o.iSecondes * 1000 : INT32_MAX;
-        ZorCliPomper(iMs, [&] {
-            const int64_t t = ZorDefaultClock().NowMs();
-            if (t >= iProchainHello) {
-                m_tavlin.Decouvrir();
-                iProchainHello = t + kHelloMs;
-            }
-            if (t >= iProchainRegistre) {
-                Registre();
-                iProchainRegistre = t + kRegistreMs;
-            }
-            Commandes();
-            return !m_mqtt.ErreurDefinitive().empty();
-        });
+        // The loop runs at once for a command or a refusal (their threads wake it) and for the
+        // engine's timers; otherwise a look every 100 ms is enough for the once-a-second work,
+        // and a hundred wake-ups a second of a service that mostly waits are not.
+        ZorCliPomper(
+            iMs,
+            [&] {
+                const int64_t t = ZorDefaultClock().NowMs();
+                if (t >= iProchainHello) {
+                    m_tavlin.Decouvrir();
+                    iProchainHello = t + kHelloMs;
+                }
+                if (t >= iProchainRegistre) {
+                    Registre();
+                    iProchainRegistre = t + kRegistreMs;
+                }
+                Commandes();
+                return !m_mqtt.ErreurDefinitive().empty();
+            },
+            kAttenteBoucleMs);
         const std::string zFatale = m_mqtt.ErreurDefinitive();
         m_poller.Arreter();
         // Said before leaving, so subscribers need not wait for the broker's keep-alive.
@@ -259,6 +266,8 @@ public:
             if (m_mqtt.ErreurDefinitive().empty())
                 std::fprintf(stderr, "tavlin bridge: %s\n",
                              ZorCliTr("le broker refuse la connexion : %s", {zRaison}).c_str());
+            else
+                wxWakeUpIdle(); // the main thread ends the run now
             return;
         }
         std::fprintf(stderr, "tavlin bridge: %s\n",
@@ -287,6 +296,7 @@ public:
         else
             // Enough of an oversized payload to refuse it, not a copy of it.
             m_file.emplace_back(zSujet, zCharge.substr(0, kZorBridgeChargeMax + 1));
+        wxWakeUpIdle(); // the main thread runs it now, not at its next look
     }
 
     // --- Poller side (pool threads) ----------------------------------------------------------

@@ -46,9 +46,10 @@ bool ZorCliInterrompu()
     return gbInterrompu != 0;
 }
 
-bool ZorCliPomper(int iMs, const std::function<bool()>& done)
+bool ZorCliPomper(int iMs, const std::function<bool()>& done, int iAttenteMaxMs)
 {
-    return ZorPomper(iMs, done, [] { return gbInterrompu != 0; });
+    return ZorPomper(
+        iMs, done, [] { return gbInterrompu != 0; }, iAttenteMaxMs);
 }
 
 std::string ZorCliTr(const char* zFrancais, std::initializer_list<std::string> valeurs)

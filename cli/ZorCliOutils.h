@@ -23,8 +23,8 @@ class ZorTavlinObj;
 void ZorCliSuivreInterruptions();
 bool ZorCliInterrompu();
 // Serves the toolkit's events until done() or iMs passed (or an interrupt); done()'s last
-// answer. A null done() waits the whole time.
-bool ZorCliPomper(int iMs, const std::function<bool()>& done);
+// answer. A null done() waits the whole time. done() is asked at least every iAttenteMaxMs.
+bool ZorCliPomper(int iMs, const std::function<bool()>& done, int iAttenteMaxMs = 10);
 // Pumps with a discovery hello of tavlin each second, so devices that missed one are found too.
 bool ZorCliDecouvrir(ZorTavlinObj& tavlin, int iMs, const std::function<bool()>& done = nullptr);
 // The device named by MAC (either form) or IPv4 address among those given.

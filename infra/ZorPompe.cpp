@@ -2,17 +2,20 @@
 
 #include "infra/ZorClock.h"
 
+#include <algorithm>
+
 #include <wx/app.h>
 #include <wx/apptrait.h>
 #include <wx/evtloop.h>
 
 namespace {
-constexpr int kAttenteMs = 10;           // longest wait for one event
 constexpr int kEvenementsParTour = 1000; // events served between two looks at done()
 } // namespace
 
-bool ZorPomper(int64_t iMs, const std::function<bool()>& done, const std::function<bool()>& stop)
+bool ZorPomper(int64_t iMs, const std::function<bool()>& done, const std::function<bool()>& stop,
+               int iAttenteMaxMs)
 {
+    const int iAttenteMs = std::max(1, iAttenteMaxMs);
     // Real time, whatever clock a test gave the engine: a wait must end.
     static const ZorSystemClock horloge;
     wxAppConsole* pAppli = wxAppConsole::GetInstance();
@@ -35,14 +38,14 @@ bool ZorPomper(int64_t iMs, const std::function<bool()>& done, const std::functi
     bool bFait = done && done();
     while (!bFait && !(stop && stop()) && horloge.NowMs() < iFin) {
         if (pBoucle) {
-            pBoucle->DispatchTimeout(kAttenteMs);
+            pBoucle->DispatchTimeout(iAttenteMs);
             for (int i = 0; i < kEvenementsParTour && pBoucle->Pending(); ++i)
                 pBoucle->Dispatch();
             if (pAppli)
                 pAppli->ProcessPendingEvents();
             pBoucle->ProcessIdle();
         } else {
-            horloge.SleepMs(kAttenteMs);
+            horloge.SleepMs(iAttenteMs);
         }
         bFait = done && done();
     }

@@ -15,7 +15,9 @@
 // the active event loop, else one of its own made at the first wait and left active (call
 // ZorPomper(0, nullptr) before starting threads that wake the main thread, so the loop they
 // wake exists before them); each round waits at most
-// 10 ms for an event and serves at most 1000 of them, so done() is asked at least every few
-// milliseconds even under a flood. Without a toolkit application it only sleeps.
+// iAttenteMaxMs for an event and serves at most 1000 of them, so done() is asked at least that
+// often even under a flood. A caller whose condition only changes with an event (or a thread
+// that wakes the loop) may wait longer between looks, and wakes the machine less often.
+// Without a toolkit application it only sleeps.
 bool ZorPomper(int64_t iMs, const std::function<bool()>& done,
-               const std::function<bool()>& stop = nullptr);
+               const std::function<bool()>& stop = nullptr, int iAttenteMaxMs = 10);
