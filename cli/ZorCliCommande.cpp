@@ -249,7 +249,7 @@ std::string ZorCliLire(const std::vector<std::string>& args, ZorCliOptions& o)
                 return ZorCliTr("%s attend une valeur : %s", {a, d->zValeur});
             zValeur = args[++i];
         }
-        const std::string zErreur = LireValeur(a, zValeur, o);
+        std::string zErreur = LireValeur(a, zValeur, o);
         if (!zErreur.empty())
             return zErreur;
     }
